@@ -1,0 +1,11 @@
+/* Framework interface: everything an application may call. */
+#pragma once
+
+#include "zep_cfg.h"
+#include "zep_container.h"
+#include "zep_dbg.h"
+#include "zep_mem.h"
+#include "zep_mng.h"
+#include "zep_query.h"
+#include "zep_safec.h"
+#include "zep_types.h"
