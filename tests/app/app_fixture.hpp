@@ -1,0 +1,104 @@
+// Shared fixture of the application tests: a fresh emulated framework per test,
+// the application linked in, and builders for the message bodies it receives.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "sta_meas_inner.h"
+#include "zep_host.hpp"
+
+namespace zep::test {
+
+using host::Mac;
+
+template <class T>
+std::vector<u8> bytesOf(const T &record)
+{
+    std::vector<u8> out(sizeof(T));
+    std::memcpy(out.data(), &record, sizeof(T));
+    return out;
+}
+
+// A message made of a fixed header followed by records.
+template <class Head, class Entry>
+std::vector<u8> messageOf(const Head &head, std::initializer_list<Entry> entries)
+{
+    std::vector<u8> out = bytesOf(head);
+    for (const Entry &e : entries) {
+        const std::vector<u8> b = bytesOf(e);
+        out.insert(out.end(), b.begin(), b.end());
+    }
+    return out;
+}
+
+inline Mac macOf(u8 last) { return Mac{0x00, 0x11, 0x22, 0x33, 0x44, last}; }
+
+class AppTest : public ::testing::Test {
+protected:
+    explicit AppTest(host::Profile profile = {}) : host_(profile) {}
+
+    void SetUp() override
+    {
+        // The application's module-wide state outlives a test when it is linked
+        // in; each test starts from what a freshly loaded library would hold.
+        g_staMeasDataArea = 0;
+        g_staMeasTbl = nullptr;
+        g_staMeasTimer = {};
+        g_coMeasRadioState = nullptr;
+        g_coMeasStats = nullptr;
+        g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
+        host_.useLinkedApp(ZEP_STA_RegStaMeasApp);
+    }
+
+    void TearDown() override
+    {
+        if (started_) {
+            host_.deinit();
+            EXPECT_EQ(host_.memory().liveBlocks(), 0u) << "heap blocks left after de-initialisation";
+        }
+    }
+
+    // Registration, phase 0 and phase 1; captures cleared afterwards.
+    u32 startApp()
+    {
+        started_ = true;
+        const u32 status = host_.start();
+        host_.clearCaptures();
+        return status;
+    }
+
+    std::optional<u32> deliver(u32 msgId, const std::vector<u8> &body)
+    {
+        return host_.deliver(msgId, body);
+    }
+
+    // Texts of the captured log lines, in order.
+    std::vector<std::string> logTexts() const
+    {
+        std::vector<std::string> out;
+        for (const auto &line : host_.logs()) {
+            out.push_back(line.text);
+        }
+        return out;
+    }
+
+    bool logged(const std::string &text) const
+    {
+        for (const auto &line : host_.logs()) {
+            if (line.text == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    host::Host host_;
+    bool started_ = false;
+};
+
+}  // namespace zep::test
