@@ -38,20 +38,26 @@ std::vector<u8> messageOf(const Head &head, std::initializer_list<Entry> entries
 
 inline Mac macOf(u8 last) { return Mac{0x00, 0x11, 0x22, 0x33, 0x44, last}; }
 
+// The application's module-wide state outlives a test when it is linked in;
+// each test (or each round of a loop that makes fresh hosts) starts from what
+// a freshly loaded library would hold.
+inline void resetAppGlobals()
+{
+    g_staMeasDataArea = 0;
+    g_staMeasTbl = nullptr;
+    g_staMeasTimer = {};
+    g_coMeasRadioState = nullptr;
+    g_coMeasStats = nullptr;
+    g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
+}
+
 class AppTest : public ::testing::Test {
 protected:
     explicit AppTest(host::Profile profile = {}) : host_(profile) {}
 
     void SetUp() override
     {
-        // The application's module-wide state outlives a test when it is linked
-        // in; each test starts from what a freshly loaded library would hold.
-        g_staMeasDataArea = 0;
-        g_staMeasTbl = nullptr;
-        g_staMeasTimer = {};
-        g_coMeasRadioState = nullptr;
-        g_coMeasStats = nullptr;
-        g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
+        resetAppGlobals();
         host_.useLinkedApp(ZEP_STA_RegStaMeasApp);
     }
 
@@ -83,6 +89,25 @@ protected:
         std::vector<std::string> out;
         for (const auto &line : host_.logs()) {
             out.push_back(line.text);
+        }
+        return out;
+    }
+
+    // A line's text after its "function[line]: " or station prefix.
+    static std::string bodyOf(const std::string &text)
+    {
+        const std::size_t at = text.find("]: ");
+        return at == std::string::npos ? text : text.substr(at + 3);
+    }
+
+    // Bodies (see bodyOf) of the captured lines of one log category, in order.
+    std::vector<std::string> logBodies(u32 category) const
+    {
+        std::vector<std::string> out;
+        for (const auto &line : host_.logs()) {
+            if (line.category == category) {
+                out.push_back(bodyOf(line.text));
+            }
         }
         return out;
     }
