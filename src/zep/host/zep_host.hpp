@@ -111,6 +111,9 @@ public:
     virtual std::map<std::string, std::size_t> liveBySite() const = 0;  // "file:line" -> blocks
     virtual std::size_t livePools() const = 0;
     virtual std::size_t poolBlocksInUse(std::string_view poolName) const = 0;
+    // Frees of a block the host never handed out (double or wild frees); such a
+    // pointer is reported and never passed on to the system allocator.
+    virtual std::size_t badFrees() const = 0;
 };
 
 // Fault injection. Operation names are the framework function names, e.g.
@@ -204,6 +207,8 @@ public:
     void setLogToStderr(bool on);
     void setCaptureLogs(bool on);           // off: lines reach only stderr/observer
     void setObserver(Observer *observer);
+    // Lines ZEP_DBG_Print actually formatted (those at or above the threshold).
+    u64 formattedLogLines() const;
 
     Memory &memory();
     Faults &faults();
