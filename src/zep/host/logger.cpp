@@ -1,0 +1,59 @@
+// The framework logger: threshold first, then formatting, then the captures,
+// the observer and (optionally) stderr.
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "host_impl.hpp"
+
+namespace {
+
+std::string formatLine(const char *format, va_list args)
+{
+    va_list measure;
+    va_copy(measure, args);
+    const int needed = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (needed <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(needed), '\0');
+    // The string's own terminator slot takes vsnprintf's '\0'.
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    return text;
+}
+
+}  // namespace
+
+using namespace zep::host;
+
+void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
+{
+    Host::Impl &s = detail::state();
+    // Dropped lines cost nothing: the threshold is checked before formatting.
+    if (severity < s.logThreshold || format == nullptr) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    LogLine line{s.nowMs, severity, moduleId, category, std::nullopt, formatLine(format, args)};
+    va_end(args);
+    ++s.formattedLogLines;
+    if (staMac != nullptr) {
+        Mac mac;
+        std::memcpy(mac.data(), staMac, mac.size());
+        line.sta = mac;
+    }
+    if (s.logToStderr) {
+        std::string shown = line.text;
+        std::erase(shown, '\r');
+        std::fputs(shown.c_str(), stderr);
+    }
+    if (s.observer != nullptr) {
+        s.observer->onLog(line);
+    }
+    if (s.captureLogs) {
+        s.logs.push_back(std::move(line));
+    }
+}

@@ -1,0 +1,179 @@
+// General heap with per-site accounting, and fixed-size block pools.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "host_impl.hpp"
+
+namespace zep::host::detail {
+
+namespace {
+
+// Pool blocks are handed out with this pattern: their contents are undefined,
+// and a caller that assumes zeroed blocks should see garbage, not luck.
+constexpr u8 kPoolFill = 0xA5;
+
+}  // namespace
+
+MemoryLedger::~MemoryLedger()
+{
+    for (auto &[block, info] : blocks_) {
+        std::free(block);
+    }
+}
+
+void *MemoryLedger::allocate(const char *file, u32 line, u32 size)
+{
+    if (size == 0) {
+        return nullptr;
+    }
+    // Exactly size bytes: AddressSanitizer then catches the first byte past it.
+    void *block = std::calloc(1, size);
+    if (block == nullptr) {
+        return nullptr;
+    }
+    blocks_.emplace(block, Block{size, std::string(file != nullptr ? file : "?") + ":" + std::to_string(line)});
+    ++totalAllocations_;
+    return block;
+}
+
+void MemoryLedger::release(void *block, const char *who)
+{
+    if (block == nullptr) {
+        return;
+    }
+    const auto it = blocks_.find(block);
+    if (it == blocks_.end()) {
+        // Double or wild free: passing it on would corrupt the real heap.
+        ++badFrees_;
+        std::fprintf(stderr, "zep host: %s of a block not allocated by the host: %p\n", who, block);
+        return;
+    }
+    std::free(block);
+    blocks_.erase(it);
+}
+
+std::size_t MemoryLedger::liveBytes() const
+{
+    std::size_t total = 0;
+    for (const auto &[block, info] : blocks_) {
+        total += info.size;
+    }
+    return total;
+}
+
+std::map<std::string, std::size_t> MemoryLedger::liveBySite() const
+{
+    std::map<std::string, std::size_t> sites;
+    for (const auto &[block, info] : blocks_) {
+        ++sites[info.site];
+    }
+    return sites;
+}
+
+ZEP_MemPool *MemoryLedger::createPool(u32 blockSize, u32 blockCount, const char *name)
+{
+    if (blockSize == 0 || blockCount == 0) {
+        return nullptr;
+    }
+    auto pool = std::make_unique<ZEP_MemPool>();
+    pool->name = name != nullptr ? name : "";
+    pool->blockSize = blockSize;
+    pool->storage.reserve(blockCount);
+    pool->freeList.reserve(blockCount);
+    for (u32 i = 0; i < blockCount; ++i) {
+        pool->storage.push_back(std::make_unique<std::byte[]>(blockSize));
+    }
+    // Handed out in address-of-creation order: the free list is a stack.
+    for (auto it = pool->storage.rbegin(); it != pool->storage.rend(); ++it) {
+        pool->freeList.push_back(it->get());
+    }
+    ZEP_MemPool *handle = pool.get();
+    pools_.emplace(handle, std::move(pool));
+    return handle;
+}
+
+void *MemoryLedger::poolMalloc(ZEP_MemPool *pool)
+{
+    if (pool == nullptr || !pools_.contains(pool) || pool->freeList.empty()) {
+        return nullptr;
+    }
+    void *block = pool->freeList.back();
+    pool->freeList.pop_back();
+    pool->inUse.insert(block);
+    std::memset(block, kPoolFill, pool->blockSize);
+    return block;
+}
+
+u32 MemoryLedger::poolFree(ZEP_MemPool *pool, void *block)
+{
+    if (pool == nullptr || block == nullptr) {
+        return kErrNullPtr;
+    }
+    if (!pools_.contains(pool) || pool->inUse.erase(block) == 0) {
+        ++badFrees_;
+        std::fprintf(stderr, "zep host: ZEP_MEMPOOL_Free of a block not in use in the pool: %p\n", block);
+        return kErrNotFound;
+    }
+    pool->freeList.push_back(block);
+    return 0;
+}
+
+u32 MemoryLedger::destroyPool(ZEP_MemPool *pool)
+{
+    if (pool == nullptr) {
+        return kErrNullPtr;
+    }
+    return pools_.erase(pool) != 0 ? 0 : kErrNotFound;
+}
+
+std::size_t MemoryLedger::poolBlocksInUse(std::string_view poolName) const
+{
+    std::size_t total = 0;
+    for (const auto &[handle, pool] : pools_) {
+        if (pool->name == poolName) {
+            total += pool->inUse.size();
+        }
+    }
+    return total;
+}
+
+}  // namespace zep::host::detail
+
+using namespace zep::host;
+
+void *UMAC_MallocZero(const char *file, u32 line, u32 size)
+{
+    if (detail::injectedFault("UMAC_MallocZero")) {
+        return nullptr;
+    }
+    return detail::state().memory.allocate(file, line, size);
+}
+
+void UMAC_Free(const char * /*file*/, u32 /*line*/, void *block)
+{
+    detail::state().memory.release(block, "UMAC_Free");
+}
+
+void ZEP_Free(void *block) { detail::state().memory.release(block, "ZEP_Free"); }
+
+ZEP_MemPool *ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 /*flags*/,
+                                u32 /*align*/, u32 /*reserved*/)
+{
+    if (detail::injectedFault("ZEP_MEMPOOL_Create")) {
+        return nullptr;
+    }
+    return detail::state().memory.createPool(blockSize, blockCount, name);
+}
+
+void *ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
+{
+    if (detail::injectedFault("ZEP_MEMPOOL_Malloc")) {
+        return nullptr;
+    }
+    return detail::state().memory.poolMalloc(pool);
+}
+
+u32 ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block) { return detail::state().memory.poolFree(pool, block); }
+
+u32 ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 /*flags*/) { return detail::state().memory.destroyPool(pool); }

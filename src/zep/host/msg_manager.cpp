@@ -1,0 +1,161 @@
+// Message manager: handler registration, validation, sending (captured) and
+// delivery of messages and RPCs to the application.
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "host_impl.hpp"
+
+namespace zep::host {
+
+namespace {
+
+bool isKnownKind(u32 kind) { return kind == ZEP_MSG_KIND_EVENT || kind == ZEP_MSG_KIND_RPC; }
+
+void reportRegistration(bool reg, u32 kind, u32 msgId, u32 status)
+{
+    if (Observer *observer = detail::state().observer) {
+        observer->onRegMsg(reg, kind, msgId, status);
+    }
+}
+
+u32 captureSend(u32 dest, u32 msgId, const void *body, u32 len, bool ipc)
+{
+    if (body == nullptr && len > 0) {
+        return kErrNullPtr;
+    }
+    Host::Impl &s = detail::state();
+    SentMessage msg{s.nowMs, dest, msgId, ipc, {}};
+    if (len > 0) {
+        const auto *bytes = static_cast<const u8 *>(body);
+        msg.body.assign(bytes, bytes + len);
+    }
+    s.sent.push_back(std::move(msg));
+    if (s.observer != nullptr) {
+        s.observer->onSent(s.sent.back());
+    }
+    return 0;
+}
+
+}  // namespace
+
+void Host::Impl::reportDelivery(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
+                                std::chrono::nanoseconds elapsed) const
+{
+    if (observer != nullptr) {
+        observer->onDelivered(kind, msgId, body, status, elapsed);
+    }
+}
+
+u32 Host::Impl::callOnCopy(u32 kind, u32 msgId, ZEP_MsgHandler handler, std::span<const u8> body)
+{
+    // Exactly body.size() bytes, so that AddressSanitizer flags any read past
+    // the length the handler was given. An empty body still gets a valid
+    // pointer (one byte) with the length 0.
+    auto copy = std::make_unique<u8[]>(std::max<std::size_t>(body.size(), 1));
+    if (!body.empty()) {
+        std::memcpy(copy.get(), body.data(), body.size());
+    }
+    const auto len = static_cast<u32>(body.size());
+    const auto begin = std::chrono::steady_clock::now();
+    const u32 status = handler(copy.get(), len);
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+    reportDelivery(kind, msgId, std::span<const u8>(copy.get(), body.size()), status,
+                   std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed));
+    return status;
+}
+
+bool Host::hasHandler(u32 kind, u32 msgId) const
+{
+    return impl_->handlers.contains({kind, msgId});
+}
+
+std::optional<u32> Host::deliver(u32 msgId, std::span<const u8> body)
+{
+    const auto it = impl_->handlers.find({ZEP_MSG_KIND_EVENT, msgId});
+    if (it == impl_->handlers.end()) {
+        return std::nullopt;
+    }
+    return impl_->callOnCopy(ZEP_MSG_KIND_EVENT, msgId, it->second, body);
+}
+
+std::optional<u32> Host::rpc(u32 msgId, std::vector<u8> &buffer)
+{
+    const auto it = impl_->handlers.find({ZEP_MSG_KIND_RPC, msgId});
+    if (it == impl_->handlers.end()) {
+        return std::nullopt;
+    }
+    // The reply is written into the request buffer, so the caller's own
+    // vector is handed over in place.
+    const auto begin = std::chrono::steady_clock::now();
+    const u32 status = it->second(buffer.data(), static_cast<u32>(buffer.size()));
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+    impl_->reportDelivery(ZEP_MSG_KIND_RPC, msgId, buffer, status,
+                          std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed));
+    return status;
+}
+
+}  // namespace zep::host
+
+using namespace zep::host;
+
+u32 ZEP_MNG_RegMsg(u32 kind, u32 /*appId*/, u32 msgId, u32 /*reserved*/, ZEP_MsgHandler handler)
+{
+    u32 status = 0;
+    if (auto fault = detail::injectedFault("ZEP_MNG_RegMsg")) {
+        status = *fault;
+    } else if (handler == nullptr) {
+        status = kErrNullPtr;
+    } else if (!isKnownKind(kind)) {
+        status = ZEP_ERR;
+    } else if (!detail::state().handlers.try_emplace({kind, msgId}, handler).second) {
+        // One handler per (kind, id): a second registration is a mistake of
+        // the caller, not a way to replace the first.
+        status = kErrDuplicate;
+    }
+    reportRegistration(true, kind, msgId, status);
+    return status;
+}
+
+u32 ZEP_MNG_UnRegMsg(u32 kind, u32 /*appId*/, u32 msgId, ZEP_MsgHandler handler)
+{
+    u32 status = 0;
+    if (auto fault = detail::injectedFault("ZEP_MNG_UnRegMsg")) {
+        status = *fault;
+    } else {
+        auto &handlers = detail::state().handlers;
+        const auto it = handlers.find({kind, msgId});
+        // Naming another handler than the registered one withdraws nothing.
+        if (it == handlers.end() || it->second != handler) {
+            status = kErrNotFound;
+        } else {
+            handlers.erase(it);
+        }
+    }
+    reportRegistration(false, kind, msgId, status);
+    return status;
+}
+
+u32 ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
+{
+    if (msg == nullptr) {
+        return kErrNullPtr;
+    }
+    return len < minLen ? kErrMsgLen : 0;
+}
+
+u32 ZEP_MNG_SendMsg(u32 dest, u32 /*reserved*/, u32 msgId, const void *body, u32 len)
+{
+    if (auto fault = detail::injectedFault("ZEP_MNG_SendMsg")) {
+        return *fault;
+    }
+    return captureSend(dest, msgId, body, len, false);
+}
+
+u32 ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 /*reserved*/)
+{
+    if (auto fault = detail::injectedFault("ZEP_MNG_SendIPCMsg")) {
+        return *fault;
+    }
+    return captureSend(dest, msgId, body, len, true);
+}
