@@ -1,0 +1,262 @@
+// Messages, RPCs, timers, scheduled actions and configuration items.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "zep_host.hpp"
+
+namespace {
+
+using namespace zep::host;
+using ::testing::ElementsAre;
+
+// What the handlers below saw; reset by every test.
+std::vector<std::string> g_trace;
+std::vector<u8> g_lastBody;
+
+u32 recordBody(void *msg, u32 len)
+{
+    const auto *bytes = static_cast<const u8 *>(msg);
+    g_lastBody.assign(bytes, bytes + len);
+    if (len > 0) {
+        static_cast<u8 *>(msg)[0] = 0xEE;  // handlers may complete a body in place
+    }
+    return 9;
+}
+
+u32 otherHandler(void *, u32) { return 0; }
+
+class Recorder : public Observer {
+public:
+    void onRegMsg(bool reg, u32 kind, u32 msgId, u32 status) override
+    {
+        regs.push_back({reg ? 1u : 0u, kind, msgId, status});
+    }
+    void onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
+                     std::chrono::nanoseconds) override
+    {
+        delivered.push_back({kind, msgId, static_cast<u32>(body.size()), status});
+        lastBody.assign(body.begin(), body.end());
+    }
+    std::vector<std::vector<u32>> regs;
+    std::vector<std::vector<u32>> delivered;
+    std::vector<u8> lastBody;
+};
+
+class MessagingTest : public ::testing::Test {
+protected:
+    MessagingTest()
+    {
+        g_trace.clear();
+        g_lastBody.clear();
+        host_.setObserver(&recorder_);
+    }
+    Host host_;
+    Recorder recorder_;
+};
+
+TEST_F(MessagingTest, RegistrationIsOnePerKindAndIdAndUnregNeedsTheSameHandler)
+{
+    EXPECT_EQ(ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, 63, 182, 0, recordBody), 0u);
+    EXPECT_EQ(ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, 63, 182, 0, otherHandler), kErrDuplicate);
+    EXPECT_EQ(ZEP_MNG_RegMsg(ZEP_MSG_KIND_RPC, 63, 182, 0, otherHandler), 0u);
+    EXPECT_EQ(ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, 63, 183, 0, nullptr), kErrNullPtr);
+    EXPECT_EQ(ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_EVENT, 63, 182, otherHandler), kErrNotFound);
+    EXPECT_TRUE(host_.hasHandler(ZEP_MSG_KIND_EVENT, 182));
+    EXPECT_EQ(ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_EVENT, 63, 182, recordBody), 0u);
+    EXPECT_FALSE(host_.hasHandler(ZEP_MSG_KIND_EVENT, 182));
+    EXPECT_TRUE(host_.hasHandler(ZEP_MSG_KIND_RPC, 182));
+    EXPECT_EQ(recorder_.regs, (std::vector<std::vector<u32>>{{1, 0, 182, 0},
+                                                             {1, 0, 182, kErrDuplicate},
+                                                             {1, 5, 182, 0},
+                                                             {1, 0, 183, kErrNullPtr},
+                                                             {0, 0, 182, kErrNotFound},
+                                                             {0, 0, 182, 0}}));
+}
+
+TEST_F(MessagingTest, CheckMsgValidAndSendCapture)
+{
+    const u8 body[4] = {1, 2, 3, 4};
+    EXPECT_EQ(ZEP_MNG_CheckMsgValid(nullptr, 4, 0), kErrNullPtr);
+    EXPECT_EQ(ZEP_MNG_CheckMsgValid(body, 3, 4), kErrMsgLen);
+    EXPECT_EQ(ZEP_MNG_CheckMsgValid(body, 4, 4), 0u);
+
+    host_.setNowMs(1500);
+    EXPECT_EQ(ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, 197, body, 4), 0u);
+    EXPECT_EQ(ZEP_MNG_SendIPCMsg(ZEP_DEST_ALL, 91, body, 2, 0), 0u);
+    EXPECT_EQ(ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, 42, nullptr, 1), kErrNullPtr);
+    ASSERT_EQ(host_.sent().size(), 2u);
+    const SentMessage &m = host_.sent()[0];
+    EXPECT_EQ(m.atMs, 1500u);
+    EXPECT_EQ(m.dest, ZEP_DEST_ALL);
+    EXPECT_EQ(m.msgId, 197u);
+    EXPECT_FALSE(m.ipc);
+    EXPECT_THAT(m.body, ElementsAre(1, 2, 3, 4));
+    EXPECT_TRUE(host_.sent()[1].ipc);
+    EXPECT_THAT(host_.sent()[1].body, ElementsAre(1, 2));
+}
+
+TEST_F(MessagingTest, DeliverHandsACopyOfExactLengthAndRpcWritesInPlace)
+{
+    ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, 63, 34, 0, recordBody);
+    ZEP_MNG_RegMsg(ZEP_MSG_KIND_RPC, 63, 69, 0, recordBody);
+    const std::vector<u8> body{1, 2, 3};
+    EXPECT_EQ(host_.deliver(34, body), 9u);
+    EXPECT_THAT(g_lastBody, ElementsAre(1, 2, 3));
+    EXPECT_THAT(body, ElementsAre(1, 2, 3));
+    EXPECT_THAT(recorder_.lastBody, ElementsAre(0xEE, 2, 3));  // as the handler left it
+    EXPECT_EQ(host_.deliver(34, {}), 9u);
+    EXPECT_TRUE(g_lastBody.empty());
+    EXPECT_EQ(host_.deliver(35, body), std::nullopt);
+
+    std::vector<u8> buffer{5, 6};
+    EXPECT_EQ(host_.rpc(69, buffer), 9u);
+    EXPECT_THAT(buffer, ElementsAre(0xEE, 6));
+    EXPECT_EQ(host_.rpc(34, buffer), std::nullopt);  // 34 is an event, not an RPC
+    EXPECT_EQ(recorder_.delivered,
+              (std::vector<std::vector<u32>>{{0, 34, 3, 9}, {0, 34, 0, 9}, {5, 69, 2, 9}}));
+}
+
+u32 timerA(void *msg, u32 len)
+{
+    ZEP_TimerInfo info;
+    std::memcpy(&info, msg, sizeof(info));
+    g_trace.push_back("A" + std::to_string(Host::current().nowMs()) + "/" + std::to_string(len) + "/" +
+                      std::to_string(info.msgId));
+    return 0;
+}
+
+u32 timerB(void *, u32)
+{
+    g_trace.push_back("B" + std::to_string(Host::current().nowMs()));
+    return 0;
+}
+
+u32 startTimer(u32 period, u32 repeat, ZEP_MsgHandler handler, u32 msgId, u32 *id)
+{
+    ZEP_TimerInfo info{};
+    EXPECT_EQ(ZEP_MNG_FillTimerRegInfo(period, repeat, 0, &info), 0u);
+    EXPECT_EQ(ZEP_MNG_FillTimerMsgInfo(63, msgId, handler, &info), 0u);
+    return ZEP_MNG_StartTimer(&info, id);
+}
+
+TEST_F(MessagingTest, TimersFireInTimeOrderAndActionsFollowTimersAtTheSameMs)
+{
+    u32 a = 0;
+    u32 b = 0;
+    ASSERT_EQ(startTimer(300, 1, timerA, 186, &a), 0u);
+    ASSERT_EQ(startTimer(500, 0, timerB, 7, &b), 0u);
+    EXPECT_EQ(a, 1u);
+    EXPECT_EQ(b, 2u);
+    host_.schedule(600, [] {
+        g_trace.push_back("act" + std::to_string(Host::current().nowMs()));
+        Host::current().schedule(650, [] { g_trace.push_back("late"); });
+    });
+    host_.advance(1000);
+    EXPECT_THAT(g_trace, ElementsAre("A300/32/186", "B500", "A600/32/186", "act600", "late", "A900/32/186"));
+    EXPECT_EQ(host_.nowMs(), 1000u);
+    EXPECT_EQ(host_.activeTimers(), 1u);  // the one-shot is gone
+    EXPECT_EQ(recorder_.delivered.front(), (std::vector<u32>{0, 186, 32, 0}));
+
+    EXPECT_EQ(ZEP_MNG_StopTimer(&a, a), 0u);
+    EXPECT_EQ(a, 0u);
+    u32 stale = 1;
+    EXPECT_EQ(ZEP_MNG_StopTimer(&stale, 1), kErrNotFound);
+    EXPECT_EQ(stale, 1u);
+    g_trace.clear();
+    host_.advance(1000);
+    EXPECT_TRUE(g_trace.empty());
+}
+
+TEST_F(MessagingTest, StartTimerRejectsAZeroPeriodAndLeavesTheId)
+{
+    u32 id = 0;
+    EXPECT_NE(startTimer(0, 1, timerB, 186, &id), 0u);
+    EXPECT_NE(startTimer(100, 1, nullptr, 186, &id), 0u);
+    EXPECT_EQ(id, 0u);
+    EXPECT_EQ(host_.activeTimers(), 0u);
+}
+
+TEST_F(MessagingTest, TicksFollowTheClockAfterTheScript)
+{
+    host_.ticks().setTicksPerMs(10);
+    host_.ticks().script({7, 8});
+    host_.setNowMs(5);
+    host_.setNowMs(2);  // backwards is ignored
+    EXPECT_EQ(ZEP_GetTick(), 7u);
+    EXPECT_EQ(ZEP_GetTick(), 8u);
+    EXPECT_EQ(ZEP_GetTick(), 51u);
+    EXPECT_EQ(ZEP_TmTickToMillSec(59), 5u);
+    u64 now = 0;
+    EXPECT_EQ(ZEP_HiPrecisionMsNow64(&now), 0u);
+    EXPECT_EQ(now, 5u);
+}
+
+u32 cfgHandler(void *msg, u32 len)
+{
+    u32 radio = 99;
+    const auto *value = static_cast<const u8 *>(ZEP_CFG_MsgParseSingleTlv(msg, len, &radio, 0, 1));
+    g_lastBody.assign(static_cast<const u8 *>(msg), static_cast<const u8 *>(msg) + len);
+    return value == nullptr ? 100 : radio * 10 + value[0];
+}
+
+TEST_F(MessagingTest, ConfigItemIsEncodedAsHeadAndOneTlv)
+{
+    EXPECT_EQ(ZEP_CFG_RegRadioSingleCfgMsg(63, 32, cfgHandler), 0u);
+    EXPECT_EQ(ZEP_CFG_RegRadioSingleCfgMsg(63, 32, cfgHandler), kErrDuplicate);
+    const std::vector<u8> value{3};
+    EXPECT_EQ(host_.deliverConfig(32, 1, value), 13u);
+    EXPECT_THAT(g_lastBody, ElementsAre(1, 0, 0, 0, 1, 0, 0, 0, 32, 0, 1, 0, 3));
+    EXPECT_EQ(host_.deliverConfig(33, 1, value), std::nullopt);
+}
+
+TEST_F(MessagingTest, ParseSingleTlvIsBoundsChecked)
+{
+    // radio 2, two TLVs: {type 1, len 2: AA BB}, {type 2, len 1: CC}
+    std::vector<u8> msg{2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 2, 0, 0xAA, 0xBB, 2, 0, 1, 0, 0xCC};
+    u32 radio = 0;
+    auto *second = static_cast<u8 *>(ZEP_CFG_MsgParseSingleTlv(msg.data(), 19, &radio, 1, 1));
+    EXPECT_EQ(second, msg.data() + 18);
+    EXPECT_EQ(radio, 2u);
+    EXPECT_EQ(ZEP_CFG_MsgParseSingleTlv(msg.data(), 19, &radio, 0, 2), msg.data() + 12);
+
+    struct Case {
+        u32 len;
+        u32 index;
+        u32 minLen;
+    };
+    for (const Case c : {Case{18, 1, 1},   // last value cut
+                         Case{13, 0, 1},   // first value cut
+                         Case{7, 0, 0},    // header cut
+                         Case{19, 2, 0},   // no third TLV
+                         Case{19, 0, 3}})  // value too short
+    {
+        EXPECT_EQ(ZEP_CFG_MsgParseSingleTlv(msg.data(), c.len, &radio, c.index, c.minLen), nullptr)
+            << c.len << " " << c.index << " " << c.minLen;
+    }
+    EXPECT_EQ(ZEP_CFG_MsgParseSingleTlv(msg.data(), 19, nullptr, 0, 0), nullptr);
+    msg[4] = 9;  // more TLVs announced than present
+    EXPECT_EQ(ZEP_CFG_MsgParseSingleTlv(msg.data(), 19, &radio, 2, 0), nullptr);
+}
+
+TEST_F(MessagingTest, DataAreaSlicesPerRadio)
+{
+    u64 handle = 0;
+    const UMAC_OBJMNG_DataAreaReq bad{0, 0, 0, 2, 4};
+    EXPECT_NE(UMAC_OBJMNG_MallocDataArea(&handle, &bad), 0u);
+    const UMAC_OBJMNG_DataAreaReq req{8, 4, 0, 2, 4};
+    ASSERT_EQ(UMAC_OBJMNG_MallocDataArea(&handle, &req), 0u);
+    EXPECT_NE(handle, 0u);
+    auto *r0 = static_cast<u8 *>(UMAC_OBJMNG_GetRadioDataInfo(handle, 0));
+    auto *r1 = static_cast<u8 *>(UMAC_OBJMNG_GetRadioDataInfo(handle, 1));
+    ASSERT_NE(r0, nullptr);
+    EXPECT_EQ(r1, r0 + 4);
+    EXPECT_EQ(r1[0] | r1[3], 0);
+    EXPECT_EQ(UMAC_OBJMNG_GetRadioDataInfo(handle, 2), nullptr);
+    EXPECT_EQ(UMAC_OBJMNG_GetRadioDataInfo(handle + 1, 0), nullptr);
+}
+
+}  // namespace
