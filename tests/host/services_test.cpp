@@ -1,0 +1,173 @@
+// Fault injection, memory accounting, the logger, the databases and the
+// application's lifecycle driven through a linked registration entry.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "zep_host.hpp"
+
+namespace {
+
+using namespace zep::host;
+using ::testing::ElementsAre;
+
+TEST(Faults, NthCallWindowPassesItsStatusBack)
+{
+    Host host;
+    u64 now = 0;
+    host.faults().failCall("ZEP_HiPrecisionMsNow64", 2, 2, 77);
+    std::vector<u32> results;
+    for (int i = 0; i < 5; ++i) {
+        results.push_back(ZEP_HiPrecisionMsNow64(&now));
+    }
+    EXPECT_THAT(results, ElementsAre(0, 77, 77, 0, 0));
+    EXPECT_EQ(host.faults().calls("ZEP_HiPrecisionMsNow64"), 5u);
+    EXPECT_EQ(host.faults().injectedFailures(), 2u);
+
+    // Counted from when armed, and null-returning operations just fail.
+    host.faults().failCall("UMAC_MallocZero", 1);
+    EXPECT_EQ(ZEP_MALLOC_ZERO(4), nullptr);
+    void *block = ZEP_MALLOC_ZERO(4);
+    EXPECT_NE(block, nullptr);
+    ZEP_FREE(block);
+    EXPECT_EQ(host.faults().fallibleCalls(), 7u);
+}
+
+TEST(Faults, KthFallibleCountsEveryOperationAndClearDisarms)
+{
+    Host host;
+    u64 now = 0;
+    u32 timerId = 0;
+    ZEP_TimerInfo info{};
+    host.faults().failKthFallible(2);
+    EXPECT_EQ(ZEP_HiPrecisionMsNow64(&now), 0u);
+    EXPECT_EQ(ZEP_MNG_FillTimerRegInfo(10, 0, 0, &info), kErrInjected);
+    EXPECT_EQ(ZEP_MNG_FillTimerRegInfo(10, 0, 0, &info), 0u);
+    EXPECT_EQ(ZEP_MNG_CheckMsgValid(&now, 8, 8), 0u);  // not fallible: not counted
+    EXPECT_EQ(host.faults().fallibleCalls(), 3u);
+
+    host.faults().failCall("ZEP_MNG_StartTimer", 1);
+    host.faults().clear();
+    ZEP_MNG_FillTimerMsgInfo(63, 186, [](void *, u32) -> u32 { return 0; }, &info);
+    EXPECT_EQ(ZEP_MNG_StartTimer(&info, &timerId), 0u);
+    EXPECT_EQ(host.faults().injectedFailures(), 1u);
+}
+
+TEST(FaultsDeathTest, UnknownOperationAborts)
+{
+    EXPECT_DEATH(
+        {
+            Host host;
+            host.faults().failCall("ZEP_MNG_SendMsgs", 1);
+        },
+        "ZEP_MNG_SendMsgs");
+}
+
+TEST(Memory, AccountsLiveBlocksBySiteAndCountsBadFrees)
+{
+    Host host;
+    void *a = UMAC_MallocZero("a.cpp", 10, 16);
+    void *b = UMAC_MallocZero("a.cpp", 10, 8);
+    void *c = UMAC_MallocZero("b.cpp", 3, 1);
+    EXPECT_EQ(UMAC_MallocZero("b.cpp", 4, 0), nullptr);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(static_cast<u8 *>(a)[15], 0);
+    EXPECT_EQ(host.memory().liveBlocks(), 3u);
+    EXPECT_EQ(host.memory().liveBytes(), 25u);
+    EXPECT_EQ(host.memory().totalAllocations(), 3u);
+    EXPECT_EQ(host.memory().liveBySite(), (std::map<std::string, std::size_t>{{"a.cpp:10", 2}, {"b.cpp:3", 1}}));
+
+    UMAC_Free("a.cpp", 20, a);
+    ZEP_Free(b);
+    ZEP_Free(b);  // double free: counted, never reaches the real heap
+    UMAC_Free("a.cpp", 21, nullptr);
+    EXPECT_EQ(host.memory().badFrees(), 1u);
+    EXPECT_EQ(host.memory().liveBlocks(), 1u);
+    (void)c;  // left for the host to free when it goes away
+}
+
+std::vector<std::string> g_lines;
+
+class LineSink : public Observer {
+public:
+    void onLog(const LogLine &line) override { g_lines.push_back(line.text); }
+};
+
+TEST(Logger, ThresholdDropsLinesBeforeFormattingAndCapturesTheRest)
+{
+    Host host;
+    LineSink sink;
+    host.setObserver(&sink);
+    g_lines.clear();
+    host.setLogThreshold(ZEP_DBG_RARE);
+    const u8 mac[6] = {0, 0x11, 0x22, 0x33, 0x44, 1};
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s[%u]: dropped\r\n", "f", 1u);
+    ZEP_DBG_Print(ZEP_DBG_ERROR, 63, 3, mac, "%s[%u]: kept %s\r\n", "g", 2u, std::string(300, 'x').c_str());
+    EXPECT_EQ(host.formattedLogLines(), 1u);
+    ASSERT_EQ(host.logs().size(), 1u);
+    const LogLine &line = host.logs()[0];
+    EXPECT_EQ(line.severity, ZEP_DBG_ERROR);
+    EXPECT_EQ(line.module, 63u);
+    EXPECT_EQ(line.category, 3u);
+    EXPECT_EQ(line.sta, (Mac{0, 0x11, 0x22, 0x33, 0x44, 1}));
+    EXPECT_EQ(line.text, "g[2]: kept " + std::string(300, 'x') + "\r\n");
+    EXPECT_EQ(g_lines, std::vector<std::string>{line.text});
+
+    host.setCaptureLogs(false);
+    ZEP_DBG_Print(ZEP_DBG_RARE, 63, 0, nullptr, "%s\r\n", "observer only");
+    EXPECT_EQ(host.logs().size(), 1u);
+    EXPECT_EQ(g_lines.size(), 2u);
+}
+
+// A stand-in application: a registration entry and a record whose entries
+// record the calls the host makes.
+std::vector<std::string> g_appCalls;
+u32 g_phase0Status = 0;
+
+u32 fakeInit(u32 phase)
+{
+    g_appCalls.push_back("init" + std::to_string(phase));
+    return phase == 0 ? g_phase0Status : 0;
+}
+
+u32 fakeDeInit()
+{
+    g_appCalls.push_back("deinit");
+    return 0;
+}
+
+const ZEP_AppInfo g_fakeApp = {"fake", fakeInit, 2, fakeDeInit};
+
+u32 fakeRegEntry()
+{
+    g_appCalls.push_back("reg");
+    return ZEP_MNG_RegApp(63, 2, &g_fakeApp);
+}
+
+class AppLifecycle : public ::testing::TestWithParam<u32> {};
+
+TEST_P(AppLifecycle, StartRunsPhaseOneOnlyAfterASuccessfulPhaseZero)
+{
+    Host host;
+    g_appCalls.clear();
+    g_phase0Status = GetParam();
+    EXPECT_EQ(host.initPhase(0), kErrNoResource);  // nothing registered yet
+    EXPECT_EQ(host.start(), kErrNoResource);       // no entry either
+
+    host.useLinkedApp(fakeRegEntry);
+    EXPECT_EQ(host.start(), g_phase0Status);
+    EXPECT_EQ(host.appInfo(), &g_fakeApp);
+    EXPECT_EQ(host.registerApp(), kErrDuplicate);
+    EXPECT_EQ(host.deinit(), 0u);
+    if (g_phase0Status == 0) {
+        EXPECT_THAT(g_appCalls, ElementsAre("reg", "init0", "init1", "reg", "deinit"));
+    } else {
+        EXPECT_THAT(g_appCalls, ElementsAre("reg", "init0", "reg", "deinit"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Phase0Status, AppLifecycle, ::testing::Values(0u, 41u));
+
+}  // namespace
