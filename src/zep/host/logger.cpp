@@ -9,7 +9,8 @@
 
 namespace {
 
-std::string formatLine(const char *format, va_list args)
+// Declared printf-like so the compilers check the format of the caller instead.
+__attribute__((format(printf, 1, 0))) std::string formatLine(const char *format, va_list args)
 {
     va_list measure;
     va_copy(measure, args);
