@@ -6,10 +6,14 @@ namespace {
 
 using namespace zep::host;
 
-// The table only if the host made it and has not deleted it yet.
-ZEP_HashTable *liveTable(ZEP_HashTable *tbl)
+// 0 for a table the host made and has not deleted yet; a deleted table is
+// refused rather than touched.
+u32 checkTable(const ZEP_HashTable *tbl)
 {
-    return tbl != nullptr && detail::state().hashTables.contains(tbl) ? tbl : nullptr;
+    if (tbl == nullptr) {
+        return kErrNullPtr;
+    }
+    return detail::state().hashTables.contains(tbl) ? 0 : kErrNotFound;
 }
 
 }  // namespace
@@ -34,7 +38,10 @@ u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 /*flags*/)
     if (auto fault = detail::injectedFault("ZEP_HASH_AddNode")) {
         return *fault;
     }
-    if (liveTable(tbl) == nullptr || node == nullptr) {
+    if (const u32 status = checkTable(tbl); status != 0) {
+        return status;
+    }
+    if (node == nullptr) {
         return kErrNullPtr;
     }
     if (bucket >= tbl->heads.size()) {
@@ -57,7 +64,10 @@ u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 /*flags*/)
 
 u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
-    if (liveTable(tbl) == nullptr || node == nullptr) {
+    if (const u32 status = checkTable(tbl); status != 0) {
+        return status;
+    }
+    if (node == nullptr) {
         return kErrNullPtr;
     }
     auto *link = static_cast<ZEP_HashLink *>(node);
@@ -81,7 +91,7 @@ u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 
 void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
-    if (liveTable(tbl) == nullptr || cmp == nullptr || bucket >= tbl->heads.size()) {
+    if (checkTable(tbl) != 0 || cmp == nullptr || bucket >= tbl->heads.size()) {
         return nullptr;
     }
     for (ZEP_HashLink *link = tbl->heads[bucket]; link != nullptr; link = link->next) {
@@ -94,8 +104,8 @@ void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_Has
 
 u32 ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
-    if (liveTable(tbl) == nullptr) {
-        return kErrNotFound;
+    if (const u32 status = checkTable(tbl); status != 0) {
+        return status;
     }
     for (ZEP_HashLink *head : tbl->heads) {
         for (ZEP_HashLink *link = head; link != nullptr;) {
