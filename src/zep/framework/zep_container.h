@@ -44,7 +44,12 @@ static_assert(sizeof(ZEP_SLL_Head) == 32);
 static_assert(offsetof(ZEP_SLL_Head, last) == 16);
 static_assert(offsetof(ZEP_SLL_Head, count) == 24);
 
-#define ZEP_SLL_HEAD_AS_NODE(head) ((ZEP_SLL_Node *)(void *)(head))
+/* The head seen as the node that closes the circle (its first word is 'next'). */
+static inline ZEP_SLL_Node *ZEP_SLL_HeadAsNode(ZEP_SLL_Head *head)
+{
+    return reinterpret_cast<ZEP_SLL_Node *>(head);
+}
+#define ZEP_SLL_HEAD_AS_NODE(head) ZEP_SLL_HeadAsNode(head)
 
 /* 0 when the element matches the key. */
 typedef u32 (*ZEP_SLL_KeyCmp)(const void *key, const ZEP_SLL_Node *element);
