@@ -35,7 +35,7 @@ static ZEP_SLL_Head *ZEP_STAMEAS_GetRadioList(u32 radioId)
 }
 
 /* First element of a walk, or null when there is nothing to visit. */
-static ZEP_SLL_Node *ZEP_STAMEAS_WalkFirst(const ZEP_SLL_Head *head)
+static ZEP_SLL_Node *ZEP_STAMEAS_WalkFirst(ZEP_SLL_Head *head)
 {
     if (head == nullptr || head->count == 0 || head->first == nullptr ||
         head->first == ZEP_SLL_HEAD_AS_NODE(head)) {
@@ -44,7 +44,7 @@ static ZEP_SLL_Node *ZEP_STAMEAS_WalkFirst(const ZEP_SLL_Head *head)
     return head->first;
 }
 
-static ZEP_SLL_Node *ZEP_STAMEAS_WalkNext(const ZEP_SLL_Head *head, const ZEP_SLL_Node *element)
+static ZEP_SLL_Node *ZEP_STAMEAS_WalkNext(ZEP_SLL_Head *head, const ZEP_SLL_Node *element)
 {
     ZEP_SLL_Node *next = element->next;
     return (next == nullptr || next == ZEP_SLL_HEAD_AS_NODE(head)) ? nullptr : next;
@@ -301,7 +301,7 @@ STAMEAS_INNER s32 ZEP_STAMEAS_MeasNodeCmpWeightAsc(const void *a, const void *b)
  * the node that it is given. */
 STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl(u32 radioId, StaMeasWalkFn fn, void *a)
 {
-    const ZEP_SLL_Head *head = fn == nullptr ? nullptr : ZEP_STAMEAS_GetRadioList(radioId);
+    ZEP_SLL_Head *head = fn == nullptr ? nullptr : ZEP_STAMEAS_GetRadioList(radioId);
     ZEP_SLL_Node *element = ZEP_STAMEAS_WalkFirst(head);
     while (element != nullptr) {
         ZEP_SLL_Node *next = ZEP_STAMEAS_WalkNext(head, element);
@@ -314,7 +314,7 @@ STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl(u32 radioId, StaMeasWalkFn fn, void *
 
 STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl2(u32 radioId, StaMeasWalkFn2 fn, void *a, void *b)
 {
-    const ZEP_SLL_Head *head = fn == nullptr ? nullptr : ZEP_STAMEAS_GetRadioList(radioId);
+    ZEP_SLL_Head *head = fn == nullptr ? nullptr : ZEP_STAMEAS_GetRadioList(radioId);
     ZEP_SLL_Node *element = ZEP_STAMEAS_WalkFirst(head);
     while (element != nullptr) {
         ZEP_SLL_Node *next = ZEP_STAMEAS_WalkNext(head, element);
@@ -328,7 +328,7 @@ STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl2(u32 radioId, StaMeasWalkFn2 fn, void
 STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl3(u32 radioId, StaMeasWalkFn3 fn, void *a, void *b,
                                             void *c)
 {
-    const ZEP_SLL_Head *head = fn == nullptr ? nullptr : ZEP_STAMEAS_GetRadioList(radioId);
+    ZEP_SLL_Head *head = fn == nullptr ? nullptr : ZEP_STAMEAS_GetRadioList(radioId);
     ZEP_SLL_Node *element = ZEP_STAMEAS_WalkFirst(head);
     while (element != nullptr) {
         ZEP_SLL_Node *next = ZEP_STAMEAS_WalkNext(head, element);

@@ -1,0 +1,192 @@
+// Start, stop and station-leave handlers: validation, updates that follow a node
+// to its radio, eviction for heavier hosts, and what a stop or a leave removes.
+#include "meas_fixture.hpp"
+
+namespace zep::test {
+namespace {
+
+using MeasStartTest = MeasTest;
+
+TEST_F(MeasStartTest, MalformedMessagesChangeNothing)
+{
+    ASSERT_EQ(start(0, 0, {startEntry(macOf(1), kLm, loopEvery(1))}), 0u);
+    const std::vector<u8> goodStart = measMsg(0, 0, std::vector{startEntry(macOf(2), kLm, loopEvery(1))});
+    const std::vector<u8> goodStop = measMsg(0, 0, std::vector{stopEntry(macOf(1), kAuto)});
+    auto patched = [](std::vector<u8> body, std::size_t at, u8 value, std::size_t size = 0) {
+        body.at(at) = value;
+        body.resize(size == 0 ? body.size() : size);
+        return body;
+    };
+    struct Case {
+        u32 msgId;
+        std::vector<u8> body;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {182, patched(goodStart, 0, 1, 7), "msg err 3, msgLen 7.\r\n"},
+        {182, patched(goodStart, 4, 5), "invalid radioId 5.\r\n"},
+        {182, patched(goodStart, 0, 0), "invalid num 0.\r\n"},
+        {182, patched(goodStart, 0, 129), "invalid num 129.\r\n"},
+        {182, patched(goodStart, 0, 1, 43), "msg err 3, msgLen 43, num 1.\r\n"},
+        {182, patched(goodStart, 0, 2), "msg err 3, msgLen 44, num 2.\r\n"},
+        {182, patched(goodStart, 1, 3), "invalid host 3.\r\n"},
+        {183, patched(goodStop, 0, 1, 7), "msg err 3, msgLen 7.\r\n"},
+        {183, patched(goodStop, 4, 2), "invalid radioId 2.\r\n"},
+        {183, patched(goodStop, 0, 0), "invalid num 0.\r\n"},
+        {183, patched(goodStop, 0, 255), "invalid num 255.\r\n"},
+        {183, patched(goodStop, 0, 1, 19), "msg err 3, msgLen 19, num 1.\r\n"},
+        {183, patched(goodStop, 1, 3), "invalid host 3.\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        host_.clearCaptures();
+        EXPECT_EQ(deliver(c.msgId, c.body), STAMEAS_ERR_INVALID_MSG);
+        ASSERT_EQ(host_.logs().size(), 1u);
+        const std::string func = c.msgId == 182 ? "ZEP_STAMEAS_IsValidMeasStartMsg[" : "ZEP_STAMEAS_IsValidMeasStopMsg[";
+        EXPECT_EQ(host_.logs()[0].text.rfind(func, 0), 0u) << host_.logs()[0].text;
+        EXPECT_EQ(bodyOf(host_.logs()[0].text), c.line);
+        EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
+        EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 1u);
+        EXPECT_EQ(node(macOf(1), kLm)->hostBitmap, 0x1u);
+    }
+}
+
+TEST_F(MeasStartTest, TimerComesWithTheFirstNode)
+{
+    EXPECT_EQ(start(0, 0, {startEntry(macOf(1), 165, loopEvery(1))}), 0u);
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "unsupport measId 165."), std::vector<std::string>{"unsupport measId 165.\r\n"});
+    EXPECT_EQ(host_.activeTimers(), 0u);
+
+    std::vector<StaMeasStartEntry> full;
+    for (u32 i = 0; i < 128; i++) {
+        full.push_back(startEntry(macOf(static_cast<u8>(i)), kLm, loopEvery(1)));
+    }
+    EXPECT_EQ(start(1, 1, full), 0u);
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(1), 128u);
+    EXPECT_TRUE(node(macOf(127), kLm)->skipNextReq);
+    EXPECT_EQ(start(0, 0, {startEntry(macOf(200), kTpc, loopEvery(1))}), 0u);
+    EXPECT_EQ(host_.activeTimers(), 1u);
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "sta measure timer create successful").size(), 1u);
+}
+
+TEST_F(MeasStartTest, SharesFollowTheNodeWhereverItLives)
+{
+    // A start on radio 1 finds the node on radio 0; a key twice in one message
+    // updates the node that its first entry made.
+    ASSERT_EQ(start(0, 0, {startEntry(macOf(1), kLm, loopEvery(2), 0xA0)}), 0u);
+    ASSERT_EQ(start(2, 1, {startEntry(macOf(1), kLm, countOf(3), 0xB0),
+                           startEntry(macOf(2), kTpc, loopEvery(1), 0xB1),
+                           startEntry(macOf(2), kTpc, countOf(4), 0xB2)}),
+              0u);
+    const StaMeasInfo *moved = node(macOf(1), kLm);
+    EXPECT_EQ(moved->radioId, 0u);
+    EXPECT_EQ(moved->weight, 160u);
+    EXPECT_EQ(moved->hostBitmap, 0x5u);
+    EXPECT_EQ(moved->hostReq[2].radioId, 0xB0B0B0B0u);
+    EXPECT_EQ(moved->hostSched[2].count, 3u);
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 1u);
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(1), 1u);
+    const StaMeasInfo *twice = node(macOf(2), kTpc);
+    EXPECT_EQ(twice->weight, 60u);
+    EXPECT_EQ(twice->hostSched[2].count, 4u);
+    EXPECT_EQ(twice->hostReq[2].radioId, 0xB2B2B2B2u);
+}
+
+TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
+{
+    std::vector<StaMeasStartEntry> light;
+    for (u32 i = 0; i < 128; i++) {
+        light.push_back(startEntry(macOf(static_cast<u8>(i)), kLm, loopEvery(1)));
+    }
+    ASSERT_EQ(start(1, 0, light), 0u);
+    host_.clearCaptures();
+    EXPECT_EQ(start(1, 0, {startEntry(macOf(200), kLm, loopEvery(1))}), 0u);
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_TABLE, "Radio 0"),
+              std::vector<std::string>{"Radio 0 sta measure list reach max number 128.\r\n"});
+    EXPECT_EQ(node(macOf(200), kLm), nullptr);
+
+    EXPECT_EQ(start(2, 0, {startEntry(macOf(200), kLm, loopEvery(1)), startEntry(macOf(201), kLm, loopEvery(1))}), 0u);
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 128u);
+    EXPECT_EQ(node(macOf(201), kLm)->weight, 60u);
+    u32 survivors = 0;
+    for (u32 i = 0; i < 128; i++) {
+        survivors += node(macOf(static_cast<u8>(i)), kLm) != nullptr ? 1 : 0;
+    }
+    EXPECT_EQ(survivors, 126u);
+}
+
+TEST_F(MeasStartTest, AutomaticEntryTakesIdAndRequestFromTheStation)
+{
+    struct Case {
+        bool known, lm, tpc;
+        u32 token;
+        u32 measId;  // 0: skipped
+        u8 tokenId;
+    };
+    const Case cases[] = {
+        {true, true, true, 286, kLm, 143}, {true, false, true, 144, kTpc, 1},
+        {true, false, false, 5, 0, 0},      {false, true, true, 5, 0, 0},
+    };
+    host_.radio(1).curEirp = -3;
+    host_.radio(1).maxPower = 21;
+    u8 last = 0;
+    for (const Case &c : cases) {
+        const Mac mac = macOf(++last);
+        SCOPED_TRACE(int(last));
+        if (c.known) {
+            addStation(mac, c.lm, c.tpc, 1, 2, c.token);
+        }
+        host_.clearCaptures();
+        ASSERT_EQ(start(0, 0, {startEntry(mac, kAuto, loopEvery(1))}), 0u);
+        if (c.measId == 0) {
+            EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "unsupport").at(0), "unsupport measId 4294967295.\r\n");
+            EXPECT_EQ(node(mac, kLm), nullptr);
+            EXPECT_EQ(node(mac, kTpc), nullptr);
+            continue;
+        }
+        const StaMeasInfo *info = node(mac, c.measId);
+        ASSERT_NE(info, nullptr);
+        StaMeasReq want{1, 2, {}, c.tokenId, -3, 21, {}};
+        std::memcpy(want.staMac, mac.data(), 6);
+        EXPECT_EQ(bytesOf(info->hostReq[0]), bytesOf(want));
+        EXPECT_EQ(info->autoMeasBitmap, 0x1u);
+    }
+}
+
+TEST_F(MeasStartTest, StopTakesOnlyTheSendersShare)
+{
+    ASSERT_EQ(start(0, 0, {startEntry(macOf(1), kLm, loopEvery(1)), startEntry(macOf(1), kTpc, loopEvery(1))}), 0u);
+    ASSERT_EQ(start(2, 0, {startEntry(macOf(1), kLm, loopEvery(1)), startEntry(macOf(1), kTpc, loopEvery(1))}), 0u);
+    ASSERT_EQ(start(0, 1, {startEntry(macOf(2), kLm, loopEvery(1))}), 0u);
+
+    EXPECT_EQ(stop(0, 0, {stopEntry(Mac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0)}), 0u);
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "Clean"), std::vector<std::string>{"Clean table with radioId 0 host 0.\r\n"});
+    for (u32 id : {kLm, kTpc}) {
+        EXPECT_EQ(node(macOf(1), id)->hostBitmap, 0x4u);
+        EXPECT_EQ(node(macOf(1), id)->weight, 60u);
+    }
+    EXPECT_EQ(node(macOf(2), kLm)->hostBitmap, 0x1u);  // other radio
+
+    EXPECT_EQ(stop(2, 0, {stopEntry(macOf(1), kAuto)}), 0u);
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 0u);
+    EXPECT_EQ(stop(0, 0, {stopEntry(macOf(2), kLm)}), 0u);
+    EXPECT_NE(node(macOf(2), kLm), nullptr);
+    EXPECT_EQ(host_.activeTimers(), 1u);
+}
+
+TEST_F(MeasStartTest, DepartingStationLosesItsNodesOnEveryRadio)
+{
+    ASSERT_EQ(start(0, 0, {startEntry(macOf(1), kLm, loopEvery(1)), startEntry(macOf(2), kLm, loopEvery(1))}), 0u);
+    ASSERT_EQ(start(1, 1, {startEntry(macOf(1), kTpc, loopEvery(1))}), 0u);
+    host_.clearCaptures();
+    const Mac leaving = macOf(1);
+    EXPECT_EQ(host_.staLeave(&leaving), 0u);
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "Sta leave"), std::vector<std::string>{"Sta leave, clean measure node.\r\n"});
+    EXPECT_EQ(node(macOf(1), kLm), nullptr);
+    EXPECT_EQ(node(macOf(1), kTpc), nullptr);
+    EXPECT_NE(node(macOf(2), kLm), nullptr);
+    EXPECT_EQ(host_.staLeave(nullptr), STAMEAS_ERR_NULL_STA);
+}
+
+}  // namespace
+}  // namespace zep::test

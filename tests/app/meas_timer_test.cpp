@@ -1,0 +1,194 @@
+// Measurement timer: schedules on the shared expiry count, the choice of one
+// request per node, the per-radio cap, failed sends, giving up automatic
+// measurement, and hot paths that stay off the general heap.
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "meas_fixture.hpp"
+
+namespace zep::test {
+namespace {
+
+using MeasTimerTest = MeasTest;
+
+TEST_F(MeasTimerTest, SchedulesRunOnTheSharedExpiryCount)
+{
+    struct Case {
+        StaMeasSched sched;
+        std::set<u32> sentAt;  // expiry numbers
+        u32 goneAfter;         // expiry after which the node is deleted; 99: never
+    };
+    const std::map<u8, Case> cases = {
+        {0xC1, {loopEvery(3), {0, 3, 6}, 99}},  {0xC2, {loopEvery(1), {0, 1, 2, 3, 4, 5, 6}, 99}},
+        {0xC3, {countOf(2), {0, 1}, 1}},        {0xC4, {countOf(2, 3), {0, 3}, 3}},
+        {0xC5, {loopEvery(0), {}, 99}},         {0xC6, {countOf(0), {}, 99}},
+    };
+    std::vector<StaMeasStartEntry> entries;
+    for (const auto &[tag, c] : cases) {
+        entries.push_back(startEntry(macOf(tag), kLm, c.sched, tag));
+    }
+    ASSERT_EQ(start(0, 0, entries), 0u);
+    for (const auto &entry : entries) {
+        node(macOf(entry.staMac[5]), kLm)->skipNextReq = 0;  // due from expiry 0
+    }
+    std::map<u8, std::set<u32>> sentAt;
+    for (u32 expiry = 0; expiry < 7; expiry++) {
+        host_.clearCaptures();
+        expire();
+        for (const auto &m : host_.sent()) {
+            ASSERT_EQ(m.msgId, kLm);
+            ASSERT_EQ(m.dest, ZEP_DEST_ALL);
+            ASSERT_EQ(m.body, reqBytes(m.body.at(0)));
+            sentAt[m.body[0]].insert(expiry);
+        }
+        for (const auto &[tag, c] : cases) {
+            EXPECT_EQ(node(macOf(tag), kLm) == nullptr, expiry >= c.goneAfter) << int(tag) << "@" << expiry;
+        }
+    }
+    for (const auto &[tag, c] : cases) {
+        EXPECT_EQ(sentAt[tag], c.sentAt) << int(tag);
+    }
+}
+
+TEST_F(MeasTimerTest, CountedHostIsDroppedRightAfterItsLastRequest)
+{
+    ready(1, 0, macOf(1), countOf(1));
+    expire();
+    std::vector<std::string> lines;
+    for (const auto &line : host_.logs()) {
+        lines.push_back(bodyOf(line.text));
+    }
+    const auto sent = std::find(lines.begin(), lines.end(), "Send No.0 measure request 167 successful, total 0.\r\n");
+    ASSERT_NE(sent, lines.end());
+    ASSERT_NE(sent + 1, lines.end());
+    EXPECT_EQ(sent[1], "Radio 0 measId[167] delete from table, left 0.\r\n");
+    EXPECT_EQ(host_.activeTimers(), 1u);
+}
+
+TEST_F(MeasTimerTest, NewNodeWaitsOneExpiry)
+{
+    ASSERT_EQ(start(0, 0, {startEntry(macOf(1), kLm, loopEvery(1))}), 0u);
+    expire();
+    EXPECT_TRUE(host_.sent().empty());
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "new sta"), std::vector<std::string>{"new sta dont measure.\r\n"});
+    expire();
+    EXPECT_EQ(sentWithId(kLm).size(), 1u);
+}
+
+TEST_F(MeasTimerTest, DueHostsGiveOneRequestAndAllTheirCountsGoDown)
+{
+    ready(0, 0, macOf(1), loopEvery(2), 0xB0);
+    ready(1, 0, macOf(1), countOf(5), 0xB1);
+    StaMeasInfo *info = ready(2, 0, macOf(1), countOf(5), 0xB2);
+    for (u8 want : {0xB0, 0xB2}) {  // host 0 is due every other expiry
+        host_.clearCaptures();
+        expire();
+        ASSERT_EQ(host_.sent().size(), 1u);
+        EXPECT_EQ(host_.sent()[0].body, reqBytes(want));
+    }
+    EXPECT_EQ(info->hostSched[1].count, 3u);
+    EXPECT_EQ(info->hostSched[2].count, 3u);
+    EXPECT_EQ(info->reqNum, 2u);
+}
+
+TEST_F(MeasTimerTest, RadioGetsAtMost64RequestsPerExpiry)
+{
+    std::vector<StaMeasStartEntry> entries;
+    for (u32 i = 0; i < 100; i++) {
+        entries.push_back(startEntry(macOf(static_cast<u8>(i)), kLm, loopEvery(1)));
+    }
+    ASSERT_EQ(start(0, 0, entries), 0u);
+    ASSERT_EQ(start(0, 1, {startEntry(macOf(200), kLm, loopEvery(1))}), 0u);
+    expire(2);
+    EXPECT_EQ(sentWithId(kLm).size(), 65u);  // 64 on radio 0, 1 on radio 1
+    for (u32 i = 0; i < 100; i++) {
+        EXPECT_EQ(node(macOf(static_cast<u8>(i)), kLm)->reqNum, i < 64 ? 1u : 0u) << i;
+    }
+}
+
+TEST_F(MeasTimerTest, FailedSendIsNotCountedButUsesTheCount)
+{
+    StaMeasInfo *info = ready(0, 0, macOf(1), countOf(3));
+    host_.faults().failCall("ZEP_MNG_SendMsg", 1);
+    expire();
+    EXPECT_TRUE(host_.sent().empty());
+    const auto failed = linesStarting(STAMEAS_CAT_MEAS_FUNC, "Send No.");
+    EXPECT_EQ(failed, std::vector<std::string>{"Send No.0 measure request 167 fail 7.\r\n"});
+    EXPECT_EQ(info->reqNum, 0u);
+    EXPECT_EQ(info->hostSched[0].count, 2u);
+}
+
+TEST_F(MeasTimerTest, SilentStationLosesAutomaticHostsToItsTpcNode)
+{
+    for (bool answered : {false, true}) {
+        SCOPED_TRACE(answered);
+        const Mac mac = macOf(answered ? 2 : 1);
+        addStation(mac, true, true, 0, 1, 10);
+        ready(1, 0, mac, loopEvery(1), 0xC1);
+        ASSERT_EQ(start(0, 0, {startEntry(mac, kAuto, loopEvery(1))}), 0u);
+        StaMeasInfo *lm = node(mac, kLm);
+        ASSERT_EQ(lm->hostBitmap, 0x3u);
+        expire(2);
+        if (answered) {
+            LmReportMsg report{0, 1, {}, 0, 10, {}};
+            std::memcpy(report.staMac, mac.data(), 6);
+            deliver(STAMEAS_MSG_LM_REPORT, bytesOf(report));
+        }
+        host_.clearCaptures();
+        expire(2);  // third request, then the check
+        const StaMeasInfo *tpc = node(mac, kTpc);
+        if (answered) {
+            EXPECT_EQ(tpc, nullptr);
+            EXPECT_EQ(lm->reportChecked, 1u);
+            continue;
+        }
+        EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "sta dont"),
+                  std::vector<std::string>{"sta dont support measId 167, reqNum 3 reportNum 0 hostBitmap 0x3 autoMeasBitmap 0x1.\r\n"});
+        EXPECT_EQ(host_.sent().back().body, reqBytes(0xC1));  // the explicit host still measured
+        EXPECT_EQ(lm->hostBitmap, 0x2u);
+        EXPECT_EQ(lm->autoMeasBitmap, 0u);
+        EXPECT_EQ(lm->weight, 120u);
+        ASSERT_NE(tpc, nullptr);
+        EXPECT_EQ(tpc->hostBitmap, 0x1u);
+        EXPECT_EQ(tpc->autoMeasBitmap, 0x1u);
+        EXPECT_EQ(tpc->weight, 100u);
+        EXPECT_EQ(tpc->hostReq[0].tokenId, 10u);
+        ZEP_STAMEAS_DelStaAutoMeasNodes(mac.data());
+    }
+}
+
+TEST_F(MeasTimerTest, DisabledRadioIsLeftAlone)
+{
+    StaMeasInfo *info = ready(0, 0, macOf(1), loopEvery(1));
+    ZEP_STAMEAS_SetMeasSwitch(0, 0);
+    expire();
+    EXPECT_TRUE(host_.sent().empty());
+    EXPECT_EQ(info->reqNum, 0u);
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "radio 0"),
+              std::vector<std::string>{"radio 0 dont send measure request as meas-disabled.\r\n"});
+}
+
+TEST_F(MeasTimerTest, HotPathsStayOffTheGeneralHeap)
+{
+    addStation(macOf(1), true, true, 0, 1, 10);
+    host_.radio(0).bssid[1] = Mac{1, 2, 3, 4, 5, 6};
+    const u64 before = host_.memory().totalAllocations();
+    std::vector<StaMeasStartEntry> entries;
+    for (u32 i = 0; i < 128; i++) {
+        entries.push_back(startEntry(macOf(static_cast<u8>(i)), i == 1 ? kAuto : kLm, loopEvery(1)));
+    }
+    ASSERT_EQ(start(0, 0, entries), 0u);
+    expire(5);
+    LmReportMsg report{0, 1, {}, 0, 10, {}};
+    std::memcpy(report.staMac, macOf(1).data(), 6);
+    EXPECT_EQ(deliver(STAMEAS_MSG_LM_REPORT, bytesOf(report)), 0u);
+    const Mac leaving = macOf(1);
+    EXPECT_EQ(host_.staLeave(&leaving), 0u);
+    EXPECT_EQ(stop(0, 0, {stopEntry(Mac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0)}), 0u);
+    EXPECT_EQ(host_.memory().totalAllocations(), before);
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 0u);
+}
+
+}  // namespace
+}  // namespace zep::test
