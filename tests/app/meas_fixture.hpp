@@ -49,11 +49,6 @@ inline StaMeasStopEntry stopEntry(const Mac &mac, u32 measId)
     return e;
 }
 
-inline StaMeasNode *nodeOf(StaMeasInfo *info)
-{
-    return reinterpret_cast<StaMeasNode *>(reinterpret_cast<u8 *>(info) - offsetof(StaMeasNode, info));
-}
-
 inline std::vector<u8> reqBytes(u8 tag) { return std::vector<u8>(sizeof(StaMeasReq), tag); }
 
 class MeasTest : public AppTest {
@@ -94,24 +89,7 @@ protected:
         return info;
     }
 
-    void addStation(const Mac &mac, bool linkMeas, bool tpc, u32 radioId = 1, u32 vapId = 2,
-                    u32 token = 7)
-    {
-        host_.addStation({mac, radioId, vapId, linkMeas, tpc, token});
-    }
-
     void expire(u32 times = 1) { host_.advance(1000ull * times); }
-
-    std::vector<host::SentMessage> sentWithId(u32 msgId) const
-    {
-        std::vector<host::SentMessage> out;
-        for (const auto &m : host_.sent()) {
-            if (m.msgId == msgId) {
-                out.push_back(m);
-            }
-        }
-        return out;
-    }
 
     // Bodies of the lines of one category that begin with text.
     std::vector<std::string> linesStarting(u32 category, const std::string &text) const

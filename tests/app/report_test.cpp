@@ -61,7 +61,7 @@ TEST_F(ReportTest, LmReportBecomesThe40ByteReport)
         ASSERT_EQ(deliver(STAMEAS_MSG_LM_REPORT, bytesOf(lm)), 0u);
         const StaMeasReportMsg want = c.own ? expected(168, bytesOf(lm), kApBssid, 20, 23, 0)
                                             : expected(168, bytesOf(lm), kNbBssid, -5, 12, c.tokenClass);
-        ASSERT_EQ(sentWithId(STAMEAS_MSG_MEAS_REPORT).size(), 1u);
+        ASSERT_EQ(host_.sent().size(), 1u);
         EXPECT_EQ(host_.sent()[0].body, bytesOf(want));
         EXPECT_EQ(host_.sent()[0].dest, ZEP_DEST_ALL);
         EXPECT_EQ(node(macOf(1), kLm)->reportNum, counted + (c.own ? 1 : 0));
