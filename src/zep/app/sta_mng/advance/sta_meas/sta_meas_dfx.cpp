@@ -122,8 +122,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_LogCoMeasStats(u32 radioId)
     return STAMEAS_OK;
 }
 
-/* The dumps stay registered after de-initialisation: they only read, and the
- * table and list lookups find nothing once their data is gone. */
+/* The dumps stay registered after de-initialisation, so each one checks that
+ * the data it reads still exists before it looks inside. */
 STAMEAS_INNER u32 ZEP_STAMEAS_DfxFuncInit(void)
 {
     u32 ret = ZEP_MNG_RegMsg(ZEP_MSG_KIND_RPC, STAMEAS_APP_ID, STAMEAS_RPC_GET_MEAS_LIST, 0,
@@ -147,6 +147,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_GetMeasListRpcProc(void *msg, u32 len)
     if (ret != STAMEAS_OK) {
         STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
         return ret;
+    }
+    if (g_staMeasTbl == nullptr) {
+        return STAMEAS_OK;
     }
     const StaMeasListRpcMsg *rpc = static_cast<const StaMeasListRpcMsg *>(msg);
     ZEP_STAMEAS_WalkMeasTbl(rpc->radioId, ZEP_STAMEAS_FillRpcStaMeasList, msg);
@@ -189,6 +192,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_GetCoMeasListRpcProc(void *msg, u32 len)
     if (ret != STAMEAS_OK) {
         STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
         return ret;
+    }
+    if (g_coMeasRadioState == nullptr) {
+        return STAMEAS_OK;
     }
     const StaCoMeasListRpcMsg *rpc = static_cast<const StaCoMeasListRpcMsg *>(msg);
     /* An unknown radio or channel is logged by the lookup and simply dumps nothing. */

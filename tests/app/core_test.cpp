@@ -1,0 +1,342 @@
+// Registration, the two start-up phases, de-initialisation, the per-radio
+// measurement switch with configuration item 32, and the fixed host tables.
+#include <array>
+#include <regex>
+
+#include "app_fixture.hpp"
+
+namespace zep::test {
+namespace {
+
+constexpr u32 kEvent = ZEP_MSG_KIND_EVENT;
+constexpr u32 kRpc = ZEP_MSG_KIND_RPC;
+constexpr std::array<u32, 9> kEventMsgs = {182, 183, 184, 185, 34, 198, 181, 168, 170};
+
+class CoreTest : public AppTest {
+protected:
+    // Registration and phase 0 only; the caller drives phase 1.
+    void registerAndPhase0()
+    {
+        started_ = true;
+        ASSERT_EQ(host_.registerApp(), 0u);
+        ASSERT_EQ(host_.initPhase(0), 0u);
+        host_.clearCaptures();
+    }
+
+    std::size_t eventHandlers() const
+    {
+        std::size_t n = 0;
+        for (u32 id : kEventMsgs) {
+            n += host_.hasHandler(kEvent, id) ? 1 : 0;
+        }
+        return n;
+    }
+
+    // Full texts of the captured lines of one category.
+    std::vector<std::string> texts(u32 category) const
+    {
+        std::vector<std::string> out;
+        for (const auto &line : host_.logs()) {
+            if (line.category == category) {
+                out.push_back(line.text);
+            }
+        }
+        return out;
+    }
+};
+
+TEST_F(CoreTest, RegistrationHandsOverTheFixedRecord)
+{
+    ASSERT_EQ(host_.registerApp(), 0u);
+    const ZEP_AppInfo *info = host_.appInfo();
+    ASSERT_NE(info, nullptr);
+    const std::array<char, ZEP_APP_NAME_LEN> expectedName = {'s', 't', 'a', '-', 'm', 'e', 'a', 's'};
+    EXPECT_EQ(std::memcmp(info->name, expectedName.data(), ZEP_APP_NAME_LEN), 0);
+    EXPECT_EQ(info->phaseNum, 2u);
+    EXPECT_EQ(info->init, &ZEP_STAMEAS_AppInit);
+    EXPECT_EQ(info->deInit, &ZEP_STAMEAS_AppDeInit);
+    EXPECT_TRUE(host_.logs().empty());
+}
+
+TEST_F(CoreTest, RefusedRegistrationIsLoggedAndPassedUp)
+{
+    host_.faults().failCall("ZEP_MNG_RegApp", 1, 1, 5);
+    EXPECT_EQ(host_.registerApp(), 5u);
+    const auto lines = texts(STAMEAS_CAT_CORE);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(ZEP_STA_RegStaMeasApp\[\d+\]: reg app failed 5\r\n)")))
+        << lines[0];
+    EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
+}
+
+TEST_F(CoreTest, StartRegistersEveryHandlerAndTurnsEverySwitchOn)
+{
+    ASSERT_EQ(startApp(), 0u);
+    EXPECT_EQ(eventHandlers(), kEventMsgs.size());
+    EXPECT_TRUE(host_.hasHandler(kRpc, 69));
+    EXPECT_TRUE(host_.hasHandler(kRpc, 70));
+    EXPECT_FALSE(host_.hasHandler(kEvent, 69));
+    for (u32 radio = 0; radio < host_.profile().radios; radio++) {
+        EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(radio), 1u) << radio;
+    }
+    EXPECT_EQ(host_.activeTimers(), 0u);  // made by the first measurement start
+}
+
+TEST_F(CoreTest, PhasesOtherThanZeroAndOneDoNothing)
+{
+    started_ = true;
+    ASSERT_EQ(host_.registerApp(), 0u);
+    for (u32 phase : {2u, 7u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(host_.initPhase(phase), 0u) << phase;
+    }
+    EXPECT_TRUE(host_.logs().empty());
+    EXPECT_EQ(host_.memory().totalAllocations(), 0u);
+    EXPECT_EQ(g_staMeasDataArea, 0u);
+    EXPECT_EQ(eventHandlers(), 0u);
+}
+
+struct Phase0Failure {
+    u32 step;  // 1..4; steps before it already made by an earlier phase 0
+    const char *op;
+    u32 injected;
+    u32 status;
+    std::vector<std::string> coreLines;
+};
+
+class Phase0FailureTest : public CoreTest, public ::testing::WithParamInterface<Phase0Failure> {};
+
+TEST_P(Phase0FailureTest, StopsAtTheFailingStepWithBothLines)
+{
+    const Phase0Failure &c = GetParam();
+    started_ = true;
+    ASSERT_EQ(host_.registerApp(), 0u);
+    if (c.step >= 3) {
+        // Phase 0 again only creates what is missing, which aims the fault at one step.
+        ASSERT_EQ(host_.initPhase(0), 0u);
+        if (c.step == 3) {
+            ZEP_STAMEAS_CoMeasListDeInit();
+        }
+        ZEP_STAMEAS_CoMeasStatsDeInit();
+        host_.clearCaptures();
+    }
+    host_.faults().failCall(c.op, 1, 1, c.injected);
+
+    EXPECT_EQ(host_.initPhase(0), c.status);
+
+    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), c.coreLines);
+    const auto lines = texts(STAMEAS_CAT_CORE);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].rfind("ZEP_STAMEAS_DataInit[", 0), 0u);
+    EXPECT_EQ(lines.back().rfind("ZEP_STAMEAS_AppInit[", 0), 0u);
+    // The steps after the failing one did not run.
+    EXPECT_EQ(g_staMeasTbl == nullptr, c.step <= 2);
+    EXPECT_EQ(g_coMeasRadioState == nullptr, c.step <= 3);
+    EXPECT_EQ(g_coMeasStats, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, Phase0FailureTest,
+    ::testing::Values(
+        Phase0Failure{1, "UMAC_OBJMNG_MallocDataArea", 9, 9,
+                      {"malloc data area fail.\r\n", "create data obj fail 9.\r\n", "app init failed 9\r\n"}},
+        Phase0Failure{2, "ZEP_MEMPOOL_Create", host::kErrInjected, 41,
+                      {"sta measure table init fail 41.\r\n", "app init failed 41\r\n"}},
+        Phase0Failure{3, "UMAC_MallocZero", host::kErrInjected, 41,
+                      {"sta co-measure list init fail 41.\r\n", "app init failed 41\r\n"}},
+        Phase0Failure{4, "UMAC_MallocZero", host::kErrInjected, 41,
+                      {"sta co-measure Stats init fail 41.\r\n", "app init failed 41\r\n"}}));
+
+struct Phase1Failure {
+    const char *op;
+    u32 nth;
+    std::string stepLine;
+    std::size_t eventHandlers;
+    bool rpc69;
+    bool rpc70;
+};
+
+class Phase1FailureTest : public CoreTest, public ::testing::WithParamInterface<Phase1Failure> {};
+
+TEST_P(Phase1FailureTest, KeepsEarlierRegistrationsAndStops)
+{
+    const Phase1Failure &c = GetParam();
+    registerAndPhase0();
+    host_.faults().failCall(c.op, c.nth, 1, 9);
+
+    EXPECT_EQ(host_.initPhase(1), 9u);
+
+    std::vector<std::string> lines;
+    for (const auto &line : host_.logs()) {
+        if (line.category == STAMEAS_CAT_CORE || line.category == STAMEAS_CAT_DFX) {
+            lines.push_back(bodyOf(line.text));
+        }
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{c.stepLine, "app init failed 9\r\n"}));
+    EXPECT_EQ(eventHandlers(), c.eventHandlers);
+    EXPECT_EQ(host_.hasHandler(kRpc, 69), c.rpc69);
+    EXPECT_EQ(host_.hasHandler(kRpc, 70), c.rpc70);
+}
+
+// Phase 1 makes nine event registrations before the two RPCs.
+INSTANTIATE_TEST_SUITE_P(
+    Steps, Phase1FailureTest,
+    ::testing::Values(
+        Phase1Failure{"ZEP_CFG_RegRadioSingleCfgMsg", 1, "reg scan switch msg fail 9.\r\n",
+                      0, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 10, "reg rpc get_sta_meas_list msg fail 9.\r\n",
+                      kEventMsgs.size(), false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 11, "reg rpc get_sta_comeas_list msg fail 9.\r\n",
+                      kEventMsgs.size(), true, false}));
+
+TEST_F(CoreTest, SecondPhaseZeroKeepsWhatTheFirstMade)
+{
+    registerAndPhase0();
+    const u64 area = g_staMeasDataArea;
+    StaMeasTable *const tbl = g_staMeasTbl;
+    CoMeasRadioState *const lists = g_coMeasRadioState;
+    CoMeasStats *const stats = g_coMeasStats;
+    const std::size_t blocks = host_.memory().liveBlocks();
+    ZEP_STAMEAS_SetMeasSwitch(1, 0);
+
+    EXPECT_EQ(host_.initPhase(0), 0u);
+
+    EXPECT_EQ(g_staMeasDataArea, area);
+    EXPECT_EQ(g_staMeasTbl, tbl);
+    EXPECT_EQ(g_coMeasRadioState, lists);
+    EXPECT_EQ(g_coMeasStats, stats);
+    EXPECT_EQ(host_.memory().liveBlocks(), blocks);
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 0u);
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(0), 1u);
+    EXPECT_TRUE(logBodies(STAMEAS_CAT_CORE).empty());
+}
+
+TEST_F(CoreTest, DeInitWithoutStartUpFindsNothingToFree)
+{
+    ASSERT_EQ(host_.registerApp(), 0u);
+    EXPECT_EQ(host_.deinit(), 0u);
+    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
+}
+
+TEST_F(CoreTest, DeInitFreesTheDataAndWithdrawsTheEventHandlers)
+{
+    ASSERT_EQ(startApp(), 0u);
+    started_ = false;
+    EXPECT_EQ(host_.deinit(), 0u);
+    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
+    EXPECT_EQ(g_staMeasTbl, nullptr);
+    EXPECT_EQ(g_coMeasRadioState, nullptr);
+    EXPECT_EQ(g_coMeasStats, nullptr);
+    EXPECT_EQ(eventHandlers(), 0u);
+    EXPECT_NE(g_staMeasDataArea, 0u);  // the data area belongs to the framework's object manager
+}
+
+struct SwitchStep {
+    u32 radio;
+    u8 value;
+    std::array<u8, 2> stored;  // measSwitch of radios 0 and 1 afterwards
+};
+
+TEST_F(CoreTest, ItemThirtyTwoSwitchesOneRadioAndStoresTheByteAsGiven)
+{
+    ASSERT_EQ(startApp(), 0u);
+    const SwitchStep steps[] = {
+        {1, 0, {1, 0}}, {1, 2, {1, 2}}, {1, 255, {1, 255}}, {1, 1, {1, 1}}, {0, 0, {0, 1}},
+    };
+    for (const SwitchStep &s : steps) {
+        host_.clearCaptures();
+        const std::vector<u8> value = {s.value};
+        EXPECT_EQ(host_.deliverConfig(32, s.radio, value), 0u);
+        EXPECT_EQ(logBodies(STAMEAS_CAT_CORE),
+                  std::vector<std::string>{"radio " + std::to_string(s.radio) + " scanSwitch " +
+                                           std::to_string(s.value) + ".\r\n"});
+        for (u32 r = 0; r < 2; r++) {
+            EXPECT_EQ(ZEP_STAMEAS_GetRadioDataArea(r)->measSwitch, s.stored[r]) << r;
+            EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(r), s.stored[r] == 1 ? 1u : 0u) << r;
+        }
+    }
+}
+
+TEST_F(CoreTest, ItemThirtyTwoForAnUnknownRadioOnlyLogs)
+{
+    ASSERT_EQ(startApp(), 0u);
+    const std::vector<u8> value = {0};
+    EXPECT_EQ(host_.deliverConfig(32, 7, value), 0u);
+    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE),
+              (std::vector<std::string>{"radio 7 scanSwitch 0.\r\n", "get radio 7 data fail.\r\n"}));
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(0), 1u);
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 1u);
+}
+
+TEST_F(CoreTest, UnparsableItemGivesEightAndChangesNothing)
+{
+    ASSERT_EQ(startApp(), 0u);
+    const std::vector<u8> noValue;
+    const std::vector<u8> truncated = {1, 0, 0};
+    EXPECT_EQ(host_.deliverConfig(32, 1, noValue), 8u);
+    EXPECT_EQ(host_.deliverRawConfig(32, truncated), 8u);
+    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), (std::vector<std::string>(2, "get cfg fail.\r\n")));
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 1u);
+}
+
+TEST_F(CoreTest, SwitchWithoutARecordLogsAndReadsAsDisabled)
+{
+    // Before phase 0 there is no area; after it, radio 2 is unknown to a two-radio profile.
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(0), 0u);
+    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), std::vector<std::string>{"get radio 0 data fail.\r\n"});
+    ASSERT_EQ(startApp(), 0u);
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(2), 0u);
+    ZEP_STAMEAS_SetMeasSwitch(2, 1);
+    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE),
+              (std::vector<std::string>{"get radio 2 data fail.\r\n", "get radio 2 data fail.\r\n"}));
+    EXPECT_EQ(host_.logs().front().severity, ZEP_DBG_ERROR);
+}
+
+TEST_F(CoreTest, FailedDataAreaIsRetriedByTheNextPhaseZero)
+{
+    started_ = true;
+    ASSERT_EQ(host_.registerApp(), 0u);
+    host_.faults().failCall("UMAC_OBJMNG_MallocDataArea", 1, 1, 9);
+    ASSERT_EQ(host_.initPhase(0), 9u);
+    EXPECT_EQ(host_.initPhase(0), 0u);
+    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 1u);
+}
+
+TEST_F(CoreTest, TopHostPrefersHostZeroThenTwoThenOne)
+{
+    const std::pair<u32, u32> cases[] = {
+        {0b111, 0}, {0b110, 2}, {0b010, 1}, {0b100, 2}, {0b011, 0}, {0b101, 0},
+        {0, 3},     {0b1000, 3}, {0xFFFFFFF8u, 3}, {0xFFFFFFFAu, 1},
+    };
+    for (const auto &[bitmap, top] : cases) {
+        EXPECT_EQ(ZEP_STAMEAS_GetTopHost(bitmap), top) << std::hex << bitmap;
+    }
+}
+
+TEST_F(CoreTest, WeightsAndAutomaticIds)
+{
+    const std::pair<u8, u32> weights[] = {{0, 100}, {1, 20}, {2, 60}, {3, 10}, {255, 10}};
+    for (const auto &[host, weight] : weights) {
+        EXPECT_EQ(ZEP_STAMEAS_GetHostWeight(host), weight) << unsigned{host};
+    }
+    const u32 sentinel = 0xDEADBEEF;
+    const std::pair<u32, std::array<u32, 3>> ids[] = {
+        {0, {sentinel, sentinel, sentinel}},
+        {1, {167, sentinel, sentinel}},
+        {2, {167, 169, sentinel}},
+        {5, {167, 169, sentinel}},
+    };
+    for (const auto &[capacity, expected] : ids) {
+        std::array<u32, 3> out = {sentinel, sentinel, sentinel};
+        EXPECT_EQ(ZEP_STAMEAS_GetAutoMeasIds(out.data(), capacity), std::min(capacity, 2u));
+        EXPECT_EQ(out, expected) << capacity;
+    }
+    for (u32 id : {167u, 169u}) {
+        EXPECT_EQ(ZEP_STAMEAS_IsAutoMeasId(id), 1u) << id;
+    }
+    for (u32 id : {0u, 165u, 168u, 170u, 171u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(ZEP_STAMEAS_IsAutoMeasId(id), 0u) << id;
+    }
+}
+
+}  // namespace
+}  // namespace zep::test
