@@ -487,10 +487,10 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void
     u8 checkSsid = (msg->head.flags & COMEAS_NB_FLAG_CHECK_SSID) != 0 ? 1 : 0;
     u8 isSendOnScan = (msg->head.flags & COMEAS_NB_FLAG_SEND_ON_SCAN) != 0 ? 1 : 0;
     u32 offset = COMEAS_NB_BUF_LEN - g_coMeasReqBufLeft;
-    /* Blocks are 4-byte multiples, so every block head is aligned like the buffer. */
+    /* Blocks are 4-byte multiples, so every block head is aligned like the buffer;
+     * the room left always holds a block of this request's largest size. */
     auto *block = static_cast<NbCoMeasReqBlockHead *>(static_cast<void *>(static_cast<u8 *>(buf) + offset));
-    u8 *records = static_cast<u8 *>(static_cast<void *>(block + 1));
-    u32 recRoom = g_coMeasReqBufLeft - COMEAS_NB_BLOCK_SIZE(0);
+    auto *records = static_cast<CoMeasStaRec *>(static_cast<void *>(block + 1));
     const u8 *nbMac = nb->bssid;
     u32 k = 0;
 
@@ -508,8 +508,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void
                         nbMac[0], nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5],
                         static_cast<u32>(checkSsid), static_cast<u32>(isSendOnScan));
         block->staTag[k] = msg->head.staTag[i];
-        memcpy_s(records + sizeof(CoMeasStaRec) * k, recRoom - sizeof(CoMeasStaRec) * k, sta,
-                 sizeof(CoMeasStaRec));
+        records[k] = *sta;
         ZEP_STAMEAS_CoMeasStatsSetCoMeasReq(sta->radioId);
         k++;
     }

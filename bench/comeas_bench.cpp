@@ -1,0 +1,183 @@
+// Co-measurement hot paths through the emulated framework: a 16-entry start,
+// a scan that sends 16 listed requests, and a 16-station request over 32
+// neighbours. Figures include the emulation's delivery copy and send capture.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "sta_meas_inner.h"
+#include "zep_host.hpp"
+
+namespace {
+
+constexpr u32 kRadio = 1;
+constexpr u16 kChan = 36;
+constexpr u8 kBand = 2;
+
+template <class T>
+void append(std::vector<u8> &out, const T &record)
+{
+    const std::size_t at = out.size();
+    out.resize(at + sizeof(T));
+    std::memcpy(out.data() + at, &record, sizeof(T));
+}
+
+// A started application on a quiet host; the radio is left scanning nothing.
+struct App {
+    zep::host::Host host;
+
+    App()
+    {
+        g_staMeasDataArea = 0;
+        g_staMeasTbl = nullptr;
+        g_staMeasTimer = {};
+        g_coMeasRadioState = nullptr;
+        g_coMeasStats = nullptr;
+        g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
+        host.setLogThreshold(1);
+        host.setCaptureLogs(false);
+        host.setNowMs(100000);
+        host.useLinkedApp(ZEP_STA_RegStaMeasApp);
+        host.start();
+        host.radio(kRadio).band = kBand;
+    }
+    ~App() { host.deinit(); }
+
+    void scan(u32 state)
+    {
+        ScanStateMsg m{};
+        m.radioId = kRadio;
+        m.scanState = state;
+        m.channel = kChan;
+        std::vector<u8> body;
+        append(body, m);
+        host.deliver(STAMEAS_MSG_SCAN_STATE, body);
+    }
+};
+
+std::vector<u8> start16(u8 entryFlags)
+{
+    CoMeasMsgHead head{};
+    head.num = STAMEAS_COMEAS_MAX_NUM;
+    head.channel = kChan;
+    head.radioId = kRadio;
+    std::vector<u8> out;
+    append(out, head);
+    for (u8 i = 0; i < STAMEAS_COMEAS_MAX_NUM; i++) {
+        CoMeasStartEntry e{};
+        e.staMac[5] = i;
+        e.flags = entryFlags;
+        e.measId = 600u + i;
+        std::memset(e.reqBody, 0x20 + i, sizeof(e.reqBody));
+        append(out, e);
+    }
+    return out;
+}
+
+std::vector<u8> stopAll()
+{
+    CoMeasMsgHead head{};
+    head.num = STAMEAS_COMEAS_MAX_NUM;
+    head.channel = kChan;
+    head.radioId = kRadio;
+    std::vector<u8> out;
+    append(out, head);
+    CoMeasStopEntry e{};
+    std::memset(e.staMac, 0xFF, sizeof(e.staMac));
+    for (u8 i = 0; i < STAMEAS_COMEAS_MAX_NUM; i++) {
+        e.measId = 600u + i;
+        append(out, e);
+    }
+    return out;
+}
+
+// Every record exists already: the start only merges the host into them.
+void BM_CoMeasStart16Merge(benchmark::State &state)
+{
+    App app;
+    app.scan(1);
+    app.scan(0);
+    const auto start = start16(0);
+    app.host.deliver(STAMEAS_MSG_COMEAS_START, start);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_START, start));
+    }
+}
+BENCHMARK(BM_CoMeasStart16Merge);
+
+// 16 records added, then withdrawn by one 185 of 16 broadcast entries.
+void BM_CoMeasStart16AddAndStop(benchmark::State &state)
+{
+    App app;
+    app.scan(1);
+    app.scan(0);
+    const auto start = start16(0);
+    const auto stop = stopAll();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_START, start));
+        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_STOP, stop));
+    }
+}
+BENCHMARK(BM_CoMeasStart16AddAndStop);
+
+// Only the 34 is timed; refilling the list and dropping captures are not.
+void BM_CoMeasScanSends16(benchmark::State &state)
+{
+    App app;
+    app.scan(1);
+    app.scan(0);
+    const auto start = start16(0);
+    ScanStateMsg on{};
+    on.radioId = kRadio;
+    on.scanState = 1;
+    on.channel = kChan;
+    std::vector<u8> onBody;
+    append(onBody, on);
+    for (auto _ : state) {
+        state.PauseTiming();
+        app.scan(0);
+        app.host.deliver(STAMEAS_MSG_COMEAS_START, start);
+        app.host.clearCaptures();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_SCAN_STATE, onBody));
+    }
+}
+BENCHMARK(BM_CoMeasScanSends16);
+
+// All 32 neighbours qualify for all 16 stations: 32 blocks in 16 messages.
+void BM_CoMeasToNb16x32(benchmark::State &state)
+{
+    App app;
+    for (u8 n = 0; n < 32; n++) {
+        zep::host::NeighbourFacts nb;
+        nb.record.bssid[5] = n;
+        nb.record.vapNum = 1;
+        nb.record.vap[0].channel = 6;
+        nb.record.vap[0].band = kBand;
+        app.host.addNeighbour(nb);
+    }
+    CoMeasToNbMsgHead head{};
+    head.staNum = STAMEAS_COMEAS_MAX_NUM;
+    std::vector<u8> req;
+    append(req, head);
+    for (u8 i = 0; i < STAMEAS_COMEAS_MAX_NUM; i++) {
+        CoMeasStaRec sta{};
+        sta.staMac[5] = i;
+        sta.radioId = kRadio;
+        sta.channel = 6;
+        append(req, sta);
+    }
+    u32 rounds = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_TO_NB, req));
+        if (++rounds % 64 == 0) {
+            state.PauseTiming();
+            app.host.clearCaptures();
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_CoMeasToNb16x32);
+
+}  // namespace
