@@ -1,0 +1,118 @@
+// Helpers shared by the per-record encoders and decoders.
+#pragma once
+
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "codec.hpp"
+#include "hex.hpp"
+
+namespace zep::sim::codec {
+
+template <class T>
+std::optional<T> readRecord(std::span<const u8> bytes, std::size_t offset = 0)
+{
+    if (bytes.size() < offset + sizeof(T)) {
+        return std::nullopt;
+    }
+    T record;
+    std::memcpy(&record, bytes.data() + offset, sizeof(T));
+    return record;
+}
+
+template <class T>
+void appendRecord(std::vector<u8> &out, const T &record)
+{
+    const std::size_t at = out.size();
+    out.resize(at + sizeof(T));
+    std::memcpy(out.data() + at, &record, sizeof(T));
+}
+
+inline void putMac(u8 (&dst)[6], const Mac &mac)
+{
+    std::memcpy(dst, mac.data(), mac.size());
+}
+
+inline Mac macOf(const u8 (&src)[6])
+{
+    Mac mac{};
+    std::memcpy(mac.data(), src, mac.size());
+    return mac;
+}
+
+inline std::string macText(const u8 (&src)[6])
+{
+    return host::formatMac(macOf(src));
+}
+
+// Header and entry count of a message made of a header and records, with the
+// entries that are wholly present.
+template <class Head, class Entry>
+struct Table {
+    std::optional<Head> head;
+    std::vector<Entry> entries;
+    bool truncated = false;
+};
+
+template <class Head, class Entry>
+Table<Head, Entry> readTable(std::span<const u8> body, std::size_t declared)
+{
+    Table<Head, Entry> t;
+    t.head = readRecord<Head>(body);
+    if (!t.head) {
+        t.truncated = true;
+        return t;
+    }
+    for (std::size_t i = 0; i < declared; ++i) {
+        auto e = readRecord<Entry>(body, sizeof(Head) + i * sizeof(Entry));
+        if (!e) {
+            t.truncated = true;
+            break;
+        }
+        t.entries.push_back(*e);
+    }
+    return t;
+}
+
+Decoded tooShort(std::span<const u8> body);
+
+// "1 entry" / "3 entries".
+std::string plural(std::size_t n, const char *one, const char *many);
+
+// Per-record coders, one pair per wire record.
+std::vector<u8> encodeMeasStart(const Fields &f, const EncodeContext &ctx);
+std::vector<u8> encodeMeasStop(const Fields &f);
+Decoded decodeMeasStart(std::span<const u8> body);
+Decoded decodeMeasStop(std::span<const u8> body);
+Decoded decodeMeasReq(std::span<const u8> body);
+
+std::vector<u8> encodeLmReport(const Fields &f, const EncodeContext &ctx);
+std::vector<u8> encodeTpcReport(const Fields &f, const EncodeContext &ctx);
+Decoded decodeLmReport(std::span<const u8> body);
+Decoded decodeTpcReport(std::span<const u8> body);
+Decoded decodeMeasReport(std::span<const u8> body);
+
+std::vector<u8> encodeCoMeasStart(const Fields &f);
+std::vector<u8> encodeCoMeasStop(const Fields &f);
+std::vector<u8> encodeScanState(const Fields &f);
+std::vector<u8> encodeScanChanSet(const Fields &f);
+Decoded decodeCoMeasStart(std::span<const u8> body);
+Decoded decodeCoMeasStop(std::span<const u8> body);
+Decoded decodeCoMeasReqBody(std::span<const u8> body);
+Decoded decodeScanTrig(std::span<const u8> body);
+Decoded decodeScanState(std::span<const u8> body);
+Decoded decodeScanChanSet(std::span<const u8> body);
+
+std::vector<u8> encodeCoMeasToNb(const Fields &f);
+Decoded decodeCoMeasToNb(std::span<const u8> body);
+Decoded decodeNbBlocks(std::span<const u8> body);
+
+std::vector<u8> encodeMeasListRpc(const Fields &f);
+std::vector<u8> encodeCoMeasListRpc(const Fields &f);
+Decoded decodeMeasListRpc(std::span<const u8> body);
+Decoded decodeCoMeasListRpc(std::span<const u8> body);
+
+}  // namespace zep::sim::codec

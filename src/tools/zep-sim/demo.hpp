@@ -1,0 +1,11 @@
+// The built-in demo: the text of scenarios/demo.yaml, embedded at build time.
+#pragma once
+
+#include <string_view>
+
+namespace zep::sim {
+
+std::string_view demoScenarioText();
+inline constexpr std::string_view kDemoScenarioName = "scenarios/demo.yaml (built in)";
+
+}  // namespace zep::sim

@@ -1,0 +1,57 @@
+// One record per thing that happened during a run. The recorder turns the host's
+// observer calls into events and hands each to every sink (trace, timeline,
+// summary, and the journal that expectations look back on).
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zep_types.h"
+
+namespace zep::sim {
+
+enum class EventKind {
+    Reg,        // registration entry returned
+    Phase,      // an init phase returned
+    Deinit,     // de-initialisation returned
+    RegMsg,     // a handler was registered
+    UnregMsg,   // a handler was withdrawn
+    In,         // a message handler (timer included) returned
+    Unhandled,  // a message was offered but nothing is registered for it
+    Config,     // configuration item 32 handler returned
+    Leave,      // station-leave handler returned
+    Rpc,        // an RPC handler returned; body is the buffer as left
+    Out,        // ZEP_MNG_SendMsg
+    Ipc,        // ZEP_MNG_SendIPCMsg
+    Log,        // ZEP_DBG_Print
+    Note,       // a scenario's narrative line
+    Expect,     // the verdict of an expect step
+};
+
+struct Event {
+    EventKind kind = EventKind::Note;
+    u64 t = 0;
+    u32 id = 0;                   // message id; phase number for Phase
+    std::optional<u32> status;    // what the handler or entry returned
+    u32 context = 0;              // handler running when this happened; 0 outside one
+    std::vector<u8> body;         // Out, Ipc, Rpc, In
+    std::string name;             // display name when the id does not say it
+    std::string summary;          // decoded one-liner
+    std::chrono::nanoseconds elapsed{0};
+    nlohmann::json json;          // the trace object
+};
+
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void onEvent(const Event &ev) = 0;
+    // A step of the scenario begins or ends; line is its source line.
+    virtual void beginStep(std::size_t /*index*/, int /*line*/, const std::string & /*op*/) {}
+    virtual void endStep() {}
+};
+
+}  // namespace zep::sim

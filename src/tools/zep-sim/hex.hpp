@@ -1,0 +1,37 @@
+// Hex text <-> bytes, and the MAC spellings used in traces and tables.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zep_host.hpp"
+
+namespace zep::sim {
+
+using host::Mac;
+
+// Lower-case hex, two digits per byte, no separators.
+std::string toHex(std::span<const u8> bytes);
+
+// Accepts pairs of hex digits, ignoring spaces, ':', '-' and '_' between them;
+// nullopt on any other character or an odd digit count.
+std::optional<std::vector<u8>> parseHex(std::string_view text);
+
+// "001122334401": the compact form of the trace.
+std::string macCompact(const Mac &mac);
+
+inline Mac macAt(std::span<const u8> bytes, std::size_t offset)
+{
+    Mac mac{};
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        mac[i] = bytes[offset + i];
+    }
+    return mac;
+}
+
+inline constexpr Mac kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+}  // namespace zep::sim

@@ -1,0 +1,140 @@
+#include "recorder.hpp"
+
+#include "codec.hpp"
+#include "hex.hpp"
+
+namespace zep::sim {
+
+Event Recorder::make(EventKind kind, const char *ev, u64 t) const
+{
+    Event e;
+    e.kind = kind;
+    e.t = t;
+    e.context = context_;
+    e.json = {{"ev", ev}, {"t", t}};
+    return e;
+}
+
+void Recorder::offering(u32 msgId, std::vector<u8> body)
+{
+    offered_.emplace(msgId, std::move(body));
+}
+
+void Recorder::emit(Event ev)
+{
+    for (EventSink *sink : sinks_) {
+        sink->onEvent(ev);
+    }
+}
+
+void Recorder::beginStep(std::size_t index, int line, const std::string &op)
+{
+    for (EventSink *sink : sinks_) {
+        sink->beginStep(index, line, op);
+    }
+}
+
+void Recorder::endStep()
+{
+    for (EventSink *sink : sinks_) {
+        sink->endStep();
+    }
+}
+
+void Recorder::onAppRegistered(u32 status)
+{
+    Event e = make(EventKind::Reg, "reg", host_.nowMs());
+    e.status = status;
+    e.json["status"] = status;
+    emit(std::move(e));
+}
+
+void Recorder::onPhase(u32 phase, u32 status)
+{
+    Event e = make(EventKind::Phase, "phase", host_.nowMs());
+    e.id = phase;
+    e.status = status;
+    e.json["phase"] = phase;
+    e.json["status"] = status;
+    emit(std::move(e));
+}
+
+void Recorder::onDeinit(u32 status)
+{
+    Event e = make(EventKind::Deinit, "deinit", host_.nowMs());
+    e.status = status;
+    e.json["status"] = status;
+    emit(std::move(e));
+}
+
+void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
+{
+    Event e = make(reg ? EventKind::RegMsg : EventKind::UnregMsg, reg ? "regmsg" : "unregmsg",
+                   host_.nowMs());
+    e.id = msgId;
+    e.status = status;
+    e.json["kind"] = kind;
+    e.json["id"] = msgId;
+    e.json["status"] = status;
+    emit(std::move(e));
+}
+
+void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
+                           std::chrono::nanoseconds elapsed)
+{
+    const bool rpc = kind == ZEP_MSG_KIND_RPC;
+    Event e = make(rpc ? EventKind::Rpc : EventKind::In, rpc ? "rpc" : "in", host_.nowMs());
+    e.context = msgId;
+    e.id = msgId;
+    e.status = status;
+    e.elapsed = elapsed;
+    e.json["id"] = msgId;
+    // What was offered, when the runner offered it; the body as the handler
+    // left it otherwise (timer expiries) and always for an RPC's answer.
+    const bool useOffered = !rpc && offered_ && offered_->first == msgId;
+    e.body = useOffered ? offered_->second : std::vector<u8>(body.begin(), body.end());
+    offered_.reset();
+    if (rpc) {
+        e.json["status"] = status;
+        e.json["hex"] = toHex(body);
+    } else {
+        e.json["len"] = body.size();
+        e.json["status"] = status;
+    }
+    Decoded d = decodeInbound(msgId, e.body);
+    e.summary = std::move(d.summary);
+    if (!d.fields.empty()) {
+        e.json["fields"] = std::move(d.fields);
+    }
+    emit(std::move(e));
+}
+
+void Recorder::onSent(const host::SentMessage &msg)
+{
+    Event e = make(msg.ipc ? EventKind::Ipc : EventKind::Out, msg.ipc ? "ipc" : "out", msg.atMs);
+    e.id = msg.msgId;
+    e.body = msg.body;
+    e.json["dest"] = msg.dest;
+    e.json["id"] = msg.msgId;
+    e.json["hex"] = toHex(msg.body);
+    Decoded d = decodeOutbound(msg.msgId, msg.body, context_, msg.ipc);
+    e.summary = std::move(d.summary);
+    e.name = std::move(d.name);
+    if (!d.fields.empty()) {
+        e.json["fields"] = std::move(d.fields);
+    }
+    emit(std::move(e));
+}
+
+void Recorder::onLog(const host::LogLine &line)
+{
+    Event e = make(EventKind::Log, "log", line.atMs);
+    e.json["sev"] = line.severity;
+    e.json["mod"] = line.module;
+    e.json["cat"] = line.category;
+    e.json["sta"] = line.sta ? nlohmann::json(macCompact(*line.sta)) : nlohmann::json(nullptr);
+    e.json["text"] = line.text;
+    emit(std::move(e));
+}
+
+}  // namespace zep::sim

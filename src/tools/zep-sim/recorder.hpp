@@ -1,0 +1,51 @@
+// Turns the host's observer calls into events, stamps them with the virtual time
+// and the handler that was running, and hands each to every sink in order.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "events.hpp"
+#include "zep_host.hpp"
+
+namespace zep::sim {
+
+class Recorder : public host::Observer {
+public:
+    explicit Recorder(host::Host &host) : host_(host) {}
+
+    void addSink(EventSink &sink) { sinks_.push_back(&sink); }
+
+    // The handler about to run (its message id), or 0 once it has returned.
+    void setContext(u32 msgId) { context_ = msgId; }
+    u32 context() const { return context_; }
+
+    // The body as offered, before the handler could complete it in place: the
+    // "in" event decodes this rather than what the handler left.
+    void offering(u32 msgId, std::vector<u8> body);
+    void withdrawOffer() { offered_.reset(); }
+
+    // Events the runner sees itself (config, leave, unhandled, notes, verdicts).
+    void emit(Event ev);
+    void beginStep(std::size_t index, int line, const std::string &op);
+    void endStep();
+
+    void onAppRegistered(u32 status) override;
+    void onPhase(u32 phase, u32 status) override;
+    void onDeinit(u32 status) override;
+    void onRegMsg(bool reg, u32 kind, u32 msgId, u32 status) override;
+    void onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
+                     std::chrono::nanoseconds elapsed) override;
+    void onSent(const host::SentMessage &msg) override;
+    void onLog(const host::LogLine &line) override;
+
+private:
+    Event make(EventKind kind, const char *ev, u64 t) const;
+
+    host::Host &host_;
+    std::vector<EventSink *> sinks_;
+    u32 context_ = 0;
+    std::optional<std::pair<u32, std::vector<u8>>> offered_;
+};
+
+}  // namespace zep::sim

@@ -1,0 +1,412 @@
+#include "runner.hpp"
+
+#include <chrono>
+#include <cstring>
+
+#include "codec.hpp"
+#include "hex.hpp"
+#include "sta_meas_msg.h"
+
+namespace zep::sim {
+
+namespace {
+
+constexpr u64 kDefaultSeed = 1;
+
+template <class Rec>
+std::vector<u8> bytesOf(const Rec &rec)
+{
+    std::vector<u8> out(sizeof(Rec));
+    std::memcpy(out.data(), &rec, sizeof(Rec));
+    return out;
+}
+
+nlohmann::json statusJson(const std::optional<u32> &status)
+{
+    return status ? nlohmann::json(*status) : nlohmann::json(nullptr);
+}
+
+}  // namespace
+
+Runner::Runner(const Scenario &scenario, RunOptions options)
+    : sc_(scenario),
+      opt_(std::move(options)),
+      seed_(opt_.seed.value_or(sc_.seed.value_or(kDefaultSeed))),
+      host_(sc_.profile),
+      recorder_(host_),
+      stations_(seed_),
+      summary_(sc_.profile.radios)
+{
+    std::string error;
+    if (!host_.loadSharedApp(opt_.libPath, &error)) {
+        throw LoadError("cannot load " + opt_.libPath + ": " + error);
+    }
+    recorder_.addSink(*this);
+    recorder_.addSink(summary_);
+    if (opt_.human != nullptr) {
+        timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
+        recorder_.addSink(*timeline_);
+    }
+    if (opt_.trace != nullptr) {
+        trace_ = std::make_unique<TraceWriter>(*opt_.trace);
+        recorder_.addSink(*trace_);
+    }
+    buildWorld();
+    host_.setObserver(&recorder_);
+}
+
+Runner::~Runner()
+{
+    host_.setObserver(nullptr);
+}
+
+void Runner::buildWorld()
+{
+    for (const auto &[id, facts] : sc_.radios) {
+        host_.radio(id) = facts;
+    }
+    for (const StationSpec &s : sc_.stations) {
+        host_.addStation(s.facts);
+        stations_.add(s);
+    }
+    for (const host::NeighbourFacts &nb : sc_.neighbours) {
+        host_.addNeighbour(nb);
+    }
+    for (const host::TokenFacts &t : sc_.tokens) {
+        host_.addToken(t);
+    }
+    for (const ScanRadioSpec &s : sc_.scanRadio) {
+        host_.setScanRadio(s.channel, s.freqInd, s.radio);
+    }
+    for (const FaultSpec &f : sc_.faults) {
+        host_.faults().failCall(f.call, f.nth, f.count, f.status);
+    }
+    host_.setNowMs(sc_.clockStartMs);
+    host_.setLogThreshold(opt_.logLevel.value_or(sc_.logLevel));
+    host_.setLogToStderr(false);
+    host_.setCaptureLogs(false);
+}
+
+std::vector<Failure> Runner::run()
+{
+    if (opt_.human != nullptr) {
+        std::ostream &out = *opt_.human;
+        out << "zep-sim: " << (sc_.name.empty() ? sc_.file : sc_.name + " (" + sc_.file + ")")
+            << "\n";
+        if (!sc_.description.empty()) {
+            out << "  " << sc_.description << "\n";
+        }
+        out << "  library " << opt_.libPath << ", seed " << seed_ << ", " << sc_.profile.radios
+            << " radio(s)\n\n";
+        out << "    time  what                    status     details\n";
+    }
+    for (std::size_t i = 0; i < sc_.steps.size(); ++i) {
+        play(sc_.steps[i], i);
+    }
+    if (running_) {
+        snapshotNodes();
+    }
+    if (opt_.human != nullptr) {
+        summary_.print(*opt_.human);
+        opt_.human->flush();
+    }
+    if (opt_.trace != nullptr) {
+        opt_.trace->flush();
+    }
+    return failures_;
+}
+
+void Runner::play(const Step &step, std::size_t index)
+{
+    stepIndex_ = index;
+    stepLine_ = step.line;
+    stepName_ = step.op + " (line " + std::to_string(step.line) + ")";
+    recorder_.beginStep(index, step.line, step.op);
+    std::visit([this](const auto &action) { exec(action); }, step.action);
+    recorder_.endStep();
+    host_.clearCaptures();
+}
+
+void Runner::onEvent(const Event &ev)
+{
+    journal_.push_back(ev);
+    // Measurement requests from the timer reach the stations, which may answer.
+    if (ev.kind != EventKind::Out || !ev.name.empty()) {
+        return;
+    }
+    auto answer = stations_.answer(ev.id, ev.body);
+    if (!answer) {
+        return;
+    }
+    host_.schedule(host_.nowMs() + answer->delayMs, [this, a = std::move(*answer)] {
+        if (stations_.present(a.sta)) {  // a station that has left says nothing
+            deliver(a.reportId, a.body);
+        }
+    });
+}
+
+Event Runner::runnerEvent(EventKind kind, const char *ev) const
+{
+    Event e;
+    e.kind = kind;
+    e.t = host_.nowMs();
+    e.json = {{"ev", ev}, {"t", e.t}};
+    return e;
+}
+
+void Runner::setStatus(std::optional<u32> status)
+{
+    last_.seen = true;
+    last_.status = status;
+    last_.step = stepName_;
+}
+
+std::optional<u32> Runner::deliver(u32 msgId, const std::vector<u8> &body)
+{
+    const u32 outer = recorder_.context();
+    recorder_.offering(msgId, body);
+    recorder_.setContext(msgId);
+    const std::optional<u32> status = host_.deliver(msgId, body);
+    recorder_.setContext(outer);
+    recorder_.withdrawOffer();
+    if (!status) {
+        Event e = runnerEvent(EventKind::Unhandled, "unhandled");
+        e.id = msgId;
+        e.body = body;
+        e.json["id"] = msgId;
+        e.json["len"] = body.size();
+        Decoded d = decodeInbound(msgId, body);
+        e.summary = std::move(d.summary);
+        if (!d.fields.empty()) {
+            e.json["fields"] = std::move(d.fields);
+        }
+        recorder_.emit(std::move(e));
+    }
+    return status;
+}
+
+void Runner::exec(const step::Start &)
+{
+    const u32 status = host_.start();
+    running_ = status == 0;
+    setStatus(status);
+}
+
+void Runner::exec(const step::Stop &)
+{
+    if (running_) {
+        snapshotNodes();
+    }
+    running_ = false;
+    setStatus(host_.deinit());
+}
+
+void Runner::exec(const step::Send &s)
+{
+    setStatus(deliver(s.id, s.body));
+}
+
+void Runner::exec(const step::Rpc &s)
+{
+    std::vector<u8> buffer = s.body;
+    recorder_.setContext(s.id);
+    const std::optional<u32> status = host_.rpc(s.id, buffer);
+    recorder_.setContext(0);
+    if (!status) {
+        Event e = runnerEvent(EventKind::Unhandled, "unhandled");
+        e.id = s.id;
+        e.json["id"] = s.id;
+        e.json["len"] = s.body.size();
+        recorder_.emit(std::move(e));
+    }
+    setStatus(status);
+}
+
+void Runner::exec(const step::Advance &s)
+{
+    recorder_.setContext(STAMEAS_MSG_MEAS_TIMER);
+    host_.advance(s.ms);
+    recorder_.setContext(0);
+}
+
+void Runner::exec(const step::Config &s)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    const std::optional<u32> status =
+        s.raw ? host_.deliverRawConfig(ZEP_CFG_ITEM_SCAN_SWITCH, *s.raw)
+              : host_.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, s.radio, s.value);
+    Event e = runnerEvent(EventKind::Config, "config");
+    e.elapsed = std::chrono::steady_clock::now() - begin;
+    e.status = status;
+    e.json["radio"] = s.radio;
+    e.json["status"] = statusJson(status);
+    if (s.raw) {
+        e.summary = "raw message of " + std::to_string(s.raw->size()) + " bytes";
+        e.json["fields"] = {{"raw", toHex(*s.raw)}};
+    } else {
+        const u32 value = s.value.empty() ? 0 : s.value.front();
+        e.summary = "radio " + std::to_string(s.radio) + " scanSwitch " + std::to_string(value);
+        e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(s.value)}};
+    }
+    recorder_.emit(std::move(e));
+    setStatus(status);
+}
+
+void Runner::exec(const step::StaLeave &s)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    const Mac mac = s.sta.value_or(Mac{});
+    const std::optional<u32> status = host_.staLeave(s.sta ? &mac : nullptr);
+    Event e = runnerEvent(EventKind::Leave, "leave");
+    e.elapsed = std::chrono::steady_clock::now() - begin;
+    e.status = status;
+    e.json["sta"] = s.sta ? nlohmann::json(macCompact(mac)) : nlohmann::json(nullptr);
+    e.json["status"] = statusJson(status);
+    e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
+                      : "(null station)";
+    recorder_.emit(std::move(e));
+    if (s.sta && !s.keep) {
+        host_.removeStation(mac);
+        stations_.remove(mac);
+    }
+    setStatus(status);
+}
+
+void Runner::exec(const step::Note &s)
+{
+    Event e = runnerEvent(EventKind::Note, "note");
+    e.json["text"] = s.text;
+    recorder_.emit(std::move(e));
+}
+
+void Runner::exec(const step::AddStation &s)
+{
+    host_.addStation(s.sta.facts);
+    stations_.add(s.sta);
+}
+
+void Runner::exec(const step::RemoveStation &s)
+{
+    host_.removeStation(s.mac);
+    stations_.remove(s.mac);
+}
+
+void Runner::exec(const step::AddNeighbour &s)
+{
+    host_.addNeighbour(s.nb);
+}
+
+void Runner::exec(const step::ClearNeighbours &)
+{
+    host_.clearNeighbours();
+}
+
+void Runner::exec(const step::AddToken &s)
+{
+    host_.addToken(s.token);
+}
+
+void Runner::exec(const step::ClearTokens &)
+{
+    host_.clearTokens();
+}
+
+void Runner::exec(const step::Fault &s)
+{
+    host_.faults().failCall(s.fault.call, s.fault.nth, s.fault.count, s.fault.status);
+}
+
+void Runner::exec(const step::Dump &s)
+{
+    const LastStatus kept = last_;
+    for (const u32 radio : s.radios) {
+        StaMeasListRpcMsg m{};
+        m.radioId = radio;
+        exec(step::Rpc{STAMEAS_RPC_GET_MEAS_LIST, bytesOf(m)});
+    }
+    for (const auto &[radio, channel] : s.comeasLists) {
+        StaCoMeasListRpcMsg m{};
+        m.radioId = radio;
+        m.channel = channel;
+        exec(step::Rpc{STAMEAS_RPC_GET_COMEAS_LIST, bytesOf(m)});
+    }
+    last_ = kept;
+}
+
+void Runner::exec(const step::Check &s)
+{
+    const std::span<const Event> window(journal_.data() + windowStart_,
+                                        journal_.size() - windowStart_);
+    const std::vector<std::string> failed = checkExpect(s.expect, window, last_, *this);
+    Event e = runnerEvent(EventKind::Expect, "expect");
+    e.json["line"] = stepLine_;
+    e.json["ok"] = failed.empty();
+    e.json["failures"] = failed;
+    recorder_.emit(std::move(e));
+    windowStart_ = journal_.size();
+    last_ = {};
+    for (const std::string &what : failed) {
+        failures_.push_back(Failure{stepIndex_ + 1, stepLine_, what});
+    }
+}
+
+std::optional<std::vector<u8>> Runner::silentRpc(u32 msgId, std::vector<u8> buffer)
+{
+    // Looking must not show up in what is looked at: no events while it runs.
+    host_.setObserver(nullptr);
+    const std::optional<u32> status = host_.rpc(msgId, buffer);
+    host_.setObserver(&recorder_);
+    if (status != 0u) {
+        return std::nullopt;
+    }
+    return buffer;
+}
+
+std::optional<u32> Runner::tableSize(u32 radio)
+{
+    StaMeasListRpcMsg m{};
+    m.radioId = radio;
+    const auto answer = silentRpc(STAMEAS_RPC_GET_MEAS_LIST, bytesOf(m));
+    if (!answer) {
+        return std::nullopt;
+    }
+    return (*answer)[offsetof(StaMeasListRpcMsg, num)];
+}
+
+std::optional<u32> Runner::comeasSize(u32 radio, u32 channel)
+{
+    StaCoMeasListRpcMsg m{};
+    m.radioId = radio;
+    m.channel = channel;
+    const auto answer = silentRpc(STAMEAS_RPC_GET_COMEAS_LIST, bytesOf(m));
+    if (!answer) {
+        return std::nullopt;
+    }
+    return (*answer)[offsetof(StaCoMeasListRpcMsg, num)];
+}
+
+bool Runner::handlerRegistered(u32 msgId)
+{
+    return host_.hasHandler(ZEP_MSG_KIND_EVENT, msgId) || host_.hasHandler(ZEP_MSG_KIND_RPC, msgId);
+}
+
+std::uint64_t Runner::liveBlocks()
+{
+    return host_.memory().liveBlocks() + host_.memory().livePools();
+}
+
+std::uint64_t Runner::activeTimers()
+{
+    return host_.activeTimers();
+}
+
+void Runner::snapshotNodes()
+{
+    for (u32 radio = 0; radio < sc_.profile.radios; ++radio) {
+        if (const auto n = tableSize(radio)) {
+            summary_.setNodes(radio, *n);
+        }
+    }
+}
+
+}  // namespace zep::sim

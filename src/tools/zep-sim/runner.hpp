@@ -1,0 +1,110 @@
+// Plays a scenario: builds the host's world, loads the application, runs the
+// steps on the virtual clock, answers requests for the stations, checks the
+// expectations, and feeds every event to the timeline, the trace and the summary.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "events.hpp"
+#include "expect.hpp"
+#include "recorder.hpp"
+#include "scenario.hpp"
+#include "station_model.hpp"
+#include "summary.hpp"
+#include "timeline.hpp"
+#include "trace_writer.hpp"
+
+namespace zep::sim {
+
+struct RunOptions {
+    std::string libPath;
+    std::optional<u64> seed;          // overrides the scenario's
+    std::optional<u32> logLevel;      // overrides host.logLevel
+    bool verbose = false;             // every log line in the timeline
+    std::ostream *human = nullptr;    // timeline and summary; null for none
+    std::ostream *trace = nullptr;    // JSON Lines; null for none
+};
+
+// The application library could not be loaded.
+class LoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Failure {
+    std::size_t step = 0;  // from 1
+    int line = 0;
+    std::string what;
+};
+
+class Runner : private EventSink, private StateProbe {
+public:
+    Runner(const Scenario &scenario, RunOptions options);
+    ~Runner() override;
+
+    // Plays every step; the failed expectations, in order.
+    std::vector<Failure> run();
+    u64 seed() const { return seed_; }
+
+private:
+    // EventSink: the journal that expectations look back on, and the stations' answers.
+    void onEvent(const Event &ev) override;
+    // StateProbe, answered through silent RPCs and the host.
+    std::optional<u32> tableSize(u32 radio) override;
+    std::optional<u32> comeasSize(u32 radio, u32 channel) override;
+    bool handlerRegistered(u32 msgId) override;
+    std::uint64_t liveBlocks() override;
+    std::uint64_t activeTimers() override;
+
+    void buildWorld();
+    void play(const Step &step, std::size_t index);
+    void exec(const step::Start &);
+    void exec(const step::Stop &);
+    void exec(const step::Send &s);
+    void exec(const step::Rpc &s);
+    void exec(const step::Advance &s);
+    void exec(const step::Config &s);
+    void exec(const step::StaLeave &s);
+    void exec(const step::Note &s);
+    void exec(const step::AddStation &s);
+    void exec(const step::RemoveStation &s);
+    void exec(const step::AddNeighbour &s);
+    void exec(const step::ClearNeighbours &);
+    void exec(const step::AddToken &s);
+    void exec(const step::ClearTokens &);
+    void exec(const step::Fault &s);
+    void exec(const step::Dump &s);
+    void exec(const step::Check &s);
+
+    std::optional<u32> deliver(u32 msgId, const std::vector<u8> &body);
+    std::optional<std::vector<u8>> silentRpc(u32 msgId, std::vector<u8> buffer);
+    void snapshotNodes();
+    void setStatus(std::optional<u32> status);
+    Event runnerEvent(EventKind kind, const char *ev) const;
+
+    const Scenario &sc_;
+    RunOptions opt_;
+    u64 seed_;
+    host::Host host_;
+    Recorder recorder_;
+    StationModel stations_;
+    Summary summary_;
+    std::unique_ptr<Timeline> timeline_;
+    std::unique_ptr<TraceWriter> trace_;
+
+    std::vector<Event> journal_;
+    std::size_t windowStart_ = 0;
+    LastStatus last_;
+    std::string stepName_;
+    std::size_t stepIndex_ = 0;
+    int stepLine_ = 0;
+    bool running_ = false;
+    std::vector<Failure> failures_;
+};
+
+}  // namespace zep::sim

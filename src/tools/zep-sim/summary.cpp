@@ -1,0 +1,186 @@
+#include "summary.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "msg_catalog.hpp"
+#include "sta_meas_msg.h"
+#include "text_table.hpp"
+#include "timeline.hpp"
+
+namespace zep::sim {
+
+namespace {
+
+using Align = TextTable::Align;
+
+u32 fieldU32(const Event &ev, std::initializer_list<const char *> path)
+{
+    const auto fields = ev.json.find("fields");
+    if (fields == ev.json.end()) {
+        return STAMEAS_ALL_RADIO;
+    }
+    const nlohmann::json *j = &*fields;
+    for (const char *key : path) {
+        if (!j->is_object() || !j->contains(key)) {
+            return STAMEAS_ALL_RADIO;
+        }
+        j = &(*j)[key];
+    }
+    return j->is_number_unsigned() ? j->get<u32>() : STAMEAS_ALL_RADIO;
+}
+
+std::string micros(std::chrono::nanoseconds ns)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof(buf), "%.1f", static_cast<double>(ns.count()) / 1000.0);
+    return buf;
+}
+
+std::string radioName(u32 radio)
+{
+    return radio == STAMEAS_ALL_RADIO ? "?" : std::to_string(radio);
+}
+
+}  // namespace
+
+Summary::Summary(u32 radios)
+{
+    for (u32 r = 0; r < radios; ++r) {
+        radios_[r];
+    }
+}
+
+void Summary::onEvent(const Event &ev)
+{
+    lastT_ = std::max(lastT_, ev.t);
+    count(ev);
+    std::string key;
+    switch (ev.kind) {
+    case EventKind::In:
+    case EventKind::Rpc:
+        key = msgLabel(ev.id);
+        break;
+    case EventKind::Config:
+        key = "cfg 32 scan-switch";
+        break;
+    case EventKind::Leave:
+        key = "station leaves";
+        break;
+    default:
+        return;
+    }
+    if (!ev.status) {
+        return;
+    }
+    Cost &c = costs_[key];
+    ++c.calls;
+    c.failed += *ev.status != 0 ? 1 : 0;
+    c.min = std::min(c.min, ev.elapsed);
+    c.max = std::max(c.max, ev.elapsed);
+    c.total += ev.elapsed;
+}
+
+void Summary::count(const Event &ev)
+{
+    switch (ev.kind) {
+    case EventKind::Log:
+        ++logs_[std::min<u32>(ev.json["sev"].get<u32>(), 2)];
+        return;
+    case EventKind::In:
+        if (ev.id == STAMEAS_MSG_LM_REPORT || ev.id == STAMEAS_MSG_TPC_REPORT) {
+            ++radios_[fieldU32(ev, {"radioId"})].answers;
+        }
+        return;
+    case EventKind::Ipc: {
+        ++ipcMessages_;
+        if (!ev.json.contains("fields")) {
+            return;
+        }
+        for (const auto &block : ev.json["fields"]["blocks"]) {
+            ++nbBlocks_;
+            std::set<u32> radios;
+            for (const auto &sta : block["stations"]) {
+                radios.insert(sta["radioId"].get<u32>());
+            }
+            for (const u32 r : radios) {
+                ++radios_[r].nbBlocks;
+            }
+        }
+        return;
+    }
+    case EventKind::Out:
+        break;
+    default:
+        return;
+    }
+    if (ev.name == "co-meas request") {
+        ++radios_[fieldU32(ev, {"radioId"})].comeas;
+    } else if (ev.id == STAMEAS_MSG_CO_SCAN_TRIG) {
+        ++radios_[fieldU32(ev, {"radioId"})].scans;
+    } else if (ev.id == STAMEAS_MSG_MEAS_REPORT) {
+        ++radios_[fieldU32(ev, {"report", "radioId"})].reports;
+    } else if (ev.id == STAMEAS_MSG_LM_REQ || ev.id == STAMEAS_MSG_TPC_REQ) {
+        ++radios_[fieldU32(ev, {"radioId"})].requests;
+    }
+}
+
+void Summary::print(std::ostream &out) const
+{
+    out << "\nSummary after " << formatSeconds(lastT_)
+        << " s of virtual time\n\n";
+    TextTable radios({{"radio", Align::Right},
+                      {"nodes", Align::Right},
+                      {"requests sent", Align::Right},
+                      {"answers", Align::Right},
+                      {"reports forwarded", Align::Right},
+                      {"co-meas requests", Align::Right},
+                      {"scan triggers", Align::Right},
+                      {"blocks to neighbours", Align::Right}});
+    RadioStats total;
+    for (const auto &[id, r] : radios_) {
+        // The dump lists at most 64 nodes.
+        const std::string nodes = !r.nodes ? "-"
+                                  : *r.nodes >= STAMEAS_RPC_MEAS_ENTRY_MAX
+                                      ? std::to_string(*r.nodes) + "+"
+                                      : std::to_string(*r.nodes);
+        radios.addRow({radioName(id), nodes,
+                       std::to_string(r.requests), std::to_string(r.answers),
+                       std::to_string(r.reports), std::to_string(r.comeas), std::to_string(r.scans),
+                       std::to_string(r.nbBlocks)});
+        total.requests += r.requests;
+        total.answers += r.answers;
+        total.reports += r.reports;
+        total.comeas += r.comeas;
+        total.scans += r.scans;
+    }
+    radios.addRow({"all", "", std::to_string(total.requests), std::to_string(total.answers),
+                   std::to_string(total.reports), std::to_string(total.comeas),
+                   std::to_string(total.scans),
+                   std::to_string(nbBlocks_) + " in " + std::to_string(ipcMessages_) + " IPC"});
+    radios.print(out, "  ");
+
+    out << "\n  Handlers (wall-clock cost in this process, microseconds)\n";
+    TextTable costs({{"handler", Align::Left},
+                     {"calls", Align::Right},
+                     {"non-zero status", Align::Right},
+                     {"min", Align::Right},
+                     {"avg", Align::Right},
+                     {"max", Align::Right}});
+    for (const auto &[name, c] : costs_) {
+        const auto avg = c.calls == 0 ? std::chrono::nanoseconds{0}
+                                      : c.total / static_cast<std::int64_t>(c.calls);
+        costs.addRow({name, std::to_string(c.calls), std::to_string(c.failed), micros(c.min),
+                      micros(avg), micros(c.max)});
+    }
+    if (costs.empty()) {
+        out << "  (no handler ran)\n";
+    } else {
+        costs.print(out, "  ");
+    }
+    out << "\n  Log lines: " << logs_[0] << " note, " << logs_[1] << " rare, " << logs_[2]
+        << " error\n";
+}
+
+}  // namespace zep::sim

@@ -1,0 +1,52 @@
+// The closing summary: per radio what the application did, and per handler what
+// it cost (wall-clock time of the handler in this process).
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "events.hpp"
+
+namespace zep::sim {
+
+class Summary : public EventSink {
+public:
+    explicit Summary(u32 radios);
+
+    void onEvent(const Event &ev) override;
+    // Nodes in a radio's measurement table, as last read through RPC 69.
+    void setNodes(u32 radio, u32 nodes) { radios_[radio].nodes = nodes; }
+    void print(std::ostream &out) const;
+
+private:
+    struct RadioStats {
+        std::optional<u32> nodes;
+        u64 requests = 0;     // 167/169 sent by the timer
+        u64 answers = 0;      // 168/170 received
+        u64 reports = 0;      // 197 forwarded
+        u64 comeas = 0;       // co-measurement requests sent
+        u64 scans = 0;        // 42 scan triggers
+        u64 nbBlocks = 0;     // blocks to neighbours holding a station of the radio
+    };
+    struct Cost {
+        u64 calls = 0;
+        u64 failed = 0;
+        std::chrono::nanoseconds min{std::chrono::nanoseconds::max()};
+        std::chrono::nanoseconds max{0};
+        std::chrono::nanoseconds total{0};
+    };
+
+    void count(const Event &ev);
+
+    std::map<u32, RadioStats> radios_;
+    std::map<std::string, Cost> costs_;
+    u64 ipcMessages_ = 0;
+    u64 nbBlocks_ = 0;
+    u64 logs_[3] = {0, 0, 0};
+    u64 lastT_ = 0;
+};
+
+}  // namespace zep::sim

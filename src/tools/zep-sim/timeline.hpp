@@ -1,0 +1,44 @@
+// The timeline for a person: one line per message handled, with what the
+// handler sent (and, with -v, logged) indented under it, decoded.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "events.hpp"
+
+namespace zep::sim {
+
+class Timeline : public EventSink {
+public:
+    Timeline(std::ostream &out, bool verbose) : out_(out), verbose_(verbose) {}
+
+    void onEvent(const Event &ev) override;
+    void beginStep(std::size_t index, int line, const std::string &op) override;
+    void endStep() override;
+
+private:
+    bool isParent(const Event &ev) const;
+    bool shows(const Event &ev) const;
+    void printParent(const Event &ev);
+    void printChild(const Event &ev);
+    void printLog(const Event &ev, const char *indent);
+    void flushIdle();
+    void flushOrphans();
+
+    std::ostream &out_;
+    bool verbose_;
+    std::vector<Event> pending_;  // what happened inside the handler that has not returned yet
+    struct Idle {
+        std::size_t count = 0;
+        u64 first = 0;
+        u64 last = 0;
+    } idle_;
+};
+
+// "  12.345": virtual ms as seconds.
+std::string formatTime(u64 ms);
+// "12.345": the same without the padding.
+std::string formatSeconds(u64 ms);
+
+}  // namespace zep::sim
