@@ -179,8 +179,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendMeasureReq(StaMeasInfo *info, void *sendNo, vo
             info->reqNum++;
             (*sendNum)++;
         } else {
-            STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac, "Send No.%u measure request %u fail %u.\r\n",
-                            *sendNum, info->measId, ret);
+            STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac,
+                            "Send No.%u measure request %u fail %u.\r\n", *sendNum, info->measId,
+                            ret);
         }
     }
     if (info->hostBitmap == 0) {
@@ -357,7 +358,8 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStartMsg(const void *msg, u32 len)
         STAMEAS_LOG(ZEP_DBG_ERROR, "invalid num %u.\r\n", (u32)head->num);
         return false;
     }
-    ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(StaMeasMsgHead) + sizeof(StaMeasStartEntry) * head->num);
+    ret = ZEP_MNG_CheckMsgValid(msg, len,
+                                sizeof(StaMeasMsgHead) + sizeof(StaMeasStartEntry) * head->num);
     if (ret != STAMEAS_OK) {
         STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len, (u32)head->num);
         return false;
@@ -385,7 +387,8 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStopMsg(const void *msg, u32 len)
         STAMEAS_LOG(ZEP_DBG_ERROR, "invalid num %u.\r\n", (u32)head->num);
         return false;
     }
-    ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(StaMeasMsgHead) + sizeof(StaMeasStopEntry) * head->num);
+    ret = ZEP_MNG_CheckMsgValid(msg, len,
+                                sizeof(StaMeasMsgHead) + sizeof(StaMeasStopEntry) * head->num);
     if (ret != STAMEAS_OK) {
         STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len, (u32)head->num);
         return false;
@@ -429,7 +432,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateMeasInfo(const StaMeasStartMsg *msg, 
         StaMeasInfo *info = ZEP_STAMEAS_FindMeasInfo(&key);
         if (info != nullptr) {
             (void)ZEP_STAMEAS_FillMeasInfoBesidesKey(info, &entry->measReq, &entry->sched,
-                                                     msg->head.host, ZEP_STAMEAS_IsAutoEntry(entry));
+                                                     msg->head.host,
+                                                     ZEP_STAMEAS_IsAutoEntry(entry));
         } else if (idxNum < capacity) {
             idxList[idxNum++] = i;
         }
@@ -502,7 +506,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasStartProc(void *msg, u32 len)
 
 STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeas(StaMeasInfo *info, void *host, void *needSort)
 {
-    if (ZEP_STAMEAS_DelHostFromMeasNode(STAMEAS_NODE_OF_INFO(info), *static_cast<u8 *>(host)) != 0) {
+    u8 hostId = *static_cast<const u8 *>(host);
+    if (ZEP_STAMEAS_DelHostFromMeasNode(STAMEAS_NODE_OF_INFO(info), hostId) != 0) {
         *static_cast<u8 *>(needSort) = 1;
     }
     return STAMEAS_OK;
@@ -512,7 +517,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeasByKey(StaMeasInfo *info, void *host, v
                                                 void *needSort)
 {
     const StaMeasKey *key = static_cast<const StaMeasKey *>(stopKey);
-    if (memcmp(info->staMac, key->staMac, 4) != 0 || memcmp(&info->staMac[4], &key->staMac[4], 2) != 0) {
+    if (memcmp(info->staMac, key->staMac, 4) != 0 ||
+        memcmp(&info->staMac[4], &key->staMac[4], 2) != 0) {
         return STAMEAS_OK;
     }
     if (key->measId != STAMEAS_AUTO_MEAS_ID && key->measId != info->measId) {
@@ -548,7 +554,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len)
     for (u32 i = 0; i < stop->head.num; i++) {
         const StaMeasStopEntry *entry = &stop->entry[i];
         if (ZEP_STAMEAS_IsAllStaMac(entry->staMac)) {
-            STAMEAS_LOG(ZEP_DBG_NOTE, "Clean table with radioId %u host %u.\r\n", radioId, (u32)host);
+            STAMEAS_LOG(ZEP_DBG_NOTE, "Clean table with radioId %u host %u.\r\n", radioId,
+                        (u32)host);
             ZEP_STAMEAS_WalkMeasTbl2(radioId, ZEP_STAMEAS_StopHostMeas, &host, &needSort);
             continue;
         }

@@ -59,8 +59,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len)
         return ret;
     }
     const LmReportMsg *lm = static_cast<const LmReportMsg *>(msg);
-    const StaMeasReportSrc src = {lm, sizeof(LmReportMsg), STAMEAS_MSG_LM_REQ, STAMEAS_MSG_LM_REPORT,
-                                  lm->radioId, lm->vapId, lm->staMac, lm->tokenId};
+    const StaMeasReportSrc src = {lm, sizeof(LmReportMsg), STAMEAS_MSG_LM_REQ,
+                                  STAMEAS_MSG_LM_REPORT, lm->radioId, lm->vapId,
+                                  lm->staMac, lm->tokenId};
     StaMeasReportMsg report;
     ret = ZEP_STAMEAS_BuildMeasReport(&src, &report);
     if (ret != STAMEAS_OK) {
@@ -108,7 +109,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const 
     memcpy_s(ext->bssid, sizeof(ext->bssid), bssid, sizeof(ext->bssid));
     ext->eirp = ZEP_STA_GetRadioCurEirp(radioId);
     ext->scanErip = ZEP_STA_GetRadioMaxPower(radioId);
-    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac, "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n",
+    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
+                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n",
                     ext->bssid[0], ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4],
                     ext->bssid[5], (int)ext->eirp, (int)ext->scanErip);
     return STAMEAS_OK;
@@ -120,14 +122,16 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tok
 {
     u32 ret = ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, ext->bssid);
     if (ret != STAMEAS_OK) {
-        STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac, "cant get nb bssid for radio %u vap %u tokenId %u.\r\n",
-                        radioId, vapId, (u32)tokenId);
+        STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
+                        "cant get nb bssid for radio %u vap %u tokenId %u.\r\n", radioId, vapId,
+                        (u32)tokenId);
         return ret;
     }
     ret = ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, &ext->eirp);
     if (ret != STAMEAS_OK) {
-        STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac, "cant get nb eirp for radio %u vap %u tokenId %u.\r\n",
-                        radioId, vapId, (u32)tokenId);
+        STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
+                        "cant get nb eirp for radio %u vap %u tokenId %u.\r\n", radioId, vapId,
+                        (u32)tokenId);
         return ret;
     }
     ret = ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, &ext->scanErip);
@@ -136,7 +140,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tok
                         radioId, (u32)tokenId);
         return ret;
     }
-    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac, "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n",
+    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
+                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n",
                     ext->bssid[0], ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4],
                     ext->bssid[5], (int)ext->eirp, (int)ext->scanErip);
     return STAMEAS_OK;

@@ -163,8 +163,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasNodeKeyCmp(const void *key, const void *node)
 {
     const StaMeasKey *k = static_cast<const StaMeasKey *>(key);
     const StaMeasInfo *info = &static_cast<const StaMeasNode *>(node)->info;
-    if (memcmp(k->staMac, info->staMac, 4) != 0 || memcmp(&k->staMac[4], &info->staMac[4], 2) != 0 ||
-        k->measId != info->measId) {
+    if (memcmp(k->staMac, info->staMac, 4) != 0 ||
+        memcmp(&k->staMac[4], &info->staMac[4], 2) != 0 || k->measId != info->measId) {
         return 1;
     }
     return 0;
@@ -195,8 +195,9 @@ STAMEAS_INNER void ZEP_STAMEAS_DelMeasNode(StaMeasNode *node)
 
     (void)ZEP_HASH_DeleteNode(g_staMeasTbl->hashTbl, node, bucket);
     (void)ZEP_SLL_Delete(head, &node->listLink);
-    STAMEAS_STA_LOG(ZEP_DBG_NOTE, info->staMac, "Radio %u measId[%u] delete from table, left %u.\r\n",
-                    info->radioId, info->measId, head->count);
+    STAMEAS_STA_LOG(ZEP_DBG_NOTE, info->staMac,
+                    "Radio %u measId[%u] delete from table, left %u.\r\n", info->radioId,
+                    info->measId, head->count);
     (void)ZEP_MEMPOOL_Free(g_staMeasTbl->nodePool, node);
 }
 
