@@ -69,17 +69,25 @@ TEST_F(CoreTest, RefusedRegistrationIsLoggedAndPassedUp)
     EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
 }
 
-TEST_F(CoreTest, StartRegistersEveryHandlerAndTurnsEverySwitchOn)
+TEST_F(CoreTest, StartRegistersEveryHandlerAndDeInitWithdrawsTheEventOnes)
 {
     ASSERT_EQ(startApp(), 0u);
     EXPECT_EQ(eventHandlers(), kEventMsgs.size());
     EXPECT_TRUE(host_.hasHandler(kRpc, 69));
     EXPECT_TRUE(host_.hasHandler(kRpc, 70));
-    EXPECT_FALSE(host_.hasHandler(kEvent, 69));
     for (u32 radio = 0; radio < host_.profile().radios; radio++) {
         EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(radio), 1u) << radio;
     }
     EXPECT_EQ(host_.activeTimers(), 0u);  // made by the first measurement start
+
+    started_ = false;
+    EXPECT_EQ(host_.deinit(), 0u);
+    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
+    EXPECT_EQ(g_staMeasTbl, nullptr);
+    EXPECT_EQ(g_coMeasRadioState, nullptr);
+    EXPECT_EQ(g_coMeasStats, nullptr);
+    EXPECT_EQ(eventHandlers(), 0u);
+    EXPECT_TRUE(host_.hasHandler(kRpc, 69));  // the dumps stay, guarded
 }
 
 TEST_F(CoreTest, PhasesOtherThanZeroAndOneDoNothing)
@@ -217,19 +225,6 @@ TEST_F(CoreTest, DeInitWithoutStartUpFindsNothingToFree)
     EXPECT_EQ(host_.memory().liveBlocks(), 0u);
 }
 
-TEST_F(CoreTest, DeInitFreesTheDataAndWithdrawsTheEventHandlers)
-{
-    ASSERT_EQ(startApp(), 0u);
-    started_ = false;
-    EXPECT_EQ(host_.deinit(), 0u);
-    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
-    EXPECT_EQ(g_staMeasTbl, nullptr);
-    EXPECT_EQ(g_coMeasRadioState, nullptr);
-    EXPECT_EQ(g_coMeasStats, nullptr);
-    EXPECT_EQ(eventHandlers(), 0u);
-    EXPECT_NE(g_staMeasDataArea, 0u);  // the data area belongs to the framework's object manager
-}
-
 struct SwitchStep {
     u32 radio;
     u8 value;
@@ -256,17 +251,6 @@ TEST_F(CoreTest, ItemThirtyTwoSwitchesOneRadioAndStoresTheByteAsGiven)
     }
 }
 
-TEST_F(CoreTest, ItemThirtyTwoForAnUnknownRadioOnlyLogs)
-{
-    ASSERT_EQ(startApp(), 0u);
-    const std::vector<u8> value = {0};
-    EXPECT_EQ(host_.deliverConfig(32, 7, value), 0u);
-    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE),
-              (std::vector<std::string>{"radio 7 scanSwitch 0.\r\n", "get radio 7 data fail.\r\n"}));
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(0), 1u);
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 1u);
-}
-
 TEST_F(CoreTest, UnparsableItemGivesEightAndChangesNothing)
 {
     ASSERT_EQ(startApp(), 0u);
@@ -285,19 +269,12 @@ TEST_F(CoreTest, SwitchWithoutARecordLogsAndReadsAsDisabled)
     EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), std::vector<std::string>{"get radio 0 data fail.\r\n"});
     ASSERT_EQ(startApp(), 0u);
     EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(2), 0u);
-    ZEP_STAMEAS_SetMeasSwitch(2, 1);
+    const std::vector<u8> off = {0};
+    EXPECT_EQ(host_.deliverConfig(32, 2, off), 0u);
     EXPECT_EQ(logBodies(STAMEAS_CAT_CORE),
-              (std::vector<std::string>{"get radio 2 data fail.\r\n", "get radio 2 data fail.\r\n"}));
+              (std::vector<std::string>{"get radio 2 data fail.\r\n", "radio 2 scanSwitch 0.\r\n",
+                                        "get radio 2 data fail.\r\n"}));
     EXPECT_EQ(host_.logs().front().severity, ZEP_DBG_ERROR);
-}
-
-TEST_F(CoreTest, FailedDataAreaIsRetriedByTheNextPhaseZero)
-{
-    started_ = true;
-    ASSERT_EQ(host_.registerApp(), 0u);
-    host_.faults().failCall("UMAC_OBJMNG_MallocDataArea", 1, 1, 9);
-    ASSERT_EQ(host_.initPhase(0), 9u);
-    EXPECT_EQ(host_.initPhase(0), 0u);
     EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 1u);
 }
 

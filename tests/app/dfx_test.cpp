@@ -228,17 +228,6 @@ TEST_F(DfxTest, StatisticsRefusals)
     }
 }
 
-TEST_F(DfxTest, StatisticsAllocationFailureGivesFortyOneSilently)
-{
-    ASSERT_EQ(startApp(), 0u);
-    ZEP_STAMEAS_CoMeasStatsDeInit();
-    host_.faults().failCall("UMAC_MallocZero", 1);
-    EXPECT_EQ(ZEP_STAMEAS_CoMeasStatsInit(), 41u);
-    EXPECT_TRUE(host_.logs().empty());
-    EXPECT_EQ(ZEP_STAMEAS_CoMeasStatsInit(), 0u);
-    EXPECT_NE(g_coMeasStats, nullptr);
-}
-
 TEST_F(DfxTest, ShortRpcBuffersAreRefusedAndLeftUntouched)
 {
     ASSERT_EQ(startApp(), 0u);
