@@ -32,12 +32,14 @@ std::optional<u32> Host::deliverConfig(u32 itemType, u32 radioId, std::span<cons
 {
     const ZEP_CfgMsgHead head{radioId, 1};
     const ZEP_CfgTlvHead tlv{static_cast<u16>(itemType), static_cast<u16>(value.size())};
-    std::vector<u8> msg(sizeof(head) + sizeof(tlv) + value.size());
-    std::memcpy(msg.data(), &head, sizeof(head));
-    std::memcpy(msg.data() + sizeof(head), &tlv, sizeof(tlv));
-    if (!value.empty()) {
-        std::memcpy(msg.data() + sizeof(head) + sizeof(tlv), value.data(), value.size());
-    }
+    std::vector<u8> msg;
+    msg.reserve(sizeof(head) + sizeof(tlv) + value.size());
+    const auto append = [&msg](std::span<const u8> bytes) {
+        msg.insert(msg.end(), bytes.begin(), bytes.end());
+    };
+    append(std::span(reinterpret_cast<const u8 *>(&head), sizeof(head)));
+    append(std::span(reinterpret_cast<const u8 *>(&tlv), sizeof(tlv)));
+    append(value);
     return callConfigHandler(*impl_, itemType, msg);
 }
 

@@ -123,8 +123,8 @@ static_assert(offsetof(StaMeasNode, listLink) == 24);
 static_assert(offsetof(StaMeasNode, info) == 40);
 static_assert(sizeof(StaMeasNode) == 152);
 
-#define STAMEAS_NODE_OF_INFO(info) \
-    ((StaMeasNode *)(void *)((u8 *)(info) - offsetof(StaMeasNode, info)))
+#define STAMEAS_NODE_OF_INFO(infoPtr) \
+    ((StaMeasNode *)(void *)((u8 *)(infoPtr) - offsetof(StaMeasNode, info)))
 
 typedef struct {
     ZEP_HashTable *hashTbl;
@@ -183,8 +183,8 @@ typedef struct {
 } CoMeasNode;
 static_assert(offsetof(CoMeasNode, info) == 16);
 
-#define COMEAS_NODE_OF_INFO(info) \
-    ((CoMeasNode *)(void *)((u8 *)(info) - offsetof(CoMeasNode, info)))
+#define COMEAS_NODE_OF_INFO(infoPtr) \
+    ((CoMeasNode *)(void *)((u8 *)(infoPtr) - offsetof(CoMeasNode, info)))
 
 #define COMEAS_SUPPORT_BITMAP_BYTES ((COMEAS_CHANNEL_NUM + 7u) / 8u)
 
