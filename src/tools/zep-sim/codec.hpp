@@ -3,7 +3,7 @@
 // (for the trace) with a one-line summary (for the timeline).
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include "sim_json.hpp"
 
 #include <functional>
 #include <span>
@@ -23,7 +23,7 @@ struct EncodeContext {
 };
 
 struct Decoded {
-    nlohmann::json fields = nlohmann::json::object();
+    Json fields = Json::object();
     std::string summary;
     std::string name;  // set when the id alone does not name the message
 };

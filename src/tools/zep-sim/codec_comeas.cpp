@@ -62,7 +62,7 @@ void buildReqBody(u8 (&body)[COMEAS_REQ_BODY_LEN], const Mac &sta, const std::op
     f.finish();
 }
 
-nlohmann::json headJson(const CoMeasMsgHead &h)
+Json headJson(const CoMeasMsgHead &h)
 {
     return {{"num", h.num},         {"host", h.host},       {"channel", h.channel},
             {"radioId", h.radioId}, {"freqInd", h.freqInd}, {"isTrigScan", (h.flags & 1u) != 0}};
@@ -162,7 +162,7 @@ Decoded decodeCoMeasStart(std::span<const u8> body)
     const auto t = readTable<CoMeasMsgHead, CoMeasStartEntry>(body, head->num);
     Decoded d;
     d.fields = headJson(*head);
-    nlohmann::json entries = nlohmann::json::array();
+    Json entries = Json::array();
     std::vector<std::string> parts;
     for (const CoMeasStartEntry &e : t.entries) {
         const bool work = (e.flags & COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL) != 0;
@@ -194,7 +194,7 @@ Decoded decodeCoMeasStop(std::span<const u8> body)
     Decoded d;
     d.fields = headJson(*head);
     d.fields.erase("isTrigScan");
-    nlohmann::json entries = nlohmann::json::array();
+    Json entries = Json::array();
     std::vector<std::string> parts;
     for (const CoMeasStopEntry &e : t.entries) {
         entries.push_back({{"staMac", macText(e.staMac)}, {"measId", e.measId}});

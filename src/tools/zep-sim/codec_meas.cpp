@@ -33,19 +33,6 @@ std::string schedText(const StaMeasSched &s)
     return s.isLoop != 0 ? "loop " + every : std::to_string(s.count) + "x " + every;
 }
 
-// The n-th MAC after mac, counting the six bytes as one number.
-Mac nextMac(Mac mac, std::size_t n)
-{
-    for (std::size_t step = 0; step < n; ++step) {
-        for (std::size_t i = mac.size(); i-- > 0;) {
-            if (++mac[i] != 0) {
-                break;
-            }
-        }
-    }
-    return mac;
-}
-
 // A request as a host would build it for a station of the scenario; fields
 // given in the scenario replace the defaults.
 StaMeasReq buildReq(const Mac &mac, u32 msgRadio, const std::optional<Node> &given,
@@ -99,13 +86,13 @@ StaMeasSched buildSched(const std::optional<Node> &given)
     return s;
 }
 
-nlohmann::json reqJson(const StaMeasReq &r)
+Json reqJson(const StaMeasReq &r)
 {
     return {{"radioId", r.radioId}, {"vapId", r.vapId},     {"staMac", macText(r.staMac)},
             {"tokenId", r.tokenId}, {"curEirp", r.curEirp}, {"maxPower", r.maxPower}};
 }
 
-nlohmann::json schedJson(const StaMeasSched &s)
+Json schedJson(const StaMeasSched &s)
 {
     return {{"isLoop", s.isLoop}, {"periodInSec", s.periodInSec}, {"count", s.count}};
 }
@@ -172,7 +159,7 @@ std::vector<u8> encodeMeasStart(const Fields &f, const EncodeContext &ctx)
     appendRecord(out, head);
     forEachEntry(entries, [&](const Fields &e, u32 index) {
         StaMeasStartEntry entry{};
-        const Mac mac = nextMac(e.at("staMac").mac(), index);
+        const Mac mac = macPlus(e.at("staMac").mac(), index);
         putMac(entry.staMac, mac);
         entry.measId = e.integer<u32>("measId", STAMEAS_AUTO_MEAS_ID, kMeasIdWords);
         entry.measReq = buildReq(mac, head.radioId, e.get("measReq"), ctx);
@@ -191,7 +178,7 @@ std::vector<u8> encodeMeasStop(const Fields &f)
     forEachEntry(entries, [&](const Fields &e, u32 index) {
         StaMeasStopEntry entry{};
         const Mac mac = e.at("staMac").mac();
-        putMac(entry.staMac, mac == kBroadcastMac ? mac : nextMac(mac, index));
+        putMac(entry.staMac, mac == kBroadcastMac ? mac : macPlus(mac, index));
         entry.measId = e.integer<u32>("measId", STAMEAS_AUTO_MEAS_ID, kStopIdWords);
         appendRecord(out, entry);
     });
@@ -207,7 +194,7 @@ Decoded decodeMeasStart(std::span<const u8> body)
     const auto t = readTable<StaMeasMsgHead, StaMeasStartEntry>(body, head->num);
     Decoded d;
     d.fields = {{"num", head->num}, {"host", head->host}, {"radioId", head->radioId}};
-    nlohmann::json entries = nlohmann::json::array();
+    Json entries = Json::array();
     std::vector<std::string> parts;
     for (const StaMeasStartEntry &e : t.entries) {
         entries.push_back({{"staMac", macText(e.staMac)},
@@ -235,7 +222,7 @@ Decoded decodeMeasStop(std::span<const u8> body)
     const auto t = readTable<StaMeasMsgHead, StaMeasStopEntry>(body, head->num);
     Decoded d;
     d.fields = {{"num", head->num}, {"host", head->host}, {"radioId", head->radioId}};
-    nlohmann::json entries = nlohmann::json::array();
+    Json entries = Json::array();
     std::vector<std::string> parts;
     for (const StaMeasStopEntry &e : t.entries) {
         entries.push_back({{"staMac", macText(e.staMac)}, {"measId", e.measId}});

@@ -18,7 +18,7 @@ std::string ssidText(const u8 (&ssid)[COMEAS_NB_SSID_LEN])
     return out;
 }
 
-nlohmann::json staJson(const CoMeasStaRec &r)
+Json staJson(const CoMeasStaRec &r)
 {
     return {{"staMac", macText(r.staMac)},
             {"ssid", ssidText(r.ssid)},
@@ -31,20 +31,17 @@ nlohmann::json staJson(const CoMeasStaRec &r)
 
 std::vector<u8> encodeCoMeasToNb(const Fields &f)
 {
-    const std::vector<Node> stations = f.list("stations");
     CoMeasToNbMsgHead head{};
     head.flags = static_cast<u8>((f.boolean("checkSsid", false) ? COMEAS_NB_FLAG_CHECK_SSID : 0) |
                                  (f.boolean("isSendOnScan", false) ? COMEAS_NB_FLAG_SEND_ON_SCAN : 0));
     head.flags = f.integer<u8>("flags", head.flags);
-    if (stations.size() > 255 && !f.has("staNum")) {
-        f.node().fail("more than 255 stations: give staNum explicitly");
-    }
-    head.staNum = f.integer<u8>("staNum", static_cast<u8>(stations.size()));
+    // Each record may stand for several ("repeat: n"): consecutive MACs and tags.
     std::vector<CoMeasStaRec> recs;
-    for (std::size_t i = 0; i < stations.size(); ++i) {
-        const Fields s(stations[i]);
+    std::vector<u32> tags;
+    for (const Node &n : f.list("stations")) {
+        const Fields s(n);
         CoMeasStaRec r{};
-        putMac(r.staMac, s.at("staMac").mac());
+        const Mac first = s.at("staMac").mac();
         const std::string ssid = s.text("ssid", "");
         if (ssid.size() > COMEAS_NB_SSID_LEN) {
             s.at("ssid").fail("an SSID has at most 32 bytes");
@@ -53,12 +50,21 @@ std::vector<u8> encodeCoMeasToNb(const Fields &f)
         r.radioId = s.integer<u8>("radioId", 0);
         r.channel = s.integer<u8>("channel");
         r.selector = s.integer<u8>("selector", 0);
-        const u32 tag = s.integer<u32>("staTag", static_cast<u32>(i + 1));
-        if (i < STAMEAS_COMEAS_MAX_NUM) {
-            head.staTag[i] = tag;
-        }
+        const u32 tag = s.integer<u32>("staTag", static_cast<u32>(recs.size() + 1));
+        const u32 repeat = s.integer<u32>("repeat", 1);
         s.finish();
-        recs.push_back(r);
+        for (u32 i = 0; i < repeat; ++i) {
+            putMac(r.staMac, macPlus(first, i));
+            recs.push_back(r);
+            tags.push_back(tag + i);
+        }
+    }
+    if (recs.size() > 255 && !f.has("staNum")) {
+        f.node().fail("more than 255 stations: give staNum explicitly");
+    }
+    head.staNum = f.integer<u8>("staNum", static_cast<u8>(recs.size()));
+    for (std::size_t i = 0; i < tags.size() && i < STAMEAS_COMEAS_MAX_NUM; ++i) {
+        head.staTag[i] = tags[i];
     }
     std::vector<u8> out;
     appendRecord(out, head);
@@ -79,9 +85,9 @@ Decoded decodeCoMeasToNb(std::span<const u8> body)
     const bool onScan = (head->flags & COMEAS_NB_FLAG_SEND_ON_SCAN) != 0;
     Decoded d;
     d.fields = {{"checkSsid", checkSsid}, {"isSendOnScan", onScan}, {"staNum", head->staNum}};
-    nlohmann::json stations = nlohmann::json::array();
+    Json stations = Json::array();
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
-        nlohmann::json s = staJson(t.entries[i]);
+        Json s = staJson(t.entries[i]);
         if (i < STAMEAS_COMEAS_MAX_NUM) {
             s["staTag"] = head->staTag[i];
         }
@@ -109,7 +115,7 @@ Decoded decodeCoMeasToNb(std::span<const u8> body)
 Decoded decodeNbBlocks(std::span<const u8> body)
 {
     Decoded d;
-    nlohmann::json blocks = nlohmann::json::array();
+    Json blocks = Json::array();
     std::string parts;
     std::size_t at = 0;
     while (at < body.size()) {
@@ -123,8 +129,8 @@ Decoded decodeNbBlocks(std::span<const u8> body)
             d.fields["truncated"] = true;
             break;
         }
-        nlohmann::json tags = nlohmann::json::array();
-        nlohmann::json stations = nlohmann::json::array();
+        Json tags = Json::array();
+        Json stations = Json::array();
         for (std::size_t j = 0; j < k; ++j) {
             tags.push_back(head->staTag[j]);
             const auto rec = readRecord<CoMeasStaRec>(body, at + sizeof(NbCoMeasReqBlockHead) +

@@ -36,7 +36,7 @@ void fillValues(u8 (&dst)[N], const Fields &f)
 }
 
 template <class Report>
-nlohmann::json commonJson(const Report &r)
+Json commonJson(const Report &r)
 {
     return {{"radioId", r.radioId},
             {"vapId", r.vapId},

@@ -36,7 +36,7 @@ Decoded decodeMeasListRpc(std::span<const u8> body)
     }
     Decoded d;
     d.fields = {{"radioId", m->radioId}, {"num", m->num}};
-    nlohmann::json entries = nlohmann::json::array();
+    Json entries = Json::array();
     const std::size_t n = std::min<std::size_t>(m->num, STAMEAS_RPC_MEAS_ENTRY_MAX);
     for (std::size_t i = 0; i < n; ++i) {
         const StaMeasListRpcEntry &e = m->entry[i];
@@ -62,7 +62,7 @@ Decoded decodeCoMeasListRpc(std::span<const u8> body)
     }
     Decoded d;
     d.fields = {{"radioId", m->radioId}, {"channel", m->channel}, {"num", m->num}};
-    nlohmann::json entries = nlohmann::json::array();
+    Json entries = Json::array();
     const std::size_t n = std::min<std::size_t>(m->num, STAMEAS_RPC_COMEAS_ENTRY_MAX);
     for (std::size_t i = 0; i < n; ++i) {
         const StaCoMeasListRpcEntry &e = m->entry[i];

@@ -6,6 +6,6 @@
 namespace zep::sim {
 
 std::string_view demoScenarioText();
-inline constexpr std::string_view kDemoScenarioName = "scenarios/demo.yaml (built in)";
+inline constexpr std::string_view kDemoScenarioName = "scenarios/demo.yaml";
 
 }  // namespace zep::sim

@@ -3,7 +3,7 @@
 // summary, and the journal that expectations look back on).
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include "sim_json.hpp"
 
 #include <chrono>
 #include <optional>
@@ -42,7 +42,7 @@ struct Event {
     std::string name;             // display name when the id does not say it
     std::string summary;          // decoded one-liner
     std::chrono::nanoseconds elapsed{0};
-    nlohmann::json json;          // the trace object
+    Json json;          // the trace object
 };
 
 class EventSink {

@@ -122,20 +122,20 @@ Count Count::parse(const Node &node)
     return c;
 }
 
-nlohmann::json yamlToJson(const YAML::Node &node)
+Json yamlToJson(const YAML::Node &node)
 {
     if (!node || node.IsNull()) {
         return nullptr;
     }
     if (node.IsSequence()) {
-        nlohmann::json out = nlohmann::json::array();
+        Json out = Json::array();
         for (const YAML::Node &item : node) {
             out.push_back(yamlToJson(item));
         }
         return out;
     }
     if (node.IsMap()) {
-        nlohmann::json out = nlohmann::json::object();
+        Json out = Json::object();
         for (const auto &kv : node) {
             out[kv.first.Scalar()] = yamlToJson(kv.second);
         }
@@ -164,7 +164,7 @@ nlohmann::json yamlToJson(const YAML::Node &node)
     return text;
 }
 
-bool matchesPattern(const nlohmann::json &pattern, const nlohmann::json &value)
+bool matchesPattern(const Json &pattern, const Json &value)
 {
     if (pattern.is_object()) {
         if (!value.is_object()) {

@@ -3,7 +3,7 @@
 // application and the host are in now (table sizes, handlers, heap, timers).
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include "sim_json.hpp"
 
 #include <cstdint>
 #include <limits>
@@ -31,7 +31,7 @@ struct Count {
 };
 
 struct EventPattern {
-    nlohmann::json pattern;  // subset of an event's trace object
+    Json pattern;  // subset of an event's trace object
     Count count;             // default ">=1"
     std::string text;        // the pattern as written, for messages
 };
@@ -86,9 +86,9 @@ std::vector<std::string> checkExpect(const Expect &expect, std::span<const Event
                                      const LastStatus &last, StateProbe &probe);
 
 // Subset match of a pattern against a trace object (strings match as substrings).
-bool matchesPattern(const nlohmann::json &pattern, const nlohmann::json &value);
+bool matchesPattern(const Json &pattern, const Json &value);
 
 // A YAML value as JSON; unquoted scalars become numbers, booleans or null when they read so.
-nlohmann::json yamlToJson(const YAML::Node &node);
+Json yamlToJson(const YAML::Node &node);
 
 }  // namespace zep::sim

@@ -32,6 +32,19 @@ inline Mac macAt(std::span<const u8> bytes, std::size_t offset)
     return mac;
 }
 
+// The n-th MAC after mac, counting its six bytes as one number.
+inline Mac macPlus(Mac mac, std::size_t n)
+{
+    for (std::size_t step = 0; step < n; ++step) {
+        for (std::size_t i = mac.size(); i-- > 0;) {
+            if (++mac[i] != 0) {
+                break;
+            }
+        }
+    }
+    return mac;
+}
+
 inline constexpr Mac kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 }  // namespace zep::sim

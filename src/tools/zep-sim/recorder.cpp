@@ -1,5 +1,7 @@
 #include "recorder.hpp"
 
+#include <cstring>
+
 #include "codec.hpp"
 #include "hex.hpp"
 
@@ -46,6 +48,11 @@ void Recorder::onAppRegistered(u32 status)
     Event e = make(EventKind::Reg, "reg", host_.nowMs());
     e.status = status;
     e.json["status"] = status;
+    if (const ZEP_AppInfo *info = host_.appInfo()) {
+        const std::string name(info->name, strnlen(info->name, sizeof(info->name)));
+        e.summary = "application \"" + name + "\", " + std::to_string(info->phaseNum) + " phases";
+        e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
+    }
     emit(std::move(e));
 }
 
@@ -132,7 +139,7 @@ void Recorder::onLog(const host::LogLine &line)
     e.json["sev"] = line.severity;
     e.json["mod"] = line.module;
     e.json["cat"] = line.category;
-    e.json["sta"] = line.sta ? nlohmann::json(macCompact(*line.sta)) : nlohmann::json(nullptr);
+    e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
     e.json["text"] = line.text;
     emit(std::move(e));
 }

@@ -21,9 +21,9 @@ std::vector<u8> bytesOf(const Rec &rec)
     return out;
 }
 
-nlohmann::json statusJson(const std::optional<u32> &status)
+Json statusJson(const std::optional<u32> &status)
 {
-    return status ? nlohmann::json(*status) : nlohmann::json(nullptr);
+    return status ? Json(*status) : Json(nullptr);
 }
 
 }  // namespace
@@ -98,7 +98,9 @@ std::vector<Failure> Runner::run()
         }
         out << "  library " << opt_.libPath << ", seed " << seed_ << ", " << sc_.profile.radios
             << " radio(s)\n\n";
-        out << "    time  what                    status     details\n";
+    }
+    if (timeline_) {
+        timeline_->printHeader();
     }
     for (std::size_t i = 0; i < sc_.steps.size(); ++i) {
         play(sc_.steps[i], i);
@@ -260,7 +262,7 @@ void Runner::exec(const step::StaLeave &s)
     Event e = runnerEvent(EventKind::Leave, "leave");
     e.elapsed = std::chrono::steady_clock::now() - begin;
     e.status = status;
-    e.json["sta"] = s.sta ? nlohmann::json(macCompact(mac)) : nlohmann::json(nullptr);
+    e.json["sta"] = s.sta ? Json(macCompact(mac)) : Json(nullptr);
     e.json["status"] = statusJson(status);
     e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
                       : "(null station)";

@@ -21,7 +21,7 @@ u32 fieldU32(const Event &ev, std::initializer_list<const char *> path)
     if (fields == ev.json.end()) {
         return STAMEAS_ALL_RADIO;
     }
-    const nlohmann::json *j = &*fields;
+    const Json *j = &*fields;
     for (const char *key : path) {
         if (!j->is_object() || !j->contains(key)) {
             return STAMEAS_ALL_RADIO;
@@ -56,17 +56,18 @@ void Summary::onEvent(const Event &ev)
 {
     lastT_ = std::max(lastT_, ev.t);
     count(ev);
-    std::string key;
+    // Configuration and station leaves after every message id.
+    std::pair<u32, std::string> key;
     switch (ev.kind) {
     case EventKind::In:
     case EventKind::Rpc:
-        key = msgLabel(ev.id);
+        key = {ev.id, msgLabel(ev.id)};
         break;
     case EventKind::Config:
-        key = "cfg 32 scan-switch";
+        key = {~0u - 1, "cfg 32 scan-switch"};
         break;
     case EventKind::Leave:
-        key = "station leaves";
+        key = {~0u, "station leaves"};
         break;
     default:
         return;
@@ -168,7 +169,8 @@ void Summary::print(std::ostream &out) const
                      {"min", Align::Right},
                      {"avg", Align::Right},
                      {"max", Align::Right}});
-    for (const auto &[name, c] : costs_) {
+    for (const auto &[key, c] : costs_) {
+        const std::string &name = key.second;
         const auto avg = c.calls == 0 ? std::chrono::nanoseconds{0}
                                       : c.total / static_cast<std::int64_t>(c.calls);
         costs.addRow({name, std::to_string(c.calls), std::to_string(c.failed), micros(c.min),

@@ -42,7 +42,7 @@ private:
     void count(const Event &ev);
 
     std::map<u32, RadioStats> radios_;
-    std::map<std::string, Cost> costs_;
+    std::map<std::pair<u32, std::string>, Cost> costs_;  // by message id, then name
     u64 ipcMessages_ = 0;
     u64 nbBlocks_ = 0;
     u64 logs_[3] = {0, 0, 0};

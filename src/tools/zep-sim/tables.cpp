@@ -12,7 +12,7 @@ namespace {
 
 using Align = TextTable::Align;
 
-std::string num(const nlohmann::json &v)
+std::string num(const Json &v)
 {
     return v.dump();
 }

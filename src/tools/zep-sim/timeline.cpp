@@ -148,8 +148,8 @@ void Timeline::flushIdle()
                                         : "x" + std::to_string(idle_.count) +
                                               ", nothing to send, until " +
                                               formatSeconds(idle_.last);
-    out_ << formatTime(idle_.first) << "  <- " << padded(msgLabel(STAMEAS_MSG_MEAS_TIMER), kLabelWidth - 3)
-         << padded("ok", kStatusWidth) << what << '\n';
+    emitLine(formatTime(idle_.first) + "  <- " + padded(msgLabel(STAMEAS_MSG_MEAS_TIMER), kLabelWidth - 3) +
+             padded("ok", kStatusWidth) + what);
     idle_ = {};
 }
 
@@ -203,8 +203,10 @@ void Timeline::printParent(const Event &ev)
         return;
     case EventKind::Expect: {
         const auto &failures = ev.json["failures"];
-        out_ << formatTime(ev.t) << "  ?? " << padded("expect (line " + std::to_string(ev.json["line"].get<int>()) + ")", kLabelWidth - 3)
-             << (failures.empty() ? "ok" : "FAILED") << '\n';
+        emitLine(formatTime(ev.t) + "  ?? " +
+                 padded("expect (line " + std::to_string(ev.json["line"].get<int>()) + ")",
+                        kLabelWidth - 3) +
+                 (failures.empty() ? "ok" : "FAILED"));
         for (const auto &f : failures) {
             out_ << kNoTime << "       - " << f.get<std::string>() << '\n';
         }
@@ -229,8 +231,8 @@ void Timeline::printParent(const Event &ev)
         summary = (withdrawing ? "withdrew" : "registered") + regs + (summary.empty() ? "" : "; " + summary);
     }
 
-    out_ << formatTime(ev.t) << "  " << marker << ' ' << padded(name, kLabelWidth - 3)
-         << padded(statusText(ev), kStatusWidth) << summary << '\n';
+    emitLine(formatTime(ev.t) + "  " + marker + ' ' + padded(name, kLabelWidth - 3) +
+             padded(statusText(ev), kStatusWidth) + summary);
     for (const Event &c : pending_) {
         if (shows(c) && c.kind != EventKind::RegMsg && c.kind != EventKind::UnregMsg) {
             printChild(c);
@@ -254,9 +256,22 @@ void Timeline::printChild(const Event &ev)
         printLog(ev, indent.c_str());
         return;
     }
-    const char *marker = ev.kind == EventKind::Ipc ? "=> " : "-> ";
-    out_ << indent << marker << padded(label(ev), kLabelWidth - 5 + kStatusWidth) << ev.summary
-         << '\n';
+    const char *marker = ev.kind == EventKind::Ipc ? "ipc " : "out ";
+    emitLine(indent + marker + padded(label(ev), kLabelWidth - 6 + kStatusWidth) + ev.summary);
+}
+
+void Timeline::printHeader()
+{
+    emitLine(std::string(4, ' ') + "time  " + padded("what", kLabelWidth) +
+             padded("status", kStatusWidth) + "details");
+}
+
+void Timeline::emitLine(std::string line)
+{
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    out_ << line << '\n';
 }
 
 void Timeline::printLog(const Event &ev, const char *indent)
@@ -264,8 +279,7 @@ void Timeline::printLog(const Event &ev, const char *indent)
     const u32 sev = ev.json["sev"].get<u32>();
     const char *tag = sev >= ZEP_DBG_ERROR ? "log!" : "log ";
     const std::string head = std::string(indent) + tag + " cat" + std::to_string(ev.json["cat"].get<u32>()) + " ";
-    out_ << head << trimmedLines(ev.json["text"].get<std::string>(), std::string(head.size(), ' '))
-         << '\n';
+    emitLine(head + trimmedLines(ev.json["text"].get<std::string>(), std::string(head.size(), ' ')));
 }
 
 }  // namespace zep::sim

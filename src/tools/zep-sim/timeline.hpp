@@ -13,6 +13,7 @@ class Timeline : public EventSink {
 public:
     Timeline(std::ostream &out, bool verbose) : out_(out), verbose_(verbose) {}
 
+    void printHeader();
     void onEvent(const Event &ev) override;
     void beginStep(std::size_t index, int line, const std::string &op) override;
     void endStep() override;
@@ -23,6 +24,7 @@ private:
     void printParent(const Event &ev);
     void printChild(const Event &ev);
     void printLog(const Event &ev, const char *indent);
+    void emitLine(std::string line);
     void flushIdle();
     void flushOrphans();
 
