@@ -50,7 +50,8 @@ TEST_F(CoreTest, RegistrationHandsOverTheFixedRecord)
     ASSERT_EQ(host_.registerApp(), 0u);
     const ZEP_AppInfo *info = host_.appInfo();
     ASSERT_NE(info, nullptr);
-    const std::array<char, ZEP_APP_NAME_LEN> expectedName = {'s', 't', 'a', '-', 'm', 'e', 'a', 's'};
+    const std::array<char, ZEP_APP_NAME_LEN> expectedName = {'s', 't', 'a', '-',
+                                                             'm', 'e', 'a', 's'};
     EXPECT_EQ(std::memcmp(info->name, expectedName.data(), ZEP_APP_NAME_LEN), 0);
     EXPECT_EQ(info->phaseNum, 2u);
     EXPECT_EQ(info->init, &ZEP_STAMEAS_AppInit);
@@ -64,7 +65,8 @@ TEST_F(CoreTest, RefusedRegistrationIsLoggedAndPassedUp)
     EXPECT_EQ(host_.registerApp(), 5u);
     const auto lines = texts(STAMEAS_CAT_CORE);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(ZEP_STA_RegStaMeasApp\[\d+\]: reg app failed 5\r\n)")))
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(R"(ZEP_STA_RegStaMeasApp\[\d+\]: reg app failed 5\r\n)")))
         << lines[0];
     EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
 }
@@ -146,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, Phase0FailureTest,
     ::testing::Values(
         Phase0Failure{1, "UMAC_OBJMNG_MallocDataArea", 9, 9,
-                      {"malloc data area fail.\r\n", "create data obj fail 9.\r\n", "app init failed 9\r\n"}},
+                      {"malloc data area fail.\r\n", "create data obj fail 9.\r\n",
+                       "app init failed 9\r\n"}},
         Phase0Failure{2, "ZEP_MEMPOOL_Create", host::kErrInjected, 41,
                       {"sta measure table init fail 41.\r\n", "app init failed 41\r\n"}},
         Phase0Failure{3, "UMAC_MallocZero", host::kErrInjected, 41,

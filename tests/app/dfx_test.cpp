@@ -32,7 +32,8 @@ protected:
         for (u8 h = 0; h < STAMEAS_HOST_NUM; h++) {
             info->hostReq[h].radioId = 0x1000u * (h + 1u) + macLast;
             info->hostReq[h].vapId = 0xAB00u + 0x10u * h + (macLast & 0x0Fu);
-            info->hostSched[h] = {static_cast<u8>((h + macLast) & 1u), static_cast<u8>(h + 1 + macLast),
+            info->hostSched[h] = {static_cast<u8>((h + macLast) & 1u),
+                                  static_cast<u8>(h + 1 + macLast),
                                   static_cast<u16>(100 * h + macLast)};
         }
         return info;
@@ -58,7 +59,8 @@ protected:
         const Mac mac = macOf(macLast);
         std::copy(mac.begin(), mac.end(), key.staMac);
         key.measId = measId;
-        CoMeasInfo *info = ZEP_STAMEAS_AddCoMeasInfo(ZEP_STAMEAS_GetCoMeasStaList(radio, channel), &key);
+        ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(radio, channel);
+        CoMeasInfo *info = ZEP_STAMEAS_AddCoMeasInfo(list, &key);
         if (info == nullptr) {
             ADD_FAILURE() << "record " << unsigned{macLast} << " not added";
             return nullptr;
@@ -107,7 +109,9 @@ TEST_F(DfxTest, CostKeepsMinimumHalvingAverageAndMaximum)
     const CostCase cases[] = {
         {"10, 20, 40 ms", 1, {{10, {10, 10, 10}}, {20, {10, 15, 20}}, {40, {10, 27, 40}}}},
         {"falling", 1, {{40, {40, 40, 40}}, {10, {10, 25, 40}}}},
-        {"a 0 ms run reads as nothing recorded", 1, {{10, {10, 10, 10}}, {0, {0, 5, 10}}, {20, {20, 12, 20}}}},
+        {"a 0 ms run reads as nothing recorded",
+         1,
+         {{10, {10, 10, 10}}, {0, {0, 5, 10}}, {20, {20, 12, 20}}}},
         {"ticks converted to ms", 10, {{105, {10, 10, 10}}, {300, {10, 20, 30}}}},
     };
     const u32 start = 5000;
@@ -123,11 +127,11 @@ TEST_F(DfxTest, CostKeepsMinimumHalvingAverageAndMaximum)
             EXPECT_EQ(cost.max, run.after.max) << c.what;
             ASSERT_EQ(host_.logs().size(), 1u) << c.what;
             const std::string expected = "ZEP_STAMEAS_MeasTimerTimeout cost min/avg/max = " +
-                                         std::to_string(run.after.min) + "/" + std::to_string(run.after.avg) +
-                                         "/" + std::to_string(run.after.max) + " ms.\r\n";
-            EXPECT_TRUE(std::regex_match(lastLog().text, std::regex(R"(ZEP_STAMEAS_SetMeasCostTick\[\d+\]: .*)"
-                                                                    R"(\r\n)")))
-                << lastLog().text;
+                                         std::to_string(run.after.min) + "/" +
+                                         std::to_string(run.after.avg) + "/" +
+                                         std::to_string(run.after.max) + " ms.\r\n";
+            const std::regex prefix(R"(ZEP_STAMEAS_SetMeasCostTick\[\d+\]: .*\r\n)");
+            EXPECT_TRUE(std::regex_match(lastLog().text, prefix)) << lastLog().text;
             EXPECT_EQ(bodyOf(lastLog().text), expected) << c.what;
             EXPECT_EQ(lastLog().severity, ZEP_DBG_NOTE);
             EXPECT_EQ(lastLog().category, STAMEAS_CAT_DFX);
@@ -181,9 +185,9 @@ TEST_F(DfxTest, StatisticsAreLoggedAndRestartedOnlyAfterMoreThanAnHour)
     host_.setNowMs(first + 3600000);
     host_.clearCaptures();
     EXPECT_EQ(ZEP_STAMEAS_LogCoMeasStats(0), 0u);
-    const std::string notYet = "[STA-COMEAS-LOG] radio:0 do not record, it is not yet time. timeNow[" +
-                               std::to_string(first + 3600000) + "], lastLogTime[" + std::to_string(first) +
-                               "].\r\n";
+    const std::string notYet =
+        "[STA-COMEAS-LOG] radio:0 do not record, it is not yet time. timeNow[" +
+        std::to_string(first + 3600000) + "], lastLogTime[" + std::to_string(first) + "].\r\n";
     EXPECT_EQ(logBodies(STAMEAS_CAT_DFX), std::vector<std::string>{notYet});
     EXPECT_EQ(lastLog().severity, ZEP_DBG_NOTE);
     EXPECT_EQ(g_coMeasStats[0].sendCoMeasReqCount, 3u);
@@ -191,9 +195,10 @@ TEST_F(DfxTest, StatisticsAreLoggedAndRestartedOnlyAfterMoreThanAnHour)
     host_.setNowMs(first + 3600001);
     host_.clearCaptures();
     EXPECT_EQ(ZEP_STAMEAS_LogCoMeasStats(0), 0u);
-    const std::string stats = "[STA-COMEAS-LOG] STA Comeas Stats [Radio:0]:\r\nsendCoMeasReqCount[3]\r\n"
-                              "rcvCoMeasReportCount[2]\r\nlogTimestamp[" +
-                              std::to_string(first) + "]\r\n";
+    const std::string stats =
+        "[STA-COMEAS-LOG] STA Comeas Stats [Radio:0]:\r\nsendCoMeasReqCount[3]\r\n"
+        "rcvCoMeasReportCount[2]\r\nlogTimestamp[" +
+        std::to_string(first) + "]\r\n";
     EXPECT_EQ(logBodies(STAMEAS_CAT_DFX), std::vector<std::string>{stats});
     EXPECT_EQ(lastLog().severity, ZEP_DBG_RARE);
     EXPECT_EQ(g_coMeasStats[0].sendCoMeasReqCount, 0u);
@@ -246,9 +251,9 @@ TEST_F(DfxTest, ShortRpcBuffersAreRefusedAndLeftUntouched)
         const std::vector<u8> before = buf;
         EXPECT_EQ(host_.rpc(c.msgId, buf), host::kErrMsgLen);
         EXPECT_EQ(buf, before) << c.msgId;
-        EXPECT_EQ(logBodies(STAMEAS_CAT_DFX), std::vector<std::string>{"msg err " + std::to_string(host::kErrMsgLen) +
-                                                                       ", msgLen " + std::to_string(buf.size()) +
-                                                                       ".\r\n"});
+        const std::string line = "msg err " + std::to_string(host::kErrMsgLen) + ", msgLen " +
+                                 std::to_string(buf.size()) + ".\r\n";
+        EXPECT_EQ(logBodies(STAMEAS_CAT_DFX), std::vector<std::string>{line});
     }
 }
 
@@ -306,10 +311,10 @@ TEST_F(DfxTest, NodeWithoutHostIsSkippedWithoutUsingAnEntry)
     EXPECT_EQ(buf, bytesOf(expected));
     ASSERT_EQ(host_.logs().size(), 1u);
     const host::LogLine &line = host_.logs()[0];
-    EXPECT_TRUE(std::regex_match(line.text, std::regex(R"( \[error\]ZEP_STAMEAS_FillRpcStaMeasList\[\d+\])"
-                                                       R"(\[STA_MEAS\]\[0011-2233-44b2\]: )"
-                                                       R"(Cant get measure host, bitmap 0x8 weight 7\.\r\n)")))
-        << line.text;
+    const std::regex format(R"( \[error\]ZEP_STAMEAS_FillRpcStaMeasList\[\d+\])"
+                            R"(\[STA_MEAS\]\[0011-2233-44b2\]: )"
+                            R"(Cant get measure host, bitmap 0x8 weight 7\.\r\n)");
+    EXPECT_TRUE(std::regex_match(line.text, format)) << line.text;
     EXPECT_EQ(line.severity, ZEP_DBG_ERROR);
     EXPECT_EQ(line.category, STAMEAS_CAT_DFX);
     EXPECT_EQ(line.sta, macOf(0xB2));
@@ -322,7 +327,8 @@ TEST_F(DfxTest, CoMeasListDumpForAnInvalidChannelLeavesTheBuffer)
     const std::vector<u8> before = buf;
     EXPECT_EQ(host_.rpc(70, buf), 0u);
     EXPECT_EQ(buf, before);
-    EXPECT_EQ(logBodies(STAMEAS_CAT_COMEAS_LIST), std::vector<std::string>{"Invalid channel 234.\r\n"});
+    EXPECT_EQ(logBodies(STAMEAS_CAT_COMEAS_LIST),
+              std::vector<std::string>{"Invalid channel 234.\r\n"});
 }
 
 TEST_F(DfxTest, CoMeasListDumpFillsSixteenEntriesWithTypeZeroOnlyForOneSeventyThree)

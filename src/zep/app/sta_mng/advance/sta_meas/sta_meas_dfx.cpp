@@ -166,8 +166,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillRpcStaMeasList(StaMeasInfo *info, void *buf)
     }
     u32 host = ZEP_STAMEAS_GetTopHost(info->hostBitmap);
     if (host >= STAMEAS_HOST_NUM) {
-        STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac, "Cant get measure host, bitmap 0x%x weight %u.\r\n",
-                        info->hostBitmap, static_cast<u32>(info->weight));
+        STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac,
+                        "Cant get measure host, bitmap 0x%x weight %u.\r\n", info->hostBitmap,
+                        static_cast<u32>(info->weight));
         return STAMEAS_ERR;
     }
     const StaMeasReq *req = &info->hostReq[host];
