@@ -155,7 +155,10 @@ INSTANTIATE_TEST_SUITE_P(
         Phase0Failure{3, "UMAC_MallocZero", host::kErrInjected, 41,
                       {"sta co-measure list init fail 41.\r\n", "app init failed 41\r\n"}},
         Phase0Failure{4, "UMAC_MallocZero", host::kErrInjected, 41,
-                      {"sta co-measure Stats init fail 41.\r\n", "app init failed 41\r\n"}}));
+                      {"sta co-measure Stats init fail 41.\r\n", "app init failed 41\r\n"}}),
+    [](const ::testing::TestParamInfo<Phase0Failure> &param) {
+        return "Step" + std::to_string(param.param.step);
+    });
 
 struct Phase1Failure {
     const char *op;
@@ -197,7 +200,10 @@ INSTANTIATE_TEST_SUITE_P(
         Phase1Failure{"ZEP_MNG_RegMsg", 10, "reg rpc get_sta_meas_list msg fail 9.\r\n",
                       kEventMsgs.size(), false, false},
         Phase1Failure{"ZEP_MNG_RegMsg", 11, "reg rpc get_sta_comeas_list msg fail 9.\r\n",
-                      kEventMsgs.size(), true, false}));
+                      kEventMsgs.size(), true, false}),
+    [](const ::testing::TestParamInfo<Phase1Failure> &param) {
+        return std::string(param.param.op) + "_call" + std::to_string(param.param.nth);
+    });
 
 TEST_F(CoreTest, SecondPhaseZeroKeepsWhatTheFirstMade)
 {
