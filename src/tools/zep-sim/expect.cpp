@@ -1,5 +1,6 @@
 #include "expect.hpp"
 
+#include <algorithm>
 #include <charconv>
 
 #include "msg_catalog.hpp"
@@ -179,15 +180,14 @@ bool matchesPattern(const Json &pattern, const Json &value)
         return true;
     }
     if (pattern.is_array()) {
-        if (!value.is_array() || value.size() != pattern.size()) {
+        // Each item of the pattern must match some item of the list.
+        if (!value.is_array()) {
             return false;
         }
-        for (std::size_t i = 0; i < pattern.size(); ++i) {
-            if (!matchesPattern(pattern[i], value[i])) {
-                return false;
-            }
-        }
-        return true;
+        return std::all_of(pattern.begin(), pattern.end(), [&](const Json &want) {
+            return std::any_of(value.begin(), value.end(),
+                               [&](const Json &have) { return matchesPattern(want, have); });
+        });
     }
     if (pattern.is_string()) {
         return value.is_string() &&

@@ -85,7 +85,9 @@ struct LastStatus {
 std::vector<std::string> checkExpect(const Expect &expect, std::span<const Event> window,
                                      const LastStatus &last, StateProbe &probe);
 
-// Subset match of a pattern against a trace object (strings match as substrings).
+// Subset match of a pattern against a trace object: keys of a map are looked up,
+// each item of a list must match some item, strings match as substrings, other
+// values must be equal.
 bool matchesPattern(const Json &pattern, const Json &value);
 
 // A YAML value as JSON; unquoted scalars become numbers, booleans or null when they read so.

@@ -93,12 +93,13 @@ bool Timeline::isParent(const Event &ev) const
     }
 }
 
-bool Timeline::shows(const Event &ev) const
+bool Timeline::shows(const Event &ev, bool parentFailed) const
 {
     if (ev.kind != EventKind::Log) {
         return true;
     }
-    return verbose_ || ev.json["sev"].get<u32>() >= ZEP_DBG_ERROR;
+    // Errors always; everything said by a handler that failed, since it says why.
+    return verbose_ || parentFailed || ev.json["sev"].get<u32>() >= ZEP_DBG_ERROR;
 }
 
 void Timeline::onEvent(const Event &ev)
@@ -111,7 +112,7 @@ void Timeline::onEvent(const Event &ev)
     const bool quietTimer = ev.kind == EventKind::In && ev.id == STAMEAS_MSG_MEAS_TIMER &&
                             ev.status == 0u &&
                             std::none_of(pending_.begin(), pending_.end(),
-                                         [&](const Event &c) { return shows(c); });
+                                         [&](const Event &c) { return shows(c, false); });
     if (quietTimer && !verbose_) {
         if (idle_.count == 0) {
             idle_.first = ev.t;
@@ -128,7 +129,7 @@ void Timeline::onEvent(const Event &ev)
 void Timeline::beginStep(std::size_t index, int line, const std::string &op)
 {
     flushIdle();
-    if (verbose_) {
+    if (verbose_ && op != "note") {
         out_ << kNoTime << "  -- step " << index + 1 << " (line " << line << "): " << op << '\n';
     }
 }
@@ -156,7 +157,7 @@ void Timeline::flushIdle()
 void Timeline::flushOrphans()
 {
     for (const Event &c : pending_) {
-        if (shows(c)) {
+        if (shows(c, false)) {
             printChild(c);
         }
     }
@@ -233,8 +234,9 @@ void Timeline::printParent(const Event &ev)
 
     emitLine(formatTime(ev.t) + "  " + marker + ' ' + padded(name, kLabelWidth - 3) +
              padded(statusText(ev), kStatusWidth) + summary);
+    const bool failed = ev.status.value_or(0) != 0;
     for (const Event &c : pending_) {
-        if (shows(c) && c.kind != EventKind::RegMsg && c.kind != EventKind::UnregMsg) {
+        if (shows(c, failed) && c.kind != EventKind::RegMsg && c.kind != EventKind::UnregMsg) {
             printChild(c);
         }
     }

@@ -20,7 +20,7 @@ public:
 
 private:
     bool isParent(const Event &ev) const;
-    bool shows(const Event &ev) const;
+    bool shows(const Event &ev, bool parentFailed) const;
     void printParent(const Event &ev);
     void printChild(const Event &ev);
     void printLog(const Event &ev, const char *indent);
