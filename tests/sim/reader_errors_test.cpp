@@ -1,0 +1,102 @@
+// A scenario that cannot be read is reported with its file and the line of the
+// offending text, and with what is wrong there.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <ostream>
+#include <string>
+
+#include "scenario_reader.hpp"
+
+namespace zep::sim {
+namespace {
+
+struct BadScenario {
+    const char *what;
+    const char *text;
+    int line;
+    const char *reason;  // a fragment of the message
+};
+
+const BadScenario kBadScenarios[] = {
+    {"yaml syntax", "steps:\n  - start\n  - send: {id: 182\n", 4, "end of map flow"},
+    {"not a map", "- start\n", 1, "a scenario is a map"},
+    {"no steps", "host: {radios: 2}\n", 1, "missing key \"steps\""},
+    {"misspelt top-level key", "stations: []\nstpes: [start]\nsteps: [start]\n", 2,
+     "unknown key \"stpes\""},
+    {"unknown step", "steps:\n  - start\n  - sned: {id: 182}\n", 3, "unknown step \"sned\""},
+    {"word step with a value", "steps:\n  - start: 1\n", 2, "takes no value"},
+    {"misspelt body field", "steps:\n  - send:\n      id: 182\n      raidoId: 1\n", 4,
+     "unknown key \"raidoId\""},
+    {"field out of range", "steps:\n  - send:\n      id: 182\n      host: 300\n", 4,
+     "out of range 0..255"},
+    {"negative for unsigned", "steps:\n  - advance: -5\n", 2, "negative value -5"},
+    {"not a number", "steps:\n  - advance: soon\n", 2, "expected a whole number"},
+    {"bad MAC", "steps:\n  - send:\n      id: 182\n      entries:\n        - {staMac: \"00:11:22\"}\n",
+     5, "expected a MAC address"},
+    {"entry without MAC", "steps:\n  - send:\n      id: 183\n      entries:\n        - {measId: lm}\n",
+     5, "missing key \"staMac\""},
+    {"bad hex", "steps:\n  - send: {id: 182, hex: \"01zz\"}\n", 2, "expected hex bytes"},
+    {"request of the wrong size",
+     "steps:\n  - send:\n      id: 182\n      entries:\n        - staMac: \"00:11:22:33:44:01\"\n"
+     "          measReq: \"0102\"\n",
+     6, "expected 20 bytes of hex, got 2"},
+    {"no structured body", "steps:\n  - send: {id: 500, radioId: 1}\n", 2,
+     "has no structured body here"},
+    {"capability", "stations:\n  - {mac: \"00:11:22:33:44:01\", caps: [lm, wnm]}\nsteps: [start]\n", 2,
+     "unknown capability \"wnm\""},
+    {"rate above 1", "stations:\n  - mac: \"00:11:22:33:44:01\"\n    reply: {rate: 1.5}\nsteps: [start]\n",
+     3, "rate is a probability"},
+    {"radio beyond the profile", "host: {radios: 2}\nradio:\n  2: {band: 1}\nsteps: [start]\n", 3,
+     "radio 2 does not exist"},
+    {"unknown fault", "faults:\n  - {call: ZEP_MNG_SendMgs}\nsteps: [start]\n", 2,
+     "not a framework operation that can fail"},
+    {"bad count", "steps:\n  - expect: {sent: {167: \"~3\"}}\n", 2, "expected a count"},
+    {"empty range", "steps:\n  - expect:\n      ipc: 5..2\n", 3, "empty range"},
+    {"key twice", "steps:\n  - send:\n      id: 182\n      host: 1\n      host: 2\n", 5,
+     "given twice"},
+    {"expect key", "steps:\n  - expect: {sendt: {167: 1}}\n", 2, "unknown key \"sendt\""},
+};
+
+void PrintTo(const BadScenario &bad, std::ostream *os)
+{
+    *os << bad.what;
+}
+
+class ReaderErrors : public ::testing::TestWithParam<BadScenario> {};
+
+TEST_P(ReaderErrors, NameTheFileTheLineAndTheReason)
+{
+    const BadScenario &bad = GetParam();
+    try {
+        readScenarioText(bad.text, "bad.yaml");
+        FAIL() << "read without complaint";
+    } catch (const ScenarioError &e) {
+        EXPECT_EQ(e.file(), "bad.yaml");
+        EXPECT_EQ(e.line(), bad.line) << e.what();
+        EXPECT_NE(e.reason().find(bad.reason), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("bad.yaml:" + std::to_string(bad.line) + ": ", 0), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenario, ReaderErrors, ::testing::ValuesIn(kBadScenarios),
+                         [](const ::testing::TestParamInfo<BadScenario> &param) {
+                             std::string name = param.param.what;
+                             for (char &c : name) {
+                                 c = std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';
+                             }
+                             return name;
+                         });
+
+TEST(ReaderErrorsFile, MissingFileIsNamed)
+{
+    try {
+        readScenarioFile("/nonexistent/scenario.yaml");
+        FAIL();
+    } catch (const ScenarioError &e) {
+        EXPECT_STREQ(e.what(), "/nonexistent/scenario.yaml: cannot open the file");
+    }
+}
+
+}  // namespace
+}  // namespace zep::sim

@@ -1,0 +1,153 @@
+// Whole runs against the application library: the trace format, reproducible
+// station answers, and how failed expectations are reported.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "demo.hpp"
+#include "runner.hpp"
+#include "scenario_reader.hpp"
+
+namespace zep::sim {
+namespace {
+
+struct Played {
+    std::vector<Failure> failures;
+    std::string trace;
+};
+
+Played play(const std::string &text, std::optional<u64> seed = std::nullopt)
+{
+    const Scenario sc = readScenarioText(text, "t.yaml");
+    std::ostringstream trace;
+    RunOptions opt;
+    opt.libPath = ZEP_SIM_TEST_LIB;
+    opt.trace = &trace;
+    opt.seed = seed;
+    Runner runner(sc, opt);
+    Played r;
+    r.failures = runner.run();
+    r.trace = trace.str();
+    return r;
+}
+
+// The keys each event must carry after "ev" and "t", in this order.
+const std::map<std::string, std::vector<std::string>> kKeys{
+    {"reg", {"status"}},
+    {"phase", {"phase", "status"}},
+    {"deinit", {"status"}},
+    {"regmsg", {"kind", "id", "status"}},
+    {"unregmsg", {"kind", "id", "status"}},
+    {"in", {"id", "len", "status"}},
+    {"config", {"radio", "status"}},
+    {"leave", {"sta", "status"}},
+    {"out", {"dest", "id", "hex"}},
+    {"ipc", {"dest", "id", "hex"}},
+    {"rpc", {"id", "status", "hex"}},
+    {"log", {"sev", "mod", "cat", "sta", "text"}},
+    {"note", {"text"}},
+    {"expect", {"line", "ok", "failures"}},
+    {"unhandled", {"id", "len"}},
+};
+
+TEST(SimRun, DemoTraceHasTheDocumentedShape)
+{
+    const Played r = play(std::string(demoScenarioText()));
+    EXPECT_TRUE(r.failures.empty());
+    std::istringstream lines(r.trace);
+    std::string line;
+    std::set<std::string> seen;
+    u64 lastT = 0;
+    while (std::getline(lines, line)) {
+        const Json ev = Json::parse(line);
+        ASSERT_TRUE(ev.is_object()) << line;
+        auto it = ev.begin();
+        ASSERT_EQ(it.key(), "ev") << line;
+        const std::string kind = it.value().get<std::string>();
+        ASSERT_EQ((++it).key(), "t") << line;
+        EXPECT_GE(it.value().get<u64>(), lastT) << "time went back: " << line;
+        lastT = it.value().get<u64>();
+        const auto keys = kKeys.find(kind);
+        ASSERT_NE(keys, kKeys.end()) << line;
+        for (const std::string &key : keys->second) {
+            ASSERT_NE(++it, ev.end()) << line;
+            EXPECT_EQ(it.key(), key) << line;
+        }
+        if (kind == "out" || kind == "ipc") {
+            EXPECT_EQ(ev["dest"], 0xFFFFFFFFu);
+        }
+        if (kind == "log") {
+            EXPECT_TRUE(ev["text"].get<std::string>().ends_with("\r\n")) << line;
+            EXPECT_EQ(ev["mod"], 63);
+            EXPECT_TRUE(ev["sta"].is_null() || ev["sta"].get<std::string>().size() == 12) << line;
+        }
+        if (kind == "rpc" && ev["id"] == 69) {
+            EXPECT_EQ(ev["hex"].get<std::string>().size(), 2u * 1157);
+        }
+        seen.insert(kind);
+    }
+    for (const char *kind : {"reg", "phase", "regmsg", "in", "out", "ipc", "rpc", "log", "config",
+                             "leave", "deinit", "unregmsg"}) {
+        EXPECT_TRUE(seen.contains(kind)) << "the demo never shows a " << kind << " event";
+    }
+}
+
+constexpr const char *kCoinFlips = R"(
+stations:
+  - {mac: "00:11:22:33:44:01", caps: [lm], reply: {delayMs: 5, rate: 0.5}}
+steps:
+  - start
+  - send: {id: 182, entries: [{staMac: "00:11:22:33:44:01", measId: lm}]}
+  - advance: 40000
+)";
+
+TEST(SimRun, TheSeedDecidesWhichRequestsAreAnswered)
+{
+    const std::string first = play(kCoinFlips, 7).trace;
+    EXPECT_EQ(play(kCoinFlips, 7).trace, first);
+    EXPECT_NE(play(kCoinFlips, 8).trace, first);
+}
+
+TEST(SimRun, FailedExpectationsNameTheirStepAndTheRunGoesOn)
+{
+    const Played r = play(R"(
+steps:
+  - start
+  - expect: {sent: {167: 1}}
+  - send: {id: 999, hex: "00"}
+  - expect: {status: 0}
+  - stop
+  - expect: {status: 0}
+)");
+    ASSERT_EQ(r.failures.size(), 2u);
+    EXPECT_EQ(r.failures[0].step, 2u);
+    EXPECT_EQ(r.failures[0].line, 4);
+    EXPECT_EQ(r.failures[0].what, "sent 167 LM request: expected 1, got 0");
+    EXPECT_EQ(r.failures[1].line, 6);
+    EXPECT_EQ(r.failures[1].what,
+              "status of send (line 5): expected 0, got none (no handler)");
+    EXPECT_NE(r.trace.find(R"({"ev":"unhandled","t":0,"id":999,"len":1)"), std::string::npos);
+}
+
+TEST(SimRun, LookingAtTheTablesLeavesNoTrace)
+{
+    const Played r = play(R"(
+steps:
+  - start
+  - expect: {tableSize: {0: 0}, comeasSize: [{radio: 0, channel: 1, size: 0}]}
+)");
+    EXPECT_TRUE(r.failures.empty());
+    EXPECT_EQ(r.trace.find(R"("ev":"rpc")"), std::string::npos);
+}
+
+TEST(SimRun, AMissingLibraryIsALoadError)
+{
+    const Scenario sc = readScenarioText("steps: [start]\n", "t.yaml");
+    RunOptions opt;
+    opt.libPath = "/nonexistent/libsta_meas.so";
+    EXPECT_THROW(Runner(sc, opt), LoadError);
+}
+
+}  // namespace
+}  // namespace zep::sim
