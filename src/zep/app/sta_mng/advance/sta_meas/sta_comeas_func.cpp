@@ -242,10 +242,10 @@ STAMEAS_INNER void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *
     }
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg,
-                                                      ZEP_SLL_Head *list, u32 *idxList,
+STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg, u32 *idxList,
                                                       u32 capacity)
 {
+    ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(msg->head.radioId, msg->head.channel);
     u32 newNum = 0;
     for (u32 i = 0; i < msg->head.num; i++) {
         const CoMeasStartEntry *entry = &msg->entry[i];
@@ -358,7 +358,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStartProc(void *msg, u32 len)
                 static_cast<u32>(head->num));
     ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(head->radioId, head->channel);
     u32 idxList[STAMEAS_COMEAS_MAX_NUM];
-    u32 newNum = ZEP_STAMEAS_FindAndUpdateCoMeasInfo(start, list, idxList, STAMEAS_COMEAS_MAX_NUM);
+    u32 newNum = ZEP_STAMEAS_FindAndUpdateCoMeasInfo(start, idxList, STAMEAS_COMEAS_MAX_NUM);
     if (newNum != 0) {
         ZEP_STAMEAS_AddNewCoMeasInfo(start, list, idxList, newNum);
     }
@@ -673,44 +673,50 @@ STAMEAS_INNER u32 ZEP_STAMEAS_ScanChanSetChangeProc(void *msg, u32 len)
     return STAMEAS_OK;
 }
 
-/* Registration order matters: a failure stops it, leaving the earlier ones. */
-typedef struct {
-    u32 msgId;
-    ZEP_MsgHandler handler;
-    const char *regName;   /* completes "reg %s msg failed" */
-    const char *unregName; /* completes "Unreg %s msg failed" */
-} CoMeasMsgReg;
+/* Registration order matters: a failure stops it, leaving the earlier ones.
+ * Macros rather than a table so that each line keeps its own literal format. */
+#define COMEAS_REG_OR_RETURN(msgId, handler, fmt)                                           \
+    do {                                                                                    \
+        u32 regRet = ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, (msgId), 0, (handler)); \
+        if (regRet != STAMEAS_OK) {                                                         \
+            STAMEAS_LOG(ZEP_DBG_ERROR, fmt, regRet);                                        \
+            return regRet;                                                                  \
+        }                                                                                   \
+    } while (0)
 
-static const CoMeasMsgReg g_coMeasMsgRegs[] = {
-    {STAMEAS_MSG_COMEAS_START, ZEP_STAMEAS_CoMeasStartProc, "sta co-measure start",
-     "sta co-measure start"},
-    {STAMEAS_MSG_COMEAS_STOP, ZEP_STAMEAS_CoMeasStopProc, "sta co-measure stop",
-     "sta co-measure stop"},
-    {STAMEAS_MSG_SCAN_STATE, ZEP_STAMEAS_ScanStateChangeProc, "scan state change",
-     "sta co-measure scan"},
-    {STAMEAS_MSG_COMEAS_TO_NB, ZEP_STAMEAS_CoMeasReqProc, "co-measure to nb", "co-measure to nb"},
-    {STAMEAS_MSG_SCAN_CHAN_SET, ZEP_STAMEAS_ScanChanSetChangeProc, "scan channel set change",
-     "scan channel set change"},
-};
+#define COMEAS_UNREG(msgId, handler, fmt)                                                   \
+    do {                                                                                    \
+        u32 unregRet = ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, (msgId), (handler)); \
+        if (unregRet != STAMEAS_OK) {                                                       \
+            STAMEAS_LOG(ZEP_DBG_ERROR, fmt, unregRet);                                      \
+        }                                                                                   \
+    } while (0)
 
 STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasFuncInit(void)
 {
-    for (const CoMeasMsgReg &reg : g_coMeasMsgRegs) {
-        u32 ret = ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, reg.msgId, 0, reg.handler);
-        if (ret != STAMEAS_OK) {
-            STAMEAS_LOG(ZEP_DBG_ERROR, "reg %s msg failed %u.\r\n", reg.regName, ret);
-            return ret;
-        }
-    }
+    COMEAS_REG_OR_RETURN(STAMEAS_MSG_COMEAS_START, ZEP_STAMEAS_CoMeasStartProc,
+                         "reg sta co-measure start msg failed %u.\r\n");
+    COMEAS_REG_OR_RETURN(STAMEAS_MSG_COMEAS_STOP, ZEP_STAMEAS_CoMeasStopProc,
+                         "reg sta co-measure stop msg failed %u.\r\n");
+    COMEAS_REG_OR_RETURN(STAMEAS_MSG_SCAN_STATE, ZEP_STAMEAS_ScanStateChangeProc,
+                         "reg scan state change msg failed %u.\r\n");
+    COMEAS_REG_OR_RETURN(STAMEAS_MSG_COMEAS_TO_NB, ZEP_STAMEAS_CoMeasReqProc,
+                         "reg co-measure to nb msg failed %u.\r\n");
+    COMEAS_REG_OR_RETURN(STAMEAS_MSG_SCAN_CHAN_SET, ZEP_STAMEAS_ScanChanSetChangeProc,
+                         "reg scan channel set change msg failed %u.\r\n");
     return STAMEAS_OK;
 }
 
 STAMEAS_INNER void ZEP_STAMEAS_CoMeasFuncDeInit(void)
 {
-    for (const CoMeasMsgReg &reg : g_coMeasMsgRegs) {
-        u32 ret = ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, reg.msgId, reg.handler);
-        if (ret != STAMEAS_OK) {
-            STAMEAS_LOG(ZEP_DBG_ERROR, "Unreg %s msg failed %u.\r\n", reg.unregName, ret);
-        }
-    }
+    COMEAS_UNREG(STAMEAS_MSG_COMEAS_START, ZEP_STAMEAS_CoMeasStartProc,
+                 "Unreg sta co-measure start msg failed %u.\r\n");
+    COMEAS_UNREG(STAMEAS_MSG_COMEAS_STOP, ZEP_STAMEAS_CoMeasStopProc,
+                 "Unreg sta co-measure stop msg failed %u.\r\n");
+    COMEAS_UNREG(STAMEAS_MSG_SCAN_STATE, ZEP_STAMEAS_ScanStateChangeProc,
+                 "Unreg sta co-measure scan msg failed %u.\r\n");
+    COMEAS_UNREG(STAMEAS_MSG_COMEAS_TO_NB, ZEP_STAMEAS_CoMeasReqProc,
+                 "Unreg co-measure to nb msg failed %u.\r\n");
+    COMEAS_UNREG(STAMEAS_MSG_SCAN_CHAN_SET, ZEP_STAMEAS_ScanChanSetChangeProc,
+                 "Unreg scan channel set change msg failed %u.\r\n");
 }

@@ -324,8 +324,7 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStopMsg(const void *msg, u32 len);
 STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStartMsg(CoMeasStartMsg *msg);
 STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStopMsg(CoMeasStopMsg *msg);
 STAMEAS_INNER void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *msg);
-STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg,
-                                                      ZEP_SLL_Head *list, u32 *idxList,
+STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg, u32 *idxList,
                                                       u32 capacity);
 STAMEAS_INNER void ZEP_STAMEAS_AddNewCoMeasInfo(const CoMeasStartMsg *msg, ZEP_SLL_Head *list,
                                                 const u32 *idxList, u32 idxNum);
