@@ -268,12 +268,6 @@ STAMEAS_INNER u8 ZEP_STAMEAS_AutoMeasResultChk(StaMeasInfo *info)
     return 0;
 }
 
-/* STAMEAS_NODE_OF_INFO only expands correctly for an argument named info. */
-static void ZEP_STAMEAS_DelMeasInfo(StaMeasInfo *info)
-{
-    ZEP_STAMEAS_DelMeasNode(STAMEAS_NODE_OF_INFO(info));
-}
-
 /* The station's 169 node, made on the 167 node's radio when missing; null for
  * any other id or when the table refuses it. */
 static StaMeasInfo *ZEP_STAMEAS_GetSwitchTarget(const StaMeasInfo *info, u8 *added)
@@ -311,7 +305,7 @@ STAMEAS_INNER void ZEP_STAMEAS_SwitchAutoMeasId(StaMeasInfo *info)
             ZEP_STAMEAS_FillMeasInfoBesidesKey(target, &info->hostReq[host], &info->hostSched[host],
                                                host, 1) != STAMEAS_OK) {
             if (added != 0) {
-                ZEP_STAMEAS_DelMeasInfo(target);
+                ZEP_STAMEAS_DelMeasNode(STAMEAS_NODE_OF_INFO(target));
             }
             target = nullptr;
         }
