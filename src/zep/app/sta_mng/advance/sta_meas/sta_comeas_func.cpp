@@ -12,8 +12,6 @@ static MeasCostInfo g_coMeasStopCost;
 static MeasCostInfo g_scanStateChangeCost;
 
 #define COMEAS_MSG_HEAD_LEN ((u32)sizeof(CoMeasMsgHead))
-#define COMEAS_START_MSG_LEN(num) (COMEAS_MSG_HEAD_LEN + (u32)sizeof(CoMeasStartEntry) * (num))
-#define COMEAS_STOP_MSG_LEN(num) (COMEAS_MSG_HEAD_LEN + (u32)sizeof(CoMeasStopEntry) * (num))
 #define COMEAS_NB_MSG_HEAD_LEN ((u32)sizeof(CoMeasToNbMsgHead))
 #define COMEAS_NB_MSG_LEN(num) (COMEAS_NB_MSG_HEAD_LEN + (u32)sizeof(CoMeasStaRec) * (num))
 #define COMEAS_NB_BLOCK_SIZE(num) ((u32)COMEAS_NB_BLOCK_LEN(num))
@@ -59,70 +57,48 @@ static void CoMeasMakeKey(CoMeasKey *key, const u8 *staMac, u32 measId)
 
 /* ==== 184 / 185: start and stop ==== */
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStartMsg(const void *msg, u32 len)
+/* Start and stop share their header checks; only the entry size differs. */
+static bool ZEP_STAMEAS_IsValidCoMeasMsg(const char *fn, const void *msg, u32 len, u32 entrySize)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, COMEAS_MSG_HEAD_LEN);
     if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
         return false;
     }
     const CoMeasMsgHead *head = static_cast<const CoMeasMsgHead *>(msg);
     if (CoMeasIsBadNum(head->num)) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid num %u.\r\n", static_cast<u32>(head->num));
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid num %u.\r\n", static_cast<u32>(head->num));
         return false;
     }
-    ret = ZEP_MNG_CheckMsgValid(msg, len, COMEAS_START_MSG_LEN(head->num));
+    ret = ZEP_MNG_CheckMsgValid(msg, len, COMEAS_MSG_HEAD_LEN + entrySize * head->num);
     if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len,
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len,
                     static_cast<u32>(head->num));
         return false;
     }
     if (head->host > COMEAS_MAX_HOST_ID) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid host %u.\r\n", static_cast<u32>(head->host));
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid host %u.\r\n", static_cast<u32>(head->host));
         return false;
     }
     if (head->channel > COMEAS_MAX_CHANNEL) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid channel %u.\r\n", static_cast<u32>(head->channel));
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid channel %u.\r\n", static_cast<u32>(head->channel));
         return false;
     }
     if (head->radioId != STAMEAS_ALL_RADIO && ZEP_PROFILE_IsValidRadioId(head->radioId) == 0) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid radioId %u.\r\n", head->radioId);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid radioId %u.\r\n", head->radioId);
         return false;
     }
     return true;
 }
 
+STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStartMsg(const void *msg, u32 len)
+{
+    return ZEP_STAMEAS_IsValidCoMeasMsg(__func__, msg, len, sizeof(CoMeasStartEntry));
+}
+
 STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStopMsg(const void *msg, u32 len)
 {
-    u32 ret = ZEP_MNG_CheckMsgValid(msg, len, COMEAS_MSG_HEAD_LEN);
-    if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
-        return false;
-    }
-    const CoMeasMsgHead *head = static_cast<const CoMeasMsgHead *>(msg);
-    if (CoMeasIsBadNum(head->num)) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid num %u.\r\n", static_cast<u32>(head->num));
-        return false;
-    }
-    ret = ZEP_MNG_CheckMsgValid(msg, len, COMEAS_STOP_MSG_LEN(head->num));
-    if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len,
-                    static_cast<u32>(head->num));
-        return false;
-    }
-    if (head->host > COMEAS_MAX_HOST_ID) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid host %u.\r\n", static_cast<u32>(head->host));
-        return false;
-    }
-    if (head->channel > COMEAS_MAX_CHANNEL) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid channel %u.\r\n", static_cast<u32>(head->channel));
-        return false;
-    }
-    if (head->radioId != STAMEAS_ALL_RADIO && ZEP_PROFILE_IsValidRadioId(head->radioId) == 0) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid radioId %u.\r\n", head->radioId);
-        return false;
-    }
-    return true;
+    return ZEP_STAMEAS_IsValidCoMeasMsg(__func__, msg, len, sizeof(CoMeasStopEntry));
 }
 
 /* The radio that scans the channel stands in for "any radio": hosts address

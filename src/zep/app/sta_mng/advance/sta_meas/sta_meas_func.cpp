@@ -336,62 +336,44 @@ static bool ZEP_STAMEAS_IsBadMsgNum(u8 num)
     return num == 0 || num > STAMEAS_STA_MAX_NUM;
 }
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStartMsg(const void *msg, u32 len)
+/* Start and stop share their header and length checks. */
+static bool ZEP_STAMEAS_IsValidMeasMsg(const char *fn, const void *msg, u32 len, u32 entrySize)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(StaMeasMsgHead));
     if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
         return false;
     }
     const StaMeasMsgHead *head = static_cast<const StaMeasMsgHead *>(msg);
     if (ZEP_PROFILE_IsValidRadioId(head->radioId) != 1) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid radioId %u.\r\n", head->radioId);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid radioId %u.\r\n", head->radioId);
         return false;
     }
     if (ZEP_STAMEAS_IsBadMsgNum(head->num)) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid num %u.\r\n", (u32)head->num);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid num %u.\r\n", (u32)head->num);
         return false;
     }
     ret = ZEP_MNG_CheckMsgValid(msg, len,
-                                sizeof(StaMeasMsgHead) + sizeof(StaMeasStartEntry) * head->num);
+                                sizeof(StaMeasMsgHead) + entrySize * head->num);
     if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len, (u32)head->num);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len, (u32)head->num);
         return false;
     }
     if (head->host >= STAMEAS_HOST_NUM) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid host %u.\r\n", (u32)head->host);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid host %u.\r\n", (u32)head->host);
         return false;
     }
     return true;
 }
 
+STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStartMsg(const void *msg, u32 len)
+{
+    return ZEP_STAMEAS_IsValidMeasMsg(__func__, msg, len, sizeof(StaMeasStartEntry));
+}
+
 STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStopMsg(const void *msg, u32 len)
 {
-    u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(StaMeasMsgHead));
-    if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u.\r\n", ret, len);
-        return false;
-    }
-    const StaMeasMsgHead *head = static_cast<const StaMeasMsgHead *>(msg);
-    if (ZEP_PROFILE_IsValidRadioId(head->radioId) != 1) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid radioId %u.\r\n", head->radioId);
-        return false;
-    }
-    if (ZEP_STAMEAS_IsBadMsgNum(head->num)) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid num %u.\r\n", (u32)head->num);
-        return false;
-    }
-    ret = ZEP_MNG_CheckMsgValid(msg, len,
-                                sizeof(StaMeasMsgHead) + sizeof(StaMeasStopEntry) * head->num);
-    if (ret != STAMEAS_OK) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len, (u32)head->num);
-        return false;
-    }
-    if (head->host >= STAMEAS_HOST_NUM) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "invalid host %u.\r\n", (u32)head->host);
-        return false;
-    }
-    return true;
+    return ZEP_STAMEAS_IsValidMeasMsg(__func__, msg, len, sizeof(StaMeasStopEntry));
 }
 
 static u8 ZEP_STAMEAS_IsAutoEntry(const StaMeasStartEntry *entry)

@@ -44,6 +44,12 @@
     ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, __func__, \
                   (u32)__LINE__ __VA_OPT__(, ) __VA_ARGS__)
 
+/* For checks shared by several operations: the line names the operation the
+ * framework called (fn), not the helper. */
+#define STAMEAS_LOG_AS(fn, sev, fmt, ...)                                              \
+    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, (fn), \
+                  (u32)__LINE__ __VA_OPT__(, ) __VA_ARGS__)
+
 #define STAMEAS_STA_LOG(sev, mac, fmt, ...)                                                    \
     ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                              \
                   " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt,                   \
