@@ -6,22 +6,17 @@
 #include <cstring>
 #include <vector>
 
+#include "linked_app.hpp"
 #include "sta_meas_inner.h"
 #include "zep_host.hpp"
 
 namespace {
 
+using zep::test::appendRecord;
+
 constexpr u32 kRadio = 1;
 constexpr u16 kChan = 36;
 constexpr u8 kBand = 2;
-
-template <class T>
-void append(std::vector<u8> &out, const T &record)
-{
-    const std::size_t at = out.size();
-    out.resize(at + sizeof(T));
-    std::memcpy(out.data() + at, &record, sizeof(T));
-}
 
 // A started application on a quiet host; the radio is left scanning nothing.
 struct App {
@@ -29,12 +24,7 @@ struct App {
 
     App()
     {
-        g_staMeasDataArea = 0;
-        g_staMeasTbl = nullptr;
-        g_staMeasTimer = {};
-        g_coMeasRadioState = nullptr;
-        g_coMeasStats = nullptr;
-        g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
+        zep::test::resetAppGlobals();
         host.setLogThreshold(1);
         host.setCaptureLogs(false);
         host.setNowMs(100000);
@@ -51,7 +41,7 @@ struct App {
         m.scanState = state;
         m.channel = kChan;
         std::vector<u8> body;
-        append(body, m);
+        appendRecord(body, m);
         host.deliver(STAMEAS_MSG_SCAN_STATE, body);
     }
 };
@@ -63,14 +53,14 @@ std::vector<u8> start16(u8 entryFlags)
     head.channel = kChan;
     head.radioId = kRadio;
     std::vector<u8> out;
-    append(out, head);
+    appendRecord(out, head);
     for (u8 i = 0; i < STAMEAS_COMEAS_MAX_NUM; i++) {
         CoMeasStartEntry e{};
         e.staMac[5] = i;
         e.flags = entryFlags;
         e.measId = 600u + i;
         std::memset(e.reqBody, 0x20 + i, sizeof(e.reqBody));
-        append(out, e);
+        appendRecord(out, e);
     }
     return out;
 }
@@ -82,12 +72,12 @@ std::vector<u8> stopAll()
     head.channel = kChan;
     head.radioId = kRadio;
     std::vector<u8> out;
-    append(out, head);
+    appendRecord(out, head);
     CoMeasStopEntry e{};
     std::memset(e.staMac, 0xFF, sizeof(e.staMac));
     for (u8 i = 0; i < STAMEAS_COMEAS_MAX_NUM; i++) {
         e.measId = 600u + i;
-        append(out, e);
+        appendRecord(out, e);
     }
     return out;
 }
@@ -133,7 +123,7 @@ void BM_CoMeasScanSends16(benchmark::State &state)
     on.scanState = 1;
     on.channel = kChan;
     std::vector<u8> onBody;
-    append(onBody, on);
+    appendRecord(onBody, on);
     for (auto _ : state) {
         state.PauseTiming();
         app.scan(0);
@@ -160,13 +150,13 @@ void BM_CoMeasToNb16x32(benchmark::State &state)
     CoMeasToNbMsgHead head{};
     head.staNum = STAMEAS_COMEAS_MAX_NUM;
     std::vector<u8> req;
-    append(req, head);
+    appendRecord(req, head);
     for (u8 i = 0; i < STAMEAS_COMEAS_MAX_NUM; i++) {
         CoMeasStaRec sta{};
         sta.staMac[5] = i;
         sta.radioId = kRadio;
         sta.channel = 6;
-        append(req, sta);
+        appendRecord(req, sta);
     }
     u32 rounds = 0;
     for (auto _ : state) {

@@ -6,20 +6,16 @@
 #include <cstring>
 #include <vector>
 
+#include "linked_app.hpp"
 #include "sta_meas_inner.h"
 #include "zep_host.hpp"
 
 namespace {
 
+using zep::test::appendRecord;
+
 constexpr u8 kMeasHosts = 3;
 
-template <class T>
-void appendRecord(std::vector<u8> &out, const T &record)
-{
-    const std::size_t at = out.size();
-    out.resize(at + sizeof(T));
-    std::memcpy(out.data() + at, &record, sizeof(T));
-}
 
 zep::host::Mac measMac(u32 radioId, u32 i)
 {
@@ -60,12 +56,7 @@ struct MeasApp {
 
     MeasApp()
     {
-        g_staMeasDataArea = 0;
-        g_staMeasTbl = nullptr;
-        g_staMeasTimer = {};
-        g_coMeasRadioState = nullptr;
-        g_coMeasStats = nullptr;
-        g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
+        zep::test::resetAppGlobals();
         host.setLogThreshold(1);
         host.setCaptureLogs(false);
         host.useLinkedApp(ZEP_STA_RegStaMeasApp);

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "linked_app.hpp"
 #include "sta_meas_inner.h"
 #include "zep_host.hpp"
 
@@ -14,6 +15,8 @@ namespace {
 
 using zep::host::Host;
 using zep::host::Mac;
+using zep::test::bytesOf;
+using zep::test::resetAppGlobals;
 
 constexpr u32 kRadio = 0;
 constexpr u8 kChannel = 36;
@@ -32,25 +35,6 @@ constexpr Choice kChoices[] = {
     {Target::Event, STAMEAS_MSG_SCAN_CHAN_SET},  {Target::Rpc, STAMEAS_RPC_GET_MEAS_LIST},
     {Target::Rpc, STAMEAS_RPC_GET_COMEAS_LIST},  {Target::Config, ZEP_CFG_ITEM_SCAN_SWITCH},
 };
-
-template <class T>
-std::vector<u8> bytesOf(const T &record)
-{
-    const u8 *p = reinterpret_cast<const u8 *>(&record);
-    return std::vector<u8>(p, p + sizeof(T));
-}
-
-// What a freshly loaded library holds: the app is linked in, so its module-wide
-// state would otherwise carry over from the previous input.
-void resetAppGlobals()
-{
-    g_staMeasDataArea = 0;
-    g_staMeasTbl = nullptr;
-    g_staMeasTimer = {};
-    g_coMeasRadioState = nullptr;
-    g_coMeasStats = nullptr;
-    g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
-}
 
 void setUpWorld(Host &h)
 {

@@ -9,20 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "linked_app.hpp"
 #include "sta_meas_inner.h"
 #include "zep_host.hpp"
 
 namespace zep::test {
 
 using host::Mac;
-
-template <class T>
-std::vector<u8> bytesOf(const T &record)
-{
-    std::vector<u8> out(sizeof(T));
-    std::memcpy(out.data(), &record, sizeof(T));
-    return out;
-}
 
 // A message made of a fixed header followed by records.
 template <class Head, class Entry>
@@ -37,19 +30,6 @@ std::vector<u8> messageOf(const Head &head, std::initializer_list<Entry> entries
 }
 
 inline Mac macOf(u8 last) { return Mac{0x00, 0x11, 0x22, 0x33, 0x44, last}; }
-
-// The application's module-wide state outlives a test when it is linked in;
-// each test (or each round of a loop that makes fresh hosts) starts from what
-// a freshly loaded library would hold.
-inline void resetAppGlobals()
-{
-    g_staMeasDataArea = 0;
-    g_staMeasTbl = nullptr;
-    g_staMeasTimer = {};
-    g_coMeasRadioState = nullptr;
-    g_coMeasStats = nullptr;
-    g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
-}
 
 class AppTest : public ::testing::Test {
 protected:
