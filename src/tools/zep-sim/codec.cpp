@@ -11,7 +11,9 @@ Decoded tooShort(std::span<const u8> body)
 {
     Decoded d;
     d.fields["truncated"] = true;
-    d.summary = "(" + plural(body.size(), "byte", "bytes") + ", too short to decode)";
+    d.summary = "(";
+    d.summary += plural(body.size(), "byte", "bytes");
+    d.summary += ", too short to decode)";
     return d;
 }
 

@@ -105,9 +105,6 @@ std::vector<Failure> Runner::run()
     for (std::size_t i = 0; i < sc_.steps.size(); ++i) {
         play(sc_.steps[i], i);
     }
-    if (running_) {
-        snapshotNodes();
-    }
     if (opt_.human != nullptr) {
         summary_.print(*opt_.human);
         opt_.human->flush();
@@ -125,6 +122,9 @@ void Runner::play(const Step &step, std::size_t index)
     stepName_ = step.op + " (line " + std::to_string(step.line) + ")";
     recorder_.beginStep(index, step.line, step.op);
     std::visit([this](const auto &action) { exec(action); }, step.action);
+    if (running_) {
+        snapshotNodes();
+    }
     recorder_.endStep();
     host_.clearCaptures();
 }
@@ -196,9 +196,6 @@ void Runner::exec(const step::Start &)
 
 void Runner::exec(const step::Stop &)
 {
-    if (running_) {
-        snapshotNodes();
-    }
     running_ = false;
     setStatus(host_.deinit());
 }

@@ -38,6 +38,15 @@ std::string micros(std::chrono::nanoseconds ns)
     return buf;
 }
 
+// The dump lists at most 64 nodes.
+std::string nodeCount(const std::optional<u32> &n)
+{
+    if (!n) {
+        return "-";
+    }
+    return std::to_string(*n) + (*n >= STAMEAS_RPC_MEAS_ENTRY_MAX ? "+" : "");
+}
+
 std::string radioName(u32 radio)
 {
     return radio == STAMEAS_ALL_RADIO ? "?" : std::to_string(radio);
@@ -133,6 +142,7 @@ void Summary::print(std::ostream &out) const
         << " s of virtual time\n\n";
     TextTable radios({{"radio", Align::Right},
                       {"nodes", Align::Right},
+                      {"peak", Align::Right},
                       {"requests sent", Align::Right},
                       {"answers", Align::Right},
                       {"reports forwarded", Align::Right},
@@ -141,12 +151,7 @@ void Summary::print(std::ostream &out) const
                       {"blocks to neighbours", Align::Right}});
     RadioStats total;
     for (const auto &[id, r] : radios_) {
-        // The dump lists at most 64 nodes.
-        const std::string nodes = !r.nodes ? "-"
-                                  : *r.nodes >= STAMEAS_RPC_MEAS_ENTRY_MAX
-                                      ? std::to_string(*r.nodes) + "+"
-                                      : std::to_string(*r.nodes);
-        radios.addRow({radioName(id), nodes,
+        radios.addRow({radioName(id), nodeCount(r.nodes), nodeCount(r.peakNodes),
                        std::to_string(r.requests), std::to_string(r.answers),
                        std::to_string(r.reports), std::to_string(r.comeas), std::to_string(r.scans),
                        std::to_string(r.nbBlocks)});
@@ -156,7 +161,7 @@ void Summary::print(std::ostream &out) const
         total.comeas += r.comeas;
         total.scans += r.scans;
     }
-    radios.addRow({"all", "", std::to_string(total.requests), std::to_string(total.answers),
+    radios.addRow({"all", "", "", std::to_string(total.requests), std::to_string(total.answers),
                    std::to_string(total.reports), std::to_string(total.comeas),
                    std::to_string(total.scans),
                    std::to_string(nbBlocks_) + " in " + std::to_string(ipcMessages_) + " IPC"});

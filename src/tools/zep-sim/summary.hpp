@@ -2,6 +2,7 @@
 // it cost (wall-clock time of the handler in this process).
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -17,13 +18,19 @@ public:
     explicit Summary(u32 radios);
 
     void onEvent(const Event &ev) override;
-    // Nodes in a radio's measurement table, as last read through RPC 69.
-    void setNodes(u32 radio, u32 nodes) { radios_[radio].nodes = nodes; }
+    // Nodes in a radio's measurement table, as read through RPC 69 after a step.
+    void setNodes(u32 radio, u32 nodes)
+    {
+        RadioStats &r = radios_[radio];
+        r.nodes = nodes;
+        r.peakNodes = std::max(r.peakNodes.value_or(0), nodes);
+    }
     void print(std::ostream &out) const;
 
 private:
     struct RadioStats {
         std::optional<u32> nodes;
+        std::optional<u32> peakNodes;
         u64 requests = 0;     // 167/169 sent by the timer
         u64 answers = 0;      // 168/170 received
         u64 reports = 0;      // 197 forwarded

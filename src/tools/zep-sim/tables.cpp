@@ -28,7 +28,8 @@ std::string hostsOfWeight(u32 weight)
         for (u32 h = 0; h < 3; ++h) {
             if ((set & (1u << h)) != 0) {
                 sum += kWeights[h];
-                hosts += (hosts.empty() ? "" : "+") + std::to_string(h);
+                hosts += hosts.empty() ? "" : "+";
+                hosts += std::to_string(h);
             }
         }
         if (sum == weight) {

@@ -145,10 +145,13 @@ void Timeline::flushIdle()
     if (idle_.count == 0) {
         return;
     }
-    std::string what = idle_.count == 1 ? "nothing to send"
-                                        : "x" + std::to_string(idle_.count) +
-                                              ", nothing to send, until " +
-                                              formatSeconds(idle_.last);
+    std::string what = "nothing to send";
+    if (idle_.count > 1) {
+        what = "x";
+        what += std::to_string(idle_.count);
+        what += ", nothing to send, until ";
+        what += formatSeconds(idle_.last);
+    }
     emitLine(formatTime(idle_.first) + "  <- " + padded(msgLabel(STAMEAS_MSG_MEAS_TIMER), kLabelWidth - 3) +
              padded("ok", kStatusWidth) + what);
     idle_ = {};

@@ -6,9 +6,24 @@
 
 namespace zep::sim {
 
+namespace {
+
+std::string located(const std::string &file, int line, const std::string &reason)
+{
+    std::string text = file;
+    if (line > 0) {
+        text += ':';
+        text += std::to_string(line);
+    }
+    text += ": ";
+    text += reason;
+    return text;
+}
+
+}  // namespace
+
 ScenarioError::ScenarioError(std::string file, int line, std::string reason)
-    : std::runtime_error(file + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " +
-                         reason),
+    : std::runtime_error(located(file, line, reason)),
       file_(std::move(file)),
       line_(line),
       reason_(std::move(reason))
