@@ -190,7 +190,7 @@ std::optional<u32> Runner::deliver(u32 msgId, const std::vector<u8> &body)
 void Runner::exec(const step::Start &)
 {
     const u32 status = host_.start();
-    running_ = status == 0;
+    running_ = running_ || status == 0;
     setStatus(status);
 }
 

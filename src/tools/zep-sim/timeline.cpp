@@ -5,8 +5,8 @@
 
 #include "msg_catalog.hpp"
 #include "sta_meas_msg.h"
-#include "zep_dbg.h"
 #include "tables.hpp"
+#include "zep_dbg.h"
 
 namespace zep::sim {
 
@@ -31,8 +31,8 @@ std::string statusText(const Event &ev)
     if (ev.kind == EventKind::Unhandled) {
         return "no handler";
     }
-    if (!ev.status) {
-        return "";
+    if (!ev.status) {  // a configuration item or a station leave nobody handles
+        return ev.kind == EventKind::Config || ev.kind == EventKind::Leave ? "no handler" : "";
     }
     return *ev.status == 0 ? "ok" : "status " + std::to_string(*ev.status);
 }
