@@ -65,7 +65,7 @@ void Runner::buildWorld()
     for (const auto &[id, facts] : sc_.radios) {
         host_.radio(id) = facts;
     }
-    for (const StationSpec &s : sc_.stations) {
+    for (const StationEntry &s : sc_.stations) {
         host_.addStation(s.facts);
         stations_.add(s);
     }
@@ -75,10 +75,10 @@ void Runner::buildWorld()
     for (const host::TokenFacts &t : sc_.tokens) {
         host_.addToken(t);
     }
-    for (const ScanRadioSpec &s : sc_.scanRadio) {
+    for (const ScanRadioEntry &s : sc_.scanRadio) {
         host_.setScanRadio(s.channel, s.freqInd, s.radio);
     }
-    for (const FaultSpec &f : sc_.faults) {
+    for (const FaultRule &f : sc_.faults) {
         host_.faults().failCall(f.call, f.nth, f.count, f.status);
     }
     host_.setNowMs(sc_.clockStartMs);

@@ -14,26 +14,26 @@
 namespace zep::sim {
 
 // How a station answers the measurement requests sent to it.
-struct ReplySpec {
+struct ReplyModel {
     u32 delayMs = 20;
     double rate = 1.0;
     std::vector<u8> lmValues = std::vector<u8>(8, 0);   // report values of a 168
     std::vector<u8> tpcValues = std::vector<u8>(5, 0);  // report values of a 170
 };
 
-struct StationSpec {
+struct StationEntry {
     host::StationFacts facts;
-    std::optional<ReplySpec> reply;  // none: never answers
+    std::optional<ReplyModel> reply;  // none: never answers
 };
 
-struct FaultSpec {
+struct FaultRule {
     std::string call;
     u32 nth = 1;
     u32 count = 1;
     u32 status = host::kErrInjected;
 };
 
-struct ScanRadioSpec {
+struct ScanRadioEntry {
     u16 channel = 0;
     u8 freqInd = 0;
     u32 radio = 0;
@@ -66,7 +66,7 @@ struct Note {
     std::string text;
 };
 struct AddStation {
-    StationSpec sta;
+    StationEntry sta;
 };
 struct RemoveStation {
     Mac mac{};
@@ -80,7 +80,7 @@ struct AddToken {
 };
 struct ClearTokens {};
 struct Fault {
-    FaultSpec fault;
+    FaultRule fault;
 };
 struct Dump {
     std::vector<u32> radios;                      // RPC 69 for each
@@ -112,11 +112,11 @@ struct Scenario {
     u32 logLevel = 0;
     std::optional<u64> seed;
     std::map<u32, host::RadioFacts> radios;
-    std::vector<ScanRadioSpec> scanRadio;
-    std::vector<StationSpec> stations;
+    std::vector<ScanRadioEntry> scanRadio;
+    std::vector<StationEntry> stations;
     std::vector<host::NeighbourFacts> neighbours;
     std::vector<host::TokenFacts> tokens;
-    std::vector<FaultSpec> faults;
+    std::vector<FaultRule> faults;
     std::vector<Step> steps;
 };
 

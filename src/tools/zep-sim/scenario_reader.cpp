@@ -162,7 +162,7 @@ private:
     void readScanRadio(const Node &node)
     {
         const Fields f(node);
-        ScanRadioSpec s;
+        ScanRadioEntry s;
         s.channel = f.integer<u16>("channel");
         s.freqInd = f.integer<u8>("freqInd", 0);
         s.radio = f.integer<u32>("radio");
@@ -171,10 +171,10 @@ private:
         lists_.insert({s.radio, s.channel});
     }
 
-    StationSpec readStation(const Node &node) const
+    StationEntry readStation(const Node &node) const
     {
         const Fields f(node);
-        StationSpec s;
+        StationEntry s;
         s.facts.mac = f.at("mac").mac();
         s.facts.radioId = f.integer<u32>("radio", 0);
         s.facts.vapId = f.integer<u32>("vap", 0);
@@ -191,7 +191,7 @@ private:
         }
         if (const auto r = f.get("reply")) {
             const Fields rf(*r);
-            ReplySpec reply;
+            ReplyModel reply;
             reply.delayMs = rf.integer<u32>("delayMs", reply.delayMs);
             reply.rate = rf.real("rate", reply.rate);
             if (reply.rate < 0.0 || reply.rate > 1.0) {
@@ -261,10 +261,10 @@ private:
         return t;
     }
 
-    FaultSpec readFault(const Node &node) const
+    FaultRule readFault(const Node &node) const
     {
         const Fields f(node);
-        FaultSpec fault;
+        FaultRule fault;
         const Node call = f.at("call");
         fault.call = call.scalar();
         if (std::find(std::begin(kFallibleOps), std::end(kFallibleOps), fault.call) ==
@@ -325,7 +325,7 @@ private:
         u32 radio = d.fields["radioId"].get<u32>();
         if (radio == STAMEAS_ALL_RADIO) {
             const u32 freqInd = d.fields.value("freqInd", 0u);
-            for (const ScanRadioSpec &s : sc_.scanRadio) {
+            for (const ScanRadioEntry &s : sc_.scanRadio) {
                 if (s.channel == channel && s.freqInd == freqInd) {
                     lists_.insert({s.radio, channel});
                 }

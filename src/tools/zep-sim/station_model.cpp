@@ -26,7 +26,7 @@ std::optional<StationModel::Answer> StationModel::answer(u32 msgId, std::span<co
     if (it == stations_.end() || !it->second.reply) {
         return std::nullopt;
     }
-    const StationSpec &sta = it->second;
+    const StationEntry &sta = it->second;
     if (!(lm ? sta.facts.linkMeas : sta.facts.tpc)) {
         return std::nullopt;
     }

@@ -18,7 +18,7 @@ class StationModel {
 public:
     explicit StationModel(u64 seed) : rng_(seed) {}
 
-    void add(const StationSpec &sta) { stations_[sta.facts.mac] = sta; }
+    void add(const StationEntry &sta) { stations_[sta.facts.mac] = sta; }
     void remove(const Mac &mac) { stations_.erase(mac); }
     bool present(const Mac &mac) const { return stations_.contains(mac); }
 
@@ -35,7 +35,7 @@ public:
 private:
     double draw();  // uniform in [0, 1), the same sequence for the same seed
 
-    std::map<Mac, StationSpec> stations_;
+    std::map<Mac, StationEntry> stations_;
     std::mt19937_64 rng_;
 };
 
