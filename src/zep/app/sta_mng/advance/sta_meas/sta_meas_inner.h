@@ -56,6 +56,12 @@
                   STAMEAS_SEV_TAG(sev), __func__, (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2], \
                   (mac)[3], (mac)[4], (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
 
+#define STAMEAS_STA_LOG_AS(fn, sev, mac, fmt, ...)                                            \
+    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                              \
+                  " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt,                   \
+                  STAMEAS_SEV_TAG(sev), (fn), (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2],     \
+                  (mac)[3], (mac)[4], (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
+
 /* ---- Per-radio data area ---- */
 typedef struct {
     u8 measSwitch; /* 1 = measurement enabled; anything else = disabled */

@@ -51,6 +51,21 @@ static u32 ZEP_STAMEAS_BuildMeasReport(const StaMeasReportSrc *src, StaMeasRepor
     return ret;
 }
 
+/* Builds and forwards one report; fn is the handler the framework called. */
+static u32 ZEP_STAMEAS_ForwardMeasReport(const char *fn, const StaMeasReportSrc *src)
+{
+    StaMeasReportMsg report;
+    u32 ret = ZEP_STAMEAS_BuildMeasReport(src, &report);
+    if (ret != STAMEAS_OK) {
+        return ret;
+    }
+    ret = ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, STAMEAS_MSG_MEAS_REPORT, &report, sizeof(report));
+    if (ret != STAMEAS_OK) {
+        STAMEAS_STA_LOG_AS(fn, ZEP_DBG_ERROR, src->staMac, "send measure report fail %u.\r\n", ret);
+    }
+    return ret;
+}
+
 STAMEAS_INNER u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(LmReportMsg));
@@ -62,16 +77,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len)
     const StaMeasReportSrc src = {lm, sizeof(LmReportMsg), STAMEAS_MSG_LM_REQ,
                                   STAMEAS_MSG_LM_REPORT, lm->radioId, lm->vapId,
                                   lm->staMac, lm->tokenId};
-    StaMeasReportMsg report;
-    ret = ZEP_STAMEAS_BuildMeasReport(&src, &report);
-    if (ret != STAMEAS_OK) {
-        return ret;
-    }
-    ret = ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, STAMEAS_MSG_MEAS_REPORT, &report, sizeof(report));
-    if (ret != STAMEAS_OK) {
-        STAMEAS_STA_LOG(ZEP_DBG_ERROR, lm->staMac, "send measure report fail %u.\r\n", ret);
-    }
-    return ret;
+    return ZEP_STAMEAS_ForwardMeasReport(__func__, &src);
 }
 
 STAMEAS_INNER u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len)
@@ -85,16 +91,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len)
     const StaMeasReportSrc src = {tpc, sizeof(TpcReportMsg), STAMEAS_MSG_TPC_REQ,
                                   STAMEAS_MSG_TPC_REPORT, tpc->radioId, tpc->vapId, tpc->staMac,
                                   tpc->tokenId};
-    StaMeasReportMsg report;
-    ret = ZEP_STAMEAS_BuildMeasReport(&src, &report);
-    if (ret != STAMEAS_OK) {
-        return ret;
-    }
-    ret = ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, STAMEAS_MSG_MEAS_REPORT, &report, sizeof(report));
-    if (ret != STAMEAS_OK) {
-        STAMEAS_STA_LOG(ZEP_DBG_ERROR, tpc->staMac, "send measure report fail %u.\r\n", ret);
-    }
-    return ret;
+    return ZEP_STAMEAS_ForwardMeasReport(__func__, &src);
 }
 
 STAMEAS_INNER u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const u8 *staMac,
