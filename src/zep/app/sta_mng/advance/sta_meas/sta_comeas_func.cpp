@@ -19,7 +19,7 @@ static MeasCostInfo g_scanStateChangeCost;
 #define COMEAS_MAX_HOST_ID (STAMEAS_HOST_NUM - 1u)
 #define COMEAS_MAX_CHANNEL (COMEAS_CHANNEL_NUM - 1u)
 #define COMEAS_REQ_BAND_UNKNOWN 0xFFu
-#define COMEAS_REQ_BAND_FREQ_ZERO 11u  /* the radio's band code is 0 */
+#define COMEAS_REQ_BAND_FREQ_ZERO 11u /* the radio's band code is 0 */
 #define COMEAS_REQ_BAND_FREQ_OTHER 12u
 /* A neighbour's record byte is rebased unless the neighbour measures while scanning. */
 #define COMEAS_NB_REC_BYTE0_BIAS 56u
@@ -73,7 +73,7 @@ static bool ZEP_STAMEAS_IsValidCoMeasMsg(const char *fn, const void *msg, u32 le
     ret = ZEP_MNG_CheckMsgValid(msg, len, COMEAS_MSG_HEAD_LEN + entrySize * head->num);
     if (ret != STAMEAS_OK) {
         STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len,
-                    static_cast<u32>(head->num));
+                       static_cast<u32>(head->num));
         return false;
     }
     if (head->host > COMEAS_MAX_HOST_ID) {
@@ -81,7 +81,8 @@ static bool ZEP_STAMEAS_IsValidCoMeasMsg(const char *fn, const void *msg, u32 le
         return false;
     }
     if (head->channel > COMEAS_MAX_CHANNEL) {
-        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid channel %u.\r\n", static_cast<u32>(head->channel));
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid channel %u.\r\n",
+                       static_cast<u32>(head->channel));
         return false;
     }
     if (head->radioId != STAMEAS_ALL_RADIO && ZEP_PROFILE_IsValidRadioId(head->radioId) == 0) {
@@ -148,9 +149,9 @@ static bool CoMeasCompleteReqBody(CoMeasStartEntry *entry, u32 radioId, s8 scanE
         }
         body[COMEAS_REQ_EIRP2_OFFSET] = static_cast<u8>(scanEirp);
     }
-    body[COMEAS_REQ_FLAGS_OFFSET] = static_cast<u8>(
-        (body[COMEAS_REQ_FLAGS_OFFSET] & ~COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL) |
-        (CoMeasIsOnWorkChannel(entry) ? COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL : 0u));
+    body[COMEAS_REQ_FLAGS_OFFSET] =
+        static_cast<u8>((body[COMEAS_REQ_FLAGS_OFFSET] & ~COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL) |
+                        (CoMeasIsOnWorkChannel(entry) ? COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL : 0u));
     return true;
 }
 
@@ -204,16 +205,18 @@ STAMEAS_INNER void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *
         }
         if (ZEP_STAMEAS_IsRadioOnScanState(head->radioId) != 0) {
             STAMEAS_STA_LOG(ZEP_DBG_NOTE, entry->staMac,
-                            "Drop co-meas request as radio %u is on scan state.\r\n", head->radioId);
+                            "Drop co-meas request as radio %u is on scan state.\r\n",
+                            head->radioId);
             continue;
         }
-        u32 ret = ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, entry->measId, entry->reqBody, COMEAS_REQ_BODY_LEN);
+        u32 ret =
+            ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, entry->measId, entry->reqBody, COMEAS_REQ_BODY_LEN);
         if (ret == STAMEAS_OK) {
             STAMEAS_STA_LOG(ZEP_DBG_NOTE, entry->staMac,
                             "Send No.%u co-measure request %u successful.\r\n", i, entry->measId);
         } else {
-            STAMEAS_STA_LOG(ZEP_DBG_ERROR, entry->staMac, "Send No.%u co-measure request %u fail %u.\r\n",
-                            i, entry->measId, ret);
+            STAMEAS_STA_LOG(ZEP_DBG_ERROR, entry->staMac,
+                            "Send No.%u co-measure request %u fail %u.\r\n", i, entry->measId, ret);
         }
     }
 }
@@ -329,7 +332,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStartProc(void *msg, u32 len)
                     static_cast<u32>(head->host), head->radioId, static_cast<u32>(head->channel));
         return STAMEAS_OK;
     }
-    STAMEAS_LOG(ZEP_DBG_NOTE, "Host %u start co-measure with radioId %u, channel %u, number %u.\r\n",
+    STAMEAS_LOG(ZEP_DBG_NOTE,
+                "Host %u start co-measure with radioId %u, channel %u, number %u.\r\n",
                 static_cast<u32>(head->host), head->radioId, static_cast<u32>(head->channel),
                 static_cast<u32>(head->num));
     ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(head->radioId, head->channel);
@@ -465,7 +469,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void
     u32 offset = COMEAS_NB_BUF_LEN - g_coMeasReqBufLeft;
     /* Blocks are 4-byte multiples, so every block head is aligned like the buffer;
      * the room left always holds a block of this request's largest size. */
-    auto *block = static_cast<NbCoMeasReqBlockHead *>(static_cast<void *>(static_cast<u8 *>(buf) + offset));
+    auto *block =
+        static_cast<NbCoMeasReqBlockHead *>(static_cast<void *>(static_cast<u8 *>(buf) + offset));
     auto *records = static_cast<CoMeasStaRec *>(static_cast<void *>(block + 1));
     const u8 *nbMac = nb->bssid;
     u32 k = 0;
@@ -473,16 +478,18 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void
     for (u32 i = 0; i < msg->head.staNum; i++) {
         const CoMeasStaRec *sta = &msg->sta[i];
         if (!ZEP_STAMEAS_IsNbSatisfyCoMeas(sta, nb, checkSsid, isSendOnScan)) {
-            STAMEAS_STA_LOG(ZEP_DBG_NOTE, sta->staMac,
-                            "nb[%02x%02x-%02x%02x-%02x%02x] checkSsid:%u isSendOnScan:%u not satisfied.\r\n",
-                            nbMac[0], nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5],
-                            static_cast<u32>(checkSsid), static_cast<u32>(isSendOnScan));
+            STAMEAS_STA_LOG(
+                ZEP_DBG_NOTE, sta->staMac,
+                "nb[%02x%02x-%02x%02x-%02x%02x] checkSsid:%u isSendOnScan:%u not satisfied.\r\n",
+                nbMac[0], nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5],
+                static_cast<u32>(checkSsid), static_cast<u32>(isSendOnScan));
             continue;
         }
-        STAMEAS_STA_LOG(ZEP_DBG_NOTE, sta->staMac,
-                        "nb[%02x%02x-%02x%02x-%02x%02x] checkSsid:%u isSendOnScan:%u satisfied.\r\n",
-                        nbMac[0], nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5],
-                        static_cast<u32>(checkSsid), static_cast<u32>(isSendOnScan));
+        STAMEAS_STA_LOG(
+            ZEP_DBG_NOTE, sta->staMac,
+            "nb[%02x%02x-%02x%02x-%02x%02x] checkSsid:%u isSendOnScan:%u satisfied.\r\n", nbMac[0],
+            nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5], static_cast<u32>(checkSsid),
+            static_cast<u32>(isSendOnScan));
         block->staTag[k] = msg->head.staTag[i];
         records[k] = *sta;
         ZEP_STAMEAS_CoMeasStatsSetCoMeasReq(sta->radioId);
@@ -494,8 +501,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void
         return STAMEAS_OK;
     }
     memcpy_s(block->nbMac, sizeof(block->nbMac), nbMac, sizeof(block->nbMac));
-    block->nbRecByte0 = isSendOnScan != 0 ? nb->recByte0
-                                          : static_cast<u8>(nb->recByte0 - COMEAS_NB_REC_BYTE0_BIAS);
+    block->nbRecByte0 =
+        isSendOnScan != 0 ? nb->recByte0 : static_cast<u8>(nb->recByte0 - COMEAS_NB_REC_BYTE0_BIAS);
     block->staNum = static_cast<u8>(k);
     g_coMeasReqBufLeft -= COMEAS_NB_BLOCK_SIZE(k);
     if (g_coMeasReqBufLeft >= COMEAS_NB_BLOCK_SIZE(msg->head.staNum)) {
@@ -607,17 +614,16 @@ STAMEAS_INNER void ZEP_STAMEAS_SendAllCoMeasReq(u32 radioId, u32 channel)
 }
 
 /* A failed send counts as sent: the scan is over before a retry could go out. */
-STAMEAS_INNER u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info,
-                                                void *sendCnt)
+STAMEAS_INNER u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void *sendCnt)
 {
     u32 *cnt = static_cast<u32 *>(sendCnt);
     u32 ret = ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, info->measId, info->reqBody, COMEAS_REQ_BODY_LEN);
     if (ret == STAMEAS_OK) {
-        STAMEAS_STA_LOG(ZEP_DBG_NOTE, info->staMac, "Send No.%u co-measure request %u successful.\r\n",
-                        *cnt, info->measId);
+        STAMEAS_STA_LOG(ZEP_DBG_NOTE, info->staMac,
+                        "Send No.%u co-measure request %u successful.\r\n", *cnt, info->measId);
     } else {
-        STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac, "Send No.%u co-measure request %u fail %u.\r\n",
-                        *cnt, info->measId, ret);
+        STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac,
+                        "Send No.%u co-measure request %u fail %u.\r\n", *cnt, info->measId, ret);
     }
     info->flags |= COMEAS_INFO_FLAG_REQ_SENT;
     (*cnt)++;
@@ -627,7 +633,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *
     return *cnt >= COMEAS_LIST_MAX ? STAMEAS_WALK_STOP : STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_DelSentCoMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void * /*unused*/)
+STAMEAS_INNER u32 ZEP_STAMEAS_DelSentCoMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info,
+                                               void * /*unused*/)
 {
     if ((info->flags & COMEAS_INFO_FLAG_REQ_SENT) != 0) {
         ZEP_STAMEAS_DelCoMeasNode(list, &COMEAS_NODE_OF_INFO(info)->link);
@@ -651,21 +658,21 @@ STAMEAS_INNER u32 ZEP_STAMEAS_ScanChanSetChangeProc(void *msg, u32 len)
 
 /* Registration order matters: a failure stops it, leaving the earlier ones.
  * Macros rather than a table so that each line keeps its own literal format. */
-#define COMEAS_REG_OR_RETURN(msgId, handler, fmt)                                           \
-    do {                                                                                    \
-        u32 regRet = ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, (msgId), 0, (handler)); \
-        if (regRet != STAMEAS_OK) {                                                         \
-            STAMEAS_LOG(ZEP_DBG_ERROR, fmt, regRet);                                        \
-            return regRet;                                                                  \
-        }                                                                                   \
+#define COMEAS_REG_OR_RETURN(msgId, handler, fmt)                                                  \
+    do {                                                                                           \
+        u32 regRet = ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, (msgId), 0, (handler));    \
+        if (regRet != STAMEAS_OK) {                                                                \
+            STAMEAS_LOG(ZEP_DBG_ERROR, fmt, regRet);                                               \
+            return regRet;                                                                         \
+        }                                                                                          \
     } while (0)
 
-#define COMEAS_UNREG(msgId, handler, fmt)                                                   \
-    do {                                                                                    \
-        u32 unregRet = ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, (msgId), (handler)); \
-        if (unregRet != STAMEAS_OK) {                                                       \
-            STAMEAS_LOG(ZEP_DBG_ERROR, fmt, unregRet);                                      \
-        }                                                                                   \
+#define COMEAS_UNREG(msgId, handler, fmt)                                                          \
+    do {                                                                                           \
+        u32 unregRet = ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_EVENT, STAMEAS_APP_ID, (msgId), (handler));   \
+        if (unregRet != STAMEAS_OK) {                                                              \
+            STAMEAS_LOG(ZEP_DBG_ERROR, fmt, unregRet);                                             \
+        }                                                                                          \
     } while (0)
 
 STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasFuncInit(void)

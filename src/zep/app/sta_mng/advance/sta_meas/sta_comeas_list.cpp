@@ -21,9 +21,9 @@ static CoMeasRadioState *CoMeasRadioOf(u32 radioId)
 }
 
 /* A macro, not a function, so that the line names the operation that was refused. */
-#define COMEAS_LOG_INVALID_RADIO(radioId) \
+#define COMEAS_LOG_INVALID_RADIO(radioId)                                                          \
     STAMEAS_LOG(ZEP_DBG_ERROR, "Invalid radioId %u.\r\n", (radioId))
-#define COMEAS_LOG_INVALID_CHANNEL(channel) \
+#define COMEAS_LOG_INVALID_CHANNEL(channel)                                                        \
     STAMEAS_LOG(ZEP_DBG_ERROR, "Invalid channel %u.\r\n", (channel))
 
 static void CoMeasMakeEmptyList(ZEP_SLL_Head *list)
@@ -177,8 +177,8 @@ STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasList(ZEP_SLL_Head *list, CoMeasWalk
     }
 }
 
-STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasListEx(ZEP_SLL_Head *list, CoMeasWalkFnEx fn,
-                                                    void *a, void *b, void *c)
+STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasListEx(ZEP_SLL_Head *list, CoMeasWalkFnEx fn, void *a,
+                                                    void *b, void *c)
 {
     if (list == nullptr || fn == nullptr || list->count == 0 || list->first == nullptr) {
         return;

@@ -11,7 +11,8 @@ u64 g_staMeasDataArea = 0;
 
 STAMEAS_API StaMeasRadioData *ZEP_STAMEAS_GetRadioDataArea(u32 radioId)
 {
-    return static_cast<StaMeasRadioData *>(UMAC_OBJMNG_GetRadioDataInfo(g_staMeasDataArea, radioId));
+    return static_cast<StaMeasRadioData *>(
+        UMAC_OBJMNG_GetRadioDataInfo(g_staMeasDataArea, radioId));
 }
 
 STAMEAS_API u8 ZEP_STAMEAS_IsMeasEnable(u32 radioId)
@@ -73,7 +74,8 @@ STAMEAS_API u32 ZEP_STAMEAS_CfgFuncInit(void)
 STAMEAS_API u32 ZEP_STAMEAS_CfgScanSwitchMsg(void *cfgMsg, u32 len)
 {
     u32 radioId = 0;
-    const u8 *value = static_cast<const u8 *>(ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, &radioId, 0, 1));
+    const u8 *value =
+        static_cast<const u8 *>(ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, &radioId, 0, 1));
     if (value == nullptr) {
         STAMEAS_LOG(ZEP_DBG_ERROR, "get cfg fail.\r\n");
         return STAMEAS_ERR_CFG_PARSE;

@@ -4,10 +4,12 @@
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_CORE
 
-
 /* The framework keeps a pointer to this record for the life of the application. */
 static const ZEP_AppInfo g_staMeasAppInfo = {
-    STAMEAS_APP_NAME, ZEP_STAMEAS_AppInit, STAMEAS_PHASE_NUM, ZEP_STAMEAS_AppDeInit,
+    STAMEAS_APP_NAME,
+    ZEP_STAMEAS_AppInit,
+    STAMEAS_PHASE_NUM,
+    ZEP_STAMEAS_AppDeInit,
 };
 
 /* Weight of hosts 0, 1 and 2; any other id weighs STAMEAS_OTHER_HOST_WEIGHT. */
@@ -76,11 +78,11 @@ STAMEAS_INNER u32 ZEP_STAMEAS_DataInit(void)
 STAMEAS_INNER u32 ZEP_STAMEAS_FuncInit(void)
 {
     static u32 (*const steps[])(void) = {
-        ZEP_STAMEAS_CfgFuncInit,     /* configuration item 32 */
-        ZEP_STAMEAS_MeasFuncInit,    /* 182, 183, station leave */
-        ZEP_STAMEAS_CoMeasFuncInit,  /* 184, 185, 34, 198, 181 */
-        ZEP_STAMEAS_ReportFuncInit,  /* 168, 170 */
-        ZEP_STAMEAS_DfxFuncInit,     /* RPC 69, 70 */
+        ZEP_STAMEAS_CfgFuncInit,    /* configuration item 32 */
+        ZEP_STAMEAS_MeasFuncInit,   /* 182, 183, station leave */
+        ZEP_STAMEAS_CoMeasFuncInit, /* 184, 185, 34, 198, 181 */
+        ZEP_STAMEAS_ReportFuncInit, /* 168, 170 */
+        ZEP_STAMEAS_DfxFuncInit,    /* RPC 69, 70 */
     };
     for (u32 i = 0; i < sizeof(steps) / sizeof(steps[0]); i++) {
         u32 ret = steps[i]();

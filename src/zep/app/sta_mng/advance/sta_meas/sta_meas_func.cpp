@@ -353,10 +353,10 @@ static bool ZEP_STAMEAS_IsValidMeasMsg(const char *fn, const void *msg, u32 len,
         STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "invalid num %u.\r\n", (u32)head->num);
         return false;
     }
-    ret = ZEP_MNG_CheckMsgValid(msg, len,
-                                sizeof(StaMeasMsgHead) + entrySize * head->num);
+    ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(StaMeasMsgHead) + entrySize * head->num);
     if (ret != STAMEAS_OK) {
-        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len, (u32)head->num);
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "msg err %u, msgLen %u, num %u.\r\n", ret, len,
+                       (u32)head->num);
         return false;
     }
     if (head->host >= STAMEAS_HOST_NUM) {

@@ -40,27 +40,27 @@
 
 #define STAMEAS_SEV_TAG(sev) ((sev) == ZEP_DBG_ERROR ? "error" : "note")
 
-#define STAMEAS_LOG(sev, fmt, ...)                                                           \
-    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, __func__, \
+#define STAMEAS_LOG(sev, fmt, ...)                                                                 \
+    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, __func__,      \
                   (u32)__LINE__ __VA_OPT__(, ) __VA_ARGS__)
 
 /* For checks shared by several operations: the line names the operation the
  * framework called (fn), not the helper. */
-#define STAMEAS_LOG_AS(fn, sev, fmt, ...)                                              \
-    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, (fn), \
+#define STAMEAS_LOG_AS(fn, sev, fmt, ...)                                                          \
+    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, (fn),          \
                   (u32)__LINE__ __VA_OPT__(, ) __VA_ARGS__)
 
-#define STAMEAS_STA_LOG(sev, mac, fmt, ...)                                                    \
-    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                              \
-                  " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt,                   \
-                  STAMEAS_SEV_TAG(sev), __func__, (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2], \
-                  (mac)[3], (mac)[4], (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
+#define STAMEAS_STA_LOG(sev, mac, fmt, ...)                                                        \
+    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                                  \
+                  " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt, STAMEAS_SEV_TAG(sev), \
+                  __func__, (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2], (mac)[3], (mac)[4],       \
+                  (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
 
-#define STAMEAS_STA_LOG_AS(fn, sev, mac, fmt, ...)                                            \
-    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                              \
-                  " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt,                   \
-                  STAMEAS_SEV_TAG(sev), (fn), (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2],     \
-                  (mac)[3], (mac)[4], (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
+#define STAMEAS_STA_LOG_AS(fn, sev, mac, fmt, ...)                                                 \
+    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                                  \
+                  " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt, STAMEAS_SEV_TAG(sev), \
+                  (fn), (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2], (mac)[3], (mac)[4],           \
+                  (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
 
 /* ---- Per-radio data area ---- */
 typedef struct {
@@ -135,8 +135,8 @@ static_assert(offsetof(StaMeasNode, listLink) == 24);
 static_assert(offsetof(StaMeasNode, info) == 40);
 static_assert(sizeof(StaMeasNode) == 152);
 
-#define STAMEAS_NODE_OF_INFO(infoPtr) \
-    ((StaMeasNode *)(void *)((u8 *)(infoPtr) - offsetof(StaMeasNode, info)))
+#define STAMEAS_NODE_OF_INFO(infoPtr)                                                              \
+    ((StaMeasNode *)(void *)((u8 *)(infoPtr)-offsetof(StaMeasNode, info)))
 
 typedef struct {
     ZEP_HashTable *hashTbl;
@@ -154,8 +154,8 @@ typedef u32 (*StaMeasWalkFn3)(StaMeasInfo *info, void *a, void *b, void *c);
 #define STAMEAS_AUTO_MEAS_GIVE_UP_REQ 3u
 
 typedef struct {
-    u32 timerId;  /* 0 = no timer */
-    u64 loopCnt;  /* expiries since the timer was created */
+    u32 timerId; /* 0 = no timer */
+    u64 loopCnt; /* expiries since the timer was created */
     MeasCostInfo cost;
 } StaMeasTimerState;
 
@@ -195,15 +195,15 @@ typedef struct {
 } CoMeasNode;
 static_assert(offsetof(CoMeasNode, info) == 16);
 
-#define COMEAS_NODE_OF_INFO(infoPtr) \
-    ((CoMeasNode *)(void *)((u8 *)(infoPtr) - offsetof(CoMeasNode, info)))
+#define COMEAS_NODE_OF_INFO(infoPtr)                                                               \
+    ((CoMeasNode *)(void *)((u8 *)(infoPtr)-offsetof(CoMeasNode, info)))
 
 #define COMEAS_SUPPORT_BITMAP_BYTES ((COMEAS_CHANNEL_NUM + 7u) / 8u)
 
 typedef struct {
     u64 scanTriggerMs; /* 0 = never triggered */
     u8 onScanState;
-    u8 repeatSendCnt;  /* send passes after the first one */
+    u8 repeatSendCnt; /* send passes after the first one */
     u8 coMeasSupportBitmap[COMEAS_SUPPORT_BITMAP_BYTES];
     ZEP_SLL_Head staList[COMEAS_CHANNEL_NUM];
 } CoMeasRadioState;
@@ -314,8 +314,8 @@ STAMEAS_INNER void ZEP_STAMEAS_DelCoMeasNode(ZEP_SLL_Head *list, ZEP_SLL_Node *e
 STAMEAS_INNER u32 ZEP_STAMEAS_GetCoMeasNodeNum(const ZEP_SLL_Head *list);
 STAMEAS_INNER void ZEP_STAMEAS_ChkAndCutCoMeasList(ZEP_SLL_Head *list, u8 newNum, u8 host);
 STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasList(ZEP_SLL_Head *list, CoMeasWalkFn fn, void *arg);
-STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasListEx(ZEP_SLL_Head *list, CoMeasWalkFnEx fn,
-                                                    void *a, void *b, void *c);
+STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasListEx(ZEP_SLL_Head *list, CoMeasWalkFnEx fn, void *a,
+                                                    void *b, void *c);
 STAMEAS_INNER void ZEP_STAMEAS_FreeRadioCoMeasList(u32 radioId);
 STAMEAS_INNER void ZEP_STAMEAS_FreeAllCoMeasList(void);
 STAMEAS_INNER bool ZEP_STAMEAS_IsCoMeasSupport(u32 radioId, u32 channel);
@@ -343,8 +343,7 @@ STAMEAS_INNER void ZEP_STAMEAS_AddNewCoMeasInfo(const CoMeasStartMsg *msg, ZEP_S
 STAMEAS_INNER void ZEP_STAMEAS_FillCoMeasInfoBesidesKey(CoMeasInfo *info,
                                                         const CoMeasStartEntry *entry, u8 host);
 STAMEAS_INNER void ZEP_STAMEAS_TriggerScanForCoMeas(u32 radioId, u32 channel);
-STAMEAS_INNER void ZEP_STAMEAS_DelHostFromCoMeasInfo(ZEP_SLL_Head *list, CoMeasInfo *info,
-                                                     u8 host);
+STAMEAS_INNER void ZEP_STAMEAS_DelHostFromCoMeasInfo(ZEP_SLL_Head *list, CoMeasInfo *info, u8 host);
 STAMEAS_INNER u32 ZEP_STAMEAS_DelHostFromCoMeasInfoById(ZEP_SLL_Head *list, CoMeasInfo *info,
                                                         void *measId, void *host, void *unused);
 STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasReqProc(void *msg, u32 len);

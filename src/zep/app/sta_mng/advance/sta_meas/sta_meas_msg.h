@@ -6,36 +6,36 @@
 #include "zep_types.h"
 
 /* ---- Message ids ---- */
-#define STAMEAS_MSG_SCAN_STATE 34u        /* radio starts/stops scanning a channel */
-#define STAMEAS_MSG_CO_SCAN_TRIG 42u      /* ask a radio to scan a channel (sent) */
-#define STAMEAS_RPC_GET_MEAS_LIST 69u     /* "get_sta_meas_list" */
-#define STAMEAS_RPC_GET_COMEAS_LIST 70u   /* "get_sta_comeas_list" */
-#define STAMEAS_IPC_NB_COMEAS_REQ 91u     /* blocks to neighbouring access points (sent) */
-#define STAMEAS_MSG_LM_REQ 167u           /* link-measurement request (sent) */
+#define STAMEAS_MSG_SCAN_STATE 34u      /* radio starts/stops scanning a channel */
+#define STAMEAS_MSG_CO_SCAN_TRIG 42u    /* ask a radio to scan a channel (sent) */
+#define STAMEAS_RPC_GET_MEAS_LIST 69u   /* "get_sta_meas_list" */
+#define STAMEAS_RPC_GET_COMEAS_LIST 70u /* "get_sta_comeas_list" */
+#define STAMEAS_IPC_NB_COMEAS_REQ 91u   /* blocks to neighbouring access points (sent) */
+#define STAMEAS_MSG_LM_REQ 167u         /* link-measurement request (sent) */
 #define STAMEAS_MSG_LM_REPORT 168u
-#define STAMEAS_MSG_TPC_REQ 169u          /* TPC request (sent) */
+#define STAMEAS_MSG_TPC_REQ 169u /* TPC request (sent) */
 #define STAMEAS_MSG_TPC_REPORT 170u
-#define STAMEAS_MSG_SCAN_CHAN_SET 181u    /* a radio's scan channel set changed */
+#define STAMEAS_MSG_SCAN_CHAN_SET 181u /* a radio's scan channel set changed */
 #define STAMEAS_MSG_MEAS_START 182u
 #define STAMEAS_MSG_MEAS_STOP 183u
 #define STAMEAS_MSG_COMEAS_START 184u
 #define STAMEAS_MSG_COMEAS_STOP 185u
 #define STAMEAS_MSG_MEAS_TIMER 186u
-#define STAMEAS_MSG_MEAS_REPORT 197u      /* completed report to every receiver (sent) */
+#define STAMEAS_MSG_MEAS_REPORT 197u /* completed report to every receiver (sent) */
 #define STAMEAS_MSG_COMEAS_TO_NB 198u
 
-#define STAMEAS_AUTO_MEAS_ID 0xFFFFFFFFu  /* start entry: choose from the station's capabilities */
-#define STAMEAS_ALL_RADIO 0xFFFFFFFFu     /* co-measurement: the radio that scans the channel */
+#define STAMEAS_AUTO_MEAS_ID 0xFFFFFFFFu /* start entry: choose from the station's capabilities */
+#define STAMEAS_ALL_RADIO 0xFFFFFFFFu    /* co-measurement: the radio that scans the channel */
 
-#define STAMEAS_STA_MAX_NUM 128u          /* entries of one 182/183 */
-#define STAMEAS_COMEAS_MAX_NUM 16u        /* entries of one 184/185, stations of one 198 */
+#define STAMEAS_STA_MAX_NUM 128u   /* entries of one 182/183 */
+#define STAMEAS_COMEAS_MAX_NUM 16u /* entries of one 184/185, stations of one 198 */
 
 /* ---- Station measurement requests and schedules ---- */
 typedef struct {
     u32 radioId;
     u32 vapId;
     u8 staMac[6];
-    u8 tokenId;   /* 1..143 when the application builds the request */
+    u8 tokenId; /* 1..143 when the application builds the request */
     s8 curEirp;
     u8 maxPower;
     u8 rsv[3];
@@ -78,7 +78,7 @@ static_assert(offsetof(StaMeasStartEntry, sched) == 32);
 typedef struct {
     u8 staMac[6]; /* FF:FF:FF:FF:FF:FF = every node of the radio */
     u8 rsv[2];
-    u32 measId;   /* 0xFFFFFFFF = every measurement of the station */
+    u32 measId; /* 0xFFFFFFFF = every measurement of the station */
 } StaMeasStopEntry;
 static_assert(sizeof(StaMeasStopEntry) == 12);
 
@@ -120,14 +120,14 @@ typedef struct {
 } MeasExtensionInfo;
 static_assert(sizeof(MeasExtensionInfo) == 8);
 
-#define STAMEAS_OWN_TOKEN_END 144u   /* tokens below: this access point's own requests */
-#define STAMEAS_NB_TOKEN_HIGH 200u   /* token class 3 from here */
+#define STAMEAS_OWN_TOKEN_END 144u /* tokens below: this access point's own requests */
+#define STAMEAS_NB_TOKEN_HIGH 200u /* token class 3 from here */
 
 typedef struct {
-    u32 reportMsgId;   /* 168 or 170 */
-    u8 report[24];     /* LM body, or TPC body + 4 zero bytes */
+    u32 reportMsgId; /* 168 or 170 */
+    u8 report[24];   /* LM body, or TPC body + 4 zero bytes */
     MeasExtensionInfo ext;
-    u8 tokenClass;     /* bits 0..1 */
+    u8 tokenClass; /* bits 0..1 */
     u8 rsv[3];
 } StaMeasReportMsg;
 static_assert(sizeof(StaMeasReportMsg) == 40);
@@ -144,9 +144,9 @@ typedef struct {
     u8 num;
     u8 host;
     u16 channel;
-    u32 radioId;   /* STAMEAS_ALL_RADIO: resolved from (channel, freqInd) in place */
+    u32 radioId; /* STAMEAS_ALL_RADIO: resolved from (channel, freqInd) in place */
     u8 freqInd;
-    u8 flags;      /* 184 only: COMEAS_START_FLAG_* */
+    u8 flags; /* 184 only: COMEAS_START_FLAG_* */
     u8 rsv[2];
 } CoMeasMsgHead;
 static_assert(sizeof(CoMeasMsgHead) == 12);
@@ -155,7 +155,7 @@ static_assert(offsetof(CoMeasMsgHead, freqInd) == 8);
 
 /* Offsets inside reqBody that the start handler completes. */
 #define COMEAS_REQ_RADIO_OFFSET 0u
-#define COMEAS_REQ_ADDR_OFFSET 10u      /* 6-byte address shown by the dump */
+#define COMEAS_REQ_ADDR_OFFSET 10u /* 6-byte address shown by the dump */
 #define COMEAS_REQ_BAND_OFFSET 16u
 #define COMEAS_REQ_EIRP_OFFSET 17u
 #define COMEAS_REQ_DUMP_BYTE_OFFSET 18u
@@ -165,7 +165,7 @@ static_assert(offsetof(CoMeasMsgHead, freqInd) == 8);
 
 typedef struct {
     u8 staMac[6];
-    u8 flags;      /* COMEAS_ENTRY_FLAG_* */
+    u8 flags; /* COMEAS_ENTRY_FLAG_* */
     u8 rsv;
     u32 measId;
     u8 reqBody[COMEAS_REQ_BODY_LEN];
@@ -174,7 +174,7 @@ static_assert(sizeof(CoMeasStartEntry) == 36);
 static_assert(offsetof(CoMeasStartEntry, reqBody) == 12);
 
 typedef struct {
-    u8 staMac[6];  /* FF:FF:FF:FF:FF:FF = every station */
+    u8 staMac[6]; /* FF:FF:FF:FF:FF:FF = every station */
     u8 rsv[2];
     u32 measId;
 } CoMeasStopEntry;
@@ -205,11 +205,11 @@ typedef struct {
     u8 rsv0[6];
     u8 ssid[COMEAS_NB_SSID_LEN];
     u8 rsv1;
-    u8 radioId;    /* local radio whose band a neighbour VAP must share */
+    u8 radioId; /* local radio whose band a neighbour VAP must share */
     u8 rsv2[2];
     u8 channel;
     u8 rsv3[2];
-    u8 selector;   /* passed with channel to the neighbour scan-EIRP query */
+    u8 selector; /* passed with channel to the neighbour scan-EIRP query */
 } CoMeasStaRec;
 static_assert(sizeof(CoMeasStaRec) == 52);
 static_assert(offsetof(CoMeasStaRec, ssid) == 12);
@@ -218,7 +218,7 @@ static_assert(offsetof(CoMeasStaRec, channel) == 48);
 static_assert(offsetof(CoMeasStaRec, selector) == 51);
 
 typedef struct {
-    u8 flags;      /* COMEAS_NB_FLAG_* */
+    u8 flags; /* COMEAS_NB_FLAG_* */
     u8 rsv[2];
     u8 staNum;
     u32 staTag[STAMEAS_COMEAS_MAX_NUM];
@@ -265,9 +265,9 @@ static_assert(sizeof(ScanChanSetMsg) == 108);
 
 typedef struct __attribute__((packed)) {
     u8 staMac[6];
-    u8 measType;   /* 0 for measId 167, else 1 */
-    u32 radioId;   /* from the top host's request */
-    u8 vapId;      /* low byte of the top host's request VAP */
+    u8 measType; /* 0 for measId 167, else 1 */
+    u32 radioId; /* from the top host's request */
+    u8 vapId;    /* low byte of the top host's request VAP */
     u16 weight;
     u8 isLoop;
     u8 periodInSec;
@@ -288,11 +288,11 @@ static_assert(offsetof(StaMeasListRpcMsg, entry) == 5);
 
 typedef struct __attribute__((packed)) {
     u8 staMac[6];
-    u8 measType;   /* 0 for measId 173, else 1 */
-    u8 addr[6];    /* reqBody bytes 10..15 */
+    u8 measType; /* 0 for measId 173, else 1 */
+    u8 addr[6];  /* reqBody bytes 10..15 */
     u16 weight;
     u8 reqByte18;
-    u8 eirp;       /* reqBody byte 17 */
+    u8 eirp; /* reqBody byte 17 */
 } StaCoMeasListRpcEntry;
 static_assert(sizeof(StaCoMeasListRpcEntry) == 17);
 static_assert(offsetof(StaCoMeasListRpcEntry, weight) == 13);

@@ -12,7 +12,7 @@
 typedef struct {
     const void *body;
     u32 bodyLen;
-    u32 reqId;    /* the request that the report answers */
+    u32 reqId; /* the request that the report answers */
     u32 reportId;
     u32 radioId;
     u32 vapId;
@@ -74,9 +74,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len)
         return ret;
     }
     const LmReportMsg *lm = static_cast<const LmReportMsg *>(msg);
-    const StaMeasReportSrc src = {lm, sizeof(LmReportMsg), STAMEAS_MSG_LM_REQ,
-                                  STAMEAS_MSG_LM_REPORT, lm->radioId, lm->vapId,
-                                  lm->staMac, lm->tokenId};
+    const StaMeasReportSrc src = {
+        lm,          sizeof(LmReportMsg), STAMEAS_MSG_LM_REQ, STAMEAS_MSG_LM_REPORT,
+        lm->radioId, lm->vapId,           lm->staMac,         lm->tokenId};
     return ZEP_STAMEAS_ForwardMeasReport(__func__, &src);
 }
 
@@ -88,9 +88,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len)
         return ret;
     }
     const TpcReportMsg *tpc = static_cast<const TpcReportMsg *>(msg);
-    const StaMeasReportSrc src = {tpc, sizeof(TpcReportMsg), STAMEAS_MSG_TPC_REQ,
-                                  STAMEAS_MSG_TPC_REPORT, tpc->radioId, tpc->vapId, tpc->staMac,
-                                  tpc->tokenId};
+    const StaMeasReportSrc src = {
+        tpc,          sizeof(TpcReportMsg), STAMEAS_MSG_TPC_REQ, STAMEAS_MSG_TPC_REPORT,
+        tpc->radioId, tpc->vapId,           tpc->staMac,         tpc->tokenId};
     return ZEP_STAMEAS_ForwardMeasReport(__func__, &src);
 }
 
@@ -107,9 +107,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const 
     ext->eirp = ZEP_STA_GetRadioCurEirp(radioId);
     ext->scanErip = ZEP_STA_GetRadioMaxPower(radioId);
     STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
-                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n",
-                    ext->bssid[0], ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4],
-                    ext->bssid[5], (int)ext->eirp, (int)ext->scanErip);
+                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n", ext->bssid[0],
+                    ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4], ext->bssid[5],
+                    (int)ext->eirp, (int)ext->scanErip);
     return STAMEAS_OK;
 }
 
@@ -138,9 +138,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tok
         return ret;
     }
     STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
-                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n",
-                    ext->bssid[0], ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4],
-                    ext->bssid[5], (int)ext->eirp, (int)ext->scanErip);
+                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n", ext->bssid[0],
+                    ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4], ext->bssid[5],
+                    (int)ext->eirp, (int)ext->scanErip);
     return STAMEAS_OK;
 }
 

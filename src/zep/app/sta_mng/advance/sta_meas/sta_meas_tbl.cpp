@@ -60,9 +60,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasTblInit(void)
     if (g_staMeasTbl == nullptr) {
         return STAMEAS_ERR_NO_MEM;
     }
-    g_staMeasTbl->nodePool = ZEP_MEMPOOL_Create(sizeof(StaMeasNode),
-                                                radioNum * STAMEAS_TBL_MAX_PER_RADIO,
-                                                STAMEAS_TBL_POOL_NAME, 0, 0, 0);
+    g_staMeasTbl->nodePool = ZEP_MEMPOOL_Create(
+        sizeof(StaMeasNode), radioNum * STAMEAS_TBL_MAX_PER_RADIO, STAMEAS_TBL_POOL_NAME, 0, 0, 0);
     if (g_staMeasTbl->nodePool != nullptr) {
         g_staMeasTbl->hashTbl = ZEP_HASH_CreateNew(STAMEAS_TBL_HASH_BUCKETS);
     }
