@@ -41,9 +41,16 @@ public:
         delivered.push_back({kind, msgId, static_cast<u32>(body.size()), status});
         lastBody.assign(body.begin(), body.end());
     }
+    void onSendFailed(const SentMessage &msg, u32 status) override
+    {
+        failedSends.push_back(msg);
+        failedStatus.push_back(status);
+    }
     std::vector<std::vector<u32>> regs;
     std::vector<std::vector<u32>> delivered;
     std::vector<u8> lastBody;
+    std::vector<SentMessage> failedSends;
+    std::vector<u32> failedStatus;
 };
 
 class MessagingTest : public ::testing::Test {
@@ -97,6 +104,32 @@ TEST_F(MessagingTest, CheckMsgValidAndSendCapture)
     EXPECT_THAT(m.body, ElementsAre(1, 2, 3, 4));
     EXPECT_TRUE(host_.sent()[1].ipc);
     EXPECT_THAT(host_.sent()[1].body, ElementsAre(1, 2));
+}
+
+TEST_F(MessagingTest, AFailedSendIsReportedWithWhatWasAttemptedButNotCaptured)
+{
+    const u8 body[3] = {5, 6, 7};
+    host_.setNowMs(2500);
+    host_.faults().failCall("ZEP_MNG_SendMsg", 2, 1, 11);
+    host_.faults().failCall("ZEP_MNG_SendIPCMsg", 1);
+    EXPECT_EQ(ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, 167, body, 3), 0u);
+    EXPECT_EQ(ZEP_MNG_SendMsg(4, 0, 169, body, 3), 11u);
+    EXPECT_EQ(ZEP_MNG_SendIPCMsg(ZEP_DEST_ALL, 91, body, 2, 0), kErrInjected);
+    EXPECT_EQ(ZEP_MNG_SendIPCMsg(ZEP_DEST_ALL, 91, nullptr, 8, 0), kErrNullPtr);
+
+    ASSERT_EQ(host_.sent().size(), 1u);
+    EXPECT_EQ(host_.sent()[0].msgId, 167u);
+    EXPECT_THAT(recorder_.failedStatus, ElementsAre(11u, kErrInjected, kErrNullPtr));
+    ASSERT_EQ(recorder_.failedSends.size(), 3u);
+    const SentMessage &first = recorder_.failedSends[0];
+    EXPECT_EQ(first.atMs, 2500u);
+    EXPECT_EQ(first.dest, 4u);
+    EXPECT_EQ(first.msgId, 169u);
+    EXPECT_FALSE(first.ipc);
+    EXPECT_THAT(first.body, ElementsAre(5, 6, 7));
+    EXPECT_TRUE(recorder_.failedSends[1].ipc);
+    EXPECT_THAT(recorder_.failedSends[1].body, ElementsAre(5, 6));
+    EXPECT_TRUE(recorder_.failedSends[2].body.empty());
 }
 
 TEST_F(MessagingTest, DeliverHandsACopyOfExactLengthAndRpcWritesInPlace)

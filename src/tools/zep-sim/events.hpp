@@ -27,6 +27,8 @@ enum class EventKind {
     Rpc,        // an RPC handler returned; body is the buffer as left
     Out,        // ZEP_MNG_SendMsg
     Ipc,        // ZEP_MNG_SendIPCMsg
+    OutFail,    // ZEP_MNG_SendMsg returned non-zero; nothing went out
+    IpcFail,    // ZEP_MNG_SendIPCMsg returned non-zero; nothing went out
     Log,        // ZEP_DBG_Print
     Note,       // a scenario's narrative line
     Expect,     // the verdict of an expect step
@@ -38,7 +40,7 @@ struct Event {
     u32 id = 0;                   // message id; phase number for Phase
     std::optional<u32> status;    // what the handler or entry returned
     u32 context = 0;              // handler running when this happened; 0 outside one
-    std::vector<u8> body;         // Out, Ipc, Rpc, In
+    std::vector<u8> body;         // Out, Ipc, OutFail, IpcFail, Rpc, In
     std::string name;             // display name when the id does not say it
     std::string summary;          // decoded one-liner
     std::chrono::nanoseconds elapsed{0};

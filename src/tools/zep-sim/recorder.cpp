@@ -116,13 +116,24 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     emit(std::move(e));
 }
 
-void Recorder::onSent(const host::SentMessage &msg)
+void Recorder::onSent(const host::SentMessage &msg) { emitSend(msg, std::nullopt); }
+
+void Recorder::onSendFailed(const host::SentMessage &msg, u32 status) { emitSend(msg, status); }
+
+void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
 {
-    Event e = make(msg.ipc ? EventKind::Ipc : EventKind::Out, msg.ipc ? "ipc" : "out", msg.atMs);
+    Event e = status ? make(msg.ipc ? EventKind::IpcFail : EventKind::OutFail,
+                            msg.ipc ? "ipcfail" : "outfail", msg.atMs)
+                     : make(msg.ipc ? EventKind::Ipc : EventKind::Out, msg.ipc ? "ipc" : "out",
+                            msg.atMs);
     e.id = msg.msgId;
+    e.status = status;
     e.body = msg.body;
     e.json["dest"] = msg.dest;
     e.json["id"] = msg.msgId;
+    if (status) {
+        e.json["status"] = *status;
+    }
     e.json["hex"] = toHex(msg.body);
     Decoded d = decodeOutbound(msg.msgId, msg.body, context_, msg.ipc);
     e.summary = std::move(d.summary);

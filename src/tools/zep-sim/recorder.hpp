@@ -37,10 +37,13 @@ public:
     void onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
                      std::chrono::nanoseconds elapsed) override;
     void onSent(const host::SentMessage &msg) override;
+    void onSendFailed(const host::SentMessage &msg, u32 status) override;
     void onLog(const host::LogLine &line) override;
 
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;
+    // A send, gone out or not; status is set only for one that failed.
+    void emitSend(const host::SentMessage &msg, std::optional<u32> status);
 
     host::Host &host_;
     std::vector<EventSink *> sinks_;

@@ -120,6 +120,12 @@ void Summary::count(const Event &ev)
         }
         return;
     }
+    case EventKind::OutFail:
+        ++failedOut_;
+        return;
+    case EventKind::IpcFail:
+        ++failedIpc_;
+        return;
     case EventKind::Out:
         break;
     default:
@@ -188,6 +194,7 @@ void Summary::print(std::ostream &out) const
     }
     out << "\n  Log lines: " << logs_[0] << " note, " << logs_[1] << " rare, " << logs_[2]
         << " error\n";
+    out << "  Failed sends: " << failedOut_ << " message, " << failedIpc_ << " IPC\n";
 }
 
 }  // namespace zep::sim

@@ -51,6 +51,8 @@ private:
     std::map<u32, RadioStats> radios_;
     std::map<std::pair<u32, std::string>, Cost> costs_;  // by message id, then name
     u64 ipcMessages_ = 0;
+    u64 failedOut_ = 0;  // sends that returned non-zero, so never went out
+    u64 failedIpc_ = 0;
     u64 nbBlocks_ = 0;
     u64 logs_[3] = {0, 0, 0};
     u64 lastT_ = 0;

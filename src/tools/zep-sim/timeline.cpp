@@ -84,6 +84,8 @@ bool Timeline::isParent(const Event &ev) const
     switch (ev.kind) {
     case EventKind::Out:
     case EventKind::Ipc:
+    case EventKind::OutFail:
+    case EventKind::IpcFail:
     case EventKind::Log:
     case EventKind::RegMsg:
     case EventKind::UnregMsg:
@@ -261,8 +263,13 @@ void Timeline::printChild(const Event &ev)
         printLog(ev, indent.c_str());
         return;
     }
-    const char *marker = ev.kind == EventKind::Ipc ? "ipc " : "out ";
-    emitLine(indent + marker + padded(label(ev), kLabelWidth - 6 + kStatusWidth) + ev.summary);
+    const bool ipc = ev.kind == EventKind::Ipc || ev.kind == EventKind::IpcFail;
+    std::string what = label(ev);
+    if (ev.status) {  // the send failed: nothing went out, but the attempt is shown
+        what += "  FAILED status " + std::to_string(*ev.status);
+    }
+    emitLine(indent + (ipc ? "ipc " : "out ") + padded(what, kLabelWidth - 6 + kStatusWidth) +
+             ev.summary);
 }
 
 void Timeline::printHeader()

@@ -19,18 +19,34 @@ void reportRegistration(bool reg, u32 kind, u32 msgId, u32 status)
     }
 }
 
-u32 captureSend(u32 dest, u32 msgId, const void *body, u32 len, bool ipc)
+SentMessage attempted(u32 dest, u32 msgId, const void *body, u32 len, bool ipc)
 {
-    if (body == nullptr && len > 0) {
-        return kErrNullPtr;
-    }
-    Host::Impl &s = detail::state();
-    SentMessage msg{s.nowMs, dest, msgId, ipc, {}};
-    if (len > 0) {
+    SentMessage msg{detail::state().nowMs, dest, msgId, ipc, {}};
+    if (body != nullptr && len > 0) {
         const auto *bytes = static_cast<const u8 *>(body);
         msg.body.assign(bytes, bytes + len);
     }
-    s.sent.push_back(std::move(msg));
+    return msg;
+}
+
+// Both send primitives end here: a success is captured, a failure is only
+// reported, so that sent() holds exactly what went out.
+u32 finishSend(const char *op, u32 dest, u32 msgId, const void *body, u32 len, bool ipc)
+{
+    Host::Impl &s = detail::state();
+    u32 status = 0;
+    if (auto fault = detail::injectedFault(op)) {
+        status = *fault;
+    } else if (body == nullptr && len > 0) {
+        status = kErrNullPtr;
+    }
+    if (status != 0) {
+        if (s.observer != nullptr) {
+            s.observer->onSendFailed(attempted(dest, msgId, body, len, ipc), status);
+        }
+        return status;
+    }
+    s.sent.push_back(attempted(dest, msgId, body, len, ipc));
     if (s.observer != nullptr) {
         s.observer->onSent(s.sent.back());
     }
@@ -146,16 +162,10 @@ u32 ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
 
 u32 ZEP_MNG_SendMsg(u32 dest, u32 /*reserved*/, u32 msgId, const void *body, u32 len)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_SendMsg")) {
-        return *fault;
-    }
-    return captureSend(dest, msgId, body, len, false);
+    return finishSend("ZEP_MNG_SendMsg", dest, msgId, body, len, false);
 }
 
 u32 ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 /*reserved*/)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_SendIPCMsg")) {
-        return *fault;
-    }
-    return captureSend(dest, msgId, body, len, true);
+    return finishSend("ZEP_MNG_SendIPCMsg", dest, msgId, body, len, true);
 }

@@ -98,6 +98,10 @@ public:
     virtual void onDelivered(u32 /*kind*/, u32 /*msgId*/, std::span<const u8> /*body*/,
                              u32 /*status*/, std::chrono::nanoseconds /*elapsed*/) {}
     virtual void onSent(const SentMessage & /*msg*/) {}
+    // A ZEP_MNG_SendMsg or ZEP_MNG_SendIPCMsg that returned status (an injected
+    // fault or bad arguments): what was attempted, body empty for a null pointer.
+    // It never enters sent().
+    virtual void onSendFailed(const SentMessage & /*msg*/, u32 /*status*/) {}
     virtual void onLog(const LogLine & /*line*/) {}
 };
 
