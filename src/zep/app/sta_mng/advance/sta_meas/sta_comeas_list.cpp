@@ -20,9 +20,27 @@ static CoMeasRadioState *CoMeasRadioOf(u32 radioId)
     return &g_coMeasRadioState[radioId];
 }
 
+/* The radio's state, or null with the refusal logged under fn, the operation called. */
+static CoMeasRadioState *CoMeasRadioOrLog(const char *fn, u32 radioId)
+{
+    CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    if (state == nullptr) {
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "Invalid radioId %u.\r\n", radioId);
+    }
+    return state;
+}
+
+/* The clock for the scan-trigger gate; false with the failure logged under fn. */
+static bool CoMeasNowMs(const char *fn, u64 *nowMs)
+{
+    if (ZEP_HiPrecisionMsNow64(nowMs) != 0) {
+        STAMEAS_LOG_AS(fn, ZEP_DBG_ERROR, "get time fail.\r\n");
+        return false;
+    }
+    return true;
+}
+
 /* A macro, not a function, so that the line names the operation that was refused. */
-#define COMEAS_LOG_INVALID_RADIO(radioId)                                                          \
-    STAMEAS_LOG(ZEP_DBG_ERROR, "Invalid radioId %u.\r\n", (radioId))
 #define COMEAS_LOG_INVALID_CHANNEL(channel)                                                        \
     STAMEAS_LOG(ZEP_DBG_ERROR, "Invalid channel %u.\r\n", (channel))
 
@@ -69,9 +87,8 @@ STAMEAS_INNER void ZEP_STAMEAS_CoMeasListDeInit(void)
 
 STAMEAS_INNER ZEP_SLL_Head *ZEP_STAMEAS_GetCoMeasStaList(u32 radioId, u32 channel)
 {
-    CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    CoMeasRadioState *state = CoMeasRadioOrLog(__func__, radioId);
     if (state == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return nullptr;
     }
     if (channel >= COMEAS_CHANNEL_NUM) {
@@ -219,9 +236,8 @@ STAMEAS_INNER void ZEP_STAMEAS_FreeAllCoMeasList(void)
 
 STAMEAS_INNER bool ZEP_STAMEAS_IsCoMeasSupport(u32 radioId, u32 channel)
 {
-    const CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    const CoMeasRadioState *state = CoMeasRadioOrLog(__func__, radioId);
     if (state == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return false;
     }
     if (channel >= COMEAS_CHANNEL_NUM) {
@@ -233,9 +249,8 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsCoMeasSupport(u32 radioId, u32 channel)
 
 STAMEAS_INNER void ZEP_STAMEAS_SetCoMeasSupport(u32 radioId, u32 channel)
 {
-    CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    CoMeasRadioState *state = CoMeasRadioOrLog(__func__, radioId);
     if (state == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return;
     }
     if (channel >= COMEAS_CHANNEL_NUM) {
@@ -247,9 +262,8 @@ STAMEAS_INNER void ZEP_STAMEAS_SetCoMeasSupport(u32 radioId, u32 channel)
 
 STAMEAS_INNER u8 ZEP_STAMEAS_IsRadioOnScanState(u32 radioId)
 {
-    const CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    const CoMeasRadioState *state = CoMeasRadioOrLog(__func__, radioId);
     if (state == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return 0;
     }
     return state->onScanState;
@@ -257,9 +271,8 @@ STAMEAS_INNER u8 ZEP_STAMEAS_IsRadioOnScanState(u32 radioId)
 
 STAMEAS_INNER void ZEP_STAMEAS_SetRadioOnScanState(u32 radioId, u8 state)
 {
-    CoMeasRadioState *radio = CoMeasRadioOf(radioId);
+    CoMeasRadioState *radio = CoMeasRadioOrLog(__func__, radioId);
     if (radio == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return;
     }
     radio->onScanState = state;
@@ -267,14 +280,12 @@ STAMEAS_INNER void ZEP_STAMEAS_SetRadioOnScanState(u32 radioId, u8 state)
 
 STAMEAS_INNER void ZEP_STAMEAS_UpdateScanTriggerMs(u32 radioId)
 {
-    CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    CoMeasRadioState *state = CoMeasRadioOrLog(__func__, radioId);
     if (state == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return;
     }
     u64 nowMs = 0;
-    if (ZEP_HiPrecisionMsNow64(&nowMs) != 0) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "get time fail.\r\n");
+    if (!CoMeasNowMs(__func__, &nowMs)) {
         return;
     }
     state->scanTriggerMs = nowMs;
@@ -284,14 +295,12 @@ STAMEAS_INNER void ZEP_STAMEAS_UpdateScanTriggerMs(u32 radioId)
  * radio's own traffic, and starts arrive in bursts. */
 STAMEAS_INNER bool ZEP_STAMEAS_IsCanTriggerScan(u32 radioId)
 {
-    const CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    const CoMeasRadioState *state = CoMeasRadioOrLog(__func__, radioId);
     if (state == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return false;
     }
     u64 nowMs = 0;
-    if (ZEP_HiPrecisionMsNow64(&nowMs) != 0) {
-        STAMEAS_LOG(ZEP_DBG_ERROR, "get time fail.\r\n");
+    if (!CoMeasNowMs(__func__, &nowMs)) {
         return false;
     }
     if (state->scanTriggerMs == 0) {
@@ -302,9 +311,8 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsCanTriggerScan(u32 radioId)
 
 STAMEAS_INNER u8 ZEP_STAMEAS_GetCoMeasRepeatSendCnt(u32 radioId)
 {
-    const CoMeasRadioState *state = CoMeasRadioOf(radioId);
+    const CoMeasRadioState *state = CoMeasRadioOrLog(__func__, radioId);
     if (state == nullptr) {
-        COMEAS_LOG_INVALID_RADIO(radioId);
         return 0;
     }
     return state->repeatSendCnt;
