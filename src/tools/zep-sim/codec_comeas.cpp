@@ -159,28 +159,24 @@ Decoded decodeCoMeasStart(std::span<const u8> body)
     if (!head) {
         return tooShort(body);
     }
-    const auto t = readTable<CoMeasMsgHead, CoMeasStartEntry>(body, head->num);
+    DecodedEntries entries = decodeEntries<CoMeasMsgHead, CoMeasStartEntry>(
+        body, head->num, [](const CoMeasStartEntry &e) {
+            const bool work = (e.flags & COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL) != 0;
+            const bool repeat = (e.flags & COMEAS_ENTRY_FLAG_REPEAT_SEND) != 0;
+            return std::pair{Json{{"staMac", macText(e.staMac)},
+                                  {"isOnWorkChannel", work},
+                                  {"isRepeatSend", repeat},
+                                  {"measId", e.measId},
+                                  {"reqBody", decodeCoMeasReqBody(e.reqBody).fields}},
+                             macText(e.staMac) + " " + std::to_string(e.measId) +
+                                 (work ? " work-channel" : "") + (repeat ? " repeat" : "")};
+        });
     Decoded d;
     d.fields = headJson(*head);
-    Json entries = Json::array();
-    std::vector<std::string> parts;
-    for (const CoMeasStartEntry &e : t.entries) {
-        const bool work = (e.flags & COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL) != 0;
-        const bool repeat = (e.flags & COMEAS_ENTRY_FLAG_REPEAT_SEND) != 0;
-        entries.push_back({{"staMac", macText(e.staMac)},
-                           {"isOnWorkChannel", work},
-                           {"isRepeatSend", repeat},
-                           {"measId", e.measId},
-                           {"reqBody", decodeCoMeasReqBody(e.reqBody).fields}});
-        parts.push_back(macText(e.staMac) + " " + std::to_string(e.measId) +
-                        (work ? " work-channel" : "") + (repeat ? " repeat" : ""));
-    }
-    d.fields["entries"] = std::move(entries);
-    if (t.truncated) {
-        d.fields["truncated"] = true;
-    }
+    const std::vector<std::string> parts = entries.texts;
+    const std::string truncated = putEntries(d, std::move(entries));
     d.summary = headSummary(*head) + ((head->flags & 1u) != 0 ? ", trigger scan" : "") +
-                (t.truncated ? " (truncated)" : "") + joined(parts);
+                truncated + joined(parts);
     return d;
 }
 
@@ -190,23 +186,19 @@ Decoded decodeCoMeasStop(std::span<const u8> body)
     if (!head) {
         return tooShort(body);
     }
-    const auto t = readTable<CoMeasMsgHead, CoMeasStopEntry>(body, head->num);
+    DecodedEntries entries = decodeEntries<CoMeasMsgHead, CoMeasStopEntry>(
+        body, head->num, [](const CoMeasStopEntry &e) {
+            const bool all = macOf(e.staMac) == kBroadcastMac;
+            return std::pair{Json{{"staMac", macText(e.staMac)}, {"measId", e.measId}},
+                             (all ? std::string("every station") : macText(e.staMac)) + " " +
+                                 std::to_string(e.measId)};
+        });
     Decoded d;
     d.fields = headJson(*head);
     d.fields.erase("isTrigScan");
-    Json entries = Json::array();
-    std::vector<std::string> parts;
-    for (const CoMeasStopEntry &e : t.entries) {
-        entries.push_back({{"staMac", macText(e.staMac)}, {"measId", e.measId}});
-        const bool all = macOf(e.staMac) == kBroadcastMac;
-        parts.push_back((all ? std::string("every station") : macText(e.staMac)) + " " +
-                        std::to_string(e.measId));
-    }
-    d.fields["entries"] = std::move(entries);
-    if (t.truncated) {
-        d.fields["truncated"] = true;
-    }
-    d.summary = headSummary(*head) + (t.truncated ? " (truncated)" : "") + joined(parts);
+    const std::vector<std::string> parts = entries.texts;
+    const std::string truncated = putEntries(d, std::move(entries));
+    d.summary = headSummary(*head) + truncated + joined(parts);
     return d;
 }
 

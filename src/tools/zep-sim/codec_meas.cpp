@@ -185,31 +185,34 @@ std::vector<u8> encodeMeasStop(const Fields &f)
     return out;
 }
 
+// "host 0 radio 1, 2 entries (truncated): ..."
+static std::string measSummary(const StaMeasMsgHead &head, const std::string &truncated,
+                               const std::vector<std::string> &parts)
+{
+    return "host " + std::to_string(head.host) + " radio " + std::to_string(head.radioId) + ", " +
+           plural(head.num, "entry", "entries") + truncated +
+           (parts.empty() ? "" : ": " + listSummary(parts));
+}
+
 Decoded decodeMeasStart(std::span<const u8> body)
 {
     const auto head = readRecord<StaMeasMsgHead>(body);
     if (!head) {
         return tooShort(body);
     }
-    const auto t = readTable<StaMeasMsgHead, StaMeasStartEntry>(body, head->num);
+    DecodedEntries entries = decodeEntries<StaMeasMsgHead, StaMeasStartEntry>(
+        body, head->num, [](const StaMeasStartEntry &e) {
+            return std::pair{Json{{"staMac", macText(e.staMac)},
+                                  {"measId", e.measId},
+                                  {"measReq", reqJson(e.measReq)},
+                                  {"sched", schedJson(e.sched)}},
+                             macText(e.staMac) + " " + measIdText(e.measId) + " " +
+                                 schedText(e.sched)};
+        });
     Decoded d;
     d.fields = {{"num", head->num}, {"host", head->host}, {"radioId", head->radioId}};
-    Json entries = Json::array();
-    std::vector<std::string> parts;
-    for (const StaMeasStartEntry &e : t.entries) {
-        entries.push_back({{"staMac", macText(e.staMac)},
-                           {"measId", e.measId},
-                           {"measReq", reqJson(e.measReq)},
-                           {"sched", schedJson(e.sched)}});
-        parts.push_back(macText(e.staMac) + " " + measIdText(e.measId) + " " + schedText(e.sched));
-    }
-    d.fields["entries"] = std::move(entries);
-    if (t.truncated) {
-        d.fields["truncated"] = true;
-    }
-    d.summary = "host " + std::to_string(head->host) + " radio " + std::to_string(head->radioId) +
-                ", " + plural(head->num, "entry", "entries") + (t.truncated ? " (truncated)" : "") +
-                (parts.empty() ? "" : ": " + listSummary(parts));
+    const std::vector<std::string> parts = entries.texts;
+    d.summary = measSummary(*head, putEntries(d, std::move(entries)), parts);
     return d;
 }
 
@@ -219,25 +222,19 @@ Decoded decodeMeasStop(std::span<const u8> body)
     if (!head) {
         return tooShort(body);
     }
-    const auto t = readTable<StaMeasMsgHead, StaMeasStopEntry>(body, head->num);
+    DecodedEntries entries = decodeEntries<StaMeasMsgHead, StaMeasStopEntry>(
+        body, head->num, [](const StaMeasStopEntry &e) {
+            const bool allSta = macOf(e.staMac) == kBroadcastMac;
+            const std::string what =
+                e.measId == STAMEAS_AUTO_MEAS_ID ? "all" : measIdText(e.measId);
+            return std::pair{Json{{"staMac", macText(e.staMac)}, {"measId", e.measId}},
+                             allSta ? std::string("every station")
+                                    : macText(e.staMac) + " " + what};
+        });
     Decoded d;
     d.fields = {{"num", head->num}, {"host", head->host}, {"radioId", head->radioId}};
-    Json entries = Json::array();
-    std::vector<std::string> parts;
-    for (const StaMeasStopEntry &e : t.entries) {
-        entries.push_back({{"staMac", macText(e.staMac)}, {"measId", e.measId}});
-        const bool allSta = macOf(e.staMac) == kBroadcastMac;
-        parts.push_back(allSta ? "every station"
-                               : macText(e.staMac) + " " +
-                                     (e.measId == STAMEAS_AUTO_MEAS_ID ? "all" : measIdText(e.measId)));
-    }
-    d.fields["entries"] = std::move(entries);
-    if (t.truncated) {
-        d.fields["truncated"] = true;
-    }
-    d.summary = "host " + std::to_string(head->host) + " radio " + std::to_string(head->radioId) +
-                ", " + plural(head->num, "entry", "entries") + (t.truncated ? " (truncated)" : "") +
-                (parts.empty() ? "" : ": " + listSummary(parts));
+    const std::vector<std::string> parts = entries.texts;
+    d.summary = measSummary(*head, putEntries(d, std::move(entries)), parts);
     return d;
 }
 

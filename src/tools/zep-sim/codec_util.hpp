@@ -79,6 +79,41 @@ Table<Head, Entry> readTable(std::span<const u8> body, std::size_t declared)
 
 Decoded tooShort(std::span<const u8> body);
 
+// The entries of a header-and-records message as the trace and the timeline show
+// them: one JSON object and one short text per entry wholly present.
+struct DecodedEntries {
+    Json json = Json::array();
+    std::vector<std::string> texts;
+    bool truncated = false;
+};
+
+// describe(entry) gives the entry's {JSON, text}.
+template <class Head, class Entry, class Describe>
+DecodedEntries decodeEntries(std::span<const u8> body, std::size_t declared, Describe describe)
+{
+    const auto t = readTable<Head, Entry>(body, declared);
+    DecodedEntries out;
+    out.truncated = t.truncated;
+    for (const Entry &e : t.entries) {
+        auto [json, text] = describe(e);
+        out.json.push_back(std::move(json));
+        out.texts.push_back(std::move(text));
+    }
+    return out;
+}
+
+// Files the entries under "entries" with the truncation mark; gives the summary's
+// " (truncated)" or nothing.
+inline std::string putEntries(Decoded &d, DecodedEntries &&entries)
+{
+    d.fields["entries"] = std::move(entries.json);
+    if (!entries.truncated) {
+        return "";
+    }
+    d.fields["truncated"] = true;
+    return " (truncated)";
+}
+
 // "1 entry" / "3 entries".
 std::string plural(std::size_t n, const char *one, const char *many);
 
