@@ -34,7 +34,7 @@ struct App {
     }
     ~App() { host.deinit(); }
 
-    void scan(u32 state)
+    static std::vector<u8> scanBody(u32 state)
     {
         ScanStateMsg m{};
         m.radioId = kRadio;
@@ -42,7 +42,16 @@ struct App {
         m.channel = kChan;
         std::vector<u8> body;
         appendRecord(body, m);
-        host.deliver(STAMEAS_MSG_SCAN_STATE, body);
+        return body;
+    }
+
+    void scan(u32 state) { host.deliver(STAMEAS_MSG_SCAN_STATE, scanBody(state)); }
+
+    // A scan makes the channel co-measurement capable; leaving it lets starts list.
+    void makeChannelCapable()
+    {
+        scan(1);
+        scan(0);
     }
 };
 
@@ -86,8 +95,7 @@ std::vector<u8> stopAll()
 void BM_CoMeasStart16Merge(benchmark::State &state)
 {
     App app;
-    app.scan(1);
-    app.scan(0);
+    app.makeChannelCapable();
     const auto start = start16(0);
     app.host.deliver(STAMEAS_MSG_COMEAS_START, start);
     for (auto _ : state) {
@@ -100,8 +108,7 @@ BENCHMARK(BM_CoMeasStart16Merge);
 void BM_CoMeasStart16AddAndStop(benchmark::State &state)
 {
     App app;
-    app.scan(1);
-    app.scan(0);
+    app.makeChannelCapable();
     const auto start = start16(0);
     const auto stop = stopAll();
     for (auto _ : state) {
@@ -115,15 +122,9 @@ BENCHMARK(BM_CoMeasStart16AddAndStop);
 void BM_CoMeasScanSends16(benchmark::State &state)
 {
     App app;
-    app.scan(1);
-    app.scan(0);
+    app.makeChannelCapable();
     const auto start = start16(0);
-    ScanStateMsg on{};
-    on.radioId = kRadio;
-    on.scanState = 1;
-    on.channel = kChan;
-    std::vector<u8> onBody;
-    appendRecord(onBody, on);
+    const std::vector<u8> onBody = App::scanBody(1);
     for (auto _ : state) {
         state.PauseTiming();
         app.scan(0);
