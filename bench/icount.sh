@@ -7,9 +7,7 @@
 # measure.hpp) and dumps them at the end of every run of a benchmark; the last
 # (longest) run of each benchmark gives its figure: collected instructions /
 # iterations. Each FUNCTION named (a symbol as callgrind shows it, e.g.
-# ZEP_MNG_SendMsg) adds a column: its inclusive instructions per operation, and
-# the calls made to it per operation (calls made by a preparation step count
-# too: its instructions do not).
+# ZEP_MNG_SendMsg) adds a column: its inclusive instructions per operation.
 set -eu
 bin=$1
 filter=${2:-.}
@@ -17,8 +15,8 @@ shift $(( $# >= 2 ? 2 : 1 ))
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-valgrind --tool=callgrind --collect-atstart=no --compress-strings=no --compress-pos=no --callgrind-out-file="$out/cg" \
-    "$bin" --benchmark_filter="$filter" --benchmark_min_time=0.01 >/dev/null 2>"$out/log" || {
+valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$out/cg" \
+    "$bin" --benchmark_filter="$filter" --benchmark_min_time=0.1 >/dev/null 2>"$out/log" || {
     cat "$out/log" >&2
     exit 1
 }
@@ -35,16 +33,12 @@ done | awk '{ last[$1] = $2; if (!($1 in order)) order[$1] = NR } END { for (n i
     line=$(printf '%-36s %10d iterations %12.1f Ir/op' "$name" "$iterations" \
         "$(echo "$total / $iterations" | bc -l)")
     for fn in "$@"; do
-        # Inclusive cost and call count of fn, summed over its call sites.
+        # Inclusive cost of fn, summed over the objects that name it.
         incl=$(callgrind_annotate --inclusive=yes --threshold=100 "$dump" 2>/dev/null |
             awk -v fn="$fn" '{ gsub(",", "", $1) }
                 $0 ~ "[ :]" fn "( |\\[|$)" { s += $1 } END { print s + 0 }')
-        calls=$(awk -v fn="$fn" '
-                /^cfn=/ { hit = ($0 ~ "[ =]" fn "$") }
-                /^calls=/ && hit { split($1, c, "="); n += c[2]; hit = 0 } END { print n + 0 }' "$dump")
-        [ "$calls" -gt 0 ] || continue
-        line="$line  $(printf '%s %.1f Ir/op (%.2f calls/op)' "$fn" \
-            "$(echo "$incl / $iterations" | bc -l)" "$(echo "$calls / $iterations" | bc -l)")"
+        [ "$incl" -gt 0 ] || continue
+        line="$line  $(printf '%s %.1f' "$fn" "$(echo "$incl / $iterations" | bc -l)")"
     done
     echo "$line"
 done

@@ -99,6 +99,16 @@ void BM_MeasExpiry4RadiosFull(benchmark::State &state)
 }
 BENCHMARK(BM_MeasExpiry4RadiosFull);
 
+// The same as a long simulation runs it: sends observed, not captured.
+void BM_MeasExpiry4RadiosFullUncaptured(benchmark::State &state)
+{
+    MeasApp app(kFullRadios);
+    app.fillTables();
+    app.host.setCaptureSent(false);
+    measure(state, "MeasExpiry4RadiosFullUncaptured", [&] { app.host.advance(1000); });
+}
+BENCHMARK(BM_MeasExpiry4RadiosFullUncaptured);
+
 void BM_MeasStart128New(benchmark::State &state)
 {
     MeasApp app;

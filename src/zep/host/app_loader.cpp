@@ -92,7 +92,7 @@ using namespace zep::host;
 
 u32 ZEP_MNG_RegApp(u32 /*appId*/, u32 /*phaseNum*/, const ZEP_AppInfo *appInfo)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_RegApp")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegApp)) {
         return *fault;
     }
     if (appInfo == nullptr) {
