@@ -62,9 +62,9 @@ std::optional<u32> Host::staLeave(const Mac *mac)
     if (const auto known = impl_->stations.find(*mac); known != impl_->stations.end()) {
         return it->second(ZEP_PRIM_STA_LEAVE, 0, 0, known->second.get());
     }
-    auto record = std::make_unique<ZEP_UAM_StaInfo>();
-    std::memcpy(record->staMac, mac->data(), mac->size());
-    return it->second(ZEP_PRIM_STA_LEAVE, 0, 0, record.get());
+    ZEP_UAM_StaInfo record{};
+    std::memcpy(record.staMac, mac->data(), mac->size());
+    return it->second(ZEP_PRIM_STA_LEAVE, 0, 0, &record);
 }
 
 }  // namespace zep::host

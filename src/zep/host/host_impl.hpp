@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,8 +24,11 @@
 
 // The framework's opaque handles. Their layouts are the emulation's own.
 struct ZEP_HashTable {
-    std::vector<ZEP_HashLink *> heads;                  // first link of each bucket
-    std::unordered_map<const ZEP_HashLink *, u32> bucketOf;  // every linked node
+    std::vector<ZEP_HashLink *> heads;  // first link of each bucket
+    std::pmr::unsynchronized_pool_resource linkNodes;  // reused as nodes come and go
+    // every linked node
+    std::pmr::unordered_map<const ZEP_HashLink *, u32> bucketOf =
+        std::pmr::unordered_map<const ZEP_HashLink *, u32>(&linkNodes);
 };
 
 struct ZEP_MemPool {
@@ -34,7 +38,9 @@ struct ZEP_MemPool {
     // of one block instead of silently writing into the next.
     std::vector<std::unique_ptr<std::byte[]>> storage;
     std::vector<void *> freeList;
-    std::unordered_set<const void *> inUse;
+    std::pmr::unsynchronized_pool_resource inUseNodes;  // reused as blocks come and go
+    // Parenthesised: braces would take the resource's address as an element.
+    std::pmr::unordered_set<const void *> inUse = std::pmr::unordered_set<const void *>(&inUseNodes);
 };
 
 namespace zep::host::detail {
@@ -152,7 +158,10 @@ private:
         const char *file = nullptr;  // the caller's __FILE__: lives as long as its code
         u32 line = 0;
     };
-    std::unordered_map<void *, Block> blocks_;
+    // Its nodes come back to this pool when blocks are freed, so that steady
+    // allocation and release by the application costs the real heap nothing.
+    std::pmr::unsynchronized_pool_resource blockNodes_;
+    std::pmr::unordered_map<void *, Block> blocks_ = std::pmr::unordered_map<void *, Block>(&blockNodes_);
     std::map<const ZEP_MemPool *, std::unique_ptr<ZEP_MemPool>> pools_;
     u64 totalAllocations_ = 0;
     std::size_t badFrees_ = 0;

@@ -1,7 +1,6 @@
 // Singly linked list, circular through its head: the head's first word is the
 // "next" of a node standing for the head, so the last element points back at it.
-#include <algorithm>
-#include <vector>
+#include <cstddef>
 
 #include "host_impl.hpp"
 
@@ -12,6 +11,43 @@ using namespace zep::host;
 // The head's first two words (first, reserved) are read as a node whose next
 // is the first element; the same view the application's empty heads use.
 ZEP_SLL_Node *headNode(ZEP_SLL_Head *head) { return reinterpret_cast<ZEP_SLL_Node *>(head); }
+
+// Merges two sorted chains that end in null; on equal keys a's node goes
+// first, which keeps the sort stable.
+ZEP_SLL_Node *mergeChains(ZEP_SLL_Node *a, ZEP_SLL_Node *b, ZEP_SLL_DataCmp cmp)
+{
+    ZEP_SLL_Node front{};
+    ZEP_SLL_Node *tail = &front;
+    while (a != nullptr && b != nullptr) {
+        ZEP_SLL_Node *&taken = cmp(b->data, a->data) < 0 ? b : a;
+        tail->next = taken;
+        tail = taken;
+        taken = taken->next;
+    }
+    tail->next = a != nullptr ? a : b;
+    return front.next;
+}
+
+// Sorts the count nodes chained from first, relinking them in place (no
+// allocation: the list may be sorted on every timer expiry). The result ends in null.
+ZEP_SLL_Node *sortChain(ZEP_SLL_Node *first, std::size_t count, ZEP_SLL_DataCmp cmp)
+{
+    if (count <= 1) {
+        if (first != nullptr) {
+            first->next = nullptr;
+        }
+        return count == 1 ? first : nullptr;
+    }
+    // Found before either half is relinked; sorting the first half touches
+    // only its own nodes.
+    ZEP_SLL_Node *second = first;
+    for (std::size_t i = 0; i < count / 2; ++i) {
+        second = second->next;
+    }
+    ZEP_SLL_Node *sortedFirst = sortChain(first, count / 2, cmp);
+    ZEP_SLL_Node *sortedSecond = sortChain(second, count - count / 2, cmp);
+    return mergeChains(sortedFirst, sortedSecond, cmp);
+}
 
 }  // namespace
 
@@ -73,16 +109,12 @@ u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
         return kErrNullPtr;
     }
     ZEP_SLL_Node *const end = headNode(head);
-    std::vector<ZEP_SLL_Node *> nodes;
-    nodes.reserve(head->count);
+    std::size_t count = 0;
     for (ZEP_SLL_Node *node = head->first; node != end; node = node->next) {
-        nodes.push_back(node);
+        ++count;
     }
-    // A stable merge sort: callers rely on equal keys keeping their order.
-    std::stable_sort(nodes.begin(), nodes.end(),
-                     [cmp](const ZEP_SLL_Node *a, const ZEP_SLL_Node *b) { return cmp(a->data, b->data) < 0; });
     ZEP_SLL_Node *prev = end;
-    for (ZEP_SLL_Node *node : nodes) {
+    for (ZEP_SLL_Node *node = sortChain(head->first, count, cmp); node != nullptr; node = node->next) {
         prev->next = node;
         prev = node;
     }
