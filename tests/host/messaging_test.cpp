@@ -342,9 +342,13 @@ TEST_F(MessagingTest, TimersAndActionsKeepTheOrderOfAPlainScanThroughStopsRestar
             model.timers[id] = {round, now + period, period, repeat};
         } else {
             const u64 at = now + draw(8);
-            const std::string label = "A" + std::to_string(round);
-            host_.schedule(at, [label] { g_trace.push_back(label + "@" + std::to_string(Host::current().nowMs())); });
-            model.actions[{at, actionOrder++}] = label;
+            for (u32 n = 1 + draw(3); n > 0; --n) {  // ties among actions too
+                const std::string label = "A" + std::to_string(round) + "." + std::to_string(n);
+                host_.schedule(at, [label] {
+                    g_trace.push_back(label + "@" + std::to_string(Host::current().nowMs()));
+                });
+                model.actions[{at, actionOrder++}] = label;
+            }
         }
         const u32 step = draw(5);
         host_.advance(step);
