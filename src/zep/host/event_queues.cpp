@@ -8,15 +8,12 @@ namespace zep::host::detail {
 
 namespace {
 
-// std::push_heap keeps the greatest in front: "later" orders the earliest first.
-template <class Entry>
-bool later(const Entry &a, const Entry &b)
-{
-    if (a.dueMs != b.dueMs) {
-        return a.dueMs > b.dueMs;
-    }
-    return a.id > b.id;
-}
+// std::push_heap keeps the greatest in front: "later" orders the earliest
+// first. Function objects rather than functions, so that the heap operations
+// inline the comparison.
+constexpr auto later = [](const auto &a, const auto &b) {
+    return a.dueMs != b.dueMs ? a.dueMs > b.dueMs : a.id > b.id;
+};
 
 }  // namespace
 
@@ -41,7 +38,7 @@ bool TimerQueue::stop(u32 id)
     // started and stopped without ever expiring.
     if (heap_.size() > 2 * timers_.size() + 64) {
         std::erase_if(heap_, [this](const Entry &e) { return !isCurrent(e); });
-        std::make_heap(heap_.begin(), heap_.end(), later<Entry>);
+        std::make_heap(heap_.begin(), heap_.end(), later);
     }
     return true;
 }
@@ -49,7 +46,7 @@ bool TimerQueue::stop(u32 id)
 std::optional<TimerQueue::Due> TimerQueue::front()
 {
     while (!heap_.empty() && !isCurrent(heap_.front())) {
-        std::pop_heap(heap_.begin(), heap_.end(), later<Entry>);
+        std::pop_heap(heap_.begin(), heap_.end(), later);
         heap_.pop_back();
     }
     if (heap_.empty()) {
@@ -60,7 +57,7 @@ std::optional<TimerQueue::Due> TimerQueue::front()
 
 ZEP_TimerInfo TimerQueue::fire()
 {
-    std::pop_heap(heap_.begin(), heap_.end(), later<Entry>);
+    std::pop_heap(heap_.begin(), heap_.end(), later);
     const u32 id = heap_.back().id;
     heap_.pop_back();
     const auto it = timers_.find(id);
@@ -77,7 +74,7 @@ ZEP_TimerInfo TimerQueue::fire()
 void TimerQueue::push(u32 id, const Timer &timer)
 {
     heap_.push_back(Entry{timer.dueMs, id, timer.arming});
-    std::push_heap(heap_.begin(), heap_.end(), later<Entry>);
+    std::push_heap(heap_.begin(), heap_.end(), later);
 }
 
 bool TimerQueue::isCurrent(const Entry &entry) const
@@ -88,11 +85,9 @@ bool TimerQueue::isCurrent(const Entry &entry) const
 
 namespace {
 
-template <class Entry>
-bool runsLater(const Entry &a, const Entry &b)
-{
+constexpr auto runsLater = [](const auto &a, const auto &b) {
     return a.atMs != b.atMs ? a.atMs > b.atMs : a.order > b.order;
-}
+};
 
 }  // namespace
 
@@ -106,23 +101,59 @@ void ActionQueue::push(u64 atMs, std::function<void()> action)
         freeSlots_.pop_back();
         slots_[slot] = std::move(action);
     }
-    heap_.push_back(Entry{atMs, nextOrder_++, slot});
-    std::push_heap(heap_.begin(), heap_.end(), runsLater<Entry>);
+    const Entry entry{atMs, nextOrder_++, slot};
+    const bool inOrder =
+        ringSize_ == 0 || ring_[(ringHead_ + ringSize_ - 1) % ring_.size()].atMs <= atMs;
+    if (inOrder) {
+        pushRing(entry);
+    } else {
+        heap_.push_back(entry);
+        std::push_heap(heap_.begin(), heap_.end(), runsLater);
+    }
+}
+
+void ActionQueue::pushRing(const Entry &entry)
+{
+    if (ringSize_ == ring_.size()) {
+        // Unrolled into a ring twice the size, oldest first.
+        std::vector<Entry> grown(std::max<std::size_t>(64, 2 * ring_.size()));
+        for (std::size_t i = 0; i < ringSize_; ++i) {
+            grown[i] = ring_[(ringHead_ + i) % ring_.size()];
+        }
+        ring_ = std::move(grown);
+        ringHead_ = 0;
+    }
+    ring_[(ringHead_ + ringSize_) % ring_.size()] = entry;
+    ++ringSize_;
+}
+
+const ActionQueue::Entry *ActionQueue::front() const
+{
+    const Entry *ring = ringSize_ != 0 ? &ring_[ringHead_] : nullptr;
+    const Entry *heap = heap_.empty() ? nullptr : &heap_.front();
+    if (ring == nullptr || heap == nullptr) {
+        return ring != nullptr ? ring : heap;
+    }
+    return runsLater(*ring, *heap) ? heap : ring;
 }
 
 std::optional<u64> ActionQueue::frontTime() const
 {
-    if (heap_.empty()) {
-        return std::nullopt;
-    }
-    return heap_.front().atMs;
+    const Entry *next = front();
+    return next != nullptr ? std::optional<u64>(next->atMs) : std::nullopt;
 }
 
 std::function<void()> ActionQueue::pop()
 {
-    std::pop_heap(heap_.begin(), heap_.end(), runsLater<Entry>);
-    const std::size_t slot = heap_.back().slot;
-    heap_.pop_back();
+    const Entry *next = front();
+    const std::size_t slot = next->slot;
+    if (ringSize_ != 0 && next == &ring_[ringHead_]) {
+        ringHead_ = (ringHead_ + 1) % ring_.size();
+        --ringSize_;
+    } else {
+        std::pop_heap(heap_.begin(), heap_.end(), runsLater);
+        heap_.pop_back();
+    }
     std::function<void()> run = std::move(slots_[slot]);
     freeSlots_.push_back(slot);
     return run;

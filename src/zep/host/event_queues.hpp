@@ -54,15 +54,18 @@ private:
     u64 nextArming_ = 0;
 };
 
-// Actions in (time, order of scheduling). The heap orders small entries; the
-// actions themselves stay put in slots that are reused once run. An action
-// whose captures are trivially copyable and at most two pointers wide is then
-// held without allocation.
+// Actions in (time, order of scheduling). Most actions are scheduled no
+// earlier than the last one (answers a fixed delay after their request): those
+// queue in a ring in arrival order, in O(1); the others go to a heap. The next
+// action is the earlier of the two fronts. The actions themselves stay put in
+// slots that are reused once run; an action whose captures are trivially
+// copyable and at most 16 bytes is then held without allocation.
 class ActionQueue {
 public:
     void push(u64 atMs, std::function<void()> action);
     std::optional<u64> frontTime() const;
     std::function<void()> pop();
+    std::size_t size() const { return heap_.size() + ringSize_; }
 
 private:
     struct Entry {
@@ -70,7 +73,13 @@ private:
         u64 order = 0;
         std::size_t slot = 0;
     };
+    const Entry *front() const;  // null when empty
+    void pushRing(const Entry &entry);
+
     std::vector<Entry> heap_;
+    std::vector<Entry> ring_;  // ringSize_ entries from ringHead_, wrapping
+    std::size_t ringHead_ = 0;
+    std::size_t ringSize_ = 0;
     std::vector<std::function<void()>> slots_;
     std::vector<std::size_t> freeSlots_;
     u64 nextOrder_ = 0;
