@@ -30,15 +30,15 @@ done | awk '{ last[$1] = $2; if (!($1 in order)) order[$1] = NR } END { for (n i
     sort -n | while read -r _ name dump; do
     iterations=$(sed -n 's/^desc: Trigger: Client Request: .* //p' "$dump")
     total=$(sed -n 's/^totals: \([0-9]*\).*/\1/p' "$dump")
-    line=$(printf '%-36s %10d iterations %12.1f Ir/op' "$name" "$iterations" \
-        "$(echo "$total / $iterations" | bc -l)")
+    line=$(awk -v n="$name" -v i="$iterations" -v t="$total" \
+        'BEGIN { printf "%-36s %10d iterations %12.1f Ir/op", n, i, t / i }')
     for fn in "$@"; do
         # Inclusive cost of fn, summed over the objects that name it.
         incl=$(callgrind_annotate --inclusive=yes --threshold=100 "$dump" 2>/dev/null |
             awk -v fn="$fn" '{ gsub(",", "", $1) }
                 $0 ~ "[ :]" fn "( |\\[|$)" { s += $1 } END { print s + 0 }')
         [ "$incl" -gt 0 ] || continue
-        line="$line  $(printf '%s %.1f' "$fn" "$(echo "$incl / $iterations" | bc -l)")"
+        line="$line  $(awk -v f="$fn" -v c="$incl" -v i="$iterations" 'BEGIN { printf "%s %.1f", f, c / i }')"
     done
     echo "$line"
 done
