@@ -163,17 +163,19 @@ void Runner::onEvent(const Event &ev)
     if (ev.kind != EventKind::Out || !ev.name.empty()) {
         return;
     }
-    if (const auto due = stations_.request(host_.nowMs(), ev.id, ev.body)) {
-        host_.schedule(*due, [this] { deliverAnswer(); });
+    if (const auto wake = stations_.request(host_.nowMs(), ev.id, ev.body)) {
+        host_.schedule(*wake, [this] { deliverAnswers(); });
     }
 }
 
-void Runner::deliverAnswer()
+void Runner::deliverAnswers()
 {
-    // Each wake-up was scheduled for one answer; they fire in due order.
-    const StationModel::Answer a = stations_.takeNext();
-    if (stations_.present(a.sta)) {  // a station that has left says nothing
-        deliver(a.reportId, a.body());
+    const u64 now = host_.nowMs();
+    stations_.woken(now);
+    while (const auto a = stations_.takeDue(now)) {
+        if (stations_.present(a->sta)) {  // a station that has left says nothing
+            deliver(a->reportId, a->body());
+        }
     }
 }
 
