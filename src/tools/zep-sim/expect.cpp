@@ -237,7 +237,8 @@ Expect parseExpect(const Node &node)
             p.count = Count::parse(Node(item.yaml()["count"], item.fileRef(), item.line()));
             p.pattern.erase("count");
         }
-        p.text = p.pattern.dump();
+        // A pattern is echoed in failure messages; bytes that are not UTF-8 show replaced.
+        p.text = p.pattern.dump(-1, ' ', false, Json::error_handler_t::replace);
         e.events.push_back(std::move(p));
     }
     if (const auto n = f.get("tableSize")) {
