@@ -214,7 +214,7 @@ std::optional<u32> Runner::deliver(u32 msgId, std::span<const u8> body)
         if (!d.fields.empty()) {
             e.json["fields"] = std::move(d.fields);
         }
-        recorder_.emit(std::move(e));
+        recorder_.emit(e);
     }
     return status;
 }
@@ -248,7 +248,7 @@ void Runner::exec(const step::Rpc &s)
         e.id = s.id;
         e.json["id"] = s.id;
         e.json["len"] = s.body.size();
-        recorder_.emit(std::move(e));
+        recorder_.emit(e);
     }
     setStatus(status);
 }
@@ -279,7 +279,7 @@ void Runner::exec(const step::Config &s)
         e.summary = "radio " + std::to_string(s.radio) + " scanSwitch " + std::to_string(value);
         e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(s.value)}};
     }
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
     setStatus(status);
 }
 
@@ -295,7 +295,7 @@ void Runner::exec(const step::StaLeave &s)
     e.json["status"] = statusJson(status);
     e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
                       : "(null station)";
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
     if (s.sta && !s.keep) {
         host_.removeStation(mac);
         stations_.remove(mac);
@@ -308,7 +308,7 @@ void Runner::exec(const step::Note &s)
     Event e = runnerEvent(EventKind::Note, "note");
     e.text = s.text;
     e.json["text"] = s.text;
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
 }
 
 void Runner::exec(const step::AddStation &s)
@@ -373,7 +373,7 @@ void Runner::exec(const step::Check &s)
     e.json["line"] = stepLine_;
     e.json["ok"] = failed.empty();
     e.json["failures"] = failed;
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
     window_.clear();
     last_ = {};
     for (const std::string &what : failed) {
