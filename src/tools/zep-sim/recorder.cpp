@@ -1,9 +1,12 @@
 #include "recorder.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec.hpp"
 #include "hex.hpp"
+#include "msg_catalog.hpp"
+#include "sta_meas_msg.h"
 
 namespace zep::sim {
 
@@ -13,16 +16,24 @@ Event Recorder::make(EventKind kind, const char *ev, u64 t) const
     e.kind = kind;
     e.t = t;
     e.context = context_;
-    e.json = {{"ev", ev}, {"t", t}};
+    if (json_) {
+        e.json = {{"ev", ev}, {"t", t}};
+    }
     return e;
 }
 
-void Recorder::offering(u32 msgId, std::vector<u8> body)
+bool Recorder::textWanted() const
 {
-    offered_.emplace(msgId, std::move(body));
+    return std::any_of(sinks_.begin(), sinks_.end(),
+                       [](const EventSink *sink) { return sink->wantsText(); });
 }
 
-void Recorder::emit(Event ev)
+void Recorder::offering(u32 msgId, std::span<const u8> body)
+{
+    offered_.emplace(msgId, body);
+}
+
+void Recorder::emit(const Event &ev)
 {
     for (EventSink *sink : sinks_) {
         sink->onEvent(ev);
@@ -47,13 +58,17 @@ void Recorder::onAppRegistered(u32 status)
 {
     Event e = make(EventKind::Reg, "reg", host_.nowMs());
     e.status = status;
-    e.json["status"] = status;
+    if (json_) {
+        e.json["status"] = status;
+    }
     if (const ZEP_AppInfo *info = host_.appInfo()) {
         const std::string name(info->name, strnlen(info->name, sizeof(info->name)));
         e.summary = "application \"" + name + "\", " + std::to_string(info->phaseNum) + " phases";
-        e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
+        if (json_) {
+            e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
+        }
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 void Recorder::onPhase(u32 phase, u32 status)
@@ -61,17 +76,21 @@ void Recorder::onPhase(u32 phase, u32 status)
     Event e = make(EventKind::Phase, "phase", host_.nowMs());
     e.id = phase;
     e.status = status;
-    e.json["phase"] = phase;
-    e.json["status"] = status;
-    emit(std::move(e));
+    if (json_) {
+        e.json["phase"] = phase;
+        e.json["status"] = status;
+    }
+    emit(e);
 }
 
 void Recorder::onDeinit(u32 status)
 {
     Event e = make(EventKind::Deinit, "deinit", host_.nowMs());
     e.status = status;
-    e.json["status"] = status;
-    emit(std::move(e));
+    if (json_) {
+        e.json["status"] = status;
+    }
+    emit(e);
 }
 
 void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
@@ -80,10 +99,12 @@ void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
                    host_.nowMs());
     e.id = msgId;
     e.status = status;
-    e.json["kind"] = kind;
-    e.json["id"] = msgId;
-    e.json["status"] = status;
-    emit(std::move(e));
+    if (json_) {
+        e.json["kind"] = kind;
+        e.json["id"] = msgId;
+        e.json["status"] = status;
+    }
+    emit(e);
 }
 
 void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
@@ -95,25 +116,29 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     e.id = msgId;
     e.status = status;
     e.elapsed = elapsed;
-    e.json["id"] = msgId;
     // What was offered, when the runner offered it; the body as the handler
     // left it otherwise (timer expiries) and always for an RPC's answer.
     const bool useOffered = !rpc && offered_ && offered_->first == msgId;
-    e.body = useOffered ? offered_->second : std::vector<u8>(body.begin(), body.end());
+    e.body = useOffered ? offered_->second : body;
     offered_.reset();
-    if (rpc) {
-        e.json["status"] = status;
-        e.json["hex"] = toHex(body);
-    } else {
-        e.json["len"] = body.size();
-        e.json["status"] = status;
+    if (const MsgInfo *info = inboundMsg(msgId); info != nullptr && info->radio != nullptr) {
+        e.column = info->column;
+        e.radio = info->radio(e.body);
     }
-    Decoded d = decodeInbound(msgId, e.body);
-    e.summary = std::move(d.summary);
-    if (!d.fields.empty()) {
-        e.json["fields"] = std::move(d.fields);
+    if (json_) {
+        e.json["id"] = msgId;
+        if (rpc) {
+            e.json["status"] = status;
+            e.json["hex"] = toHex(body);
+        } else {
+            e.json["len"] = body.size();
+            e.json["status"] = status;
+        }
     }
-    emit(std::move(e));
+    if (json_ || textWanted()) {
+        describe(e, decodeInbound(msgId, e.body));
+    }
+    emit(e);
 }
 
 void Recorder::onSent(const host::SentMessage &msg) { emitSend(msg, std::nullopt); }
@@ -129,30 +154,48 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
     e.id = msg.msgId;
     e.status = status;
     e.body = msg.body;
-    e.json["dest"] = msg.dest;
-    e.json["id"] = msg.msgId;
-    if (status) {
-        e.json["status"] = *status;
+    const MsgInfo *info = outboundMsg(msg.msgId, context_, msg.ipc);
+    if (info != nullptr) {
+        e.name = info->id == 0 ? info->name : std::string_view{};
+        e.column = info->column;
+        e.radio = info->radio != nullptr ? info->radio(e.body) : STAMEAS_ALL_RADIO;
     }
-    e.json["hex"] = toHex(msg.body);
-    Decoded d = decodeOutbound(msg.msgId, msg.body, context_, msg.ipc);
+    if (json_) {
+        e.json["dest"] = msg.dest;
+        e.json["id"] = msg.msgId;
+        if (status) {
+            e.json["status"] = *status;
+        }
+        e.json["hex"] = toHex(e.body);
+    }
+    if (json_ || textWanted()) {
+        describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
+    }
+    emit(e);
+}
+
+void Recorder::describe(Event &e, Decoded &&d) const
+{
     e.summary = std::move(d.summary);
-    e.name = std::move(d.name);
-    if (!d.fields.empty()) {
+    if (json_ && !d.fields.empty()) {
         e.json["fields"] = std::move(d.fields);
     }
-    emit(std::move(e));
 }
 
 void Recorder::onLog(const host::LogLine &line)
 {
     Event e = make(EventKind::Log, "log", line.atMs);
-    e.json["sev"] = line.severity;
-    e.json["mod"] = line.module;
-    e.json["cat"] = line.category;
-    e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
-    e.json["text"] = line.text;
-    emit(std::move(e));
+    e.severity = line.severity;
+    e.category = line.category;
+    e.text = line.text;
+    if (json_) {
+        e.json["sev"] = line.severity;
+        e.json["mod"] = line.module;
+        e.json["cat"] = line.category;
+        e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
+        e.json["text"] = line.text;
+    }
+    emit(e);
 }
 
 }  // namespace zep::sim
