@@ -1,9 +1,9 @@
 # Front door. `make test` is what CI runs on a fresh machine.
 DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind
+	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind gcovr
 
-.PHONY: all deps test test-gcc test-clang run bench fuzz clean
+.PHONY: all deps test test-gcc test-clang run bench fuzz coverage memcheck clean
 
 all: test
 
@@ -43,6 +43,37 @@ bench: deps
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
+
+# Line and branch coverage of the whole ctest suite, per file of src/, and the
+# application's totals. Counters are cleared first so that runs do not add up;
+# gcov runs once into a JSON tracefile that every report reads.
+COVERAGE_DIR := build/coverage
+APP_DIR := src/zep/app/sta_mng/advance/sta_meas
+GCOVR_REPORT := gcovr --root . --add-tracefile $(COVERAGE_DIR)/coverage.json
+coverage: deps
+	cmake --preset coverage
+	cmake --build --preset coverage
+	find $(COVERAGE_DIR) -name '*.gcda' -delete
+	ctest --preset coverage
+	gcovr --root . --object-directory $(COVERAGE_DIR) --exclude-directories '.*/CMakeFiles/[0-9.]+' \
+	  --filter src/ --exclude-unreachable-branches --exclude-throw-branches \
+	  --json $(COVERAGE_DIR)/coverage.json
+	$(GCOVR_REPORT) --txt $(COVERAGE_DIR)/lines.txt
+	$(GCOVR_REPORT) --branches --txt $(COVERAGE_DIR)/branches.txt
+	$(GCOVR_REPORT) --html-details $(COVERAGE_DIR)/html/index.html
+	@cat $(COVERAGE_DIR)/lines.txt $(COVERAGE_DIR)/branches.txt
+	@echo "application ($(APP_DIR)):"
+	@$(GCOVR_REPORT) --filter $(APP_DIR)/ --print-summary --txt /dev/null
+	@echo "annotated sources: $(COVERAGE_DIR)/html/index.html"
+
+# The unit and scenario tests under valgrind memcheck, on a build without
+# sanitizers (valgrind cannot run ASan binaries). Any error fails the target.
+memcheck: deps
+	cmake --preset memcheck
+	cmake --build --preset memcheck
+	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure \
+	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
+	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --trace-children-skip=*/cmake,*/ctest --error-exitcode=99"
 
 clean:
 	rm -rf build
