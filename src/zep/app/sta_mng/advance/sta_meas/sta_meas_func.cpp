@@ -60,15 +60,13 @@ static u32 ZEP_STAMEAS_GetAutoMeasId(const StaMeasKey *key)
     return STAMEAS_AUTO_MEAS_ID;
 }
 
-/* Bytes 17..19 of the request are left as they are: zero in a new node. */
+/* Bytes 17..19 of the request are left as they are: zero in a new node. The
+ * one caller has checked host already. */
 static u32 ZEP_STAMEAS_FillAutoMeasValue(StaMeasInfo *info, u8 host)
 {
     const ZEP_UAM_StaInfo *sta = ZEP_UAM_FindStaInfo(info->staMac);
     if (sta == nullptr) {
         STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac, "cant find sta info.\r\n");
-        return STAMEAS_ERR;
-    }
-    if (host >= STAMEAS_HOST_NUM) {
         return STAMEAS_ERR;
     }
     StaMeasReq *req = &info->hostReq[host];
