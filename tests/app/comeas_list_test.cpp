@@ -29,11 +29,12 @@ u32 visit(ZEP_SLL_Head *list, CoMeasInfo *info, void *arg)
 {
     auto *v = static_cast<Visit *>(arg);
     v->seen.push_back(info->measId);
+    const bool stop = info->measId == v->stopAt;
     if (v->drop) {
         auto *node = reinterpret_cast<CoMeasNode *>(reinterpret_cast<u8 *>(info) - offsetof(CoMeasNode, info));
         ZEP_STAMEAS_DelCoMeasNode(list, &node->link);
     }
-    return info->measId == v->stopAt ? STAMEAS_WALK_STOP : STAMEAS_OK;
+    return stop ? STAMEAS_WALK_STOP : STAMEAS_OK;
 }
 
 u32 visitEx(ZEP_SLL_Head *list, CoMeasInfo *info, void *a, void *b, void *c)
