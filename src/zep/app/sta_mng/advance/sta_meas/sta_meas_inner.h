@@ -1,6 +1,8 @@
 /* sta-meas private header: the records every source file of the application
- * shares, its constants, its logging macros and its internal operations.
- * Nothing here is seen by the framework except through sta_meas.map. */
+ * shares, its constants, its logging macros, the MAC and key helpers, and the
+ * operations that one source file offers the others (helpers used by one file
+ * are static there). Nothing here is seen by the framework except through
+ * sta_meas.map. */
 #pragma once
 
 #include <string.h>
