@@ -73,7 +73,7 @@ memcheck: deps
 	cmake --build --preset memcheck
 	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure \
 	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
-	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --trace-children-skip=*/cmake,*/ctest --error-exitcode=99"
+	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --error-exitcode=99"
 
 clean:
 	rm -rf build

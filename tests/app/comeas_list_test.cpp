@@ -49,34 +49,33 @@ TEST_F(CoMeasListTest, RefusalsOfRadioChannelAndNullArguments)
 {
     struct Case {
         const char *op;
-        std::function<u64()> call;
-        u64 result;
-        std::string line;  // empty: silent
+        std::function<u64()> call;  // the answer, as a number: always 0 (null, false)
+        std::string line;           // empty: silent
     };
     const CoMeasKey key = keyOf(1, 200);
     ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(kRadio, kChan);
     ZEP_SLL_Head *empty = ZEP_STAMEAS_GetCoMeasStaList(kRadio, 40);
     const std::string badRadio = "Invalid radioId 2.\r\n", badChannel = "Invalid channel 234.\r\n";
     const std::vector<Case> cases = {
-        {"ZEP_STAMEAS_GetCoMeasStaList", [] { return isSet(ZEP_STAMEAS_GetCoMeasStaList(2, kChan)); }, 0, badRadio},
-        {"ZEP_STAMEAS_GetCoMeasStaList", [] { return isSet(ZEP_STAMEAS_GetCoMeasStaList(kRadio, 234)); }, 0, badChannel},
-        {"ZEP_STAMEAS_IsCoMeasSupport", [] { return u64{ZEP_STAMEAS_IsCoMeasSupport(2, kChan)}; }, 0, badRadio},
-        {"ZEP_STAMEAS_IsCoMeasSupport", [] { return u64{ZEP_STAMEAS_IsCoMeasSupport(kRadio, 234)}; }, 0, badChannel},
-        {"ZEP_STAMEAS_SetCoMeasSupport", [] { ZEP_STAMEAS_SetCoMeasSupport(2, kChan); return u64{0}; }, 0, badRadio},
-        {"ZEP_STAMEAS_SetCoMeasSupport", [] { ZEP_STAMEAS_SetCoMeasSupport(kRadio, 234); return u64{0}; }, 0, badChannel},
-        {"ZEP_STAMEAS_IsRadioOnScanState", [] { return u64{ZEP_STAMEAS_IsRadioOnScanState(2)}; }, 0, badRadio},
-        {"ZEP_STAMEAS_SetRadioOnScanState", [] { ZEP_STAMEAS_SetRadioOnScanState(2, 1); return u64{0}; }, 0, badRadio},
-        {"ZEP_STAMEAS_UpdateScanTriggerMs", [] { ZEP_STAMEAS_UpdateScanTriggerMs(2); return u64{0}; }, 0, badRadio},
-        {"ZEP_STAMEAS_IsCanTriggerScan", [] { return u64{ZEP_STAMEAS_IsCanTriggerScan(2)}; }, 0, badRadio},
-        {"ZEP_STAMEAS_GetCoMeasRepeatSendCnt", [] { return u64{ZEP_STAMEAS_GetCoMeasRepeatSendCnt(2)}; }, 0, badRadio},
-        {"ZEP_STAMEAS_FreeRadioCoMeasList", [] { ZEP_STAMEAS_FreeRadioCoMeasList(2); return u64{0}; }, 0, ""},
-        {"ZEP_STAMEAS_AddCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_AddCoMeasInfo(nullptr, &key)); }, 0, ""},
-        {"ZEP_STAMEAS_AddCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_AddCoMeasInfo(list, nullptr)); }, 0, ""},
-        {"ZEP_STAMEAS_FindCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_FindCoMeasInfo(nullptr, &key)); }, 0, ""},
-        {"ZEP_STAMEAS_FindCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_FindCoMeasInfo(list, nullptr)); }, 0, ""},
-        {"ZEP_STAMEAS_GetCoMeasNodeNum", [] { return u64{ZEP_STAMEAS_GetCoMeasNodeNum(nullptr)}; }, 0, ""},
-        {"ZEP_STAMEAS_ChkAndCutCoMeasList", [] { ZEP_STAMEAS_ChkAndCutCoMeasList(nullptr, 17, 0); return u64{0}; }, 0, ""},
-        {"ZEP_STAMEAS_ChkAndCutCoMeasList", [&] { ZEP_STAMEAS_ChkAndCutCoMeasList(empty, 17, 0); return u64{0}; }, 0, ""},
+        {"ZEP_STAMEAS_GetCoMeasStaList", [] { return isSet(ZEP_STAMEAS_GetCoMeasStaList(2, kChan)); }, badRadio},
+        {"ZEP_STAMEAS_GetCoMeasStaList", [] { return isSet(ZEP_STAMEAS_GetCoMeasStaList(kRadio, 234)); }, badChannel},
+        {"ZEP_STAMEAS_IsCoMeasSupport", [] { return u64{ZEP_STAMEAS_IsCoMeasSupport(2, kChan)}; }, badRadio},
+        {"ZEP_STAMEAS_IsCoMeasSupport", [] { return u64{ZEP_STAMEAS_IsCoMeasSupport(kRadio, 234)}; }, badChannel},
+        {"ZEP_STAMEAS_SetCoMeasSupport", [] { ZEP_STAMEAS_SetCoMeasSupport(2, kChan); return u64{0}; }, badRadio},
+        {"ZEP_STAMEAS_SetCoMeasSupport", [] { ZEP_STAMEAS_SetCoMeasSupport(kRadio, 234); return u64{0}; }, badChannel},
+        {"ZEP_STAMEAS_IsRadioOnScanState", [] { return u64{ZEP_STAMEAS_IsRadioOnScanState(2)}; }, badRadio},
+        {"ZEP_STAMEAS_SetRadioOnScanState", [] { ZEP_STAMEAS_SetRadioOnScanState(2, 1); return u64{0}; }, badRadio},
+        {"ZEP_STAMEAS_UpdateScanTriggerMs", [] { ZEP_STAMEAS_UpdateScanTriggerMs(2); return u64{0}; }, badRadio},
+        {"ZEP_STAMEAS_IsCanTriggerScan", [] { return u64{ZEP_STAMEAS_IsCanTriggerScan(2)}; }, badRadio},
+        {"ZEP_STAMEAS_GetCoMeasRepeatSendCnt", [] { return u64{ZEP_STAMEAS_GetCoMeasRepeatSendCnt(2)}; }, badRadio},
+        {"ZEP_STAMEAS_FreeRadioCoMeasList", [] { ZEP_STAMEAS_FreeRadioCoMeasList(2); return u64{0}; }, ""},
+        {"ZEP_STAMEAS_AddCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_AddCoMeasInfo(nullptr, &key)); }, ""},
+        {"ZEP_STAMEAS_AddCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_AddCoMeasInfo(list, nullptr)); }, ""},
+        {"ZEP_STAMEAS_FindCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_FindCoMeasInfo(nullptr, &key)); }, ""},
+        {"ZEP_STAMEAS_FindCoMeasInfo", [&] { return isSet(ZEP_STAMEAS_FindCoMeasInfo(list, nullptr)); }, ""},
+        {"ZEP_STAMEAS_GetCoMeasNodeNum", [] { return u64{ZEP_STAMEAS_GetCoMeasNodeNum(nullptr)}; }, ""},
+        {"ZEP_STAMEAS_ChkAndCutCoMeasList", [] { ZEP_STAMEAS_ChkAndCutCoMeasList(nullptr, 17, 0); return u64{0}; }, ""},
+        {"ZEP_STAMEAS_ChkAndCutCoMeasList", [&] { ZEP_STAMEAS_ChkAndCutCoMeasList(empty, 17, 0); return u64{0}; }, ""},
     };
     makeCapable();
     ASSERT_NE(ZEP_STAMEAS_AddCoMeasInfo(list, &key), nullptr);
@@ -84,7 +83,7 @@ TEST_F(CoMeasListTest, RefusalsOfRadioChannelAndNullArguments)
     const u64 allocs = host_.memory().totalAllocations();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.op + (": " + c.line));
-        EXPECT_EQ(c.call(), c.result);
+        EXPECT_EQ(c.call(), 0u);
         if (c.line.empty()) {
             EXPECT_TRUE(host_.logs().empty());
         } else {
