@@ -68,10 +68,13 @@ coverage: deps
 
 # The unit and scenario tests under valgrind memcheck, on a build without
 # sanitizers (valgrind cannot run ASan binaries). Any error fails the target.
+# Children are traced, so zep-sim runs checked where a cmake script starts it.
+# The exports check is left out: it only runs nm on the library, and nm's
+# loader trips a known ld.so false positive, with none of our code involved.
 memcheck: deps
 	cmake --preset memcheck
 	cmake --build --preset memcheck
-	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure \
+	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure -E '^sta_meas_exports$$' \
 	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
 	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --error-exitcode=99"
 
