@@ -1,9 +1,9 @@
 # Front door. `make test` is what CI runs on a fresh machine.
 DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind gcovr
+	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind
 
-.PHONY: all deps test test-gcc test-clang run bench fuzz coverage memcheck clean
+.PHONY: all deps test test-gcc test-clang run bench fuzz clean
 
 all: test
 
@@ -44,6 +44,13 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 
+clean:
+	rm -rf build
+
+# gcovr turns the gcov counters into the coverage reports.
+DEBIAN_PACKAGES += gcovr
+.PHONY: coverage memcheck
+
 # Line and branch coverage of the whole ctest suite, per file of src/, and the
 # application's totals. Counters are cleared first so that runs do not add up;
 # gcov runs once into a JSON tracefile that every report reads.
@@ -77,6 +84,3 @@ memcheck: deps
 	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure -E '^sta_meas_exports$$' \
 	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
 	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --error-exitcode=99"
-
-clean:
-	rm -rf build
