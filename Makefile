@@ -67,6 +67,7 @@ coverage: deps
 	  --json $(COVERAGE_DIR)/coverage.json
 	$(GCOVR_REPORT) --txt $(COVERAGE_DIR)/lines.txt
 	$(GCOVR_REPORT) --branches --txt $(COVERAGE_DIR)/branches.txt
+	mkdir -p $(COVERAGE_DIR)/html
 	$(GCOVR_REPORT) --html-details $(COVERAGE_DIR)/html/index.html
 	@cat $(COVERAGE_DIR)/lines.txt $(COVERAGE_DIR)/branches.txt
 	@echo "application ($(APP_DIR)):"
