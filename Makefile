@@ -59,3 +59,42 @@ fuzz: deps
 
 clean:
 	rm -rf build
+
+# gcovr turns the gcov counters into the coverage reports.
+DEBIAN_PACKAGES += gcovr
+.PHONY: coverage memcheck
+
+# Line and branch coverage of the whole ctest suite, per file of src/, and the
+# application's totals. Counters are cleared first so that runs do not add up;
+# gcov runs once into a JSON tracefile that every report reads.
+COVERAGE_DIR := build/coverage
+APP_DIR := src/zep/app/sta_mng/advance/sta_meas
+GCOVR_REPORT := gcovr --root . --add-tracefile $(COVERAGE_DIR)/coverage.json
+coverage: deps
+	cmake --preset coverage
+	cmake --build --preset coverage
+	find $(COVERAGE_DIR) -name '*.gcda' -delete
+	ctest --preset coverage
+	gcovr --root . --object-directory $(COVERAGE_DIR) --exclude-directories '.*/CMakeFiles/[0-9.]+' \
+	  --filter src/ --exclude-unreachable-branches --exclude-throw-branches \
+	  --json $(COVERAGE_DIR)/coverage.json
+	$(GCOVR_REPORT) --txt $(COVERAGE_DIR)/lines.txt
+	$(GCOVR_REPORT) --branches --txt $(COVERAGE_DIR)/branches.txt
+	mkdir -p $(COVERAGE_DIR)/html
+	$(GCOVR_REPORT) --html-details $(COVERAGE_DIR)/html/index.html
+	@cat $(COVERAGE_DIR)/lines.txt $(COVERAGE_DIR)/branches.txt
+	@echo "application ($(APP_DIR)):"
+	@$(GCOVR_REPORT) --filter $(APP_DIR)/ --print-summary --txt /dev/null
+	@echo "annotated sources: $(COVERAGE_DIR)/html/index.html"
+
+# The unit and scenario tests under valgrind memcheck, on a build without
+# sanitizers (valgrind cannot run ASan binaries). Any error fails the target.
+# Children are traced, so zep-sim runs checked where a cmake script starts it.
+# The exports check is left out: it only runs nm on the library, and nm's
+# loader trips a known ld.so false positive, with none of our code involved.
+memcheck: deps
+	cmake --preset memcheck
+	cmake --build --preset memcheck
+	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure -E '^sta_meas_exports$$' \
+	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
+	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --error-exitcode=99"

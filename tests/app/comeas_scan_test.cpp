@@ -24,6 +24,9 @@ TEST_F(CoMeasScanTest, SendPassesShareOneCountThenEmptyTheList)
     const std::vector<Case> cases = {
         {"3 records, 1 repeating", 3, {1}, {0, 1, 2, 1}},
         {"16 records, 3 repeating", 16, {0, 7, 15}, sixteen},
+        // The count goes on from the first pass: the second stops at 16 in all.
+        {"10 records, all repeating", 10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 2, 3, 4, 5}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -104,7 +107,8 @@ host::NeighbourFacts neighbour(u8 last, u8 channel, u8 band = kBand, const char 
     return nb;
 }
 
-std::vector<u8> nbRequest(u8 flags, u8 staNum)
+// Stations 0x1000 + i on channel 6, but for the first one's channel.
+std::vector<u8> nbRequest(u8 flags, u8 staNum, u8 firstChannel = 6)
 {
     CoMeasToNbMsgHead head{flags, {}, staNum, {}};
     std::vector<CoMeasStaRec> stas(staNum);
@@ -116,6 +120,7 @@ std::vector<u8> nbRequest(u8 flags, u8 staNum)
         stas[i].channel = 6;
         stas[i].rsv0[0] = static_cast<u8>(0xA0 + i);  // unread bytes travel too
     }
+    stas[0].channel = firstChannel;
     std::vector<u8> out = bytesOf(head);
     const u8 *raw = reinterpret_cast<const u8 *>(stas.data());
     out.insert(out.end(), raw, raw + stas.size() * sizeof(CoMeasStaRec));
@@ -175,7 +180,10 @@ TEST_F(CoMeasScanTest, NeighbourQualifiesByBandSsidAndChannelOrScanEirp)
         host::NeighbourFacts nb = c.nb;
         if (c.scanEirpKnown) nb.scanEirp[6] = 10;
         host_.addNeighbour(nb);
-        ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_TO_NB, nbRequest(c.flags, 1)), 0u);
+        // Station 0 is on a channel no neighbour serves: station 1 fills the
+        // block's first place with its own tag and record.
+        const auto req = nbRequest(c.flags, 2, 1);
+        ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_TO_NB, req), 0u);
         const auto sent = sentWithId(STAMEAS_IPC_NB_COMEAS_REQ);
         if (c.byte6 < 0) {
             EXPECT_TRUE(sent.empty());
@@ -186,6 +194,12 @@ TEST_F(CoMeasScanTest, NeighbourQualifiesByBandSsidAndChannelOrScanEirp)
         ASSERT_EQ(sent[0].body.size(), 124u);
         EXPECT_EQ(sent[0].body[6], c.byte6);
         EXPECT_EQ(sent[0].body[7], 1);
+        NbCoMeasReqBlockHead head;
+        std::memcpy(&head, sent[0].body.data(), sizeof(head));
+        EXPECT_EQ(head.staTag[0], 0x1001u);
+        const auto station1 = req.begin() + sizeof(CoMeasToNbMsgHead) + sizeof(CoMeasStaRec);
+        EXPECT_EQ(std::vector<u8>(sent[0].body.begin() + sizeof(head), sent[0].body.end()),
+                  std::vector<u8>(station1, station1 + sizeof(CoMeasStaRec)));
     }
 }
 

@@ -74,6 +74,12 @@ TEST_F(CoMeasStartTest, HeaviestHostsBodyWinsAndHostsWithdraw)
     EXPECT_EQ(recs[0]->reqBody[23], 0x20 + 23);
     EXPECT_TRUE(loggedBody("measId:200 topHost:0 host:1 hostBitmap:0x3 weight:120 isRepeatSend:0.\r\n"));
 
+    // A host that never asked for the record, or a record not listed, changes nothing.
+    ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_STOP, coMsg(2, std::vector{coStop(macOf(1), 200), coStop(macOf(1), 999)})), 0u);
+    EXPECT_EQ(records().size(), 3u);
+    EXPECT_EQ(recs[0]->hostBitmap, 0x3u);
+    EXPECT_EQ(recs[0]->weight, 120u);
+
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_STOP, coMsg(0, std::vector{coStop(macOf(1), 200)})), 0u);
     EXPECT_EQ(recs[0]->hostBitmap, 0x2u);
     EXPECT_EQ(recs[0]->weight, 20u);
@@ -119,6 +125,11 @@ TEST_F(CoMeasStartTest, CapOfSixteenAndCutByWeight)
 TEST_F(CoMeasStartTest, ScanTriggerGateHoldsForFiveHundredMs)
 {
     makeCapable();
+    // Only entries that wait in the list call for a scan.
+    ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, coMsg(0, std::vector{coEntry(2, 201)})), 0u);
+    ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, coMsg(0, std::vector{coEntry(3, 202, kWork)}, COMEAS_START_FLAG_TRIG_SCAN)), 0u);
+    EXPECT_TRUE(sentWithId(STAMEAS_MSG_CO_SCAN_TRIG).empty());
+    host_.clearCaptures();
     const auto start = coMsg(0, std::vector{coEntry(1, 200)}, COMEAS_START_FLAG_TRIG_SCAN);
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, start), 0u);
     ASSERT_EQ(sentWithId(STAMEAS_MSG_CO_SCAN_TRIG).size(), 1u);
@@ -189,6 +200,8 @@ TEST_F(CoMeasStartTest, MalformedMessagesChangeNothing)
          "cant get scanEirp, radio 1 channel 40\r\n", ZEP_DBG_NOTE},
         {"184 no second eirp", 184, coMsg(0, std::vector{noEirp2}, 0, kRadio, 40), 1,
          "cant get scanEirp, radio 1 channel 40\r\n", ZEP_DBG_NOTE},
+        {"185 no scan radio", 185, coMsg(0, std::vector{coStop(macOf(1), 200)}, 0, STAMEAS_ALL_RADIO, 40), 1,
+         "cant get scan radio, channel 40 freqInd 0.\r\n", ZEP_DBG_NOTE},
         {"185 short entries", 185, patched(stop2, 0, 2, 35), 43, "msg err 3, msgLen 35, num 2.\r\n"},
         {"198 short head", 198, patched(nb2, 3, 2, 67), 43, "msg err 3, msgLen 67.\r\n"},
         {"198 sta num 17", 198, patched(nb2, 3, 17), 43, "co-measure request sta num 17 invalid.\r\n"},

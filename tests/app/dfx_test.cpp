@@ -213,6 +213,7 @@ TEST_F(DfxTest, StatisticsRefusals)
     EXPECT_EQ(logBodies(STAMEAS_CAT_DFX),
               std::vector<std::string>{"[STA-COMEAS-LOG] log comeas statistics fail.\r\n"});
     ZEP_STAMEAS_CoMeasStatsSetCoMeasReq(0);  // no area: nothing to count, nothing to crash on
+    ZEP_STAMEAS_CoMeasStatsSetCoMeasRep(0);
 
     ASSERT_EQ(startApp(), 0u);
     EXPECT_EQ(ZEP_STAMEAS_LogCoMeasStats(2), 49u);

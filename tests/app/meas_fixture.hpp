@@ -59,6 +59,20 @@ protected:
         ASSERT_EQ(startApp(), 0u);
     }
 
+    // Every node that leaves the table goes back to its pool, whichever path
+    // deleted it (stop, eviction, departure, give-up).
+    void TearDown() override
+    {
+        if (g_staMeasTbl != nullptr) {
+            u32 nodes = 0;
+            for (u32 radio = 0; radio < ZEP_PROFILE_GetMaxRadioNum(); radio++) {
+                nodes += ZEP_STAMEAS_GetMeasTblSize(radio);
+            }
+            EXPECT_EQ(host_.memory().poolBlocksInUse(STAMEAS_TBL_POOL_NAME), nodes);
+        }
+        AppTest::TearDown();
+    }
+
     u32 start(u8 host, u32 radioId, const std::vector<StaMeasStartEntry> &entries)
     {
         return deliver(STAMEAS_MSG_MEAS_START, measMsg(host, radioId, entries)).value_or(~0u);

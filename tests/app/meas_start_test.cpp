@@ -107,6 +107,21 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
         survivors += node(macOf(static_cast<u8>(i)), kLm) != nullptr ? 1 : 0;
     }
     EXPECT_EQ(survivors, 126u);
+
+    // A stop that leaves a node lighter re-sorts a table of more than 64 nodes:
+    // the light node that host 0 lifted to the front drops behind the 60s.
+    EXPECT_EQ(start(0, 0, {startEntry(macOf(127), kLm, loopEvery(1))}), 0u);
+    EXPECT_EQ(stop(0, 0, {stopEntry(macOf(127), kLm)}), 0u);
+    u16 heaviest = 0;
+    ZEP_STAMEAS_WalkMeasTbl(
+        0,
+        [](StaMeasInfo *info, void *first) -> u32 {
+            *static_cast<u16 *>(first) = info->weight;
+            return STAMEAS_WALK_STOP;
+        },
+        &heaviest);
+    EXPECT_EQ(heaviest, 60u);
+    EXPECT_EQ(node(macOf(127), kLm)->weight, 20u);
 }
 
 TEST_F(MeasStartTest, AutomaticEntryTakesIdAndRequestFromTheStation)
@@ -164,6 +179,7 @@ TEST_F(MeasStartTest, StopTakesOnlyTheSendersShare)
     EXPECT_EQ(stop(2, 0, {stopEntry(macOf(1), kAuto)}), 0u);
     EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 0u);
     EXPECT_EQ(stop(0, 0, {stopEntry(macOf(2), kLm)}), 0u);
+    EXPECT_EQ(stop(0, 1, {stopEntry(macOf(2), kTpc)}), 0u);  // another id
     EXPECT_NE(node(macOf(2), kLm), nullptr);
     EXPECT_EQ(host_.activeTimers(), 1u);
 }

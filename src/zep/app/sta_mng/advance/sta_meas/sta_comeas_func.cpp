@@ -4,6 +4,39 @@
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_COMEAS_FUNC
 
+/* Operations of this file alone, with the C linkage of every operation of the
+ * application: the framework calls some of them back through pointers. */
+extern "C" {
+static bool ZEP_STAMEAS_IsValidCoMeasStartMsg(const void *msg, u32 len);
+static bool ZEP_STAMEAS_IsValidCoMeasStopMsg(const void *msg, u32 len);
+static u32 ZEP_STAMEAS_MakeUpCoMeasStartMsg(CoMeasStartMsg *msg);
+static u32 ZEP_STAMEAS_MakeUpCoMeasStopMsg(CoMeasStopMsg *msg);
+static void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *msg);
+static u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg, u32 *idxList,
+                                               u32 capacity);
+static void ZEP_STAMEAS_FillCoMeasInfoBesidesKey(CoMeasInfo *info, const CoMeasStartEntry *entry,
+                                                 u8 host);
+static void ZEP_STAMEAS_AddNewCoMeasInfo(const CoMeasStartMsg *msg, ZEP_SLL_Head *list,
+                                         const u32 *idxList, u32 idxNum);
+static void ZEP_STAMEAS_TriggerScanForCoMeas(u32 radioId, u32 channel);
+static u32 ZEP_STAMEAS_CoMeasStartProc(void *msg, u32 len);
+static void ZEP_STAMEAS_DelHostFromCoMeasInfo(ZEP_SLL_Head *list, CoMeasInfo *info, u8 host);
+static u32 ZEP_STAMEAS_DelHostFromCoMeasInfoById(ZEP_SLL_Head *list, CoMeasInfo *info, void *measId,
+                                                 void *host, void *unused);
+static u32 ZEP_STAMEAS_CoMeasStopProc(void *msg, u32 len);
+static bool ZEP_STAMEAS_IsValidCoMeasReqMsg(const void *msg, u32 len);
+static u32 ZEP_STAMEAS_CoMeasReqProc(void *msg, u32 len);
+static u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void *req, void *buf);
+static bool ZEP_STAMEAS_IsNbSatisfyCoMeas(const CoMeasStaRec *sta, const ZEP_NB_ApRecord *nb,
+                                          u8 checkSsid, u8 isSendOnScan);
+static bool ZEP_STAMEAS_IsValidCoMeasScanMsg(const void *msg, u32 len);
+static u32 ZEP_STAMEAS_ScanStateChangeProc(void *msg, u32 len);
+static void ZEP_STAMEAS_SendAllCoMeasReq(u32 radioId, u32 channel);
+static u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void *sendCnt);
+static u32 ZEP_STAMEAS_DelSentCoMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void *unused);
+static u32 ZEP_STAMEAS_ScanChanSetChangeProc(void *msg, u32 len);
+}
+
 /* Room left in the 198 send buffer; back at its full size between messages. */
 u32 g_coMeasReqBufLeft = COMEAS_NB_BUF_LEN;
 
@@ -24,8 +57,6 @@ static MeasCostInfo g_scanStateChangeCost;
 /* A neighbour's record byte is rebased unless the neighbour measures while scanning. */
 #define COMEAS_NB_REC_BYTE0_BIAS 56u
 
-#define COMEAS_MAC_BROADCAST_BYTE 0xFFu
-
 /* (num - 1) wraps 0 to 255, so one test rejects both 0 and anything above 16. */
 static bool CoMeasIsBadNum(u8 num)
 {
@@ -35,17 +66,6 @@ static bool CoMeasIsBadNum(u8 num)
 static bool CoMeasIsOnWorkChannel(const CoMeasStartEntry *entry)
 {
     return (entry->flags & COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL) != 0;
-}
-
-/* FF:FF:FF:FF:FF:FF in a stop entry means every station of the list. */
-static bool CoMeasIsBroadcastMac(const u8 *mac)
-{
-    for (u32 i = 0; i < 6; i++) {
-        if (mac[i] != COMEAS_MAC_BROADCAST_BYTE) {
-            return false;
-        }
-    }
-    return true;
 }
 
 static void CoMeasMakeKey(CoMeasKey *key, const u8 *staMac, u32 measId)
@@ -92,12 +112,12 @@ static bool ZEP_STAMEAS_IsValidCoMeasMsg(const char *fn, const void *msg, u32 le
     return true;
 }
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStartMsg(const void *msg, u32 len)
+static bool ZEP_STAMEAS_IsValidCoMeasStartMsg(const void *msg, u32 len)
 {
     return ZEP_STAMEAS_IsValidCoMeasMsg(__func__, msg, len, sizeof(CoMeasStartEntry));
 }
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStopMsg(const void *msg, u32 len)
+static bool ZEP_STAMEAS_IsValidCoMeasStopMsg(const void *msg, u32 len)
 {
     return ZEP_STAMEAS_IsValidCoMeasMsg(__func__, msg, len, sizeof(CoMeasStopEntry));
 }
@@ -155,7 +175,7 @@ static bool CoMeasCompleteReqBody(CoMeasStartEntry *entry, u32 radioId, s8 scanE
     return true;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStartMsg(CoMeasStartMsg *msg)
+static u32 ZEP_STAMEAS_MakeUpCoMeasStartMsg(CoMeasStartMsg *msg)
 {
     CoMeasMsgHead *head = &msg->head;
     if (CoMeasResolveRadio(head) != STAMEAS_OK) {
@@ -177,7 +197,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStartMsg(CoMeasStartMsg *msg)
     return STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStopMsg(CoMeasStopMsg *msg)
+static u32 ZEP_STAMEAS_MakeUpCoMeasStopMsg(CoMeasStopMsg *msg)
 {
     CoMeasMsgHead *head = &msg->head;
     if (CoMeasResolveRadio(head) != STAMEAS_OK) {
@@ -190,7 +210,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStopMsg(CoMeasStopMsg *msg)
 
 /* While the radio scans it is off its working channel, so such a request
  * would reach nobody. */
-STAMEAS_INNER void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *msg)
+static void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *msg)
 {
     const CoMeasMsgHead *head = &msg->head;
     for (u32 i = 0; i < head->num; i++) {
@@ -221,8 +241,8 @@ STAMEAS_INNER void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *
     }
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg, u32 *idxList,
-                                                      u32 capacity)
+static u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg, u32 *idxList,
+                                               u32 capacity)
 {
     ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(msg->head.radioId, msg->head.channel);
     u32 newNum = 0;
@@ -245,8 +265,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg,
 
 /* Room is made once for all new entries; when the list is still full, the
  * entries that do not fit are dropped in message order. */
-STAMEAS_INNER void ZEP_STAMEAS_AddNewCoMeasInfo(const CoMeasStartMsg *msg, ZEP_SLL_Head *list,
-                                                const u32 *idxList, u32 idxNum)
+static void ZEP_STAMEAS_AddNewCoMeasInfo(const CoMeasStartMsg *msg, ZEP_SLL_Head *list,
+                                         const u32 *idxList, u32 idxNum)
 {
     ZEP_STAMEAS_ChkAndCutCoMeasList(list, static_cast<u8>(idxNum), msg->head.host);
     for (u32 i = 0; i < idxNum; i++) {
@@ -263,8 +283,8 @@ STAMEAS_INNER void ZEP_STAMEAS_AddNewCoMeasInfo(const CoMeasStartMsg *msg, ZEP_S
 
 /* The heaviest host's body wins: a lighter host joins the record but never
  * replaces what a heavier one asked for. */
-STAMEAS_INNER void ZEP_STAMEAS_FillCoMeasInfoBesidesKey(CoMeasInfo *info,
-                                                        const CoMeasStartEntry *entry, u8 host)
+static void ZEP_STAMEAS_FillCoMeasInfoBesidesKey(CoMeasInfo *info, const CoMeasStartEntry *entry,
+                                                 u8 host)
 {
     if (UMAC_BITMAP_IsBitUp(&info->hostBitmap, host) == 0) {
         info->weight = static_cast<u16>(info->weight + ZEP_STAMEAS_GetHostWeight(host));
@@ -286,7 +306,7 @@ STAMEAS_INNER void ZEP_STAMEAS_FillCoMeasInfoBesidesKey(CoMeasInfo *info,
 
 /* The trigger time is only recorded after a successful send, so a failed
  * request may be retried by the very next start. */
-STAMEAS_INNER void ZEP_STAMEAS_TriggerScanForCoMeas(u32 radioId, u32 channel)
+static void ZEP_STAMEAS_TriggerScanForCoMeas(u32 radioId, u32 channel)
 {
     if (!ZEP_STAMEAS_IsCanTriggerScan(radioId)) {
         STAMEAS_LOG(ZEP_DBG_NOTE, "radio %u scan inhibit.\r\n", radioId);
@@ -314,7 +334,7 @@ static bool CoMeasHasListedEntry(const CoMeasStartMsg *msg)
     return false;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStartProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_CoMeasStartProc(void *msg, u32 len)
 {
     u32 startTick = ZEP_GetTick();
     if (!ZEP_STAMEAS_IsValidCoMeasStartMsg(msg, len)) {
@@ -352,7 +372,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStartProc(void *msg, u32 len)
 
 /* A record keeps the body it carries even when its owner leaves: the
  * remaining hosts still want the station measured. */
-STAMEAS_INNER void ZEP_STAMEAS_DelHostFromCoMeasInfo(ZEP_SLL_Head *list, CoMeasInfo *info, u8 host)
+static void ZEP_STAMEAS_DelHostFromCoMeasInfo(ZEP_SLL_Head *list, CoMeasInfo *info, u8 host)
 {
     if (UMAC_BITMAP_IsBitUp(&info->hostBitmap, host) == 0) {
         return;
@@ -365,8 +385,8 @@ STAMEAS_INNER void ZEP_STAMEAS_DelHostFromCoMeasInfo(ZEP_SLL_Head *list, CoMeasI
     }
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_DelHostFromCoMeasInfoById(ZEP_SLL_Head *list, CoMeasInfo *info,
-                                                        void *measId, void *host, void * /*unused*/)
+static u32 ZEP_STAMEAS_DelHostFromCoMeasInfoById(ZEP_SLL_Head *list, CoMeasInfo *info, void *measId,
+                                                 void *host, void * /*unused*/)
 {
     if (info->measId == *static_cast<const u32 *>(measId)) {
         ZEP_STAMEAS_DelHostFromCoMeasInfo(list, info, *static_cast<const u8 *>(host));
@@ -374,7 +394,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_DelHostFromCoMeasInfoById(ZEP_SLL_Head *list, CoMe
     return STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStopProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_CoMeasStopProc(void *msg, u32 len)
 {
     u32 startTick = ZEP_GetTick();
     if (!ZEP_STAMEAS_IsValidCoMeasStopMsg(msg, len)) {
@@ -391,7 +411,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStopProc(void *msg, u32 len)
     ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(head->radioId, head->channel);
     for (u32 i = 0; i < head->num; i++) {
         CoMeasStopEntry *entry = &stop->entry[i];
-        if (CoMeasIsBroadcastMac(entry->staMac)) {
+        if (ZEP_STAMEAS_IsBroadcastMac(entry->staMac)) {
             STAMEAS_LOG(ZEP_DBG_NOTE, "Clean list with measId %u host %u.\r\n", entry->measId,
                         static_cast<u32>(head->host));
             ZEP_STAMEAS_TraverseCoMeasListEx(list, ZEP_STAMEAS_DelHostFromCoMeasInfoById,
@@ -413,7 +433,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStopProc(void *msg, u32 len)
 
 /* ==== 198: co-measurement by neighbouring access points ==== */
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasReqMsg(const void *msg, u32 len)
+static bool ZEP_STAMEAS_IsValidCoMeasReqMsg(const void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, COMEAS_NB_MSG_HEAD_LEN);
     if (ret != STAMEAS_OK) {
@@ -435,7 +455,7 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasReqMsg(const void *msg, u32 len)
     return true;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasReqProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_CoMeasReqProc(void *msg, u32 len)
 {
     if (!ZEP_STAMEAS_IsValidCoMeasReqMsg(msg, len)) {
         return STAMEAS_ERR_INVALID_MSG;
@@ -461,7 +481,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasReqProc(void *msg, u32 len)
 /* Appends this neighbour's block and flushes as soon as the room left could
  * not take another block of the largest size this request can give, so a
  * block is never split across two messages. */
-STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void *req, void *buf)
+static u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void *req, void *buf)
 {
     const CoMeasToNbMsg *msg = static_cast<const CoMeasToNbMsg *>(req);
     u8 checkSsid = (msg->head.flags & COMEAS_NB_FLAG_CHECK_SSID) != 0 ? 1 : 0;
@@ -478,26 +498,25 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void
     for (u32 i = 0; i < msg->head.staNum; i++) {
         const CoMeasStaRec *sta = &msg->sta[i];
         if (!ZEP_STAMEAS_IsNbSatisfyCoMeas(sta, nb, checkSsid, isSendOnScan)) {
-            STAMEAS_STA_LOG(
-                ZEP_DBG_NOTE, sta->staMac,
-                "nb[%02x%02x-%02x%02x-%02x%02x] checkSsid:%u isSendOnScan:%u not satisfied.\r\n",
-                nbMac[0], nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5],
-                static_cast<u32>(checkSsid), static_cast<u32>(isSendOnScan));
+            STAMEAS_STA_LOG(ZEP_DBG_NOTE, sta->staMac,
+                            "nb[" STAMEAS_MAC_FMT
+                            "] checkSsid:%u isSendOnScan:%u not satisfied.\r\n",
+                            STAMEAS_MAC_ARGS(nbMac), static_cast<u32>(checkSsid),
+                            static_cast<u32>(isSendOnScan));
             continue;
         }
-        STAMEAS_STA_LOG(
-            ZEP_DBG_NOTE, sta->staMac,
-            "nb[%02x%02x-%02x%02x-%02x%02x] checkSsid:%u isSendOnScan:%u satisfied.\r\n", nbMac[0],
-            nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5], static_cast<u32>(checkSsid),
-            static_cast<u32>(isSendOnScan));
+        STAMEAS_STA_LOG(ZEP_DBG_NOTE, sta->staMac,
+                        "nb[" STAMEAS_MAC_FMT "] checkSsid:%u isSendOnScan:%u satisfied.\r\n",
+                        STAMEAS_MAC_ARGS(nbMac), static_cast<u32>(checkSsid),
+                        static_cast<u32>(isSendOnScan));
         block->staTag[k] = msg->head.staTag[i];
         records[k] = *sta;
         ZEP_STAMEAS_CoMeasStatsSetCoMeasReq(sta->radioId);
         k++;
     }
     if (k == 0) {
-        STAMEAS_LOG(ZEP_DBG_NOTE, "no sta can be measured by nb %02x%02x-%02x%02x-%02x%02x\r\n",
-                    nbMac[0], nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5]);
+        STAMEAS_LOG(ZEP_DBG_NOTE, "no sta can be measured by nb " STAMEAS_MAC_FMT "\r\n",
+                    STAMEAS_MAC_ARGS(nbMac));
         return STAMEAS_OK;
     }
     memcpy_s(block->nbMac, sizeof(block->nbMac), nbMac, sizeof(block->nbMac));
@@ -516,15 +535,15 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void
         return ret;
     }
     STAMEAS_LOG(ZEP_DBG_NOTE,
-                "send co-measure request success to nb %02x%02x-%02x%02x-%02x%02x, staNum %u.\r\n",
-                nbMac[0], nbMac[1], nbMac[2], nbMac[3], nbMac[4], nbMac[5], k);
+                "send co-measure request success to nb " STAMEAS_MAC_FMT ", staNum %u.\r\n",
+                STAMEAS_MAC_ARGS(nbMac), k);
     return STAMEAS_OK;
 }
 
 /* A neighbour measuring while it scans is not tied to a channel: it only needs
  * to know its own scan EIRP there, and the first VAP on the band decides. */
-STAMEAS_INNER bool ZEP_STAMEAS_IsNbSatisfyCoMeas(const CoMeasStaRec *sta, const ZEP_NB_ApRecord *nb,
-                                                 u8 checkSsid, u8 isSendOnScan)
+static bool ZEP_STAMEAS_IsNbSatisfyCoMeas(const CoMeasStaRec *sta, const ZEP_NB_ApRecord *nb,
+                                          u8 checkSsid, u8 isSendOnScan)
 {
     u32 band = ZEP_STA_GetRadioFreq(sta->radioId);
     u32 vapNum = nb->vapNum < ZEP_NB_MAX_VAP ? nb->vapNum : ZEP_NB_MAX_VAP;
@@ -549,7 +568,7 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsNbSatisfyCoMeas(const CoMeasStaRec *sta, const 
 
 /* ==== 34 / 181: sending on scan; registration ==== */
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasScanMsg(const void *msg, u32 len)
+static bool ZEP_STAMEAS_IsValidCoMeasScanMsg(const void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(ScanStateMsg));
     if (ret != STAMEAS_OK) {
@@ -571,7 +590,7 @@ STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasScanMsg(const void *msg, u32 len)
 
 /* A channel the radio has been seen scanning becomes capable even while
  * measurement is off, so that the records wait for a later scan. */
-STAMEAS_INNER u32 ZEP_STAMEAS_ScanStateChangeProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_ScanStateChangeProc(void *msg, u32 len)
 {
     u32 startTick = ZEP_GetTick();
     if (!ZEP_STAMEAS_IsValidCoMeasScanMsg(msg, len)) {
@@ -597,7 +616,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_ScanStateChangeProc(void *msg, u32 len)
 
 /* The send count is shared by every pass, so one scan sends at most 16
  * requests plus one per later pass however many records repeat. */
-STAMEAS_INNER void ZEP_STAMEAS_SendAllCoMeasReq(u32 radioId, u32 channel)
+static void ZEP_STAMEAS_SendAllCoMeasReq(u32 radioId, u32 channel)
 {
     ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(radioId, channel);
     if (list == nullptr) {
@@ -614,7 +633,7 @@ STAMEAS_INNER void ZEP_STAMEAS_SendAllCoMeasReq(u32 radioId, u32 channel)
 }
 
 /* A failed send counts as sent: the scan is over before a retry could go out. */
-STAMEAS_INNER u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void *sendCnt)
+static u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void *sendCnt)
 {
     u32 *cnt = static_cast<u32 *>(sendCnt);
     u32 ret = ZEP_MNG_SendMsg(ZEP_DEST_ALL, 0, info->measId, info->reqBody, COMEAS_REQ_BODY_LEN);
@@ -633,8 +652,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *
     return *cnt >= COMEAS_LIST_MAX ? STAMEAS_WALK_STOP : STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_DelSentCoMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info,
-                                               void * /*unused*/)
+static u32 ZEP_STAMEAS_DelSentCoMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void * /*unused*/)
 {
     if ((info->flags & COMEAS_INFO_FLAG_REQ_SENT) != 0) {
         ZEP_STAMEAS_DelCoMeasNode(list, &COMEAS_NODE_OF_INFO(info)->link);
@@ -643,7 +661,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_DelSentCoMeasReq(ZEP_SLL_Head *list, CoMeasInfo *i
 }
 
 /* Only scanned channels are capable; a new channel set starts from none. */
-STAMEAS_INNER u32 ZEP_STAMEAS_ScanChanSetChangeProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_ScanChanSetChangeProc(void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(ScanChanSetMsg));
     if (ret != STAMEAS_OK) {

@@ -4,6 +4,14 @@
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_COMEAS_LIST
 
+/* Operations of this file alone, with the C linkage of every operation of the
+ * application: the framework calls some of them back through pointers. */
+extern "C" {
+static void ZEP_STAMEAS_FreeAllCoMeasList(void);
+static u32 ZEP_STAMEAS_CoMeasNodeKeyCmp(const void *key, const ZEP_SLL_Node *element);
+static s32 ZEP_STAMEAS_CoMeasNodeCmpWeightAsc(const void *a, const void *b);
+}
+
 /* One block for every radio, made at start-up; null while it does not exist. */
 CoMeasRadioState *g_coMeasRadioState = nullptr;
 
@@ -227,7 +235,7 @@ STAMEAS_INNER void ZEP_STAMEAS_FreeRadioCoMeasList(u32 radioId)
     }
 }
 
-STAMEAS_INNER void ZEP_STAMEAS_FreeAllCoMeasList(void)
+static void ZEP_STAMEAS_FreeAllCoMeasList(void)
 {
     for (u32 radioId = 0; radioId < ZEP_PROFILE_GetMaxRadioNum(); radioId++) {
         ZEP_STAMEAS_FreeRadioCoMeasList(radioId);
@@ -319,22 +327,14 @@ STAMEAS_INNER u8 ZEP_STAMEAS_GetCoMeasRepeatSendCnt(u32 radioId)
 }
 
 /* The two key bytes between MAC and measId are padding and take no part. */
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasNodeKeyCmp(const void *key, const ZEP_SLL_Node *element)
+static u32 ZEP_STAMEAS_CoMeasNodeKeyCmp(const void *key, const ZEP_SLL_Node *element)
 {
     const CoMeasKey *k = static_cast<const CoMeasKey *>(key);
     const CoMeasInfo *info = static_cast<const CoMeasInfo *>(element->data);
-    if (info->measId != k->measId) {
-        return 1;
-    }
-    for (u32 i = 0; i < sizeof(k->staMac); i++) {
-        if (info->staMac[i] != k->staMac[i]) {
-            return 1;
-        }
-    }
-    return 0;
+    return info->measId == k->measId && ZEP_STAMEAS_IsSameMac(info->staMac, k->staMac) ? 0 : 1;
 }
 
-STAMEAS_INNER s32 ZEP_STAMEAS_CoMeasNodeCmpWeightAsc(const void *a, const void *b)
+static s32 ZEP_STAMEAS_CoMeasNodeCmpWeightAsc(const void *a, const void *b)
 {
     u32 wa = a == nullptr ? 0 : static_cast<const CoMeasInfo *>(a)->weight;
     u32 wb = b == nullptr ? 0 : static_cast<const CoMeasInfo *>(b)->weight;

@@ -4,6 +4,15 @@
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_CORE
 
+/* Operations of this file alone, with the C linkage of every operation of the
+ * application: the framework calls some of them back through pointers. */
+extern "C" {
+static u32 ZEP_STAMEAS_AppInit(u32 phase);
+static u32 ZEP_STAMEAS_DataInit(void);
+static u32 ZEP_STAMEAS_FuncInit(void);
+static u32 ZEP_STAMEAS_AppDeInit(void);
+}
+
 /* The framework keeps a pointer to this record for the life of the application. */
 static const ZEP_AppInfo g_staMeasAppInfo = {
     STAMEAS_APP_NAME,
@@ -29,7 +38,7 @@ STAMEAS_API u32 ZEP_STA_RegStaMeasApp(void)
     return ret;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_AppInit(u32 phase)
+static u32 ZEP_STAMEAS_AppInit(u32 phase)
 {
     u32 ret;
 
@@ -48,7 +57,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_AppInit(u32 phase)
 
 /* Phase 0: create the data, in dependency order. Each step is safe to repeat,
  * so a second phase 0 creates nothing twice. Failed steps are not undone. */
-STAMEAS_INNER u32 ZEP_STAMEAS_DataInit(void)
+static u32 ZEP_STAMEAS_DataInit(void)
 {
     u32 ret = ZEP_STAMEAS_CreateDataObj();
     if (ret != STAMEAS_OK) {
@@ -75,7 +84,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_DataInit(void)
 
 /* Phase 1: register the handlers. Each step logs its own failure; handlers
  * registered by earlier steps stay registered. */
-STAMEAS_INNER u32 ZEP_STAMEAS_FuncInit(void)
+static u32 ZEP_STAMEAS_FuncInit(void)
 {
     static u32 (*const steps[])(void) = {
         ZEP_STAMEAS_CfgFuncInit,    /* configuration item 32 */
@@ -95,7 +104,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FuncInit(void)
 
 /* Data is freed before the handlers are withdrawn: both happen on the
  * dispatching context, so no handler can run in between. */
-STAMEAS_INNER u32 ZEP_STAMEAS_AppDeInit(void)
+static u32 ZEP_STAMEAS_AppDeInit(void)
 {
     ZEP_STAMEAS_MeasTblDeInit();
     ZEP_STAMEAS_CoMeasListDeInit();

@@ -4,6 +4,15 @@
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_DFX
 
+/* Operations of this file alone, with the C linkage of every operation of the
+ * application: the framework calls some of them back through pointers. */
+extern "C" {
+static u32 ZEP_STAMEAS_GetMeasListRpcProc(void *msg, u32 len);
+static u32 ZEP_STAMEAS_FillRpcStaMeasList(StaMeasInfo *info, void *buf);
+static u32 ZEP_STAMEAS_GetCoMeasListRpcProc(void *msg, u32 len);
+static u32 ZEP_STAMEAS_FillRpcStaCoMeasList(ZEP_SLL_Head *list, CoMeasInfo *info, void *buf);
+}
+
 /* The co-measurement kind that the dump shows as type 0; every other id is type 1. */
 #define STAMEAS_DFX_COMEAS_TYPE0_MEAS_ID 173u
 
@@ -141,7 +150,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_DfxFuncInit(void)
 }
 
 /* The reply is written into the requester's buffer; a short one is left untouched. */
-STAMEAS_INNER u32 ZEP_STAMEAS_GetMeasListRpcProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_GetMeasListRpcProc(void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(StaMeasListRpcMsg));
     if (ret != STAMEAS_OK) {
@@ -158,7 +167,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_GetMeasListRpcProc(void *msg, u32 len)
 
 /* A node is shown as its top host sees it; a node without a host (which the
  * table should never hold) is skipped without using up an entry. */
-STAMEAS_INNER u32 ZEP_STAMEAS_FillRpcStaMeasList(StaMeasInfo *info, void *buf)
+static u32 ZEP_STAMEAS_FillRpcStaMeasList(StaMeasInfo *info, void *buf)
 {
     StaMeasListRpcMsg *rpc = static_cast<StaMeasListRpcMsg *>(buf);
     if (rpc->num >= STAMEAS_RPC_MEAS_ENTRY_MAX) {
@@ -187,7 +196,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillRpcStaMeasList(StaMeasInfo *info, void *buf)
     return STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_GetCoMeasListRpcProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_GetCoMeasListRpcProc(void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(StaCoMeasListRpcMsg));
     if (ret != STAMEAS_OK) {
@@ -206,8 +215,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_GetCoMeasListRpcProc(void *msg, u32 len)
     return STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_FillRpcStaCoMeasList(ZEP_SLL_Head * /*list*/, CoMeasInfo *info,
-                                                   void *buf)
+static u32 ZEP_STAMEAS_FillRpcStaCoMeasList(ZEP_SLL_Head * /*list*/, CoMeasInfo *info, void *buf)
 {
     StaCoMeasListRpcMsg *rpc = static_cast<StaCoMeasListRpcMsg *>(buf);
     if (rpc->num >= STAMEAS_RPC_COMEAS_ENTRY_MAX) {

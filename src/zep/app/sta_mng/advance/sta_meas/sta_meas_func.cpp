@@ -1,10 +1,36 @@
 /* sta-meas measurement functions: the start, stop and station-leave handlers,
  * the periodic timer that sends requests, and the hosts' shares of a node. */
-#include <string.h>
-
 #include "sta_meas_inner.h"
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_MEAS_FUNC
+
+/* Operations of this file alone, with the C linkage of every operation of the
+ * application: the framework calls some of them back through pointers. */
+extern "C" {
+static u32 ZEP_STAMEAS_GetAutoMeasId(const StaMeasKey *key);
+static u32 ZEP_STAMEAS_FillAutoMeasValue(StaMeasInfo *info, u8 host);
+static u32 ZEP_STAMEAS_FillMeasInfoBesidesKey(StaMeasInfo *info, const StaMeasReq *measReq,
+                                              const StaMeasSched *sched, u8 host, u8 isAutoMeas);
+static void ZEP_STAMEAS_CreateMeasTimer(void);
+static void ZEP_STAMEAS_StopMeasTimer(void);
+static u32 ZEP_STAMEAS_MeasTimerTimeout(void *msg, u32 len);
+static u32 ZEP_STAMEAS_SendMeasureReq(StaMeasInfo *info, void *sendNo, void *needSort);
+static void ZEP_STAMEAS_SelectMeasHost(StaMeasInfo *info, u8 *selHost, u8 *changed);
+static u8 ZEP_STAMEAS_AutoMeasResultChk(StaMeasInfo *info);
+static void ZEP_STAMEAS_SwitchAutoMeasId(StaMeasInfo *info);
+static u8 ZEP_STAMEAS_UpdateMeasCount(StaMeasInfo *info, u8 host, u16 weight);
+static bool ZEP_STAMEAS_IsValidMeasStartMsg(const void *msg, u32 len);
+static bool ZEP_STAMEAS_IsValidMeasStopMsg(const void *msg, u32 len);
+static u32 ZEP_STAMEAS_FindAndUpdateMeasInfo(const StaMeasStartMsg *msg, u32 *idxList,
+                                             u32 capacity);
+static void ZEP_STAMEAS_AddNewMeasInfo(const StaMeasStartMsg *msg, const u32 *idxList, u32 idxNum);
+static u32 ZEP_STAMEAS_MeasStartProc(void *msg, u32 len);
+static u32 ZEP_STAMEAS_StopHostMeas(StaMeasInfo *info, void *host, void *needSort);
+static u32 ZEP_STAMEAS_StopHostMeasByKey(StaMeasInfo *info, void *host, void *stopKey,
+                                         void *needSort);
+static u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len);
+static u32 ZEP_STAMEAS_StaDelPrimProc(u32 arg1, u32 arg2, u32 arg3, void *sta);
+}
 
 StaMeasTimerState g_staMeasTimer = {};
 
@@ -18,7 +44,7 @@ static MeasCostInfo g_staMeasLeaveCost;
 
 /* ---- Host shares ---- */
 
-STAMEAS_INNER u32 ZEP_STAMEAS_GetAutoMeasId(const StaMeasKey *key)
+static u32 ZEP_STAMEAS_GetAutoMeasId(const StaMeasKey *key)
 {
     const ZEP_UAM_StaInfo *sta = ZEP_UAM_FindStaInfo(key->staMac);
     if (sta == nullptr) {
@@ -34,15 +60,13 @@ STAMEAS_INNER u32 ZEP_STAMEAS_GetAutoMeasId(const StaMeasKey *key)
     return STAMEAS_AUTO_MEAS_ID;
 }
 
-/* Bytes 17..19 of the request are left as they are: zero in a new node. */
-STAMEAS_INNER u32 ZEP_STAMEAS_FillAutoMeasValue(StaMeasInfo *info, u8 host)
+/* Bytes 17..19 of the request are left as they are: zero in a new node. The
+ * one caller has checked host already. */
+static u32 ZEP_STAMEAS_FillAutoMeasValue(StaMeasInfo *info, u8 host)
 {
     const ZEP_UAM_StaInfo *sta = ZEP_UAM_FindStaInfo(info->staMac);
     if (sta == nullptr) {
         STAMEAS_STA_LOG(ZEP_DBG_ERROR, info->staMac, "cant find sta info.\r\n");
-        return STAMEAS_ERR;
-    }
-    if (host >= STAMEAS_HOST_NUM) {
         return STAMEAS_ERR;
     }
     StaMeasReq *req = &info->hostReq[host];
@@ -57,9 +81,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillAutoMeasValue(StaMeasInfo *info, u8 host)
 }
 
 /* A refused share leaves the node exactly as it was. */
-STAMEAS_INNER u32 ZEP_STAMEAS_FillMeasInfoBesidesKey(StaMeasInfo *info, const StaMeasReq *measReq,
-                                                     const StaMeasSched *sched, u8 host,
-                                                     u8 isAutoMeas)
+static u32 ZEP_STAMEAS_FillMeasInfoBesidesKey(StaMeasInfo *info, const StaMeasReq *measReq,
+                                              const StaMeasSched *sched, u8 host, u8 isAutoMeas)
 {
     STAMEAS_STA_LOG(ZEP_DBG_NOTE, info->staMac,
                     "measId:%u host:%u isLoop:%u periodInSec:%u count:%u isAutoMeas:%d "
@@ -87,7 +110,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillMeasInfoBesidesKey(StaMeasInfo *info, const St
 
 /* ---- Timer ---- */
 
-STAMEAS_INNER void ZEP_STAMEAS_CreateMeasTimer(void)
+static void ZEP_STAMEAS_CreateMeasTimer(void)
 {
     ZEP_TimerInfo timer;
     memset_s(&timer, sizeof(timer), 0, sizeof(timer));
@@ -111,7 +134,7 @@ STAMEAS_INNER void ZEP_STAMEAS_CreateMeasTimer(void)
 }
 
 /* The id is left to the framework: it is cleared only if the framework does so. */
-STAMEAS_INNER void ZEP_STAMEAS_StopMeasTimer(void)
+static void ZEP_STAMEAS_StopMeasTimer(void)
 {
     if (g_staMeasTimer.timerId == 0) {
         return;
@@ -139,7 +162,7 @@ static void ZEP_STAMEAS_MeasRadioTimeout(u32 radioId)
     (void)ZEP_STAMEAS_LogCoMeasStats(radioId);
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasTimerTimeout(void * /*msg*/, u32 /*len*/)
+static u32 ZEP_STAMEAS_MeasTimerTimeout(void * /*msg*/, u32 /*len*/)
 {
     u32 startTick = ZEP_GetTick();
     for (u32 radioId = 0; radioId < ZEP_PROFILE_GetMaxRadioNum(); radioId++) {
@@ -157,7 +180,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasTimerTimeout(void * /*msg*/, u32 /*len*/)
 
 /* At most one request per node per expiry; 60 ends the radio's round once
  * it has had its share of successful sends. */
-STAMEAS_INNER u32 ZEP_STAMEAS_SendMeasureReq(StaMeasInfo *info, void *sendNo, void *needSort)
+static u32 ZEP_STAMEAS_SendMeasureReq(StaMeasInfo *info, void *sendNo, void *needSort)
 {
     u32 *sendNum = static_cast<u32 *>(sendNo);
     u8 selHost = STAMEAS_HOST_NONE;
@@ -203,7 +226,7 @@ static bool ZEP_STAMEAS_IsHostDue(const StaMeasSched *sched)
 }
 
 /* Every due host uses up a request, though only the heaviest one's is sent. */
-STAMEAS_INNER void ZEP_STAMEAS_SelectMeasHost(StaMeasInfo *info, u8 *selHost, u8 *changed)
+static void ZEP_STAMEAS_SelectMeasHost(StaMeasInfo *info, u8 *selHost, u8 *changed)
 {
     u16 bestWeight = 0;
     *selHost = STAMEAS_HOST_NONE;
@@ -233,7 +256,7 @@ STAMEAS_INNER void ZEP_STAMEAS_SelectMeasHost(StaMeasInfo *info, u8 *selHost, u8
 
 /* A host whose count runs out leaves the node, but its request still goes out
  * in this visit when it is the chosen one. */
-STAMEAS_INNER u8 ZEP_STAMEAS_UpdateMeasCount(StaMeasInfo *info, u8 host, u16 weight)
+static u8 ZEP_STAMEAS_UpdateMeasCount(StaMeasInfo *info, u8 host, u16 weight)
 {
     StaMeasSched *sched = &info->hostSched[host];
     if (sched->isLoop != 0) {
@@ -249,7 +272,7 @@ STAMEAS_INNER u8 ZEP_STAMEAS_UpdateMeasCount(StaMeasInfo *info, u8 host, u16 wei
 }
 
 /* One report at any time confirms the node for good. */
-STAMEAS_INNER u8 ZEP_STAMEAS_AutoMeasResultChk(StaMeasInfo *info)
+static u8 ZEP_STAMEAS_AutoMeasResultChk(StaMeasInfo *info)
 {
     if (info->reportChecked != 0) {
         return info->reportChecked;
@@ -277,9 +300,7 @@ static StaMeasInfo *ZEP_STAMEAS_GetSwitchTarget(const StaMeasInfo *info, u8 *add
         return nullptr;
     }
     StaMeasKey key;
-    memset_s(&key, sizeof(key), 0, sizeof(key));
-    memcpy_s(key.staMac, sizeof(key.staMac), info->staMac, sizeof(info->staMac));
-    key.measId = STAMEAS_MSG_TPC_REQ;
+    ZEP_STAMEAS_MakeMeasKey(&key, info->staMac, STAMEAS_MSG_TPC_REQ);
     StaMeasInfo *target = ZEP_STAMEAS_FindMeasInfo(&key);
     if (target == nullptr) {
         target = ZEP_STAMEAS_AddMeasInfo(info->radioId, &key);
@@ -292,7 +313,7 @@ static StaMeasInfo *ZEP_STAMEAS_GetSwitchTarget(const StaMeasInfo *info, u8 *add
  * to its TPC node, or drops them. The node keeps its weight; the visit deletes
  * it when no host is left. A 169 node that existed before is never deleted
  * here: the walk may already hold it as the next node to visit. */
-STAMEAS_INNER void ZEP_STAMEAS_SwitchAutoMeasId(StaMeasInfo *info)
+static void ZEP_STAMEAS_SwitchAutoMeasId(StaMeasInfo *info)
 {
     u8 added = 0;
     StaMeasInfo *target = ZEP_STAMEAS_GetSwitchTarget(info, &added);
@@ -317,9 +338,7 @@ STAMEAS_INNER void ZEP_STAMEAS_SwitchAutoMeasId(StaMeasInfo *info)
 STAMEAS_INNER void ZEP_STAMEAS_StatsMeasResult(const u8 *staMac, u32 measId)
 {
     StaMeasKey key;
-    memset_s(&key, sizeof(key), 0, sizeof(key));
-    memcpy_s(key.staMac, sizeof(key.staMac), staMac, sizeof(key.staMac));
-    key.measId = measId;
+    ZEP_STAMEAS_MakeMeasKey(&key, staMac, measId);
     StaMeasInfo *info = ZEP_STAMEAS_FindMeasInfo(&key);
     if (info == nullptr) {
         return;
@@ -366,12 +385,12 @@ static bool ZEP_STAMEAS_IsValidMeasMsg(const char *fn, const void *msg, u32 len,
     return true;
 }
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStartMsg(const void *msg, u32 len)
+static bool ZEP_STAMEAS_IsValidMeasStartMsg(const void *msg, u32 len)
 {
     return ZEP_STAMEAS_IsValidMeasMsg(__func__, msg, len, sizeof(StaMeasStartEntry));
 }
 
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStopMsg(const void *msg, u32 len)
+static bool ZEP_STAMEAS_IsValidMeasStopMsg(const void *msg, u32 len)
 {
     return ZEP_STAMEAS_IsValidMeasMsg(__func__, msg, len, sizeof(StaMeasStopEntry));
 }
@@ -385,16 +404,13 @@ static u8 ZEP_STAMEAS_IsAutoEntry(const StaMeasStartEntry *entry)
  * capabilities allow, which may stay unresolved. */
 static void ZEP_STAMEAS_BuildStartKey(const StaMeasStartEntry *entry, StaMeasKey *key)
 {
-    memset_s(key, sizeof(StaMeasKey), 0, sizeof(StaMeasKey));
-    memcpy_s(key->staMac, sizeof(key->staMac), entry->staMac, sizeof(entry->staMac));
-    key->measId = entry->measId;
+    ZEP_STAMEAS_MakeMeasKey(key, entry->staMac, entry->measId);
     if (ZEP_STAMEAS_IsAutoEntry(entry) != 0) {
         key->measId = ZEP_STAMEAS_GetAutoMeasId(key);
     }
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateMeasInfo(const StaMeasStartMsg *msg, u32 *idxList,
-                                                    u32 capacity)
+static u32 ZEP_STAMEAS_FindAndUpdateMeasInfo(const StaMeasStartMsg *msg, u32 *idxList, u32 capacity)
 {
     u32 idxNum = 0;
     for (u32 i = 0; i < msg->head.num; i++) {
@@ -420,8 +436,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateMeasInfo(const StaMeasStartMsg *msg, 
 /* A key named twice in one message is looked up again before it is added, so
  * the second entry updates the node the first one made: the shared hash must
  * never hold a key twice. */
-STAMEAS_INNER void ZEP_STAMEAS_AddNewMeasInfo(const StaMeasStartMsg *msg, const u32 *idxList,
-                                              u32 idxNum)
+static void ZEP_STAMEAS_AddNewMeasInfo(const StaMeasStartMsg *msg, const u32 *idxList, u32 idxNum)
 {
     const StaMeasMsgHead *head = &msg->head;
     ZEP_STAMEAS_ChkAndCutTblForNewMeas(head->radioId, (u8)idxNum,
@@ -453,7 +468,7 @@ STAMEAS_INNER void ZEP_STAMEAS_AddNewMeasInfo(const StaMeasStartMsg *msg, const 
     }
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasStartProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_MeasStartProc(void *msg, u32 len)
 {
     u32 idxList[STAMEAS_STA_MAX_NUM];
     memset_s(idxList, sizeof(idxList), 0, sizeof(idxList));
@@ -480,7 +495,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasStartProc(void *msg, u32 len)
     return STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeas(StaMeasInfo *info, void *host, void *needSort)
+static u32 ZEP_STAMEAS_StopHostMeas(StaMeasInfo *info, void *host, void *needSort)
 {
     u8 hostId = *static_cast<const u8 *>(host);
     if (ZEP_STAMEAS_DelHostFromMeasNode(STAMEAS_NODE_OF_INFO(info), hostId) != 0) {
@@ -489,12 +504,11 @@ STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeas(StaMeasInfo *info, void *host, void *
     return STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeasByKey(StaMeasInfo *info, void *host, void *stopKey,
-                                                void *needSort)
+static u32 ZEP_STAMEAS_StopHostMeasByKey(StaMeasInfo *info, void *host, void *stopKey,
+                                         void *needSort)
 {
     const StaMeasKey *key = static_cast<const StaMeasKey *>(stopKey);
-    if (memcmp(info->staMac, key->staMac, 4) != 0 ||
-        memcmp(&info->staMac[4], &key->staMac[4], 2) != 0) {
+    if (!ZEP_STAMEAS_IsSameMac(info->staMac, key->staMac)) {
         return STAMEAS_OK;
     }
     if (key->measId != STAMEAS_AUTO_MEAS_ID && key->measId != info->measId) {
@@ -503,19 +517,9 @@ STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeasByKey(StaMeasInfo *info, void *host, v
     return ZEP_STAMEAS_StopHostMeas(info, host, needSort);
 }
 
-static bool ZEP_STAMEAS_IsAllStaMac(const u8 *staMac)
-{
-    for (u32 i = 0; i < sizeof(StaMeasStopEntry::staMac); i++) {
-        if (staMac[i] != 0xFF) {
-            return false;
-        }
-    }
-    return true;
-}
-
 /* Only the message's radio is walked; the timer keeps running even when the
  * tables empty. */
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len)
 {
     u32 startTick = ZEP_GetTick();
     u8 needSort = 0;
@@ -529,7 +533,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len)
                 (u32)stop->head.num, radioId);
     for (u32 i = 0; i < stop->head.num; i++) {
         const StaMeasStopEntry *entry = &stop->entry[i];
-        if (ZEP_STAMEAS_IsAllStaMac(entry->staMac)) {
+        if (ZEP_STAMEAS_IsBroadcastMac(entry->staMac)) {
             STAMEAS_LOG(ZEP_DBG_NOTE, "Clean table with radioId %u host %u.\r\n", radioId,
                         (u32)host);
             ZEP_STAMEAS_WalkMeasTbl2(radioId, ZEP_STAMEAS_StopHostMeas, &host, &needSort);
@@ -538,9 +542,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len)
         STAMEAS_STA_LOG(ZEP_DBG_NOTE, entry->staMac, "Host %u stop measure id %u.\r\n", (u32)host,
                         entry->measId);
         StaMeasKey key;
-        memset_s(&key, sizeof(key), 0, sizeof(key));
-        memcpy_s(key.staMac, sizeof(key.staMac), entry->staMac, sizeof(entry->staMac));
-        key.measId = entry->measId;
+        ZEP_STAMEAS_MakeMeasKey(&key, entry->staMac, entry->measId);
         ZEP_STAMEAS_WalkMeasTbl3(radioId, ZEP_STAMEAS_StopHostMeasByKey, &host, &key, &needSort);
     }
     if (needSort != 0 && ZEP_STAMEAS_GetMeasTblSize(radioId) > STAMEAS_MAX_SEND_PER_RADIO) {
@@ -550,7 +552,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len)
     return STAMEAS_OK;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_StaDelPrimProc(u32 /*arg1*/, u32 /*arg2*/, u32 /*arg3*/, void *sta)
+static u32 ZEP_STAMEAS_StaDelPrimProc(u32 /*arg1*/, u32 /*arg2*/, u32 /*arg3*/, void *sta)
 {
     u32 startTick = ZEP_GetTick();
     if (sta == nullptr) {

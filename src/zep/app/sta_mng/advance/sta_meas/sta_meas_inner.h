@@ -1,7 +1,11 @@
 /* sta-meas private header: the records every source file of the application
- * shares, its constants, its logging macros and its internal operations.
- * Nothing here is seen by the framework except through sta_meas.map. */
+ * shares, its constants, its logging macros, the MAC and key helpers, and the
+ * operations that one source file offers the others (helpers used by one file
+ * are static there). Nothing here is seen by the framework except through
+ * sta_meas.map. */
 #pragma once
+
+#include <string.h>
 
 #include "sta_meas_msg.h"
 #include "zep_framework.h"
@@ -40,9 +44,7 @@
 
 #define STAMEAS_SEV_TAG(sev) ((sev) == ZEP_DBG_ERROR ? "error" : "note")
 
-#define STAMEAS_LOG(sev, fmt, ...)                                                                 \
-    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, __func__,      \
-                  (u32)__LINE__ __VA_OPT__(, ) __VA_ARGS__)
+#define STAMEAS_LOG(sev, fmt, ...) STAMEAS_LOG_AS(__func__, sev, fmt __VA_OPT__(, ) __VA_ARGS__)
 
 /* For checks shared by several operations: the line names the operation the
  * framework called (fn), not the helper. */
@@ -50,17 +52,34 @@
     ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, nullptr, "%s[%u]: " fmt, (fn),          \
                   (u32)__LINE__ __VA_OPT__(, ) __VA_ARGS__)
 
+/* A MAC in log text: STAMEAS_MAC_FMT in the format, STAMEAS_MAC_ARGS(mac) for its bytes. */
+#define STAMEAS_MAC_FMT "%02x%02x-%02x%02x-%02x%02x"
+#define STAMEAS_MAC_ARGS(mac) (mac)[0], (mac)[1], (mac)[2], (mac)[3], (mac)[4], (mac)[5]
+
 #define STAMEAS_STA_LOG(sev, mac, fmt, ...)                                                        \
-    ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                                  \
-                  " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt, STAMEAS_SEV_TAG(sev), \
-                  __func__, (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2], (mac)[3], (mac)[4],       \
-                  (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
+    STAMEAS_STA_LOG_AS(__func__, sev, mac, fmt __VA_OPT__(, ) __VA_ARGS__)
 
 #define STAMEAS_STA_LOG_AS(fn, sev, mac, fmt, ...)                                                 \
     ZEP_DBG_Print((sev), STAMEAS_APP_ID, STAMEAS_FILE_CAT, (mac),                                  \
-                  " [%s]%s[%u][STA_MEAS][%02x%02x-%02x%02x-%02x%02x]: " fmt, STAMEAS_SEV_TAG(sev), \
-                  (fn), (u32)__LINE__, (mac)[0], (mac)[1], (mac)[2], (mac)[3], (mac)[4],           \
-                  (mac)[5] __VA_OPT__(, ) __VA_ARGS__)
+                  " [%s]%s[%u][STA_MEAS][" STAMEAS_MAC_FMT "]: " fmt, STAMEAS_SEV_TAG(sev), (fn),  \
+                  (u32)__LINE__, STAMEAS_MAC_ARGS(mac) __VA_OPT__(, ) __VA_ARGS__)
+
+/* ---- Station MACs and keys ---- */
+#define STAMEAS_MAC_LEN 6u
+
+extern "C" {
+static inline bool ZEP_STAMEAS_IsSameMac(const u8 *a, const u8 *b)
+{
+    return memcmp(a, b, STAMEAS_MAC_LEN) == 0;
+}
+
+/* FF:FF:FF:FF:FF:FF in a stop entry stands for every station. */
+static inline bool ZEP_STAMEAS_IsBroadcastMac(const u8 *mac)
+{
+    static const u8 broadcast[STAMEAS_MAC_LEN] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    return ZEP_STAMEAS_IsSameMac(mac, broadcast);
+}
+}
 
 /* ---- Per-radio data area ---- */
 typedef struct {
@@ -99,6 +118,16 @@ typedef struct {
     u32 measId;
 } StaMeasKey;
 static_assert(sizeof(StaMeasKey) == 12);
+
+/* Keys are built whole, so that the padding never carries stale bytes. */
+extern "C" {
+static inline void ZEP_STAMEAS_MakeMeasKey(StaMeasKey *key, const u8 *staMac, u32 measId)
+{
+    memset_s(key, sizeof(*key), 0, sizeof(*key));
+    memcpy_s(key->staMac, sizeof(key->staMac), staMac, sizeof(key->staMac));
+    key->measId = measId;
+}
+}
 
 typedef struct {
     u8 staMac[6];
@@ -223,10 +252,6 @@ STAMEAS_INNER u32 g_coMeasReqBufLeft;
 
 /* ---- Core: registration, lifecycle, hosts (sta_meas_core.cpp) ---- */
 STAMEAS_API u32 ZEP_STA_RegStaMeasApp(void);
-STAMEAS_INNER u32 ZEP_STAMEAS_AppInit(u32 phase);
-STAMEAS_INNER u32 ZEP_STAMEAS_DataInit(void);
-STAMEAS_INNER u32 ZEP_STAMEAS_FuncInit(void);
-STAMEAS_INNER u32 ZEP_STAMEAS_AppDeInit(void);
 STAMEAS_INNER u32 ZEP_STAMEAS_GetHostWeight(u8 host);
 STAMEAS_INNER u32 ZEP_STAMEAS_GetTopHost(u32 hostBitmap);
 STAMEAS_INNER u32 ZEP_STAMEAS_GetAutoMeasIds(u32 *ids, u32 capacity);
@@ -246,11 +271,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_MeasTblInit(void);
 STAMEAS_INNER void ZEP_STAMEAS_MeasTblDeInit(void);
 STAMEAS_INNER u32 ZEP_STAMEAS_GetMeasTblSize(u32 radioId);
 STAMEAS_INNER StaMeasInfo *ZEP_STAMEAS_AddMeasInfo(u32 radioId, const StaMeasKey *key);
-STAMEAS_INNER StaMeasNode *ZEP_STAMEAS_AddMeasNode(u32 radioId, const StaMeasKey *key);
-STAMEAS_INNER StaMeasNode *ZEP_STAMEAS_FindMeasNode(const StaMeasKey *key);
 STAMEAS_INNER StaMeasInfo *ZEP_STAMEAS_FindMeasInfo(const StaMeasKey *key);
 STAMEAS_INNER void ZEP_STAMEAS_DelMeasNode(StaMeasNode *node);
-STAMEAS_INNER void ZEP_STAMEAS_DelMeasNodeByKey(const StaMeasKey *key);
 STAMEAS_INNER u8 ZEP_STAMEAS_DelHostFromMeasNode(StaMeasNode *node, u8 host);
 STAMEAS_INNER void ZEP_STAMEAS_DelStaAutoMeasNodes(const u8 *staMac);
 STAMEAS_INNER void ZEP_STAMEAS_ChkAndCutTblForNewMeas(u32 radioId, u8 newNum, u16 newWeight);
@@ -259,50 +281,15 @@ STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl(u32 radioId, StaMeasWalkFn fn, void *
 STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl2(u32 radioId, StaMeasWalkFn2 fn, void *a, void *b);
 STAMEAS_INNER void ZEP_STAMEAS_WalkMeasTbl3(u32 radioId, StaMeasWalkFn3 fn, void *a, void *b,
                                             void *c);
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasNodeKeyCmp(const void *key, const void *node);
-STAMEAS_INNER s32 ZEP_STAMEAS_MeasNodeCmpWeightDesc(const void *a, const void *b);
-STAMEAS_INNER s32 ZEP_STAMEAS_MeasNodeCmpWeightAsc(const void *a, const void *b);
-STAMEAS_INNER void ZEP_STAMEAS_FreeMeasNode(void *node);
 
 /* ---- Measurement functions: start/stop, timer, host shares (sta_meas_func.cpp) ---- */
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasStartProc(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasStopProc(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_StaDelPrimProc(u32 arg1, u32 arg2, u32 arg3, void *sta);
 STAMEAS_INNER u32 ZEP_STAMEAS_MeasFuncInit(void);
 STAMEAS_INNER void ZEP_STAMEAS_MeasFuncDeInit(void);
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStartMsg(const void *msg, u32 len);
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidMeasStopMsg(const void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateMeasInfo(const StaMeasStartMsg *msg, u32 *idxList,
-                                                    u32 capacity);
-STAMEAS_INNER void ZEP_STAMEAS_AddNewMeasInfo(const StaMeasStartMsg *msg, const u32 *idxList,
-                                              u32 idxNum);
-STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeas(StaMeasInfo *info, void *host, void *needSort);
-STAMEAS_INNER u32 ZEP_STAMEAS_StopHostMeasByKey(StaMeasInfo *info, void *host, void *stopKey,
-                                                void *needSort);
-STAMEAS_INNER void ZEP_STAMEAS_CreateMeasTimer(void);
-STAMEAS_INNER void ZEP_STAMEAS_StopMeasTimer(void);
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasTimerTimeout(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_SendMeasureReq(StaMeasInfo *info, void *sendNo, void *needSort);
-STAMEAS_INNER void ZEP_STAMEAS_SelectMeasHost(StaMeasInfo *info, u8 *selHost, u8 *changed);
-STAMEAS_INNER u8 ZEP_STAMEAS_UpdateMeasCount(StaMeasInfo *info, u8 host, u16 weight);
-STAMEAS_INNER u8 ZEP_STAMEAS_AutoMeasResultChk(StaMeasInfo *info);
-STAMEAS_INNER void ZEP_STAMEAS_SwitchAutoMeasId(StaMeasInfo *info);
 STAMEAS_INNER void ZEP_STAMEAS_StatsMeasResult(const u8 *staMac, u32 measId);
-STAMEAS_INNER u32 ZEP_STAMEAS_GetAutoMeasId(const StaMeasKey *key);
-STAMEAS_INNER u32 ZEP_STAMEAS_FillMeasInfoBesidesKey(StaMeasInfo *info, const StaMeasReq *measReq,
-                                                     const StaMeasSched *sched, u8 host,
-                                                     u8 isAutoMeas);
-STAMEAS_INNER u32 ZEP_STAMEAS_FillAutoMeasValue(StaMeasInfo *info, u8 host);
 
 /* ---- Reports (sta_meas_report.cpp) ---- */
 STAMEAS_INNER u32 ZEP_STAMEAS_ReportFuncInit(void);
 STAMEAS_INNER void ZEP_STAMEAS_ReportFuncDeInit(void);
-STAMEAS_INNER u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const u8 *staMac,
-                                                  MeasExtensionInfo *ext);
-STAMEAS_INNER u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tokenId,
-                                                  const u8 *staMac, MeasExtensionInfo *ext);
 
 /* ---- Co-measurement list (sta_comeas_list.cpp) ---- */
 STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasListInit(void);
@@ -317,7 +304,6 @@ STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasList(ZEP_SLL_Head *list, CoMeasWalk
 STAMEAS_INNER void ZEP_STAMEAS_TraverseCoMeasListEx(ZEP_SLL_Head *list, CoMeasWalkFnEx fn, void *a,
                                                     void *b, void *c);
 STAMEAS_INNER void ZEP_STAMEAS_FreeRadioCoMeasList(u32 radioId);
-STAMEAS_INNER void ZEP_STAMEAS_FreeAllCoMeasList(void);
 STAMEAS_INNER bool ZEP_STAMEAS_IsCoMeasSupport(u32 radioId, u32 channel);
 STAMEAS_INNER void ZEP_STAMEAS_SetCoMeasSupport(u32 radioId, u32 channel);
 STAMEAS_INNER u8 ZEP_STAMEAS_IsRadioOnScanState(u32 radioId);
@@ -325,41 +311,10 @@ STAMEAS_INNER void ZEP_STAMEAS_SetRadioOnScanState(u32 radioId, u8 state);
 STAMEAS_INNER void ZEP_STAMEAS_UpdateScanTriggerMs(u32 radioId);
 STAMEAS_INNER bool ZEP_STAMEAS_IsCanTriggerScan(u32 radioId);
 STAMEAS_INNER u8 ZEP_STAMEAS_GetCoMeasRepeatSendCnt(u32 radioId);
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasNodeKeyCmp(const void *key, const ZEP_SLL_Node *element);
-STAMEAS_INNER s32 ZEP_STAMEAS_CoMeasNodeCmpWeightAsc(const void *a, const void *b);
 
 /* ---- Co-measurement functions: start/stop, neighbours, scans (sta_comeas_func.cpp) ---- */
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStartProc(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStopProc(void *msg, u32 len);
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStartMsg(const void *msg, u32 len);
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasStopMsg(const void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStartMsg(CoMeasStartMsg *msg);
-STAMEAS_INNER u32 ZEP_STAMEAS_MakeUpCoMeasStopMsg(CoMeasStopMsg *msg);
-STAMEAS_INNER void ZEP_STAMEAS_SendCoMeasReqOnWorkChannel(const CoMeasStartMsg *msg);
-STAMEAS_INNER u32 ZEP_STAMEAS_FindAndUpdateCoMeasInfo(const CoMeasStartMsg *msg, u32 *idxList,
-                                                      u32 capacity);
-STAMEAS_INNER void ZEP_STAMEAS_AddNewCoMeasInfo(const CoMeasStartMsg *msg, ZEP_SLL_Head *list,
-                                                const u32 *idxList, u32 idxNum);
-STAMEAS_INNER void ZEP_STAMEAS_FillCoMeasInfoBesidesKey(CoMeasInfo *info,
-                                                        const CoMeasStartEntry *entry, u8 host);
-STAMEAS_INNER void ZEP_STAMEAS_TriggerScanForCoMeas(u32 radioId, u32 channel);
-STAMEAS_INNER void ZEP_STAMEAS_DelHostFromCoMeasInfo(ZEP_SLL_Head *list, CoMeasInfo *info, u8 host);
-STAMEAS_INNER u32 ZEP_STAMEAS_DelHostFromCoMeasInfoById(ZEP_SLL_Head *list, CoMeasInfo *info,
-                                                        void *measId, void *host, void *unused);
-STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasReqProc(void *msg, u32 len);
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasReqMsg(const void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_SendCoMeasToSpecNb(const ZEP_NB_ApRecord *nb, void *req, void *buf);
-STAMEAS_INNER bool ZEP_STAMEAS_IsNbSatisfyCoMeas(const CoMeasStaRec *sta, const ZEP_NB_ApRecord *nb,
-                                                 u8 checkSsid, u8 isSendOnScan);
 STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasFuncInit(void);
 STAMEAS_INNER void ZEP_STAMEAS_CoMeasFuncDeInit(void);
-STAMEAS_INNER u32 ZEP_STAMEAS_ScanStateChangeProc(void *msg, u32 len);
-STAMEAS_INNER bool ZEP_STAMEAS_IsValidCoMeasScanMsg(const void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_ScanChanSetChangeProc(void *msg, u32 len);
-STAMEAS_INNER void ZEP_STAMEAS_SendAllCoMeasReq(u32 radioId, u32 channel);
-STAMEAS_INNER u32 ZEP_STAMEAS_SendAndDelMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info,
-                                                void *sendCnt);
-STAMEAS_INNER u32 ZEP_STAMEAS_DelSentCoMeasReq(ZEP_SLL_Head *list, CoMeasInfo *info, void *unused);
 
 /* ---- Diagnostics: cost, statistics, dumps (sta_meas_dfx.cpp) ---- */
 STAMEAS_INNER u32 ZEP_STAMEAS_CoMeasStatsInit(void);
@@ -369,7 +324,3 @@ STAMEAS_INNER void ZEP_STAMEAS_CoMeasStatsSetCoMeasReq(u32 radioId);
 STAMEAS_INNER void ZEP_STAMEAS_CoMeasStatsSetCoMeasRep(u32 radioId);
 STAMEAS_INNER u32 ZEP_STAMEAS_LogCoMeasStats(u32 radioId);
 STAMEAS_INNER u32 ZEP_STAMEAS_DfxFuncInit(void);
-STAMEAS_INNER u32 ZEP_STAMEAS_GetMeasListRpcProc(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_GetCoMeasListRpcProc(void *msg, u32 len);
-STAMEAS_INNER u32 ZEP_STAMEAS_FillRpcStaMeasList(StaMeasInfo *info, void *buf);
-STAMEAS_INNER u32 ZEP_STAMEAS_FillRpcStaCoMeasList(ZEP_SLL_Head *list, CoMeasInfo *info, void *buf);

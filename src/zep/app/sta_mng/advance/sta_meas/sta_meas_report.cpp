@@ -5,6 +5,17 @@
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_CORE
 
+/* Operations of this file alone, with the C linkage of every operation of the
+ * application: the framework calls some of them back through pointers. */
+extern "C" {
+static u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const u8 *staMac,
+                                           MeasExtensionInfo *ext);
+static u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tokenId, const u8 *staMac,
+                                           MeasExtensionInfo *ext);
+static u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len);
+static u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len);
+}
+
 #define STAMEAS_TOKEN_CLASS_NB 0x01u      /* a neighbour's token */
 #define STAMEAS_TOKEN_CLASS_NB_HIGH 0x02u /* a neighbour's token from the upper range */
 
@@ -66,7 +77,7 @@ static u32 ZEP_STAMEAS_ForwardMeasReport(const char *fn, const StaMeasReportSrc 
     return ret;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(LmReportMsg));
     if (ret != STAMEAS_OK) {
@@ -80,7 +91,7 @@ STAMEAS_INNER u32 ZEP_STAMEAS_LmReportMsgProc(void *msg, u32 len)
     return ZEP_STAMEAS_ForwardMeasReport(__func__, &src);
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len)
+static u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len)
 {
     u32 ret = ZEP_MNG_CheckMsgValid(msg, len, sizeof(TpcReportMsg));
     if (ret != STAMEAS_OK) {
@@ -94,8 +105,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_TpcReportMsgProc(void *msg, u32 len)
     return ZEP_STAMEAS_ForwardMeasReport(__func__, &src);
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const u8 *staMac,
-                                                  MeasExtensionInfo *ext)
+static u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const u8 *staMac,
+                                           MeasExtensionInfo *ext)
 {
     const u8 *bssid = ZEP_STA_GetVapBssid(radioId, vapId);
     if (bssid == nullptr) {
@@ -106,16 +117,14 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillApExtensionInfo(u32 radioId, u32 vapId, const 
     memcpy_s(ext->bssid, sizeof(ext->bssid), bssid, sizeof(ext->bssid));
     ext->eirp = ZEP_STA_GetRadioCurEirp(radioId);
     ext->scanErip = ZEP_STA_GetRadioMaxPower(radioId);
-    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
-                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n", ext->bssid[0],
-                    ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4], ext->bssid[5],
-                    (int)ext->eirp, (int)ext->scanErip);
+    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac, "bssid:[" STAMEAS_MAC_FMT "] eirp:%d scanErip:%d.\r\n",
+                    STAMEAS_MAC_ARGS(ext->bssid), (int)ext->eirp, (int)ext->scanErip);
     return STAMEAS_OK;
 }
 
 /* The three queries run in order; the first failure ends the fill. */
-STAMEAS_INNER u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tokenId,
-                                                  const u8 *staMac, MeasExtensionInfo *ext)
+static u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tokenId, const u8 *staMac,
+                                           MeasExtensionInfo *ext)
 {
     u32 ret = ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, ext->bssid);
     if (ret != STAMEAS_OK) {
@@ -137,10 +146,8 @@ STAMEAS_INNER u32 ZEP_STAMEAS_FillNbExtensionInfo(u32 radioId, u32 vapId, u8 tok
                         radioId, (u32)tokenId);
         return ret;
     }
-    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac,
-                    "bssid:[%02x%02x-%02x%02x-%02x%02x] eirp:%d scanErip:%d.\r\n", ext->bssid[0],
-                    ext->bssid[1], ext->bssid[2], ext->bssid[3], ext->bssid[4], ext->bssid[5],
-                    (int)ext->eirp, (int)ext->scanErip);
+    STAMEAS_STA_LOG(ZEP_DBG_NOTE, staMac, "bssid:[" STAMEAS_MAC_FMT "] eirp:%d scanErip:%d.\r\n",
+                    STAMEAS_MAC_ARGS(ext->bssid), (int)ext->eirp, (int)ext->scanErip);
     return STAMEAS_OK;
 }
 

@@ -1,10 +1,20 @@
 /* sta-meas measurement table: pool-backed (station, measurement id) nodes, found
  * through one hash shared by every radio and ranked in one list per radio. */
-#include <string.h>
-
 #include "sta_meas_inner.h"
 
 #define STAMEAS_FILE_CAT STAMEAS_CAT_TABLE
+
+/* Operations of this file alone, with the C linkage of every operation of the
+ * application: the framework calls some of them back through pointers. */
+extern "C" {
+static void ZEP_STAMEAS_FreeMeasNode(void *node);
+static StaMeasNode *ZEP_STAMEAS_AddMeasNode(u32 radioId, const StaMeasKey *key);
+static u32 ZEP_STAMEAS_MeasNodeKeyCmp(const void *key, const void *node);
+static StaMeasNode *ZEP_STAMEAS_FindMeasNode(const StaMeasKey *key);
+static void ZEP_STAMEAS_DelMeasNodeByKey(const StaMeasKey *key);
+static s32 ZEP_STAMEAS_MeasNodeCmpWeightDesc(const void *a, const void *b);
+static s32 ZEP_STAMEAS_MeasNodeCmpWeightAsc(const void *a, const void *b);
+}
 
 StaMeasTable *g_staMeasTbl = nullptr;
 
@@ -104,7 +114,7 @@ STAMEAS_INNER void ZEP_STAMEAS_MeasTblDeInit(void)
     g_staMeasTbl = nullptr;
 }
 
-STAMEAS_INNER void ZEP_STAMEAS_FreeMeasNode(void *node)
+static void ZEP_STAMEAS_FreeMeasNode(void *node)
 {
     (void)ZEP_MEMPOOL_Free(g_staMeasTbl->nodePool, node);
 }
@@ -130,7 +140,7 @@ STAMEAS_INNER StaMeasInfo *ZEP_STAMEAS_AddMeasInfo(u32 radioId, const StaMeasKey
 }
 
 /* Callers have looked the key up first: the table keeps one node per key. */
-STAMEAS_INNER StaMeasNode *ZEP_STAMEAS_AddMeasNode(u32 radioId, const StaMeasKey *key)
+static StaMeasNode *ZEP_STAMEAS_AddMeasNode(u32 radioId, const StaMeasKey *key)
 {
     ZEP_SLL_Head *head = &g_staMeasTbl->radioList[radioId];
     if (head->count >= STAMEAS_TBL_MAX_PER_RADIO) {
@@ -158,18 +168,17 @@ STAMEAS_INNER StaMeasNode *ZEP_STAMEAS_AddMeasNode(u32 radioId, const StaMeasKey
     return node;
 }
 
-STAMEAS_INNER u32 ZEP_STAMEAS_MeasNodeKeyCmp(const void *key, const void *node)
+static u32 ZEP_STAMEAS_MeasNodeKeyCmp(const void *key, const void *node)
 {
     const StaMeasKey *k = static_cast<const StaMeasKey *>(key);
     const StaMeasInfo *info = &static_cast<const StaMeasNode *>(node)->info;
-    if (memcmp(k->staMac, info->staMac, 4) != 0 ||
-        memcmp(&k->staMac[4], &info->staMac[4], 2) != 0 || k->measId != info->measId) {
+    if (!ZEP_STAMEAS_IsSameMac(k->staMac, info->staMac) || k->measId != info->measId) {
         return 1;
     }
     return 0;
 }
 
-STAMEAS_INNER StaMeasNode *ZEP_STAMEAS_FindMeasNode(const StaMeasKey *key)
+static StaMeasNode *ZEP_STAMEAS_FindMeasNode(const StaMeasKey *key)
 {
     /* The station-leave handler outlives the table, so a missing table is normal. */
     if (g_staMeasTbl == nullptr || g_staMeasTbl->hashTbl == nullptr) {
@@ -200,7 +209,7 @@ STAMEAS_INNER void ZEP_STAMEAS_DelMeasNode(StaMeasNode *node)
     (void)ZEP_MEMPOOL_Free(g_staMeasTbl->nodePool, node);
 }
 
-STAMEAS_INNER void ZEP_STAMEAS_DelMeasNodeByKey(const StaMeasKey *key)
+static void ZEP_STAMEAS_DelMeasNodeByKey(const StaMeasKey *key)
 {
     StaMeasNode *node = ZEP_STAMEAS_FindMeasNode(key);
     if (node != nullptr) {
@@ -234,9 +243,7 @@ STAMEAS_INNER void ZEP_STAMEAS_DelStaAutoMeasNodes(const u8 *staMac)
     u32 idNum = ZEP_STAMEAS_GetAutoMeasIds(measIds, STAMEAS_AUTO_MEAS_ID_NUM);
     for (u32 i = 0; i < idNum; i++) {
         StaMeasKey key;
-        memset_s(&key, sizeof(key), 0, sizeof(key));
-        memcpy_s(key.staMac, sizeof(key.staMac), staMac, sizeof(key.staMac));
-        key.measId = measIds[i];
+        ZEP_STAMEAS_MakeMeasKey(&key, staMac, measIds[i]);
         ZEP_STAMEAS_DelMeasNodeByKey(&key);
     }
 }
@@ -282,7 +289,7 @@ static u16 ZEP_STAMEAS_NodeWeight(const void *node)
     return node == nullptr ? 0 : static_cast<const StaMeasNode *>(node)->info.weight;
 }
 
-STAMEAS_INNER s32 ZEP_STAMEAS_MeasNodeCmpWeightDesc(const void *a, const void *b)
+static s32 ZEP_STAMEAS_MeasNodeCmpWeightDesc(const void *a, const void *b)
 {
     u16 weightA = ZEP_STAMEAS_NodeWeight(a);
     u16 weightB = ZEP_STAMEAS_NodeWeight(b);
@@ -292,7 +299,7 @@ STAMEAS_INNER s32 ZEP_STAMEAS_MeasNodeCmpWeightDesc(const void *a, const void *b
     return weightA > weightB ? -1 : 1;
 }
 
-STAMEAS_INNER s32 ZEP_STAMEAS_MeasNodeCmpWeightAsc(const void *a, const void *b)
+static s32 ZEP_STAMEAS_MeasNodeCmpWeightAsc(const void *a, const void *b)
 {
     return -ZEP_STAMEAS_MeasNodeCmpWeightDesc(a, b);
 }
