@@ -3,7 +3,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind
 
-.PHONY: all deps test test-gcc test-clang run bench fuzz clean
+.PHONY: all deps test test-gcc test-clang run bench fuzz fuzz-run soak clean
 
 all: test
 
@@ -43,6 +43,19 @@ bench: deps
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
+
+# Fuzzes every target for FUZZ_SECONDS each, starting from its saved corpus;
+# new inputs go to build/fuzz/corpus/<target>/, findings to build/fuzz/findings/.
+# Minimise what is worth keeping into fuzz/corpus/<target>/ with -merge=1.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_handlers fuzz_stateful
+fuzz-run: fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t; \
+	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  nice -n 10 ./build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/findings/$$t/ build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
 
 clean:
 	rm -rf build

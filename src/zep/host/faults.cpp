@@ -111,3 +111,5 @@ void FaultRegistry::clear()
 }
 
 }  // namespace zep::host::detail
+
+std::span<const std::string_view> zep::host::Faults::operations() { return detail::kFallibleOps; }
