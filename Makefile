@@ -3,7 +3,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind
 
-.PHONY: all deps test test-gcc test-clang run bench fuzz fuzz-run soak clean
+.PHONY: all deps test test-gcc test-clang run bench perf fuzz fuzz-run soak clean
 
 all: test
 
@@ -39,6 +39,13 @@ bench: deps
 	cmake --preset release
 	cmake --build --preset release
 	./build/release/bench/sta_meas_bench
+
+# Instructions per operation of every benchmark, under callgrind (docs/performance.md).
+perf: deps
+	cmake --preset release
+	cmake --build --preset release --target sta_meas_bench
+	bench/icount.sh build/release/bench/sta_meas_bench . ZEP_MNG_SendMsg ZEP_MNG_SendIPCMsg \
+	  ZEP_DBG_Print ZEP_STAMEAS_MeasTimerTimeout
 
 fuzz: deps
 	cmake --preset fuzz

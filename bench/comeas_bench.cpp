@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "linked_app.hpp"
+#include "measure.hpp"
 #include "sta_meas_inner.h"
 #include "zep_host.hpp"
 
 namespace {
 
+using zep::bench::measure;
 using zep::test::appendRecord;
 
 constexpr u32 kRadio = 1;
@@ -98,9 +100,7 @@ void BM_CoMeasStart16Merge(benchmark::State &state)
     app.makeChannelCapable();
     const auto start = start16(0);
     app.host.deliver(STAMEAS_MSG_COMEAS_START, start);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_START, start));
-    }
+    measure(state, "CoMeasStart16Merge", [&] { app.host.deliver(STAMEAS_MSG_COMEAS_START, start); });
 }
 BENCHMARK(BM_CoMeasStart16Merge);
 
@@ -111,10 +111,10 @@ void BM_CoMeasStart16AddAndStop(benchmark::State &state)
     app.makeChannelCapable();
     const auto start = start16(0);
     const auto stop = stopAll();
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_START, start));
-        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_STOP, stop));
-    }
+    measure(state, "CoMeasStart16AddAndStop", [&] {
+        app.host.deliver(STAMEAS_MSG_COMEAS_START, start);
+        app.host.deliver(STAMEAS_MSG_COMEAS_STOP, stop);
+    });
 }
 BENCHMARK(BM_CoMeasStart16AddAndStop);
 
@@ -125,14 +125,12 @@ void BM_CoMeasScanSends16(benchmark::State &state)
     app.makeChannelCapable();
     const auto start = start16(0);
     const std::vector<u8> onBody = App::scanBody(1);
-    for (auto _ : state) {
-        state.PauseTiming();
-        app.scan(0);
-        app.host.deliver(STAMEAS_MSG_COMEAS_START, start);
-        app.host.clearCaptures();
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_SCAN_STATE, onBody));
-    }
+    measure(state, "CoMeasScanSends16", [&] { app.host.deliver(STAMEAS_MSG_SCAN_STATE, onBody); },
+            [&] {
+                app.scan(0);
+                app.host.deliver(STAMEAS_MSG_COMEAS_START, start);
+                app.host.clearCaptures();
+            });
 }
 BENCHMARK(BM_CoMeasScanSends16);
 
@@ -159,15 +157,8 @@ void BM_CoMeasToNb16x32(benchmark::State &state)
         sta.channel = 6;
         appendRecord(req, sta);
     }
-    u32 rounds = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(app.host.deliver(STAMEAS_MSG_COMEAS_TO_NB, req));
-        if (++rounds % 64 == 0) {
-            state.PauseTiming();
-            app.host.clearCaptures();
-            state.ResumeTiming();
-        }
-    }
+    measure(state, "CoMeasToNb16x32", [&] { app.host.deliver(STAMEAS_MSG_COMEAS_TO_NB, req); },
+            [&] { app.host.clearCaptures(); });
 }
 BENCHMARK(BM_CoMeasToNb16x32);
 

@@ -91,8 +91,8 @@ void Host::forgetApp()
     s.handlers.clear();
     s.cfgHandlers.clear();
     s.primHandlers.clear();
-    s.timers.clear();
-    s.actions.clear();
+    s.timers = detail::TimerQueue{};
+    s.actions = detail::ActionQueue{};
     s.nowMs = 0;
     s.faults.clear();
     clearCaptures();
@@ -106,7 +106,7 @@ using namespace zep::host;
 
 u32 ZEP_MNG_RegApp(u32 /*appId*/, u32 /*phaseNum*/, const ZEP_AppInfo *appInfo)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_RegApp")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegApp)) {
         return *fault;
     }
     if (appInfo == nullptr) {

@@ -9,31 +9,11 @@ namespace zep::host {
 
 namespace {
 
-using TimerIt = std::map<u32, detail::Timer>::iterator;
-
-// The earliest timer due at or before limit; the lower id wins a tie because
-// the map is ordered by id and only a strictly earlier time replaces a pick.
-TimerIt nextDueTimer(std::map<u32, detail::Timer> &timers, u64 limit)
+void fireTimer(Host::Impl &s)
 {
-    auto best = timers.end();
-    for (auto it = timers.begin(); it != timers.end(); ++it) {
-        if (it->second.dueMs <= limit && (best == timers.end() || it->second.dueMs < best->second.dueMs)) {
-            best = it;
-        }
-    }
-    return best;
-}
-
-void fireTimer(Host::Impl &s, TimerIt it)
-{
-    const ZEP_TimerInfo info = it->second.info;
     // Re-armed (or dropped) before the handler runs, so the handler may stop
     // or restart timers, including its own.
-    if (info.isRepeat != 0) {
-        it->second.dueMs += info.periodMs;
-    } else {
-        s.timers.erase(it);
-    }
+    const ZEP_TimerInfo info = s.timers.fire();
     const std::span<const u8> record(reinterpret_cast<const u8 *>(&info), sizeof(info));
     s.callOnCopy(ZEP_MSG_KIND_EVENT, info.msgId, info.handler, record);
 }
@@ -65,25 +45,25 @@ void Host::advance(u64 ms)
     Impl &s = *impl_;
     const u64 target = s.nowMs + ms;
     for (;;) {
-        const auto timer = nextDueTimer(s.timers, target);
-        const auto action = s.actions.begin() != s.actions.end() && s.actions.begin()->first.first <= target
-                                ? s.actions.begin()
-                                : s.actions.end();
-        const bool haveTimer = timer != s.timers.end();
-        const bool haveAction = action != s.actions.end();
-        if (!haveTimer && !haveAction) {
+        auto timer = s.timers.front();
+        auto action = s.actions.frontTime();
+        if (timer && timer->dueMs > target) {
+            timer.reset();
+        }
+        if (action && *action > target) {
+            action.reset();
+        }
+        if (!timer && !action) {
             break;
         }
         // A timer goes first at equal times: the action then sees the state
         // the expiry left, as it would on a device where timers fire at once.
-        if (haveTimer && (!haveAction || timer->second.dueMs <= action->first.first)) {
-            s.nowMs = std::max(s.nowMs, timer->second.dueMs);
-            fireTimer(s, timer);
+        if (timer && (!action || timer->dueMs <= *action)) {
+            s.nowMs = std::max(s.nowMs, timer->dueMs);
+            fireTimer(s);
         } else {
-            s.nowMs = std::max(s.nowMs, action->first.first);
-            std::function<void()> run = std::move(action->second);
-            s.actions.erase(action);
-            run();
+            s.nowMs = std::max(s.nowMs, *action);
+            s.actions.pop()();
         }
     }
     s.nowMs = std::max(s.nowMs, target);
@@ -91,7 +71,7 @@ void Host::advance(u64 ms)
 
 void Host::schedule(u64 atMs, std::function<void()> action)
 {
-    impl_->actions.emplace(std::pair{atMs, impl_->nextActionOrder++}, std::move(action));
+    impl_->actions.push(atMs, std::move(action));
 }
 
 std::size_t Host::activeTimers() const { return impl_->timers.size(); }
@@ -104,7 +84,7 @@ using namespace zep::host;
 
 u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_FillTimerRegInfo")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerRegInfo)) {
         return *fault;
     }
     if (timer == nullptr) {
@@ -118,7 +98,7 @@ u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_Timer
 
 u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_FillTimerMsgInfo")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerMsgInfo)) {
         return *fault;
     }
     if (timer == nullptr) {
@@ -132,7 +112,7 @@ u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_T
 
 u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_StartTimer")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StartTimer)) {
         return *fault;
     }
     if (timer == nullptr || timerId == nullptr) {
@@ -142,26 +122,21 @@ u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
         return ZEP_ERR;
     }
     Host::Impl &s = detail::state();
-    u32 id = s.nextTimerId;
-    while (id == 0 || s.timers.contains(id)) {  // 0 means "no timer" to callers
-        ++id;
-    }
-    s.nextTimerId = id + 1;
-    // The record usually lives on the caller's stack: keep a copy.
-    s.timers.emplace(id, detail::Timer{*timer, s.nowMs + timer->periodMs});
+    // The record usually lives on the caller's stack: the queue keeps a copy.
+    const u32 id = s.timers.start(*timer, s.nowMs + timer->periodMs);
     *timerId = id;
     return 0;
 }
 
 u32 ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 {
-    if (auto fault = detail::injectedFault("ZEP_MNG_StopTimer")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StopTimer)) {
         return *fault;
     }
     if (timerId == nullptr) {
         return kErrNullPtr;
     }
-    if (detail::state().timers.erase(timerIdValue) == 0) {
+    if (!detail::state().timers.stop(timerIdValue)) {
         return kErrNotFound;
     }
     // The emulation clears the caller's id, so a stopped timer reads as "no
@@ -180,7 +155,7 @@ u32 ZEP_TmTickToMillSec(u32 ticks) { return ticks / detail::state().ticks.ticksP
 
 u32 ZEP_HiPrecisionMsNow64(u64 *nowMs)
 {
-    if (auto fault = detail::injectedFault("ZEP_HiPrecisionMsNow64")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_HiPrecisionMsNow64)) {
         return *fault;
     }
     if (nowMs == nullptr) {

@@ -73,7 +73,7 @@ using namespace zep::host;
 
 u32 ZEP_CFG_RegRadioSingleCfgMsg(u32 /*appId*/, u32 itemType, ZEP_CfgMsgHandler handler)
 {
-    if (auto fault = detail::injectedFault("ZEP_CFG_RegRadioSingleCfgMsg")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_CFG_RegRadioSingleCfgMsg)) {
         return *fault;
     }
     if (handler == nullptr) {
@@ -84,7 +84,7 @@ u32 ZEP_CFG_RegRadioSingleCfgMsg(u32 /*appId*/, u32 itemType, ZEP_CfgMsgHandler 
 
 void *ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
 {
-    if (detail::injectedFault("ZEP_CFG_MsgParseSingleTlv")) {
+    if (detail::injectedFault(detail::Op::ZEP_CFG_MsgParseSingleTlv)) {
         return nullptr;
     }
     if (cfgMsg == nullptr || radioId == nullptr || len < sizeof(ZEP_CfgMsgHead)) {
@@ -120,7 +120,7 @@ void *ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvInde
 
 u32 UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
 {
-    if (auto fault = detail::injectedFault("UMAC_OBJMNG_MallocDataArea")) {
+    if (auto fault = detail::injectedFault(detail::Op::UMAC_OBJMNG_MallocDataArea)) {
         return *fault;
     }
     if (areaHandle == nullptr || req == nullptr) {
@@ -145,7 +145,7 @@ u32 UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *r
 
 void *UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 {
-    if (detail::injectedFault("UMAC_OBJMNG_GetRadioDataInfo")) {
+    if (detail::injectedFault(detail::Op::UMAC_OBJMNG_GetRadioDataInfo)) {
         return nullptr;
     }
     Host::Impl &s = detail::state();
@@ -160,7 +160,7 @@ void *UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 u32 ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 /*priority*/,
                                 const char * /*name*/)
 {
-    if (auto fault = detail::injectedFault("ZEP_STA_RegAccessPrimHandle")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_STA_RegAccessPrimHandle)) {
         return *fault;
     }
     if (handler == nullptr) {

@@ -102,7 +102,7 @@ u32 ZEP_STA_GetRadioFreq(u32 radioId)
 
 const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
-    if (detail::injectedFault("ZEP_STA_GetVapBssid")) {
+    if (detail::injectedFault(detail::Op::ZEP_STA_GetVapBssid)) {
         return nullptr;
     }
     const RadioFacts *radio = findRadio(radioId);
@@ -115,7 +115,7 @@ const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 
 const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
-    if (detail::injectedFault("ZEP_UAM_FindStaInfo")) {
+    if (detail::injectedFault(detail::Op::ZEP_UAM_FindStaInfo)) {
         return nullptr;
     }
     if (staMac == nullptr) {
@@ -144,7 +144,7 @@ u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 
 u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 /*selector*/, s8 *eirp)
 {
-    if (auto fault = detail::injectedFault("ZEP_NB_GetNbScanEirp")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbScanEirp)) {
         return *fault;
     }
     if (nb == nullptr || eirp == nullptr) {
@@ -166,7 +166,7 @@ u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 /*selector*/,
 
 u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
-    if (auto fault = detail::injectedFault("ZEP_NB_GetScanRadioId")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetScanRadioId)) {
         return *fault;
     }
     if (radioId == nullptr) {
@@ -186,7 +186,7 @@ u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 
 u32 ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
-    if (auto fault = detail::injectedFault("ZEP_NB_GetRadioScanEirp")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetRadioScanEirp)) {
         return *fault;
     }
     if (eirp == nullptr) {
@@ -219,7 +219,7 @@ const TokenFacts *findToken(Match match)
 
 u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
-    if (auto fault = detail::injectedFault("ZEP_NB_GetNbApVapBssidByTokenId")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapBssidByTokenId)) {
         return *fault;
     }
     if (bssid == nullptr) {
@@ -237,7 +237,7 @@ u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssi
 
 u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
-    if (auto fault = detail::injectedFault("ZEP_NB_GetNbApVapEirpByTokenId")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapEirpByTokenId)) {
         return *fault;
     }
     if (eirp == nullptr) {
@@ -255,7 +255,7 @@ u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 
 u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
-    if (auto fault = detail::injectedFault("ZEP_NB_GetNbApRadioScanEirpByTokenId")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApRadioScanEirpByTokenId)) {
         return *fault;
     }
     if (scanEirp == nullptr) {

@@ -2,7 +2,6 @@
 // test can make the nth call of one operation, or the k-th fallible call of
 // any, fail with a chosen status.
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,67 +11,32 @@ namespace zep::host::detail {
 
 namespace {
 
-// The operations that can fail. A rule for any other name would never fire,
-// which would make a test pass for the wrong reason.
-constexpr auto kFallibleOps = std::to_array<std::string_view>({
-    "ZEP_MNG_RegApp",
-    "ZEP_MNG_RegMsg",
-    "ZEP_MNG_UnRegMsg",
-    "ZEP_MNG_SendMsg",
-    "ZEP_MNG_SendIPCMsg",
-    "ZEP_MNG_FillTimerRegInfo",
-    "ZEP_MNG_FillTimerMsgInfo",
-    "ZEP_MNG_StartTimer",
-    "ZEP_MNG_StopTimer",
-    "ZEP_STA_RegAccessPrimHandle",
-    "ZEP_CFG_RegRadioSingleCfgMsg",
-    "ZEP_CFG_MsgParseSingleTlv",
-    "UMAC_OBJMNG_MallocDataArea",
-    "UMAC_OBJMNG_GetRadioDataInfo",
-    "ZEP_HiPrecisionMsNow64",
-    "UMAC_MallocZero",
-    "ZEP_MEMPOOL_Create",
-    "ZEP_MEMPOOL_Malloc",
-    "ZEP_HASH_CreateNew",
-    "ZEP_HASH_AddNode",
-    "ZEP_UAM_FindStaInfo",
-    "ZEP_STA_GetVapBssid",
-    "ZEP_NB_GetNbScanEirp",
-    "ZEP_NB_GetScanRadioId",
-    "ZEP_NB_GetRadioScanEirp",
-    "ZEP_NB_GetNbApVapBssidByTokenId",
-    "ZEP_NB_GetNbApVapEirpByTokenId",
-    "ZEP_NB_GetNbApRadioScanEirpByTokenId",
-});
-
-bool isFallible(std::string_view op)
+std::optional<Op> opNamed(std::string_view name)
 {
-    return std::find(kFallibleOps.begin(), kFallibleOps.end(), op) != kFallibleOps.end();
+    const auto *it = std::find(std::begin(kOpNames), std::end(kOpNames), name);
+    if (it == std::end(kOpNames)) {
+        return std::nullopt;
+    }
+    return static_cast<Op>(it - std::begin(kOpNames));
 }
 
 }  // namespace
 
-std::optional<u32> FaultRegistry::check(std::string_view op)
+std::optional<u32> FaultRegistry::checkArmed(Op op, u64 call)
 {
-    ++fallible_;
-    auto it = calls_.find(op);
-    if (it == calls_.end()) {
-        it = calls_.emplace(std::string(op), 0).first;
-    }
-    const u64 call = ++it->second;
-
     std::optional<u32> status;
     if (kth_ && kth_->callNumber == fallible_) {
         status = kth_->status;
         kth_.reset();
     }
-    for (const Rule &rule : rules_) {
-        if (!status && rule.op == op && call >= rule.first && call <= rule.last) {
+    std::vector<Rule> &rules = rules_[static_cast<std::size_t>(op)];
+    for (const Rule &rule : rules) {
+        if (!status && call >= rule.first && call <= rule.last) {
             status = rule.status;
         }
     }
     // Spent rules are dropped so that clear() is the only reset a test needs.
-    std::erase_if(rules_, [&](const Rule &rule) { return rule.op == op && call >= rule.last; });
+    armedRules_ -= std::erase_if(rules, [&](const Rule &rule) { return call >= rule.last; });
     if (status) {
         ++injected_;
     }
@@ -81,7 +45,10 @@ std::optional<u32> FaultRegistry::check(std::string_view op)
 
 void FaultRegistry::failCall(std::string_view op, u32 nth, u32 count, u32 status)
 {
-    if (!isFallible(op)) {
+    // A rule for any other name would never fire, which would make a test
+    // pass for the wrong reason.
+    const auto known = opNamed(op);
+    if (!known) {
         std::fprintf(stderr, "zep host: failCall on \"%.*s\", which is not a fallible operation\n",
                      static_cast<int>(op.size()), op.data());
         std::abort();
@@ -89,8 +56,10 @@ void FaultRegistry::failCall(std::string_view op, u32 nth, u32 count, u32 status
     if (count == 0) {
         return;
     }
-    const u64 first = calls(op) + std::max<u32>(nth, 1);
-    rules_.push_back(Rule{std::string(op), first, first + count - 1, status});
+    const auto index = static_cast<std::size_t>(*known);
+    const u64 first = calls_[index] + std::max<u32>(nth, 1);
+    rules_[index].push_back(Rule{first, first + count - 1, status});
+    ++armedRules_;
 }
 
 void FaultRegistry::failKthFallible(u64 k, u32 status)
@@ -100,16 +69,19 @@ void FaultRegistry::failKthFallible(u64 k, u32 status)
 
 u64 FaultRegistry::calls(std::string_view op) const
 {
-    const auto it = calls_.find(op);
-    return it != calls_.end() ? it->second : 0;
+    const auto known = opNamed(op);
+    return known ? calls_[static_cast<std::size_t>(*known)] : 0;
 }
 
 void FaultRegistry::clear()
 {
-    rules_.clear();
+    for (std::vector<Rule> &rules : rules_) {
+        rules.clear();
+    }
+    armedRules_ = 0;
     kth_.reset();
 }
 
 }  // namespace zep::host::detail
 
-std::span<const std::string_view> zep::host::Faults::operations() { return detail::kFallibleOps; }
+std::span<const std::string_view> zep::host::Faults::operations() { return detail::kOpNames; }

@@ -20,7 +20,7 @@ u32 checkTable(const ZEP_HashTable *tbl)
 
 ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
 {
-    if (detail::injectedFault("ZEP_HASH_CreateNew")) {
+    if (detail::injectedFault(detail::Op::ZEP_HASH_CreateNew)) {
         return nullptr;
     }
     if (bucketNum == 0) {
@@ -35,7 +35,7 @@ ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
 
 u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 /*flags*/)
 {
-    if (auto fault = detail::injectedFault("ZEP_HASH_AddNode")) {
+    if (auto fault = detail::injectedFault(detail::Op::ZEP_HASH_AddNode)) {
         return *fault;
     }
     if (const u32 status = checkTable(tbl); status != 0) {

@@ -22,6 +22,7 @@ Host::Host(Profile profile) : impl_(std::make_unique<Impl>(profile))
         std::abort();
     }
     g_current = this;
+    detail::liveImpl = impl_.get();
 }
 
 Host::~Host()
@@ -29,6 +30,7 @@ Host::~Host()
     // The Impl frees every block, pool, table and area still live, then closes
     // the application library; only then do the entry points lose their host.
     impl_.reset();
+    detail::liveImpl = nullptr;
     g_current = nullptr;
 }
 
@@ -42,6 +44,12 @@ Host &Host::current()
 }
 
 Host *Host::currentOrNull() { return g_current; }
+
+void detail::noLiveHost()
+{
+    Host::current();  // aborts with the reason
+    std::abort();
+}
 
 Host::Impl &Host::impl() { return *impl_; }
 
@@ -62,6 +70,8 @@ void Host::setLogThreshold(u32 minSeverity) { impl_->logThreshold = minSeverity;
 void Host::setLogToStderr(bool on) { impl_->logToStderr = on; }
 
 void Host::setCaptureLogs(bool on) { impl_->captureLogs = on; }
+
+void Host::setCaptureSent(bool on) { impl_->captureSent = on; }
 
 u64 Host::formattedLogLines() const { return impl_->formattedLogLines; }
 

@@ -2,6 +2,7 @@
 // C entry point reaches it through Host::current().impl().
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -16,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "body_buffers.hpp"
+#include "event_queues.hpp"
 #include "zep_host.hpp"
 
 // The framework's opaque handles. Their layouts are the emulation's own.
@@ -36,11 +39,62 @@ struct ZEP_MemPool {
 
 namespace zep::host::detail {
 
+// Every framework operation that can fail, in one list: the enumeration the
+// emulation checks its rules by, and the names tests and scenarios arm them by.
+#define ZEP_HOST_FALLIBLE_OPS(X)                                                                   \
+    X(ZEP_MNG_RegApp)                                                                              \
+    X(ZEP_MNG_RegMsg)                                                                              \
+    X(ZEP_MNG_UnRegMsg)                                                                            \
+    X(ZEP_MNG_SendMsg)                                                                             \
+    X(ZEP_MNG_SendIPCMsg)                                                                          \
+    X(ZEP_MNG_FillTimerRegInfo)                                                                    \
+    X(ZEP_MNG_FillTimerMsgInfo)                                                                    \
+    X(ZEP_MNG_StartTimer)                                                                          \
+    X(ZEP_MNG_StopTimer)                                                                           \
+    X(ZEP_STA_RegAccessPrimHandle)                                                                 \
+    X(ZEP_CFG_RegRadioSingleCfgMsg)                                                                \
+    X(ZEP_CFG_MsgParseSingleTlv)                                                                   \
+    X(UMAC_OBJMNG_MallocDataArea)                                                                  \
+    X(UMAC_OBJMNG_GetRadioDataInfo)                                                                \
+    X(ZEP_HiPrecisionMsNow64)                                                                      \
+    X(UMAC_MallocZero)                                                                             \
+    X(ZEP_MEMPOOL_Create)                                                                          \
+    X(ZEP_MEMPOOL_Malloc)                                                                          \
+    X(ZEP_HASH_CreateNew)                                                                          \
+    X(ZEP_HASH_AddNode)                                                                            \
+    X(ZEP_UAM_FindStaInfo)                                                                         \
+    X(ZEP_STA_GetVapBssid)                                                                         \
+    X(ZEP_NB_GetNbScanEirp)                                                                        \
+    X(ZEP_NB_GetScanRadioId)                                                                       \
+    X(ZEP_NB_GetRadioScanEirp)                                                                     \
+    X(ZEP_NB_GetNbApVapBssidByTokenId)                                                             \
+    X(ZEP_NB_GetNbApVapEirpByTokenId)                                                              \
+    X(ZEP_NB_GetNbApRadioScanEirpByTokenId)
+
+#define ZEP_HOST_OP_ENUMERATOR(name) name,
+enum class Op : u8 { ZEP_HOST_FALLIBLE_OPS(ZEP_HOST_OP_ENUMERATOR) };
+#undef ZEP_HOST_OP_ENUMERATOR
+
+#define ZEP_HOST_OP_NAME(name) #name,
+inline constexpr std::string_view kOpNames[] = {ZEP_HOST_FALLIBLE_OPS(ZEP_HOST_OP_NAME)};
+#undef ZEP_HOST_OP_NAME
+
+inline constexpr std::size_t kOpCount = std::size(kOpNames);
+
 class FaultRegistry final : public Faults {
 public:
     // Called once at the entry of every fallible operation: counts the call and
-    // gives the status to fail with when an armed rule covers it.
-    std::optional<u32> check(std::string_view op);
+    // gives the status to fail with when an armed rule covers it. With nothing
+    // armed, that is two increments and one branch.
+    std::optional<u32> check(Op op)
+    {
+        ++fallible_;
+        const u64 call = ++calls_[static_cast<std::size_t>(op)];
+        if (armedRules_ == 0 && !kth_) [[likely]] {
+            return std::nullopt;
+        }
+        return checkArmed(op, call);
+    }
 
     void failCall(std::string_view op, u32 nth, u32 count, u32 status) override;
     void failKthFallible(u64 k, u32 status) override;
@@ -51,8 +105,7 @@ public:
 
 private:
     struct Rule {
-        std::string op;
-        u64 first = 0;  // call numbers of op, counted since the host was made
+        u64 first = 0;  // call numbers of the operation, counted since the host was made
         u64 last = 0;
         u32 status = kErrInjected;
     };
@@ -60,8 +113,11 @@ private:
         u64 callNumber = 0;  // counted over all fallible calls
         u32 status = kErrInjected;
     };
-    std::map<std::string, u64, std::less<>> calls_;
-    std::vector<Rule> rules_;
+    std::optional<u32> checkArmed(Op op, u64 call);
+
+    std::array<u64, kOpCount> calls_{};
+    std::array<std::vector<Rule>, kOpCount> rules_;  // by operation
+    std::size_t armedRules_ = 0;                     // over every operation
     std::optional<KthRule> kth_;
     u64 fallible_ = 0;
     u64 injected_ = 0;
@@ -93,7 +149,8 @@ public:
 private:
     struct Block {
         std::size_t size = 0;
-        std::string site;
+        const char *file = nullptr;  // the caller's __FILE__: lives as long as its code
+        u32 line = 0;
     };
     std::unordered_map<void *, Block> blocks_;
     std::map<const ZEP_MemPool *, std::unique_ptr<ZEP_MemPool>> pools_;
@@ -127,11 +184,6 @@ private:
     void *handle_ = nullptr;
 };
 
-struct Timer {
-    ZEP_TimerInfo info{};
-    u64 dueMs = 0;
-};
-
 struct DataArea {
     UMAC_OBJMNG_DataAreaReq req{};
     std::unique_ptr<u8[]> bytes;
@@ -158,13 +210,14 @@ struct Host::Impl {
     // Message manager.
     std::map<std::pair<u32, u32>, ZEP_MsgHandler> handlers;  // (kind, msgId)
     std::vector<SentMessage> sent;
+    bool captureSent = true;
+    SentMessage lastSent;  // what the observer is shown while sends are not captured
+    detail::BodyBuffers bodyBuffers;
 
     // Clock, timers and scheduled actions.
     u64 nowMs = 0;
-    std::map<u32, detail::Timer> timers;
-    u32 nextTimerId = 1;
-    std::map<std::pair<u64, u64>, std::function<void()>> actions;  // (atMs, order)
-    u64 nextActionOrder = 0;
+    detail::TimerQueue timers;
+    detail::ActionQueue actions;
     detail::TickSource ticks;
 
     // Configuration items, data areas and access primitives.
@@ -193,8 +246,8 @@ struct Host::Impl {
 
     detail::FaultRegistry faults;
 
-    // Calls handler on a heap copy of exactly body.size() bytes, times it and
-    // reports it to the observer as a delivery of (kind, msgId).
+    // Calls handler on a copy of exactly body.size() bytes and, when there is
+    // an observer, times it and reports it as a delivery of (kind, msgId).
     u32 callOnCopy(u32 kind, u32 msgId, ZEP_MsgHandler handler, std::span<const u8> body);
     // Reports a finished handler call to the observer, if any.
     void reportDelivery(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
@@ -203,10 +256,22 @@ struct Host::Impl {
 
 namespace detail {
 
-inline Host::Impl &state() { return Host::current().impl(); }
+// The Impl of the live host, or null: the framework's C entry points carry no
+// context, and reaching the state must cost one load on their hot paths.
+inline Host::Impl *liveImpl = nullptr;
+
+[[noreturn]] void noLiveHost();
+
+inline Host::Impl &state()
+{
+    if (liveImpl == nullptr) [[unlikely]] {
+        noLiveHost();
+    }
+    return *liveImpl;
+}
 
 // Entry check of a fallible operation: the status to fail with, if any.
-inline std::optional<u32> injectedFault(std::string_view op) { return state().faults.check(op); }
+inline std::optional<u32> injectedFault(Op op) { return state().faults.check(op); }
 
 }  // namespace detail
 

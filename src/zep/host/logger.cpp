@@ -7,6 +7,8 @@
 
 #include "host_impl.hpp"
 
+using namespace zep::host;
+
 namespace {
 
 // Declared printf-like so the compilers check the format of the caller instead.
@@ -25,21 +27,14 @@ __attribute__((format(printf, 1, 0))) std::string formatLine(const char *format,
     return text;
 }
 
-}  // namespace
-
-using namespace zep::host;
-
-void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
+// Everything past the threshold, out of line, so that a dropped line costs
+// the caller no more than the threshold check.
+__attribute__((format(printf, 6, 0), noinline)) void printLine(Host::Impl &s, u32 severity,
+                                                               u32 moduleId, u32 category,
+                                                               const u8 *staMac,
+                                                               const char *format, va_list args)
 {
-    Host::Impl &s = detail::state();
-    // Dropped lines cost nothing: the threshold is checked before formatting.
-    if (severity < s.logThreshold || format == nullptr) {
-        return;
-    }
-    va_list args;
-    va_start(args, format);
     LogLine line{s.nowMs, severity, moduleId, category, std::nullopt, formatLine(format, args)};
-    va_end(args);
     ++s.formattedLogLines;
     if (staMac != nullptr) {
         Mac mac;
@@ -57,4 +52,19 @@ void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, c
     if (s.captureLogs) {
         s.logs.push_back(std::move(line));
     }
+}
+
+}  // namespace
+
+void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
+{
+    Host::Impl &s = detail::state();
+    // Dropped lines cost nothing: the threshold is checked before formatting.
+    if (severity < s.logThreshold || format == nullptr) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    printLine(s, severity, moduleId, category, staMac, format, args);
+    va_end(args);
 }

@@ -32,7 +32,7 @@ void *MemoryLedger::allocate(const char *file, u32 line, u32 size)
     if (block == nullptr) {
         return nullptr;
     }
-    blocks_.emplace(block, Block{size, std::string(file != nullptr ? file : "?") + ":" + std::to_string(line)});
+    blocks_.emplace(block, Block{size, file, line});
     ++totalAllocations_;
     return block;
 }
@@ -66,7 +66,7 @@ std::map<std::string, std::size_t> MemoryLedger::liveBySite() const
 {
     std::map<std::string, std::size_t> sites;
     for (const auto &[block, info] : blocks_) {
-        ++sites[info.site];
+        ++sites[std::string(info.file != nullptr ? info.file : "?") + ":" + std::to_string(info.line)];
     }
     return sites;
 }
@@ -144,7 +144,7 @@ using namespace zep::host;
 
 void *UMAC_MallocZero(const char *file, u32 line, u32 size)
 {
-    if (detail::injectedFault("UMAC_MallocZero")) {
+    if (detail::injectedFault(detail::Op::UMAC_MallocZero)) {
         return nullptr;
     }
     return detail::state().memory.allocate(file, line, size);
@@ -160,7 +160,7 @@ void ZEP_Free(void *block) { detail::state().memory.release(block, "ZEP_Free"); 
 ZEP_MemPool *ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 /*flags*/,
                                 u32 /*align*/, u32 /*reserved*/)
 {
-    if (detail::injectedFault("ZEP_MEMPOOL_Create")) {
+    if (detail::injectedFault(detail::Op::ZEP_MEMPOOL_Create)) {
         return nullptr;
     }
     return detail::state().memory.createPool(blockSize, blockCount, name);
@@ -168,7 +168,7 @@ ZEP_MemPool *ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name,
 
 void *ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
 {
-    if (detail::injectedFault("ZEP_MEMPOOL_Malloc")) {
+    if (detail::injectedFault(detail::Op::ZEP_MEMPOOL_Malloc)) {
         return nullptr;
     }
     return detail::state().memory.poolMalloc(pool);

@@ -188,8 +188,9 @@ public:
 
     // ---- Messages in. nullopt when nothing is registered for the id.
     bool hasHandler(u32 kind, u32 msgId) const;
-    // The handler gets a heap copy of exactly body.size() bytes, which it may
-    // write (handlers complete some messages in place).
+    // The handler gets a copy of exactly body.size() bytes, which it may write
+    // (handlers complete some messages in place); under AddressSanitizer any
+    // access past them is reported.
     std::optional<u32> deliver(u32 msgId, std::span<const u8> body);
     // RPC (kind 5): the handler fills buffer in place; the caller sees the result.
     std::optional<u32> rpc(u32 msgId, std::vector<u8> &buffer);
@@ -216,6 +217,9 @@ public:
     void setLogThreshold(u32 minSeverity);  // lines below it are dropped unformatted
     void setLogToStderr(bool on);
     void setCaptureLogs(bool on);           // off: lines reach only stderr/observer
+    // Off: sends are not kept in sent(); the observer still sees each one. A
+    // long run turns it off so that a send costs no allocation.
+    void setCaptureSent(bool on);
     void setObserver(Observer *observer);
     // Lines ZEP_DBG_Print actually formatted (those at or above the threshold).
     u64 formattedLogLines() const;
