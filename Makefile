@@ -54,12 +54,15 @@ fuzz: deps
 # Fuzzes every target for FUZZ_SECONDS each, starting from its saved corpus;
 # new inputs go to build/fuzz/corpus/<target>/, findings to build/fuzz/findings/.
 # Minimise what is worth keeping into fuzz/corpus/<target>/ with -merge=1.
+# Allocation stacks are not recorded and the quarantine is small: both cost
+# more than the target itself, and a finding is replayed with full reports.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := fuzz_handlers fuzz_stateful
 fuzz-run: fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t; \
 	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  ASAN_OPTIONS=malloc_context_size=0:quarantine_size_mb=16 \
 	  nice -n 10 ./build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/findings/$$t/ build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done

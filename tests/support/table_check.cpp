@@ -61,6 +61,9 @@ std::vector<ZEP_SLL_Node *> walkList(ZEP_SLL_Head *head, const Name &name, Repor
 {
     std::vector<ZEP_SLL_Node *> elements;
     ZEP_SLL_Node *const end = ZEP_SLL_HEAD_AS_NODE(head);
+    if (head->count == 0 && head->first == end && head->last == end) {
+        return elements; // the common case, checked without walking
+    }
     ZEP_SLL_Node *last = end;
     for (ZEP_SLL_Node *e = head->first; e != end; e = e->next) {
         if (e == nullptr || elements.size() == kWalkLimit) {
