@@ -41,6 +41,13 @@ load-day: deps
 	cmake --build --preset release --target zep-sim sta_meas
 	./build/release/bin/zep-sim --quiet --lib ./build/release/lib/libsta_meas.so scenarios/load-day.yaml
 
+# Sixty virtual days, across the 32-bit tick wrap, on a release build with the
+# structure checker after every step (zep-soak links the application in).
+soak: deps
+	cmake -S . -B build/soak -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
+	cmake --build build/soak --target zep-soak
+	./build/soak/bin/zep-soak scenarios/soak.yaml
+
 bench: deps
 	cmake --preset release
 	cmake --build --preset release
