@@ -323,8 +323,9 @@ void check(Host &h, AppStage stage, const char *when)
 
 void stopApp(Host &h)
 {
-    h.deinit();
-    check(h, AppStage::Stopped, "after de-initialisation");
+    if (const auto violations = zep::test::deinitViolations(h); !violations.empty()) {
+        fail("after de-initialisation", violations);
+    }
     h.forgetApp();
     // What a freshly loaded library would hold, except the data area it keeps;
     // the switches in it go back to their start-up value.

@@ -46,8 +46,7 @@ protected:
     {
         if (started_) {
             EXPECT_EQ(describe(tableViolations(host_, AppStage::Running)), "");
-            host_.deinit();
-            EXPECT_EQ(describe(tableViolations(host_, AppStage::Stopped)), "");
+            EXPECT_EQ(describe(deinitViolations(host_)), "");
         }
     }
 

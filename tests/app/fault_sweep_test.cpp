@@ -235,8 +235,7 @@ class Sweep
         body(h, [&] { h.faults().failKthFallible(k); });
         current_ = &h;
         check("after the run", AppStage::Running);
-        h.deinit();
-        check("after de-initialisation", AppStage::Stopped);
+        note("after de-initialisation", deinitViolations(h));
         current_ = nullptr;
         runs_++;
         return h.faults().injectedFailures() != 0;
@@ -244,8 +243,11 @@ class Sweep
 
     void check(const char *when, AppStage stage, host::Host *h = nullptr)
     {
-        host::Host &host = h != nullptr ? *h : *current_;
-        const auto violations = tableViolations(host, stage);
+        note(when, tableViolations(h != nullptr ? *h : *current_, stage));
+    }
+
+    void note(const char *when, const std::vector<std::string> &violations)
+    {
         // The first broken step of a run says enough to reproduce it.
         if (!violations.empty() && reportedK_ != k_) {
             reportedK_ = k_;

@@ -230,7 +230,7 @@ void checkRunning(host::Host &h, Report &out)
 
 // Only the data area survives de-initialisation; a timer survives only when its
 // stop was refused, and then the application still knows it.
-void checkStopped(host::Host &h, Report &out)
+void checkStopped(host::Host &h, bool timerStopRefused, Report &out)
 {
     if (g_staMeasTbl != nullptr || g_coMeasRadioState != nullptr || g_coMeasStats != nullptr) {
         out.add("a table, list area or statistics block still referenced after de-initialisation");
@@ -245,12 +245,14 @@ void checkStopped(host::Host &h, Report &out)
     if (h.impl().areas.size() > 1) {
         out.add(h.impl().areas.size(), " data areas after de-initialisation");
     }
-    checkTimer(h, out);
+    if (timerStopRefused) {
+        checkTimer(h, out);
+    } else if (h.activeTimers() != 0) {
+        out.add(h.activeTimers(), " timers running after de-initialisation");
+    }
 }
 
-} // namespace
-
-std::vector<std::string> tableViolations(host::Host &h, AppStage stage)
+std::vector<std::string> violations(host::Host &h, AppStage stage, bool timerStopRefused)
 {
     Report out;
     if (h.memory().badFrees() != 0) {
@@ -259,9 +261,29 @@ std::vector<std::string> tableViolations(host::Host &h, AppStage stage)
     if (stage == AppStage::Running) {
         checkRunning(h, out);
     } else {
-        checkStopped(h, out);
+        checkStopped(h, timerStopRefused, out);
     }
     return out.take();
+}
+
+} // namespace
+
+std::vector<std::string> tableViolations(host::Host &h, AppStage stage)
+{
+    return violations(h, stage, false);
+}
+
+std::vector<std::string> deinitViolations(host::Host &h)
+{
+    constexpr std::string_view kStop = "ZEP_MNG_StopTimer";
+    const u64 stopsBefore = h.faults().calls(kStop);
+    const u64 injectedBefore = h.faults().injectedFailures();
+    h.deinit();
+    // Counted, not attributed: a refused stop is assumed when de-initialisation
+    // both tried a stop and met an injected failure.
+    const bool refused =
+        h.faults().calls(kStop) > stopsBefore && h.faults().injectedFailures() > injectedBefore;
+    return violations(h, AppStage::Stopped, refused);
 }
 
 std::string describe(const std::vector<std::string> &violations)

@@ -19,6 +19,10 @@ enum class AppStage {
 // when the state is sound.
 std::vector<std::string> tableViolations(host::Host &h, AppStage stage);
 
+// De-initialises the application and gives the rules its leftovers break. A
+// timer may outlive it only when de-initialisation's stop of it was refused.
+std::vector<std::string> deinitViolations(host::Host &h);
+
 // The violations joined one per line, for assertion messages and aborts.
 std::string describe(const std::vector<std::string> &violations);
 
