@@ -13,8 +13,7 @@
 #include "table_check.hpp"
 #include "zep_host.hpp"
 
-namespace
-{
+namespace {
 
 using zep::host::Host;
 using zep::host::Mac;
@@ -32,12 +31,12 @@ struct Choice {
     u32 id;
 };
 constexpr Choice kChoices[] = {
-    {Target::Event, STAMEAS_MSG_MEAS_START},    {Target::Event, STAMEAS_MSG_MEAS_STOP},
-    {Target::Event, STAMEAS_MSG_LM_REPORT},     {Target::Event, STAMEAS_MSG_TPC_REPORT},
-    {Target::Event, STAMEAS_MSG_COMEAS_START},  {Target::Event, STAMEAS_MSG_COMEAS_STOP},
-    {Target::Event, STAMEAS_MSG_COMEAS_TO_NB},  {Target::Event, STAMEAS_MSG_SCAN_STATE},
-    {Target::Event, STAMEAS_MSG_SCAN_CHAN_SET}, {Target::Rpc, STAMEAS_RPC_GET_MEAS_LIST},
-    {Target::Rpc, STAMEAS_RPC_GET_COMEAS_LIST}, {Target::Config, ZEP_CFG_ITEM_SCAN_SWITCH},
+    {Target::Event, STAMEAS_MSG_MEAS_START},     {Target::Event, STAMEAS_MSG_MEAS_STOP},
+    {Target::Event, STAMEAS_MSG_LM_REPORT},      {Target::Event, STAMEAS_MSG_TPC_REPORT},
+    {Target::Event, STAMEAS_MSG_COMEAS_START},   {Target::Event, STAMEAS_MSG_COMEAS_STOP},
+    {Target::Event, STAMEAS_MSG_COMEAS_TO_NB},   {Target::Event, STAMEAS_MSG_SCAN_STATE},
+    {Target::Event, STAMEAS_MSG_SCAN_CHAN_SET},  {Target::Rpc, STAMEAS_RPC_GET_MEAS_LIST},
+    {Target::Rpc, STAMEAS_RPC_GET_COMEAS_LIST},  {Target::Config, ZEP_CFG_ITEM_SCAN_SWITCH},
 };
 
 void setUpWorld(Host &h)
@@ -116,7 +115,7 @@ void reportIfBroken(const char *when, const std::vector<std::string> &violations
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const u8 *data, std::size_t size)
 {
@@ -129,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8 *data, std::size_t size)
     h.useLinkedApp(ZEP_STA_RegStaMeasApp);
     setUpWorld(h);
     if (h.start() != 0) {
-        std::abort(); // nothing is injected: start-up must succeed
+        std::abort();  // nothing is injected: start-up must succeed
     }
     seedState(h);
 

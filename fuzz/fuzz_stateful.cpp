@@ -15,8 +15,7 @@
 #include "table_check.hpp"
 #include "zep_host.hpp"
 
-namespace
-{
+namespace {
 
 using zep::host::Host;
 using zep::host::Mac;
@@ -26,10 +25,10 @@ using zep::test::bytesOf;
 
 constexpr u32 kRadios = 2;
 constexpr u8 kStations = 8;
-constexpr u8 kChannels[] = {36, 6}; // one per radio, scanned by it
+constexpr u8 kChannels[] = {36, 6};  // one per radio, scanned by it
 constexpr u8 kTokens[] = {150, 201};
 constexpr std::size_t kMaxOps = 64;
-constexpr u64 kStartMs = 100000; // a scan-trigger time of 0 would read as "never"
+constexpr u64 kStartMs = 100000;  // a scan-trigger time of 0 would read as "never"
 
 Mac stationMac(u8 i)
 {
@@ -264,7 +263,7 @@ void configItem(Host &h, Input &in)
     h.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, radio % 3u, in.bytes(in.byte() % 4u));
 }
 
-bool g_worldChanged = false; // the station database differs from setUpWorld's
+bool g_worldChanged = false;  // the station database differs from setUpWorld's
 
 void stationChange(Host &h, Input &in)
 {
@@ -294,7 +293,7 @@ void dump(Host &h, Input &in)
     const auto head = in.bytes(8);
     std::memcpy(buffer.data(), head.data(), head.size());
     if (which & 2u) {
-        buffer.resize(in.byte()); // any length the caller may hand over
+        buffer.resize(in.byte());  // any length the caller may hand over
     }
     h.rpc(which & 1u ? STAMEAS_RPC_GET_COMEAS_LIST : STAMEAS_RPC_GET_MEAS_LIST, buffer);
 }
@@ -354,13 +353,13 @@ Host &longLivedHost()
     return *host;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const u8 *data, std::size_t size)
 {
     Host &h = longLivedHost();
     if (h.start() != 0) {
-        std::abort(); // nothing is armed yet: start-up must succeed
+        std::abort();  // nothing is armed yet: start-up must succeed
     }
     Input in(std::span<const u8>(data, size));
     for (std::size_t ops = 0; ops < kMaxOps && !in.empty(); ops++) {
@@ -398,7 +397,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8 *data, std::size_t size)
     stopApp(h);
     if (g_worldChanged) {
         for (u8 i = 0; i < kStations; i++) {
-            h.addStation(stationFacts(i)); // the next input starts from the same world
+            h.addStation(stationFacts(i));  // the next input starts from the same world
         }
         g_worldChanged = false;
     }

@@ -10,8 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
 
-namespace
-{
+namespace {
 
 void replayFile(const std::filesystem::path &path)
 {
@@ -21,7 +20,7 @@ void replayFile(const std::filesystem::path &path)
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

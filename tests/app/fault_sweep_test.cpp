@@ -9,10 +9,8 @@
 #include "comeas_fixture.hpp"
 #include "meas_fixture.hpp"
 
-namespace zep::test
-{
-namespace
-{
+namespace zep::test {
+namespace {
 
 using comeas::coEntry;
 using comeas::coMsg;
@@ -20,7 +18,7 @@ using comeas::scanMsg;
 
 constexpr u32 kRadio = 0;
 constexpr u16 kChannel = 36;
-constexpr u8 kStations = 140; // more than a radio's table holds
+constexpr u8 kStations = 140;  // more than a radio's table holds
 constexpr u8 kToken = 150;    // a neighbour's token, answered by the token database
 
 Mac stationMac(u8 i)
@@ -267,7 +265,7 @@ class Sweep
     std::ostringstream findings_;
 };
 
-constexpr u64 kLimit = 20000; // far above the fallible calls of any run here
+constexpr u64 kLimit = 20000;  // far above the fallible calls of any run here
 
 TEST(FaultSweep, LifecycleWithEachFallibleCallFailingKeepsEveryStructure)
 {
@@ -352,5 +350,5 @@ TEST(FaultSweep, NodeRefusedByTheHashIsGivenBack)
     h.deinit();
 }
 
-} // namespace
-} // namespace zep::test
+}  // namespace
+}  // namespace zep::test

@@ -14,8 +14,7 @@
 #include "scenario_reader.hpp"
 #include "table_check.hpp"
 
-namespace
-{
+namespace {
 
 constexpr std::size_t kViolationsShown = 20;
 
@@ -44,7 +43,7 @@ void capPasses(zep::sim::Scenario &scenario, u64 passes)
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -12,14 +12,12 @@
 #include "host_impl.hpp"
 #include "sta_meas_inner.h"
 
-namespace zep::test
-{
-namespace
-{
+namespace zep::test {
+namespace {
 
-constexpr std::size_t kWalkLimit = 4096; // far above any list the application may hold
+constexpr std::size_t kWalkLimit = 4096;  // far above any list the application may hold
 
-using Key = std::tuple<u64, u32>; // (MAC as a number, measurement id)
+using Key = std::tuple<u64, u32>;  // (MAC as a number, measurement id)
 
 template <class... Parts> std::string cat(const Parts &...parts)
 {
@@ -62,7 +60,7 @@ std::vector<ZEP_SLL_Node *> walkList(ZEP_SLL_Head *head, const Name &name, Repor
     std::vector<ZEP_SLL_Node *> elements;
     ZEP_SLL_Node *const end = ZEP_SLL_HEAD_AS_NODE(head);
     if (head->count == 0 && head->first == end && head->last == end) {
-        return elements; // the common case, checked without walking
+        return elements;  // the common case, checked without walking
     }
     ZEP_SLL_Node *last = end;
     for (ZEP_SLL_Node *e = head->first; e != end; e = e->next) {
@@ -83,7 +81,7 @@ std::vector<ZEP_SLL_Node *> walkList(ZEP_SLL_Head *head, const Name &name, Repor
 }
 
 struct MeasCensus {
-    std::map<const StaMeasNode *, u32> listRadio; // node -> the radio list holding it
+    std::map<const StaMeasNode *, u32> listRadio;  // node -> the radio list holding it
     std::size_t listed = 0;                       // list elements, repeats counted
 };
 
@@ -121,7 +119,7 @@ void checkMeasTable(host::Host &h, Report &out)
     const StaMeasTable *tbl = g_staMeasTbl;
     if (tbl == nullptr || tbl->radioList == nullptr || tbl->hashTbl == nullptr ||
         tbl->nodePool == nullptr) {
-        return; // a start-up that failed part way; the stopped check covers the rest
+        return;  // a start-up that failed part way; the stopped check covers the rest
     }
     const MeasCensus census = walkRadioLists(*tbl, out);
 
@@ -266,7 +264,7 @@ std::vector<std::string> violations(host::Host &h, AppStage stage, bool timerSto
     return out.take();
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> tableViolations(host::Host &h, AppStage stage)
 {
@@ -296,4 +294,4 @@ std::string describe(const std::vector<std::string> &violations)
     return text;
 }
 
-} // namespace zep::test
+}  // namespace zep::test

@@ -7,12 +7,11 @@
 
 #include "zep_host.hpp"
 
-namespace zep::test
-{
+namespace zep::test {
 
 enum class AppStage {
-    Running, // between two deliveries of a started (or partly started) application
-    Stopped, // after de-initialisation
+    Running,  // between two deliveries of a started (or partly started) application
+    Stopped,  // after de-initialisation
 };
 
 // Every rule the application's state breaks right now, one line each; empty
@@ -26,4 +25,4 @@ std::vector<std::string> deinitViolations(host::Host &h);
 // The violations joined one per line, for assertion messages and aborts.
 std::string describe(const std::vector<std::string> &violations);
 
-} // namespace zep::test
+}  // namespace zep::test
