@@ -3,7 +3,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind
 
-.PHONY: all deps test test-gcc test-clang run load-day bench perf fuzz clean
+.PHONY: all deps test test-gcc test-clang run load-day bench perf fuzz fuzz-run soak clean
 
 all: test
 
@@ -41,6 +41,13 @@ load-day: deps
 	cmake --build --preset release --target zep-sim sta_meas
 	./build/release/bin/zep-sim --quiet --lib ./build/release/lib/libsta_meas.so scenarios/load-day.yaml
 
+# Sixty virtual days, across the 32-bit tick wrap, on a release build with the
+# structure checker after every step (zep-soak links the application in).
+soak: deps
+	cmake -S . -B build/soak -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
+	cmake --build build/soak --target zep-soak
+	./build/soak/bin/zep-soak scenarios/soak.yaml
+
 bench: deps
 	cmake --preset release
 	cmake --build --preset release
@@ -56,6 +63,22 @@ perf: deps
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
+
+# Fuzzes every target for FUZZ_SECONDS each, starting from its saved corpus;
+# new inputs go to build/fuzz/corpus/<target>/, findings to build/fuzz/findings/.
+# Minimise what is worth keeping into fuzz/corpus/<target>/ with -merge=1.
+# Allocation stacks are not recorded and the quarantine is small: both cost
+# more than the target itself, and a finding is replayed with full reports.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_handlers fuzz_stateful fuzz_scenario
+fuzz-run: fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t; \
+	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  ASAN_OPTIONS=malloc_context_size=0:quarantine_size_mb=16 \
+	  nice -n 10 ./build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/findings/$$t/ build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
 
 clean:
 	rm -rf build

@@ -1,7 +1,8 @@
 // libFuzzer target: one received message per input, chosen by the first byte
 // and carrying the rest as its body, delivered to a freshly started application
 // that already holds a little state (a measurement node, a listed co-measurement).
-// A crash, a leaked heap block or a bad free after de-initialisation is a finding.
+// A crash, a broken structure, or anything but the data area left after
+// de-initialisation is a finding.
 #include <cstdio>
 #include <cstdlib>
 #include <span>
@@ -9,12 +10,14 @@
 
 #include "linked_app.hpp"
 #include "sta_meas_inner.h"
+#include "table_check.hpp"
 #include "zep_host.hpp"
 
 namespace {
 
 using zep::host::Host;
 using zep::host::Mac;
+using zep::test::AppStage;
 using zep::test::bytesOf;
 using zep::test::resetAppGlobals;
 
@@ -103,6 +106,15 @@ void deliverInput(Host &h, const Choice &choice, std::span<const u8> body)
     }
 }
 
+void reportIfBroken(const char *when, const std::vector<std::string> &violations)
+{
+    if (!violations.empty()) {
+        std::fprintf(stderr, "structure broken %s:\n%s", when,
+                     zep::test::describe(violations).c_str());
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const u8 *data, std::size_t size)
@@ -123,12 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8 *data, std::size_t size)
     const Choice &choice = kChoices[data[0] % std::size(kChoices)];
     deliverInput(h, choice, std::span<const u8>(data + 1, size - 1));
     h.advance(2500);
-    h.deinit();
-
-    if (h.memory().liveBlocks() != 0 || h.memory().badFrees() != 0) {
-        std::fprintf(stderr, "after de-initialisation: %zu live blocks, %zu bad frees\n",
-                     h.memory().liveBlocks(), h.memory().badFrees());
-        std::abort();
-    }
+    reportIfBroken("after the message", zep::test::tableViolations(h, AppStage::Running));
+    reportIfBroken("after de-initialisation", zep::test::deinitViolations(h));
     return 0;
 }

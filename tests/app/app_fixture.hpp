@@ -11,6 +11,7 @@
 
 #include "linked_app.hpp"
 #include "sta_meas_inner.h"
+#include "table_check.hpp"
 #include "zep_host.hpp"
 
 namespace zep::test {
@@ -44,8 +45,8 @@ protected:
     void TearDown() override
     {
         if (started_) {
-            host_.deinit();
-            EXPECT_EQ(host_.memory().liveBlocks(), 0u) << "heap blocks left after de-initialisation";
+            EXPECT_EQ(describe(tableViolations(host_, AppStage::Running)), "");
+            EXPECT_EQ(describe(deinitViolations(host_)), "");
         }
     }
 

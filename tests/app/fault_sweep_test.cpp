@@ -1,164 +1,353 @@
-// Every fallible framework call of a start-up, a short realistic workload and a
-// de-initialisation is made to fail in turn: nothing may crash, leak or free twice.
-#include "app_fixture.hpp"
+// Every fallible framework call is made to fail in turn, first across a whole
+// lifecycle (start-up, a realistic workload, de-initialisation), then inside
+// single operations on a steady state with full tables. After every step the
+// structures must hold, and nothing may crash, leak or free twice.
+#include <algorithm>
+#include <functional>
+#include <sstream>
+
+#include "comeas_fixture.hpp"
+#include "meas_fixture.hpp"
 
 namespace zep::test {
 namespace {
 
+using comeas::coEntry;
+using comeas::coMsg;
+using comeas::scanMsg;
+
 constexpr u32 kRadio = 0;
-constexpr u8 kChannel = 36;
+constexpr u16 kChannel = 36;
+constexpr u8 kStations = 140;  // more than a radio's table holds
+constexpr u8 kToken = 150;    // a neighbour's token, answered by the token database
+
+Mac stationMac(u8 i)
+{
+    return Mac{0x00, 0x11, 0x22, 0x33, i, 0x01};
+}
 
 void setUpWorld(host::Host &h)
 {
-    for (u8 last : {u8{1}, u8{2}}) {
-        h.addStation({macOf(last), kRadio, 0, true, last == 1, 0});
+    for (u8 i = 0; i < kStations; i++) {
+        // Mixed capabilities: either, both or only one of link measurement and TPC.
+        h.addStation({stationMac(i), kRadio, i % 4u, i % 3u != 2, i % 2u == 0, i});
     }
     h.radio(kRadio).bssid[0] = Mac{0x02, 0, 0, 0, 0, 0x10};
     h.radio(kRadio).scanEirp[kChannel] = 17;
-    host::NeighbourFacts nb;
-    nb.record.bssid[5] = 0x20;
-    nb.record.vapNum = 1;
-    nb.record.vap[0].channel = kChannel;
-    nb.scanEirp[kChannel] = 12;
-    h.addNeighbour(nb);
-    h.addToken({150, kRadio, 0, Mac{0x02, 0, 0, 0, 0, 0x20}, 14, 11});
+    for (u8 n = 0; n < 3; n++) {
+        host::NeighbourFacts nb;
+        nb.record.bssid[5] = static_cast<u8>(0x20 + n);
+        nb.record.vapNum = 1;
+        nb.record.vap[0].channel = kChannel;
+        nb.scanEirp[kChannel] = 12;
+        h.addNeighbour(nb);
+    }
+    h.addToken({kToken, kRadio, 0, Mac{0x02, 0, 0, 0, 0, 0x20}, 14, 11});
+    h.setScanRadio(kChannel, 0, kRadio);
 }
 
-std::vector<u8> measStart()
+// Stations first..first+n-1, alternately automatic and fixed link measurement.
+std::vector<u8> measStart(u8 host, u8 first, u8 n, StaMeasSched sched)
 {
-    StaMeasMsgHead head = {2, 0, {}, kRadio};
-    StaMeasStartEntry fixed = {};
-    const Mac a = macOf(1);
-    std::copy(a.begin(), a.end(), fixed.staMac);
-    fixed.measId = STAMEAS_MSG_LM_REQ;
-    fixed.measReq.radioId = kRadio;
-    std::copy(a.begin(), a.end(), fixed.measReq.staMac);
-    fixed.measReq.tokenId = 1;
-    fixed.sched = {1, 1, 0};
-    StaMeasStartEntry automatic = fixed;
-    const Mac b = macOf(2);
-    std::copy(b.begin(), b.end(), automatic.staMac);
-    automatic.measId = STAMEAS_AUTO_MEAS_ID;
-    automatic.sched = {0, 1, 3};
-    return messageOf(head, {fixed, automatic});
+    std::vector<StaMeasStartEntry> entries;
+    for (u8 i = first; i < first + n; i++) {
+        StaMeasStartEntry e = startEntry(stationMac(i), i % 2u == 0 ? kAuto : kLm, sched);
+        e.measReq.radioId = kRadio;
+        e.measReq.tokenId = static_cast<u8>(1 + i % 100u);
+        entries.push_back(e);
+    }
+    return measMsg(host, kRadio, entries);
 }
 
-std::vector<u8> lmReport(u8 token)
+std::vector<u8> coMeasStart(u8 host, u8 first, u8 n, u8 flags)
 {
-    LmReportMsg report = {};
-    const Mac a = macOf(1);
-    std::copy(a.begin(), a.end(), report.staMac);
+    std::vector<CoMeasStartEntry> entries;
+    for (u8 i = first; i < first + n; i++) {
+        CoMeasStartEntry e = coEntry(0, 173u + i % 2u, flags);
+        std::memcpy(e.staMac, stationMac(i).data(), sizeof(e.staMac));
+        entries.push_back(e);
+    }
+    return coMsg(host, entries, COMEAS_START_FLAG_TRIG_SCAN, kRadio, kChannel);
+}
+
+std::vector<u8> coMeasToNeighbours(u8 n)
+{
+    CoMeasToNbMsgHead head{};
+    head.flags = COMEAS_NB_FLAG_SEND_ON_SCAN;
+    head.staNum = n;
+    for (u8 i = 0; i < n; i++) {
+        head.staTag[i] = 0x1000u + i;
+    }
+    std::vector<u8> out = bytesOf(head);
+    for (u8 i = 0; i < n; i++) {
+        CoMeasStaRec sta{};
+        std::memcpy(sta.staMac, stationMac(i).data(), sizeof(sta.staMac));
+        sta.radioId = kRadio;
+        sta.channel = kChannel;
+        appendRecord(out, sta);
+    }
+    return out;
+}
+
+template <class Entry> std::vector<u8> stopAll(u32 measId)
+{
+    Entry all{};
+    std::memset(all.staMac, 0xFF, sizeof(all.staMac));
+    all.measId = measId;
+    return bytesOf(all);
+}
+
+std::vector<u8> lmReport(u8 station, u8 token)
+{
+    LmReportMsg report{};
+    std::memcpy(report.staMac, stationMac(station).data(), sizeof(report.staMac));
     report.tokenId = token;
     return bytesOf(report);
 }
 
-std::vector<u8> scanState(u32 state)
+struct Step {
+    const char *name;
+    std::function<void(host::Host &)> run;
+};
+
+void dumpBoth(host::Host &h)
 {
-    ScanStateMsg msg = {};
-    msg.radioId = kRadio;
-    msg.scanState = state;
-    msg.channel = kChannel;
-    return bytesOf(msg);
+    std::vector<u8> meas = bytesOf(StaMeasListRpcMsg{});
+    h.rpc(STAMEAS_RPC_GET_MEAS_LIST, meas);
+    StaCoMeasListRpcMsg request{};
+    request.channel = kChannel;
+    std::vector<u8> coMeas = bytesOf(request);
+    h.rpc(STAMEAS_RPC_GET_COMEAS_LIST, coMeas);
 }
 
-std::vector<u8> coMeasStart()
+void scan(host::Host &h, u32 state)
 {
-    CoMeasMsgHead head = {2, 2, kChannel, kRadio, 0, COMEAS_START_FLAG_TRIG_SCAN, {}};
-    CoMeasStartEntry listed = {};
-    const Mac a = macOf(1);
-    std::copy(a.begin(), a.end(), listed.staMac);
-    listed.flags = COMEAS_ENTRY_FLAG_REPEAT_SEND;
-    listed.measId = 173;
-    listed.reqBody[COMEAS_REQ_BAND_OFFSET] = 0xFF;
-    listed.reqBody[COMEAS_REQ_EIRP_OFFSET] = COMEAS_EIRP_UNKNOWN;
-    listed.reqBody[COMEAS_REQ_EIRP2_OFFSET] = COMEAS_EIRP_UNKNOWN;
-    CoMeasStartEntry now = listed;
-    now.flags = COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL;
-    now.measId = 174;
-    return messageOf(head, {listed, now});
+    h.deliver(STAMEAS_MSG_SCAN_STATE, scanMsg(kRadio, state, kChannel));
 }
 
-std::vector<u8> coMeasStop()
+std::vector<u8> stopMsg(u8 host, u32 measId)
 {
-    CoMeasMsgHead head = {1, 2, kChannel, kRadio, 0, 0, {}};
-    CoMeasStopEntry all = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, {}, 173};
-    return messageOf(head, {all});
+    std::vector<u8> out = bytesOf(StaMeasMsgHead{1, host, {}, kRadio});
+    const std::vector<u8> entry = stopAll<StaMeasStopEntry>(measId);
+    out.insert(out.end(), entry.begin(), entry.end());
+    return out;
 }
 
-std::vector<u8> coMeasToNeighbours()
+std::vector<u8> coStopMsg(u32 measId)
 {
-    CoMeasToNbMsgHead head = {};
-    head.staNum = 1;
-    head.staTag[0] = 0x1234;
-    CoMeasStaRec sta = {};
-    const Mac a = macOf(1);
-    std::copy(a.begin(), a.end(), sta.staMac);
-    sta.radioId = kRadio;
-    sta.channel = kChannel;
-    return messageOf(head, {sta});
+    std::vector<u8> out = bytesOf(CoMeasMsgHead{1, 2, kChannel, kRadio, 0, 0, {}});
+    const std::vector<u8> entry = stopAll<CoMeasStopEntry>(measId);
+    out.insert(out.end(), entry.begin(), entry.end());
+    return out;
 }
 
-std::vector<u8> measStopAll()
+// The workload between start-up and de-initialisation, one step at a time.
+const std::vector<Step> &workload()
 {
-    StaMeasMsgHead head = {1, 0, {}, kRadio};
-    StaMeasStopEntry all = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, {}, STAMEAS_AUTO_MEAS_ID};
-    return messageOf(head, {all});
+    static const std::vector<Step> steps = {
+        {"measurement start",
+         [](host::Host &h) {
+             h.deliver(STAMEAS_MSG_MEAS_START, measStart(0, 0, 4, loopEvery(1)));
+         }},
+        {"expiries", [](host::Host &h) { h.advance(3000); }},
+        {"own report", [](host::Host &h) { h.deliver(STAMEAS_MSG_LM_REPORT, lmReport(1, 2)); }},
+        {"neighbour report",
+         [](host::Host &h) { h.deliver(STAMEAS_MSG_LM_REPORT, lmReport(1, kToken)); }},
+        {"scan on and off",
+         [](host::Host &h) {
+             scan(h, STAMEAS_SCAN_STATE_ON);
+             scan(h, 0);
+         }},
+        {"co-measurement start",
+         [](host::Host &h) {
+             h.deliver(STAMEAS_MSG_COMEAS_START,
+                       coMeasStart(2, 0, 2, COMEAS_ENTRY_FLAG_REPEAT_SEND));
+             h.deliver(STAMEAS_MSG_COMEAS_START,
+                       coMeasStart(2, 2, 1, COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL));
+         }},
+        {"scan on", [](host::Host &h) { scan(h, STAMEAS_SCAN_STATE_ON); }},
+        {"neighbour request",
+         [](host::Host &h) { h.deliver(STAMEAS_MSG_COMEAS_TO_NB, coMeasToNeighbours(2)); }},
+        {"dumps", dumpBoth},
+        {"scan off", [](host::Host &h) { scan(h, 0); }},
+        {"co-measurement stop",
+         [](host::Host &h) { h.deliver(STAMEAS_MSG_COMEAS_STOP, coStopMsg(173)); }},
+        {"station leave",
+         [](host::Host &h) {
+             const Mac m = stationMac(0);
+             h.staLeave(&m);
+         }},
+        {"measurement stop",
+         [](host::Host &h) { h.deliver(STAMEAS_MSG_MEAS_STOP, stopMsg(0, kAuto)); }},
+        {"scan switch off",
+         [](host::Host &h) {
+             const std::vector<u8> off = {0};
+             h.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, kRadio, off);
+         }},
+        {"quiet expiries", [](host::Host &h) { h.advance(2000); }},
+    };
+    return steps;
 }
 
-void runWorkload(host::Host &h)
+// Full tables: two hosts over more stations than fit, and a full co-measurement list.
+void reachSteadyState(host::Host &h)
 {
     h.start();
-    h.deliver(STAMEAS_MSG_MEAS_START, measStart());
-    h.advance(3000);
-    h.deliver(STAMEAS_MSG_LM_REPORT, lmReport(1));
-    h.deliver(STAMEAS_MSG_LM_REPORT, lmReport(150));
-    // A first scan makes the channel capable; off it again so the working-channel entry goes out.
-    h.deliver(STAMEAS_MSG_SCAN_STATE, scanState(STAMEAS_SCAN_STATE_ON));
-    h.deliver(STAMEAS_MSG_SCAN_STATE, scanState(0));
-    h.deliver(STAMEAS_MSG_COMEAS_START, coMeasStart());
-    h.deliver(STAMEAS_MSG_SCAN_STATE, scanState(STAMEAS_SCAN_STATE_ON));
-    h.deliver(STAMEAS_MSG_COMEAS_TO_NB, coMeasToNeighbours());
-    StaMeasListRpcMsg meas = {};
-    std::vector<u8> measBuf = bytesOf(meas);
-    h.rpc(STAMEAS_RPC_GET_MEAS_LIST, measBuf);
-    StaCoMeasListRpcMsg coMeas = {};
-    coMeas.channel = kChannel;
-    std::vector<u8> coMeasBuf = bytesOf(coMeas);
-    h.rpc(STAMEAS_RPC_GET_COMEAS_LIST, coMeasBuf);
-    h.deliver(STAMEAS_MSG_SCAN_STATE, scanState(0));
-    h.deliver(STAMEAS_MSG_COMEAS_STOP, coMeasStop());
-    h.deliver(STAMEAS_MSG_MEAS_STOP, measStopAll());
-    const std::vector<u8> off = {0};
-    h.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, kRadio, off);
-    h.advance(2000);
-    h.deinit();
+    h.deliver(STAMEAS_MSG_MEAS_START, measStart(1, 0, 128, loopEvery(1)));
+    h.deliver(STAMEAS_MSG_MEAS_START, measStart(0, 12, 128, loopEvery(2)));
+    scan(h, STAMEAS_SCAN_STATE_ON);
+    scan(h, 0);
+    h.deliver(STAMEAS_MSG_COMEAS_START, coMeasStart(2, 0, 16, COMEAS_ENTRY_FLAG_REPEAT_SEND));
+    h.advance(1500);
 }
 
-TEST(FaultSweep, EveryFallibleCallFailingOnceLeavesNoLeakAndNoBadFree)
+const std::vector<Step> &steadyOperations()
 {
-    constexpr u64 kLimit = 20000;  // far above the workload's fallible calls
-    u64 k = 1;
-    for (; k < kLimit; k++) {
+    static const std::vector<Step> ops = {
+        {"expiry at full tables", [](host::Host &h) { h.advance(1000); }},
+        {"report", [](host::Host &h) { h.deliver(STAMEAS_MSG_LM_REPORT, lmReport(13, kToken)); }},
+        {"eviction by a heavier host",
+         [](host::Host &h) {
+             h.deliver(STAMEAS_MSG_MEAS_START, measStart(0, 1, 8, loopEvery(1)));
+         }},
+        {"scan sending the full list", [](host::Host &h) { scan(h, STAMEAS_SCAN_STATE_ON); }},
+        {"neighbour request",
+         [](host::Host &h) { h.deliver(STAMEAS_MSG_COMEAS_TO_NB, coMeasToNeighbours(16)); }},
+        {"dumps", dumpBoth},
+    };
+    return ops;
+}
+
+class Sweep
+{
+  public:
+    // Runs body on a fresh host with the k-th fallible call after arm() failing;
+    // false once no call was failed, which ends the sweep.
+    bool run(u64 k, const std::function<void(host::Host &, const std::function<void()> &)> &body)
+    {
         resetAppGlobals();
         host::Host h;
         h.setCaptureLogs(false);
         h.useLinkedApp(ZEP_STA_RegStaMeasApp);
         setUpWorld(h);
-        h.faults().failKthFallible(k);
+        body(h, [&] { h.faults().failKthFallible(k); });
+        current_ = &h;
+        check("after the run", AppStage::Running);
+        note("after de-initialisation", deinitViolations(h));
+        current_ = nullptr;
+        runs_++;
+        return h.faults().injectedFailures() != 0;
+    }
 
-        runWorkload(h);
+    void check(const char *when, AppStage stage, host::Host *h = nullptr)
+    {
+        note(when, tableViolations(h != nullptr ? *h : *current_, stage));
+    }
 
-        EXPECT_EQ(h.memory().liveBlocks(), 0u) << "failing fallible call " << k;
-        EXPECT_EQ(h.memory().badFrees(), 0u) << "failing fallible call " << k;
-        if (h.faults().injectedFailures() == 0) {
-            break;
-        }
-        if (HasFailure()) {
-            break;  // one reported k is enough to reproduce
+    void note(const char *when, const std::vector<std::string> &violations)
+    {
+        // The first broken step of a run says enough to reproduce it.
+        if (!violations.empty() && reportedK_ != k_) {
+            reportedK_ = k_;
+            findings_ << "k " << k_ << ", " << when << ":\n" << describe(violations);
         }
     }
+
+    void setK(u64 k) { k_ = k; }
+    std::string findings() const { return findings_.str(); }
+    u64 runs() const { return runs_; }
+
+  private:
+    host::Host *current_ = nullptr;
+    u64 k_ = 0;
+    u64 reportedK_ = 0;
+    u64 runs_ = 0;
+    std::ostringstream findings_;
+};
+
+constexpr u64 kLimit = 20000;  // far above the fallible calls of any run here
+
+TEST(FaultSweep, LifecycleWithEachFallibleCallFailingKeepsEveryStructure)
+{
+    Sweep sweep;
+    u64 k = 1;
+    for (; k < kLimit; k++) {
+        sweep.setK(k);
+        const bool injected = sweep.run(k, [&](host::Host &h, const std::function<void()> &arm) {
+            arm();
+            h.start();
+            for (const Step &step : workload()) {
+                step.run(h);
+                sweep.check(step.name, AppStage::Running, &h);
+            }
+        });
+        if (!injected) {
+            break;
+        }
+    }
+    RecordProperty("runs", static_cast<int>(sweep.runs()));
+    EXPECT_EQ(sweep.findings(), "");
+    EXPECT_GT(k, 100u) << "the workload made suspiciously few fallible calls";
     EXPECT_LT(k, kLimit);
-    EXPECT_GT(k, 20u) << "the workload made suspiciously few fallible calls";
+}
+
+class SteadyFaultSweep : public ::testing::TestWithParam<std::size_t>
+{
+};
+
+TEST_P(SteadyFaultSweep, EachFallibleCallOfTheOperationFailingKeepsEveryStructure)
+{
+    const Step &op = steadyOperations()[GetParam()];
+    Sweep sweep;
+    u64 k = 1;
+    for (; k < kLimit; k++) {
+        sweep.setK(k);
+        const bool injected = sweep.run(k, [&](host::Host &h, const std::function<void()> &arm) {
+            reachSteadyState(h);
+            arm();
+            op.run(h);
+        });
+        if (!injected) {
+            break;
+        }
+    }
+    RecordProperty("runs", static_cast<int>(sweep.runs()));
+    EXPECT_EQ(sweep.findings(), "") << op.name;
+    EXPECT_GT(k, 1u) << op.name << " made no fallible call";
+    EXPECT_LT(k, kLimit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, SteadyFaultSweep,
+                         ::testing::Range<std::size_t>(0, steadyOperations().size()),
+                         [](const auto &param) {
+                             std::string name = steadyOperations()[param.param].name;
+                             std::replace(name.begin(), name.end(), ' ', '_');
+                             return name;
+                         });
+
+// A node the hash refuses must not stay in the radio's list: the next start of
+// the same key would add a second node that the hash does find.
+TEST(FaultSweep, NodeRefusedByTheHashIsGivenBack)
+{
+    resetAppGlobals();
+    host::Host h;
+    h.useLinkedApp(ZEP_STA_RegStaMeasApp);
+    setUpWorld(h);
+    ASSERT_EQ(h.start(), 0u);
+    h.faults().failCall("ZEP_HASH_AddNode", 1);
+    h.deliver(STAMEAS_MSG_MEAS_START, measStart(0, 1, 1, loopEvery(1)));
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(kRadio), 0u);
+    EXPECT_EQ(h.memory().poolBlocksInUse(STAMEAS_TBL_POOL_NAME), 0u);
+    const auto refusal = std::find_if(h.logs().begin(), h.logs().end(), [](const auto &line) {
+        return line.text.ends_with("]: Radio 0 measId[167] hash add fail 7.\r\n");
+    });
+    ASSERT_NE(refusal, h.logs().end());
+    EXPECT_EQ(refusal->severity, ZEP_DBG_ERROR);
+    h.deliver(STAMEAS_MSG_MEAS_START, measStart(0, 1, 1, loopEvery(1)));
+    h.deliver(STAMEAS_MSG_MEAS_START, measStart(0, 1, 1, loopEvery(1)));
+    EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(kRadio), 1u);
+    EXPECT_EQ(describe(tableViolations(h, AppStage::Running)), "");
+    h.deinit();
 }
 
 }  // namespace

@@ -53,7 +53,9 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
       window_(usesPatterns(sc_.steps))
 {
     std::string error;
-    if (!host_.loadSharedApp(opt_.libPath, &error)) {
+    if (opt_.linkedApp != nullptr) {
+        host_.useLinkedApp(opt_.linkedApp);
+    } else if (!host_.loadSharedApp(opt_.libPath, &error)) {
         throw LoadError("cannot load " + opt_.libPath + ": " + error);
     }
     recorder_.addSink(*this);
@@ -147,6 +149,9 @@ void Runner::play(const Step &step, std::size_t index)
     std::visit([this](const auto &action) { exec(action); }, step.action);
     if (running_) {
         snapshotNodes();
+    }
+    if (opt_.afterStep) {
+        opt_.afterStep(host_, running_);
     }
     recorder_.endStep();
     host_.clearCaptures();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -32,6 +33,10 @@ struct RunOptions {
     std::ostream *human = nullptr;    // timeline and summary; null for none
     std::ostream *trace = nullptr;    // JSON Lines; null for none
     std::ostream *progress = nullptr;  // a terminal for the progress line; null for none
+    // A program that links the application in (a soak driver) gives its entry
+    // here instead of libPath, and may look at the host after every step.
+    host::Host::RegEntry linkedApp = nullptr;
+    std::function<void(host::Host &, bool started)> afterStep;
 };
 
 // The application library could not be loaded.

@@ -84,6 +84,20 @@ u32 Host::deinit()
     return status;
 }
 
+void Host::forgetApp()
+{
+    Impl &s = *impl_;
+    s.app = nullptr;
+    s.handlers.clear();
+    s.cfgHandlers.clear();
+    s.primHandlers.clear();
+    s.timers = detail::TimerQueue{};
+    s.actions = detail::ActionQueue{};
+    s.nowMs = 0;
+    s.faults.clear();
+    clearCaptures();
+}
+
 const ZEP_AppInfo *Host::appInfo() const { return impl_->app; }
 
 }  // namespace zep::host

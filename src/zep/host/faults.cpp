@@ -83,3 +83,5 @@ void FaultRegistry::clear()
 }
 
 }  // namespace zep::host::detail
+
+std::span<const std::string_view> zep::host::Faults::operations() { return detail::kOpNames; }

@@ -34,6 +34,7 @@ struct ZEP_HashTable {
 struct ZEP_MemPool {
     std::string name;
     u32 blockSize = 0;
+    u32 blockCount = 0;
     // Every block is its own allocation so that AddressSanitizer sees an overrun
     // of one block instead of silently writing into the next.
     std::vector<std::unique_ptr<std::byte[]>> storage;

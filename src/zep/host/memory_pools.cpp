@@ -79,15 +79,7 @@ ZEP_MemPool *MemoryLedger::createPool(u32 blockSize, u32 blockCount, const char 
     auto pool = std::make_unique<ZEP_MemPool>();
     pool->name = name != nullptr ? name : "";
     pool->blockSize = blockSize;
-    pool->storage.reserve(blockCount);
-    pool->freeList.reserve(blockCount);
-    for (u32 i = 0; i < blockCount; ++i) {
-        pool->storage.push_back(std::make_unique<std::byte[]>(blockSize));
-    }
-    // Handed out in address-of-creation order: the free list is a stack.
-    for (auto it = pool->storage.rbegin(); it != pool->storage.rend(); ++it) {
-        pool->freeList.push_back(it->get());
-    }
+    pool->blockCount = blockCount;
     ZEP_MemPool *handle = pool.get();
     pools_.emplace(handle, std::move(pool));
     return handle;
@@ -95,11 +87,21 @@ ZEP_MemPool *MemoryLedger::createPool(u32 blockSize, u32 blockCount, const char 
 
 void *MemoryLedger::poolMalloc(ZEP_MemPool *pool)
 {
-    if (pool == nullptr || !pools_.contains(pool) || pool->freeList.empty()) {
+    if (pool == nullptr || !pools_.contains(pool)) {
         return nullptr;
     }
-    void *block = pool->freeList.back();
-    pool->freeList.pop_back();
+    // Blocks are made on first use, so a large pool costs nothing until it fills;
+    // a freed block is handed out again before a new one (the free list is a stack).
+    void *block = nullptr;
+    if (!pool->freeList.empty()) {
+        block = pool->freeList.back();
+        pool->freeList.pop_back();
+    } else if (pool->storage.size() < pool->blockCount) {
+        pool->storage.push_back(std::make_unique<std::byte[]>(pool->blockSize));
+        block = pool->storage.back().get();
+    } else {
+        return nullptr;
+    }
     pool->inUse.insert(block);
     std::memset(block, kPoolFill, pool->blockSize);
     return block;

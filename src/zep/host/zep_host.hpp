@@ -135,6 +135,7 @@ public:
     virtual u64 calls(std::string_view op) const = 0;   // since the host was made
     virtual u64 injectedFailures() const = 0;
     virtual void clear() = 0;                           // disarm every rule
+    static std::span<const std::string_view> operations();  // every fallible one
 };
 
 // Tick source behind ZEP_GetTick / ZEP_TmTickToMillSec. By default a tick is
@@ -178,6 +179,11 @@ public:
     u32 initPhase(u32 phase);    // calls the record's init entry
     u32 start();                 // register, phase 0, phase 1 after a 0; first non-zero status
     u32 deinit();                // calls the record's de-init entry
+    // As if the application were unloaded and loaded again, for a long-lived host
+    // that runs many short lives (fuzzing): forgets its record, every handler,
+    // timer and scheduled action, the captures and the armed faults, and puts
+    // the clock back to 0. Memory accounting, data areas and databases stay.
+    void forgetApp();
     const ZEP_AppInfo *appInfo() const;  // null until registered
 
     // ---- Messages in. nullopt when nothing is registered for the id.

@@ -161,7 +161,15 @@ static StaMeasNode *ZEP_STAMEAS_AddMeasNode(u32 radioId, const StaMeasKey *key)
     node->listLink.data = node;
     memcpy_s(&node->info, sizeof(StaMeasKey), key, sizeof(StaMeasKey));
     node->info.radioId = radioId;
-    (void)ZEP_HASH_AddNode(g_staMeasTbl->hashTbl, node, bucket, 0);
+    /* A node the hash refused could never be found again: a second start of the
+     * same key would add it twice. */
+    u32 ret = ZEP_HASH_AddNode(g_staMeasTbl->hashTbl, node, bucket, 0);
+    if (ret != STAMEAS_OK) {
+        STAMEAS_STA_LOG(ZEP_DBG_ERROR, key->staMac, "Radio %u measId[%u] hash add fail %u.\r\n",
+                        radioId, key->measId, ret);
+        (void)ZEP_MEMPOOL_Free(g_staMeasTbl->nodePool, node);
+        return nullptr;
+    }
     (void)ZEP_SLL_InsertInMiddle(head, head->last, &node->listLink, ZEP_SLL_HEAD_AS_NODE(head));
     STAMEAS_STA_LOG(ZEP_DBG_NOTE, key->staMac, "Radio %u measId[%u] add into table, total %u.\r\n",
                     radioId, key->measId, head->count);
