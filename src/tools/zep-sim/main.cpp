@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string_view>
 
+#include "compare_cli.hpp"
 #include "demo.hpp"
 #include "runner.hpp"
 #include "scenario_reader.hpp"
@@ -44,6 +46,9 @@ std::size_t expectSteps(const zep::sim::Scenario &sc)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && std::string_view(argv[1]) == "compare") {
+        return zep::sim::compareMain(argc - 1, argv + 1);
+    }
     CLI::App cli{"Plays a scenario against libsta_meas.so on the emulated framework.\n"
                  "Without a scenario file it plays the built-in demo (scenarios/demo.yaml)."};
     std::string scenarioPath;

@@ -51,6 +51,9 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
         recorder_.addSink(*trace_);
     }
+    for (EventSink *sink : opt_.sinks) {
+        recorder_.addSink(*sink);
+    }
     buildWorld();
     host_.setObserver(&recorder_);
 }

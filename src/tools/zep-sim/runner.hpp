@@ -28,6 +28,7 @@ struct RunOptions {
     bool verbose = false;             // every log line in the timeline
     std::ostream *human = nullptr;    // timeline and summary; null for none
     std::ostream *trace = nullptr;    // JSON Lines; null for none
+    std::vector<EventSink *> sinks;   // further listeners (compare, report), after the trace
 };
 
 // The application library could not be loaded.
