@@ -3,6 +3,7 @@
 // (or the library) could not be read.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -10,6 +11,7 @@
 
 #include "compare_cli.hpp"
 #include "demo.hpp"
+#include "report_html.hpp"
 #include "runner.hpp"
 #include "scenario_reader.hpp"
 
@@ -54,6 +56,7 @@ int main(int argc, char **argv)
     std::string scenarioPath;
     std::string libPath;
     std::string tracePath;
+    std::string reportPath;
     u64 seed = 0;
     u32 logLevel = 0;
     bool verbose = false;
@@ -62,6 +65,8 @@ int main(int argc, char **argv)
                                      "beside this program, else the loader's search path)");
     cli.add_option("--trace", tracePath, "Write the JSON Lines trace to FILE, or to stdout with -")
         ->type_name("FILE|-");
+    cli.add_option("--report", reportPath, "Write the HTML report of the run to FILE")
+        ->type_name("FILE.html");
     auto *seedOpt = cli.add_option("--seed", seed, "Seed of the stations' answers");
     cli.add_flag("-v,--verbose", verbose, "Show every log line in the timeline");
     auto *levelOpt =
@@ -102,12 +107,22 @@ int main(int argc, char **argv)
         options.trace = &traceFile;
     }
 
+    zep::sim::ReportCollector report(scenario.clockStartMs, scenario.profile.radios);
+    options.report = reportPath.empty() ? nullptr : &report;
     std::vector<zep::sim::Failure> failures;
+    zep::sim::RunFacts facts{scenario.name.empty() ? scenario.file : scenario.name, scenario.file,
+                             options.libPath};
     try {
         zep::sim::Runner runner(scenario, options);
+        const auto begin = std::chrono::steady_clock::now();
         failures = runner.run();
+        facts.wall = std::chrono::steady_clock::now() - begin;
+        facts.seed = runner.seed();
     } catch (const zep::sim::LoadError &e) {
         std::cerr << "zep-sim: " << e.what() << '\n';
+        return kExitUnreadable;
+    }
+    if (!reportPath.empty() && !zep::sim::saveReport(reportPath, report, facts, *options.human)) {
         return kExitUnreadable;
     }
 

@@ -54,6 +54,10 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     for (EventSink *sink : opt_.sinks) {
         recorder_.addSink(*sink);
     }
+    if (opt_.report != nullptr) {
+        opt_.report->attach(*this, host_.faults());
+        recorder_.addSink(*opt_.report);
+    }
     buildWorld();
     host_.setObserver(&recorder_);
 }

@@ -13,6 +13,7 @@
 #include "events.hpp"
 #include "expect.hpp"
 #include "recorder.hpp"
+#include "report_collector.hpp"
 #include "scenario.hpp"
 #include "station_model.hpp"
 #include "summary.hpp"
@@ -28,7 +29,8 @@ struct RunOptions {
     bool verbose = false;             // every log line in the timeline
     std::ostream *human = nullptr;    // timeline and summary; null for none
     std::ostream *trace = nullptr;    // JSON Lines; null for none
-    std::vector<EventSink *> sinks;   // further listeners (compare, report), after the trace
+    std::vector<EventSink *> sinks;   // further listeners, after the trace
+    ReportCollector *report = nullptr;  // counters for the HTML report; null for none
 };
 
 // The application library could not be loaded.
