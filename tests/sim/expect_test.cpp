@@ -1,6 +1,8 @@
 // How expect steps judge a window of events.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "expect.hpp"
 #include "scenario_reader.hpp"
 
@@ -24,10 +26,11 @@ Expect expectOf(const std::string &yaml)
 
 Event out(u32 id, std::size_t len, Json fields = Json::object())
 {
+    static const std::array<u8, 2048> kZeros{};
     Event e;
     e.kind = EventKind::Out;
     e.id = id;
-    e.body.assign(len, 0);
+    e.body = std::span(kZeros).first(len);
     e.json = {{"ev", "out"}, {"t", 0}, {"id", id}, {"fields", std::move(fields)}};
     return e;
 }
@@ -44,14 +47,19 @@ Event log(const std::string &text)
 {
     Event e;
     e.kind = EventKind::Log;
+    e.text = text;
     e.json = {{"ev", "log"}, {"t", 0}, {"sev", 0}, {"text", text}};
     return e;
 }
 
-std::vector<std::string> judge(const std::string &yaml, const std::vector<Event> &window,
+std::vector<std::string> judge(const std::string &yaml, const std::vector<Event> &events,
                                LastStatus last = {})
 {
     NoState probe;
+    Window window(true);
+    for (const Event &ev : events) {
+        window.add(ev);
+    }
     return checkExpect(expectOf(yaml), window, last, probe);
 }
 

@@ -56,6 +56,27 @@ const BadScenario kBadScenarios[] = {
     {"key twice", "steps:\n  - send:\n      id: 182\n      host: 1\n      host: 2\n", 5,
      "given twice"},
     {"expect key", "steps:\n  - expect: {sendt: {167: 1}}\n", 2, "unknown key \"sendt\""},
+    {"body length beyond any message", "steps:\n  - send: {id: 182, len: 4294967295}\n", 2,
+     "out of range 0..65536"},
+    {"entries repeated beyond any list",
+     "steps:\n  - send:\n      id: 183\n      num: 1\n      entries:\n"
+     "        - {staMac: all, repeat: 4000}\n        - {staMac: all, repeat: 97}\n",
+     7, "more than 4096 entries"},
+    {"repeat without passes", "steps:\n  - repeat:\n      times: 0\n      steps: [start]\n", 3,
+     "out of range 1..100000000"},
+    {"repeat without steps", "steps:\n  - repeat: {times: 2}\n", 2, "missing key \"steps\""},
+    {"pass longer than its slot",
+     "steps:\n  - repeat:\n      times: 2\n      every: 1000\n      steps: [{advance: 1001}]\n", 4,
+     "one pass moves the clock 1001 ms, more than every (1000 ms)"},
+    {"nested repeats beyond any run",
+     "steps:\n  - repeat:\n      times: 100000\n      steps:\n"
+     "        - repeat: {times: 100000, every: 1000, steps: [stop]}\n",
+     3, "more than 34560000000 ms"},
+    {"steps played beyond any run",
+     "steps:\n  - repeat:\n      times: 100000000\n      steps: [stop, stop]\n", 3,
+     "play more than 100000000 steps"},
+    {"vaps beyond any radio", "host: {vapsPerRadio: 4294967295}\nsteps: [start]\n", 1,
+     "out of range 1..64"},
 };
 
 void PrintTo(const BadScenario &bad, std::ostream *os)

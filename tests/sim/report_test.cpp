@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 
+#include "msg_catalog.hpp"
 #include "report_collector.hpp"
 #include "sta_meas_msg.h"
 
@@ -26,7 +27,8 @@ Event request(u64 t, u32 radio)
     e.kind = EventKind::Out;
     e.t = t;
     e.id = STAMEAS_MSG_LM_REQ;
-    e.json = {{"ev", "out"}, {"t", t}, {"fields", {{"radioId", radio}}}};
+    e.column = Column::Requests;
+    e.radio = radio;
     return e;
 }
 

@@ -141,6 +141,36 @@ steps:
     EXPECT_EQ(r.trace.find(R"("ev":"rpc")"), std::string::npos);
 }
 
+// Passes start on their slots whatever their own steps advance; without every,
+// a pass starts where the previous one ended. Expectations hold per pass.
+TEST(SimRun, RepeatedPassesKeepTheirSlots)
+{
+    const Played r = play(R"(
+steps:
+  - start
+  - send: {id: 182, entries: [{staMac: "00:11:22:33:44:01", measId: lm}]}
+  - repeat:
+      times: 3
+      every: 1000
+      steps:
+        - note: pass
+        - advance: 200
+        - repeat: {times: 2, steps: [{advance: 100}, {note: inner}]}
+        - expect: {in: {186: "<=1"}}
+  - note: end
+)");
+    EXPECT_TRUE(r.failures.empty());
+    std::vector<u64> noteTimes;
+    std::istringstream lines(r.trace);
+    for (std::string line; std::getline(lines, line);) {
+        const Json ev = Json::parse(line);
+        if (ev["ev"] == "note") {
+            noteTimes.push_back(ev["t"].get<u64>());
+        }
+    }
+    EXPECT_EQ(noteTimes, (std::vector<u64>{0, 300, 400, 1000, 1300, 1400, 2000, 2300, 2400, 3000}));
+}
+
 TEST(SimRun, AMissingLibraryIsALoadError)
 {
     const Scenario sc = readScenarioText("steps: [start]\n", "t.yaml");

@@ -1,6 +1,7 @@
 #include "codec.hpp"
 
 #include "codec_util.hpp"
+#include "msg_catalog.hpp"
 #include "sta_meas_msg.h"
 
 namespace zep::sim {
@@ -26,87 +27,36 @@ std::string plural(std::size_t n, const char *one, const char *many)
 
 bool hasEncoder(u32 id)
 {
-    switch (id) {
-    case STAMEAS_MSG_MEAS_START:
-    case STAMEAS_MSG_MEAS_STOP:
-    case STAMEAS_MSG_LM_REPORT:
-    case STAMEAS_MSG_TPC_REPORT:
-    case STAMEAS_MSG_COMEAS_START:
-    case STAMEAS_MSG_COMEAS_STOP:
-    case STAMEAS_MSG_COMEAS_TO_NB:
-    case STAMEAS_MSG_SCAN_STATE:
-    case STAMEAS_MSG_SCAN_CHAN_SET:
-    case STAMEAS_RPC_GET_MEAS_LIST:
-    case STAMEAS_RPC_GET_COMEAS_LIST:
-        return true;
-    default:
-        return false;
-    }
+    const MsgInfo *m = inboundMsg(id);
+    return m != nullptr && m->encode != nullptr;
 }
 
 std::vector<u8> encodeInbound(u32 id, const Fields &f, const EncodeContext &ctx)
 {
-    using namespace codec;
-    switch (id) {
-    case STAMEAS_MSG_MEAS_START: return encodeMeasStart(f, ctx);
-    case STAMEAS_MSG_MEAS_STOP: return encodeMeasStop(f);
-    case STAMEAS_MSG_LM_REPORT: return encodeLmReport(f, ctx);
-    case STAMEAS_MSG_TPC_REPORT: return encodeTpcReport(f, ctx);
-    case STAMEAS_MSG_COMEAS_START: return encodeCoMeasStart(f);
-    case STAMEAS_MSG_COMEAS_STOP: return encodeCoMeasStop(f);
-    case STAMEAS_MSG_COMEAS_TO_NB: return encodeCoMeasToNb(f);
-    case STAMEAS_MSG_SCAN_STATE: return encodeScanState(f);
-    case STAMEAS_MSG_SCAN_CHAN_SET: return encodeScanChanSet(f);
-    case STAMEAS_RPC_GET_MEAS_LIST: return encodeMeasListRpc(f);
-    case STAMEAS_RPC_GET_COMEAS_LIST: return encodeCoMeasListRpc(f);
-    default:
+    if (!hasEncoder(id)) {
         f.node().fail("message " + std::to_string(id) +
                       " has no structured body; give its body as hex");
     }
+    return inboundMsg(id)->encode(f, ctx);
 }
 
 Decoded decodeInbound(u32 id, std::span<const u8> body)
 {
-    using namespace codec;
-    switch (id) {
-    case STAMEAS_MSG_MEAS_START: return decodeMeasStart(body);
-    case STAMEAS_MSG_MEAS_STOP: return decodeMeasStop(body);
-    case STAMEAS_MSG_LM_REPORT: return decodeLmReport(body);
-    case STAMEAS_MSG_TPC_REPORT: return decodeTpcReport(body);
-    case STAMEAS_MSG_COMEAS_START: return decodeCoMeasStart(body);
-    case STAMEAS_MSG_COMEAS_STOP: return decodeCoMeasStop(body);
-    case STAMEAS_MSG_COMEAS_TO_NB: return decodeCoMeasToNb(body);
-    case STAMEAS_MSG_SCAN_STATE: return decodeScanState(body);
-    case STAMEAS_MSG_SCAN_CHAN_SET: return decodeScanChanSet(body);
-    case STAMEAS_RPC_GET_MEAS_LIST: return decodeMeasListRpc(body);
-    case STAMEAS_RPC_GET_COMEAS_LIST: return decodeCoMeasListRpc(body);
-    default: return {};
-    }
+    const MsgInfo *m = inboundMsg(id);
+    return m != nullptr && m->decode != nullptr ? m->decode(body) : Decoded{};
 }
 
 Decoded decodeOutbound(u32 id, std::span<const u8> body, u32 context, bool ipc)
 {
-    using namespace codec;
-    if (ipc) {
-        return id == STAMEAS_IPC_NB_COMEAS_REQ ? decodeNbBlocks(body) : Decoded{};
+    const MsgInfo *m = outboundMsg(id, context, ipc);
+    if (m == nullptr || m->decode == nullptr) {
+        return {};
     }
-    // Co-measurement requests go out under any id, from the co-measurement
-    // start (working channel) and from the scan-state handler.
-    if (context == STAMEAS_MSG_COMEAS_START || context == STAMEAS_MSG_SCAN_STATE) {
-        if (id == STAMEAS_MSG_CO_SCAN_TRIG) {
-            return decodeScanTrig(body);
-        }
-        Decoded d = decodeCoMeasReqBody(body);
-        d.name = "co-meas request";
-        return d;
+    Decoded d = m->decode(body);
+    if (m->id == 0) {  // not named by its id
+        d.name = m->name;
     }
-    switch (id) {
-    case STAMEAS_MSG_LM_REQ:
-    case STAMEAS_MSG_TPC_REQ: return decodeMeasReq(body);
-    case STAMEAS_MSG_MEAS_REPORT: return decodeMeasReport(body);
-    case STAMEAS_MSG_CO_SCAN_TRIG: return decodeScanTrig(body);
-    default: return {};
-    }
+    return d;
 }
 
 }  // namespace zep::sim

@@ -15,6 +15,10 @@
 
 namespace zep::sim {
 
+// Entries a message's "repeat: n" may expand to, in all: far beyond any list
+// the application takes, well short of a body that could exhaust memory.
+inline constexpr u32 kMaxEntries = 4096;
+
 // What an encoder may consult to fill defaults: the stations and radios of the
 // scenario as they stand at that step.
 struct EncodeContext {

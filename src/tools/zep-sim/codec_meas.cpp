@@ -116,7 +116,7 @@ std::size_t forEachEntry(const std::vector<Node> &entries, Fn &&fn)
     std::size_t total = 0;
     for (const Node &n : entries) {
         const Fields e(n);
-        const u32 repeat = e.integer<u32>("repeat", 1);
+        const u32 repeat = e.integerIn<u32>("repeat", 1, 0, kMaxEntries);
         for (u32 i = 0; i < repeat; ++i) {
             fn(e, i);
         }
@@ -131,7 +131,10 @@ std::size_t countEntries(const std::vector<Node> &entries)
     std::size_t total = 0;
     for (const Node &n : entries) {
         const Fields e(n);
-        total += e.integer<u32>("repeat", 1);
+        total += e.integerIn<u32>("repeat", 1, 0, kMaxEntries);
+        if (total > kMaxEntries) {
+            n.fail("more than " + std::to_string(kMaxEntries) + " entries in all");
+        }
     }
     return total;
 }

@@ -51,8 +51,11 @@ std::vector<u8> encodeCoMeasToNb(const Fields &f)
         r.channel = s.integer<u8>("channel");
         r.selector = s.integer<u8>("selector", 0);
         const u32 tag = s.integer<u32>("staTag", static_cast<u32>(recs.size() + 1));
-        const u32 repeat = s.integer<u32>("repeat", 1);
+        const u32 repeat = s.integerIn<u32>("repeat", 1, 0, kMaxEntries);
         s.finish();
+        if (recs.size() + repeat > kMaxEntries) {
+            n.fail("more than " + std::to_string(kMaxEntries) + " stations in all");
+        }
         for (u32 i = 0; i < repeat; ++i) {
             putMac(r.staMac, macPlus(first, i));
             recs.push_back(r);

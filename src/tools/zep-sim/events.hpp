@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zep_types.h"
@@ -34,23 +36,37 @@ enum class EventKind {
     Expect,     // the verdict of an expect step
 };
 
+// The summary column a message counts in, and for which radio.
+enum class Column;
+
+// Only what a sink asks for is filled: the decoded one-liner when a sink wants
+// text, the trace object when the run writes a trace or matches patterns.
 struct Event {
     EventKind kind = EventKind::Note;
     u64 t = 0;
     u32 id = 0;                   // message id; phase number for Phase
     std::optional<u32> status;    // what the handler or entry returned
     u32 context = 0;              // handler running when this happened; 0 outside one
-    std::vector<u8> body;         // Out, Ipc, OutFail, IpcFail, Rpc, In
-    std::string name;             // display name when the id does not say it
-    std::string summary;          // decoded one-liner
+    // Out, Ipc, OutFail, IpcFail, Rpc, In: valid only while the sinks are handed
+    // the event; a sink that keeps events must not read it later.
+    std::span<const u8> body;
+    std::string_view name;        // display name when the id does not say it
+    Column column{};              // the summary column it counts in
+    u32 radio = 0;                // the radio it concerns, for that column
+    u32 severity = 0;             // Log
+    u32 category = 0;             // Log
+    std::string text;             // Log: as formatted; Note: the note
+    std::string summary;          // decoded one-liner, when a sink wants text
     std::chrono::nanoseconds elapsed{0};
-    Json json;          // the trace object
+    Json json;                    // the trace object, when one is wanted
 };
 
 class EventSink {
 public:
     virtual ~EventSink() = default;
     virtual void onEvent(const Event &ev) = 0;
+    // Whether this sink reads the decoded one-liner of events now.
+    virtual bool wantsText() const { return false; }
     // A step of the scenario begins or ends; line is its source line.
     virtual void beginStep(std::size_t /*index*/, int /*line*/, const std::string & /*op*/) {}
     virtual void endStep() {}

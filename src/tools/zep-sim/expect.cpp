@@ -267,62 +267,90 @@ Expect parseExpect(const Node &node)
     return e;
 }
 
-std::vector<std::string> checkExpect(const Expect &expect, std::span<const Event> window,
-                                     const LastStatus &last, StateProbe &probe)
+void Window::add(const Event &ev)
 {
-    std::vector<std::string> failures;
-    const auto countOf = [&](EventKind kind, u32 id) {
-        std::uint64_t n = 0;
-        for (const Event &ev : window) {
-            n += ev.kind == kind && ev.id == id ? 1 : 0;
-        }
-        return n;
-    };
-    const auto checkCount = [&](const std::string &what, const Count &want, std::uint64_t got) {
-        if (!want.matches(got)) {
-            failures.push_back(what + ": expected " + want.text + ", got " + std::to_string(got));
-        }
-    };
+    switch (ev.kind) {
+    case EventKind::In:
+    case EventKind::Out:
+        ++counts_[{ev.kind, ev.id}];
+        break;
+    case EventKind::Ipc:
+        ipcSizes_.push_back(static_cast<u32>(ev.body.size()));
+        break;
+    case EventKind::Log:
+        logs_.push_back(ev.text);
+        break;
+    default:
+        break;
+    }
+    if (keepTraceObjects_) {
+        traceObjects_.push_back(ev.json);
+    }
+}
 
+void Window::clear()
+{
+    counts_.clear();
+    ipcSizes_.clear();
+    logs_.clear();
+    traceObjects_.clear();
+}
+
+std::uint64_t Window::count(EventKind kind, u32 id) const
+{
+    const auto it = counts_.find({kind, id});
+    return it == counts_.end() ? 0 : it->second;
+}
+
+namespace {
+
+using Failures = std::vector<std::string>;
+
+void checkCount(Failures &failures, const std::string &what, const Count &want, std::uint64_t got)
+{
+    if (!want.matches(got)) {
+        failures.push_back(what + ": expected " + want.text + ", got " + std::to_string(got));
+    }
+}
+
+void checkMessages(Failures &failures, const Expect &expect, const Window &window)
+{
     for (const auto &[id, want] : expect.sent) {
-        checkCount("sent " + msgLabel(id), want, countOf(EventKind::Out, id));
+        checkCount(failures, "sent " + msgLabel(id), want, window.count(EventKind::Out, id));
     }
     for (const auto &[id, want] : expect.in) {
-        checkCount("delivered " + msgLabel(id), want, countOf(EventKind::In, id));
+        checkCount(failures, "delivered " + msgLabel(id), want, window.count(EventKind::In, id));
     }
-    std::vector<u32> ipcSizes;
-    for (const Event &ev : window) {
-        if (ev.kind == EventKind::Ipc) {
-            ipcSizes.push_back(static_cast<u32>(ev.body.size()));
-        }
-    }
+    const std::vector<u32> &ipcSizes = window.ipcSizes();
     if (expect.ipc) {
-        checkCount("IPC messages", *expect.ipc, ipcSizes.size());
+        checkCount(failures, "IPC messages", *expect.ipc, ipcSizes.size());
     }
     if (expect.ipcBytes && *expect.ipcBytes != ipcSizes) {
         failures.push_back("IPC message lengths: expected " + show(*expect.ipcBytes) + ", got " +
                            show(ipcSizes));
     }
-    if (expect.checkStatus) {
-        if (!last.seen) {
-            failures.push_back("status: no step since the previous expect returned one");
-        } else if (last.status != expect.status) {
-            failures.push_back("status of " + last.step + ": expected " + statusText(expect.status) +
-                               ", got " + statusText(last.status));
-        }
-    }
+}
 
-    std::vector<const std::string *> logs;
-    for (const Event &ev : window) {
-        if (ev.kind == EventKind::Log) {
-            logs.push_back(&ev.json["text"].get_ref<const std::string &>());
-        }
+void checkStatus(Failures &failures, const Expect &expect, const LastStatus &last)
+{
+    if (!expect.checkStatus) {
+        return;
     }
+    if (!last.seen) {
+        failures.push_back("status: no step since the previous expect returned one");
+    } else if (last.status != expect.status) {
+        failures.push_back("status of " + last.step + ": expected " + statusText(expect.status) +
+                           ", got " + statusText(last.status));
+    }
+}
+
+void checkLogs(Failures &failures, const Expect &expect, const Window &window)
+{
     const auto logsWith = [&](const std::string &text) {
         std::vector<const std::string *> hits;
-        for (const std::string *line : logs) {
-            if (line->find(text) != std::string::npos) {
-                hits.push_back(line);
+        for (const std::string &line : window.logs()) {
+            if (line.find(text) != std::string::npos) {
+                hits.push_back(&line);
             }
         }
         return hits;
@@ -338,35 +366,43 @@ std::vector<std::string> checkExpect(const Expect &expect, std::span<const Event
         }
     }
     for (const auto &[text, want] : expect.logCount) {
-        checkCount("log lines containing \"" + text + "\"", want, logsWith(text).size());
+        checkCount(failures, "log lines containing \"" + text + "\"", want, logsWith(text).size());
     }
-    for (const EventPattern &p : expect.events) {
-        std::uint64_t n = 0;
-        for (const Event &ev : window) {
-            n += matchesPattern(p.pattern, ev.json) ? 1 : 0;
-        }
-        checkCount("events matching " + p.text, p.count, n);
-    }
+}
 
+void checkPatterns(Failures &failures, const Expect &expect, const Window &window)
+{
+    for (const EventPattern &p : expect.events) {
+        const auto &objects = window.traceObjects();
+        const auto n = std::count_if(objects.begin(), objects.end(),
+                                     [&](const Json &ev) { return matchesPattern(p.pattern, ev); });
+        checkCount(failures, "events matching " + p.text, p.count, static_cast<std::uint64_t>(n));
+    }
+}
+
+void checkTables(Failures &failures, const Expect &expect, StateProbe &probe)
+{
     for (const auto &[radio, want] : expect.tableSize) {
-        const auto size = probe.tableSize(radio);
-        if (!size) {
-            failures.push_back("table size of radio " + std::to_string(radio) +
-                               ": the dump (RPC 69) is not available");
+        const std::string what = "table size of radio " + std::to_string(radio);
+        if (const auto size = probe.tableSize(radio)) {
+            checkCount(failures, what, want, *size);
         } else {
-            checkCount("table size of radio " + std::to_string(radio), want, *size);
+            failures.push_back(what + ": the dump (RPC 69) is not available");
         }
     }
     for (const ListSizeCheck &c : expect.comeasSize) {
         const std::string what = "co-measurement list of radio " + std::to_string(c.radio) +
                                  " channel " + std::to_string(c.channel);
-        const auto size = probe.comeasSize(c.radio, c.channel);
-        if (!size) {
-            failures.push_back(what + ": the dump (RPC 70) is not available");
+        if (const auto size = probe.comeasSize(c.radio, c.channel)) {
+            checkCount(failures, what, c.size, *size);
         } else {
-            checkCount(what, c.size, *size);
+            failures.push_back(what + ": the dump (RPC 70) is not available");
         }
     }
+}
+
+void checkHost(Failures &failures, const Expect &expect, StateProbe &probe)
+{
     for (const u32 id : expect.registered) {
         if (!probe.handlerRegistered(id)) {
             failures.push_back("no handler registered for " + msgLabel(id));
@@ -378,11 +414,25 @@ std::vector<std::string> checkExpect(const Expect &expect, std::span<const Event
         }
     }
     if (expect.leaks) {
-        checkCount("live heap blocks", *expect.leaks, probe.liveBlocks());
+        checkCount(failures, "live heap blocks", *expect.leaks, probe.liveBlocks());
     }
     if (expect.timers) {
-        checkCount("running timers", *expect.timers, probe.activeTimers());
+        checkCount(failures, "running timers", *expect.timers, probe.activeTimers());
     }
+}
+
+}  // namespace
+
+std::vector<std::string> checkExpect(const Expect &expect, const Window &window,
+                                     const LastStatus &last, StateProbe &probe)
+{
+    Failures failures;
+    checkMessages(failures, expect, window);
+    checkStatus(failures, expect, last);
+    checkLogs(failures, expect, window);
+    checkPatterns(failures, expect, window);
+    checkTables(failures, expect, probe);
+    checkHost(failures, expect, probe);
     return failures;
 }
 

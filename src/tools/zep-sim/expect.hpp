@@ -81,8 +81,31 @@ struct LastStatus {
     std::string step;
 };
 
+// What an expect looks back on: the events since the previous one, reduced to
+// what the checks read, so that a window of a day costs counters rather than
+// every event. Trace objects are kept only when some check matches patterns.
+class Window {
+public:
+    explicit Window(bool keepTraceObjects) : keepTraceObjects_(keepTraceObjects) {}
+
+    void add(const Event &ev);
+    void clear();
+
+    std::uint64_t count(EventKind kind, u32 id) const;
+    const std::vector<u32> &ipcSizes() const { return ipcSizes_; }
+    const std::vector<std::string> &logs() const { return logs_; }
+    const std::vector<Json> &traceObjects() const { return traceObjects_; }
+
+private:
+    bool keepTraceObjects_;
+    std::map<std::pair<EventKind, u32>, std::uint64_t> counts_;
+    std::vector<u32> ipcSizes_;
+    std::vector<std::string> logs_;
+    std::vector<Json> traceObjects_;
+};
+
 // One message per failed check; empty when all hold.
-std::vector<std::string> checkExpect(const Expect &expect, std::span<const Event> window,
+std::vector<std::string> checkExpect(const Expect &expect, const Window &window,
                                      const LastStatus &last, StateProbe &probe);
 
 // Subset match of a pattern against a trace object: keys of a map are looked up,

@@ -10,6 +10,8 @@
 #include <string_view>
 
 #include "compare_cli.hpp"
+#include <unistd.h>
+
 #include "demo.hpp"
 #include "report_html.hpp"
 #include "runner.hpp"
@@ -35,15 +37,6 @@ std::string defaultLibrary()
     return "libsta_meas.so";
 }
 
-std::size_t expectSteps(const zep::sim::Scenario &sc)
-{
-    std::size_t n = 0;
-    for (const auto &step : sc.steps) {
-        n += std::holds_alternative<zep::sim::step::Check>(step.action) ? 1 : 0;
-    }
-    return n;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
@@ -60,6 +53,7 @@ int main(int argc, char **argv)
     u64 seed = 0;
     u32 logLevel = 0;
     bool verbose = false;
+    bool quiet = false;
     cli.add_option("scenario", scenarioPath, "Scenario file (YAML)");
     cli.add_option("--lib", libPath, "The application library (default: ../lib/libsta_meas.so "
                                      "beside this program, else the loader's search path)");
@@ -69,6 +63,7 @@ int main(int argc, char **argv)
         ->type_name("FILE.html");
     auto *seedOpt = cli.add_option("--seed", seed, "Seed of the stations' answers");
     cli.add_flag("-v,--verbose", verbose, "Show every log line in the timeline");
+    cli.add_flag("-q,--quiet", quiet, "Print the summary alone, without the timeline");
     auto *levelOpt =
         cli.add_option("--log-level", logLevel, "Lowest log severity kept (0 note, 1 rare, 2 error)");
     CLI11_PARSE(cli, argc, argv);
@@ -88,7 +83,11 @@ int main(int argc, char **argv)
     zep::sim::RunOptions options;
     options.libPath = libPath.empty() ? defaultLibrary() : libPath;
     options.verbose = verbose;
+    options.timeline = !quiet;
     options.human = &std::cout;
+    if (isatty(STDERR_FILENO) != 0) {
+        options.progress = &std::cerr;
+    }
     if (*seedOpt) {
         options.seed = seed;
     }
@@ -112,12 +111,14 @@ int main(int argc, char **argv)
     std::vector<zep::sim::Failure> failures;
     zep::sim::RunFacts facts{scenario.name.empty() ? scenario.file : scenario.name, scenario.file,
                              options.libPath};
+    std::size_t checks = 0;
     try {
         zep::sim::Runner runner(scenario, options);
         const auto begin = std::chrono::steady_clock::now();
         failures = runner.run();
         facts.wall = std::chrono::steady_clock::now() - begin;
         facts.seed = runner.seed();
+        checks = runner.checksPlayed();
     } catch (const zep::sim::LoadError &e) {
         std::cerr << "zep-sim: " << e.what() << '\n';
         return kExitUnreadable;
@@ -127,7 +128,6 @@ int main(int argc, char **argv)
     }
 
     std::ostream &out = *options.human;
-    const std::size_t checks = expectSteps(scenario);
     if (failures.empty()) {
         out << "\nResult: " << checks << " expect step(s), all held.\n";
         return 0;

@@ -1,9 +1,12 @@
 #include "recorder.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec.hpp"
 #include "hex.hpp"
+#include "msg_catalog.hpp"
+#include "sta_meas_msg.h"
 
 namespace zep::sim {
 
@@ -13,13 +16,21 @@ Event Recorder::make(EventKind kind, const char *ev, u64 t) const
     e.kind = kind;
     e.t = t;
     e.context = context_;
-    e.json = {{"ev", ev}, {"t", t}};
+    if (json_) {
+        e.json = {{"ev", ev}, {"t", t}};
+    }
     return e;
 }
 
-void Recorder::offering(u32 msgId, std::vector<u8> body)
+bool Recorder::textWanted() const
 {
-    offered_.emplace(msgId, std::move(body));
+    return std::any_of(sinks_.begin(), sinks_.end(),
+                       [](const EventSink *sink) { return sink->wantsText(); });
+}
+
+void Recorder::offering(u32 msgId, std::span<const u8> body)
+{
+    offered_.emplace(msgId, body);
 }
 
 void Recorder::emit(Event ev)
@@ -47,11 +58,15 @@ void Recorder::onAppRegistered(u32 status)
 {
     Event e = make(EventKind::Reg, "reg", host_.nowMs());
     e.status = status;
-    e.json["status"] = status;
+    if (json_) {
+        e.json["status"] = status;
+    }
     if (const ZEP_AppInfo *info = host_.appInfo()) {
         const std::string name(info->name, strnlen(info->name, sizeof(info->name)));
         e.summary = "application \"" + name + "\", " + std::to_string(info->phaseNum) + " phases";
-        e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
+        if (json_) {
+            e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
+        }
     }
     emit(std::move(e));
 }
@@ -61,8 +76,10 @@ void Recorder::onPhase(u32 phase, u32 status)
     Event e = make(EventKind::Phase, "phase", host_.nowMs());
     e.id = phase;
     e.status = status;
-    e.json["phase"] = phase;
-    e.json["status"] = status;
+    if (json_) {
+        e.json["phase"] = phase;
+        e.json["status"] = status;
+    }
     emit(std::move(e));
 }
 
@@ -70,7 +87,9 @@ void Recorder::onDeinit(u32 status)
 {
     Event e = make(EventKind::Deinit, "deinit", host_.nowMs());
     e.status = status;
-    e.json["status"] = status;
+    if (json_) {
+        e.json["status"] = status;
+    }
     emit(std::move(e));
 }
 
@@ -80,9 +99,11 @@ void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
                    host_.nowMs());
     e.id = msgId;
     e.status = status;
-    e.json["kind"] = kind;
-    e.json["id"] = msgId;
-    e.json["status"] = status;
+    if (json_) {
+        e.json["kind"] = kind;
+        e.json["id"] = msgId;
+        e.json["status"] = status;
+    }
     emit(std::move(e));
 }
 
@@ -95,23 +116,27 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     e.id = msgId;
     e.status = status;
     e.elapsed = elapsed;
-    e.json["id"] = msgId;
     // What was offered, when the runner offered it; the body as the handler
     // left it otherwise (timer expiries) and always for an RPC's answer.
     const bool useOffered = !rpc && offered_ && offered_->first == msgId;
-    e.body = useOffered ? offered_->second : std::vector<u8>(body.begin(), body.end());
+    e.body = useOffered ? offered_->second : body;
     offered_.reset();
-    if (rpc) {
-        e.json["status"] = status;
-        e.json["hex"] = toHex(body);
-    } else {
-        e.json["len"] = body.size();
-        e.json["status"] = status;
+    if (const MsgInfo *info = inboundMsg(msgId); info != nullptr && info->radio != nullptr) {
+        e.column = info->column;
+        e.radio = info->radio(e.body);
     }
-    Decoded d = decodeInbound(msgId, e.body);
-    e.summary = std::move(d.summary);
-    if (!d.fields.empty()) {
-        e.json["fields"] = std::move(d.fields);
+    if (json_) {
+        e.json["id"] = msgId;
+        if (rpc) {
+            e.json["status"] = status;
+            e.json["hex"] = toHex(body);
+        } else {
+            e.json["len"] = body.size();
+            e.json["status"] = status;
+        }
+    }
+    if (json_ || textWanted()) {
+        describe(e, decodeInbound(msgId, e.body));
     }
     emit(std::move(e));
 }
@@ -129,29 +154,47 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
     e.id = msg.msgId;
     e.status = status;
     e.body = msg.body;
-    e.json["dest"] = msg.dest;
-    e.json["id"] = msg.msgId;
-    if (status) {
-        e.json["status"] = *status;
+    const MsgInfo *info = outboundMsg(msg.msgId, context_, msg.ipc);
+    if (info != nullptr) {
+        e.name = info->id == 0 ? info->name : std::string_view{};
+        e.column = info->column;
+        e.radio = info->radio != nullptr ? info->radio(e.body) : STAMEAS_ALL_RADIO;
     }
-    e.json["hex"] = toHex(msg.body);
-    Decoded d = decodeOutbound(msg.msgId, msg.body, context_, msg.ipc);
-    e.summary = std::move(d.summary);
-    e.name = std::move(d.name);
-    if (!d.fields.empty()) {
-        e.json["fields"] = std::move(d.fields);
+    if (json_) {
+        e.json["dest"] = msg.dest;
+        e.json["id"] = msg.msgId;
+        if (status) {
+            e.json["status"] = *status;
+        }
+        e.json["hex"] = toHex(e.body);
+    }
+    if (json_ || textWanted()) {
+        describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
     }
     emit(std::move(e));
+}
+
+void Recorder::describe(Event &e, Decoded &&d) const
+{
+    e.summary = std::move(d.summary);
+    if (json_ && !d.fields.empty()) {
+        e.json["fields"] = std::move(d.fields);
+    }
 }
 
 void Recorder::onLog(const host::LogLine &line)
 {
     Event e = make(EventKind::Log, "log", line.atMs);
-    e.json["sev"] = line.severity;
-    e.json["mod"] = line.module;
-    e.json["cat"] = line.category;
-    e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
-    e.json["text"] = line.text;
+    e.severity = line.severity;
+    e.category = line.category;
+    e.text = line.text;
+    if (json_) {
+        e.json["sev"] = line.severity;
+        e.json["mod"] = line.module;
+        e.json["cat"] = line.category;
+        e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
+        e.json["text"] = line.text;
+    }
     emit(std::move(e));
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "codec.hpp"
 #include "events.hpp"
 #include "zep_host.hpp"
 
@@ -15,6 +16,10 @@ public:
     explicit Recorder(host::Host &host) : host_(host) {}
 
     void addSink(EventSink &sink) { sinks_.push_back(&sink); }
+    // Build the trace object of every event (a trace is written, or patterns
+    // are matched against them).
+    void setTraceObjects(bool on) { json_ = on; }
+    bool traceObjects() const { return json_; }
 
     // The handler about to run (its message id), or 0 once it has returned.
     void setContext(u32 msgId) { context_ = msgId; }
@@ -22,7 +27,7 @@ public:
 
     // The body as offered, before the handler could complete it in place: the
     // "in" event decodes this rather than what the handler left.
-    void offering(u32 msgId, std::vector<u8> body);
+    void offering(u32 msgId, std::span<const u8> body);
     void withdrawOffer() { offered_.reset(); }
 
     // Events the runner sees itself (config, leave, unhandled, notes, verdicts).
@@ -42,13 +47,17 @@ public:
 
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;
+    bool textWanted() const;
+    // The one-liner, and the fields when a trace object is built.
+    void describe(Event &e, Decoded &&d) const;
     // A send, gone out or not; status is set only for one that failed.
     void emitSend(const host::SentMessage &msg, std::optional<u32> status);
 
     host::Host &host_;
     std::vector<EventSink *> sinks_;
     u32 context_ = 0;
-    std::optional<std::pair<u32, std::vector<u8>>> offered_;
+    bool json_ = false;
+    std::optional<std::pair<u32, std::span<const u8>>> offered_;  // the runner's copy outlives it
 };
 
 }  // namespace zep::sim

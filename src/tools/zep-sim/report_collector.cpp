@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
+#include "codec.hpp"
 #include "msg_catalog.hpp"
 #include "sta_meas_msg.h"
 
@@ -16,21 +18,23 @@ namespace {
 constexpr std::array<u64, 12> kWidthsMs = {1000,    2000,    10000,    20000,    60000,    120000,
                                            600000,  1200000, 3600000, 7200000, 21600000, 43200000};
 
-std::optional<u32> fieldU32(const Event &ev, std::initializer_list<const char *> path)
+// The channel a co-measurement start names, straight from its header.
+std::optional<u32> channelOfStart(std::span<const u8> body)
 {
-    const auto fields = ev.json.find("fields");
-    if (fields == ev.json.end()) {
+    CoMeasMsgHead head;
+    if (body.size() < sizeof(head)) {
         return std::nullopt;
     }
-    const Json *j = &*fields;
-    for (const char *key : path) {
-        const auto next = j->find(key);
-        if (!j->is_object() || next == j->end()) {
-            return std::nullopt;
-        }
-        j = &*next;
-    }
-    return j->is_number_unsigned() ? std::optional<u32>(j->get<u32>()) : std::nullopt;
+    std::memcpy(&head, body.data(), sizeof(head));
+    return head.channel;
+}
+
+// Blocks to neighbours are rare (one IPC per neighbour request): decoded here.
+u64 blocksIn(const Event &ev)
+{
+    const Decoded d = decodeOutbound(ev.id, ev.body, ev.context, true);
+    const auto blocks = d.fields.find("blocks");
+    return blocks == d.fields.end() ? 0 : blocks->size();
 }
 
 // The table logs "Radio R measId[M] delete from table, left N." for every node
@@ -219,49 +223,43 @@ void ReportCollector::sample(Interval &iv)
 
 void ReportCollector::count(const Event &ev, Interval &iv)
 {
-    const auto radioOf = [&](std::initializer_list<const char *> path) -> RadioCounts & {
-        return iv.radios[fieldU32(ev, path).value_or(STAMEAS_ALL_RADIO)];
-    };
     switch (ev.kind) {
-    case EventKind::Log: {
-        const u32 sev = ev.json["sev"].get<u32>();
-        ++logs_[std::min<u32>(sev, 2)];
-        if (const auto radio = removedFromRadio(ev.json["text"].get_ref<const std::string &>())) {
+    case EventKind::Log:
+        ++logs_[std::min<u32>(ev.severity, 2)];
+        if (const auto radio = removedFromRadio(ev.text)) {
             ++iv.radios[*radio].evictions;
-        }
-        return;
-    }
-    case EventKind::In:
-        if (ev.id == STAMEAS_MSG_LM_REPORT || ev.id == STAMEAS_MSG_TPC_REPORT) {
-            ++radioOf({"radioId"}).answers;
-        } else if (ev.id == STAMEAS_MSG_COMEAS_START) {
-            // A start may name every radio; each radio's list is looked at.
-            const auto channel = fieldU32(ev, {"channel"});
-            if (channel && std::find(channels_.begin(), channels_.end(), *channel) == channels_.end()) {
-                channels_.push_back(*channel);
-            }
         }
         return;
     case EventKind::Ipc:
         ++ipc_;
         iv.nbBytes += ev.body.size();
-        if (const auto fields = ev.json.find("fields"); fields != ev.json.end()) {
-            iv.nbBlocks += fields->value("blocks", Json::array()).size();
-        }
+        iv.nbBlocks += blocksIn(ev);
         return;
+    case EventKind::In:
+        if (ev.id == STAMEAS_MSG_COMEAS_START) {
+            // A start may name every radio; each radio's list is looked at.
+            const auto channel = channelOfStart(ev.body);
+            if (channel && std::find(channels_.begin(), channels_.end(), *channel) == channels_.end()) {
+                channels_.push_back(*channel);
+            }
+        }
+        break;
     case EventKind::Out:
-        if (ev.name == "co-meas request") {
-            ++radioOf({"radioId"}).comeas;
-        } else if (ev.id == STAMEAS_MSG_CO_SCAN_TRIG) {
-            ++radioOf({"radioId"}).scans;
-        } else if (ev.id == STAMEAS_MSG_MEAS_REPORT) {
-            ++radioOf({"report", "radioId"}).reports;
-        } else if (ev.id == STAMEAS_MSG_LM_REQ || ev.id == STAMEAS_MSG_TPC_REQ) {
-            ++radioOf({"radioId"}).requests;
-        }
-        return;
+        break;
     default:
         return;
+    }
+    if (ev.column == Column::None) {
+        return;
+    }
+    RadioCounts &r = iv.radios[ev.radio];
+    switch (ev.column) {
+    case Column::Requests: ++r.requests; break;
+    case Column::Answers: ++r.answers; break;
+    case Column::Reports: ++r.reports; break;
+    case Column::CoMeas: ++r.comeas; break;
+    case Column::Scans: ++r.scans; break;
+    case Column::None: break;
     }
 }
 
@@ -296,8 +294,8 @@ void ReportCollector::markOf(const Event &ev)
                  " (in " + msgLabel(ev.context) + ")");
         break;
     case EventKind::Log:
-        if (ev.json["sev"].get<u32>() >= 2) {
-            mark(Mark::Kind::ErrorLog, ev.t, trimmed(ev.json["text"].get<std::string>()));
+        if (ev.severity >= 2) {
+            mark(Mark::Kind::ErrorLog, ev.t, trimmed(ev.text));
         }
         break;
     case EventKind::Expect: {

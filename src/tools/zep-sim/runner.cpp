@@ -1,6 +1,8 @@
 #include "runner.hpp"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "codec.hpp"
@@ -26,6 +28,18 @@ Json statusJson(const std::optional<u32> &status)
     return status ? Json(*status) : Json(nullptr);
 }
 
+// Whether an expect among the steps matches patterns against trace objects.
+bool usesPatterns(const std::vector<Step> &steps)
+{
+    return std::any_of(steps.begin(), steps.end(), [](const Step &st) {
+        if (const auto *c = std::get_if<step::Check>(&st.action)) {
+            return !c->expect.events.empty();
+        }
+        const auto *r = std::get_if<step::Repeat>(&st.action);
+        return r != nullptr && usesPatterns(r->steps);
+    });
+}
+
 }  // namespace
 
 Runner::Runner(const Scenario &scenario, RunOptions options)
@@ -35,7 +49,8 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
       host_(sc_.profile),
       recorder_(host_),
       stations_(seed_),
-      summary_(sc_.profile.radios)
+      summary_(sc_.profile.radios),
+      window_(usesPatterns(sc_.steps))
 {
     std::string error;
     if (!host_.loadSharedApp(opt_.libPath, &error)) {
@@ -43,7 +58,7 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     }
     recorder_.addSink(*this);
     recorder_.addSink(summary_);
-    if (opt_.human != nullptr) {
+    if (opt_.human != nullptr && opt_.timeline) {
         timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
         recorder_.addSink(*timeline_);
     }
@@ -51,6 +66,7 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
         recorder_.addSink(*trace_);
     }
+    recorder_.setTraceObjects(trace_ != nullptr || usesPatterns(sc_.steps));
     for (EventSink *sink : opt_.sinks) {
         recorder_.addSink(*sink);
     }
@@ -96,7 +112,11 @@ void Runner::buildWorld()
 
 std::vector<Failure> Runner::run()
 {
-    if (opt_.human != nullptr) {
+    const auto begin = std::chrono::steady_clock::now();
+    if (opt_.progress != nullptr) {
+        progress_.emplace(*opt_.progress, host_.nowMs(), sc_.durationMs);
+    }
+    if (timeline_) {
         std::ostream &out = *opt_.human;
         out << "zep-sim: " << (sc_.name.empty() ? sc_.file : sc_.name + " (" + sc_.file + ")")
             << "\n";
@@ -105,15 +125,17 @@ std::vector<Failure> Runner::run()
         }
         out << "  library " << opt_.libPath << ", seed " << seed_ << ", " << sc_.profile.radios
             << " radio(s)\n\n";
-    }
-    if (timeline_) {
         timeline_->printHeader();
     }
     for (std::size_t i = 0; i < sc_.steps.size(); ++i) {
         play(sc_.steps[i], i);
     }
+    if (progress_) {
+        progress_->clear();
+    }
     if (opt_.human != nullptr) {
         summary_.print(*opt_.human);
+        printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();
     }
     if (opt_.trace != nullptr) {
@@ -138,20 +160,28 @@ void Runner::play(const Step &step, std::size_t index)
 
 void Runner::onEvent(const Event &ev)
 {
-    journal_.push_back(ev);
+    ++events_;
+    // Only while nothing else is being printed to the screen.
+    if (progress_ && (!timeline_ || timeline_->muted())) {
+        progress_->tick(ev.t, events_);
+    }
+    window_.add(ev);
     // Measurement requests from the timer reach the stations, which may answer.
     if (ev.kind != EventKind::Out || !ev.name.empty()) {
         return;
     }
-    auto answer = stations_.answer(ev.id, ev.body);
-    if (!answer) {
-        return;
+    if (const auto due = stations_.request(host_.nowMs(), ev.id, ev.body)) {
+        host_.schedule(*due, [this] { deliverAnswer(); });
     }
-    host_.schedule(host_.nowMs() + answer->delayMs, [this, a = std::move(*answer)] {
-        if (stations_.present(a.sta)) {  // a station that has left says nothing
-            deliver(a.reportId, a.body);
-        }
-    });
+}
+
+void Runner::deliverAnswer()
+{
+    // Each wake-up was scheduled for one answer; they fire in due order.
+    const StationModel::Answer a = stations_.takeNext();
+    if (stations_.present(a.sta)) {  // a station that has left says nothing
+        deliver(a.reportId, a.body());
+    }
 }
 
 Event Runner::runnerEvent(EventKind kind, const char *ev) const
@@ -170,7 +200,7 @@ void Runner::setStatus(std::optional<u32> status)
     last_.step = stepName_;
 }
 
-std::optional<u32> Runner::deliver(u32 msgId, const std::vector<u8> &body)
+std::optional<u32> Runner::deliver(u32 msgId, std::span<const u8> body)
 {
     const u32 outer = recorder_.context();
     recorder_.offering(msgId, body);
@@ -281,6 +311,7 @@ void Runner::exec(const step::StaLeave &s)
 void Runner::exec(const step::Note &s)
 {
     Event e = runnerEvent(EventKind::Note, "note");
+    e.text = s.text;
     e.json["text"] = s.text;
     recorder_.emit(std::move(e));
 }
@@ -341,18 +372,68 @@ void Runner::exec(const step::Dump &s)
 
 void Runner::exec(const step::Check &s)
 {
-    const std::span<const Event> window(journal_.data() + windowStart_,
-                                        journal_.size() - windowStart_);
-    const std::vector<std::string> failed = checkExpect(s.expect, window, last_, *this);
+    const std::vector<std::string> failed = checkExpect(s.expect, window_, last_, *this);
+    ++checksPlayed_;
     Event e = runnerEvent(EventKind::Expect, "expect");
     e.json["line"] = stepLine_;
     e.json["ok"] = failed.empty();
     e.json["failures"] = failed;
     recorder_.emit(std::move(e));
-    windowStart_ = journal_.size();
+    window_.clear();
     last_ = {};
     for (const std::string &what : failed) {
         failures_.push_back(Failure{stepIndex_ + 1, stepLine_, what});
+    }
+}
+
+void Runner::exec(const step::Repeat &r)
+{
+    const u64 firstStart = host_.nowMs();
+    const int line = stepLine_;
+    const bool showAll = opt_.verbose || !timeline_ || timeline_->muted();
+    playPasses(r, 0, firstStart);
+    if (r.times == 1) {
+        return;
+    }
+    if (!showAll) {
+        timeline_->mute("passes 2 to " + std::to_string(r.times) + " of the repeat at line " +
+                        std::to_string(line) + " are not shown (-v shows them)");
+    }
+    playPasses(r, 1, firstStart);
+    if (!showAll) {
+        if (progress_) {
+            progress_->clear();
+        }
+        timeline_->unmute();
+    }
+}
+
+void Runner::printRunFigures(std::chrono::steady_clock::duration wall) const
+{
+    const double seconds = std::chrono::duration<double>(wall).count();
+    char line[160];
+    std::snprintf(line, sizeof(line),
+                  "\nRan %s s of virtual time in %.2f s of wall time: %llu events, %.0f events/s\n",
+                  formatSeconds(host_.nowMs() - sc_.clockStartMs).c_str(), seconds,
+                  static_cast<unsigned long long>(events_),
+                  seconds > 0 ? static_cast<double>(events_) / seconds : 0.0);
+    *opt_.human << line;
+}
+
+void Runner::playPasses(const step::Repeat &r, u64 from, u64 firstStart)
+{
+    const u64 until = from == 0 ? 1 : r.times;
+    for (u64 pass = from; pass < until; ++pass) {
+        for (const Step &st : r.steps) {
+            play(st, stepIndex_);
+        }
+        if (r.every) {
+            // The reader made sure no pass runs past its slot.
+            const u64 next = firstStart + (pass + 1) * *r.every;
+            if (next > host_.nowMs()) {
+                exec(step::Advance{next - host_.nowMs()});
+            }
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 // expectations, and feeds every event to the timeline, the trace and the summary.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -12,6 +13,7 @@
 
 #include "events.hpp"
 #include "expect.hpp"
+#include "progress.hpp"
 #include "recorder.hpp"
 #include "report_collector.hpp"
 #include "scenario.hpp"
@@ -27,8 +29,10 @@ struct RunOptions {
     std::optional<u64> seed;          // overrides the scenario's
     std::optional<u32> logLevel;      // overrides host.logLevel
     bool verbose = false;             // every log line in the timeline
+    bool timeline = true;             // false: the summary alone on human
     std::ostream *human = nullptr;    // timeline and summary; null for none
     std::ostream *trace = nullptr;    // JSON Lines; null for none
+    std::ostream *progress = nullptr;  // a terminal for the progress line; null for none
     std::vector<EventSink *> sinks;   // further listeners, after the trace
     ReportCollector *report = nullptr;  // counters for the HTML report; null for none
 };
@@ -53,6 +57,10 @@ public:
     // Plays every step; the failed expectations, in order.
     std::vector<Failure> run();
     u64 seed() const { return seed_; }
+    // Events recorded so far: messages handled and sent, log lines, steps' own.
+    u64 events() const { return events_; }
+    // expect steps played so far, each pass of a repeat counting again.
+    std::size_t checksPlayed() const { return checksPlayed_; }
 
 private:
     // EventSink: the journal that expectations look back on, and the stations' answers.
@@ -83,10 +91,14 @@ private:
     void exec(const step::Fault &s);
     void exec(const step::Dump &s);
     void exec(const step::Check &s);
+    void exec(const step::Repeat &r);
+    void playPasses(const step::Repeat &r, u64 from, u64 firstStart);
 
-    std::optional<u32> deliver(u32 msgId, const std::vector<u8> &body);
+    std::optional<u32> deliver(u32 msgId, std::span<const u8> body);
+    void deliverAnswer();
     std::optional<std::vector<u8>> silentRpc(u32 msgId, std::vector<u8> buffer);
     void snapshotNodes();
+    void printRunFigures(std::chrono::steady_clock::duration wall) const;
     void setStatus(std::optional<u32> status);
     Event runnerEvent(EventKind kind, const char *ev) const;
 
@@ -100,14 +112,16 @@ private:
     std::unique_ptr<Timeline> timeline_;
     std::unique_ptr<TraceWriter> trace_;
 
-    std::vector<Event> journal_;
-    std::size_t windowStart_ = 0;
+    Window window_;
     LastStatus last_;
     std::string stepName_;
     std::size_t stepIndex_ = 0;
     int stepLine_ = 0;
     bool running_ = false;
     std::vector<Failure> failures_;
+    std::size_t checksPlayed_ = 0;
+    u64 events_ = 0;
+    std::optional<Progress> progress_;
 };
 
 }  // namespace zep::sim

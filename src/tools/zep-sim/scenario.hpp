@@ -13,6 +13,15 @@
 
 namespace zep::sim {
 
+// What a scenario may ask for at most. A run is meant to finish in minutes and
+// a body to fit a message; a typo must not ask for years or gigabytes.
+inline constexpr u32 kMaxBodyBytes = 65536;           // send, rpc, config
+inline constexpr u64 kMaxPasses = 100'000'000;        // times of one repeat
+inline constexpr u64 kMaxVirtualMs = 400ull * 86'400'000;  // virtual time of a whole run
+inline constexpr u64 kMaxPlayedSteps = 100'000'000;   // steps played, repeats unrolled
+inline constexpr u32 kMaxVapsPerRadio = 64;
+inline constexpr int kMaxRepeatDepth = 16;  // repeats within repeats
+
 // How a station answers the measurement requests sent to it.
 struct ReplyModel {
     u32 delayMs = 20;
@@ -91,16 +100,30 @@ struct Check {
 };
 }  // namespace step
 
+struct Step;
+
+namespace step {
+// Passes of the same steps; with every, pass k starts at the first pass's
+// start + k * every, the clock advancing to it after the pass's own steps.
+struct Repeat {
+    u64 times = 1;
+    std::optional<u64> every;
+    std::vector<Step> steps;
+};
+}  // namespace step
+
 using StepAction =
     std::variant<step::Start, step::Stop, step::Send, step::Rpc, step::Advance, step::Config,
                  step::StaLeave, step::Note, step::AddStation, step::RemoveStation,
                  step::AddNeighbour, step::ClearNeighbours, step::AddToken, step::ClearTokens,
-                 step::Fault, step::Dump, step::Check>;
+                 step::Fault, step::Dump, step::Check, step::Repeat>;
 
 struct Step {
     int line = 0;
     std::string op;  // the step's key as written
     StepAction action;
+    u64 ms = 0;      // virtual time the step moves the clock, repeats unrolled
+    u64 played = 1;  // steps it plays, itself included
 };
 
 struct Scenario {
@@ -118,6 +141,7 @@ struct Scenario {
     std::vector<host::TokenFacts> tokens;
     std::vector<FaultRule> faults;
     std::vector<Step> steps;
+    u64 durationMs = 0;  // virtual time the steps move the clock in all
 };
 
 }  // namespace zep::sim

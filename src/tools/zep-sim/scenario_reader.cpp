@@ -83,8 +83,10 @@ public:
             readScanRadio(n);
         }
         for (const Node &n : top.list("stations")) {
-            sc_.stations.push_back(readStation(n));
-            known_[sc_.stations.back().facts.mac] = sc_.stations.back().facts;
+            for (StationEntry &s : readStations(n)) {
+                known_[s.facts.mac] = s.facts;
+                sc_.stations.push_back(std::move(s));
+            }
         }
         for (const Node &n : top.list("neighbours")) {
             sc_.neighbours.push_back(readNeighbour(n));
@@ -102,6 +104,7 @@ public:
         for (const Node &n : steps.items()) {
             sc_.steps.push_back(readStep(n));
         }
+        sc_.durationMs = totalOf(sc_.steps, steps).ms;
         top.finish();
         return std::move(sc_);
     }
@@ -114,8 +117,10 @@ private:
         }
         const Fields f(*node);
         sc_.profile.radios = f.integer<u32>("radios", sc_.profile.radios);
-        sc_.profile.vapsPerRadio = f.integer<u32>("vapsPerRadio", sc_.profile.vapsPerRadio);
-        sc_.clockStartMs = f.integer<u64>("clockStartMs", 0);
+        sc_.profile.vapsPerRadio =
+            f.integerIn<u32>("vapsPerRadio", sc_.profile.vapsPerRadio, 1, kMaxVapsPerRadio);
+        // Far from the end of the clock's range, so that no run can wrap it.
+        sc_.clockStartMs = f.integerIn<u64>("clockStartMs", 0, 0, u64{1} << 62);
         sc_.logLevel = f.integer<u32>("logLevel", 0);
         f.finish();
         if (sc_.profile.radios == 0 || sc_.profile.radios > 64) {
@@ -171,9 +176,30 @@ private:
         lists_.insert({s.radio, s.channel});
     }
 
+    // A station, or with "repeat: n" n alike with consecutive MAC addresses.
+    std::vector<StationEntry> readStations(const Node &node) const
+    {
+        const Fields f(node);
+        const u32 n = f.integerIn<u32>("repeat", 1, 1, kMaxEntries);
+        const StationEntry first = readStation(f);
+        f.finish();
+        std::vector<StationEntry> out(n, first);
+        for (u32 i = 0; i < n; ++i) {
+            out[i].facts.mac = macPlus(first.facts.mac, i);
+        }
+        return out;
+    }
+
     StationEntry readStation(const Node &node) const
     {
         const Fields f(node);
+        StationEntry s = readStation(f);
+        f.finish();
+        return s;
+    }
+
+    StationEntry readStation(const Fields &f) const
+    {
         StationEntry s;
         s.facts.mac = f.at("mac").mac();
         s.facts.radioId = f.integer<u32>("radio", 0);
@@ -206,7 +232,6 @@ private:
             rf.finish();
             s.reply = reply;
         }
-        f.finish();
         return s;
     }
 
@@ -298,7 +323,7 @@ private:
     {
         std::vector<u8> body;
         if (const auto h = f.get("hex")) {
-            body = h->hex();
+            body = boundedHex(*h);
         } else if (hasEncoder(id)) {
             body = encodeInbound(id, f, encodeContext());
         } else {
@@ -306,7 +331,7 @@ private:
                           " has no structured body here: give it as hex");
         }
         if (const auto len = f.get("len")) {
-            body.resize(len->integer<u32>(), 0);
+            body.resize(len->integerIn<u32>(0, kMaxBodyBytes), 0);
         }
         f.finish();
         noteLists(id, body);
@@ -353,7 +378,52 @@ private:
         const Node &value = entries.front().second;
         st.op = key.scalar();
         st.action = keyedStep(key, value);
+        measure(st, value);
         return st;
+    }
+
+    // What the steps cost in all, refused beyond what a run could mean.
+    struct Total {
+        u64 ms = 0;
+        u64 played = 0;
+    };
+
+    static Total totalOf(const std::vector<Step> &steps, const Node &where)
+    {
+        Total t;
+        for (const Step &st : steps) {
+            t.ms += st.ms;
+            t.played += st.played;
+            checkTotal(t.ms, t.played, where);
+        }
+        return t;
+    }
+
+    static void checkTotal(u64 ms, u64 played, const Node &where)
+    {
+        if (ms > kMaxVirtualMs) {
+            where.fail("the steps move the clock more than " + std::to_string(kMaxVirtualMs) +
+                       " ms (400 days) in all");
+        }
+        if (played > kMaxPlayedSteps) {
+            where.fail("the steps play more than " + std::to_string(kMaxPlayedSteps) +
+                       " steps in all, repeats unrolled");
+        }
+    }
+
+    // Each operand is within its cap, so neither product overflows 64 bits.
+    static void measure(Step &st, const Node &value)
+    {
+        if (const auto *a = std::get_if<step::Advance>(&st.action)) {
+            st.ms = a->ms;
+            return;
+        }
+        if (const auto *r = std::get_if<step::Repeat>(&st.action)) {
+            const Total pass = totalOf(r->steps, value);
+            st.ms = r->times * r->every.value_or(pass.ms);
+            st.played = 1 + r->times * pass.played;
+            checkTotal(st.ms, st.played, value);
+        }
     }
 
     StepAction simpleStep(const Node &node, const std::string &op)
@@ -388,90 +458,28 @@ private:
 
     StepAction keyedStep(const Node &key, const Node &value)
     {
+        using ReadFn = StepAction (Reader::*)(const Node &);
+        static constexpr std::pair<std::string_view, ReadFn> kReaders[] = {
+            {"send", &Reader::readSend},
+            {"rpc", &Reader::readRpc},
+            {"advance", &Reader::readAdvance},
+            {"config", &Reader::readConfig},
+            {"staLeave", &Reader::readStaLeave},
+            {"note", &Reader::readNote},
+            {"addStation", &Reader::readAddStation},
+            {"removeStation", &Reader::readRemoveStation},
+            {"addNeighbour", &Reader::readAddNeighbour},
+            {"addToken", &Reader::readAddToken},
+            {"fault", &Reader::readFaultStep},
+            {"dump", &Reader::readDump},
+            {"expect", &Reader::readExpect},
+            {"repeat", &Reader::readRepeat},
+        };
         const std::string op = key.scalar();
-        if (op == "send" || op == "rpc") {
-            const Fields f(value);
-            const u32 id = f.integer<u32>("id");
-            std::vector<u8> body = readBody(f, id);
-            if (op == "send") {
-                return step::Send{id, std::move(body)};
+        for (const auto &[name, read] : kReaders) {
+            if (name == op) {
+                return (this->*read)(value);
             }
-            return step::Rpc{id, std::move(body)};
-        }
-        if (op == "advance") {
-            return step::Advance{value.integer<u64>()};
-        }
-        if (op == "config") {
-            const Fields f(value);
-            step::Config c;
-            c.radio = f.integer<u32>("radio", 0);
-            if (const auto h = f.get("hex")) {
-                c.value = h->hex();
-            } else {
-                c.value = {f.integer<u8>("scanSwitch", 1)};
-            }
-            if (const auto r = f.get("raw")) {
-                c.raw = r->hex();
-            }
-            f.finish();
-            return c;
-        }
-        if (op == "staLeave") {
-            step::StaLeave leave;
-            if (value.isMap()) {
-                const Fields f(value);
-                const Node sta = f.at("sta");
-                if (!sta.isNull()) {
-                    leave.sta = sta.mac();
-                }
-                leave.keep = f.boolean("keep", false);
-                f.finish();
-            } else if (!value.isNull()) {
-                leave.sta = value.mac();
-            }
-            if (leave.sta && !leave.keep) {
-                known_.erase(*leave.sta);
-            }
-            return leave;
-        }
-        if (op == "note") {
-            return step::Note{value.scalar()};
-        }
-        if (op == "addStation") {
-            step::AddStation a{readStation(value)};
-            known_[a.sta.facts.mac] = a.sta.facts;
-            return a;
-        }
-        if (op == "removeStation") {
-            const Mac mac = value.mac();
-            known_.erase(mac);
-            return step::RemoveStation{mac};
-        }
-        if (op == "addNeighbour") {
-            return step::AddNeighbour{readNeighbour(value)};
-        }
-        if (op == "addToken") {
-            return step::AddToken{readToken(value)};
-        }
-        if (op == "fault") {
-            return step::Fault{readFault(value)};
-        }
-        if (op == "dump") {
-            const Fields f(value);
-            step::Dump d;
-            for (const Node &r : f.list("radios")) {
-                d.radios.push_back(r.integer<u32>());
-            }
-            for (const Node &l : f.list("lists")) {
-                const Fields lf(l);
-                d.comeasLists.emplace_back(lf.integer<u32>("radio"), lf.integer<u32>("channel"));
-                lf.finish();
-            }
-            f.finish();
-            return d;
-        }
-        if (op == "expect") {
-            return step::Check{parseExpect(value)};
         }
         if (op == "start" || op == "stop" || op == "clearNeighbours" || op == "clearTokens") {
             key.fail("step \"" + op + "\" takes no value: write it as - " + op);
@@ -479,10 +487,144 @@ private:
         key.fail("unknown step \"" + op + "\"");
     }
 
+    StepAction readSend(const Node &value)
+    {
+        const Fields f(value);
+        const u32 id = f.integer<u32>("id");
+        return step::Send{id, readBody(f, id)};
+    }
+
+    StepAction readRpc(const Node &value)
+    {
+        const Fields f(value);
+        const u32 id = f.integer<u32>("id");
+        return step::Rpc{id, readBody(f, id)};
+    }
+
+    StepAction readAdvance(const Node &value)
+    {
+        return step::Advance{value.integerIn<u64>(0, kMaxVirtualMs)};
+    }
+
+    StepAction readConfig(const Node &value)
+    {
+        const Fields f(value);
+        step::Config c;
+        c.radio = f.integer<u32>("radio", 0);
+        if (const auto h = f.get("hex")) {
+            c.value = boundedHex(*h);
+        } else {
+            c.value = {f.integer<u8>("scanSwitch", 1)};
+        }
+        if (const auto r = f.get("raw")) {
+            c.raw = boundedHex(*r);
+        }
+        f.finish();
+        return c;
+    }
+
+    StepAction readStaLeave(const Node &value)
+    {
+        step::StaLeave leave;
+        if (value.isMap()) {
+            const Fields f(value);
+            const Node sta = f.at("sta");
+            if (!sta.isNull()) {
+                leave.sta = sta.mac();
+            }
+            leave.keep = f.boolean("keep", false);
+            f.finish();
+        } else if (!value.isNull()) {
+            leave.sta = value.mac();
+        }
+        if (leave.sta && !leave.keep) {
+            known_.erase(*leave.sta);
+        }
+        return leave;
+    }
+
+    StepAction readNote(const Node &value) { return step::Note{value.scalar()}; }
+
+    StepAction readAddStation(const Node &value)
+    {
+        step::AddStation a{readStation(value)};
+        known_[a.sta.facts.mac] = a.sta.facts;
+        return a;
+    }
+
+    StepAction readRemoveStation(const Node &value)
+    {
+        const Mac mac = value.mac();
+        known_.erase(mac);
+        return step::RemoveStation{mac};
+    }
+
+    StepAction readAddNeighbour(const Node &value) { return step::AddNeighbour{readNeighbour(value)}; }
+
+    StepAction readAddToken(const Node &value) { return step::AddToken{readToken(value)}; }
+
+    StepAction readFaultStep(const Node &value) { return step::Fault{readFault(value)}; }
+
+    StepAction readDump(const Node &value)
+    {
+        const Fields f(value);
+        step::Dump d;
+        for (const Node &r : f.list("radios")) {
+            d.radios.push_back(r.integer<u32>());
+        }
+        for (const Node &l : f.list("lists")) {
+            const Fields lf(l);
+            d.comeasLists.emplace_back(lf.integer<u32>("radio"), lf.integer<u32>("channel"));
+            lf.finish();
+        }
+        f.finish();
+        return d;
+    }
+
+    StepAction readExpect(const Node &value) { return step::Check{parseExpect(value)}; }
+
+    StepAction readRepeat(const Node &value)
+    {
+        const Fields f(value);
+        step::Repeat r;
+        r.times = f.at("times").integerIn<u64>(1, kMaxPasses);
+        if (const auto every = f.get("every")) {
+            r.every = every->integerIn<u64>(1, kMaxVirtualMs);
+        }
+        const Node steps = f.at("steps");
+        if (!steps.isSequence()) {
+            steps.fail("steps of a repeat is a list of steps");
+        }
+        if (++repeatDepth_ > kMaxRepeatDepth) {
+            steps.fail("repeats nest at most " + std::to_string(kMaxRepeatDepth) + " deep");
+        }
+        for (const Node &n : steps.items()) {
+            r.steps.push_back(readStep(n));
+        }
+        --repeatDepth_;
+        f.finish();
+        const Total pass = totalOf(r.steps, steps);
+        if (r.every && pass.ms > *r.every) {
+            f.at("every").fail("one pass moves the clock " + std::to_string(pass.ms) +
+                               " ms, more than every (" + std::to_string(*r.every) + " ms)");
+        }
+        return r;
+    }
+
+    std::vector<u8> boundedHex(const Node &node) const
+    {
+        std::vector<u8> bytes = node.hex();
+        if (bytes.size() > kMaxBodyBytes) {
+            node.fail("more than " + std::to_string(kMaxBodyBytes) + " bytes");
+        }
+        return bytes;
+    }
+
     std::shared_ptr<const std::string> file_;
     Scenario sc_;
     std::map<Mac, host::StationFacts> known_;
     std::set<std::pair<u32, u32>> lists_;
+    int repeatDepth_ = 0;
 };
 
 YAML::Node parseYaml(const std::string &text, const std::string &name)

@@ -1,9 +1,25 @@
 #include "station_model.hpp"
 
 #include "codec_util.hpp"
-#include "sta_meas_msg.h"
 
 namespace zep::sim {
+
+namespace {
+
+template <class Report>
+std::size_t putReport(StationModel::Answer &a, const StaMeasReq &req, const std::vector<u8> &values)
+{
+    Report r{};
+    r.radioId = req.radioId;
+    r.vapId = req.vapId;
+    std::memcpy(r.staMac, req.staMac, sizeof(r.staMac));
+    r.tokenId = req.tokenId;
+    std::memcpy(r.values, values.data(), sizeof(r.values));
+    std::memcpy(a.bytes.data(), &r, sizeof(r));
+    return sizeof(r);
+}
+
+}  // namespace
 
 double StationModel::draw()
 {
@@ -12,7 +28,7 @@ double StationModel::draw()
     return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
 }
 
-std::optional<StationModel::Answer> StationModel::answer(u32 msgId, std::span<const u8> request)
+std::optional<u64> StationModel::request(u64 nowMs, u32 msgId, std::span<const u8> request)
 {
     const bool lm = msgId == STAMEAS_MSG_LM_REQ;
     if (!lm && msgId != STAMEAS_MSG_TPC_REQ) {
@@ -34,27 +50,24 @@ std::optional<StationModel::Answer> StationModel::answer(u32 msgId, std::span<co
         return std::nullopt;
     }
     Answer a;
+    a.dueMs = nowMs + sta.reply->delayMs;
+    a.order = requests_++;
     a.sta = sta.facts.mac;
-    a.delayMs = sta.reply->delayMs;
     if (lm) {
-        LmReportMsg r{};
-        r.radioId = req->radioId;
-        r.vapId = req->vapId;
-        std::memcpy(r.staMac, req->staMac, sizeof(r.staMac));
-        r.tokenId = req->tokenId;
-        std::memcpy(r.values, sta.reply->lmValues.data(), sizeof(r.values));
         a.reportId = STAMEAS_MSG_LM_REPORT;
-        codec::appendRecord(a.body, r);
+        a.len = putReport<LmReportMsg>(a, *req, sta.reply->lmValues);
     } else {
-        TpcReportMsg r{};
-        r.radioId = req->radioId;
-        r.vapId = req->vapId;
-        std::memcpy(r.staMac, req->staMac, sizeof(r.staMac));
-        r.tokenId = req->tokenId;
-        std::memcpy(r.values, sta.reply->tpcValues.data(), sizeof(r.values));
         a.reportId = STAMEAS_MSG_TPC_REPORT;
-        codec::appendRecord(a.body, r);
+        a.len = putReport<TpcReportMsg>(a, *req, sta.reply->tpcValues);
     }
+    due_.push(a);
+    return a.dueMs;
+}
+
+StationModel::Answer StationModel::takeNext()
+{
+    Answer a = due_.top();
+    due_.pop();
     return a;
 }
 

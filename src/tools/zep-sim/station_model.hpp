@@ -4,13 +4,17 @@
 // with its probability, and only when its capabilities allow that request.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <map>
 #include <optional>
+#include <queue>
 #include <random>
 #include <span>
 #include <vector>
 
 #include "scenario.hpp"
+#include "sta_meas_msg.h"
 
 namespace zep::sim {
 
@@ -23,20 +27,35 @@ public:
     bool present(const Mac &mac) const { return stations_.contains(mac); }
 
     struct Answer {
+        u64 dueMs = 0;
+        u64 order = 0;  // among answers due at the same ms, the order of their requests
         Mac sta{};
-        u32 delayMs = 0;
         u32 reportId = 0;
-        std::vector<u8> body;
+        std::array<u8, std::max(sizeof(LmReportMsg), sizeof(TpcReportMsg))> bytes{};
+        std::size_t len = 0;
+        std::span<const u8> body() const { return {bytes.data(), len}; }
     };
-    // The answer to a request the application sent, if the station gives one.
-    // The report carries the request's radio, VAP, station and token.
-    std::optional<Answer> answer(u32 msgId, std::span<const u8> request);
+    // A request the application sent at nowMs: when the station answers it,
+    // the answer is queued and its due time returned.
+    std::optional<u64> request(u64 nowMs, u32 msgId, std::span<const u8> request);
+    // The earliest answer queued; there must be one.
+    Answer takeNext();
 
 private:
     double draw();  // uniform in [0, 1), the same sequence for the same seed
 
+    struct Later {
+        bool operator()(const Answer &a, const Answer &b) const
+        {
+            return a.dueMs != b.dueMs ? a.dueMs > b.dueMs : a.order > b.order;
+        }
+    };
+
     std::map<Mac, StationEntry> stations_;
     std::mt19937_64 rng_;
+    // Its storage grows to the most answers ever in flight, then stays.
+    std::priority_queue<Answer, std::vector<Answer>, Later> due_;
+    u64 requests_ = 0;
 };
 
 }  // namespace zep::sim

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "codec.hpp"
 #include "msg_catalog.hpp"
 #include "sta_meas_msg.h"
 #include "text_table.hpp"
@@ -14,22 +15,6 @@ namespace zep::sim {
 namespace {
 
 using Align = TextTable::Align;
-
-u32 fieldU32(const Event &ev, std::initializer_list<const char *> path)
-{
-    const auto fields = ev.json.find("fields");
-    if (fields == ev.json.end()) {
-        return STAMEAS_ALL_RADIO;
-    }
-    const Json *j = &*fields;
-    for (const char *key : path) {
-        if (!j->is_object() || !j->contains(key)) {
-            return STAMEAS_ALL_RADIO;
-        }
-        j = &(*j)[key];
-    }
-    return j->is_number_unsigned() ? j->get<u32>() : STAMEAS_ALL_RADIO;
-}
 
 std::string micros(std::chrono::nanoseconds ns)
 {
@@ -96,49 +81,51 @@ void Summary::count(const Event &ev)
 {
     switch (ev.kind) {
     case EventKind::Log:
-        ++logs_[std::min<u32>(ev.json["sev"].get<u32>(), 2)];
+        ++logs_[std::min<u32>(ev.severity, 2)];
         return;
-    case EventKind::In:
-        if (ev.id == STAMEAS_MSG_LM_REPORT || ev.id == STAMEAS_MSG_TPC_REPORT) {
-            ++radios_[fieldU32(ev, {"radioId"})].answers;
-        }
-        return;
-    case EventKind::Ipc: {
+    case EventKind::Ipc:
         ++ipcMessages_;
-        if (!ev.json.contains("fields")) {
-            return;
-        }
-        for (const auto &block : ev.json["fields"]["blocks"]) {
-            ++nbBlocks_;
-            std::set<u32> radios;
-            for (const auto &sta : block["stations"]) {
-                radios.insert(sta["radioId"].get<u32>());
-            }
-            for (const u32 r : radios) {
-                ++radios_[r].nbBlocks;
-            }
-        }
+        countBlocks(ev);
         return;
-    }
     case EventKind::OutFail:
         ++failedOut_;
         return;
     case EventKind::IpcFail:
         ++failedIpc_;
         return;
+    case EventKind::In:
     case EventKind::Out:
         break;
     default:
         return;
     }
-    if (ev.name == "co-meas request") {
-        ++radios_[fieldU32(ev, {"radioId"})].comeas;
-    } else if (ev.id == STAMEAS_MSG_CO_SCAN_TRIG) {
-        ++radios_[fieldU32(ev, {"radioId"})].scans;
-    } else if (ev.id == STAMEAS_MSG_MEAS_REPORT) {
-        ++radios_[fieldU32(ev, {"report", "radioId"})].reports;
-    } else if (ev.id == STAMEAS_MSG_LM_REQ || ev.id == STAMEAS_MSG_TPC_REQ) {
-        ++radios_[fieldU32(ev, {"radioId"})].requests;
+    switch (ev.column) {
+    case Column::Requests: ++radios_[ev.radio].requests; break;
+    case Column::Answers: ++radios_[ev.radio].answers; break;
+    case Column::Reports: ++radios_[ev.radio].reports; break;
+    case Column::CoMeas: ++radios_[ev.radio].comeas; break;
+    case Column::Scans: ++radios_[ev.radio].scans; break;
+    case Column::None: break;
+    }
+}
+
+// Blocks to neighbours are rare (one IPC per neighbour request), so they are
+// decoded here rather than counted from the wire.
+void Summary::countBlocks(const Event &ev)
+{
+    const Decoded d = decodeOutbound(ev.id, ev.body, ev.context, true);
+    if (!d.fields.contains("blocks")) {
+        return;
+    }
+    for (const auto &block : d.fields["blocks"]) {
+        ++nbBlocks_;
+        std::set<u32> radios;
+        for (const auto &sta : block["stations"]) {
+            radios.insert(sta["radioId"].get<u32>());
+        }
+        for (const u32 r : radios) {
+            ++radios_[r].nbBlocks;
+        }
     }
 }
 

@@ -47,6 +47,7 @@ private:
     };
 
     void count(const Event &ev);
+    void countBlocks(const Event &ev);
 
     std::map<u32, RadioStats> radios_;
     std::map<std::pair<u32, std::string>, Cost> costs_;  // by message id, then name

@@ -39,7 +39,7 @@ std::string statusText(const Event &ev)
 
 std::string label(const Event &ev)
 {
-    return ev.name.empty() ? msgLabel(ev.id) : std::to_string(ev.id) + " " + ev.name;
+    return ev.name.empty() ? msgLabel(ev.id) : std::to_string(ev.id) + " " + std::string(ev.name);
 }
 
 std::string trimmedLines(const std::string &text, const std::string &continuation)
@@ -101,11 +101,32 @@ bool Timeline::shows(const Event &ev, bool parentFailed) const
         return true;
     }
     // Errors always; everything said by a handler that failed, since it says why.
-    return verbose_ || parentFailed || ev.json["sev"].get<u32>() >= ZEP_DBG_ERROR;
+    return verbose_ || parentFailed || ev.severity >= ZEP_DBG_ERROR;
+}
+
+void Timeline::mute(const std::string &why)
+{
+    flushIdle();
+    flushOrphans();
+    out_ << kNoTime << "  .. " << why << '\n';
+    muted_ = true;
+}
+
+void Timeline::unmute()
+{
+    pending_.clear();
+    idle_ = {};
+    muted_ = false;
 }
 
 void Timeline::onEvent(const Event &ev)
 {
+    if (muted_) {
+        if (ev.kind == EventKind::Expect && !ev.json["failures"].empty()) {
+            printParent(ev);
+        }
+        return;
+    }
     if (!isParent(ev)) {
         pending_.push_back(ev);
         return;
@@ -130,6 +151,9 @@ void Timeline::onEvent(const Event &ev)
 
 void Timeline::beginStep(std::size_t index, int line, const std::string &op)
 {
+    if (muted_) {
+        return;
+    }
     flushIdle();
     if (verbose_ && op != "note") {
         out_ << kNoTime << "  -- step " << index + 1 << " (line " << line << "): " << op << '\n';
@@ -138,6 +162,9 @@ void Timeline::beginStep(std::size_t index, int line, const std::string &op)
 
 void Timeline::endStep()
 {
+    if (muted_) {
+        return;
+    }
     flushIdle();
     flushOrphans();
 }
@@ -205,7 +232,7 @@ void Timeline::printParent(const Event &ev)
         name = "station leaves";
         break;
     case EventKind::Note:
-        out_ << '\n' << kNoTime << "  == " << ev.json["text"].get<std::string>() << " ==\n";
+        out_ << '\n' << kNoTime << "  == " << ev.text << " ==\n";
         return;
     case EventKind::Expect: {
         const auto &failures = ev.json["failures"];
@@ -288,10 +315,9 @@ void Timeline::emitLine(std::string line)
 
 void Timeline::printLog(const Event &ev, const char *indent)
 {
-    const u32 sev = ev.json["sev"].get<u32>();
-    const char *tag = sev >= ZEP_DBG_ERROR ? "log!" : "log ";
-    const std::string head = std::string(indent) + tag + " cat" + std::to_string(ev.json["cat"].get<u32>()) + " ";
-    emitLine(head + trimmedLines(ev.json["text"].get<std::string>(), std::string(head.size(), ' ')));
+    const char *tag = ev.severity >= ZEP_DBG_ERROR ? "log!" : "log ";
+    const std::string head = std::string(indent) + tag + " cat" + std::to_string(ev.category) + " ";
+    emitLine(head + trimmedLines(ev.text, std::string(head.size(), ' ')));
 }
 
 }  // namespace zep::sim

@@ -18,6 +18,14 @@ public:
     void beginStep(std::size_t index, int line, const std::string &op) override;
     void endStep() override;
 
+    // While muted, only failed expectations are printed: the later passes of a
+    // repeat would otherwise bury the run under the same lines. The text says
+    // what is left out.
+    void mute(const std::string &why);
+    void unmute();
+    bool muted() const { return muted_; }
+    bool wantsText() const override { return !muted_; }
+
 private:
     bool isParent(const Event &ev) const;
     bool shows(const Event &ev, bool parentFailed) const;
@@ -30,6 +38,7 @@ private:
 
     std::ostream &out_;
     bool verbose_;
+    bool muted_ = false;
     std::vector<Event> pending_;  // what happened inside the handler that has not returned yet
     struct Idle {
         std::size_t count = 0;

@@ -63,6 +63,18 @@ public:
         }
         return static_cast<T>(v);
     }
+    // A whole number the scenario chooses freely but that no run could mean
+    // beyond hi (a count, a length): refused rather than attempted.
+    template <class T>
+    T integerIn(T lo, T hi) const
+    {
+        const T v = integer<T>();
+        if (v < lo || v > hi) {
+            fail("value " + scalar() + " out of range " + std::to_string(lo) + ".." +
+                 std::to_string(hi));
+        }
+        return v;
+    }
     double real() const;
     bool boolean() const;
     Mac mac() const;  // "all" is FF:FF:FF:FF:FF:FF
@@ -101,6 +113,12 @@ public:
     T integer(std::string_view key, Keywords words = {}) const
     {
         return at(key).integer<T>(words);
+    }
+    template <class T>
+    T integerIn(std::string_view key, T fallback, T lo, T hi) const
+    {
+        const auto n = get(key);
+        return n && !n->isNull() ? n->integerIn<T>(lo, hi) : fallback;
     }
     bool boolean(std::string_view key, bool fallback) const;
     double real(std::string_view key, double fallback) const;
