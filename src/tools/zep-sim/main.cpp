@@ -109,8 +109,10 @@ int main(int argc, char **argv)
     zep::sim::ReportCollector report(scenario.clockStartMs, scenario.profile.radios);
     options.report = reportPath.empty() ? nullptr : &report;
     std::vector<zep::sim::Failure> failures;
-    zep::sim::RunFacts facts{scenario.name.empty() ? scenario.file : scenario.name, scenario.file,
-                             options.libPath};
+    zep::sim::RunFacts facts;
+    facts.scenario = scenario.name.empty() ? scenario.file : scenario.name;
+    facts.file = scenario.file;
+    facts.library = options.libPath;
     std::size_t checks = 0;
     try {
         zep::sim::Runner runner(scenario, options);
