@@ -4,7 +4,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind \
 	libjs-chart.js chromium
 
-.PHONY: all deps test test-gcc test-clang run bench fuzz clean
+.PHONY: all deps test test-gcc test-clang run load-day bench fuzz clean
 
 all: test
 
@@ -35,6 +35,12 @@ run: deps
 	cmake --preset release
 	cmake --build --preset release --target zep-sim sta_meas
 	./build/release/bin/zep-sim --lib ./build/release/lib/libsta_meas.so
+
+# A day of full load on a release build: too long for the sanitizer builds of `make test`.
+load-day: deps
+	cmake --preset release
+	cmake --build --preset release --target zep-sim sta_meas
+	./build/release/bin/zep-sim --quiet --lib ./build/release/lib/libsta_meas.so scenarios/load-day.yaml
 
 bench: deps
 	cmake --preset release

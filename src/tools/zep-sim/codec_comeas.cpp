@@ -95,24 +95,22 @@ std::string joined(const std::vector<std::string> &parts)
 std::vector<u8> encodeCoMeasStart(const Fields &f)
 {
     const std::vector<Node> entries = f.list("entries");
-    CoMeasMsgHead head = readHead(f, entries.size());
+    CoMeasMsgHead head = readHead(f, countEntries(entries));
     head.flags = f.boolean("isTrigScan", false) ? COMEAS_START_FLAG_TRIG_SCAN : 0;
     head.flags = f.integer<u8>("flags", head.flags);
     std::vector<u8> out;
     appendRecord(out, head);
-    for (const Node &n : entries) {
-        const Fields e(n);
+    forEachEntry(entries, [&](const Fields &e, u32 index) {
         CoMeasStartEntry entry{};
-        const Mac mac = e.at("staMac").mac();
+        const Mac mac = macPlus(e.at("staMac").mac(), index);
         putMac(entry.staMac, mac);
         entry.flags = static_cast<u8>(
             (e.boolean("isOnWorkChannel", false) ? COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL : 0) |
             (e.boolean("isRepeatSend", false) ? COMEAS_ENTRY_FLAG_REPEAT_SEND : 0));
         entry.measId = e.integer<u32>("measId", kDefaultCoMeasId);
         buildReqBody(entry.reqBody, mac, e.get("reqBody"));
-        e.finish();
         appendRecord(out, entry);
-    }
+    });
     return out;
 }
 

@@ -109,36 +109,6 @@ StaMeasMsgHead readHead(const Fields &f, std::size_t entryCount)
     return head;
 }
 
-// Entries, each optionally repeated with consecutive MACs ("repeat: n").
-template <class Fn>
-std::size_t forEachEntry(const std::vector<Node> &entries, Fn &&fn)
-{
-    std::size_t total = 0;
-    for (const Node &n : entries) {
-        const Fields e(n);
-        const u32 repeat = e.integerIn<u32>("repeat", 1, 0, kMaxEntries);
-        for (u32 i = 0; i < repeat; ++i) {
-            fn(e, i);
-        }
-        e.finish();
-        total += repeat;
-    }
-    return total;
-}
-
-std::size_t countEntries(const std::vector<Node> &entries)
-{
-    std::size_t total = 0;
-    for (const Node &n : entries) {
-        const Fields e(n);
-        total += e.integerIn<u32>("repeat", 1, 0, kMaxEntries);
-        if (total > kMaxEntries) {
-            n.fail("more than " + std::to_string(kMaxEntries) + " entries in all");
-        }
-    }
-    return total;
-}
-
 std::string listSummary(const std::vector<std::string> &parts)
 {
     std::string out;

@@ -150,4 +150,34 @@ std::vector<u8> encodeCoMeasListRpc(const Fields &f);
 Decoded decodeMeasListRpc(std::span<const u8> body);
 Decoded decodeCoMeasListRpc(std::span<const u8> body);
 
+// Entries, each optionally repeated with consecutive MACs ("repeat: n").
+template <class Fn>
+std::size_t forEachEntry(const std::vector<Node> &entries, Fn &&fn)
+{
+    std::size_t total = 0;
+    for (const Node &n : entries) {
+        const Fields e(n);
+        const u32 repeat = e.integerIn<u32>("repeat", 1, 0, kMaxEntries);
+        for (u32 i = 0; i < repeat; ++i) {
+            fn(e, i);
+        }
+        e.finish();
+        total += repeat;
+    }
+    return total;
+}
+
+inline std::size_t countEntries(const std::vector<Node> &entries)
+{
+    std::size_t total = 0;
+    for (const Node &n : entries) {
+        const Fields e(n);
+        total += e.integerIn<u32>("repeat", 1, 0, kMaxEntries);
+        if (total > kMaxEntries) {
+            n.fail("more than " + std::to_string(kMaxEntries) + " entries in all");
+        }
+    }
+    return total;
+}
+
 }  // namespace zep::sim::codec
