@@ -83,13 +83,25 @@ std::string timeOf(const Json &event)
     return s.str();
 }
 
-// One trace, read an event at a time; step markers are consumed on the way and
-// remembered as the step that led to what follows.
+// A trace line shown as compared; a line that is not JSON is shown as it is.
+std::string shownLine(const std::string &text)
+{
+    Json line = Json::parse(text, nullptr, false);
+    if (line.is_discarded()) {
+        return text.size() > kShownChars ? text.substr(0, kShownChars) + "..." : text;
+    }
+    return shown(comparable(std::move(line)));
+}
+
+// One trace, read a line at a time; step markers are consumed on the way and
+// remembered as the step that led to what follows. Lines are parsed only when
+// their text differs from the other side's: most of a long trace is the same
+// to the byte, and reading it as text is many times faster.
 class Cursor {
 public:
     Cursor(std::istream &in, std::string side) : in_(in), side_(std::move(side)) {}
 
-    std::optional<Json> next()
+    std::optional<std::string> nextLine()
     {
         std::string text;
         while (std::getline(in_, text)) {
@@ -97,27 +109,43 @@ public:
             if (text.empty()) {
                 continue;
             }
-            Json line = Json::parse(text, nullptr, false);
-            if (line.is_discarded() || !line.is_object()) {
-                throw std::runtime_error("line " + std::to_string(lineNo_) + " of " + side_ +
-                                         " is not a trace object");
-            }
-            if (!line.contains("ev") && line.contains("step")) {
-                step_ = "step " + std::to_string(line["step"].get<std::size_t>() + 1) + " `" +
-                        line.value("op", "") + "` (line " + std::to_string(line.value("line", 0)) +
-                        ")";
+            if (text.starts_with(kStepPrefix)) {
+                rememberStep(text);
                 continue;
             }
             ++events_;
-            return comparable(std::move(line));
+            return text;
         }
         return std::nullopt;
+    }
+
+    // The line just read, as compared; throws when it is not a trace object.
+    Json event(const std::string &text) const
+    {
+        Json line = Json::parse(text, nullptr, false);
+        if (line.is_discarded() || !line.is_object()) {
+            throw std::runtime_error("line " + std::to_string(lineNo_) + " of " + side_ +
+                                     " is not a trace object");
+        }
+        return comparable(std::move(line));
     }
 
     std::size_t events() const { return events_; }
     const std::string &step() const { return step_; }
 
 private:
+    static constexpr std::string_view kStepPrefix = "{\"step\":";
+
+    void rememberStep(const std::string &text)
+    {
+        const Json line = Json::parse(text, nullptr, false);
+        if (line.is_discarded()) {
+            return;
+        }
+        step_ = "step " + std::to_string(line.value("step", std::size_t{0}) + 1) + " `" +
+                line.value("op", "") + "` (line " + std::to_string(line.value("line", 0)) + ")";
+    }
+
     std::istream &in_;
     std::string side_;
     std::size_t lineNo_ = 0;
@@ -126,19 +154,19 @@ private:
 };
 
 void showFollowing(std::ostream &out, const char *side, std::size_t first,
-                   const std::optional<Json> &at, Cursor &cursor)
+                   const std::optional<std::string> &at, Cursor &cursor)
 {
     if (!at) {
         out << "  " << side << "  (ends after " << first - 1 << " events)\n";
         return;
     }
-    out << "  " << side << std::setw(7) << first << "  " << shown(*at) << '\n';
+    out << "  " << side << std::setw(7) << first << "  " << shownLine(*at) << '\n';
     for (std::size_t i = 1; i <= kContextAfter; ++i) {
-        const std::optional<Json> ev = cursor.next();
-        if (!ev) {
+        const std::optional<std::string> line = cursor.nextLine();
+        if (!line) {
             break;
         }
-        out << "  " << side << std::setw(7) << first + i << "  " << shown(*ev) << '\n';
+        out << "  " << side << std::setw(7) << first + i << "  " << shownLine(*line) << '\n';
     }
 }
 
@@ -151,26 +179,31 @@ std::string headline(const std::optional<Json> &a, const std::optional<Json> &b)
     return timeOf(*a) + ": " + d->path + " is " + d->a + " in A, " + d->b + " in B";
 }
 
+struct Side {
+    Cursor &cursor;
+    std::optional<std::string> line;
+    std::optional<Json> event;
+};
+
 void reportDifference(std::ostream &out, const std::string &name, const Labels &labels,
-                      const std::deque<Json> &before, const std::optional<Json> &a,
-                      const std::optional<Json> &b, Cursor &ca, Cursor &cb)
+                      const std::deque<std::string> &before, Side a, Side b)
 {
-    const std::size_t index = std::max(ca.events(), cb.events());
-    out << name << ": differs at event " << index << headline(a, b) << '\n';
-    if (!ca.step().empty()) {
-        out << "  led to by " << ca.step();
-        if (cb.step() != ca.step()) {
-            out << " in A, " << cb.step() << " in B";
+    const std::size_t index = std::max(a.cursor.events(), b.cursor.events());
+    out << name << ": differs at event " << index << headline(a.event, b.event) << '\n';
+    if (!a.cursor.step().empty()) {
+        out << "  led to by " << a.cursor.step();
+        if (b.cursor.step() != a.cursor.step()) {
+            out << " in A, " << b.cursor.step() << " in B";
         }
         out << '\n';
     }
     out << "  A = " << labels.a << "\n  B = " << labels.b << '\n';
     std::size_t n = index - before.size();
-    for (const Json &ev : before) {
-        out << "   " << std::setw(7) << n++ << "  " << shown(ev) << '\n';
+    for (const std::string &line : before) {
+        out << "   " << std::setw(7) << n++ << "  " << shownLine(line) << '\n';
     }
-    showFollowing(out, "A", index, a, ca);
-    showFollowing(out, "B", index, b, cb);
+    showFollowing(out, "A", index, a.line, a.cursor);
+    showFollowing(out, "B", index, b.line, b.cursor);
 }
 
 }  // namespace
@@ -247,24 +280,29 @@ int compareTraces(std::istream &a, std::istream &b, const std::string &name, con
 {
     Cursor ca(a, "A");
     Cursor cb(b, "B");
-    std::deque<Json> before;
+    std::deque<std::string> before;
     try {
         for (;;) {
-            std::optional<Json> ea = ca.next();
-            std::optional<Json> eb = cb.next();
-            if (!ea && !eb) {
+            std::optional<std::string> la = ca.nextLine();
+            std::optional<std::string> lb = cb.nextLine();
+            if (!la && !lb) {
                 out << name << ": same (" << ca.events() << " events)\n";
                 return kSame;
             }
-            if (ea && eb && *ea == *eb) {
-                before.push_back(std::move(*ea));
-                if (before.size() > kContextBefore) {
-                    before.pop_front();
+            std::optional<Json> ea;
+            std::optional<Json> eb;
+            if (!la || !lb || *la != *lb) {
+                ea = la ? std::optional<Json>(ca.event(*la)) : std::nullopt;
+                eb = lb ? std::optional<Json>(cb.event(*lb)) : std::nullopt;
+                if (!ea || !eb || *ea != *eb) {
+                    reportDifference(out, name, labels, before, {ca, la, ea}, {cb, lb, eb});
+                    return kDiffers;
                 }
-                continue;
             }
-            reportDifference(out, name, labels, before, ea, eb, ca, cb);
-            return kDiffers;
+            before.push_back(std::move(*la));
+            if (before.size() > kContextBefore) {
+                before.pop_front();
+            }
         }
     } catch (const std::runtime_error &e) {
         out << name << ": " << e.what() << '\n';
