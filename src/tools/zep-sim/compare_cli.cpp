@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "compare.hpp"
 #include "runner.hpp"
@@ -18,8 +19,6 @@
 namespace zep::sim {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Writes a marker into the trace as each step begins, so that a difference can
 // be traced back to the step that caused it.
@@ -36,14 +35,15 @@ private:
     std::ostream &out_;
 };
 
-// Plays the scenario on one library with its trace going to tracePath. Runs in
-// a forked child, which never returns to the caller's code.
+// Plays the scenario on one library with its trace going to the pipe fd. Runs
+// in a forked child, which never returns to the caller's code.
 [[noreturn]] void playInChild(const Scenario &scenario, const std::string &lib,
-                              std::optional<u64> seed, const fs::path &tracePath)
+                              std::optional<u64> seed, int fd)
 {
     int status = compare::kSame;
     {
-        std::ofstream trace(tracePath, std::ios::binary | std::ios::trunc);
+        std::ofstream trace("/proc/self/fd/" + std::to_string(fd), std::ios::binary);
+        close(fd);
         StepMarks marks(trace);
         RunOptions options;
         options.libPath = lib;
@@ -58,62 +58,68 @@ private:
             status = compare::kUnreadable;
         }
         trace.flush();
-        if (!trace) {
-            std::cerr << "zep-sim compare: cannot write " << tracePath << '\n';
-            status = compare::kUnreadable;
-        }
     }
     std::cerr.flush();
     _exit(status);
 }
 
-// Starts the child; its pid, or -1 when fork failed.
-pid_t spawnRun(const Scenario &scenario, const std::string &lib, std::optional<u64> seed,
-               const fs::path &tracePath)
-{
-    std::cout.flush();
-    std::cerr.flush();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        playInChild(scenario, lib, seed, tracePath);
-    }
-    return pid;
-}
-
-bool childSucceeded(pid_t pid)
-{
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        return false;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == compare::kSame;
-}
-
-class TempDir {
+// One side of a comparison: a child playing the scenario, its trace read from
+// a pipe, so that a day-long trace never touches the disk.
+class Side {
 public:
-    TempDir()
+    Side(const Scenario &scenario, const std::string &lib, std::optional<u64> seed)
     {
-        std::string pattern = (fs::temp_directory_path() / "zep-sim-compare-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary directory");
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
         }
-        path_ = pattern;
+        std::cout.flush();
+        std::cerr.flush();
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            playInChild(scenario, lib, seed, fds[1]);
+        }
+        close(fds[1]);
+        if (pid_ > 0) {
+            in_.open("/proc/self/fd/" + std::to_string(fds[0]), std::ios::binary);
+        }
+        close(fds[0]);
     }
-    ~TempDir()
+    Side(const Side &) = delete;
+    Side &operator=(const Side &) = delete;
+    ~Side() { finish(); }
+
+    std::istream &trace() { return in_; }
+    // Every reader of both pipes must be gone before either child is waited
+    // for: a child forked later holds a copy of the earlier pipe's read end.
+    void stopReading() { in_.close(); }
+
+    // Ends the child (it may still be writing after a difference was found)
+    // and says whether it could play the scenario.
+    bool finish()
     {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
+        if (pid_ <= 0) {
+            return false;
+        }
+        stopReading();  // a child still writing gets SIGPIPE
+        int status = 0;
+        const bool waited = waitpid(pid_, &status, 0) == pid_;
+        pid_ = 0;
+        // Killed by SIGPIPE: it played on after the comparison had seen enough.
+        const bool cutShort = WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE;
+        played_ = waited && (cutShort || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+        return played_;
     }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const fs::path &path() const { return path_; }
 
 private:
-    fs::path path_;
+    pid_t pid_ = -1;
+    std::ifstream in_;
+    bool played_ = false;
 };
 
 int compareScenario(const std::string &file, const std::vector<std::string> &libs,
-                    std::optional<u64> seed, const TempDir &dir)
+                    std::optional<u64> seed)
 {
     Scenario scenario;
     try {
@@ -122,19 +128,22 @@ int compareScenario(const std::string &file, const std::vector<std::string> &lib
         std::cerr << "zep-sim compare: " << e.what() << '\n';
         return compare::kUnreadable;
     }
-    const fs::path traceA = dir.path() / "a.jsonl";
-    const fs::path traceB = dir.path() / "b.jsonl";
-    const pid_t a = spawnRun(scenario, libs[0], seed, traceA);
-    const pid_t b = spawnRun(scenario, libs[1], seed, traceB);
-    const bool okA = childSucceeded(a);
-    const bool okB = childSucceeded(b);
+    Side a(scenario, libs[0], seed);
+    Side b(scenario, libs[1], seed);
+    // Held back until both runs are known to have played: a library that did
+    // not load would read as a trace that ends at once.
+    std::ostringstream verdict;
+    const int status = compare::compareTraces(a.trace(), b.trace(), file, {libs[0], libs[1]}, verdict);
+    a.stopReading();
+    b.stopReading();
+    const bool okA = a.finish();
+    const bool okB = b.finish();
     if (!okA || !okB) {
         std::cout << file << ": not compared, a run could not be made\n";
         return compare::kUnreadable;
     }
-    std::ifstream inA(traceA, std::ios::binary);
-    std::ifstream inB(traceB, std::ios::binary);
-    return compare::compareTraces(inA, inB, file, {libs[0], libs[1]}, std::cout);
+    std::cout << verdict.str();
+    return status;
 }
 
 int compareSavedTraces(const std::vector<std::string> &traces)
@@ -182,11 +191,10 @@ int compareMain(int argc, char **argv)
     if (*traceOpt) {
         return compareSavedTraces(traces);
     }
-    const TempDir dir;
     const std::optional<u64> sameSeed = *seedOpt ? std::optional<u64>(seed) : std::nullopt;
     int worst = compare::kSame;
     for (const std::string &file : scenarios) {
-        worst = std::max(worst, compareScenario(file, libs, sameSeed, dir));
+        worst = std::max(worst, compareScenario(file, libs, sameSeed));
     }
     return worst;
 }
