@@ -53,14 +53,18 @@ std::optional<u32> removedFromRadio(const std::string &text)
     return static_cast<u32>(std::strtoul(text.c_str() + at + kRadio.size(), nullptr, 10));
 }
 
-std::string handlerName(const Event &ev)
+// Configuration and station leaves are keyed after every message id.
+constexpr u32 kConfigKey = ~0u - 1;
+constexpr u32 kLeaveKey = ~0u;
+
+std::optional<u32> handlerKey(const Event &ev)
 {
     switch (ev.kind) {
     case EventKind::In:
-    case EventKind::Rpc: return msgLabel(ev.id);
-    case EventKind::Config: return "cfg 32 scan-switch";
-    case EventKind::Leave: return "station leaves";
-    default: return {};
+    case EventKind::Rpc: return ev.id;
+    case EventKind::Config: return kConfigKey;
+    case EventKind::Leave: return kLeaveKey;
+    default: return std::nullopt;
     }
 }
 
@@ -171,10 +175,14 @@ void ReportCollector::widen()
     }
     widthMs_ = next;
     ++widthStep_;
+    currentTo_ = 0;
 }
 
 Interval &ReportCollector::at(u64 t)
 {
+    if (t >= currentFrom_ && t < currentTo_) {
+        return intervals_[currentIndex_];
+    }
     const u64 rel = t > startMs_ ? t - startMs_ : 0;
     while (rel / widthMs_ >= kMaxIntervals) {
         widen();
@@ -183,6 +191,9 @@ Interval &ReportCollector::at(u64 t)
     if (index >= intervals_.size()) {
         intervals_.resize(index + 1);
     }
+    currentIndex_ = index;
+    currentFrom_ = t > startMs_ ? startMs_ + index * widthMs_ : 0;
+    currentTo_ = t > startMs_ ? currentFrom_ + widthMs_ : 0;
     return intervals_[index];
 }
 
@@ -263,15 +274,27 @@ void ReportCollector::count(const Event &ev, Interval &iv)
     }
 }
 
+std::string ReportCollector::handlerLabel(u32 key)
+{
+    switch (key) {
+    case kConfigKey: return "cfg 32 scan-switch";
+    case kLeaveKey: return "station leaves";
+    default: return msgLabel(key);
+    }
+}
+
 void ReportCollector::costOf(const Event &ev)
 {
-    if (!ev.status) {
+    const std::optional<u32> key = handlerKey(ev);
+    if (!ev.status || !key) {
         return;
     }
-    const std::string name = handlerName(ev);
-    if (!name.empty()) {
-        handlers_[name].add(ev.elapsed, *ev.status != 0);
+    // Runs of the same handler (answers, expiries) skip the lookup.
+    if (lastCost_ == nullptr || lastKey_ != *key) {
+        lastKey_ = *key;
+        lastCost_ = &handlers_[*key];
     }
+    lastCost_->add(ev.elapsed, *ev.status != 0);
 }
 
 void ReportCollector::mark(Mark::Kind kind, u64 t, std::string text)
@@ -315,7 +338,8 @@ void ReportCollector::markOf(const Event &ev)
         faults_->injectedFailures() > injectedSeen_) {
         const u64 fired = faults_->injectedFailures() - injectedSeen_;
         injectedSeen_ = faults_->injectedFailures();
-        const std::string where = handlerName(ev);
+        const std::optional<u32> key = handlerKey(ev);
+        const std::string where = key ? handlerLabel(*key) : std::string();
         mark(Mark::Kind::FaultFired, ev.t,
              std::to_string(fired) + " injected failure(s)" +
                  (where.empty() ? "" : " while " + where + " ran"));

@@ -78,7 +78,9 @@ public:
     u64 lastMs() const { return lastMs_; }
     u64 events() const { return events_; }
     const std::vector<Interval> &intervals() const { return intervals_; }
-    const std::map<std::string, CostHistogram> &handlers() const { return handlers_; }
+    // By handler key: the message id, then configuration and station leaves.
+    const std::map<u32, CostHistogram> &handlers() const { return handlers_; }
+    static std::string handlerLabel(u32 key);
     const std::vector<Mark> &marks() const { return marks_; }
     u64 marksLeftOut() const { return marksLeftOut_; }
     const std::array<u64, 3> &logsBySeverity() const { return logs_; }
@@ -99,6 +101,9 @@ private:
     u64 widthMs_;
     std::size_t widthStep_ = 0;
     std::vector<Interval> intervals_;
+    std::size_t currentIndex_ = 0;  // the interval of the last event, [from, to)
+    u64 currentFrom_ = 0;
+    u64 currentTo_ = 0;
     std::optional<std::size_t> sampledInterval_;
     std::vector<u32> channels_;  // channels co-measurements were ever asked on
     StateProbe *probe_ = nullptr;
@@ -106,7 +111,9 @@ private:
     u64 injectedSeen_ = 0;
     u64 lastMs_ = 0;
     u64 events_ = 0;
-    std::map<std::string, CostHistogram> handlers_;
+    std::map<u32, CostHistogram> handlers_;
+    u32 lastKey_ = 0;
+    CostHistogram *lastCost_ = nullptr;
     std::vector<Mark> marks_;
     u64 marksLeftOut_ = 0;
     std::array<u64, 3> logs_{};

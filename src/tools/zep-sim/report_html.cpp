@@ -35,9 +35,9 @@ double micros(std::chrono::nanoseconds ns) { return static_cast<double>(ns.count
 Json handlerRows(const ReportCollector &c)
 {
     Json rows = Json::array();
-    for (const auto &[name, h] : c.handlers()) {
+    for (const auto &[key, h] : c.handlers()) {
         const auto avg = h.total / static_cast<std::int64_t>(std::max<u64>(h.calls, 1));
-        rows.push_back({{"name", name},
+        rows.push_back({{"name", ReportCollector::handlerLabel(key)},
                         {"calls", h.calls},
                         {"failed", h.failed},
                         {"minUs", micros(h.calls == 0 ? std::chrono::nanoseconds{0} : h.min)},
