@@ -208,6 +208,10 @@ void writeReport(std::ostream &out, const ReportCollector &collected, const RunF
 bool saveReport(const std::string &path, const ReportCollector &collected, const RunFacts &facts,
                 std::ostream &human)
 {
+    if (chartJsText().empty()) {
+        human << "zep-sim: this build has no charting library (libjs-chart.js); no report\n";
+        return false;
+    }
     const auto begin = std::chrono::steady_clock::now();
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     writeReport(file, collected, facts);
