@@ -176,6 +176,7 @@ void ReportCollector::widen()
     widthMs_ = next;
     ++widthStep_;
     currentTo_ = 0;
+    lastRadioCounts_ = nullptr;
 }
 
 Interval &ReportCollector::at(u64 t)
@@ -190,6 +191,7 @@ Interval &ReportCollector::at(u64 t)
     const std::size_t index = rel / widthMs_;
     if (index >= intervals_.size()) {
         intervals_.resize(index + 1);
+        lastRadioCounts_ = nullptr;  // the intervals may have moved
     }
     currentIndex_ = index;
     currentFrom_ = t > startMs_ ? startMs_ + index * widthMs_ : 0;
@@ -263,7 +265,14 @@ void ReportCollector::count(const Event &ev, Interval &iv)
     if (ev.column == Column::None) {
         return;
     }
-    RadioCounts &r = iv.radios[ev.radio];
+    // Bursts of one radio's messages (a radio's expiry, its stations' answers)
+    // skip the lookup.
+    if (lastRadioCounts_ == nullptr || lastRadio_ != ev.radio || lastRadioIn_ != &iv) {
+        lastRadio_ = ev.radio;
+        lastRadioIn_ = &iv;
+        lastRadioCounts_ = &iv.radios[ev.radio];
+    }
+    RadioCounts &r = *lastRadioCounts_;
     switch (ev.column) {
     case Column::Requests: ++r.requests; break;
     case Column::Answers: ++r.answers; break;

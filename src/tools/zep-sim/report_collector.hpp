@@ -104,6 +104,9 @@ private:
     std::size_t currentIndex_ = 0;  // the interval of the last event, [from, to)
     u64 currentFrom_ = 0;
     u64 currentTo_ = 0;
+    u32 lastRadio_ = 0;  // the counts the last message went to
+    const Interval *lastRadioIn_ = nullptr;
+    RadioCounts *lastRadioCounts_ = nullptr;
     std::optional<std::size_t> sampledInterval_;
     std::vector<u32> channels_;  // channels co-measurements were ever asked on
     StateProbe *probe_ = nullptr;
