@@ -113,6 +113,9 @@ TEST(Expect, EventPatternsMatchSubsetsOfTheTrace)
     EXPECT_TRUE(judge("{events: [{fields: {tokenClass: 3}, count: 0}]}", w).empty());
     // A quoted number is text and does not match a number.
     EXPECT_EQ(judge("{events: [{id: \"197\"}]}", w).size(), 1u);
+    // Bytes that are not UTF-8 read, and are echoed replaced rather than aborting the run.
+    EXPECT_EQ(judge("{events: [{text: a\x82}]}", w).front(),
+              "events matching {\"text\":\"a\xEF\xBF\xBD\"}: expected >=1, got 0");
 }
 
 TEST(Expect, StateChecksAskTheProbe)

@@ -171,6 +171,36 @@ steps:
     EXPECT_EQ(noteTimes, (std::vector<u64>{0, 300, 400, 1000, 1300, 1400, 2000, 2300, 2400, 3000}));
 }
 
+// Answers due at the same ms share one wake-up of the stations; they must still
+// come in the order of their requests, and a station gone by then stays silent.
+TEST(SimRun, AnswersDueTogetherComeInTheOrderOfTheirRequests)
+{
+    const Played r = play(R"(
+stations:
+  - {mac: "00:11:22:33:44:01", caps: [lm], reply: {delayMs: 20}, repeat: 4}
+steps:
+  - start
+  - send: {id: 182, entries: [{staMac: "00:11:22:33:44:01", measId: lm, repeat: 4}]}
+  - advance: 2010
+  - removeStation: "00:11:22:33:44:03"
+  - advance: 10
+)");
+    std::vector<std::string> requested;
+    std::vector<std::string> answered;
+    std::istringstream lines(r.trace);
+    for (std::string line; std::getline(lines, line);) {
+        const Json ev = Json::parse(line);
+        if (ev["ev"] == "out" && ev["id"] == 167) {
+            requested.push_back(ev["fields"]["staMac"].get<std::string>());
+        } else if (ev["ev"] == "in" && ev["id"] == 168) {
+            answered.push_back(ev["fields"]["staMac"].get<std::string>());
+        }
+    }
+    ASSERT_EQ(requested.size(), 4u);
+    requested.erase(requested.begin() + 2);  // station 03 left before its answer was due
+    EXPECT_EQ(answered, requested);
+}
+
 TEST(SimRun, AMissingLibraryIsALoadError)
 {
     const Scenario sc = readScenarioText("steps: [start]\n", "t.yaml");

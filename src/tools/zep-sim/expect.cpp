@@ -237,7 +237,8 @@ Expect parseExpect(const Node &node)
             p.count = Count::parse(Node(item.yaml()["count"], item.fileRef(), item.line()));
             p.pattern.erase("count");
         }
-        p.text = p.pattern.dump();
+        // A pattern is echoed in failure messages; bytes that are not UTF-8 show replaced.
+        p.text = p.pattern.dump(-1, ' ', false, Json::error_handler_t::replace);
         e.events.push_back(std::move(p));
     }
     if (const auto n = f.get("tableSize")) {
@@ -271,9 +272,17 @@ void Window::add(const Event &ev)
 {
     switch (ev.kind) {
     case EventKind::In:
-    case EventKind::Out:
-        ++counts_[{ev.kind, ev.id}];
+    case EventKind::Out: {
+        const auto it = std::find_if(tallies_.begin(), tallies_.end(), [&](const Tally &t) {
+            return t.kind == ev.kind && t.id == ev.id;
+        });
+        if (it == tallies_.end()) {
+            tallies_.push_back({ev.kind, ev.id, 1});
+        } else {
+            ++it->n;
+        }
         break;
+    }
     case EventKind::Ipc:
         ipcSizes_.push_back(static_cast<u32>(ev.body.size()));
         break;
@@ -290,7 +299,7 @@ void Window::add(const Event &ev)
 
 void Window::clear()
 {
-    counts_.clear();
+    tallies_.clear();
     ipcSizes_.clear();
     logs_.clear();
     traceObjects_.clear();
@@ -298,8 +307,9 @@ void Window::clear()
 
 std::uint64_t Window::count(EventKind kind, u32 id) const
 {
-    const auto it = counts_.find({kind, id});
-    return it == counts_.end() ? 0 : it->second;
+    const auto it = std::find_if(tallies_.begin(), tallies_.end(),
+                                 [&](const Tally &t) { return t.kind == kind && t.id == id; });
+    return it == tallies_.end() ? 0 : it->n;
 }
 
 namespace {

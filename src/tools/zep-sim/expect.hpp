@@ -97,8 +97,13 @@ public:
     const std::vector<Json> &traceObjects() const { return traceObjects_; }
 
 private:
+    struct Tally {
+        EventKind kind;
+        u32 id;
+        std::uint64_t n;
+    };
     bool keepTraceObjects_;
-    std::map<std::pair<EventKind, u32>, std::uint64_t> counts_;
+    std::vector<Tally> tallies_;  // a handful of ids per window: a scan beats a tree
     std::vector<u32> ipcSizes_;
     std::vector<std::string> logs_;
     std::vector<Json> traceObjects_;

@@ -33,7 +33,7 @@ void Recorder::offering(u32 msgId, std::span<const u8> body)
     offered_.emplace(msgId, body);
 }
 
-void Recorder::emit(Event ev)
+void Recorder::emit(const Event &ev)
 {
     for (EventSink *sink : sinks_) {
         sink->onEvent(ev);
@@ -68,7 +68,7 @@ void Recorder::onAppRegistered(u32 status)
             e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
         }
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 void Recorder::onPhase(u32 phase, u32 status)
@@ -80,7 +80,7 @@ void Recorder::onPhase(u32 phase, u32 status)
         e.json["phase"] = phase;
         e.json["status"] = status;
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 void Recorder::onDeinit(u32 status)
@@ -90,7 +90,7 @@ void Recorder::onDeinit(u32 status)
     if (json_) {
         e.json["status"] = status;
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
@@ -104,7 +104,7 @@ void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
         e.json["id"] = msgId;
         e.json["status"] = status;
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
@@ -138,7 +138,7 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     if (json_ || textWanted()) {
         describe(e, decodeInbound(msgId, e.body));
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 void Recorder::onSent(const host::SentMessage &msg) { emitSend(msg, std::nullopt); }
@@ -171,7 +171,7 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
     if (json_ || textWanted()) {
         describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 void Recorder::describe(Event &e, Decoded &&d) const
@@ -195,7 +195,7 @@ void Recorder::onLog(const host::LogLine &line)
         e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
         e.json["text"] = line.text;
     }
-    emit(std::move(e));
+    emit(e);
 }
 
 }  // namespace zep::sim

@@ -31,7 +31,7 @@ public:
     void withdrawOffer() { offered_.reset(); }
 
     // Events the runner sees itself (config, leave, unhandled, notes, verdicts).
-    void emit(Event ev);
+    void emit(const Event &ev);
     void beginStep(std::size_t index, int line, const std::string &op);
     void endStep();
 

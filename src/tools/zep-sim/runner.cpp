@@ -170,17 +170,19 @@ void Runner::onEvent(const Event &ev)
     if (ev.kind != EventKind::Out || !ev.name.empty()) {
         return;
     }
-    if (const auto due = stations_.request(host_.nowMs(), ev.id, ev.body)) {
-        host_.schedule(*due, [this] { deliverAnswer(); });
+    if (const auto wake = stations_.request(host_.nowMs(), ev.id, ev.body)) {
+        host_.schedule(*wake, [this] { deliverAnswers(); });
     }
 }
 
-void Runner::deliverAnswer()
+void Runner::deliverAnswers()
 {
-    // Each wake-up was scheduled for one answer; they fire in due order.
-    const StationModel::Answer a = stations_.takeNext();
-    if (stations_.present(a.sta)) {  // a station that has left says nothing
-        deliver(a.reportId, a.body());
+    const u64 now = host_.nowMs();
+    stations_.woken(now);
+    while (const auto a = stations_.takeDue(now)) {
+        if (stations_.present(a->sta)) {  // a station that has left says nothing
+            deliver(a->reportId, a->body());
+        }
     }
 }
 
@@ -219,7 +221,7 @@ std::optional<u32> Runner::deliver(u32 msgId, std::span<const u8> body)
         if (!d.fields.empty()) {
             e.json["fields"] = std::move(d.fields);
         }
-        recorder_.emit(std::move(e));
+        recorder_.emit(e);
     }
     return status;
 }
@@ -253,7 +255,7 @@ void Runner::exec(const step::Rpc &s)
         e.id = s.id;
         e.json["id"] = s.id;
         e.json["len"] = s.body.size();
-        recorder_.emit(std::move(e));
+        recorder_.emit(e);
     }
     setStatus(status);
 }
@@ -284,7 +286,7 @@ void Runner::exec(const step::Config &s)
         e.summary = "radio " + std::to_string(s.radio) + " scanSwitch " + std::to_string(value);
         e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(s.value)}};
     }
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
     setStatus(status);
 }
 
@@ -300,7 +302,7 @@ void Runner::exec(const step::StaLeave &s)
     e.json["status"] = statusJson(status);
     e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
                       : "(null station)";
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
     if (s.sta && !s.keep) {
         host_.removeStation(mac);
         stations_.remove(mac);
@@ -313,7 +315,7 @@ void Runner::exec(const step::Note &s)
     Event e = runnerEvent(EventKind::Note, "note");
     e.text = s.text;
     e.json["text"] = s.text;
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
 }
 
 void Runner::exec(const step::AddStation &s)
@@ -378,7 +380,7 @@ void Runner::exec(const step::Check &s)
     e.json["line"] = stepLine_;
     e.json["ok"] = failed.empty();
     e.json["failures"] = failed;
-    recorder_.emit(std::move(e));
+    recorder_.emit(e);
     window_.clear();
     last_ = {};
     for (const std::string &what : failed) {

@@ -95,7 +95,7 @@ private:
     void playPasses(const step::Repeat &r, u64 from, u64 firstStart);
 
     std::optional<u32> deliver(u32 msgId, std::span<const u8> body);
-    void deliverAnswer();
+    void deliverAnswers();
     std::optional<std::vector<u8>> silentRpc(u32 msgId, std::vector<u8> buffer);
     void snapshotNodes();
     void printRunFigures(std::chrono::steady_clock::duration wall) const;

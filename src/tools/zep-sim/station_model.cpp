@@ -61,11 +61,18 @@ std::optional<u64> StationModel::request(u64 nowMs, u32 msgId, std::span<const u
         a.len = putReport<TpcReportMsg>(a, *req, sta.reply->tpcValues);
     }
     due_.push(a);
+    if (std::find(wakes_.begin(), wakes_.end(), a.dueMs) != wakes_.end()) {
+        return std::nullopt;
+    }
+    wakes_.push_back(a.dueMs);
     return a.dueMs;
 }
 
-StationModel::Answer StationModel::takeNext()
+std::optional<StationModel::Answer> StationModel::takeDue(u64 nowMs)
 {
+    if (due_.empty() || due_.top().dueMs > nowMs) {
+        return std::nullopt;
+    }
     Answer a = due_.top();
     due_.pop();
     return a;
