@@ -1,7 +1,8 @@
 # Front door. `make test` is what CI runs on a fresh machine.
 DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind
+	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind \
+	libjs-chart.js chromium
 
 .PHONY: all deps test test-gcc test-clang run load-day bench perf fuzz fuzz-run soak clean
 

@@ -3,13 +3,17 @@
 // (or the library) could not be read.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string_view>
 
+#include "compare_cli.hpp"
 #include <unistd.h>
 
 #include "demo.hpp"
+#include "report_html.hpp"
 #include "runner.hpp"
 #include "scenario_reader.hpp"
 
@@ -37,11 +41,15 @@ std::string defaultLibrary()
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && std::string_view(argv[1]) == "compare") {
+        return zep::sim::compareMain(argc - 1, argv + 1);
+    }
     CLI::App cli{"Plays a scenario against libsta_meas.so on the emulated framework.\n"
                  "Without a scenario file it plays the built-in demo (scenarios/demo.yaml)."};
     std::string scenarioPath;
     std::string libPath;
     std::string tracePath;
+    std::string reportPath;
     u64 seed = 0;
     u32 logLevel = 0;
     bool verbose = false;
@@ -51,6 +59,8 @@ int main(int argc, char **argv)
                                      "beside this program, else the loader's search path)");
     cli.add_option("--trace", tracePath, "Write the JSON Lines trace to FILE, or to stdout with -")
         ->type_name("FILE|-");
+    cli.add_option("--report", reportPath, "Write the HTML report of the run to FILE")
+        ->type_name("FILE.html");
     auto *seedOpt = cli.add_option("--seed", seed, "Seed of the stations' answers");
     cli.add_flag("-v,--verbose", verbose, "Show every log line in the timeline");
     cli.add_flag("-q,--quiet", quiet, "Print the summary alone, without the timeline");
@@ -96,14 +106,26 @@ int main(int argc, char **argv)
         options.trace = &traceFile;
     }
 
+    zep::sim::ReportCollector report(scenario.clockStartMs, scenario.profile.radios);
+    options.report = reportPath.empty() ? nullptr : &report;
     std::vector<zep::sim::Failure> failures;
+    zep::sim::RunFacts facts;
+    facts.scenario = scenario.name.empty() ? scenario.file : scenario.name;
+    facts.file = scenario.file;
+    facts.library = options.libPath;
     std::size_t checks = 0;
     try {
         zep::sim::Runner runner(scenario, options);
+        const auto begin = std::chrono::steady_clock::now();
         failures = runner.run();
+        facts.wall = std::chrono::steady_clock::now() - begin;
+        facts.seed = runner.seed();
         checks = runner.checksPlayed();
     } catch (const zep::sim::LoadError &e) {
         std::cerr << "zep-sim: " << e.what() << '\n';
+        return kExitUnreadable;
+    }
+    if (!reportPath.empty() && !zep::sim::saveReport(reportPath, report, facts, *options.human)) {
         return kExitUnreadable;
     }
 

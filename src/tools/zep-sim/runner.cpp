@@ -69,6 +69,13 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
         recorder_.addSink(*trace_);
     }
     recorder_.setTraceObjects(trace_ != nullptr || usesPatterns(sc_.steps));
+    for (EventSink *sink : opt_.sinks) {
+        recorder_.addSink(*sink);
+    }
+    if (opt_.report != nullptr) {
+        opt_.report->attach(*this, host_.faults());
+        recorder_.addSink(*opt_.report);
+    }
     buildWorld();
     host_.setObserver(&recorder_);
 }

@@ -16,6 +16,7 @@
 #include "expect.hpp"
 #include "progress.hpp"
 #include "recorder.hpp"
+#include "report_collector.hpp"
 #include "scenario.hpp"
 #include "station_model.hpp"
 #include "summary.hpp"
@@ -37,6 +38,8 @@ struct RunOptions {
     // here instead of libPath, and may look at the host after every step.
     host::Host::RegEntry linkedApp = nullptr;
     std::function<void(host::Host &, bool started)> afterStep;
+    std::vector<EventSink *> sinks;   // further listeners, after the trace
+    ReportCollector *report = nullptr;  // counters for the HTML report; null for none
 };
 
 // The application library could not be loaded.

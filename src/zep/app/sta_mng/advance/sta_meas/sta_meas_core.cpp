@@ -21,8 +21,12 @@ static const ZEP_AppInfo g_staMeasAppInfo = {
     ZEP_STAMEAS_AppDeInit,
 };
 
-/* Weight of hosts 0, 1 and 2; any other id weighs STAMEAS_OTHER_HOST_WEIGHT. */
-static const u16 g_staMeasHostWeight[STAMEAS_HOST_NUM] = {100, 20, 60};
+/* Weight of hosts 0, 1 and 2; any other id weighs STAMEAS_OTHER_HOST_WEIGHT. A test
+ * build gives host 1 another weight, to prove that comparing two builds notices. */
+#ifndef STAMEAS_HOST1_WEIGHT
+#define STAMEAS_HOST1_WEIGHT 20
+#endif
+static const u16 g_staMeasHostWeight[STAMEAS_HOST_NUM] = {100, STAMEAS_HOST1_WEIGHT, 60};
 #define STAMEAS_OTHER_HOST_WEIGHT 10u
 
 /* The measurement ids whose request the application can build itself. */
