@@ -1,7 +1,7 @@
 # Front door. `make test` is what CI runs on a fresh machine.
 DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind
+	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind dpkg-dev
 
 # The aarch64 cross build: compiler, qemu-user and Debian's :arm64 libraries.
 CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
