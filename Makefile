@@ -70,7 +70,7 @@ cross-test: cross-deps
 deb: deps
 	cmake --preset package
 	cmake --build --preset package
-	cpack --preset package -B build/package/deb
+	cpack --preset package -B $(CURDIR)/build/package/deb
 	@ls build/package/deb/*.deb
 
 # The main job: the simulator's built-in demo.
