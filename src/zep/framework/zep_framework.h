@@ -1,4 +1,5 @@
-/* Framework interface: everything an application may call. */
+/* Framework interface: everything an application may call. Reads as C11 and
+ * as C++; every operation has C linkage. */
 #pragma once
 
 #include "zep_cfg.h"

@@ -1,9 +1,14 @@
 /* sta-meas wire records: the bodies of every message the application receives
  * or sends. Defined once here; the framework emulation, the simulator and the
- * tests encode and decode through these same records. Host byte order. */
+ * tests encode and decode through these same records. Host byte order.
+ * Framework components written in C read the same header. */
 #pragma once
 
 #include "zep_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 /* ---- Message ids ---- */
 #define STAMEAS_MSG_SCAN_STATE 34u      /* radio starts/stops scanning a channel */
@@ -40,18 +45,18 @@ typedef struct {
     u8 maxPower;
     u8 rsv[3];
 } StaMeasReq;
-static_assert(sizeof(StaMeasReq) == 20);
-static_assert(offsetof(StaMeasReq, staMac) == 8);
-static_assert(offsetof(StaMeasReq, tokenId) == 14);
-static_assert(offsetof(StaMeasReq, maxPower) == 16);
+ZEP_STATIC_ASSERT(sizeof(StaMeasReq) == 20);
+ZEP_STATIC_ASSERT(offsetof(StaMeasReq, staMac) == 8);
+ZEP_STATIC_ASSERT(offsetof(StaMeasReq, tokenId) == 14);
+ZEP_STATIC_ASSERT(offsetof(StaMeasReq, maxPower) == 16);
 
 typedef struct {
     u8 isLoop;
     u8 periodInSec; /* due when loopCnt % periodInSec == 0; 0 = never */
     u16 count;      /* requests left when isLoop is 0 */
 } StaMeasSched;
-static_assert(sizeof(StaMeasSched) == 4);
-static_assert(offsetof(StaMeasSched, count) == 2);
+ZEP_STATIC_ASSERT(sizeof(StaMeasSched) == 4);
+ZEP_STATIC_ASSERT(offsetof(StaMeasSched, count) == 2);
 
 /* ---- 182 / 183: measurement start and stop ---- */
 typedef struct {
@@ -60,8 +65,8 @@ typedef struct {
     u8 rsv[2];
     u32 radioId;
 } StaMeasMsgHead;
-static_assert(sizeof(StaMeasMsgHead) == 8);
-static_assert(offsetof(StaMeasMsgHead, radioId) == 4);
+ZEP_STATIC_ASSERT(sizeof(StaMeasMsgHead) == 8);
+ZEP_STATIC_ASSERT(offsetof(StaMeasMsgHead, radioId) == 4);
 
 typedef struct {
     u8 staMac[6];
@@ -70,18 +75,19 @@ typedef struct {
     StaMeasReq measReq;
     StaMeasSched sched;
 } StaMeasStartEntry;
-static_assert(sizeof(StaMeasStartEntry) == 36);
-static_assert(offsetof(StaMeasStartEntry, measId) == 8);
-static_assert(offsetof(StaMeasStartEntry, measReq) == 12);
-static_assert(offsetof(StaMeasStartEntry, sched) == 32);
+ZEP_STATIC_ASSERT(sizeof(StaMeasStartEntry) == 36);
+ZEP_STATIC_ASSERT(offsetof(StaMeasStartEntry, measId) == 8);
+ZEP_STATIC_ASSERT(offsetof(StaMeasStartEntry, measReq) == 12);
+ZEP_STATIC_ASSERT(offsetof(StaMeasStartEntry, sched) == 32);
 
 typedef struct {
     u8 staMac[6]; /* FF:FF:FF:FF:FF:FF = every node of the radio */
     u8 rsv[2];
     u32 measId; /* 0xFFFFFFFF = every measurement of the station */
 } StaMeasStopEntry;
-static_assert(sizeof(StaMeasStopEntry) == 12);
+ZEP_STATIC_ASSERT(sizeof(StaMeasStopEntry) == 12);
 
+ZEP_FLEX_ARRAY_BEGIN
 typedef struct {
     StaMeasMsgHead head;
     StaMeasStartEntry entry[];
@@ -90,6 +96,7 @@ typedef struct {
     StaMeasMsgHead head;
     StaMeasStopEntry entry[];
 } StaMeasStopMsg;
+ZEP_FLEX_ARRAY_END
 
 /* ---- 168 / 170: reports; 197: the completed report ---- */
 typedef struct {
@@ -100,8 +107,8 @@ typedef struct {
     u8 tokenId;
     u8 values[8];
 } LmReportMsg;
-static_assert(sizeof(LmReportMsg) == 24);
-static_assert(offsetof(LmReportMsg, tokenId) == 15);
+ZEP_STATIC_ASSERT(sizeof(LmReportMsg) == 24);
+ZEP_STATIC_ASSERT(offsetof(LmReportMsg, tokenId) == 15);
 
 typedef struct {
     u32 radioId;
@@ -110,15 +117,15 @@ typedef struct {
     u8 tokenId;
     u8 values[5];
 } TpcReportMsg;
-static_assert(sizeof(TpcReportMsg) == 20);
-static_assert(offsetof(TpcReportMsg, tokenId) == 14);
+ZEP_STATIC_ASSERT(sizeof(TpcReportMsg) == 20);
+ZEP_STATIC_ASSERT(offsetof(TpcReportMsg, tokenId) == 14);
 
 typedef struct {
     u8 bssid[6];
     s8 eirp;
     s8 scanErip;
 } MeasExtensionInfo;
-static_assert(sizeof(MeasExtensionInfo) == 8);
+ZEP_STATIC_ASSERT(sizeof(MeasExtensionInfo) == 8);
 
 #define STAMEAS_OWN_TOKEN_END 144u /* tokens below: this access point's own requests */
 #define STAMEAS_NB_TOKEN_HIGH 200u /* token class 3 from here */
@@ -130,9 +137,9 @@ typedef struct {
     u8 tokenClass; /* bits 0..1 */
     u8 rsv[3];
 } StaMeasReportMsg;
-static_assert(sizeof(StaMeasReportMsg) == 40);
-static_assert(offsetof(StaMeasReportMsg, ext) == 28);
-static_assert(offsetof(StaMeasReportMsg, tokenClass) == 36);
+ZEP_STATIC_ASSERT(sizeof(StaMeasReportMsg) == 40);
+ZEP_STATIC_ASSERT(offsetof(StaMeasReportMsg, ext) == 28);
+ZEP_STATIC_ASSERT(offsetof(StaMeasReportMsg, tokenClass) == 36);
 
 /* ---- 184 / 185: co-measurement start and stop ---- */
 #define COMEAS_START_FLAG_TRIG_SCAN 0x01u
@@ -149,9 +156,9 @@ typedef struct {
     u8 flags; /* 184 only: COMEAS_START_FLAG_* */
     u8 rsv[2];
 } CoMeasMsgHead;
-static_assert(sizeof(CoMeasMsgHead) == 12);
-static_assert(offsetof(CoMeasMsgHead, radioId) == 4);
-static_assert(offsetof(CoMeasMsgHead, freqInd) == 8);
+ZEP_STATIC_ASSERT(sizeof(CoMeasMsgHead) == 12);
+ZEP_STATIC_ASSERT(offsetof(CoMeasMsgHead, radioId) == 4);
+ZEP_STATIC_ASSERT(offsetof(CoMeasMsgHead, freqInd) == 8);
 
 /* Offsets inside reqBody that the start handler completes. */
 #define COMEAS_REQ_RADIO_OFFSET 0u
@@ -170,16 +177,17 @@ typedef struct {
     u32 measId;
     u8 reqBody[COMEAS_REQ_BODY_LEN];
 } CoMeasStartEntry;
-static_assert(sizeof(CoMeasStartEntry) == 36);
-static_assert(offsetof(CoMeasStartEntry, reqBody) == 12);
+ZEP_STATIC_ASSERT(sizeof(CoMeasStartEntry) == 36);
+ZEP_STATIC_ASSERT(offsetof(CoMeasStartEntry, reqBody) == 12);
 
 typedef struct {
     u8 staMac[6]; /* FF:FF:FF:FF:FF:FF = every station */
     u8 rsv[2];
     u32 measId;
 } CoMeasStopEntry;
-static_assert(sizeof(CoMeasStopEntry) == 12);
+ZEP_STATIC_ASSERT(sizeof(CoMeasStopEntry) == 12);
 
+ZEP_FLEX_ARRAY_BEGIN
 typedef struct {
     CoMeasMsgHead head;
     CoMeasStartEntry entry[];
@@ -188,12 +196,13 @@ typedef struct {
     CoMeasMsgHead head;
     CoMeasStopEntry entry[];
 } CoMeasStopMsg;
+ZEP_FLEX_ARRAY_END
 
 typedef struct {
     u32 radioId;
     u32 channel;
 } CoScanTrigMsg;
-static_assert(sizeof(CoScanTrigMsg) == 8);
+ZEP_STATIC_ASSERT(sizeof(CoScanTrigMsg) == 8);
 
 /* ---- 198: co-measurement to neighbours; 91: the blocks sent to them ---- */
 #define COMEAS_NB_FLAG_CHECK_SSID 0x01u
@@ -211,11 +220,11 @@ typedef struct {
     u8 rsv3[2];
     u8 selector; /* passed with channel to the neighbour scan-EIRP query */
 } CoMeasStaRec;
-static_assert(sizeof(CoMeasStaRec) == 52);
-static_assert(offsetof(CoMeasStaRec, ssid) == 12);
-static_assert(offsetof(CoMeasStaRec, radioId) == 45);
-static_assert(offsetof(CoMeasStaRec, channel) == 48);
-static_assert(offsetof(CoMeasStaRec, selector) == 51);
+ZEP_STATIC_ASSERT(sizeof(CoMeasStaRec) == 52);
+ZEP_STATIC_ASSERT(offsetof(CoMeasStaRec, ssid) == 12);
+ZEP_STATIC_ASSERT(offsetof(CoMeasStaRec, radioId) == 45);
+ZEP_STATIC_ASSERT(offsetof(CoMeasStaRec, channel) == 48);
+ZEP_STATIC_ASSERT(offsetof(CoMeasStaRec, selector) == 51);
 
 typedef struct {
     u8 flags; /* COMEAS_NB_FLAG_* */
@@ -223,12 +232,14 @@ typedef struct {
     u8 staNum;
     u32 staTag[STAMEAS_COMEAS_MAX_NUM];
 } CoMeasToNbMsgHead;
-static_assert(sizeof(CoMeasToNbMsgHead) == 68);
+ZEP_STATIC_ASSERT(sizeof(CoMeasToNbMsgHead) == 68);
 
+ZEP_FLEX_ARRAY_BEGIN
 typedef struct {
     CoMeasToNbMsgHead head;
     CoMeasStaRec sta[];
 } CoMeasToNbMsg;
+ZEP_FLEX_ARRAY_END
 
 typedef struct {
     u8 nbMac[6];
@@ -236,7 +247,7 @@ typedef struct {
     u8 staNum;
     u32 staTag[STAMEAS_COMEAS_MAX_NUM];
 } NbCoMeasReqBlockHead;
-static_assert(sizeof(NbCoMeasReqBlockHead) == 72);
+ZEP_STATIC_ASSERT(sizeof(NbCoMeasReqBlockHead) == 72);
 
 #define COMEAS_NB_BUF_LEN 1900u
 #define COMEAS_NB_BLOCK_LEN(k) (sizeof(NbCoMeasReqBlockHead) + sizeof(CoMeasStaRec) * (k))
@@ -250,14 +261,14 @@ typedef struct {
     u32 channel;
     u8 rsv1[4];
 } ScanStateMsg;
-static_assert(sizeof(ScanStateMsg) == 24);
-static_assert(offsetof(ScanStateMsg, channel) == 16);
+ZEP_STATIC_ASSERT(sizeof(ScanStateMsg) == 24);
+ZEP_STATIC_ASSERT(offsetof(ScanStateMsg, channel) == 16);
 
 typedef struct {
     u32 radioId;
     u8 rsv[104];
 } ScanChanSetMsg;
-static_assert(sizeof(ScanChanSetMsg) == 108);
+ZEP_STATIC_ASSERT(sizeof(ScanChanSetMsg) == 108);
 
 /* ---- 69 / 70: list dumps, answered in the caller's buffer ---- */
 #define STAMEAS_RPC_MEAS_ENTRY_MAX 64u
@@ -273,18 +284,18 @@ typedef struct __attribute__((packed)) {
     u8 periodInSec;
     u16 count;
 } StaMeasListRpcEntry;
-static_assert(sizeof(StaMeasListRpcEntry) == 18);
-static_assert(offsetof(StaMeasListRpcEntry, radioId) == 7);
-static_assert(offsetof(StaMeasListRpcEntry, weight) == 12);
-static_assert(offsetof(StaMeasListRpcEntry, count) == 16);
+ZEP_STATIC_ASSERT(sizeof(StaMeasListRpcEntry) == 18);
+ZEP_STATIC_ASSERT(offsetof(StaMeasListRpcEntry, radioId) == 7);
+ZEP_STATIC_ASSERT(offsetof(StaMeasListRpcEntry, weight) == 12);
+ZEP_STATIC_ASSERT(offsetof(StaMeasListRpcEntry, count) == 16);
 
 typedef struct __attribute__((packed)) {
     u32 radioId;
     u8 num;
     StaMeasListRpcEntry entry[STAMEAS_RPC_MEAS_ENTRY_MAX];
 } StaMeasListRpcMsg;
-static_assert(sizeof(StaMeasListRpcMsg) == 1157);
-static_assert(offsetof(StaMeasListRpcMsg, entry) == 5);
+ZEP_STATIC_ASSERT(sizeof(StaMeasListRpcMsg) == 1157);
+ZEP_STATIC_ASSERT(offsetof(StaMeasListRpcMsg, entry) == 5);
 
 typedef struct __attribute__((packed)) {
     u8 staMac[6];
@@ -294,8 +305,8 @@ typedef struct __attribute__((packed)) {
     u8 reqByte18;
     u8 eirp; /* reqBody byte 17 */
 } StaCoMeasListRpcEntry;
-static_assert(sizeof(StaCoMeasListRpcEntry) == 17);
-static_assert(offsetof(StaCoMeasListRpcEntry, weight) == 13);
+ZEP_STATIC_ASSERT(sizeof(StaCoMeasListRpcEntry) == 17);
+ZEP_STATIC_ASSERT(offsetof(StaCoMeasListRpcEntry, weight) == 13);
 
 typedef struct __attribute__((packed)) {
     u32 radioId;
@@ -303,5 +314,9 @@ typedef struct __attribute__((packed)) {
     u8 num;
     StaCoMeasListRpcEntry entry[STAMEAS_RPC_COMEAS_ENTRY_MAX];
 } StaCoMeasListRpcMsg;
-static_assert(sizeof(StaCoMeasListRpcMsg) == 281);
-static_assert(offsetof(StaCoMeasListRpcMsg, entry) == 9);
+ZEP_STATIC_ASSERT(sizeof(StaCoMeasListRpcMsg) == 281);
+ZEP_STATIC_ASSERT(offsetof(StaCoMeasListRpcMsg, entry) == 9);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
