@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -19,15 +18,23 @@ namespace zep::test {
 using host::Mac;
 
 // A message made of a fixed header followed by records.
-template <class Head, class Entry>
-std::vector<u8> messageOf(const Head &head, std::initializer_list<Entry> entries)
+template <class Head, class Entries>
+std::vector<u8> messageOf(const Head &head, const Entries &entries)
 {
     std::vector<u8> out = bytesOf(head);
-    for (const Entry &e : entries) {
+    for (const auto &e : entries) {
         const std::vector<u8> b = bytesOf(e);
         out.insert(out.end(), b.begin(), b.end());
     }
     return out;
+}
+
+// A copy of body with one byte changed and, when size is given, cut to size.
+inline std::vector<u8> patched(std::vector<u8> body, std::size_t at, u8 value, std::size_t size = 0)
+{
+    body.at(at) = value;
+    body.resize(size == 0 ? body.size() : size);
+    return body;
 }
 
 inline Mac macOf(u8 last) { return Mac{0x00, 0x11, 0x22, 0x33, 0x44, last}; }

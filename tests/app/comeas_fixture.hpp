@@ -35,12 +35,7 @@ template <class Entry>
 std::vector<u8> coMsg(u8 host, const std::vector<Entry> &entries, u8 flags = 0, u32 radio = kRadio,
                       u16 channel = kChan)
 {
-    std::vector<u8> out = bytesOf(CoMeasMsgHead{static_cast<u8>(entries.size()), host, channel, radio, 0, flags, {}});
-    for (const Entry &e : entries) {
-        const std::vector<u8> b = bytesOf(e);
-        out.insert(out.end(), b.begin(), b.end());
-    }
-    return out;
+    return messageOf(CoMeasMsgHead{static_cast<u8>(entries.size()), host, channel, radio, 0, flags, {}}, entries);
 }
 
 inline std::vector<u8> scanMsg(u32 radio, u32 state, u32 channel = kChan)

@@ -162,13 +162,6 @@ TEST_F(CoMeasStartTest, WorkingChannelEntriesSentOrDroppedButNeverListed)
     EXPECT_TRUE(host_.sent().empty());
 }
 
-std::vector<u8> patched(std::vector<u8> b, std::size_t at, u8 v, std::size_t size = 0)
-{
-    b[at] = v;
-    b.resize(size != 0 ? size : b.size());
-    return b;
-}
-
 TEST_F(CoMeasStartTest, MalformedMessagesChangeNothing)
 {
     struct Bad {
@@ -182,7 +175,7 @@ TEST_F(CoMeasStartTest, MalformedMessagesChangeNothing)
     const auto one = coMsg(0, std::vector{coEntry(9, 700)});
     const auto sixteen = coMsg(0, std::vector<CoMeasStartEntry>(16, coEntry(9, 700)));
     const auto stop2 = coMsg(0, std::vector{coStop(macOf(1), 200), coStop(macOf(2), 200)});
-    const auto nb2 = messageOf(CoMeasToNbMsgHead{0, {}, 2, {}}, {CoMeasStaRec{}, CoMeasStaRec{}});
+    const auto nb2 = messageOf(CoMeasToNbMsgHead{0, {}, 2, {}}, std::vector{CoMeasStaRec{}, CoMeasStaRec{}});
     auto noEirp = coEntry(9, 700), noEirp2 = coEntry(9, 700, kWork);
     noEirp.reqBody[17] = 127;
     noEirp2.reqBody[19] = 127;

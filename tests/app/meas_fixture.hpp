@@ -29,16 +29,7 @@ inline StaMeasStartEntry startEntry(const Mac &mac, u32 measId, StaMeasSched sch
 template <class Entry>
 std::vector<u8> measMsg(u8 host, u32 radioId, const std::vector<Entry> &entries)
 {
-    StaMeasMsgHead head{};
-    head.num = static_cast<u8>(entries.size());
-    head.host = host;
-    head.radioId = radioId;
-    std::vector<u8> out = bytesOf(head);
-    for (const Entry &e : entries) {
-        const std::vector<u8> b = bytesOf(e);
-        out.insert(out.end(), b.begin(), b.end());
-    }
-    return out;
+    return messageOf(StaMeasMsgHead{static_cast<u8>(entries.size()), host, {}, radioId}, entries);
 }
 
 inline StaMeasStopEntry stopEntry(const Mac &mac, u32 measId)
@@ -57,20 +48,6 @@ protected:
     {
         AppTest::SetUp();
         ASSERT_EQ(startApp(), 0u);
-    }
-
-    // Every node that leaves the table goes back to its pool, whichever path
-    // deleted it (stop, eviction, departure, give-up).
-    void TearDown() override
-    {
-        if (g_staMeasTbl != nullptr) {
-            u32 nodes = 0;
-            for (u32 radio = 0; radio < ZEP_PROFILE_GetMaxRadioNum(); radio++) {
-                nodes += ZEP_STAMEAS_GetMeasTblSize(radio);
-            }
-            EXPECT_EQ(host_.memory().poolBlocksInUse(STAMEAS_TBL_POOL_NAME), nodes);
-        }
-        AppTest::TearDown();
     }
 
     u32 start(u8 host, u32 radioId, const std::vector<StaMeasStartEntry> &entries)

@@ -12,11 +12,6 @@ TEST_F(MeasStartTest, MalformedMessagesChangeNothing)
     ASSERT_EQ(start(0, 0, {startEntry(macOf(1), kLm, loopEvery(1))}), 0u);
     const std::vector<u8> goodStart = measMsg(0, 0, std::vector{startEntry(macOf(2), kLm, loopEvery(1))});
     const std::vector<u8> goodStop = measMsg(0, 0, std::vector{stopEntry(macOf(1), kAuto)});
-    auto patched = [](std::vector<u8> body, std::size_t at, u8 value, std::size_t size = 0) {
-        body.at(at) = value;
-        body.resize(size == 0 ? body.size() : size);
-        return body;
-    };
     struct Case {
         u32 msgId;
         std::vector<u8> body;

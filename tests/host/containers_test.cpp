@@ -100,19 +100,6 @@ TEST_F(ListTest, MergeSortIsStableAndFindUsesKey)
     EXPECT_EQ(ZEP_SLL_Find(&head_, &missing, byKey), nullptr);
 }
 
-TEST_F(ListTest, FreeAllFreesEveryElementAndEmptiesTheHead)
-{
-    for (int i = 0; i < 3; ++i) {
-        auto *item = static_cast<Item *>(ZEP_MALLOC_ZERO(sizeof(Item)));
-        item->key = i;
-        append(*item);
-    }
-    EXPECT_EQ(ZEP_SLL_FreeAll(&head_, ZEP_Free), 0u);
-    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
-    EXPECT_EQ(host_.memory().badFrees(), 0u);
-    EXPECT_EQ(keys(), std::vector<int>{});
-}
-
 struct HashNode {
     ZEP_HashLink link;
     u32 key;
