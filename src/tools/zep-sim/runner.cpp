@@ -66,7 +66,8 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
         recorder_.addSink(*trace_);
     }
-    recorder_.setTraceObjects(trace_ != nullptr || usesPatterns(sc_.steps));
+    recorder_.setTraceObjects(usesPatterns(sc_.steps));
+    recorder_.setTraceWritten(trace_ != nullptr);
     buildWorld();
     host_.setObserver(&recorder_);
 }
