@@ -30,7 +30,7 @@ bool Recorder::objectWanted(EventKind kind) const
 
 bool Recorder::textWanted() const
 {
-    return std::any_of(sinks_.begin(), sinks_.end(),
+    return std::any_of(textSinks_.begin(), textSinks_.end(),
                        [](const EventSink *sink) { return sink->wantsText(); });
 }
 

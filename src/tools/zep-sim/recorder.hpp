@@ -16,6 +16,13 @@ public:
     explicit Recorder(host::Host &host) : host_(host) {}
 
     void addSink(EventSink &sink) { sinks_.push_back(&sink); }
+    // A sink that may print events, and so want their one-liners (the
+    // timeline); only these are asked, once per event.
+    void addTextSink(EventSink &sink)
+    {
+        addSink(sink);
+        textSinks_.push_back(&sink);
+    }
     // Build the trace object of every event, for expectations that match
     // patterns against them.
     void setTraceObjects(bool on) { patterns_ = on; }
@@ -59,6 +66,7 @@ private:
 
     host::Host &host_;
     std::vector<EventSink *> sinks_;
+    std::vector<EventSink *> textSinks_;
     u32 context_ = 0;
     bool patterns_ = false;
     bool trace_ = false;

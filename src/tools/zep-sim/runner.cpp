@@ -60,7 +60,7 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     recorder_.addSink(summary_);
     if (opt_.human != nullptr && opt_.timeline) {
         timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
-        recorder_.addSink(*timeline_);
+        recorder_.addTextSink(*timeline_);
     }
     if (opt_.trace != nullptr) {
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
