@@ -32,16 +32,16 @@ TEST(JsonLine, WritesWhatDumpWrites)
         out.text("s", text);
         out.field("neg", std::numeric_limits<s64>::min());
         out.field("max", std::numeric_limits<u64>::max());
+        out.object("inner", [](JsonLine &in) { in.null("n"); });
         out.field("s8", static_cast<s8>(-5));
         out.field("u8", static_cast<u8>(200));
-        out.object("inner", [](JsonLine &in) { in.null("n"); });
         out.end();
         const Json want = {{"s", text},
                            {"neg", std::numeric_limits<s64>::min()},
                            {"max", std::numeric_limits<u64>::max()},
+                           {"inner", {{"n", nullptr}}},
                            {"s8", static_cast<s8>(-5)},
-                           {"u8", static_cast<u8>(200)},
-                           {"inner", {{"n", nullptr}}}};
+                           {"u8", static_cast<u8>(200)}};
         EXPECT_EQ(line, dumped(want)) << text;
     }
 }
