@@ -87,10 +87,7 @@ StaMeasSched buildSched(const std::optional<Node> &given)
 }
 
 constexpr auto kReqFields = [](auto &out, const StaMeasReq &r) {
-    out.field("radioId", r.radioId);
-    out.field("vapId", r.vapId);
-    out.mac("staMac", r.staMac);
-    out.field("tokenId", r.tokenId);
+    kStationFields(out, r);
     out.field("curEirp", r.curEirp);
     out.field("maxPower", r.maxPower);
 };

@@ -36,10 +36,7 @@ void fillValues(u8 (&dst)[N], const Fields &f)
 }
 
 constexpr auto kCommonFields = [](auto &out, const auto &r) {
-    out.field("radioId", r.radioId);
-    out.field("vapId", r.vapId);
-    out.mac("staMac", r.staMac);
-    out.field("tokenId", r.tokenId);
+    kStationFields(out, r);
     out.hex("values", r.values);
 };
 

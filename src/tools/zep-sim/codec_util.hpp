@@ -109,6 +109,14 @@ private:
     Json &json_;
 };
 
+// The station a measurement request or report is about, named alike in both.
+constexpr auto kStationFields = [](auto &out, const auto &record) {
+    out.field("radioId", record.radioId);
+    out.field("vapId", record.vapId);
+    out.mac("staMac", record.staMac);
+    out.field("tokenId", record.tokenId);
+};
+
 // The fields of one record as a Json object; list(out, record) names them.
 template <class Record, class List>
 Json recordJson(const Record &record, List list)
