@@ -98,6 +98,11 @@ void TraceWriter::onEvent(const Event &ev)
     }
 }
 
+void TraceWriter::beginStep(std::size_t /*index*/, int /*line*/, const std::string & /*op*/)
+{
+    writeOut();
+}
+
 void TraceWriter::endStep()
 {
     writeOut();

@@ -22,6 +22,9 @@ public:
     TraceWriter &operator=(const TraceWriter &) = delete;
 
     void onEvent(const Event &ev) override;
+    // Lines are handed on before a step begins, so that what another sink
+    // writes to the same stream there lands after them.
+    void beginStep(std::size_t index, int line, const std::string &op) override;
     void endStep() override;
 
 private:
