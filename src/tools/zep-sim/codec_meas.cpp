@@ -86,10 +86,15 @@ StaMeasSched buildSched(const std::optional<Node> &given)
     return s;
 }
 
+constexpr auto kReqFields = [](auto &out, const StaMeasReq &r) {
+    kStationFields(out, r);
+    out.field("curEirp", r.curEirp);
+    out.field("maxPower", r.maxPower);
+};
+
 Json reqJson(const StaMeasReq &r)
 {
-    return {{"radioId", r.radioId}, {"vapId", r.vapId},     {"staMac", macText(r.staMac)},
-            {"tokenId", r.tokenId}, {"curEirp", r.curEirp}, {"maxPower", r.maxPower}};
+    return recordJson(r, kReqFields);
 }
 
 Json schedJson(const StaMeasSched &s)
@@ -222,6 +227,11 @@ Decoded decodeMeasReq(std::span<const u8> body)
     d.summary = "-> " + macText(req->staMac) + "  radio " + std::to_string(req->radioId) + " vap " +
                 std::to_string(req->vapId) + " token " + std::to_string(req->tokenId);
     return d;
+}
+
+bool writeMeasReq(JsonLine &line, std::span<const u8> body)
+{
+    return writeRecordFields<StaMeasReq>(line, body, kReqFields);
 }
 
 }  // namespace zep::sim::codec

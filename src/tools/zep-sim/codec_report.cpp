@@ -35,15 +35,39 @@ void fillValues(u8 (&dst)[N], const Fields &f)
     }
 }
 
+constexpr auto kCommonFields = [](auto &out, const auto &r) {
+    kStationFields(out, r);
+    out.hex("values", r.values);
+};
+
 template <class Report>
 Json commonJson(const Report &r)
 {
-    return {{"radioId", r.radioId},
-            {"vapId", r.vapId},
-            {"staMac", macText(r.staMac)},
-            {"tokenId", r.tokenId},
-            {"values", toHex(r.values)}};
+    return recordJson(r, kCommonFields);
 }
+
+static_assert(sizeof(LmReportMsg) <= sizeof(StaMeasReportMsg::report));
+static_assert(sizeof(TpcReportMsg) <= sizeof(StaMeasReportMsg::report));
+
+// The report inside a 197, LM or TPC as its id says.
+constexpr auto kInnerReportFields = [](auto &out, const StaMeasReportMsg &m) {
+    if (m.reportMsgId == STAMEAS_MSG_LM_REPORT) {
+        kCommonFields(out, *readRecord<LmReportMsg>(m.report));
+    } else {
+        kCommonFields(out, *readRecord<TpcReportMsg>(m.report));
+    }
+};
+
+constexpr auto kMeasReportFields = [](auto &out, const StaMeasReportMsg &m) {
+    out.field("reportMsgId", m.reportMsgId);
+    out.object("report", [&](auto &inner) { kInnerReportFields(inner, m); });
+    out.object("ext", [&](auto &ext) {
+        ext.mac("bssid", m.ext.bssid);
+        ext.field("eirp", m.ext.eirp);
+        ext.field("scanErip", m.ext.scanErip);
+    });
+    out.field("tokenClass", static_cast<u8>(m.tokenClass & 0x03u));
+};
 
 template <class Report>
 std::string commonSummary(const Report &r)
@@ -102,20 +126,28 @@ Decoded decodeMeasReport(std::span<const u8> body)
     const bool lm = m->reportMsgId == STAMEAS_MSG_LM_REPORT;
     const Decoded inner = lm ? decodeLmReport(m->report)
                              : decodeTpcReport(std::span<const u8>(m->report, sizeof(TpcReportMsg)));
-    const u8 tokenClass = m->tokenClass & 0x03u;
     Decoded d;
-    d.fields = {{"reportMsgId", m->reportMsgId},
-                {"report", inner.fields},
-                {"ext",
-                 {{"bssid", macText(m->ext.bssid)},
-                  {"eirp", m->ext.eirp},
-                  {"scanErip", m->ext.scanErip}}},
-                {"tokenClass", tokenClass}};
-    const char *origin = tokenClass == 0 ? "own AP" : "neighbour";
+    d.fields = recordJson(*m, kMeasReportFields);
+    const char *origin = (m->tokenClass & 0x03u) == 0 ? "own AP" : "neighbour";
     d.summary = std::string(lm ? "LM " : "TPC ") + inner.summary + " (" + origin + ")  bssid " +
                 macText(m->ext.bssid) + " eirp " + std::to_string(m->ext.eirp) + " scan " +
                 std::to_string(m->ext.scanErip);
     return d;
+}
+
+bool writeLmReport(JsonLine &line, std::span<const u8> body)
+{
+    return writeRecordFields<LmReportMsg>(line, body, kCommonFields);
+}
+
+bool writeTpcReport(JsonLine &line, std::span<const u8> body)
+{
+    return writeRecordFields<TpcReportMsg>(line, body, kCommonFields);
+}
+
+bool writeMeasReport(JsonLine &line, std::span<const u8> body)
+{
+    return writeRecordFields<StaMeasReportMsg>(line, body, kMeasReportFields);
 }
 
 }  // namespace zep::sim::codec

@@ -9,6 +9,7 @@
 
 #include "codec.hpp"
 #include "hex.hpp"
+#include "json_line.hpp"
 
 namespace zep::sim::codec {
 
@@ -79,6 +80,66 @@ Table<Head, Entry> readTable(std::span<const u8> body, std::size_t declared)
 
 Decoded tooShort(std::span<const u8> body);
 
+// The JsonLine interface over a Json object, so that one list of a record's
+// fields builds both the trace line and the object patterns are matched on.
+class JsonTree {
+public:
+    explicit JsonTree(Json &json) : json_(json) {}
+
+    template <std::integral T>
+    void field(std::string_view key, T value)
+    {
+        json_[std::string(key)] = value;
+    }
+    void mac(std::string_view key, const u8 (&bytes)[6]) { json_[std::string(key)] = macText(bytes); }
+    void hex(std::string_view key, std::span<const u8> bytes)
+    {
+        json_[std::string(key)] = toHex(bytes);
+    }
+    template <class Fn>
+    void object(std::string_view key, Fn &&fill)
+    {
+        Json inner = Json::object();
+        JsonTree tree(inner);
+        fill(tree);
+        json_[std::string(key)] = std::move(inner);
+    }
+
+private:
+    Json &json_;
+};
+
+// The station a measurement request or report is about, named alike in both.
+constexpr auto kStationFields = [](auto &out, const auto &record) {
+    out.field("radioId", record.radioId);
+    out.field("vapId", record.vapId);
+    out.mac("staMac", record.staMac);
+    out.field("tokenId", record.tokenId);
+};
+
+// The fields of one record as a Json object; list(out, record) names them.
+template <class Record, class List>
+Json recordJson(const Record &record, List list)
+{
+    Json json = Json::object();
+    JsonTree tree(json);
+    list(tree, record);
+    return json;
+}
+
+// Writes "fields" of a body made of one record straight into the trace line;
+// writes nothing and gives false when the body is too short for the record.
+template <class Record, class List>
+bool writeRecordFields(JsonLine &line, std::span<const u8> body, List list)
+{
+    const auto record = readRecord<Record>(body);
+    if (!record) {
+        return false;
+    }
+    line.object("fields", [&](JsonLine &out) { list(out, *record); });
+    return true;
+}
+
 // The entries of a header-and-records message as the trace and the timeline show
 // them: one JSON object and one short text per entry wholly present.
 struct DecodedEntries {
@@ -123,12 +184,16 @@ std::vector<u8> encodeMeasStop(const Fields &f);
 Decoded decodeMeasStart(std::span<const u8> body);
 Decoded decodeMeasStop(std::span<const u8> body);
 Decoded decodeMeasReq(std::span<const u8> body);
+bool writeMeasReq(JsonLine &line, std::span<const u8> body);
 
 std::vector<u8> encodeLmReport(const Fields &f, const EncodeContext &ctx);
 std::vector<u8> encodeTpcReport(const Fields &f, const EncodeContext &ctx);
 Decoded decodeLmReport(std::span<const u8> body);
 Decoded decodeTpcReport(std::span<const u8> body);
 Decoded decodeMeasReport(std::span<const u8> body);
+bool writeLmReport(JsonLine &line, std::span<const u8> body);
+bool writeTpcReport(JsonLine &line, std::span<const u8> body);
+bool writeMeasReport(JsonLine &line, std::span<const u8> body);
 
 std::vector<u8> encodeCoMeasStart(const Fields &f);
 std::vector<u8> encodeCoMeasStop(const Fields &f);

@@ -38,6 +38,7 @@ enum class EventKind {
 
 // The summary column a message counts in, and for which radio.
 enum class Column;
+struct MsgInfo;
 
 // Only what a sink asks for is filled: the decoded one-liner when a sink wants
 // text, the trace object when the run writes a trace or matches patterns.
@@ -50,6 +51,9 @@ struct Event {
     // Out, Ipc, OutFail, IpcFail, Rpc, In: valid only while the sinks are handed
     // the event; a sink that keeps events must not read it later.
     std::span<const u8> body;
+    std::size_t len = 0;          // In: the length of the body as delivered
+    u32 dest = 0;                 // Out, Ipc, OutFail, IpcFail
+    const MsgInfo *msg = nullptr; // what the catalog knows of the message; null if nothing
     std::string_view name;        // display name when the id does not say it
     Column column{};              // the summary column it counts in
     u32 radio = 0;                // the radio it concerns, for that column

@@ -1,6 +1,6 @@
 #include "msg_catalog.hpp"
 
-#include <algorithm>
+#include <array>
 
 #include "codec_util.hpp"
 #include "sta_meas_msg.h"
@@ -47,7 +47,7 @@ std::vector<u8> withoutContext(const Fields &f, const EncodeContext & /*ctx*/)
 
 constexpr auto kReqRadio = &radioField<StaMeasReq, &StaMeasReq::radioId>;
 
-const MsgInfo kCatalog[] = {
+constexpr MsgInfo kCatalog[] = {
     {STAMEAS_MSG_SCAN_STATE, "scan-state", Direction::In, withoutContext<encodeScanState>,
      decodeScanState},
     {STAMEAS_MSG_CO_SCAN_TRIG, "scan-trigger", Direction::Out, nullptr, decodeScanTrig,
@@ -58,13 +58,13 @@ const MsgInfo kCatalog[] = {
      withoutContext<encodeCoMeasListRpc>, decodeCoMeasListRpc},
     {STAMEAS_IPC_NB_COMEAS_REQ, "nb-comeas", Direction::Ipc, nullptr, decodeNbBlocks},
     {STAMEAS_MSG_LM_REQ, "LM request", Direction::Out, nullptr, decodeMeasReq, Column::Requests,
-     kReqRadio},
+     kReqRadio, writeMeasReq},
     {STAMEAS_MSG_LM_REPORT, "LM report", Direction::In, encodeLmReport, decodeLmReport,
-     Column::Answers, radioField<LmReportMsg, &LmReportMsg::radioId>},
+     Column::Answers, radioField<LmReportMsg, &LmReportMsg::radioId>, writeLmReport},
     {STAMEAS_MSG_TPC_REQ, "TPC request", Direction::Out, nullptr, decodeMeasReq, Column::Requests,
-     kReqRadio},
+     kReqRadio, writeMeasReq},
     {STAMEAS_MSG_TPC_REPORT, "TPC report", Direction::In, encodeTpcReport, decodeTpcReport,
-     Column::Answers, radioField<TpcReportMsg, &TpcReportMsg::radioId>},
+     Column::Answers, radioField<TpcReportMsg, &TpcReportMsg::radioId>, writeTpcReport},
     {STAMEAS_MSG_SCAN_CHAN_SET, "scan-chan-set", Direction::In, withoutContext<encodeScanChanSet>,
      decodeScanChanSet},
     {STAMEAS_MSG_MEAS_START, "meas-start", Direction::In, encodeMeasStart, decodeMeasStart},
@@ -76,7 +76,7 @@ const MsgInfo kCatalog[] = {
      decodeCoMeasStop},
     {STAMEAS_MSG_MEAS_TIMER, "timer", Direction::In},
     {STAMEAS_MSG_MEAS_REPORT, "meas-report", Direction::Out, nullptr, decodeMeasReport,
-     Column::Reports, reportRadio},
+     Column::Reports, reportRadio, writeMeasReport},
     {STAMEAS_MSG_COMEAS_TO_NB, "comeas-to-nb", Direction::In, withoutContext<encodeCoMeasToNb>,
      decodeCoMeasToNb},
 };
@@ -84,13 +84,22 @@ const MsgInfo kCatalog[] = {
 const MsgInfo kCoMeasRequest{0, "co-meas request", Direction::Out, nullptr, decodeCoMeasReqBody,
                              Column::CoMeas, coMeasRequestRadio};
 
+// Every message is looked up once or twice per event: by index, not by search.
+constexpr u32 kIdLimit = 256;
+
+constexpr std::array<const MsgInfo *, kIdLimit> kById = [] {
+    std::array<const MsgInfo *, kIdLimit> byId{};
+    for (const MsgInfo &m : kCatalog) {
+        byId.at(m.id) = &m;
+    }
+    return byId;
+}();
+
 }  // namespace
 
 const MsgInfo *findMsg(u32 id)
 {
-    const auto it = std::find_if(std::begin(kCatalog), std::end(kCatalog),
-                                 [id](const MsgInfo &m) { return m.id == id; });
-    return it == std::end(kCatalog) ? nullptr : &*it;
+    return id < kIdLimit ? kById[id] : nullptr;
 }
 
 const MsgInfo *inboundMsg(u32 id)

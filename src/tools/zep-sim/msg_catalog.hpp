@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "codec.hpp"
+#include "json_line.hpp"
 
 namespace zep::sim {
 
@@ -22,6 +23,9 @@ enum class Column { None, Requests, Answers, Reports, CoMeas, Scans };
 using RadioOf = u32 (*)(std::span<const u8> body);
 using Encoder = std::vector<u8> (*)(const Fields &f, const EncodeContext &ctx);
 using Decoder = Decoded (*)(std::span<const u8> body);
+// Writes the decoded "fields" straight into a trace line, for the messages a
+// long run sends most; false, with nothing written, when the body is too short.
+using FieldWriter = bool (*)(JsonLine &line, std::span<const u8> body);
 
 struct MsgInfo {
     u32 id = 0;
@@ -31,6 +35,7 @@ struct MsgInfo {
     Decoder decode = nullptr;
     Column column = Column::None;
     RadioOf radio = nullptr;
+    FieldWriter write = nullptr;  // none: the decoder's fields are written
 };
 
 // The entry of an id; null for an id the simulator does not know.

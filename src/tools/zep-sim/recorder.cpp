@@ -7,6 +7,7 @@
 #include "hex.hpp"
 #include "msg_catalog.hpp"
 #include "sta_meas_msg.h"
+#include "trace_writer.hpp"
 
 namespace zep::sim {
 
@@ -16,15 +17,20 @@ Event Recorder::make(EventKind kind, const char *ev, u64 t) const
     e.kind = kind;
     e.t = t;
     e.context = context_;
-    if (json_) {
+    if (objectWanted(kind)) {
         e.json = {{"ev", ev}, {"t", t}};
     }
     return e;
 }
 
+bool Recorder::objectWanted(EventKind kind) const
+{
+    return patterns_ || (trace_ && !writtenFromEvent(kind));
+}
+
 bool Recorder::textWanted() const
 {
-    return std::any_of(sinks_.begin(), sinks_.end(),
+    return std::any_of(textSinks_.begin(), textSinks_.end(),
                        [](const EventSink *sink) { return sink->wantsText(); });
 }
 
@@ -58,13 +64,13 @@ void Recorder::onAppRegistered(u32 status)
 {
     Event e = make(EventKind::Reg, "reg", host_.nowMs());
     e.status = status;
-    if (json_) {
+    if (!e.json.is_null()) {
         e.json["status"] = status;
     }
     if (const ZEP_AppInfo *info = host_.appInfo()) {
         const std::string name(info->name, strnlen(info->name, sizeof(info->name)));
         e.summary = "application \"" + name + "\", " + std::to_string(info->phaseNum) + " phases";
-        if (json_) {
+        if (!e.json.is_null()) {
             e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
         }
     }
@@ -76,7 +82,7 @@ void Recorder::onPhase(u32 phase, u32 status)
     Event e = make(EventKind::Phase, "phase", host_.nowMs());
     e.id = phase;
     e.status = status;
-    if (json_) {
+    if (!e.json.is_null()) {
         e.json["phase"] = phase;
         e.json["status"] = status;
     }
@@ -87,7 +93,7 @@ void Recorder::onDeinit(u32 status)
 {
     Event e = make(EventKind::Deinit, "deinit", host_.nowMs());
     e.status = status;
-    if (json_) {
+    if (!e.json.is_null()) {
         e.json["status"] = status;
     }
     emit(e);
@@ -99,7 +105,7 @@ void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
                    host_.nowMs());
     e.id = msgId;
     e.status = status;
-    if (json_) {
+    if (!e.json.is_null()) {
         e.json["kind"] = kind;
         e.json["id"] = msgId;
         e.json["status"] = status;
@@ -120,12 +126,15 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     // left it otherwise (timer expiries) and always for an RPC's answer.
     const bool useOffered = !rpc && offered_ && offered_->first == msgId;
     e.body = useOffered ? offered_->second : body;
+    e.len = body.size();
     offered_.reset();
-    if (const MsgInfo *info = inboundMsg(msgId); info != nullptr && info->radio != nullptr) {
-        e.column = info->column;
-        e.radio = info->radio(e.body);
+    e.msg = inboundMsg(msgId);
+    if (e.msg != nullptr && e.msg->radio != nullptr) {
+        e.column = e.msg->column;
+        e.radio = e.msg->radio(e.body);
     }
-    if (json_) {
+    const bool object = objectWanted(e.kind);
+    if (object) {
         e.json["id"] = msgId;
         if (rpc) {
             e.json["status"] = status;
@@ -135,7 +144,7 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
             e.json["status"] = status;
         }
     }
-    if (json_ || textWanted()) {
+    if (object || textWanted()) {
         describe(e, decodeInbound(msgId, e.body));
     }
     emit(e);
@@ -154,13 +163,15 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
     e.id = msg.msgId;
     e.status = status;
     e.body = msg.body;
-    const MsgInfo *info = outboundMsg(msg.msgId, context_, msg.ipc);
-    if (info != nullptr) {
-        e.name = info->id == 0 ? info->name : std::string_view{};
-        e.column = info->column;
-        e.radio = info->radio != nullptr ? info->radio(e.body) : STAMEAS_ALL_RADIO;
+    e.dest = msg.dest;
+    e.msg = outboundMsg(msg.msgId, context_, msg.ipc);
+    if (e.msg != nullptr) {
+        e.name = e.msg->id == 0 ? e.msg->name : std::string_view{};
+        e.column = e.msg->column;
+        e.radio = e.msg->radio != nullptr ? e.msg->radio(e.body) : STAMEAS_ALL_RADIO;
     }
-    if (json_) {
+    const bool object = objectWanted(e.kind);
+    if (object) {
         e.json["dest"] = msg.dest;
         e.json["id"] = msg.msgId;
         if (status) {
@@ -168,7 +179,7 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         }
         e.json["hex"] = toHex(e.body);
     }
-    if (json_ || textWanted()) {
+    if (object || textWanted()) {
         describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
     }
     emit(e);
@@ -177,7 +188,7 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
 void Recorder::describe(Event &e, Decoded &&d) const
 {
     e.summary = std::move(d.summary);
-    if (json_ && !d.fields.empty()) {
+    if (!e.json.is_null() && !d.fields.empty()) {
         e.json["fields"] = std::move(d.fields);
     }
 }
@@ -188,7 +199,7 @@ void Recorder::onLog(const host::LogLine &line)
     e.severity = line.severity;
     e.category = line.category;
     e.text = line.text;
-    if (json_) {
+    if (!e.json.is_null()) {
         e.json["sev"] = line.severity;
         e.json["mod"] = line.module;
         e.json["cat"] = line.category;

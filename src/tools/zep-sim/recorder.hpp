@@ -16,10 +16,20 @@ public:
     explicit Recorder(host::Host &host) : host_(host) {}
 
     void addSink(EventSink &sink) { sinks_.push_back(&sink); }
-    // Build the trace object of every event (a trace is written, or patterns
-    // are matched against them).
-    void setTraceObjects(bool on) { json_ = on; }
-    bool traceObjects() const { return json_; }
+    // A sink that may print events, and so want their one-liners (the
+    // timeline); only these are asked, once per event.
+    void addTextSink(EventSink &sink)
+    {
+        addSink(sink);
+        textSinks_.push_back(&sink);
+    }
+    // Build the trace object of every event, for expectations that match
+    // patterns against them.
+    void setTraceObjects(bool on) { patterns_ = on; }
+    bool traceObjects() const { return patterns_; }
+    // A trace is written: the events it does not write from the event itself
+    // need their object.
+    void setTraceWritten(bool on) { trace_ = on; }
 
     // The handler about to run (its message id), or 0 once it has returned.
     void setContext(u32 msgId) { context_ = msgId; }
@@ -47,6 +57,7 @@ public:
 
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;
+    bool objectWanted(EventKind kind) const;
     bool textWanted() const;
     // The one-liner, and the fields when a trace object is built.
     void describe(Event &e, Decoded &&d) const;
@@ -55,8 +66,10 @@ private:
 
     host::Host &host_;
     std::vector<EventSink *> sinks_;
+    std::vector<EventSink *> textSinks_;
     u32 context_ = 0;
-    bool json_ = false;
+    bool patterns_ = false;
+    bool trace_ = false;
     std::optional<std::pair<u32, std::span<const u8>>> offered_;  // the runner's copy outlives it
 };
 

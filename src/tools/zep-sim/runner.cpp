@@ -62,13 +62,14 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     recorder_.addSink(summary_);
     if (opt_.human != nullptr && opt_.timeline) {
         timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
-        recorder_.addSink(*timeline_);
+        recorder_.addTextSink(*timeline_);
     }
     if (opt_.trace != nullptr) {
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
         recorder_.addSink(*trace_);
     }
-    recorder_.setTraceObjects(trace_ != nullptr || usesPatterns(sc_.steps));
+    recorder_.setTraceObjects(usesPatterns(sc_.steps));
+    recorder_.setTraceWritten(trace_ != nullptr);
     for (EventSink *sink : opt_.sinks) {
         recorder_.addSink(*sink);
     }

@@ -37,35 +37,48 @@ std::string radioName(u32 radio)
     return radio == STAMEAS_ALL_RADIO ? "?" : std::to_string(radio);
 }
 
+// Cost keys of the handlers that are not messages, sorted after every message id.
+constexpr u32 kConfigKey = ~0u - 1;
+constexpr u32 kLeaveKey = ~0u;
+
+std::string handlerName(u32 key)
+{
+    switch (key) {
+    case kConfigKey: return "cfg 32 scan-switch";
+    case kLeaveKey: return "station leaves";
+    default: return msgLabel(key);
+    }
+}
+
 }  // namespace
 
 Summary::Summary(u32 radios)
 {
     for (u32 r = 0; r < radios; ++r) {
-        radios_[r];
+        configured_.push_back(&radios_[r]);  // map nodes stay where they are
     }
+}
+
+Summary::RadioStats &Summary::stats(u32 radio)
+{
+    return radio < configured_.size() ? *configured_[radio] : radios_[radio];
 }
 
 void Summary::onEvent(const Event &ev)
 {
     lastT_ = std::max(lastT_, ev.t);
     count(ev);
-    // Configuration and station leaves after every message id.
-    std::pair<u32, std::string> key;
     switch (ev.kind) {
     case EventKind::In:
-    case EventKind::Rpc:
-        key = {ev.id, msgLabel(ev.id)};
-        break;
-    case EventKind::Config:
-        key = {~0u - 1, "cfg 32 scan-switch"};
-        break;
-    case EventKind::Leave:
-        key = {~0u, "station leaves"};
-        break;
-    default:
-        return;
+    case EventKind::Rpc: addCost(ev.id, ev); break;
+    case EventKind::Config: addCost(kConfigKey, ev); break;
+    case EventKind::Leave: addCost(kLeaveKey, ev); break;
+    default: break;
     }
+}
+
+void Summary::addCost(u32 key, const Event &ev)
+{
     if (!ev.status) {
         return;
     }
@@ -100,11 +113,11 @@ void Summary::count(const Event &ev)
         return;
     }
     switch (ev.column) {
-    case Column::Requests: ++radios_[ev.radio].requests; break;
-    case Column::Answers: ++radios_[ev.radio].answers; break;
-    case Column::Reports: ++radios_[ev.radio].reports; break;
-    case Column::CoMeas: ++radios_[ev.radio].comeas; break;
-    case Column::Scans: ++radios_[ev.radio].scans; break;
+    case Column::Requests: ++stats(ev.radio).requests; break;
+    case Column::Answers: ++stats(ev.radio).answers; break;
+    case Column::Reports: ++stats(ev.radio).reports; break;
+    case Column::CoMeas: ++stats(ev.radio).comeas; break;
+    case Column::Scans: ++stats(ev.radio).scans; break;
     case Column::None: break;
     }
 }
@@ -124,7 +137,7 @@ void Summary::countBlocks(const Event &ev)
             radios.insert(sta["radioId"].get<u32>());
         }
         for (const u32 r : radios) {
-            ++radios_[r].nbBlocks;
+            ++stats(r).nbBlocks;
         }
     }
 }
@@ -168,7 +181,7 @@ void Summary::print(std::ostream &out) const
                      {"avg", Align::Right},
                      {"max", Align::Right}});
     for (const auto &[key, c] : costs_) {
-        const std::string &name = key.second;
+        const std::string name = handlerName(key);
         const auto avg = c.calls == 0 ? std::chrono::nanoseconds{0}
                                       : c.total / static_cast<std::int64_t>(c.calls);
         costs.addRow({name, std::to_string(c.calls), std::to_string(c.failed), micros(c.min),

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "events.hpp"
 
@@ -21,7 +22,7 @@ public:
     // Nodes in a radio's measurement table, as read through RPC 69 after a step.
     void setNodes(u32 radio, u32 nodes)
     {
-        RadioStats &r = radios_[radio];
+        RadioStats &r = stats(radio);
         r.nodes = nodes;
         r.peakNodes = std::max(r.peakNodes.value_or(0), nodes);
     }
@@ -48,9 +49,12 @@ private:
 
     void count(const Event &ev);
     void countBlocks(const Event &ev);
+    void addCost(u32 key, const Event &ev);
+    RadioStats &stats(u32 radio);
 
     std::map<u32, RadioStats> radios_;
-    std::map<std::pair<u32, std::string>, Cost> costs_;  // by message id, then name
+    std::vector<RadioStats *> configured_;  // radios_ of the host's radios, by index
+    std::map<u32, Cost> costs_;             // by message id, then configuration and leaves
     u64 ipcMessages_ = 0;
     u64 failedOut_ = 0;  // sends that returned non-zero, so never went out
     u64 failedIpc_ = 0;

@@ -2,19 +2,37 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "events.hpp"
+#include "json_line.hpp"
 
 namespace zep::sim {
 
+// Kinds of event that a long run holds by the million: the trace writes them
+// from the event itself, and the recorder builds no trace object for them
+// unless an expectation matches patterns against it.
+bool writtenFromEvent(EventKind kind);
+
 class TraceWriter : public EventSink {
 public:
-    explicit TraceWriter(std::ostream &out) : out_(out) {}
+    explicit TraceWriter(std::ostream &out);
+    ~TraceWriter() override;
+    TraceWriter(const TraceWriter &) = delete;
+    TraceWriter &operator=(const TraceWriter &) = delete;
+
     void onEvent(const Event &ev) override;
-    void endStep() override { out_.flush(); }
+    // Lines are handed on before a step begins, so that what another sink
+    // writes to the same stream there lands after them.
+    void beginStep(std::size_t index, int line, const std::string &op) override;
+    void endStep() override;
 
 private:
+    void writeFromEvent(const Event &ev);
+    void writeOut();
+
     std::ostream &out_;
+    std::string pending_;  // lines not yet handed to the stream
 };
 
 }  // namespace zep::sim
