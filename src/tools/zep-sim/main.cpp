@@ -10,9 +10,11 @@
 #include <string_view>
 
 #include "compare/compare_cli.hpp"
+#include "logs/logs_cli.hpp"
 #include <unistd.h>
 
 #include "out/report_html.hpp"
+#include "out/syslog_writer.hpp"
 #include "run/runner.hpp"
 #include "scenario/demo.hpp"
 #include "scenario/scenario_reader.hpp"
@@ -44,12 +46,16 @@ int main(int argc, char **argv)
     if (argc > 1 && std::string_view(argv[1]) == "compare") {
         return zep::sim::compareMain(argc - 1, argv + 1);
     }
+    if (argc > 1 && std::string_view(argv[1]) == "logs") {
+        return zep::sim::logsMain(argc - 1, argv + 1);
+    }
     CLI::App cli{"Plays a scenario against libsta_meas.so on the emulated framework.\n"
                  "Without a scenario file it plays the built-in demo (scenarios/demo.yaml)."};
     std::string scenarioPath;
     std::string libPath;
     std::string tracePath;
     std::string reportPath;
+    std::string logPath;
     u64 seed = 0;
     u32 logLevel = 0;
     bool verbose = false;
@@ -61,6 +67,8 @@ int main(int argc, char **argv)
         ->type_name("FILE|-");
     cli.add_option("--report", reportPath, "Write the HTML report of the run to FILE")
         ->type_name("FILE.html");
+    cli.add_option("--log", logPath, "Write the module's log lines to FILE as a syslog shows them")
+        ->type_name("FILE");
     auto *seedOpt = cli.add_option("--seed", seed, "Seed of the stations' answers");
     cli.add_flag("-v,--verbose", verbose, "Show every log line in the timeline");
     cli.add_flag("-q,--quiet", quiet, "Print the summary alone, without the timeline");
@@ -104,6 +112,17 @@ int main(int argc, char **argv)
             return kExitUnreadable;
         }
         options.trace = &traceFile;
+    }
+
+    std::ofstream logFile;
+    std::optional<zep::sim::SyslogWriter> syslog;
+    if (!logPath.empty()) {
+        logFile.open(logPath, std::ios::binary | std::ios::trunc);
+        if (!logFile) {
+            std::cerr << "zep-sim: cannot write the log to " << logPath << '\n';
+            return kExitUnreadable;
+        }
+        options.sinks.push_back(&syslog.emplace(logFile));
     }
 
     zep::sim::ReportCollector report(scenario.clockStartMs, scenario.profile.radios);
