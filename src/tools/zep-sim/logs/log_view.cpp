@@ -93,6 +93,9 @@ void printStations(std::ostream &out, const FieldLog &log)
                   s(n->failed), s(n->reports), ratioText(n->reports, n->requests), s(n->giveUps),
                   std::string(n->present ? "in table" : "gone") + (n->movedToTpc ? ", moved to TPC" : "")});
     }
+    if (t.empty()) {
+        return;
+    }
     out << "\n  Stations (per measurement)\n";
     t.print(out, "  ");
 }
