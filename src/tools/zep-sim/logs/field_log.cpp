@@ -213,7 +213,7 @@ struct Handlers {
     {
         const u32 r = radio.value_or(f.radioOf(sta));
         if (radio) {
-            f.staRadio_[sta] = *radio;
+            f.staRadio_.set(sta, *radio);
         }
         ++f.radio(r).answers;
         ++f.hour(r).answers;
@@ -290,7 +290,7 @@ struct Handlers {
     static bool startEntry(FieldLog &f, const ModuleLine &m, Scan &)
     {
         if (f.startRadio_) {
-            f.staRadio_.try_emplace(*m.sta, *f.startRadio_);
+            f.staRadio_.tryEmplace(*m.sta, *f.startRadio_);
         }
         return true;
     }
@@ -322,7 +322,7 @@ struct Handlers {
         }
         ++f.radio(*f.scanRadio_).comeas;
         ++f.hour(*f.scanRadio_).comeas;
-        f.staRadio_.try_emplace(*m.sta, *f.scanRadio_);
+        f.staRadio_.tryEmplace(*m.sta, *f.scanRadio_);
         return true;
     }
 
@@ -468,8 +468,9 @@ struct Handlers {
 
     static bool requestOrComeas(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        return s.s.find(" co-measure ") != std::string_view::npos ? comeasSent(f, m, s)
-                                                                  : requestSent(f, m, s);
+        Scan ahead = s;
+        u32 no = 0;
+        return ahead.num(no).lit(" co-measure ").ok ? comeasSent(f, m, s) : requestSent(f, m, s);
     }
 
     static bool nodeLine(FieldLog &f, const ModuleLine &m, Scan &s)
@@ -503,7 +504,7 @@ struct Handlers {
         if (!s.num(radio).ok) {
             return false;
         }
-        f.staRadio_.try_emplace(*m.sta, radio);
+        f.staRadio_.tryEmplace(*m.sta, radio);
         return true;
     }
 
@@ -633,34 +634,65 @@ Tag plainSeverity(std::string_view text, Tag fallback)
 
 NodeFigures *FieldLog::node(u64 sta, u32 measId)
 {
-    const auto it = nodeIndex_.find(nodeKey(sta, measId));
-    return it == nodeIndex_.end() ? nullptr : &nodes_[it->second];
+    const auto at = nodeIndex_.find(nodeKey(sta, measId));
+    return at ? &nodes_[*at] : nullptr;
 }
 
 NodeFigures &FieldLog::addNode(u64 sta, u32 measId, u32 radio)
 {
-    staRadio_[sta] = radio;
-    const auto [it, added] = nodeIndex_.try_emplace(nodeKey(sta, measId), static_cast<u32>(nodes_.size()));
+    staRadio_.set(sta, radio);
+    const auto [at, added] = nodeIndex_.tryEmplace(nodeKey(sta, measId), static_cast<u32>(nodes_.size()));
     if (added) {
         NodeFigures n;
         n.sta = sta;
         n.measId = measId;
         nodes_.push_back(n);
     }
-    NodeFigures &n = nodes_[it->second];
+    NodeFigures &n = nodes_[at];
     n.radio = radio;
     return n;
 }
 
 u32 FieldLog::radioOf(u64 sta) const
 {
-    const auto it = staRadio_.find(sta);
-    return it == staRadio_.end() ? STAMEAS_ALL_RADIO : it->second;
+    return staRadio_.find(sta).value_or(STAMEAS_ALL_RADIO);
 }
 
 HourFigures &FieldLog::hour(u32 r)
 {
-    return hours_[{r, clockMs_.value_or(0) / kHourMs}];
+    // Most lines count in the hour of the line before: the buckets of the
+    // current hour are kept at hand.
+    const u64 h = clockMs_.value_or(0) / kHourMs;
+    if (h != cachedHour_) {
+        hourCache_.clear();
+        cachedHour_ = h;
+    }
+    if (r < kCachedRadios) {
+        if (hourCache_.size() <= r) {
+            hourCache_.resize(r + 1, nullptr);
+        }
+        HourFigures *&slot = hourCache_[r];
+        if (slot == nullptr) {
+            slot = &hours_[{r, h}];  // map nodes stay where they are
+        }
+        return *slot;
+    }
+    return hours_[{r, h}];
+}
+
+RadioFigures &FieldLog::radio(u32 r)
+{
+    if (r >= kCachedRadios) {
+        return radios_[r];
+    }
+    if (radioCache_.size() <= r) {
+        radioCache_.resize(r + 1, nullptr);
+    }
+    RadioFigures *&slot = radioCache_[r];
+    if (slot == nullptr) {
+        slot = &radios_[r];
+    }
+    return *slot;
 }
 
 void FieldLog::setTableSize(u32 r, u32 size)
@@ -747,8 +779,9 @@ bool FieldLog::dispatch(const ModuleLine &m, u64 lineNo)
     const bool station = m.sta.has_value();
     const std::span<const Pattern> patterns = station ? std::span<const Pattern>(kStationPatterns)
                                                       : std::span<const Pattern>(kPlainPatterns);
+    const char first = m.text.empty() ? '\0' : m.text.front();
     for (const Pattern &p : patterns) {
-        if (!m.text.starts_with(p.prefix)) {
+        if (p.prefix.front() != first || !m.text.starts_with(p.prefix)) {
             continue;
         }
         Scan s{m.text.substr(p.prefix.size())};

@@ -7,9 +7,9 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "logs/flat_index.hpp"
 #include "logs/module_line.hpp"
 #include "zep_types.h"
 
@@ -121,7 +121,7 @@ private:
     friend struct Handlers;
     NodeFigures *node(u64 sta, u32 measId);
     NodeFigures &addNode(u64 sta, u32 measId, u32 radio);
-    RadioFigures &radio(u32 r) { return radios_[r]; }
+    RadioFigures &radio(u32 r);
     HourFigures &hour(u32 r);
     u32 radioOf(u64 sta) const;
     void setTableSize(u32 r, u32 size);
@@ -134,9 +134,13 @@ private:
     std::string name_;
     std::map<u32, RadioFigures> radios_;
     std::vector<NodeFigures> nodes_;
-    std::unordered_map<u64, u32> nodeIndex_;  // (station, measurement) to nodes_
-    std::unordered_map<u64, u32> staRadio_;   // station to the radio it was last seen on
+    FlatIndex nodeIndex_;  // (station, measurement) to nodes_
+    FlatIndex staRadio_;   // station to the radio it was last seen on
     std::map<std::pair<u32, u64>, HourFigures> hours_;  // (radio, hour)
+    static constexpr u32 kCachedRadios = 64;
+    std::vector<RadioFigures *> radioCache_;  // radios_ by id
+    std::vector<HourFigures *> hourCache_;    // hours_ of cachedHour_ by radio
+    u64 cachedHour_ = 0;
     std::vector<StatsLine> stats_;
     std::map<std::string, CostFigures, std::less<>> costs_;
     std::map<std::string, ErrorFigures> errors_;

@@ -1,5 +1,6 @@
 #include "logs/module_line.hpp"
 
+#include <array>
 #include <cstring>
 
 namespace zep::sim::logs {
@@ -9,24 +10,26 @@ namespace {
 // Every function of the module, and its registration entry, starts so.
 constexpr std::string_view kFuncMark = "ZEP_STA";
 constexpr std::string_view kStaMark = "[STA_MEAS][";
+constexpr std::size_t kFuncMax = 64;  // longer than any of the module's function names
 
-bool isIdentChar(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
+// Digit values of the hex characters, -1 for every other byte: MACs are on
+// most lines, so they are read by table.
+constexpr auto kHex = [] {
+    std::array<signed char, 256> t{};
+    t.fill(-1);
+    for (int c = 0; c < 10; ++c) {
+        t['0' + c] = static_cast<signed char>(c);
+    }
+    for (int c = 0; c < 6; ++c) {
+        t['a' + c] = static_cast<signed char>(10 + c);
+        t['A' + c] = static_cast<signed char>(10 + c);
+    }
+    return t;
+}();
 
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
+    return kHex[static_cast<unsigned char>(c)];
 }
 
 // memchr to each 'Z' is far cheaper than a general substring search, and the
@@ -52,14 +55,14 @@ std::size_t findFuncMark(std::string_view line)
 
 Tag tagBefore(std::string_view line, std::size_t funcAt)
 {
+    if (funcAt == 0 || line[funcAt - 1] != ']') {
+        return Tag::None;
+    }
     const std::string_view before = line.substr(0, funcAt);
     if (before.ends_with("[note]")) {
         return Tag::Note;
     }
-    if (before.ends_with("[error]")) {
-        return Tag::Error;
-    }
-    return Tag::None;
+    return before.ends_with("[error]") ? Tag::Error : Tag::None;
 }
 
 std::string_view trimEnd(std::string_view s)
@@ -72,48 +75,23 @@ std::string_view trimEnd(std::string_view s)
 
 }  // namespace
 
-bool takePrefix(std::string_view &s, std::string_view prefix)
-{
-    if (!s.starts_with(prefix)) {
-        return false;
-    }
-    s.remove_prefix(prefix.size());
-    return true;
-}
-
-std::optional<u64> takeNumber(std::string_view &s)
-{
-    std::size_t i = 0;
-    u64 value = 0;
-    // 20 digits reach past u64; a longer run is not a number the module wrote.
-    while (i < s.size() && i < 20 && s[i] >= '0' && s[i] <= '9') {
-        value = value * 10 + static_cast<u64>(s[i] - '0');
-        ++i;
-    }
-    if (i == 0 || (i < s.size() && s[i] >= '0' && s[i] <= '9')) {
-        return std::nullopt;
-    }
-    s.remove_prefix(i);
-    return value;
-}
-
 std::optional<u64> takeMac(std::string_view &s)
 {
     // "0011-2233-4401": three groups of four hex digits.
     constexpr std::size_t kLen = 14;
+    constexpr std::array<std::size_t, 12> kDigits{0, 1, 2, 3, 5, 6, 7, 8, 10, 11, 12, 13};
     if (s.size() < kLen || s[4] != '-' || s[9] != '-') {
         return std::nullopt;
     }
     u64 mac = 0;
-    for (std::size_t i = 0; i < kLen; ++i) {
-        if (i == 4 || i == 9) {
-            continue;
-        }
+    int bad = 0;  // negative once any digit is not hex: one test at the end
+    for (const std::size_t i : kDigits) {
         const int v = hexValue(s[i]);
-        if (v < 0) {
-            return std::nullopt;
-        }
-        mac = (mac << 4) | static_cast<u64>(v);
+        bad |= v;
+        mac = (mac << 4) | static_cast<u64>(v & 0xF);
+    }
+    if (bad < 0) {
+        return std::nullopt;
     }
     s.remove_prefix(kLen);
     return mac;
@@ -128,17 +106,22 @@ std::optional<ModuleLine> findModuleLine(std::string_view line)
     ModuleLine m;
     m.tag = tagBefore(line, at);
     std::string_view rest = line.substr(at);
-    std::size_t n = 0;
-    while (n < rest.size() && isIdentChar(rest[n])) {
-        ++n;
-    }
-    m.func = rest.substr(0, n);
-    rest.remove_prefix(n);
-    const auto src = takePrefix(rest, "[") ? takeNumber(rest) : std::nullopt;
-    if (!src || !takePrefix(rest, "]")) {
+    // A function name holds no '[': the source line's bracket ends it. The
+    // line number itself is of no use here and is only checked for a digit.
+    const std::size_t open = rest.substr(0, kFuncMax).find('[');
+    if (open == std::string_view::npos || open + 1 >= rest.size() || rest[open + 1] < '0' ||
+        rest[open + 1] > '9') {
         return std::nullopt;
     }
-    m.srcLine = static_cast<u32>(*src);
+    m.func = rest.substr(0, open);
+    std::size_t close = open + 2;
+    while (close < rest.size() && rest[close] >= '0' && rest[close] <= '9') {
+        ++close;
+    }
+    if (close >= rest.size() || rest[close] != ']') {
+        return std::nullopt;
+    }
+    rest.remove_prefix(close + 1);
     if (takePrefix(rest, kStaMark)) {
         m.sta = takeMac(rest);
         if (!m.sta || !takePrefix(rest, "]")) {
