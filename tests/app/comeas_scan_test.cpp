@@ -122,29 +122,47 @@ std::vector<u8> nbRequest(u8 flags, u8 staNum, u8 firstChannel = 6)
     return messageOf(head, stas);
 }
 
-TEST_F(CoMeasScanTest, NeighbourBlocksFlushBeforeTheyOverflow)
+// The room kept after each block is that of the request's largest block (72 +
+// 52 x 16 = 904 bytes), not of the block just written: eleven neighbours that
+// can each measure one station of sixteen flush after the ninth block, so the
+// twelfth, which can measure all sixteen, still fits the 1900-byte buffer.
+TEST_F(CoMeasScanTest, NeighbourFlushKeepsRoomForTheRequestsLargestBlock)
 {
+    constexpr std::size_t kOne = 124, kFull = 904, kHead = sizeof(CoMeasToNbMsgHead), kRec = sizeof(CoMeasStaRec);
     host_.radio(kRadio).band = kBand;
-    for (u8 n = 0; n < 3; n++) host_.addNeighbour(neighbour(n, 6));
-    const auto req = nbRequest(0, 16);
+    auto req = nbRequest(0, 16);
+    for (u8 i = 0; i < 16; i++) req[kHead + kRec * i + offsetof(CoMeasStaRec, channel)] = static_cast<u8>(20 + i);
+    for (u8 n = 0; n < 11; n++) host_.addNeighbour(neighbour(n, static_cast<u8>(20 + n)));
+    host::NeighbourFacts all = neighbour(11, 20);
+    all.record.vapNum = 16;
+    for (u8 v = 0; v < 16; v++) {
+        all.record.vap[v] = all.record.vap[0];
+        all.record.vap[v].channel = static_cast<u8>(20 + v);
+    }
+    host_.addNeighbour(all);
     const u64 allocs = host_.memory().totalAllocations();
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_TO_NB, req), 0u);
     EXPECT_EQ(host_.memory().totalAllocations(), allocs + 1);
     const auto sent = sentWithId(STAMEAS_IPC_NB_COMEAS_REQ);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_TRUE(sent[0].ipc);
-    ASSERT_EQ(sent[0].body.size(), 1808u);
-    ASSERT_EQ(sent[1].body.size(), 904u);
-    EXPECT_TRUE(loggedBody("send co-measure request success to nb 0200-0000-0001, staNum 16.\r\n"));
-    for (u8 b = 0; b < 3; b++) {
-        const u8 *block = b < 2 ? sent[0].body.data() + 904 * b : sent[1].body.data();
+    ASSERT_EQ(sent[0].body.size(), 9 * kOne);
+    ASSERT_EQ(sent[1].body.size(), 2 * kOne + kFull);
+    EXPECT_TRUE(loggedBody("send co-measure request success to nb 0200-0000-0008, staNum 1.\r\n"));
+    EXPECT_TRUE(loggedBody("send co-measure request success to nb 0200-0000-000b, staNum 16.\r\n"));
+    for (u8 b = 0; b < 12; b++) {
+        SCOPED_TRACE(int(b));
+        const u8 *block = b < 9 ? sent[0].body.data() + kOne * b : sent[1].body.data() + kOne * (b - 9);
+        const u8 first = b < 11 ? b : 0, num = b < 11 ? 1 : 16;
         NbCoMeasReqBlockHead head;
         std::memcpy(&head, block, sizeof(head));
         EXPECT_EQ(head.nbMac[5], b);
         EXPECT_EQ(head.nbRecByte0, 220);
-        EXPECT_EQ(head.staNum, 16);
-        EXPECT_EQ(head.staTag[15], 0x100Fu);
-        EXPECT_EQ(std::vector<u8>(block + 72, block + 904), std::vector<u8>(req.begin() + 68, req.end()));
+        EXPECT_EQ(head.staNum, num);
+        EXPECT_EQ(head.staTag[num - 1], 0x1000u + first + num - 1);
+        const auto recs = req.begin() + static_cast<std::ptrdiff_t>(kHead + kRec * first);
+        EXPECT_EQ(std::vector<u8>(block + sizeof(head), block + sizeof(head) + kRec * num),
+                  std::vector<u8>(recs, recs + static_cast<std::ptrdiff_t>(kRec * num)));
     }
 }
 

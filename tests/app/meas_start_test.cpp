@@ -119,6 +119,23 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
     EXPECT_EQ(node(macOf(127), kLm)->weight, 20u);
 }
 
+// A start that leaves more than 64 nodes (one expiry's worth) sorts the list,
+// so a heavier host's new node is among the next expiry's requests instead of
+// waiting behind 64 lighter ones for ever.
+TEST_F(MeasStartTest, StartSortsAListOfMoreThanSixtyFour)
+{
+    std::vector<StaMeasStartEntry> light;
+    for (u8 i = 0; i < 64; i++) light.push_back(startEntry(macOf(i), kLm, loopEvery(1), i));
+    ASSERT_EQ(start(1, 0, light), 0u);
+    ASSERT_EQ(start(2, 0, {startEntry(macOf(100), kLm, loopEvery(1), 0xB0)}), 0u);
+    expire();  // every new node skips its first expiry
+    host_.clearCaptures();
+    expire();
+    ASSERT_EQ(host_.sent().size(), 64u);
+    EXPECT_EQ(host_.sent()[0].body, reqBytes(0xB0));
+    for (u8 i = 1; i < 64; i++) EXPECT_EQ(host_.sent()[i].body, reqBytes(i - 1));  // a stable sort
+}
+
 TEST_F(MeasStartTest, AutomaticEntryTakesIdAndRequestFromTheStation)
 {
     struct Case {
