@@ -74,21 +74,6 @@ TEST_F(CoMeasScanTest, ScanChannelSetChangeDropsOneRadio)
     EXPECT_TRUE(loggedBody("Host 0 cant co-measure with radioId 1, channel 36.\r\n"));
 }
 
-TEST_F(CoMeasScanTest, RegistrationStopsAtFirstFailure)
-{
-    ZEP_STAMEAS_CoMeasFuncDeInit();
-    host_.faults().failCall("ZEP_MNG_RegMsg", 3);
-    EXPECT_EQ(ZEP_STAMEAS_CoMeasFuncInit(), host::kErrInjected);
-    EXPECT_TRUE(loggedBody("reg scan state change msg failed 7.\r\n", ZEP_DBG_ERROR));
-    for (u32 id : {184u, 185u}) EXPECT_TRUE(host_.hasHandler(ZEP_MSG_KIND_EVENT, id)) << id;
-    for (u32 id : {34u, 198u, 181u}) EXPECT_FALSE(host_.hasHandler(ZEP_MSG_KIND_EVENT, id)) << id;
-    // Withdrawal goes on past the handlers that were never registered.
-    ZEP_STAMEAS_CoMeasFuncDeInit();
-    EXPECT_FALSE(host_.hasHandler(ZEP_MSG_KIND_EVENT, 185));
-    EXPECT_TRUE(loggedBody("Unreg sta co-measure scan msg failed 4.\r\n", ZEP_DBG_ERROR));
-    EXPECT_TRUE(loggedBody("Unreg scan channel set change msg failed 4.\r\n", ZEP_DBG_ERROR));
-}
-
 // ---- 198 ----
 constexpr u8 kBand = 2;
 

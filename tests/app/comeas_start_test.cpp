@@ -163,6 +163,10 @@ TEST_F(CoMeasStartTest, WorkingChannelEntriesSentOrDroppedButNeverListed)
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, start), 0u);
     EXPECT_TRUE(loggedBody("radio 1 dont send co-measure request as meas-disabled.\r\n"));
     EXPECT_TRUE(host_.sent().empty());
+    // A channel scanned while measurement is off still becomes capable.
+    ASSERT_EQ(deliver(STAMEAS_MSG_SCAN_STATE, scanMsg(kRadio, 1)), 0u);
+    EXPECT_TRUE(loggedBody("radio 1 cant send co-measure request as meas-disabled.\r\n"));
+    EXPECT_TRUE(ZEP_STAMEAS_IsCoMeasSupport(kRadio, kChan));
 }
 
 TEST_F(CoMeasStartTest, MalformedMessagesChangeNothing)

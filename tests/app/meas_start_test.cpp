@@ -93,6 +93,9 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
     EXPECT_EQ(linesStarting(STAMEAS_CAT_TABLE, "Radio 0"),
               std::vector<std::string>{"Radio 0 sta measure list reach max number 128.\r\n"});
     EXPECT_EQ(node(macOf(200), kLm), nullptr);
+    // The node pool holds 128 for every radio, not 128 in all.
+    EXPECT_EQ(start(1, 1, {startEntry(macOf(210), kLm, loopEvery(1))}), 0u);
+    EXPECT_EQ(node(macOf(210), kLm)->radioId, 1u);
 
     EXPECT_EQ(start(2, 0, {startEntry(macOf(200), kLm, loopEvery(1)), startEntry(macOf(201), kLm, loopEvery(1))}), 0u);
     EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 128u);

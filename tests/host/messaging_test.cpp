@@ -200,55 +200,12 @@ TEST(DeliveryDeathTest, ReadingPastTheBodyIsCaught)
 #endif
 }
 
-u32 timerA(void *msg, u32 len)
-{
-    ZEP_TimerInfo info;
-    std::memcpy(&info, msg, sizeof(info));
-    g_trace.push_back("A" + std::to_string(Host::current().nowMs()) + "/" + std::to_string(len) + "/" +
-                      std::to_string(info.msgId));
-    return 0;
-}
-
-u32 timerB(void *, u32)
-{
-    g_trace.push_back("B" + std::to_string(Host::current().nowMs()));
-    return 0;
-}
-
 u32 startTimer(u32 period, u32 repeat, ZEP_MsgHandler handler, u32 msgId, u32 *id)
 {
     ZEP_TimerInfo info{};
     EXPECT_EQ(ZEP_MNG_FillTimerRegInfo(period, repeat, 0, &info), 0u);
     EXPECT_EQ(ZEP_MNG_FillTimerMsgInfo(63, msgId, handler, &info), 0u);
     return ZEP_MNG_StartTimer(&info, id);
-}
-
-TEST_F(MessagingTest, TimersFireInTimeOrderAndActionsFollowTimersAtTheSameMs)
-{
-    u32 a = 0;
-    u32 b = 0;
-    ASSERT_EQ(startTimer(300, 1, timerA, 186, &a), 0u);
-    ASSERT_EQ(startTimer(500, 0, timerB, 7, &b), 0u);
-    EXPECT_EQ(a, 1u);
-    EXPECT_EQ(b, 2u);
-    host_.schedule(600, [] {
-        g_trace.push_back("act" + std::to_string(Host::current().nowMs()));
-        Host::current().schedule(650, [] { g_trace.push_back("late"); });
-    });
-    host_.advance(1000);
-    EXPECT_THAT(g_trace, ElementsAre("A300/32/186", "B500", "A600/32/186", "act600", "late", "A900/32/186"));
-    EXPECT_EQ(host_.nowMs(), 1000u);
-    EXPECT_EQ(host_.activeTimers(), 1u);  // the one-shot is gone
-    EXPECT_EQ(recorder_.delivered.front(), (std::vector<u32>{0, 186, 32, 0}));
-
-    EXPECT_EQ(ZEP_MNG_StopTimer(&a, a), 0u);
-    EXPECT_EQ(a, 0u);
-    u32 stale = 1;
-    EXPECT_EQ(ZEP_MNG_StopTimer(&stale, 1), kErrNotFound);
-    EXPECT_EQ(stale, 1u);
-    g_trace.clear();
-    host_.advance(1000);
-    EXPECT_TRUE(g_trace.empty());
 }
 
 u32 recordTimer(void *msg, u32 /*len*/)
@@ -342,15 +299,6 @@ TEST_F(MessagingTest, TimersAndActionsKeepTheOrderOfAPlainScanThroughStopsRestar
         ASSERT_EQ(host_.activeTimers(), model.timers.size());
     }
     EXPECT_GT(expected.size(), 500u);  // the walk fired plenty, ties included
-}
-
-TEST_F(MessagingTest, StartTimerRejectsAZeroPeriodAndLeavesTheId)
-{
-    u32 id = 0;
-    EXPECT_NE(startTimer(0, 1, timerB, 186, &id), 0u);
-    EXPECT_NE(startTimer(100, 1, nullptr, 186, &id), 0u);
-    EXPECT_EQ(id, 0u);
-    EXPECT_EQ(host_.activeTimers(), 0u);
 }
 
 u32 cfgHandler(void *msg, u32 len)

@@ -1,5 +1,4 @@
-// Fault injection, memory accounting, the logger, the databases and the
-// application's lifecycle driven through a linked registration entry.
+// Fault injection, memory accounting and the logger.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -134,54 +133,5 @@ TEST(Logger, ThresholdDropsLinesBeforeFormattingAndCapturesTheRest)
     EXPECT_EQ(host.logs().size(), 1u);
     EXPECT_EQ(g_lines.size(), 2u);
 }
-
-// A stand-in application: a registration entry and a record whose entries
-// record the calls the host makes.
-std::vector<std::string> g_appCalls;
-u32 g_phase0Status = 0;
-
-u32 fakeInit(u32 phase)
-{
-    g_appCalls.push_back("init" + std::to_string(phase));
-    return phase == 0 ? g_phase0Status : 0;
-}
-
-u32 fakeDeInit()
-{
-    g_appCalls.push_back("deinit");
-    return 0;
-}
-
-const ZEP_AppInfo g_fakeApp = {"fake", fakeInit, 2, fakeDeInit};
-
-u32 fakeRegEntry()
-{
-    g_appCalls.push_back("reg");
-    return ZEP_MNG_RegApp(63, 2, &g_fakeApp);
-}
-
-class AppLifecycle : public ::testing::TestWithParam<u32> {};
-
-TEST_P(AppLifecycle, StartRunsPhaseOneOnlyAfterASuccessfulPhaseZero)
-{
-    Host host;
-    g_appCalls.clear();
-    g_phase0Status = GetParam();
-    EXPECT_EQ(host.initPhase(0), kErrNoResource);  // nothing registered yet
-    EXPECT_EQ(host.start(), kErrNoResource);       // no entry either
-
-    host.useLinkedApp(fakeRegEntry);
-    EXPECT_EQ(host.start(), g_phase0Status);
-    EXPECT_EQ(host.appInfo(), &g_fakeApp);
-    EXPECT_EQ(host.registerApp(), kErrDuplicate);
-    EXPECT_EQ(host.deinit(), 0u);
-    if (g_phase0Status == 0) {
-        EXPECT_THAT(g_appCalls, ElementsAre("reg", "init0", "init1", "reg", "deinit"));
-    } else {
-        EXPECT_THAT(g_appCalls, ElementsAre("reg", "init0", "reg", "deinit"));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Phase0Status, AppLifecycle, ::testing::Values(0u, 41u));
 
 }  // namespace
