@@ -1,7 +1,6 @@
 // Diagnostics: handler cost figures, the hourly co-measurement statistics and
 // the RPC dumps of a measurement table (69) and a co-measurement list (70).
 #include <algorithm>
-#include <regex>
 
 #include "app_fixture.hpp"
 
@@ -130,12 +129,8 @@ TEST_F(DfxTest, CostKeepsMinimumHalvingAverageAndMaximum)
                                          std::to_string(run.after.min) + "/" +
                                          std::to_string(run.after.avg) + "/" +
                                          std::to_string(run.after.max) + " ms.\r\n";
-            const std::regex prefix(R"(ZEP_STAMEAS_SetMeasCostTick\[\d+\]: .*\r\n)");
-            EXPECT_TRUE(std::regex_match(lastLog().text, prefix)) << lastLog().text;
             EXPECT_EQ(bodyOf(lastLog().text), expected) << c.what;
             EXPECT_EQ(lastLog().severity, ZEP_DBG_NOTE);
-            EXPECT_EQ(lastLog().category, STAMEAS_CAT_DFX);
-            EXPECT_FALSE(lastLog().sta.has_value());
         }
     }
 }

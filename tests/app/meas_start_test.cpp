@@ -46,18 +46,6 @@ TEST_F(MeasStartTest, MalformedMessagesChangeNothing)
     }
 }
 
-TEST_F(MeasStartTest, TimerComesWithTheFirstNode)
-{
-    EXPECT_EQ(start(0, 0, {startEntry(macOf(1), 165, loopEvery(1))}), 0u);
-    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "unsupport").at(0), "unsupport measId 165.\r\n");
-    EXPECT_EQ(host_.activeTimers(), 0u);
-    for (u8 radio : {1, 0}) {
-        EXPECT_EQ(start(0, radio, {startEntry(macOf(radio), kTpc, loopEvery(1))}), 0u);
-    }
-    EXPECT_EQ(host_.activeTimers(), 1u);
-    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "sta measure timer create successful").size(), 1u);
-}
-
 TEST_F(MeasStartTest, SharesFollowTheNodeWhereverItLives)
 {
     // A start on radio 1 finds the node on radio 0; a key twice in one message

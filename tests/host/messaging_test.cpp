@@ -90,32 +90,6 @@ TEST_F(MessagingTest, RegistrationIsOnePerKindAndIdAndUnregNeedsTheSameHandler)
                                                              {0, 0, 182, 0}}));
 }
 
-TEST_F(MessagingTest, UncapturedSendsStillReachTheObserverEachWithItsOwnBytes)
-{
-    const u8 longBody[5] = {1, 2, 3, 4, 5};
-    const u8 shortBody[2] = {8, 9};
-    host_.setCaptureSent(false);
-    host_.setNowMs(700);
-    EXPECT_EQ(ZEP_MNG_SendMsg(3, 0, 167, longBody, 5), 0u);
-    EXPECT_EQ(ZEP_MNG_SendIPCMsg(4, 198, shortBody, 2, 0), 0u);
-    EXPECT_EQ(ZEP_MNG_SendMsg(5, 0, 169, nullptr, 0), 0u);
-    EXPECT_TRUE(host_.sent().empty());
-    ASSERT_EQ(recorder_.sent.size(), 3u);
-    EXPECT_EQ(recorder_.sent[0].atMs, 700u);
-    EXPECT_EQ(recorder_.sent[0].dest, 3u);
-    EXPECT_THAT(recorder_.sent[0].body, ElementsAre(1, 2, 3, 4, 5));
-    EXPECT_TRUE(recorder_.sent[1].ipc);
-    EXPECT_EQ(recorder_.sent[1].msgId, 198u);
-    EXPECT_THAT(recorder_.sent[1].body, ElementsAre(8, 9));
-    EXPECT_FALSE(recorder_.sent[2].ipc);
-    EXPECT_TRUE(recorder_.sent[2].body.empty());
-
-    host_.setCaptureSent(true);
-    EXPECT_EQ(ZEP_MNG_SendMsg(6, 0, 167, shortBody, 2), 0u);
-    ASSERT_EQ(host_.sent().size(), 1u);
-    EXPECT_EQ(recorder_.sent.size(), 4u);
-}
-
 TEST_F(MessagingTest, AFailedSendIsReportedWithWhatWasAttemptedButNotCaptured)
 {
     const u8 body[3] = {5, 6, 7};
