@@ -119,12 +119,14 @@ TEST_F(MeasStartTest, StartSortsAListOfMoreThanSixtyFour)
     for (u8 i = 0; i < 64; i++) light.push_back(startEntry(macOf(i), kLm, loopEvery(1), i));
     ASSERT_EQ(start(1, 0, light), 0u);
     ASSERT_EQ(start(2, 0, {startEntry(macOf(100), kLm, loopEvery(1), 0xB0)}), 0u);
+    ASSERT_EQ(start(0, 1, {startEntry(macOf(101), kLm, loopEvery(1), 0xC0)}), 0u);
     expire();  // every new node skips its first expiry
     host_.clearCaptures();
     expire();
-    ASSERT_EQ(host_.sent().size(), 64u);
+    ASSERT_EQ(host_.sent().size(), 65u);  // 64 is each radio's own share
     EXPECT_EQ(host_.sent()[0].body, reqBytes(0xB0));
     for (u8 i = 1; i < 64; i++) EXPECT_EQ(host_.sent()[i].body, reqBytes(i - 1));  // a stable sort
+    EXPECT_EQ(host_.sent()[64].body, reqBytes(0xC0));
 }
 
 TEST_F(MeasStartTest, AutomaticEntryTakesIdAndRequestFromTheStation)

@@ -66,22 +66,6 @@ TEST_F(MeasTimerTest, DueHostsGiveOneRequestAndAllTheirCountsGoDown)
     EXPECT_EQ(info->reqNum, 2u);
 }
 
-TEST_F(MeasTimerTest, RadioGetsAtMost64RequestsPerExpiry)
-{
-    std::vector<StaMeasStartEntry> entries;
-    for (u32 i = 0; i < 100; i++) {
-        entries.push_back(startEntry(macOf(static_cast<u8>(i)), kLm, loopEvery(1)));
-    }
-    ASSERT_EQ(start(0, 0, entries), 0u);
-    ASSERT_EQ(start(0, 1, {startEntry(macOf(200), kLm, loopEvery(1))}), 0u);
-    expire(2);
-    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "new sta dont measure.").size(), 101u);
-    EXPECT_EQ(host_.sent().size(), 65u);  // 64 on radio 0, 1 on radio 1
-    for (u32 i = 0; i < 100; i++) {
-        EXPECT_EQ(node(macOf(static_cast<u8>(i)), kLm)->reqNum, i < 64 ? 1u : 0u) << i;
-    }
-}
-
 TEST_F(MeasTimerTest, FailedSendIsNotCountedButUsesTheCount)
 {
     StaMeasInfo *info = ready(0, 0, macOf(1), countOf(3));
