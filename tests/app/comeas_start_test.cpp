@@ -102,7 +102,8 @@ TEST_F(CoMeasStartTest, HeaviestHostsBodyWinsAndHostsWithdraw)
 TEST_F(CoMeasStartTest, CapOfSixteenAndCutByWeight)
 {
     makeCapable();
-    std::vector<CoMeasStartEntry> light, heavy, mid;
+    // Host 2 joins light record 313 too: room is made for its three new records only.
+    std::vector<CoMeasStartEntry> light, heavy, mid{coEntry(13, 313)};
     for (u8 i = 0; i < 14; i++) light.push_back(coEntry(i, 300 + i));
     for (u8 i = 0; i < 2; i++) heavy.push_back(coEntry(20 + i, 400 + i));
     for (u8 i = 0; i < 3; i++) mid.push_back(coEntry(30 + i, 500 + i));

@@ -32,27 +32,6 @@ protected:
     }
 };
 
-TEST_F(CoreTest, StartRegistersEveryHandlerAndDeInitWithdrawsTheEventOnes)
-{
-    ASSERT_EQ(startApp(), 0u);
-    EXPECT_EQ(eventHandlers(), kEventMsgs.size());
-    EXPECT_TRUE(host_.hasHandler(kRpc, 69));
-    EXPECT_TRUE(host_.hasHandler(kRpc, 70));
-    for (u32 radio = 0; radio < host_.profile().radios; radio++) {
-        EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(radio), 1u) << radio;
-    }
-    EXPECT_EQ(host_.activeTimers(), 0u);  // made by the first measurement start
-
-    started_ = false;
-    EXPECT_EQ(host_.deinit(), 0u);
-    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
-    EXPECT_EQ(g_staMeasTbl, nullptr);
-    EXPECT_EQ(g_coMeasRadioState, nullptr);
-    EXPECT_EQ(g_coMeasStats, nullptr);
-    EXPECT_EQ(eventHandlers(), 0u);
-    EXPECT_TRUE(host_.hasHandler(kRpc, 69));  // the dumps stay, guarded
-}
-
 struct Phase0Failure {
     u32 step;  // 1..4; steps before it already made by an earlier phase 0
     const char *op;
@@ -158,28 +137,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Phase1Failure> &param) {
         return std::string(param.param.op) + "_call" + std::to_string(param.param.nth);
     });
-
-TEST_F(CoreTest, SecondPhaseZeroKeepsWhatTheFirstMade)
-{
-    registerAndPhase0();
-    const u64 area = g_staMeasDataArea;
-    StaMeasTable *const tbl = g_staMeasTbl;
-    CoMeasRadioState *const lists = g_coMeasRadioState;
-    CoMeasStats *const stats = g_coMeasStats;
-    const std::size_t blocks = host_.memory().liveBlocks();
-    ZEP_STAMEAS_SetMeasSwitch(1, 0);
-
-    EXPECT_EQ(host_.initPhase(0), 0u);
-
-    EXPECT_EQ(g_staMeasDataArea, area);
-    EXPECT_EQ(g_staMeasTbl, tbl);
-    EXPECT_EQ(g_coMeasRadioState, lists);
-    EXPECT_EQ(g_coMeasStats, stats);
-    EXPECT_EQ(host_.memory().liveBlocks(), blocks);
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 0u);
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(0), 1u);
-    EXPECT_TRUE(logBodies(STAMEAS_CAT_CORE).empty());
-}
 
 struct SwitchStep {
     u32 radio;

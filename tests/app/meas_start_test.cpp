@@ -85,7 +85,10 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
     EXPECT_EQ(start(1, 1, {startEntry(macOf(210), kLm, loopEvery(1))}), 0u);
     EXPECT_EQ(node(macOf(210), kLm)->radioId, 1u);
 
-    EXPECT_EQ(start(2, 0, {startEntry(macOf(200), kLm, loopEvery(1)), startEntry(macOf(201), kLm, loopEvery(1))}), 0u);
+    // Host 2 joins node 5 too: room is made for its two new nodes only.
+    EXPECT_EQ(start(2, 0, {startEntry(macOf(5), kLm, loopEvery(1)), startEntry(macOf(200), kLm, loopEvery(1)),
+                           startEntry(macOf(201), kLm, loopEvery(1))}),
+              0u);
     EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 128u);
     EXPECT_EQ(node(macOf(201), kLm)->weight, 60u);
     u32 survivors = 0;
@@ -95,7 +98,7 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
     EXPECT_EQ(survivors, 126u);
 
     // A stop that leaves a node lighter re-sorts a table of more than 64 nodes:
-    // the light node that host 0 lifted to the front drops behind the 60s.
+    // the light node that host 0 lifted to the front drops behind node 5.
     EXPECT_EQ(start(0, 0, {startEntry(macOf(127), kLm, loopEvery(1))}), 0u);
     EXPECT_EQ(stop(0, 0, {stopEntry(macOf(127), kLm)}), 0u);
     u16 heaviest = 0;
@@ -106,7 +109,7 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
             return STAMEAS_WALK_STOP;
         },
         &heaviest);
-    EXPECT_EQ(heaviest, 60u);
+    EXPECT_EQ(heaviest, 80u);
     EXPECT_EQ(node(macOf(127), kLm)->weight, 20u);
 }
 
