@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 
 #include "compare/compare.hpp"
@@ -143,30 +142,6 @@ TEST(CompareBuilds, AChangedHostWeightIsCaughtAtItsFirstEffect)
                                       "  led to by step 10 `send` (line 50)\n"),
               std::string::npos)
         << run.out;
-}
-
-// The day-long load and the 60-day soak are left to their release-build
-// targets (`make load-day`, `make soak`), as in the scenario tests: under the
-// sanitizers they would take many minutes on each side.
-TEST(CompareBuilds, TheSameBuildIsTheSameOnEveryScenario)
-{
-    std::string scenarios;
-    std::size_t count = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(ZEP_SIM_SCENARIO_DIR)) {
-        if (entry.path().extension() == ".yaml" && entry.path().stem() != "load-day" &&
-            entry.path().stem() != "soak") {
-            scenarios += " " + entry.path().string();
-            ++count;
-        }
-    }
-    const ProgramRun run = compareBuilds(ZEP_SIM_TEST_LIB, scenarios);
-    EXPECT_EQ(run.status, kSame) << run.out;
-    std::size_t same = 0;
-    for (std::size_t at = run.out.find(": same ("); at != std::string::npos;
-         at = run.out.find(": same (", at + 1)) {
-        ++same;
-    }
-    EXPECT_EQ(same, count) << run.out;
 }
 
 TEST(CompareBuilds, AMissingLibraryOrScenarioIsUnreadable)
