@@ -3,7 +3,7 @@
 fast test suites incrementally, runs them, and reports which tests notice.
 
 A mutant is one exact piece of text (it must occur once in its file) and its
-replacement. The source file is always put back, on failure and on Ctrl-C too.
+replacement; "survives" records why a fault no test can notice is left alive. The source file is always put back, on failure and on Ctrl-C too.
 """
 import argparse
 import json
@@ -151,6 +151,8 @@ def summarize(mutants, results, elapsed):
           f"{len(broken)} did not build, in {elapsed:.0f} s")
     for m in survived:
         print(f"  survived  {m['id']}: {m['fault']}")
+        if "survives" in m:
+            print(f"            known: {m['survives']}")
     for m in broken:
         print(f"  no build  {m['id']}")
     by_test = {}
