@@ -136,8 +136,14 @@ bool runOne(const Check &check)
     std::printf("  %-4s %-34.*s %.*s\n", result,
                 static_cast<int>(check.id.size()), check.id.data(),
                 static_cast<int>(check.assumption.size()), check.assumption.data());
-    for (const std::string &seen : verdict.seen()) {
-        std::printf("       saw: %s\n", seen.c_str());
+    // The first few say what went wrong; a hundred more like them would not.
+    constexpr std::size_t kShown = 4;
+    const auto &seen = verdict.seen();
+    for (std::size_t i = 0; i < seen.size() && i < kShown; ++i) {
+        std::printf("       saw: %s\n", seen[i].c_str());
+    }
+    if (seen.size() > kShown) {
+        std::printf("       ... and %zu more\n", seen.size() - kShown);
     }
     if (verdict.skipped()) {
         std::printf("       not judged: %s\n", verdict.skipReason().c_str());
