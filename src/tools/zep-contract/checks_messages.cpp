@@ -3,6 +3,7 @@
 // IPC, the body check, the module lifecycle and the station-leave primitive.
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "check.hpp"
@@ -73,10 +74,12 @@ void lifecycle(Verdict &v)
 {
     const u32 loaded = ZEPC_DriverLoadApp(kitRegEntry);
     v.expect(loaded == 0, "loading the module returned %u", loaded);
-    v.expect(g_life.phases == std::vector<u32>{0, 1},
-             "%zu init call(s) after loading, phases %u, %u (want phase 0 then 1)",
-             g_life.phases.size(), g_life.phases.empty() ? 99u : g_life.phases[0],
-             g_life.phases.size() < 2 ? 99u : g_life.phases[1]);
+    std::string phases;
+    for (u32 phase : g_life.phases) {
+        phases += (phases.empty() ? "" : ", ") + std::to_string(phase);
+    }
+    v.expect(g_life.phases == std::vector<u32>{0, 1}, "init called with phase(s) [%s], want [0, 1]",
+             phases.c_str());
     v.expect(g_life.deInits == 0, "deInit called %u time(s) while loaded", g_life.deInits);
     const u32 unloaded = ZEPC_DriverUnloadApp();
     v.expect(unloaded == 0 && g_life.deInits == 1,

@@ -202,6 +202,10 @@ int main(int argc, char **argv)
 {
     using namespace zep::contract;
     Options options;
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        printUsage(stdout);
+        return kAllHeld;
+    }
     if (!parseOptions(argc, argv, options)) {
         printUsage(stderr);
         return kUsage;
