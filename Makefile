@@ -2,7 +2,7 @@
 DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind dpkg-dev python3 \
-	libjs-chart.js chromium
+	libjs-chart.js chromium universal-ctags
 
 # The aarch64 cross build: compiler, qemu-user and Debian's :arm64 libraries.
 CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
@@ -11,7 +11,7 @@ CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
 CROSS_SIDE_DIR := build/aarch64-deps
 CROSS_SIDE_PACKAGES := libyaml-cpp-dev:arm64 libyaml-cpp0.7:arm64
 
-.PHONY: all deps test test-gcc test-clang cross-deps cross-test deb run load-day bench perf fuzz fuzz-run soak clean
+.PHONY: all deps test test-gcc test-clang cross-deps cross-test deb run load-day bench perf fuzz fuzz-run soak shape clean
 
 all: test
 
@@ -124,6 +124,11 @@ fuzz-run: fuzz
 	  nice -n 10 ./build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/findings/$$t/ build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done
+
+# Every function in src/ longer than 60 lines (LIMIT=N for another bound);
+# fails when there is one. Needs no build.
+shape: deps
+	LIMIT=$(or $(LIMIT),60) tools/long-functions.sh src
 
 clean:
 	rm -rf build
