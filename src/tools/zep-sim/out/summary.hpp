@@ -18,6 +18,8 @@ class Summary : public EventSink {
 public:
     explicit Summary(u32 radios);
 
+    // The blocks of an IPC to the neighbours, counted per radio.
+    Needs needs() const override { return Needs().add(Need::Fields, {EventKind::Ipc}); }
     void onEvent(const Event &ev) override;
     // Nodes in a radio's measurement table, as read through RPC 69 after a step.
     void setNodes(u32 radio, u32 nodes)

@@ -91,6 +91,16 @@ bool Timeline::shows(const Event &ev, bool parentFailed) const
     return verbose_ || parentFailed || ev.severity >= ZEP_DBG_ERROR;
 }
 
+Needs Timeline::needs() const
+{
+    Needs needs;
+    needs.add(Need::Object, {EventKind::Expect});
+    if (!muted_) {
+        needs.add(Need::Text);
+    }
+    return needs;
+}
+
 void Timeline::mute(const std::string &why)
 {
     flushIdle();

@@ -25,7 +25,9 @@ public:
     void mute(const std::string &why);
     void unmute();
     bool muted() const { return muted_; }
-    bool wantsText() const override { return !muted_; }
+    // The one-liners of what it prints, nothing while muted; an expect step's
+    // failures from its trace object.
+    Needs needs() const override;
 
 private:
     bool isParent(const Event &ev) const;

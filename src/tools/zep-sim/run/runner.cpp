@@ -63,14 +63,12 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     recorder_.addSink(summary_);
     if (opt_.human != nullptr && opt_.timeline) {
         timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
-        recorder_.addTextSink(*timeline_);
+        recorder_.addSink(*timeline_);
     }
     if (opt_.trace != nullptr) {
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
         recorder_.addSink(*trace_);
     }
-    recorder_.setTraceObjects(usesPatterns(sc_.steps));
-    recorder_.setTraceWritten(trace_ != nullptr);
     for (EventSink *sink : opt_.sinks) {
         recorder_.addSink(*sink);
     }
@@ -164,6 +162,12 @@ void Runner::play(const Step &step, std::size_t index)
     }
     recorder_.endStep();
     host_.clearCaptures();
+}
+
+Needs Runner::needs() const
+{
+    // Expectations that match patterns look at whole trace objects.
+    return usesPatterns(sc_.steps) ? Needs().add(Need::Object) : Needs();
 }
 
 void Runner::onEvent(const Event &ev)
@@ -408,6 +412,7 @@ void Runner::exec(const step::Repeat &r)
     if (!showAll) {
         timeline_->mute("passes 2 to " + std::to_string(r.times) + " of the repeat at line " +
                         std::to_string(line) + " are not shown (-v shows them)");
+        recorder_.refreshNeeds();
     }
     playPasses(r, 1, firstStart);
     if (!showAll) {
@@ -415,6 +420,7 @@ void Runner::exec(const step::Repeat &r)
             progress_->clear();
         }
         timeline_->unmute();
+        recorder_.refreshNeeds();
     }
 }
 
