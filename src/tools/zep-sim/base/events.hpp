@@ -111,7 +111,6 @@ public:
     }
     bool has(EventKind kind, Need need) const { return (byKind_[index(kind)] & bit(need)) != 0; }
     bool any(EventKind kind) const { return byKind_[index(kind)] != 0; }
-    bool operator==(const Needs &) const = default;
 
 private:
     static constexpr u8 bit(Need need) { return static_cast<u8>(need); }
