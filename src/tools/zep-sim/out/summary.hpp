@@ -30,7 +30,6 @@ public:
     }
     void print(std::ostream &out) const;
 
-private:
     struct RadioStats {
         std::optional<u32> nodes;
         std::optional<u32> peakNodes;
@@ -41,6 +40,10 @@ private:
         u64 scans = 0;        // 42 scan triggers
         u64 nbBlocks = 0;     // blocks to neighbours holding a station of the radio
     };
+    const std::map<u32, RadioStats> &radios() const { return radios_; }
+    u64 nbBlocks() const { return nbBlocks_; }
+
+private:
     struct Cost {
         u64 calls = 0;
         u64 failed = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "base/events.hpp"
@@ -32,6 +33,9 @@ private:
     bool isParent(const Event &ev) const;
     bool shows(const Event &ev, bool parentFailed) const;
     void printParent(const Event &ev);
+    void printExpect(const Event &ev);
+    std::string withRegistrations(const Event &ev) const;
+    void printDump(const Event &ev);
     void printChild(const Event &ev);
     void printLog(const Event &ev, const char *indent);
     void emitLine(std::string line);
