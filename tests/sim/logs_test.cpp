@@ -14,6 +14,7 @@
 #include "logs/log_view.hpp"
 #include "out/syslog_writer.hpp"
 #include "run/runner.hpp"
+#include "scenario/demo.hpp"
 #include "scenario/scenario_reader.hpp"
 #include "sta_meas_msg.h"
 
@@ -179,6 +180,61 @@ TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
     }
     EXPECT_THROW(logs::readLogLines((dir / "zep_sim_logs_none.log").string(), [](auto, auto) {}),
                  logs::LogReadError);
+}
+
+}  // namespace
+}  // namespace zep::sim
+
+namespace zep::sim {
+namespace {
+
+std::string summaryOf(const std::string &scenarioText)
+{
+    const Scenario sc = readScenarioText(scenarioText, "t.yaml");
+    std::ostringstream human;
+    RunOptions opt;
+    opt.libPath = ZEP_SIM_TEST_LIB;
+    opt.timeline = false;
+    opt.human = &human;
+    Runner(sc, opt).run();
+    return human.str();
+}
+
+std::string rowOf(const std::string &summary, const std::string &start)
+{
+    const std::size_t at = summary.find("\n  " + start);
+    return at == std::string::npos ? "" : summary.substr(at + 3, summary.find('\n', at + 1) - at - 3);
+}
+
+// Each way out of the table, named from the lines before the removal: a host's
+// stop, a station leaving, a count run out, an automatic measurement given up
+// (and moved to TPC), and room made for a heavier host.
+TEST(SimLogs, RunSummaryNamesWhyEachNodeLeft)
+{
+    const std::string demo = summaryOf(std::string(demoScenarioText()));
+    const std::pair<const char *, const char *> kRows[] = {
+        {"0011-2233-4401  lm        0  0+2        1        1  stop ", "29       0       28       97%"},
+        {"0011-2233-440a  lm        1  2          1        1  leave ", "gone"},
+        {"0011-2233-4403  tpc       0  0          1        1  done ", "gone"},
+        {"0011-2233-4404  tpc       0  2          1        1  give-up ", "gone, moved to TPC"},
+    };
+    for (const auto &[start, rest] : kRows) {
+        const std::string row = rowOf(demo, start);
+        EXPECT_NE(row.find(rest), std::string::npos) << start << "\n" << demo;
+    }
+
+    const std::string evicted = summaryOf(R"(
+host: {radios: 1}
+stations:
+  - {mac: "00:11:22:00:00:00", radio: 0, vap: 1, caps: [lm], repeat: 129}
+steps:
+  - start
+  - send: {id: 182, host: 2, radioId: 0, entries: [{staMac: "00:11:22:00:00:00", measId: lm, repeat: 128}]}
+  - send: {id: 182, host: 0, radioId: 0, entries: [{staMac: "00:11:22:00:00:80", measId: lm}]}
+)");
+    EXPECT_NE(rowOf(evicted, "0011-2200-0080  lm        0  0          1        0").find("in table"),
+              std::string::npos) << evicted;
+    EXPECT_NE(evicted.find("  eviction "), std::string::npos) << evicted;
 }
 
 }  // namespace

@@ -155,10 +155,10 @@ struct Handlers {
         ++n.removals;
         n.present = false;
         n.removedAtMs = f.clockMs_;
-        const bool aboutThis = f.contextSta_ == *m.sta;
-        n.lastRemoval = (f.context_ == Removal::Done || f.context_ == Removal::GiveUp) && !aboutThis
-                            ? Removal::Other
-                            : f.context_;
+        // In the timer's walk a node whose last host ran out goes without a
+        // line of its own; only the give-up names its station.
+        const bool otherGaveUp = f.context_ == Removal::GiveUp && f.contextSta_ != *m.sta;
+        n.lastRemoval = otherGaveUp ? Removal::Done : f.context_;
         ++f.radio(radio).removals;
         f.setTableSize(radio, left);
         return true;
@@ -822,6 +822,18 @@ void FieldLog::feed(std::string_view line, u64 lineNo)
     }
     if (!dispatch(*m, lineNo)) {
         noteUnparsed(line);
+    }
+}
+
+void FieldLog::feedText(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.find_first_not_of('\r') != std::string_view::npos) {
+            feed(line, lines_ + 1);
+        }
     }
 }
 

@@ -96,6 +96,8 @@ public:
 
     // One line of the log, as read (line feed removed); lineNo counts from 1.
     void feed(std::string_view line, u64 lineNo);
+    // One log call's text as the module formatted it, one line per line break.
+    void feedText(std::string_view text);
     // The end of the log: the last open neighbour blocks went out.
     void finish();
 
