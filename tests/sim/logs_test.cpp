@@ -12,6 +12,7 @@
 #include "logs/field_log.hpp"
 #include "logs/log_source.hpp"
 #include "logs/log_view.hpp"
+#include "logs/scenario_out.hpp"
 #include "out/syslog_writer.hpp"
 #include "run/runner.hpp"
 #include "scenario/demo.hpp"
@@ -235,6 +236,69 @@ steps:
     EXPECT_NE(rowOf(evicted, "0011-2200-0080  lm        0  0          1        0").find("in table"),
               std::string::npos) << evicted;
     EXPECT_NE(evicted.find("  eviction "), std::string::npos) << evicted;
+}
+
+}  // namespace
+}  // namespace zep::sim
+
+namespace zep::sim {
+namespace {
+
+std::map<std::string, double> answeredShares(const logs::FieldLog &log)
+{
+    std::map<std::string, double> shares;
+    for (const logs::NodeFigures &n : log.nodes()) {
+        shares[logs::macText(n.sta) + " " + logs::measText(n.measId)] =
+            static_cast<double>(n.reports) / static_cast<double>(std::max<u64>(n.requests, 1));
+    }
+    return shares;
+}
+
+logs::FieldLog playText(const std::string &text)
+{
+    const Scenario sc = readScenarioText(text, "t.yaml");
+    std::ostringstream log;
+    SyslogWriter syslog(log);
+    RunOptions opt;
+    opt.libPath = ZEP_SIM_TEST_LIB;
+    opt.sinks = {&syslog};
+    Runner(sc, opt).run();
+    return readBack(log.str());
+}
+
+// A scenario written from a log plays the same population again: each
+// station answers about as often as it did (2,000 requests each, so a few
+// percent is several standard deviations of the draw).
+TEST(SimLogs, ScenarioFromALogPlaysThePopulationAgain)
+{
+    const logs::FieldLog original = playText(R"(
+host: {radios: 2}
+stations:
+  - {mac: "00:11:22:33:44:01", radio: 0, vap: 1, caps: [lm], reply: {rate: 1.0}}
+  - {mac: "00:11:22:33:44:02", radio: 0, vap: 1, caps: [lm], reply: {rate: 0.7}}
+  - {mac: "00:11:22:33:44:03", radio: 1, vap: 1, caps: [tpc], reply: {rate: 0.4}}
+  - {mac: "00:11:22:33:44:04", radio: 1, vap: 1, caps: [lm, tpc], reply: {rate: 0.1}}
+steps:
+  - start
+  - send: {id: 182, host: 0, radioId: 0, entries: [{staMac: "00:11:22:33:44:01", measId: lm}, {staMac: "00:11:22:33:44:02", measId: lm}]}
+  - send: {id: 182, host: 1, radioId: 1, entries: [{staMac: "00:11:22:33:44:03", measId: tpc}, {staMac: "00:11:22:33:44:04", measId: tpc}]}
+  - advance: 2000000
+  - stop
+)");
+    std::ostringstream written;
+    logs::writeScenario(written, original);
+    const logs::FieldLog replayed = playText(written.str());
+    const auto before = answeredShares(original);
+    const auto after = answeredShares(replayed);
+    ASSERT_EQ(before.size(), 4u) << written.str();
+    for (const auto &[node, share] : before) {
+        ASSERT_TRUE(after.contains(node)) << node << "\n" << written.str();
+        EXPECT_NEAR(after.at(node), share, 0.03) << node << "\n" << written.str();
+    }
+    for (const logs::NodeFigures &n : replayed.nodes()) {
+        EXPECT_NEAR(static_cast<double>(n.requests), 2000.0, 2.0) << logs::macText(n.sta);
+        EXPECT_EQ(n.hosts, logs::macText(n.sta) < "0011-2233-4403" ? 1u : 2u) << logs::macText(n.sta);
+    }
 }
 
 }  // namespace

@@ -268,11 +268,19 @@ struct Handlers {
     {
         u32 measId = 0;
         u32 host = 0;
+        HostShare share;
+        int isAuto = 0;
         if (!s.num(measId).lit(" host:").num(host).ok || host >= 32) {
             return false;
         }
+        share.seen = s.lit(" isLoop:").num(share.isLoop).lit(" periodInSec:").num(share.periodInSec)
+                         .lit(" count:").num(share.count).lit(" isAutoMeas:").snum(isAuto).ok;
+        share.isAuto = isAuto != 0;
         if (NodeFigures *n = f.node(*m.sta, measId)) {
             n->hosts |= 1u << host;
+            if (host < std::size(n->shares) && share.seen) {
+                n->shares[host] = share;
+            }
         }
         return startEntry(f, m, s);
     }
@@ -651,6 +659,12 @@ NodeFigures &FieldLog::addNode(u64 sta, u32 measId, u32 radio)
     NodeFigures &n = nodes_[at];
     n.radio = radio;
     return n;
+}
+
+u64 FieldLog::timerRounds() const
+{
+    const auto it = costs_.find(std::string_view("ZEP_STAMEAS_MeasTimerTimeout"));
+    return it == costs_.end() ? 0 : it->second.lines;
 }
 
 u32 FieldLog::radioOf(u64 sta) const
