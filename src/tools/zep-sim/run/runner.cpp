@@ -31,16 +31,17 @@ Json statusJson(const std::optional<u32> &status)
     return status ? Json(*status) : Json(nullptr);
 }
 
-// Whether an expect among the steps matches patterns against trace objects.
-bool usesPatterns(const std::vector<Step> &steps)
+// Hands the window every expect among the steps, repeats included, so that it
+// keeps what they read and nothing more.
+void watchExpects(Window &window, const std::vector<Step> &steps)
 {
-    return std::any_of(steps.begin(), steps.end(), [](const Step &st) {
+    for (const Step &st : steps) {
         if (const auto *c = std::get_if<step::Check>(&st.action)) {
-            return !c->expect.events.empty();
+            window.watch(c->expect);
+        } else if (const auto *r = std::get_if<step::Repeat>(&st.action)) {
+            watchExpects(window, r->steps);
         }
-        const auto *r = std::get_if<step::Repeat>(&st.action);
-        return r != nullptr && usesPatterns(r->steps);
-    });
+    }
 }
 
 }  // namespace
@@ -52,9 +53,9 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
       host_(sc_.profile),
       recorder_(host_),
       stations_(seed_),
-      summary_(sc_.profile.radios),
-      window_(usesPatterns(sc_.steps))
+      summary_(sc_.profile.radios)
 {
+    watchExpects(window_, sc_.steps);
     std::string error;
     if (opt_.linkedApp != nullptr) {
         host_.useLinkedApp(opt_.linkedApp);
@@ -171,7 +172,7 @@ void Runner::play(const Step &step, std::size_t index)
 Needs Runner::needs() const
 {
     // Expectations that match patterns look at whole trace objects.
-    return usesPatterns(sc_.steps) ? Needs().add(Need::Object) : Needs();
+    return window_.matchesPatterns() ? Needs().add(Need::Object) : Needs();
 }
 
 void Runner::onEvent(const Event &ev)
