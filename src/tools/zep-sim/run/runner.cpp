@@ -1,5 +1,7 @@
 #include "run/runner.hpp"
 
+#include "logs/log_view.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -139,6 +141,8 @@ std::vector<Failure> Runner::run()
     }
     if (opt_.human != nullptr) {
         summary_.print(*opt_.human);
+        stationLog_.finish();
+        logs::printStationTable(*opt_.human, stationLog_);
         printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();
     }
@@ -179,6 +183,9 @@ void Runner::onEvent(const Event &ev)
         progress_->tick(ev.t, events_);
     }
     window_.add(ev);
+    if (ev.kind == EventKind::Log) {
+        stationLog_.feedText(ev.text);
+    }
     // Measurement requests from the timer reach the stations, which may answer.
     if (ev.kind != EventKind::Out || !ev.name.empty()) {
         return;
