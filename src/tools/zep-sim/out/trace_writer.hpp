@@ -9,6 +9,10 @@
 
 namespace zep::sim {
 
+// The format of the trace's lines; it changes when a reader of an older trace
+// would read a new one wrongly (a key renamed, a value spelt differently).
+inline constexpr int kTraceFormat = 2;
+
 // Kinds of event that a long run holds by the million: the trace writes them
 // from the event itself, and the recorder builds no trace object for them
 // unless an expectation matches patterns against it.
