@@ -329,7 +329,7 @@ void Runner::exec(const step::StaLeave &s)
     Event e = runnerEvent(EventKind::Leave, "leave");
     e.elapsed = std::chrono::steady_clock::now() - begin;
     e.status = status;
-    e.json["sta"] = s.sta ? Json(macCompact(mac)) : Json(nullptr);
+    e.json["sta"] = s.sta ? Json(host::formatMac(mac)) : Json(nullptr);
     e.json["status"] = statusJson(status);
     e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
                       : "(null station)";
