@@ -80,7 +80,7 @@ TEST(SimRun, DemoTraceHasTheDocumentedShape)
         if (kind == "log") {
             EXPECT_TRUE(ev["text"].get<std::string>().ends_with("\r\n")) << line;
             EXPECT_EQ(ev["mod"], 63);
-            EXPECT_TRUE(ev["sta"].is_null() || ev["sta"].get<std::string>().size() == 12) << line;
+            EXPECT_TRUE(ev["sta"].is_null() || ev["sta"].get<std::string>().size() == 17) << line;
         }
         if (kind == "rpc" && ev["id"] == 69) {
             EXPECT_EQ(ev["hex"].get<std::string>().size(), 2u * 1157);
