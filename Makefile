@@ -172,7 +172,7 @@ memcheck: deps
 	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
 	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --error-exitcode=99"
 
-# Each fault of tools/mutants.json alone, against the application and emulation
-# suites (build/mutate, unsanitized Debug); kill rate, survivors, kills per test.
+# Each fault of tools/mutants.json alone, against the suites that judge it
+# (build/mutate, unsanitized Debug); kill rate, survivors, kills per test.
 mutate: deps
 	python3 tools/mutate.py

@@ -4,10 +4,15 @@ fast test suites incrementally, runs them, and reports which tests notice.
 
 A mutant is one exact piece of text (it must occur once in its file) and its
 replacement; "survives" records why a fault no test can notice is left alive. The source file is always put back, on failure and on Ctrl-C too.
+
+Who judges a mutant: by default the suites that link its file (the application's
+or the emulation's); "suites" names others instead (e.g. ["sim"]), and "ctest"
+adds the ctest tests matching a -R pattern (exit statuses of the programs).
 """
 import argparse
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -17,13 +22,17 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-SUITES = {"app": "tests/sta_meas_tests", "host": "tests/zep_host_tests"}
+SUITES = {"app": "tests/sta_meas_tests", "host": "tests/zep_host_tests",
+          "sim": "tests/sim/zep_sim_tests"}
+CTEST_TARGETS = ["zep-sim", "sta_meas"]  # what the program-level tests run
 HOST_PREFIX = "src/zep/host/"
 
 
-def suites_for(path):
+def suites_for(m):
     """The emulation is linked into both suites; the application only into one."""
-    return ["host", "app"] if path.startswith(HOST_PREFIX) else ["app"]
+    if "suites" in m:
+        return m["suites"]
+    return ["host", "app"] if m["file"].startswith(HOST_PREFIX) else ["app"]
 
 
 def configure(build):
@@ -40,8 +49,8 @@ def configure(build):
                    check=True, env=env, stdout=subprocess.DEVNULL)
 
 
-def build(build_dir, suites):
-    targets = [Path(SUITES[s]).name for s in suites]
+def build(build_dir, suites, ctest=None):
+    targets = [Path(SUITES[s]).name for s in suites] + (CTEST_TARGETS if ctest else [])
     done = subprocess.run(["cmake", "--build", str(build_dir), "--target", *targets],
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     return done.returncode == 0, done.stdout
@@ -80,18 +89,29 @@ def run_binary(binary, timeout, test_filter="*"):
     return failed
 
 
-def failing_tests(binary, names, timeout):
+def failing_tests(binary, timeout):
     """Failed tests of one suite; after a crash or hang, each test is run alone
     so that the kill is still credited to the tests that see it."""
     failed = run_binary(binary, timeout)
     if failed is not None:
         return failed, False
     alone = []
-    for name in names:
+    for name in list_tests(binary):
         result = run_binary(binary, timeout, name)
         if result is None or result:
             alone.append(name)
     return alone, True
+
+
+def failing_ctests(build_dir, pattern, timeout):
+    """Names of the ctest tests matching pattern that fail, each as "ctest:NAME"."""
+    done = subprocess.run(["ctest", "--test-dir", str(build_dir), "-R", pattern,
+                           "--timeout", str(int(timeout))],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if "No tests were found" in done.stdout:
+        raise ValueError(f"ctest pattern {pattern!r} matches no test")
+    failed = re.findall(r"^\s*\d+ - (\S+) \(", done.stdout.split("tests FAILED:")[-1], re.M)
+    return ["ctest:" + name for name in failed] if done.returncode else []
 
 
 class Mutation:
@@ -126,17 +146,19 @@ def check_list(mutants):
     return problems
 
 
-def run_one(m, build_dir, tests, timeout):
-    suites = suites_for(m["file"])
+def run_one(m, build_dir, timeout):
+    suites, ctest = suites_for(m), m.get("ctest")
     with Mutation(ROOT / m["file"], m["find"], m["replace"]):
-        ok, log = build(build_dir, suites)
+        ok, log = build(build_dir, suites, ctest)
         if not ok:
             return {"status": "build error", "killers": [], "log": log[-2000:]}
         killers, crashed = [], False
         for s in suites:
-            failed, hard = failing_tests(build_dir / SUITES[s], tests[s], timeout)
+            failed, hard = failing_tests(build_dir / SUITES[s], timeout)
             killers += failed
             crashed = crashed or hard
+        if ctest:
+            killers += failing_ctests(build_dir, ctest, timeout)
     status = "killed" if killers or crashed else "survived"
     return {"status": status, "killers": sorted(killers), "crash": crashed}
 
@@ -168,6 +190,23 @@ def summarize(mutants, results, elapsed):
             "byTest": by_test, "seconds": round(elapsed)}
 
 
+def check_unmutated(mutants, build_dir, timeout):
+    """Every judge the chosen mutants name must pass on the unmutated tree."""
+    suites = sorted({s for m in mutants for s in suites_for(m)})
+    ctests = sorted({m["ctest"] for m in mutants if "ctest" in m})
+    ok, log = build(build_dir, suites, bool(ctests))
+    if not ok:
+        sys.exit("the unmutated build fails:\n" + log)
+    for s in suites:
+        failed = run_binary(build_dir / SUITES[s], timeout)
+        if failed is None or failed:
+            sys.exit(f"the unmutated {s} suite fails: {failed}")
+    for pattern in ctests:
+        failed = failing_ctests(build_dir, pattern, timeout)
+        if failed:
+            sys.exit(f"the unmutated ctest tests fail: {failed}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--mutants", default=str(ROOT / "tools/mutants.json"))
@@ -188,19 +227,12 @@ def main():
     signal.signal(signal.SIGTERM, signal.default_int_handler)
     build_dir = Path(args.build)
     configure(build_dir)
-    ok, log = build(build_dir, list(SUITES))
-    if not ok:
-        sys.exit("the unmutated build fails:\n" + log)
-    tests = {s: list_tests(build_dir / SUITES[s]) for s in SUITES}
-    for s in SUITES:
-        failed = run_binary(build_dir / SUITES[s], args.timeout)
-        if failed is None or failed:
-            sys.exit(f"the unmutated {s} suite fails: {failed}")
+    check_unmutated(mutants, build_dir, args.timeout)
 
     started = time.monotonic()
     results = {}
     for n, m in enumerate(mutants, 1):
-        results[m["id"]] = run_one(m, build_dir, tests, args.timeout)
+        results[m["id"]] = run_one(m, build_dir, args.timeout)
         r = results[m["id"]]
         print(f"[{n}/{len(mutants)}] {r['status']:<11} {m['id']}"
               + (f"  ({len(r['killers'])} tests)" if r["killers"] else ""), flush=True)

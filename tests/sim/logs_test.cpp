@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -160,9 +161,11 @@ TEST(SimLogs, FilteredNotesNameTheMissingFiguresInsteadOfZeros)
     EXPECT_EQ(json["unavailable"][1], "requests sent");
 }
 
+// A line longer than the read buffer, and a last line of one byte with no line feed.
 TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
 {
-    const std::string text = "first line\r\nsecond\n\nlast without a line feed";
+    const std::string longLine(200000, 'x');
+    const std::string text = "first line\r\n" + longLine + "\n\nz";
     const auto dir = std::filesystem::temp_directory_path();
     const std::string plain = (dir / "zep_sim_logs_plain.log").string();
     const std::string packed = (dir / "zep_sim_logs_packed.log.gz").string();
@@ -176,7 +179,7 @@ TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
             EXPECT_EQ(no, lines.size() + 1);
             lines.emplace_back(l);
         });
-        EXPECT_EQ(lines, (std::vector<std::string>{"first line\r", "second", "", "last without a line feed"}))
+        EXPECT_EQ(lines, (std::vector<std::string>{"first line\r", longLine, "", "z"}))
             << path;
     }
     EXPECT_THROW(logs::readLogLines((dir / "zep_sim_logs_none.log").string(), [](auto, auto) {}),
@@ -303,3 +306,193 @@ steps:
 
 }  // namespace
 }  // namespace zep::sim
+
+namespace zep::sim::logs {
+namespace {
+
+constexpr const char *kPrefix = "Dec  1 00:00:00 ap zep:  ";
+
+// What the reader must take from one syslog line: the function, the station,
+// the severity tag and the text without its line end; or nothing at all.
+TEST(LogReader, ModuleLinesAreTakenOnlyWhenWellFormed)
+{
+    struct Case {
+        std::string line;
+        bool taken;
+        std::string_view func = {};
+        std::optional<u64> sta = {};
+        Tag tag = Tag::None;
+        std::string_view text = {};
+    };
+    const Case kCases[] = {
+        {"[note]ZEP_STAMEAS_Add[174][STA_MEAS][0011-2233-44aF]: Radio 0 total 1.\r\n", true,
+         "ZEP_STAMEAS_Add", 0x0011223344afull, Tag::Note, "Radio 0 total 1."},
+        {"[error]ZEP_STAMEAS_Cost[59]: msg err 3.\r", true, "ZEP_STAMEAS_Cost", std::nullopt, Tag::Error,
+         "msg err 3."},
+        {"ZEP_STAMEAS_Untagged[9]: text", true, "ZEP_STAMEAS_Untagged", std::nullopt, Tag::None, "text"},
+        {"[note]ZEP_STAMEAS_Add[174][STA_MEAS][0011-2233-44g1]: Radio 0", false},  // not a MAC
+        {"[note]ZEP_STAMEAS_Add[174][STA_MEAS][0011-2233-4401: Radio 0", false},
+        {"[note]ZEP_STAMEAS_Add[]: no line number", false},
+        {"[note]ZEP_STAMEAS_Add[12] missing colon", false},
+        // Another program naming one of the module's variables, with a bracket far behind.
+        {"netcfg[88]: ZEP_STA_LIMIT is applied to every radio of the access point, see zone[2]: ok", false},
+    };
+    for (const Case &c : kCases) {
+        const std::string line = kPrefix + c.line;
+        const std::optional<ModuleLine> m = findModuleLine(line);
+        ASSERT_EQ(m.has_value(), c.taken) << line;
+        if (m) {
+            EXPECT_EQ(m->func, c.func) << line;
+            EXPECT_EQ(m->sta, c.sta) << line;
+            EXPECT_EQ(m->tag, c.tag) << line;
+            EXPECT_EQ(m->text, c.text) << line;
+        }
+    }
+}
+
+// One fault with other values is one kind of error. Errors at most ten lines
+// apart form a run, and five make a burst, also when the log ends in one.
+TEST(LogReader, ErrorsGroupByKindAndCloseOnesMakeABurst)
+{
+    std::string text;
+    const auto error = [&text](int n) {
+        text += std::string(kPrefix) + "[error]ZEP_STAMEAS_LmReportMsgProc[84]: " +
+                (n % 2 != 0 ? "msg err 1234, msgLen 7." : "msg err 5, msgLen 12.") + "\r\n";
+    };
+    const auto others = [&text](int n) {
+        for (int k = 0; k < n; ++k) {
+            text += "Dec  1 00:00:00 ap kernel: wlan1: link becomes ready\n";
+        }
+    };
+    for (int i = 0; i < 4; ++i) {  // lines 1 to 4: four, too few
+        error(i);
+    }
+    for (int i = 0; i < 5; ++i) {  // lines 15, 25, ..., 55
+        others(i == 0 ? 10 : 9);
+        error(i);
+    }
+    const FieldLog log = readBack(text);
+    ASSERT_EQ(log.errors().size(), 1u);
+    const auto &[kind, e] = *log.errors().begin();
+    EXPECT_EQ(kind, "ZEP_STAMEAS_LmReportMsgProc: msg err #, msgLen #.");
+    EXPECT_EQ(e.example, "ZEP_STAMEAS_LmReportMsgProc: msg err 5, msgLen 12.");
+    EXPECT_EQ(e.count, 9u);
+    EXPECT_EQ(e.firstLine, 1u);
+    EXPECT_EQ(e.lastLine, 55u);
+    ASSERT_EQ(log.bursts().size(), 1u);
+    EXPECT_EQ(log.bursts()[0].firstLine, 15u);
+    EXPECT_EQ(log.bursts()[0].lastLine, 55u);
+    EXPECT_EQ(log.bursts()[0].errors, 5u);
+}
+
+}  // namespace
+}  // namespace zep::sim::logs
+
+namespace zep::sim::logs {
+namespace {
+
+std::string noteOf(const char *func, const char *mac, const std::string &text)
+{
+    return std::string(kPrefix) + "[note]" + func + "[1][STA_MEAS][" + mac + "]: " + text + ".\r\n";
+}
+
+std::string nodeAdded(const char *mac, int radio, int measId)
+{
+    return noteOf("ZEP_STAMEAS_AddMeasNode", mac,
+                  "Radio " + std::to_string(radio) + " measId[" + std::to_string(measId) + "] add into table, total 1");
+}
+
+std::string nodeDeleted(const char *mac, int radio, int measId)
+{
+    return noteOf("ZEP_STAMEAS_DelMeasNode", mac,
+                  "Radio " + std::to_string(radio) + " measId[" + std::to_string(measId) + "] delete from table, left 0");
+}
+
+std::string removalOf(const FieldLog &log, u64 sta, u32 measId)
+{
+    for (const NodeFigures &n : log.nodes()) {
+        if (n.sta == sta && n.measId == measId) {
+            return removalName(n.lastRemoval);
+        }
+    }
+    return "no node";
+}
+
+// Figures the reader can only get from the lines before the one that counts:
+// why a node left, which node a report belongs to, which radio a send was for.
+TEST(LogReader, FiguresFollowFromTheLinesBefore)
+{
+    constexpr u64 kA = 0x001122334401ull;
+    constexpr u64 kB = 0x001122334402ull;
+    const char *const a = "0011-2233-4401";
+    const char *const b = "0011-2233-4402";
+    const std::string giveUp =
+        noteOf("ZEP_STAMEAS_AutoMeasResultChk", a, "sta dont support measId 167, reqNum 3 reportNum 0");
+    const std::string lastSend = noteOf("ZEP_STAMEAS_SendMeasureReq", b, "Send No.4 measure request 169 successful, total 4");
+    const std::string answered = noteOf("ZEP_STAMEAS_FillExt", a, "bssid:[0011-2233-44ff] eirp:20 scanErip:18");
+    const std::string statsHeader =
+        std::string(kPrefix) + "ZEP_STAMEAS_LogComeasStats[125]: [STA-COMEAS-LOG] STA Comeas Stats [Radio:1]:";
+    const auto statsOf = [](const FieldLog &l) {
+        std::string s;
+        for (const StatsLine &st : l.statsLines()) {
+            s += "radio " + std::to_string(st.radio) + ": " + std::to_string(st.sent) + " sent, " +
+                 std::to_string(st.received) + " received at " + std::to_string(st.timestampMs);
+        }
+        return s;
+    };
+    struct Story {
+        const char *what;
+        std::vector<std::string> lines;
+        std::function<std::string(const FieldLog &)> figure;
+        std::string expected;
+    };
+    const Story kStories[] = {
+        {"the given-up node", {nodeAdded(a, 0, 167), giveUp, nodeDeleted(a, 0, 167)},
+         [&](const FieldLog &l) { return removalOf(l, kA, 167); }, "give-up"},
+        {"another node in the same walk", {nodeAdded(b, 1, 169), giveUp, nodeDeleted(b, 1, 169)},
+         [&](const FieldLog &l) { return removalOf(l, kB, 169); }, "done"},
+        {"a node after its last send", {nodeAdded(b, 1, 169), lastSend, nodeDeleted(b, 1, 169)},
+         [&](const FieldLog &l) { return removalOf(l, kB, 169); }, "done"},
+        {"a report that could not be forwarded",
+         {nodeAdded(a, 1, 167), answered,
+          std::string(kPrefix) + "[error]ZEP_STAMEAS_FillExt[2][STA_MEAS][" + a + "]: send measure report fail 5.\r"},
+         [](const FieldLog &l) {
+             const RadioFigures &r = l.radios().at(1);
+             return std::to_string(r.answers) + " answered, " + std::to_string(r.reports) + " forwarded";
+         },
+         "1 answered, 0 forwarded"},
+        {"a report quoting neither node's count",
+         {nodeAdded(a, 0, 169), nodeAdded(a, 0, 167), noteOf("ZEP_STAMEAS_Rpt", a, "meas report received 1/7")},
+         [](const FieldLog &l) {
+             std::string s;
+             for (const NodeFigures &n : l.nodes()) {
+                 s += std::to_string(n.measId) + ":" + std::to_string(n.reports) + " ";
+             }
+             return s;
+         },
+         "169:0 167:1 "},
+        {"a co-measure send of a scan round",
+         {std::string(kPrefix) + "ZEP_STAMEAS_SendAllCoMeasReq[626]: radio 1 channel 36 trigger co-measure, sendCnt 1.\r\n",
+          noteOf("ZEP_STAMEAS_SendAndDelMeasReq", b, "Send No.0 co-measure request 173 successful")},
+         [](const FieldLog &l) { return l.radios().contains(1) ? std::to_string(l.radios().at(1).comeas) : "none"; },
+         "1"},
+        {"hourly statistics on one line", {statsHeader + " sendCoMeasReqCount[5] rcvCoMeasReportCount[4] logTimestamp[7200000]\r\n"},
+         statsOf, "radio 1: 5 sent, 4 received at 7200000"},
+        {"hourly statistics split by the syslog",
+         {statsHeader + "\r\n", kPrefix + std::string("sendCoMeasReqCount[5]\r\n"),
+          kPrefix + std::string("rcvCoMeasReportCount[4]\r\n"), kPrefix + std::string("logTimestamp[7200000]\r\n")},
+         statsOf, "radio 1: 5 sent, 4 received at 7200000"},
+    };
+    for (const Story &s : kStories) {
+        std::string text;
+        for (const std::string &line : s.lines) {
+            text += line;
+        }
+        const FieldLog log = readBack(text);
+        EXPECT_EQ(log.unparsedLines(), 0u) << s.what;
+        EXPECT_EQ(s.figure(log), s.expected) << s.what;
+    }
+}
+
+}  // namespace
+}  // namespace zep::sim::logs
