@@ -90,6 +90,8 @@ TEST(SimCli, UnusableCommandLinesAndFailedWritesExitTwo)
         {lib + "--no-such-option " + scenario + " > /dev/null", "Try 'zep-sim --help'"},
         {" help no-such-command > /dev/null", "no subcommand \"no-such-command\""},
         {lib + "--trace /dev/full " + scenario + " > /dev/null", "cannot write the trace (/dev/full)"},
+        // Written only after the run: the last flush is the only write that can fail.
+        {lib + "--summary-json /dev/full " + scenario + " > /dev/null", "cannot write the summary (/dev/full)"},
         {lib + scenario + " > /dev/full", "cannot write to standard output"},
     };
     for (const auto &[args, reason] : kCases) {
