@@ -1,0 +1,239 @@
+// Recorded data-area, memory, pool, hash, list and bitmap operations. Their
+// results are recomputed on replay; the recording keeps them to compare.
+#include "recorder.hpp"
+
+using namespace zep::record;
+using namespace zep::record::recorder;
+
+extern "C" {
+
+u32 __real_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req);
+void *__real_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId);
+void *__real_UMAC_MallocZero(const char *file, u32 line, u32 size);
+void __real_UMAC_Free(const char *file, u32 line, void *block);
+void __real_ZEP_Free(void *block);
+ZEP_MemPool *__real_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved);
+void *__real_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool);
+u32 __real_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block);
+u32 __real_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags);
+ZEP_HashTable *__real_ZEP_HASH_CreateNew(u32 bucketNum);
+u32 __real_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags);
+u32 __real_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket);
+void *__real_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp);
+u32 __real_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn);
+u32 __real_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next);
+u32 __real_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element);
+ZEP_SLL_Node *__real_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp);
+u32 __real_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp);
+u32 __real_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn);
+u32 __real_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit);
+u32 __real_UMAC_BITMAP_SetBit(void *bitmap, u32 bit);
+u32 __real_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit);
+u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
+
+u32 __wrap_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
+{
+    u32 r = __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_OBJMNG_MallocDataArea(areaHandle, req), r);
+    }
+    return r;
+}
+
+void *__wrap_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
+{
+    void *r = __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_OBJMNG_GetRadioDataInfo(radioId), calls::given(r));
+    }
+    return r;
+}
+
+void *__wrap_UMAC_MallocZero(const char *file, u32 line, u32 size)
+{
+    void *r = __real_UMAC_MallocZero(file, line, size);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_MallocZero(line, size), calls::given(r));
+    }
+    return r;
+}
+
+void __wrap_UMAC_Free(const char *file, u32 line, void *block)
+{
+    __real_UMAC_Free(file, line, block);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_Free(line, block), 0);
+    }
+}
+
+void __wrap_ZEP_Free(void *block)
+{
+    __real_ZEP_Free(block);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_Free(block), 0);
+    }
+}
+
+ZEP_MemPool *__wrap_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
+{
+    ZEP_MemPool *r = __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_MEMPOOL_Create(blockSize, blockCount, flags, align, reserved), calls::given(r));
+    }
+    return r;
+}
+
+void *__wrap_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
+{
+    void *r = __real_ZEP_MEMPOOL_Malloc(pool);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_MEMPOOL_Malloc(pool), calls::given(r));
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
+{
+    u32 r = __real_ZEP_MEMPOOL_Free(pool, block);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_MEMPOOL_Free(pool, block), r);
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
+{
+    u32 r = __real_ZEP_MEMPOOL_Destroy(pool, flags);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_MEMPOOL_Destroy(pool, flags), r);
+    }
+    return r;
+}
+
+ZEP_HashTable *__wrap_ZEP_HASH_CreateNew(u32 bucketNum)
+{
+    ZEP_HashTable *r = __real_ZEP_HASH_CreateNew(bucketNum);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_HASH_CreateNew(bucketNum), calls::given(r));
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
+{
+    u32 r = __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_HASH_AddNode(node, bucket, flags), r);
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
+{
+    u32 r = __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_HASH_DeleteNode(node, bucket), r);
+    }
+    return r;
+}
+
+void *__wrap_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
+{
+    void *r = __real_ZEP_HASH_FindNode(tbl, bucket, key, cmp);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_HASH_FindNode(bucket, key), calls::given(r));
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
+{
+    u32 r = __real_ZEP_HASH_DeleteTable(tbl, freeFn);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_HASH_DeleteTable(reinterpret_cast<const void *>(freeFn)), r);
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
+{
+    u32 r = __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_SLL_InsertInMiddle(head, newNode), r);
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
+{
+    u32 r = __real_ZEP_SLL_Delete(head, element);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_SLL_Delete(head, element), r);
+    }
+    return r;
+}
+
+ZEP_SLL_Node *__wrap_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
+{
+    ZEP_SLL_Node *r = __real_ZEP_SLL_Find(head, key, cmp);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_SLL_Find(head, key), calls::given(r));
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
+{
+    u32 r = __real_ZEP_SLL_MergeSort(head, cmp);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_SLL_MergeSort(head), r);
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
+{
+    u32 r = __real_ZEP_SLL_FreeAll(head, freeFn);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_SLL_FreeAll(head, reinterpret_cast<const void *>(freeFn)), r);
+    }
+    return r;
+}
+
+u32 __wrap_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
+{
+    u32 r = __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_BITMAP_IsBitUp(bitmap, bit), r);
+    }
+    return r;
+}
+
+u32 __wrap_UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
+{
+    u32 r = __real_UMAC_BITMAP_SetBit(bitmap, bit);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_BITMAP_SetBit(bitmap, bit), r);
+    }
+    return r;
+}
+
+u32 __wrap_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
+{
+    u32 r = __real_UMAC_BITMAP_ClearBit(bitmap, bit);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_BITMAP_ClearBit(bitmap, bit), r);
+    }
+    return r;
+}
+
+u32 __wrap_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
+{
+    u32 r = __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
+    if (g_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_BITMAP_SetBitValue(bitmap, bit, value), r);
+    }
+    return r;
+}
+
+}  // extern "C"
