@@ -59,6 +59,15 @@ __attribute__((format(printf, 6, 0), noinline)) void printLine(Host::Impl &s, u3
 void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
 {
     Host::Impl &s = detail::state();
+    if (s.tap != nullptr && format != nullptr) [[unlikely]] {
+        // A replay compares every line the application writes, kept or not.
+        va_list args;
+        va_start(args, format);
+        const std::string text = formatLine(format, args);
+        va_end(args);
+        const std::span<const u8> bytes(reinterpret_cast<const u8 *>(text.data()), text.size());
+        s.tap->onCall(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, bytes), {}, nullptr);
+    }
     // Dropped lines cost nothing: the threshold is checked before formatting.
     if (severity < s.logThreshold || format == nullptr) {
         return;

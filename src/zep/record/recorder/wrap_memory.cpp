@@ -1,5 +1,8 @@
 // Recorded data-area, memory, pool, hash, list and bitmap operations. Their
-// results are recomputed on replay; the recording keeps them to compare.
+// results are recomputed on replay; the recording keeps the statuses so that a
+// replay fails what failed here. The operations that call back into the
+// application are recorded as they are called, so that the calls their
+// callbacks make follow them in the recording.
 #include "recorder.hpp"
 
 using namespace zep::record;
@@ -139,20 +142,18 @@ u32 __wrap_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 
 void *__wrap_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
-    void *r = __real_ZEP_HASH_FindNode(tbl, bucket, key, cmp);
     if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_HASH_FindNode(bucket, key), calls::given(r));
+        recordCall(calls::ZEP_HASH_FindNode(bucket, key), 0);
     }
-    return r;
+    return __real_ZEP_HASH_FindNode(tbl, bucket, key, cmp);
 }
 
 u32 __wrap_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
-    u32 r = __real_ZEP_HASH_DeleteTable(tbl, freeFn);
     if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_HASH_DeleteTable(reinterpret_cast<const void *>(freeFn)), r);
+        recordCall(calls::ZEP_HASH_DeleteTable(reinterpret_cast<const void *>(freeFn)), 0);
     }
-    return r;
+    return __real_ZEP_HASH_DeleteTable(tbl, freeFn);
 }
 
 u32 __wrap_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
@@ -175,29 +176,26 @@ u32 __wrap_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 
 ZEP_SLL_Node *__wrap_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
 {
-    ZEP_SLL_Node *r = __real_ZEP_SLL_Find(head, key, cmp);
     if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_SLL_Find(head, key), calls::given(r));
+        recordCall(calls::ZEP_SLL_Find(head, key), 0);
     }
-    return r;
+    return __real_ZEP_SLL_Find(head, key, cmp);
 }
 
 u32 __wrap_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 {
-    u32 r = __real_ZEP_SLL_MergeSort(head, cmp);
     if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_SLL_MergeSort(head), r);
+        recordCall(calls::ZEP_SLL_MergeSort(head), 0);
     }
-    return r;
+    return __real_ZEP_SLL_MergeSort(head, cmp);
 }
 
 u32 __wrap_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 {
-    u32 r = __real_ZEP_SLL_FreeAll(head, freeFn);
     if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_SLL_FreeAll(head, reinterpret_cast<const void *>(freeFn)), r);
+        recordCall(calls::ZEP_SLL_FreeAll(head, reinterpret_cast<const void *>(freeFn)), 0);
     }
-    return r;
+    return __real_ZEP_SLL_FreeAll(head, freeFn);
 }
 
 u32 __wrap_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)

@@ -205,8 +205,8 @@ extern "C" u32 __wrap_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p
         }
         return r;
     }
+    // Recorded first, like every operation that calls back into the application.
+    recordCall(calls::ZEP_NB_WalkApVapWithP2(reinterpret_cast<const void *>(fn)), 0);
     Walk walk{fn, p1, p2};
-    const u32 r = __real_ZEP_NB_WalkApVapWithP2(recordedNeighbour, &walk, nullptr);
-    recordCall(calls::ZEP_NB_WalkApVapWithP2(reinterpret_cast<const void *>(fn)), r);
-    return r;
+    return __real_ZEP_NB_WalkApVapWithP2(recordedNeighbour, &walk, nullptr);
 }
