@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "scenario_reader.hpp"
+#include "scenario/scenario_reader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

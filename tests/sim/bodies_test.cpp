@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "codec.hpp"
-#include "scenario_reader.hpp"
+#include "scenario/scenario_reader.hpp"
 #include "sta_meas_msg.h"
+#include "wire/codec.hpp"
 
 namespace zep::sim {
 namespace {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "compare.hpp"
+#include "compare/compare.hpp"
 
 namespace zep::sim::compare {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "expect.hpp"
-#include "scenario_reader.hpp"
+#include "scenario/expect.hpp"
+#include "scenario/scenario_reader.hpp"
 
 namespace zep::sim {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <limits>
 
-#include "json_line.hpp"
-#include "msg_catalog.hpp"
+#include "base/json_line.hpp"
 #include "sta_meas_msg.h"
+#include "wire/msg_catalog.hpp"
 
 namespace zep::sim {
 namespace {

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "scenario_reader.hpp"
+#include "scenario/scenario_reader.hpp"
 
 namespace zep::sim {
 namespace {

@@ -12,10 +12,10 @@
 #include <regex>
 #include <sstream>
 
-#include "msg_catalog.hpp"
-#include "report_collector.hpp"
-#include "report_html.hpp"
+#include "out/report_collector.hpp"
+#include "out/report_html.hpp"
 #include "sta_meas_msg.h"
+#include "wire/msg_catalog.hpp"
 
 namespace zep::sim {
 namespace {

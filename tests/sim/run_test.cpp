@@ -5,9 +5,9 @@
 #include <set>
 #include <sstream>
 
-#include "demo.hpp"
-#include "runner.hpp"
-#include "scenario_reader.hpp"
+#include "run/runner.hpp"
+#include "scenario/demo.hpp"
+#include "scenario/scenario_reader.hpp"
 
 namespace zep::sim {
 namespace {

@@ -10,8 +10,8 @@
 #include <variant>
 
 #include "linked_app.hpp"
-#include "runner.hpp"
-#include "scenario_reader.hpp"
+#include "run/runner.hpp"
+#include "scenario/scenario_reader.hpp"
 #include "table_check.hpp"
 
 namespace {

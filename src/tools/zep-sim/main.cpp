@@ -9,13 +9,13 @@
 #include <iostream>
 #include <string_view>
 
-#include "compare_cli.hpp"
+#include "compare/compare_cli.hpp"
 #include <unistd.h>
 
-#include "demo.hpp"
-#include "report_html.hpp"
-#include "runner.hpp"
-#include "scenario_reader.hpp"
+#include "out/report_html.hpp"
+#include "run/runner.hpp"
+#include "scenario/demo.hpp"
+#include "scenario/scenario_reader.hpp"
 
 namespace {
 

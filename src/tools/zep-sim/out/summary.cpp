@@ -1,0 +1,201 @@
+#include "out/summary.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "base/text_table.hpp"
+#include "base/time_text.hpp"
+#include "out/timeline.hpp"
+#include "sta_meas_msg.h"
+#include "wire/codec.hpp"
+#include "wire/msg_catalog.hpp"
+
+namespace zep::sim {
+
+namespace {
+
+using Align = TextTable::Align;
+
+std::string micros(std::chrono::nanoseconds ns)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof(buf), "%.1f", static_cast<double>(ns.count()) / 1000.0);
+    return buf;
+}
+
+// The dump lists at most 64 nodes.
+std::string nodeCount(const std::optional<u32> &n)
+{
+    if (!n) {
+        return "-";
+    }
+    return std::to_string(*n) + (*n >= STAMEAS_RPC_MEAS_ENTRY_MAX ? "+" : "");
+}
+
+std::string radioName(u32 radio)
+{
+    return radio == STAMEAS_ALL_RADIO ? "?" : std::to_string(radio);
+}
+
+// Cost keys of the handlers that are not messages, sorted after every message id.
+constexpr u32 kConfigKey = ~0u - 1;
+constexpr u32 kLeaveKey = ~0u;
+
+std::string handlerName(u32 key)
+{
+    switch (key) {
+    case kConfigKey: return "cfg 32 scan-switch";
+    case kLeaveKey: return "station leaves";
+    default: return msgLabel(key);
+    }
+}
+
+}  // namespace
+
+Summary::Summary(u32 radios)
+{
+    for (u32 r = 0; r < radios; ++r) {
+        configured_.push_back(&radios_[r]);  // map nodes stay where they are
+    }
+}
+
+Summary::RadioStats &Summary::stats(u32 radio)
+{
+    return radio < configured_.size() ? *configured_[radio] : radios_[radio];
+}
+
+void Summary::onEvent(const Event &ev)
+{
+    lastT_ = std::max(lastT_, ev.t);
+    count(ev);
+    switch (ev.kind) {
+    case EventKind::In:
+    case EventKind::Rpc: addCost(ev.id, ev); break;
+    case EventKind::Config: addCost(kConfigKey, ev); break;
+    case EventKind::Leave: addCost(kLeaveKey, ev); break;
+    default: break;
+    }
+}
+
+void Summary::addCost(u32 key, const Event &ev)
+{
+    if (!ev.status) {
+        return;
+    }
+    Cost &c = costs_[key];
+    ++c.calls;
+    c.failed += *ev.status != 0 ? 1 : 0;
+    c.min = std::min(c.min, ev.elapsed);
+    c.max = std::max(c.max, ev.elapsed);
+    c.total += ev.elapsed;
+}
+
+void Summary::count(const Event &ev)
+{
+    switch (ev.kind) {
+    case EventKind::Log:
+        ++logs_[std::min<u32>(ev.severity, 2)];
+        return;
+    case EventKind::Ipc:
+        ++ipcMessages_;
+        countBlocks(ev);
+        return;
+    case EventKind::OutFail:
+        ++failedOut_;
+        return;
+    case EventKind::IpcFail:
+        ++failedIpc_;
+        return;
+    case EventKind::In:
+    case EventKind::Out:
+        break;
+    default:
+        return;
+    }
+    switch (ev.column) {
+    case Column::Requests: ++stats(ev.radio).requests; break;
+    case Column::Answers: ++stats(ev.radio).answers; break;
+    case Column::Reports: ++stats(ev.radio).reports; break;
+    case Column::CoMeas: ++stats(ev.radio).comeas; break;
+    case Column::Scans: ++stats(ev.radio).scans; break;
+    case Column::None: break;
+    }
+}
+
+// Blocks to neighbours are rare (one IPC per neighbour request), so they are
+// decoded here rather than counted from the wire.
+void Summary::countBlocks(const Event &ev)
+{
+    const Decoded d = decodeOutbound(ev.id, ev.body, ev.context, true);
+    if (!d.fields.contains("blocks")) {
+        return;
+    }
+    for (const auto &block : d.fields["blocks"]) {
+        ++nbBlocks_;
+        std::set<u32> radios;
+        for (const auto &sta : block["stations"]) {
+            radios.insert(sta["radioId"].get<u32>());
+        }
+        for (const u32 r : radios) {
+            ++stats(r).nbBlocks;
+        }
+    }
+}
+
+void Summary::print(std::ostream &out) const
+{
+    out << "\nSummary after " << formatSeconds(lastT_)
+        << " s of virtual time\n\n";
+    TextTable radios({{"radio", Align::Right},
+                      {"nodes", Align::Right},
+                      {"peak", Align::Right},
+                      {"requests sent", Align::Right},
+                      {"answers", Align::Right},
+                      {"reports forwarded", Align::Right},
+                      {"co-meas requests", Align::Right},
+                      {"scan triggers", Align::Right},
+                      {"blocks to neighbours", Align::Right}});
+    RadioStats total;
+    for (const auto &[id, r] : radios_) {
+        radios.addRow({radioName(id), nodeCount(r.nodes), nodeCount(r.peakNodes),
+                       std::to_string(r.requests), std::to_string(r.answers),
+                       std::to_string(r.reports), std::to_string(r.comeas), std::to_string(r.scans),
+                       std::to_string(r.nbBlocks)});
+        total.requests += r.requests;
+        total.answers += r.answers;
+        total.reports += r.reports;
+        total.comeas += r.comeas;
+        total.scans += r.scans;
+    }
+    radios.addRow({"all", "", "", std::to_string(total.requests), std::to_string(total.answers),
+                   std::to_string(total.reports), std::to_string(total.comeas),
+                   std::to_string(total.scans),
+                   std::to_string(nbBlocks_) + " in " + std::to_string(ipcMessages_) + " IPC"});
+    radios.print(out, "  ");
+
+    out << "\n  Handlers (wall-clock cost in this process, microseconds)\n";
+    TextTable costs({{"handler", Align::Left},
+                     {"calls", Align::Right},
+                     {"non-zero status", Align::Right},
+                     {"min", Align::Right},
+                     {"avg", Align::Right},
+                     {"max", Align::Right}});
+    for (const auto &[key, c] : costs_) {
+        const std::string name = handlerName(key);
+        const auto avg = c.calls == 0 ? std::chrono::nanoseconds{0}
+                                      : c.total / static_cast<std::int64_t>(c.calls);
+        costs.addRow({name, std::to_string(c.calls), std::to_string(c.failed), micros(c.min),
+                      micros(avg), micros(c.max)});
+    }
+    if (costs.empty()) {
+        out << "  (no handler ran)\n";
+    } else {
+        costs.print(out, "  ");
+    }
+    out << "\n  Log lines: " << logs_[0] << " note, " << logs_[1] << " rare, " << logs_[2]
+        << " error\n";
+    out << "  Failed sends: " << failedOut_ << " message, " << failedIpc_ << " IPC\n";
+}
+
+}  // namespace zep::sim

@@ -1,0 +1,66 @@
+// The closing summary: per radio what the application did, and per handler what
+// it cost (wall-clock time of the handler in this process).
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "base/events.hpp"
+
+namespace zep::sim {
+
+class Summary : public EventSink {
+public:
+    explicit Summary(u32 radios);
+
+    void onEvent(const Event &ev) override;
+    // Nodes in a radio's measurement table, as read through RPC 69 after a step.
+    void setNodes(u32 radio, u32 nodes)
+    {
+        RadioStats &r = stats(radio);
+        r.nodes = nodes;
+        r.peakNodes = std::max(r.peakNodes.value_or(0), nodes);
+    }
+    void print(std::ostream &out) const;
+
+private:
+    struct RadioStats {
+        std::optional<u32> nodes;
+        std::optional<u32> peakNodes;
+        u64 requests = 0;     // 167/169 sent by the timer
+        u64 answers = 0;      // 168/170 received
+        u64 reports = 0;      // 197 forwarded
+        u64 comeas = 0;       // co-measurement requests sent
+        u64 scans = 0;        // 42 scan triggers
+        u64 nbBlocks = 0;     // blocks to neighbours holding a station of the radio
+    };
+    struct Cost {
+        u64 calls = 0;
+        u64 failed = 0;
+        std::chrono::nanoseconds min{std::chrono::nanoseconds::max()};
+        std::chrono::nanoseconds max{0};
+        std::chrono::nanoseconds total{0};
+    };
+
+    void count(const Event &ev);
+    void countBlocks(const Event &ev);
+    void addCost(u32 key, const Event &ev);
+    RadioStats &stats(u32 radio);
+
+    std::map<u32, RadioStats> radios_;
+    std::vector<RadioStats *> configured_;  // radios_ of the host's radios, by index
+    std::map<u32, Cost> costs_;             // by message id, then configuration and leaves
+    u64 ipcMessages_ = 0;
+    u64 failedOut_ = 0;  // sends that returned non-zero, so never went out
+    u64 failedIpc_ = 0;
+    u64 nbBlocks_ = 0;
+    u64 logs_[3] = {0, 0, 0};
+    u64 lastT_ = 0;
+};
+
+}  // namespace zep::sim

@@ -1,0 +1,310 @@
+#include "out/timeline.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/time_text.hpp"
+#include "out/tables.hpp"
+#include "sta_meas_msg.h"
+#include "wire/msg_catalog.hpp"
+#include "zep_dbg.h"
+
+namespace zep::sim {
+
+namespace {
+
+constexpr std::size_t kLabelWidth = 26;
+constexpr std::size_t kStatusWidth = 11;
+const std::string kNoTime(8, ' ');
+
+std::string padded(std::string text, std::size_t width)
+{
+    if (text.size() < width) {
+        text.append(width - text.size(), ' ');
+    } else {
+        text += ' ';
+    }
+    return text;
+}
+
+std::string statusText(const Event &ev)
+{
+    if (ev.kind == EventKind::Unhandled) {
+        return "no handler";
+    }
+    if (!ev.status) {  // a configuration item or a station leave nobody handles
+        return ev.kind == EventKind::Config || ev.kind == EventKind::Leave ? "no handler" : "";
+    }
+    return *ev.status == 0 ? "ok" : "status " + std::to_string(*ev.status);
+}
+
+std::string label(const Event &ev)
+{
+    return ev.name.empty() ? msgLabel(ev.id) : std::to_string(ev.id) + " " + std::string(ev.name);
+}
+
+std::string trimmedLines(const std::string &text, const std::string &continuation)
+{
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(at, end - at);
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            out += (out.empty() ? "" : "\n" + continuation) + line;
+        }
+        at = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool Timeline::isParent(const Event &ev) const
+{
+    switch (ev.kind) {
+    case EventKind::Out:
+    case EventKind::Ipc:
+    case EventKind::OutFail:
+    case EventKind::IpcFail:
+    case EventKind::Log:
+    case EventKind::RegMsg:
+    case EventKind::UnregMsg:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool Timeline::shows(const Event &ev, bool parentFailed) const
+{
+    if (ev.kind != EventKind::Log) {
+        return true;
+    }
+    // Errors always; everything said by a handler that failed, since it says why.
+    return verbose_ || parentFailed || ev.severity >= ZEP_DBG_ERROR;
+}
+
+void Timeline::mute(const std::string &why)
+{
+    flushIdle();
+    flushOrphans();
+    out_ << kNoTime << "  .. " << why << '\n';
+    muted_ = true;
+}
+
+void Timeline::unmute()
+{
+    pending_.clear();
+    idle_ = {};
+    muted_ = false;
+}
+
+void Timeline::onEvent(const Event &ev)
+{
+    if (muted_) {
+        if (ev.kind == EventKind::Expect && !ev.json["failures"].empty()) {
+            printParent(ev);
+        }
+        return;
+    }
+    if (!isParent(ev)) {
+        pending_.push_back(ev);
+        return;
+    }
+    // A timer expiry that did nothing visible folds into a count.
+    const bool quietTimer = ev.kind == EventKind::In && ev.id == STAMEAS_MSG_MEAS_TIMER &&
+                            ev.status == 0u &&
+                            std::none_of(pending_.begin(), pending_.end(),
+                                         [&](const Event &c) { return shows(c, false); });
+    if (quietTimer && !verbose_) {
+        if (idle_.count == 0) {
+            idle_.first = ev.t;
+        }
+        ++idle_.count;
+        idle_.last = ev.t;
+        pending_.clear();
+        return;
+    }
+    flushIdle();
+    printParent(ev);
+}
+
+void Timeline::beginStep(std::size_t index, int line, const std::string &op)
+{
+    if (muted_) {
+        return;
+    }
+    flushIdle();
+    if (verbose_ && op != "note") {
+        out_ << kNoTime << "  -- step " << index + 1 << " (line " << line << "): " << op << '\n';
+    }
+}
+
+void Timeline::endStep()
+{
+    if (muted_) {
+        return;
+    }
+    flushIdle();
+    flushOrphans();
+}
+
+void Timeline::flushIdle()
+{
+    if (idle_.count == 0) {
+        return;
+    }
+    std::string what = "nothing to send";
+    if (idle_.count > 1) {
+        what = "x";
+        what += std::to_string(idle_.count);
+        what += ", nothing to send, until ";
+        what += formatSeconds(idle_.last);
+    }
+    emitLine(formatTime(idle_.first) + "  <- " + padded(msgLabel(STAMEAS_MSG_MEAS_TIMER), kLabelWidth - 3) +
+             padded("ok", kStatusWidth) + what);
+    idle_ = {};
+}
+
+void Timeline::flushOrphans()
+{
+    for (const Event &c : pending_) {
+        if (shows(c, false)) {
+            printChild(c);
+        }
+    }
+    pending_.clear();
+}
+
+void Timeline::printParent(const Event &ev)
+{
+    std::string marker;
+    std::string name;
+    std::string summary = ev.summary;
+    switch (ev.kind) {
+    case EventKind::Reg:
+        marker = "**";
+        name = "registration";
+        break;
+    case EventKind::Phase:
+        marker = "**";
+        name = "init phase " + std::to_string(ev.id);
+        break;
+    case EventKind::Deinit:
+        marker = "**";
+        name = "de-initialisation";
+        break;
+    case EventKind::In:
+    case EventKind::Unhandled:
+        marker = "<-";
+        name = label(ev);
+        break;
+    case EventKind::Rpc:
+        marker = "<>";
+        name = label(ev);
+        break;
+    case EventKind::Config:
+        marker = "<-";
+        name = "cfg 32 scan-switch";
+        break;
+    case EventKind::Leave:
+        marker = "<-";
+        name = "station leaves";
+        break;
+    case EventKind::Note:
+        out_ << '\n' << kNoTime << "  == " << ev.text << " ==\n";
+        return;
+    case EventKind::Expect: {
+        const auto &failures = ev.json["failures"];
+        emitLine(formatTime(ev.t) + "  ?? " +
+                 padded("expect (line " + std::to_string(ev.json["line"].get<int>()) + ")",
+                        kLabelWidth - 3) +
+                 (failures.empty() ? "ok" : "FAILED"));
+        for (const auto &f : failures) {
+            out_ << kNoTime << "       - " << f.get<std::string>() << '\n';
+        }
+        return;
+    }
+    default:
+        break;
+    }
+
+    // Registrations are listed on their parent's line rather than one by one.
+    std::string regs;
+    for (const Event &c : pending_) {
+        if (c.kind == EventKind::RegMsg || c.kind == EventKind::UnregMsg) {
+            regs += " " + std::to_string(c.id);
+            if (c.status != 0u) {
+                regs += "(status " + std::to_string(*c.status) + ")";
+            }
+        }
+    }
+    if (!regs.empty()) {
+        const bool withdrawing = ev.kind == EventKind::Deinit;
+        summary = (withdrawing ? "withdrew" : "registered") + regs + (summary.empty() ? "" : "; " + summary);
+    }
+
+    emitLine(formatTime(ev.t) + "  " + marker + ' ' + padded(name, kLabelWidth - 3) +
+             padded(statusText(ev), kStatusWidth) + summary);
+    const bool failed = ev.status.value_or(0) != 0;
+    for (const Event &c : pending_) {
+        if (shows(c, failed) && c.kind != EventKind::RegMsg && c.kind != EventKind::UnregMsg) {
+            printChild(c);
+        }
+    }
+    pending_.clear();
+
+    if (ev.kind == EventKind::Rpc && ev.status == 0u) {
+        if (ev.id == STAMEAS_RPC_GET_MEAS_LIST) {
+            printMeasTable(out_, ev.body);
+        } else if (ev.id == STAMEAS_RPC_GET_COMEAS_LIST) {
+            printCoMeasList(out_, ev.body);
+        }
+    }
+}
+
+void Timeline::printChild(const Event &ev)
+{
+    const std::string indent = kNoTime + "    ";
+    if (ev.kind == EventKind::Log) {
+        printLog(ev, indent.c_str());
+        return;
+    }
+    const bool ipc = ev.kind == EventKind::Ipc || ev.kind == EventKind::IpcFail;
+    std::string what = label(ev);
+    if (ev.status) {  // the send failed: nothing went out, but the attempt is shown
+        what += "  FAILED status " + std::to_string(*ev.status);
+    }
+    emitLine(indent + (ipc ? "ipc " : "out ") + padded(what, kLabelWidth - 6 + kStatusWidth) +
+             ev.summary);
+}
+
+void Timeline::printHeader()
+{
+    emitLine(std::string(4, ' ') + "time  " + padded("what", kLabelWidth) +
+             padded("status", kStatusWidth) + "details");
+}
+
+void Timeline::emitLine(std::string line)
+{
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    out_ << line << '\n';
+}
+
+void Timeline::printLog(const Event &ev, const char *indent)
+{
+    const char *tag = ev.severity >= ZEP_DBG_ERROR ? "log!" : "log ";
+    const std::string head = std::string(indent) + tag + " cat" + std::to_string(ev.category) + " ";
+    emitLine(head + trimmedLines(ev.text, std::string(head.size(), ' ')));
+}
+
+}  // namespace zep::sim

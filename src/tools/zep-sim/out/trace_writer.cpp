@@ -1,0 +1,130 @@
+#include "out/trace_writer.hpp"
+
+#include "wire/msg_catalog.hpp"
+
+namespace zep::sim {
+
+namespace {
+
+// Lines are gathered and handed to the stream in writes of about this size.
+constexpr std::size_t kWriteSize = 1u << 20;
+
+const char *sendName(EventKind kind)
+{
+    switch (kind) {
+    case EventKind::Ipc: return "ipc";
+    case EventKind::OutFail: return "outfail";
+    case EventKind::IpcFail: return "ipcfail";
+    default: return "out";
+    }
+}
+
+// The decoded body, when the catalog has a decoder for it.
+void writeFields(JsonLine &line, const Event &ev)
+{
+    const MsgInfo *m = ev.msg;
+    if (m == nullptr || m->decode == nullptr) {
+        return;
+    }
+    if (m->write != nullptr && m->write(line, ev.body)) {
+        return;
+    }
+    const Decoded d = m->decode(ev.body);
+    if (!d.fields.empty()) {
+        line.json("fields", d.fields);
+    }
+}
+
+void writeDelivered(JsonLine &line, const Event &ev)
+{
+    line.text("ev", "in");
+    line.field("t", ev.t);
+    line.field("id", ev.id);
+    line.field("len", ev.len);
+    line.field("status", ev.status.value_or(0));
+    writeFields(line, ev);
+}
+
+void writeSent(JsonLine &line, const Event &ev)
+{
+    line.text("ev", sendName(ev.kind));
+    line.field("t", ev.t);
+    line.field("dest", ev.dest);
+    line.field("id", ev.id);
+    if (ev.status) {
+        line.field("status", *ev.status);
+    }
+    line.hex("hex", ev.body);
+    writeFields(line, ev);
+}
+
+}  // namespace
+
+bool writtenFromEvent(EventKind kind)
+{
+    switch (kind) {
+    case EventKind::In:
+    case EventKind::Out:
+    case EventKind::Ipc:
+    case EventKind::OutFail:
+    case EventKind::IpcFail: return true;
+    default: return false;
+    }
+}
+
+TraceWriter::TraceWriter(std::ostream &out) : out_(out)
+{
+    pending_.reserve(kWriteSize + kWriteSize / 4);
+}
+
+TraceWriter::~TraceWriter()
+{
+    writeOut();
+    out_.flush();
+}
+
+void TraceWriter::onEvent(const Event &ev)
+{
+    if (ev.json.is_null() && writtenFromEvent(ev.kind)) {
+        writeFromEvent(ev);
+    } else {
+        // Log texts and SSIDs may hold bytes that are not UTF-8; they are
+        // written replaced rather than failing the whole trace.
+        pending_ += ev.json.dump(-1, ' ', false, Json::error_handler_t::replace);
+    }
+    pending_.push_back('\n');
+    if (pending_.size() >= kWriteSize) {
+        writeOut();
+    }
+}
+
+void TraceWriter::beginStep(std::size_t /*index*/, int /*line*/, const std::string & /*op*/)
+{
+    writeOut();
+}
+
+void TraceWriter::endStep()
+{
+    writeOut();
+    out_.flush();
+}
+
+void TraceWriter::writeFromEvent(const Event &ev)
+{
+    JsonLine line(pending_);
+    line.begin();
+    if (ev.kind == EventKind::In) {
+        writeDelivered(line, ev);
+    } else {
+        writeSent(line, ev);
+    }
+    line.end();
+}
+
+void TraceWriter::writeOut()
+{
+    out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+    pending_.clear();
+}
+
+}  // namespace zep::sim

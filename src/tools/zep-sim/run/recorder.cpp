@@ -1,0 +1,212 @@
+#include "run/recorder.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/hex.hpp"
+#include "out/trace_writer.hpp"
+#include "sta_meas_msg.h"
+#include "wire/codec.hpp"
+#include "wire/msg_catalog.hpp"
+
+namespace zep::sim {
+
+Event Recorder::make(EventKind kind, const char *ev, u64 t) const
+{
+    Event e;
+    e.kind = kind;
+    e.t = t;
+    e.context = context_;
+    if (objectWanted(kind)) {
+        e.json = {{"ev", ev}, {"t", t}};
+    }
+    return e;
+}
+
+bool Recorder::objectWanted(EventKind kind) const
+{
+    return patterns_ || (trace_ && !writtenFromEvent(kind));
+}
+
+bool Recorder::textWanted() const
+{
+    return std::any_of(textSinks_.begin(), textSinks_.end(),
+                       [](const EventSink *sink) { return sink->wantsText(); });
+}
+
+void Recorder::offering(u32 msgId, std::span<const u8> body)
+{
+    offered_.emplace(msgId, body);
+}
+
+void Recorder::emit(const Event &ev)
+{
+    for (EventSink *sink : sinks_) {
+        sink->onEvent(ev);
+    }
+}
+
+void Recorder::beginStep(std::size_t index, int line, const std::string &op)
+{
+    for (EventSink *sink : sinks_) {
+        sink->beginStep(index, line, op);
+    }
+}
+
+void Recorder::endStep()
+{
+    for (EventSink *sink : sinks_) {
+        sink->endStep();
+    }
+}
+
+void Recorder::onAppRegistered(u32 status)
+{
+    Event e = make(EventKind::Reg, "reg", host_.nowMs());
+    e.status = status;
+    if (!e.json.is_null()) {
+        e.json["status"] = status;
+    }
+    if (const ZEP_AppInfo *info = host_.appInfo()) {
+        const std::string name(info->name, strnlen(info->name, sizeof(info->name)));
+        e.summary = "application \"" + name + "\", " + std::to_string(info->phaseNum) + " phases";
+        if (!e.json.is_null()) {
+            e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
+        }
+    }
+    emit(e);
+}
+
+void Recorder::onPhase(u32 phase, u32 status)
+{
+    Event e = make(EventKind::Phase, "phase", host_.nowMs());
+    e.id = phase;
+    e.status = status;
+    if (!e.json.is_null()) {
+        e.json["phase"] = phase;
+        e.json["status"] = status;
+    }
+    emit(e);
+}
+
+void Recorder::onDeinit(u32 status)
+{
+    Event e = make(EventKind::Deinit, "deinit", host_.nowMs());
+    e.status = status;
+    if (!e.json.is_null()) {
+        e.json["status"] = status;
+    }
+    emit(e);
+}
+
+void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
+{
+    Event e = make(reg ? EventKind::RegMsg : EventKind::UnregMsg, reg ? "regmsg" : "unregmsg",
+                   host_.nowMs());
+    e.id = msgId;
+    e.status = status;
+    if (!e.json.is_null()) {
+        e.json["kind"] = kind;
+        e.json["id"] = msgId;
+        e.json["status"] = status;
+    }
+    emit(e);
+}
+
+void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
+                           std::chrono::nanoseconds elapsed)
+{
+    const bool rpc = kind == ZEP_MSG_KIND_RPC;
+    Event e = make(rpc ? EventKind::Rpc : EventKind::In, rpc ? "rpc" : "in", host_.nowMs());
+    e.context = msgId;
+    e.id = msgId;
+    e.status = status;
+    e.elapsed = elapsed;
+    // What was offered, when the runner offered it; the body as the handler
+    // left it otherwise (timer expiries) and always for an RPC's answer.
+    const bool useOffered = !rpc && offered_ && offered_->first == msgId;
+    e.body = useOffered ? offered_->second : body;
+    e.len = body.size();
+    offered_.reset();
+    e.msg = inboundMsg(msgId);
+    if (e.msg != nullptr && e.msg->radio != nullptr) {
+        e.column = e.msg->column;
+        e.radio = e.msg->radio(e.body);
+    }
+    const bool object = objectWanted(e.kind);
+    if (object) {
+        e.json["id"] = msgId;
+        if (rpc) {
+            e.json["status"] = status;
+            e.json["hex"] = toHex(body);
+        } else {
+            e.json["len"] = body.size();
+            e.json["status"] = status;
+        }
+    }
+    if (object || textWanted()) {
+        describe(e, decodeInbound(msgId, e.body));
+    }
+    emit(e);
+}
+
+void Recorder::onSent(const host::SentMessage &msg) { emitSend(msg, std::nullopt); }
+
+void Recorder::onSendFailed(const host::SentMessage &msg, u32 status) { emitSend(msg, status); }
+
+void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
+{
+    Event e = status ? make(msg.ipc ? EventKind::IpcFail : EventKind::OutFail,
+                            msg.ipc ? "ipcfail" : "outfail", msg.atMs)
+                     : make(msg.ipc ? EventKind::Ipc : EventKind::Out, msg.ipc ? "ipc" : "out",
+                            msg.atMs);
+    e.id = msg.msgId;
+    e.status = status;
+    e.body = msg.body;
+    e.dest = msg.dest;
+    e.msg = outboundMsg(msg.msgId, context_, msg.ipc);
+    if (e.msg != nullptr) {
+        e.name = e.msg->id == 0 ? e.msg->name : std::string_view{};
+        e.column = e.msg->column;
+        e.radio = e.msg->radio != nullptr ? e.msg->radio(e.body) : STAMEAS_ALL_RADIO;
+    }
+    const bool object = objectWanted(e.kind);
+    if (object) {
+        e.json["dest"] = msg.dest;
+        e.json["id"] = msg.msgId;
+        if (status) {
+            e.json["status"] = *status;
+        }
+        e.json["hex"] = toHex(e.body);
+    }
+    if (object || textWanted()) {
+        describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
+    }
+    emit(e);
+}
+
+void Recorder::describe(Event &e, Decoded &&d) const
+{
+    e.summary = std::move(d.summary);
+    if (!e.json.is_null() && !d.fields.empty()) {
+        e.json["fields"] = std::move(d.fields);
+    }
+}
+
+void Recorder::onLog(const host::LogLine &line)
+{
+    Event e = make(EventKind::Log, "log", line.atMs);
+    e.severity = line.severity;
+    e.category = line.category;
+    e.text = line.text;
+    if (!e.json.is_null()) {
+        e.json["sev"] = line.severity;
+        e.json["mod"] = line.module;
+        e.json["cat"] = line.category;
+        e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
+        e.json["text"] = line.text;
+    }
+    emit(e);
+}
+
+}  // namespace zep::sim

@@ -1,0 +1,76 @@
+// Turns the host's observer calls into events, stamps them with the virtual time
+// and the handler that was running, and hands each to every sink in order.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "base/events.hpp"
+#include "wire/codec.hpp"
+#include "zep_host.hpp"
+
+namespace zep::sim {
+
+class Recorder : public host::Observer {
+public:
+    explicit Recorder(host::Host &host) : host_(host) {}
+
+    void addSink(EventSink &sink) { sinks_.push_back(&sink); }
+    // A sink that may print events, and so want their one-liners (the
+    // timeline); only these are asked, once per event.
+    void addTextSink(EventSink &sink)
+    {
+        addSink(sink);
+        textSinks_.push_back(&sink);
+    }
+    // Build the trace object of every event, for expectations that match
+    // patterns against them.
+    void setTraceObjects(bool on) { patterns_ = on; }
+    bool traceObjects() const { return patterns_; }
+    // A trace is written: the events it does not write from the event itself
+    // need their object.
+    void setTraceWritten(bool on) { trace_ = on; }
+
+    // The handler about to run (its message id), or 0 once it has returned.
+    void setContext(u32 msgId) { context_ = msgId; }
+    u32 context() const { return context_; }
+
+    // The body as offered, before the handler could complete it in place: the
+    // "in" event decodes this rather than what the handler left.
+    void offering(u32 msgId, std::span<const u8> body);
+    void withdrawOffer() { offered_.reset(); }
+
+    // Events the runner sees itself (config, leave, unhandled, notes, verdicts).
+    void emit(const Event &ev);
+    void beginStep(std::size_t index, int line, const std::string &op);
+    void endStep();
+
+    void onAppRegistered(u32 status) override;
+    void onPhase(u32 phase, u32 status) override;
+    void onDeinit(u32 status) override;
+    void onRegMsg(bool reg, u32 kind, u32 msgId, u32 status) override;
+    void onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
+                     std::chrono::nanoseconds elapsed) override;
+    void onSent(const host::SentMessage &msg) override;
+    void onSendFailed(const host::SentMessage &msg, u32 status) override;
+    void onLog(const host::LogLine &line) override;
+
+private:
+    Event make(EventKind kind, const char *ev, u64 t) const;
+    bool objectWanted(EventKind kind) const;
+    bool textWanted() const;
+    // The one-liner, and the fields when a trace object is built.
+    void describe(Event &e, Decoded &&d) const;
+    // A send, gone out or not; status is set only for one that failed.
+    void emitSend(const host::SentMessage &msg, std::optional<u32> status);
+
+    host::Host &host_;
+    std::vector<EventSink *> sinks_;
+    std::vector<EventSink *> textSinks_;
+    u32 context_ = 0;
+    bool patterns_ = false;
+    bool trace_ = false;
+    std::optional<std::pair<u32, std::span<const u8>>> offered_;  // the runner's copy outlives it
+};
+
+}  // namespace zep::sim

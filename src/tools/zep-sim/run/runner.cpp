@@ -1,0 +1,509 @@
+#include "run/runner.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "base/hex.hpp"
+#include "base/time_text.hpp"
+#include "sta_meas_msg.h"
+#include "wire/codec.hpp"
+
+namespace zep::sim {
+
+namespace {
+
+constexpr u64 kDefaultSeed = 1;
+
+template <class Rec>
+std::vector<u8> bytesOf(const Rec &rec)
+{
+    std::vector<u8> out(sizeof(Rec));
+    std::memcpy(out.data(), &rec, sizeof(Rec));
+    return out;
+}
+
+Json statusJson(const std::optional<u32> &status)
+{
+    return status ? Json(*status) : Json(nullptr);
+}
+
+// Whether an expect among the steps matches patterns against trace objects.
+bool usesPatterns(const std::vector<Step> &steps)
+{
+    return std::any_of(steps.begin(), steps.end(), [](const Step &st) {
+        if (const auto *c = std::get_if<step::Check>(&st.action)) {
+            return !c->expect.events.empty();
+        }
+        const auto *r = std::get_if<step::Repeat>(&st.action);
+        return r != nullptr && usesPatterns(r->steps);
+    });
+}
+
+}  // namespace
+
+Runner::Runner(const Scenario &scenario, RunOptions options)
+    : sc_(scenario),
+      opt_(std::move(options)),
+      seed_(opt_.seed.value_or(sc_.seed.value_or(kDefaultSeed))),
+      host_(sc_.profile),
+      recorder_(host_),
+      stations_(seed_),
+      summary_(sc_.profile.radios),
+      window_(usesPatterns(sc_.steps))
+{
+    std::string error;
+    if (opt_.linkedApp != nullptr) {
+        host_.useLinkedApp(opt_.linkedApp);
+    } else if (!host_.loadSharedApp(opt_.libPath, &error)) {
+        throw LoadError("cannot load " + opt_.libPath + ": " + error);
+    }
+    recorder_.addSink(*this);
+    recorder_.addSink(summary_);
+    if (opt_.human != nullptr && opt_.timeline) {
+        timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
+        recorder_.addTextSink(*timeline_);
+    }
+    if (opt_.trace != nullptr) {
+        trace_ = std::make_unique<TraceWriter>(*opt_.trace);
+        recorder_.addSink(*trace_);
+    }
+    recorder_.setTraceObjects(usesPatterns(sc_.steps));
+    recorder_.setTraceWritten(trace_ != nullptr);
+    for (EventSink *sink : opt_.sinks) {
+        recorder_.addSink(*sink);
+    }
+    if (opt_.report != nullptr) {
+        opt_.report->attach(*this, host_.faults());
+        recorder_.addSink(*opt_.report);
+    }
+    buildWorld();
+    host_.setObserver(&recorder_);
+}
+
+Runner::~Runner()
+{
+    host_.setObserver(nullptr);
+}
+
+void Runner::buildWorld()
+{
+    for (const auto &[id, facts] : sc_.radios) {
+        host_.radio(id) = facts;
+    }
+    for (const StationEntry &s : sc_.stations) {
+        host_.addStation(s.facts);
+        stations_.add(s);
+    }
+    for (const host::NeighbourFacts &nb : sc_.neighbours) {
+        host_.addNeighbour(nb);
+    }
+    for (const host::TokenFacts &t : sc_.tokens) {
+        host_.addToken(t);
+    }
+    for (const ScanRadioEntry &s : sc_.scanRadio) {
+        host_.setScanRadio(s.channel, s.freqInd, s.radio);
+    }
+    for (const FaultRule &f : sc_.faults) {
+        host_.faults().failCall(f.call, f.nth, f.count, f.status);
+    }
+    host_.setNowMs(sc_.clockStartMs);
+    host_.setLogThreshold(opt_.logLevel.value_or(sc_.logLevel));
+    host_.setLogToStderr(false);
+    host_.setCaptureLogs(false);
+    host_.setCaptureSent(false);
+}
+
+std::vector<Failure> Runner::run()
+{
+    const auto begin = std::chrono::steady_clock::now();
+    if (opt_.progress != nullptr) {
+        progress_.emplace(*opt_.progress, host_.nowMs(), sc_.durationMs);
+    }
+    if (timeline_) {
+        std::ostream &out = *opt_.human;
+        out << "zep-sim: " << (sc_.name.empty() ? sc_.file : sc_.name + " (" + sc_.file + ")")
+            << "\n";
+        if (!sc_.description.empty()) {
+            out << "  " << sc_.description << "\n";
+        }
+        out << "  library " << opt_.libPath << ", seed " << seed_ << ", " << sc_.profile.radios
+            << " radio(s)\n\n";
+        timeline_->printHeader();
+    }
+    for (std::size_t i = 0; i < sc_.steps.size(); ++i) {
+        play(sc_.steps[i], i);
+    }
+    if (progress_) {
+        progress_->clear();
+    }
+    if (opt_.human != nullptr) {
+        summary_.print(*opt_.human);
+        printRunFigures(std::chrono::steady_clock::now() - begin);
+        opt_.human->flush();
+    }
+    if (opt_.trace != nullptr) {
+        opt_.trace->flush();
+    }
+    return failures_;
+}
+
+void Runner::play(const Step &step, std::size_t index)
+{
+    stepIndex_ = index;
+    stepLine_ = step.line;
+    stepName_ = step.op + " (line " + std::to_string(step.line) + ")";
+    recorder_.beginStep(index, step.line, step.op);
+    std::visit([this](const auto &action) { exec(action); }, step.action);
+    if (running_) {
+        snapshotNodes();
+    }
+    if (opt_.afterStep) {
+        opt_.afterStep(host_, running_);
+    }
+    recorder_.endStep();
+    host_.clearCaptures();
+}
+
+void Runner::onEvent(const Event &ev)
+{
+    ++events_;
+    // Only while nothing else is being printed to the screen.
+    if (progress_ && (!timeline_ || timeline_->muted())) {
+        progress_->tick(ev.t, events_);
+    }
+    window_.add(ev);
+    // Measurement requests from the timer reach the stations, which may answer.
+    if (ev.kind != EventKind::Out || !ev.name.empty()) {
+        return;
+    }
+    if (const auto wake = stations_.request(host_.nowMs(), ev.id, ev.body)) {
+        host_.schedule(*wake, [this] { deliverAnswers(); });
+    }
+}
+
+void Runner::deliverAnswers()
+{
+    const u64 now = host_.nowMs();
+    stations_.woken(now);
+    while (const auto a = stations_.takeDue(now)) {
+        if (stations_.present(a->sta)) {  // a station that has left says nothing
+            deliver(a->reportId, a->body());
+        }
+    }
+}
+
+Event Runner::runnerEvent(EventKind kind, const char *ev) const
+{
+    Event e;
+    e.kind = kind;
+    e.t = host_.nowMs();
+    e.json = {{"ev", ev}, {"t", e.t}};
+    return e;
+}
+
+void Runner::setStatus(std::optional<u32> status)
+{
+    last_.seen = true;
+    last_.status = status;
+    last_.step = stepName_;
+}
+
+std::optional<u32> Runner::deliver(u32 msgId, std::span<const u8> body)
+{
+    const u32 outer = recorder_.context();
+    recorder_.offering(msgId, body);
+    recorder_.setContext(msgId);
+    const std::optional<u32> status = host_.deliver(msgId, body);
+    recorder_.setContext(outer);
+    recorder_.withdrawOffer();
+    if (!status) {
+        Event e = runnerEvent(EventKind::Unhandled, "unhandled");
+        e.id = msgId;
+        e.body = body;
+        e.json["id"] = msgId;
+        e.json["len"] = body.size();
+        Decoded d = decodeInbound(msgId, body);
+        e.summary = std::move(d.summary);
+        if (!d.fields.empty()) {
+            e.json["fields"] = std::move(d.fields);
+        }
+        recorder_.emit(e);
+    }
+    return status;
+}
+
+void Runner::exec(const step::Start &)
+{
+    const u32 status = host_.start();
+    running_ = running_ || status == 0;
+    setStatus(status);
+}
+
+void Runner::exec(const step::Stop &)
+{
+    running_ = false;
+    setStatus(host_.deinit());
+}
+
+void Runner::exec(const step::Send &s)
+{
+    setStatus(deliver(s.id, s.body));
+}
+
+void Runner::exec(const step::Rpc &s)
+{
+    std::vector<u8> buffer = s.body;
+    recorder_.setContext(s.id);
+    const std::optional<u32> status = host_.rpc(s.id, buffer);
+    recorder_.setContext(0);
+    if (!status) {
+        Event e = runnerEvent(EventKind::Unhandled, "unhandled");
+        e.id = s.id;
+        e.json["id"] = s.id;
+        e.json["len"] = s.body.size();
+        recorder_.emit(e);
+    }
+    setStatus(status);
+}
+
+void Runner::exec(const step::Advance &s)
+{
+    recorder_.setContext(STAMEAS_MSG_MEAS_TIMER);
+    host_.advance(s.ms);
+    recorder_.setContext(0);
+}
+
+void Runner::exec(const step::Config &s)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    const std::optional<u32> status =
+        s.raw ? host_.deliverRawConfig(ZEP_CFG_ITEM_SCAN_SWITCH, *s.raw)
+              : host_.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, s.radio, s.value);
+    Event e = runnerEvent(EventKind::Config, "config");
+    e.elapsed = std::chrono::steady_clock::now() - begin;
+    e.status = status;
+    e.json["radio"] = s.radio;
+    e.json["status"] = statusJson(status);
+    if (s.raw) {
+        e.summary = "raw message of " + std::to_string(s.raw->size()) + " bytes";
+        e.json["fields"] = {{"raw", toHex(*s.raw)}};
+    } else {
+        const u32 value = s.value.empty() ? 0 : s.value.front();
+        e.summary = "radio " + std::to_string(s.radio) + " scanSwitch " + std::to_string(value);
+        e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(s.value)}};
+    }
+    recorder_.emit(e);
+    setStatus(status);
+}
+
+void Runner::exec(const step::StaLeave &s)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    const Mac mac = s.sta.value_or(Mac{});
+    const std::optional<u32> status = host_.staLeave(s.sta ? &mac : nullptr);
+    Event e = runnerEvent(EventKind::Leave, "leave");
+    e.elapsed = std::chrono::steady_clock::now() - begin;
+    e.status = status;
+    e.json["sta"] = s.sta ? Json(macCompact(mac)) : Json(nullptr);
+    e.json["status"] = statusJson(status);
+    e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
+                      : "(null station)";
+    recorder_.emit(e);
+    if (s.sta && !s.keep) {
+        host_.removeStation(mac);
+        stations_.remove(mac);
+    }
+    setStatus(status);
+}
+
+void Runner::exec(const step::Note &s)
+{
+    Event e = runnerEvent(EventKind::Note, "note");
+    e.text = s.text;
+    e.json["text"] = s.text;
+    recorder_.emit(e);
+}
+
+void Runner::exec(const step::AddStation &s)
+{
+    host_.addStation(s.sta.facts);
+    stations_.add(s.sta);
+}
+
+void Runner::exec(const step::RemoveStation &s)
+{
+    host_.removeStation(s.mac);
+    stations_.remove(s.mac);
+}
+
+void Runner::exec(const step::AddNeighbour &s)
+{
+    host_.addNeighbour(s.nb);
+}
+
+void Runner::exec(const step::ClearNeighbours &)
+{
+    host_.clearNeighbours();
+}
+
+void Runner::exec(const step::AddToken &s)
+{
+    host_.addToken(s.token);
+}
+
+void Runner::exec(const step::ClearTokens &)
+{
+    host_.clearTokens();
+}
+
+void Runner::exec(const step::Fault &s)
+{
+    host_.faults().failCall(s.fault.call, s.fault.nth, s.fault.count, s.fault.status);
+}
+
+void Runner::exec(const step::Dump &s)
+{
+    const LastStatus kept = last_;
+    for (const u32 radio : s.radios) {
+        StaMeasListRpcMsg m{};
+        m.radioId = radio;
+        exec(step::Rpc{STAMEAS_RPC_GET_MEAS_LIST, bytesOf(m)});
+    }
+    for (const auto &[radio, channel] : s.comeasLists) {
+        StaCoMeasListRpcMsg m{};
+        m.radioId = radio;
+        m.channel = channel;
+        exec(step::Rpc{STAMEAS_RPC_GET_COMEAS_LIST, bytesOf(m)});
+    }
+    last_ = kept;
+}
+
+void Runner::exec(const step::Check &s)
+{
+    const std::vector<std::string> failed = checkExpect(s.expect, window_, last_, *this);
+    ++checksPlayed_;
+    Event e = runnerEvent(EventKind::Expect, "expect");
+    e.json["line"] = stepLine_;
+    e.json["ok"] = failed.empty();
+    e.json["failures"] = failed;
+    recorder_.emit(e);
+    window_.clear();
+    last_ = {};
+    for (const std::string &what : failed) {
+        failures_.push_back(Failure{stepIndex_ + 1, stepLine_, what});
+    }
+}
+
+void Runner::exec(const step::Repeat &r)
+{
+    const u64 firstStart = host_.nowMs();
+    const int line = stepLine_;
+    const bool showAll = opt_.verbose || !timeline_ || timeline_->muted();
+    playPasses(r, 0, firstStart);
+    if (r.times == 1) {
+        return;
+    }
+    if (!showAll) {
+        timeline_->mute("passes 2 to " + std::to_string(r.times) + " of the repeat at line " +
+                        std::to_string(line) + " are not shown (-v shows them)");
+    }
+    playPasses(r, 1, firstStart);
+    if (!showAll) {
+        if (progress_) {
+            progress_->clear();
+        }
+        timeline_->unmute();
+    }
+}
+
+void Runner::printRunFigures(std::chrono::steady_clock::duration wall) const
+{
+    const double seconds = std::chrono::duration<double>(wall).count();
+    char line[160];
+    std::snprintf(line, sizeof(line),
+                  "\nRan %s s of virtual time in %.2f s of wall time: %llu events, %.0f events/s\n",
+                  formatSeconds(host_.nowMs() - sc_.clockStartMs).c_str(), seconds,
+                  static_cast<unsigned long long>(events_),
+                  seconds > 0 ? static_cast<double>(events_) / seconds : 0.0);
+    *opt_.human << line;
+}
+
+void Runner::playPasses(const step::Repeat &r, u64 from, u64 firstStart)
+{
+    const u64 until = from == 0 ? 1 : r.times;
+    for (u64 pass = from; pass < until; ++pass) {
+        for (const Step &st : r.steps) {
+            play(st, stepIndex_);
+        }
+        if (r.every) {
+            // The reader made sure no pass runs past its slot.
+            const u64 next = firstStart + (pass + 1) * *r.every;
+            if (next > host_.nowMs()) {
+                exec(step::Advance{next - host_.nowMs()});
+            }
+        }
+    }
+}
+
+std::optional<std::vector<u8>> Runner::silentRpc(u32 msgId, std::vector<u8> buffer)
+{
+    // Looking must not show up in what is looked at: no events while it runs.
+    host_.setObserver(nullptr);
+    const std::optional<u32> status = host_.rpc(msgId, buffer);
+    host_.setObserver(&recorder_);
+    if (status != 0u) {
+        return std::nullopt;
+    }
+    return buffer;
+}
+
+std::optional<u32> Runner::tableSize(u32 radio)
+{
+    StaMeasListRpcMsg m{};
+    m.radioId = radio;
+    const auto answer = silentRpc(STAMEAS_RPC_GET_MEAS_LIST, bytesOf(m));
+    if (!answer) {
+        return std::nullopt;
+    }
+    return (*answer)[offsetof(StaMeasListRpcMsg, num)];
+}
+
+std::optional<u32> Runner::comeasSize(u32 radio, u32 channel)
+{
+    StaCoMeasListRpcMsg m{};
+    m.radioId = radio;
+    m.channel = channel;
+    const auto answer = silentRpc(STAMEAS_RPC_GET_COMEAS_LIST, bytesOf(m));
+    if (!answer) {
+        return std::nullopt;
+    }
+    return (*answer)[offsetof(StaCoMeasListRpcMsg, num)];
+}
+
+bool Runner::handlerRegistered(u32 msgId)
+{
+    return host_.hasHandler(ZEP_MSG_KIND_EVENT, msgId) || host_.hasHandler(ZEP_MSG_KIND_RPC, msgId);
+}
+
+std::uint64_t Runner::liveBlocks()
+{
+    return host_.memory().liveBlocks() + host_.memory().livePools();
+}
+
+std::uint64_t Runner::activeTimers()
+{
+    return host_.activeTimers();
+}
+
+void Runner::snapshotNodes()
+{
+    for (u32 radio = 0; radio < sc_.profile.radios; ++radio) {
+        if (const auto n = tableSize(radio)) {
+            summary_.setNodes(radio, *n);
+        }
+    }
+}
+
+}  // namespace zep::sim

@@ -1,0 +1,132 @@
+// Plays a scenario: builds the host's world, loads the application, runs the
+// steps on the virtual clock, answers requests for the stations, checks the
+// expectations, and feeds every event to the timeline, the trace and the summary.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/events.hpp"
+#include "out/progress.hpp"
+#include "out/report_collector.hpp"
+#include "out/summary.hpp"
+#include "out/timeline.hpp"
+#include "out/trace_writer.hpp"
+#include "run/recorder.hpp"
+#include "run/station_model.hpp"
+#include "scenario/expect.hpp"
+#include "scenario/scenario.hpp"
+
+namespace zep::sim {
+
+struct RunOptions {
+    std::string libPath;
+    std::optional<u64> seed;          // overrides the scenario's
+    std::optional<u32> logLevel;      // overrides host.logLevel
+    bool verbose = false;             // every log line in the timeline
+    bool timeline = true;             // false: the summary alone on human
+    std::ostream *human = nullptr;    // timeline and summary; null for none
+    std::ostream *trace = nullptr;    // JSON Lines; null for none
+    std::ostream *progress = nullptr;  // a terminal for the progress line; null for none
+    // A program that links the application in (a soak driver) gives its entry
+    // here instead of libPath, and may look at the host after every step.
+    host::Host::RegEntry linkedApp = nullptr;
+    std::function<void(host::Host &, bool started)> afterStep;
+    std::vector<EventSink *> sinks;   // further listeners, after the trace
+    ReportCollector *report = nullptr;  // counters for the HTML report; null for none
+};
+
+// The application library could not be loaded.
+class LoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Failure {
+    std::size_t step = 0;  // from 1
+    int line = 0;
+    std::string what;
+};
+
+class Runner : private EventSink, private StateProbe {
+public:
+    Runner(const Scenario &scenario, RunOptions options);
+    ~Runner() override;
+
+    // Plays every step; the failed expectations, in order.
+    std::vector<Failure> run();
+    u64 seed() const { return seed_; }
+    // Events recorded so far: messages handled and sent, log lines, steps' own.
+    u64 events() const { return events_; }
+    // expect steps played so far, each pass of a repeat counting again.
+    std::size_t checksPlayed() const { return checksPlayed_; }
+
+private:
+    // EventSink: the journal that expectations look back on, and the stations' answers.
+    void onEvent(const Event &ev) override;
+    // StateProbe, answered through silent RPCs and the host.
+    std::optional<u32> tableSize(u32 radio) override;
+    std::optional<u32> comeasSize(u32 radio, u32 channel) override;
+    bool handlerRegistered(u32 msgId) override;
+    std::uint64_t liveBlocks() override;
+    std::uint64_t activeTimers() override;
+
+    void buildWorld();
+    void play(const Step &step, std::size_t index);
+    void exec(const step::Start &);
+    void exec(const step::Stop &);
+    void exec(const step::Send &s);
+    void exec(const step::Rpc &s);
+    void exec(const step::Advance &s);
+    void exec(const step::Config &s);
+    void exec(const step::StaLeave &s);
+    void exec(const step::Note &s);
+    void exec(const step::AddStation &s);
+    void exec(const step::RemoveStation &s);
+    void exec(const step::AddNeighbour &s);
+    void exec(const step::ClearNeighbours &);
+    void exec(const step::AddToken &s);
+    void exec(const step::ClearTokens &);
+    void exec(const step::Fault &s);
+    void exec(const step::Dump &s);
+    void exec(const step::Check &s);
+    void exec(const step::Repeat &r);
+    void playPasses(const step::Repeat &r, u64 from, u64 firstStart);
+
+    std::optional<u32> deliver(u32 msgId, std::span<const u8> body);
+    void deliverAnswers();
+    std::optional<std::vector<u8>> silentRpc(u32 msgId, std::vector<u8> buffer);
+    void snapshotNodes();
+    void printRunFigures(std::chrono::steady_clock::duration wall) const;
+    void setStatus(std::optional<u32> status);
+    Event runnerEvent(EventKind kind, const char *ev) const;
+
+    const Scenario &sc_;
+    RunOptions opt_;
+    u64 seed_;
+    host::Host host_;
+    Recorder recorder_;
+    StationModel stations_;
+    Summary summary_;
+    std::unique_ptr<Timeline> timeline_;
+    std::unique_ptr<TraceWriter> trace_;
+
+    Window window_;
+    LastStatus last_;
+    std::string stepName_;
+    std::size_t stepIndex_ = 0;
+    int stepLine_ = 0;
+    bool running_ = false;
+    std::vector<Failure> failures_;
+    std::size_t checksPlayed_ = 0;
+    u64 events_ = 0;
+    std::optional<Progress> progress_;
+};
+
+}  // namespace zep::sim

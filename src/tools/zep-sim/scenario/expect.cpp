@@ -1,0 +1,449 @@
+#include "scenario/expect.hpp"
+
+#include <algorithm>
+#include <charconv>
+
+#include "wire/msg_catalog.hpp"
+
+namespace zep::sim {
+
+namespace {
+
+std::optional<std::uint64_t> wholeNumber(std::string_view text)
+{
+    std::uint64_t v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+std::vector<std::string> strings(const std::optional<Node> &node)
+{
+    std::vector<std::string> out;
+    if (!node || node->isNull()) {
+        return out;
+    }
+    if (node->isScalar()) {
+        out.push_back(node->scalar());
+        return out;
+    }
+    for (const Node &item : node->items()) {
+        out.push_back(item.scalar());
+    }
+    return out;
+}
+
+std::vector<u32> ids(const Node &node)
+{
+    std::vector<u32> out;
+    if (node.isScalar()) {
+        out.push_back(node.integer<u32>());
+        return out;
+    }
+    for (const Node &item : node.items()) {
+        out.push_back(item.integer<u32>());
+    }
+    return out;
+}
+
+std::map<u32, Count> idCounts(const Node &node)
+{
+    std::map<u32, Count> out;
+    for (const auto &[key, value] : Fields(node).all()) {
+        out[key.integer<u32>()] = Count::parse(value);
+    }
+    return out;
+}
+
+std::string show(std::span<const u32> values)
+{
+    std::string out = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out += (i == 0 ? "" : ", ") + std::to_string(values[i]);
+    }
+    return out + "]";
+}
+
+std::string statusText(const std::optional<u32> &status)
+{
+    return status ? std::to_string(*status) : "none (no handler)";
+}
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+Count Count::exactly(std::uint64_t n)
+{
+    return Count{n, n, std::to_string(n)};
+}
+
+Count Count::parse(const Node &node)
+{
+    const std::string text = node.scalar();
+    std::string_view t = text;
+    const auto number = [&](std::string_view digits) {
+        const auto v = wholeNumber(digits);
+        if (!v) {
+            node.fail("expected a count: N, >=N, <=N, >N, <N or N..M, got \"" + text + "\"");
+        }
+        return *v;
+    };
+    Count c;
+    c.text = text;
+    if (t.starts_with(">=")) {
+        c.lo = number(t.substr(2));
+    } else if (t.starts_with("<=")) {
+        c.hi = number(t.substr(2));
+    } else if (t.starts_with(">")) {
+        c.lo = number(t.substr(1)) + 1;
+    } else if (t.starts_with("<")) {
+        const std::uint64_t n = number(t.substr(1));
+        if (n == 0) {
+            node.fail("\"<0\" can never hold");
+        }
+        c.hi = n - 1;
+    } else if (const auto dots = t.find(".."); dots != std::string_view::npos) {
+        c.lo = number(t.substr(0, dots));
+        c.hi = number(t.substr(dots + 2));
+        if (c.lo > c.hi) {
+            node.fail("empty range \"" + text + "\"");
+        }
+    } else {
+        c.lo = c.hi = number(t);
+    }
+    return c;
+}
+
+Json yamlToJson(const YAML::Node &node)
+{
+    if (!node || node.IsNull()) {
+        return nullptr;
+    }
+    if (node.IsSequence()) {
+        Json out = Json::array();
+        for (const YAML::Node &item : node) {
+            out.push_back(yamlToJson(item));
+        }
+        return out;
+    }
+    if (node.IsMap()) {
+        Json out = Json::object();
+        for (const auto &kv : node) {
+            out[kv.first.Scalar()] = yamlToJson(kv.second);
+        }
+        return out;
+    }
+    const std::string &text = node.Scalar();
+    if (node.Tag() == "?") {  // plain, not quoted
+        if (text == "true" || text == "false") {
+            return text == "true";
+        }
+        if (text == "null" || text == "~") {
+            return nullptr;
+        }
+        std::string_view digits = text;
+        const bool negative = digits.starts_with('-');
+        if (negative) {
+            digits.remove_prefix(1);
+        }
+        if (const auto v = wholeNumber(digits); v && (digits.size() == 1 || digits[0] != '0')) {
+            if (negative) {
+                return -static_cast<std::int64_t>(*v);
+            }
+            return *v;
+        }
+    }
+    return text;
+}
+
+bool matchesPattern(const Json &pattern, const Json &value)
+{
+    if (pattern.is_object()) {
+        if (!value.is_object()) {
+            return false;
+        }
+        for (const auto &[key, sub] : pattern.items()) {
+            const auto it = value.find(key);
+            if (it == value.end() || !matchesPattern(sub, *it)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    if (pattern.is_array()) {
+        // Each item of the pattern must match some item of the list.
+        if (!value.is_array()) {
+            return false;
+        }
+        return std::all_of(pattern.begin(), pattern.end(), [&](const Json &want) {
+            return std::any_of(value.begin(), value.end(),
+                               [&](const Json &have) { return matchesPattern(want, have); });
+        });
+    }
+    if (pattern.is_string()) {
+        return value.is_string() &&
+               value.get_ref<const std::string &>().find(pattern.get_ref<const std::string &>()) !=
+                   std::string::npos;
+    }
+    return pattern == value;
+}
+
+Expect parseExpect(const Node &node)
+{
+    const Fields f(node);
+    Expect e;
+    if (const auto n = f.get("sent")) {
+        e.sent = idCounts(*n);
+    }
+    if (const auto n = f.get("in")) {
+        e.in = idCounts(*n);
+    }
+    if (const auto n = f.get("ipc")) {
+        e.ipc = Count::parse(*n);
+    }
+    if (const auto n = f.get("ipcBytes")) {
+        e.ipcBytes = ids(*n);
+    }
+    if (const auto n = f.get("status")) {
+        e.checkStatus = true;
+        if (n->scalar() != "none") {
+            e.status = n->integer<u32>();
+        }
+    }
+    e.logContains = strings(f.get("logContains"));
+    e.noLog = strings(f.get("noLog"));
+    if (const auto n = f.get("logCount")) {
+        for (const auto &[key, value] : Fields(*n).all()) {
+            e.logCount.emplace_back(key.scalar(), Count::parse(value));
+        }
+    }
+    for (const Node &item : f.list("events")) {
+        if (!item.isMap()) {
+            item.fail("an event pattern is a map such as {ev: out, id: 167}");
+        }
+        EventPattern p;
+        p.pattern = yamlToJson(item.yaml());
+        p.count = Count{1, std::numeric_limits<std::uint64_t>::max(), ">=1"};
+        if (const auto c = p.pattern.find("count"); c != p.pattern.end()) {
+            p.count = Count::parse(Node(item.yaml()["count"], item.fileRef(), item.line()));
+            p.pattern.erase("count");
+        }
+        // A pattern is echoed in failure messages; bytes that are not UTF-8 show replaced.
+        p.text = p.pattern.dump(-1, ' ', false, Json::error_handler_t::replace);
+        e.events.push_back(std::move(p));
+    }
+    if (const auto n = f.get("tableSize")) {
+        for (const auto &[key, value] : Fields(*n).all()) {
+            e.tableSize[key.integer<u32>()] = Count::parse(value);
+        }
+    }
+    for (const Node &item : f.list("comeasSize")) {
+        const Fields c(item);
+        e.comeasSize.push_back(ListSizeCheck{c.integer<u32>("radio"), c.integer<u32>("channel"),
+                                             Count::parse(c.at("size"))});
+        c.finish();
+    }
+    if (const auto n = f.get("handlerRegistered")) {
+        e.registered = ids(*n);
+    }
+    if (const auto n = f.get("handlerNotRegistered")) {
+        e.notRegistered = ids(*n);
+    }
+    if (const auto n = f.get("leaks")) {
+        e.leaks = Count::parse(*n);
+    }
+    if (const auto n = f.get("timers")) {
+        e.timers = Count::parse(*n);
+    }
+    f.finish();
+    return e;
+}
+
+void Window::add(const Event &ev)
+{
+    switch (ev.kind) {
+    case EventKind::In:
+    case EventKind::Out: {
+        const auto it = std::find_if(tallies_.begin(), tallies_.end(), [&](const Tally &t) {
+            return t.kind == ev.kind && t.id == ev.id;
+        });
+        if (it == tallies_.end()) {
+            tallies_.push_back({ev.kind, ev.id, 1});
+        } else {
+            ++it->n;
+        }
+        break;
+    }
+    case EventKind::Ipc:
+        ipcSizes_.push_back(static_cast<u32>(ev.body.size()));
+        break;
+    case EventKind::Log:
+        logs_.push_back(ev.text);
+        break;
+    default:
+        break;
+    }
+    if (keepTraceObjects_) {
+        traceObjects_.push_back(ev.json);
+    }
+}
+
+void Window::clear()
+{
+    tallies_.clear();
+    ipcSizes_.clear();
+    logs_.clear();
+    traceObjects_.clear();
+}
+
+std::uint64_t Window::count(EventKind kind, u32 id) const
+{
+    const auto it = std::find_if(tallies_.begin(), tallies_.end(),
+                                 [&](const Tally &t) { return t.kind == kind && t.id == id; });
+    return it == tallies_.end() ? 0 : it->n;
+}
+
+namespace {
+
+using Failures = std::vector<std::string>;
+
+void checkCount(Failures &failures, const std::string &what, const Count &want, std::uint64_t got)
+{
+    if (!want.matches(got)) {
+        failures.push_back(what + ": expected " + want.text + ", got " + std::to_string(got));
+    }
+}
+
+void checkMessages(Failures &failures, const Expect &expect, const Window &window)
+{
+    for (const auto &[id, want] : expect.sent) {
+        checkCount(failures, "sent " + msgLabel(id), want, window.count(EventKind::Out, id));
+    }
+    for (const auto &[id, want] : expect.in) {
+        checkCount(failures, "delivered " + msgLabel(id), want, window.count(EventKind::In, id));
+    }
+    const std::vector<u32> &ipcSizes = window.ipcSizes();
+    if (expect.ipc) {
+        checkCount(failures, "IPC messages", *expect.ipc, ipcSizes.size());
+    }
+    if (expect.ipcBytes && *expect.ipcBytes != ipcSizes) {
+        failures.push_back("IPC message lengths: expected " + show(*expect.ipcBytes) + ", got " +
+                           show(ipcSizes));
+    }
+}
+
+void checkStatus(Failures &failures, const Expect &expect, const LastStatus &last)
+{
+    if (!expect.checkStatus) {
+        return;
+    }
+    if (!last.seen) {
+        failures.push_back("status: no step since the previous expect returned one");
+    } else if (last.status != expect.status) {
+        failures.push_back("status of " + last.step + ": expected " + statusText(expect.status) +
+                           ", got " + statusText(last.status));
+    }
+}
+
+void checkLogs(Failures &failures, const Expect &expect, const Window &window)
+{
+    const auto logsWith = [&](const std::string &text) {
+        std::vector<const std::string *> hits;
+        for (const std::string &line : window.logs()) {
+            if (line.find(text) != std::string::npos) {
+                hits.push_back(&line);
+            }
+        }
+        return hits;
+    };
+    for (const std::string &text : expect.logContains) {
+        if (logsWith(text).empty()) {
+            failures.push_back("no log line contains \"" + text + "\"");
+        }
+    }
+    for (const std::string &text : expect.noLog) {
+        if (const auto hits = logsWith(text); !hits.empty()) {
+            failures.push_back("a log line contains \"" + text + "\": " + trimmed(*hits.front()));
+        }
+    }
+    for (const auto &[text, want] : expect.logCount) {
+        checkCount(failures, "log lines containing \"" + text + "\"", want, logsWith(text).size());
+    }
+}
+
+void checkPatterns(Failures &failures, const Expect &expect, const Window &window)
+{
+    for (const EventPattern &p : expect.events) {
+        const auto &objects = window.traceObjects();
+        const auto n = std::count_if(objects.begin(), objects.end(),
+                                     [&](const Json &ev) { return matchesPattern(p.pattern, ev); });
+        checkCount(failures, "events matching " + p.text, p.count, static_cast<std::uint64_t>(n));
+    }
+}
+
+void checkTables(Failures &failures, const Expect &expect, StateProbe &probe)
+{
+    for (const auto &[radio, want] : expect.tableSize) {
+        const std::string what = "table size of radio " + std::to_string(radio);
+        if (const auto size = probe.tableSize(radio)) {
+            checkCount(failures, what, want, *size);
+        } else {
+            failures.push_back(what + ": the dump (RPC 69) is not available");
+        }
+    }
+    for (const ListSizeCheck &c : expect.comeasSize) {
+        const std::string what = "co-measurement list of radio " + std::to_string(c.radio) +
+                                 " channel " + std::to_string(c.channel);
+        if (const auto size = probe.comeasSize(c.radio, c.channel)) {
+            checkCount(failures, what, c.size, *size);
+        } else {
+            failures.push_back(what + ": the dump (RPC 70) is not available");
+        }
+    }
+}
+
+void checkHost(Failures &failures, const Expect &expect, StateProbe &probe)
+{
+    for (const u32 id : expect.registered) {
+        if (!probe.handlerRegistered(id)) {
+            failures.push_back("no handler registered for " + msgLabel(id));
+        }
+    }
+    for (const u32 id : expect.notRegistered) {
+        if (probe.handlerRegistered(id)) {
+            failures.push_back("a handler is still registered for " + msgLabel(id));
+        }
+    }
+    if (expect.leaks) {
+        checkCount(failures, "live heap blocks", *expect.leaks, probe.liveBlocks());
+    }
+    if (expect.timers) {
+        checkCount(failures, "running timers", *expect.timers, probe.activeTimers());
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> checkExpect(const Expect &expect, const Window &window,
+                                     const LastStatus &last, StateProbe &probe)
+{
+    Failures failures;
+    checkMessages(failures, expect, window);
+    checkStatus(failures, expect, last);
+    checkLogs(failures, expect, window);
+    checkPatterns(failures, expect, window);
+    checkTables(failures, expect, probe);
+    checkHost(failures, expect, probe);
+    return failures;
+}
+
+}  // namespace zep::sim

@@ -1,0 +1,124 @@
+// The `expect` step: checks on what happened since the previous expect (counts
+// of messages, log texts, event patterns, the last status) and on the state the
+// application and the host are in now (table sizes, handlers, heap, timers).
+#pragma once
+
+#include "base/sim_json.hpp"
+
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/events.hpp"
+#include "base/yaml_fields.hpp"
+
+namespace zep::sim {
+
+// An exact number (3) or a range: ">=3", "<=3", ">3", "<3", "2..5".
+struct Count {
+    std::uint64_t lo = 0;
+    std::uint64_t hi = std::numeric_limits<std::uint64_t>::max();
+    std::string text;
+
+    static Count exactly(std::uint64_t n);
+    static Count parse(const Node &node);
+    bool matches(std::uint64_t n) const { return n >= lo && n <= hi; }
+};
+
+struct EventPattern {
+    Json pattern;  // subset of an event's trace object
+    Count count;             // default ">=1"
+    std::string text;        // the pattern as written, for messages
+};
+
+struct ListSizeCheck {
+    u32 radio = 0;
+    u32 channel = 0;
+    Count size;
+};
+
+struct Expect {
+    std::map<u32, Count> sent;      // ZEP_MNG_SendMsg per message id
+    std::map<u32, Count> in;        // deliveries to a handler per id (186: timer expiries)
+    std::optional<Count> ipc;       // ZEP_MNG_SendIPCMsg calls
+    std::optional<std::vector<u32>> ipcBytes;
+    bool checkStatus = false;
+    std::optional<u32> status;      // nullopt: nothing handled the last step
+    std::vector<std::string> logContains;
+    std::vector<std::string> noLog;
+    std::vector<std::pair<std::string, Count>> logCount;
+    std::vector<EventPattern> events;
+    std::map<u32, Count> tableSize;  // entries of RPC 69 for a radio, now
+    std::vector<ListSizeCheck> comeasSize;
+    std::vector<u32> registered;
+    std::vector<u32> notRegistered;
+    std::optional<Count> leaks;     // heap blocks of the application, now
+    std::optional<Count> timers;    // running timers, now
+};
+
+Expect parseExpect(const Node &node);
+
+// Live state the checks ask about; the runner answers through the host.
+class StateProbe {
+public:
+    virtual ~StateProbe() = default;
+    virtual std::optional<u32> tableSize(u32 radio) = 0;
+    virtual std::optional<u32> comeasSize(u32 radio, u32 channel) = 0;
+    virtual bool handlerRegistered(u32 msgId) = 0;
+    virtual std::uint64_t liveBlocks() = 0;
+    virtual std::uint64_t activeTimers() = 0;
+};
+
+// The status of the last step that returned one, if any step in the window did.
+struct LastStatus {
+    bool seen = false;
+    std::optional<u32> status;  // nullopt: no handler was registered
+    std::string step;
+};
+
+// What an expect looks back on: the events since the previous one, reduced to
+// what the checks read, so that a window of a day costs counters rather than
+// every event. Trace objects are kept only when some check matches patterns.
+class Window {
+public:
+    explicit Window(bool keepTraceObjects) : keepTraceObjects_(keepTraceObjects) {}
+
+    void add(const Event &ev);
+    void clear();
+
+    std::uint64_t count(EventKind kind, u32 id) const;
+    const std::vector<u32> &ipcSizes() const { return ipcSizes_; }
+    const std::vector<std::string> &logs() const { return logs_; }
+    const std::vector<Json> &traceObjects() const { return traceObjects_; }
+
+private:
+    struct Tally {
+        EventKind kind;
+        u32 id;
+        std::uint64_t n;
+    };
+    bool keepTraceObjects_;
+    std::vector<Tally> tallies_;  // a handful of ids per window: a scan beats a tree
+    std::vector<u32> ipcSizes_;
+    std::vector<std::string> logs_;
+    std::vector<Json> traceObjects_;
+};
+
+// One message per failed check; empty when all hold.
+std::vector<std::string> checkExpect(const Expect &expect, const Window &window,
+                                     const LastStatus &last, StateProbe &probe);
+
+// Subset match of a pattern against a trace object: keys of a map are looked up,
+// each item of a list must match some item, strings match as substrings, other
+// values must be equal.
+bool matchesPattern(const Json &pattern, const Json &value);
+
+// A YAML value as JSON; unquoted scalars become numbers, booleans or null when they read so.
+Json yamlToJson(const YAML::Node &node);
+
+}  // namespace zep::sim

@@ -1,0 +1,23 @@
+# zep-sim's folders are layers, lowest first; a file may include its own layer
+# and those below it, never one above. -DSIM_DIR=<src/tools/zep-sim>
+set(layers base wire scenario out run compare)
+file(GLOB_RECURSE sources RELATIVE ${SIM_DIR} ${SIM_DIR}/*.cpp ${SIM_DIR}/*.hpp)
+set(violations "")
+foreach(src ${sources})
+  string(REGEX MATCH "^[^/]+" layer "${src}")
+  list(FIND layers "${layer}" level)
+  if(level EQUAL -1)
+    set(level 99)  # main.cpp and other top-level files may include anything
+  endif()
+  file(STRINGS ${SIM_DIR}/${src} includes REGEX "^#include \"[a-z_]+/")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" target "${line}")
+    list(FIND layers "${target}" target_level)
+    if(target_level GREATER level)
+      string(APPEND violations "\n  ${src}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(violations)
+  message(FATAL_ERROR "includes that run up a layer:${violations}")
+endif()
