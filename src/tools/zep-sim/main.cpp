@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "compare/compare_cli.hpp"
+#include "replay/replay_cli.hpp"
 #include <unistd.h>
 
 #include "out/report_html.hpp"
@@ -24,17 +25,17 @@ constexpr int kExitUnreadable = 2;
 
 // libsta_meas.so in the lib/ directory beside the program's bin/, else whatever
 // the loader finds on its search path.
-std::string defaultLibrary()
+std::string defaultLibrary(const char *name = "libsta_meas.so")
 {
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        const std::filesystem::path lib = exe.parent_path() / ".." / "lib" / "libsta_meas.so";
+        const std::filesystem::path lib = exe.parent_path() / ".." / "lib" / name;
         if (std::filesystem::exists(lib, ec)) {
             return lib.lexically_normal().string();
         }
     }
-    return "libsta_meas.so";
+    return name;
 }
 
 }  // namespace
@@ -44,12 +45,16 @@ int main(int argc, char **argv)
     if (argc > 1 && std::string_view(argv[1]) == "compare") {
         return zep::sim::compareMain(argc - 1, argv + 1);
     }
+    if (argc > 1 && std::string_view(argv[1]) == "replay") {
+        return zep::sim::replayMain(argc - 1, argv + 1, defaultLibrary());
+    }
     CLI::App cli{"Plays a scenario against libsta_meas.so on the emulated framework.\n"
                  "Without a scenario file it plays the built-in demo (scenarios/demo.yaml)."};
     std::string scenarioPath;
     std::string libPath;
     std::string tracePath;
     std::string reportPath;
+    std::string recordPath;
     u64 seed = 0;
     u32 logLevel = 0;
     bool verbose = false;
@@ -61,6 +66,9 @@ int main(int argc, char **argv)
         ->type_name("FILE|-");
     cli.add_option("--report", reportPath, "Write the HTML report of the run to FILE")
         ->type_name("FILE.html");
+    cli.add_option("--record", recordPath, "Play with the recording build (libsta_meas_rec.so) and "
+                                           "record the run to FILE, for zep-sim replay")
+        ->type_name("FILE");
     auto *seedOpt = cli.add_option("--seed", seed, "Seed of the stations' answers");
     cli.add_flag("-v,--verbose", verbose, "Show every log line in the timeline");
     cli.add_flag("-q,--quiet", quiet, "Print the summary alone, without the timeline");
@@ -81,7 +89,11 @@ int main(int argc, char **argv)
 
     std::ofstream traceFile;
     zep::sim::RunOptions options;
-    options.libPath = libPath.empty() ? defaultLibrary() : libPath;
+    if (!recordPath.empty()) {
+        // The recording build reads this when it is loaded, as it does on a device.
+        setenv("STA_MEAS_RECORD", recordPath.c_str(), 1);
+    }
+    options.libPath = !libPath.empty() ? libPath : defaultLibrary(recordPath.empty() ? "libsta_meas.so" : "libsta_meas_rec.so");
     options.verbose = verbose;
     options.timeline = !quiet;
     options.human = &std::cout;
