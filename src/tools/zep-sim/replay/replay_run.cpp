@@ -1,6 +1,7 @@
 // The replay loop: registration first, as the framework starts the library,
 // then each recorded entry delivered to what the application registered, and
 // its recorded status compared with the one this build returns.
+#include <algorithm>
 #include <cstring>
 
 #include "record_calls.hpp"
@@ -113,7 +114,11 @@ void Replayer::expectReturn(const Event &entry, u32 status, std::span<const u8> 
     }
     if (recorded->kind != EventKind::ret || recorded->ret != status ||
         !std::ranges::equal(recorded->out, actual.out)) {
-        diverge(describe(*recorded), describe(actual));
+        const auto [r, a] = std::ranges::mismatch(recorded->out, actual.out);
+        const bool bytes = recorded->ret == status && recorded->kind == EventKind::ret;
+        diverge(describe(*recorded), describe(actual) + (bytes ? " (reply differs from byte " +
+                                                                     std::to_string(r - recorded->out.begin()) + ")"
+                                                               : std::string()));
     }
 }
 

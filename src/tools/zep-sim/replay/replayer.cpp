@@ -56,6 +56,16 @@ bool failsAsRecorded(u8 id)
     }
 }
 
+// Where two byte strings first differ, for the report; empty when they do not.
+std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
+{
+    const auto [ia, ib] = std::ranges::mismatch(a, b);
+    if (ia == a.end() && ib == b.end()) {
+        return {};
+    }
+    return " (bytes differ from offset " + std::to_string(ia - a.begin()) + ")";
+}
+
 bool sameCall(const Event &a, const Event &b)
 {
     return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount &&
@@ -116,7 +126,8 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
         return std::nullopt;  // the recording stops inside this handler
     }
     if (!sameCall(*recorded, call)) {
-        diverge(describe(*recorded), describe(call));
+        const std::string where = recorded->id == call.id ? firstByteDifference(recorded->in, call.in) : "";
+        diverge(describe(*recorded), describe(call) + where);
         return std::nullopt;
     }
     if (answeredFromRecording(recorded->id)) {
