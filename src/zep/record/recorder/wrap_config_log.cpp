@@ -17,12 +17,13 @@ void __real_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *st
 // that 0 stays "not found"): a replay hands back the same place in its copy.
 void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
 {
-    void *r = __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
-    if (g_writer != nullptr) [[unlikely]] {
-        const u64 place = r != nullptr ? static_cast<u64>(static_cast<u8 *>(r) - static_cast<u8 *>(cfgMsg)) + 1 : 0;
-        recordCall(calls::ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen), place,
-                   r != nullptr ? calls::bytesOf(radioId, 4) : std::span<const u8>());
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
     }
+    void *r = __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
+    const u64 place = r != nullptr ? static_cast<u64>(static_cast<u8 *>(r) - static_cast<u8 *>(cfgMsg)) + 1 : 0;
+    recordCall(calls::ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen), place,
+               r != nullptr ? calls::bytesOf(radioId, 4) : std::span<const u8>());
     return r;
 }
 

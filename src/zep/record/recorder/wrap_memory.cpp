@@ -36,10 +36,11 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 
 u32 __wrap_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
 {
-    u32 r = __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_OBJMNG_MallocDataArea(areaHandle, req), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
     }
+    u32 r = __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
+    recordCall(calls::UMAC_OBJMNG_MallocDataArea(areaHandle, req), r);
     return r;
 }
 
@@ -63,18 +64,20 @@ void *__wrap_UMAC_MallocZero(const char *file, u32 line, u32 size)
 
 void __wrap_UMAC_Free(const char *file, u32 line, void *block)
 {
-    __real_UMAC_Free(file, line, block);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_Free(line, block), 0);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_UMAC_Free(file, line, block);
     }
+    __real_UMAC_Free(file, line, block);
+    recordCall(calls::UMAC_Free(line, block), 0);
 }
 
 void __wrap_ZEP_Free(void *block)
 {
-    __real_ZEP_Free(block);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_Free(block), 0);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_Free(block);
     }
+    __real_ZEP_Free(block);
+    recordCall(calls::ZEP_Free(block), 0);
 }
 
 ZEP_MemPool *__wrap_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
@@ -97,19 +100,21 @@ void *__wrap_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
 
 u32 __wrap_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
 {
-    u32 r = __real_ZEP_MEMPOOL_Free(pool, block);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_MEMPOOL_Free(pool, block), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_MEMPOOL_Free(pool, block);
     }
+    u32 r = __real_ZEP_MEMPOOL_Free(pool, block);
+    recordCall(calls::ZEP_MEMPOOL_Free(pool, block), r);
     return r;
 }
 
 u32 __wrap_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
 {
-    u32 r = __real_ZEP_MEMPOOL_Destroy(pool, flags);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_MEMPOOL_Destroy(pool, flags), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_MEMPOOL_Destroy(pool, flags);
     }
+    u32 r = __real_ZEP_MEMPOOL_Destroy(pool, flags);
+    recordCall(calls::ZEP_MEMPOOL_Destroy(pool, flags), r);
     return r;
 }
 
@@ -124,19 +129,21 @@ ZEP_HashTable *__wrap_ZEP_HASH_CreateNew(u32 bucketNum)
 
 u32 __wrap_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 {
-    u32 r = __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_HASH_AddNode(node, bucket, flags), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
     }
+    u32 r = __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
+    recordCall(calls::ZEP_HASH_AddNode(node, bucket, flags), r);
     return r;
 }
 
 u32 __wrap_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
-    u32 r = __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_HASH_DeleteNode(node, bucket), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
     }
+    u32 r = __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
+    recordCall(calls::ZEP_HASH_DeleteNode(node, bucket), r);
     return r;
 }
 
@@ -158,19 +165,21 @@ u32 __wrap_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 
 u32 __wrap_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
 {
-    u32 r = __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_SLL_InsertInMiddle(head, newNode), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
     }
+    u32 r = __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
+    recordCall(calls::ZEP_SLL_InsertInMiddle(head, newNode), r);
     return r;
 }
 
 u32 __wrap_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 {
-    u32 r = __real_ZEP_SLL_Delete(head, element);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_SLL_Delete(head, element), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_SLL_Delete(head, element);
     }
+    u32 r = __real_ZEP_SLL_Delete(head, element);
+    recordCall(calls::ZEP_SLL_Delete(head, element), r);
     return r;
 }
 
@@ -200,37 +209,41 @@ u32 __wrap_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 
 u32 __wrap_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 {
-    u32 r = __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_BITMAP_IsBitUp(bitmap, bit), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
     }
+    u32 r = __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
+    recordCall(calls::UMAC_BITMAP_IsBitUp(bitmap, bit), r);
     return r;
 }
 
 u32 __wrap_UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
 {
-    u32 r = __real_UMAC_BITMAP_SetBit(bitmap, bit);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_BITMAP_SetBit(bitmap, bit), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_SetBit(bitmap, bit);
     }
+    u32 r = __real_UMAC_BITMAP_SetBit(bitmap, bit);
+    recordCall(calls::UMAC_BITMAP_SetBit(bitmap, bit), r);
     return r;
 }
 
 u32 __wrap_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
 {
-    u32 r = __real_UMAC_BITMAP_ClearBit(bitmap, bit);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_BITMAP_ClearBit(bitmap, bit), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_ClearBit(bitmap, bit);
     }
+    u32 r = __real_UMAC_BITMAP_ClearBit(bitmap, bit);
+    recordCall(calls::UMAC_BITMAP_ClearBit(bitmap, bit), r);
     return r;
 }
 
 u32 __wrap_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
 {
-    u32 r = __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_BITMAP_SetBitValue(bitmap, bit, value), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
     }
+    u32 r = __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
+    recordCall(calls::UMAC_BITMAP_SetBitValue(bitmap, bit, value), r);
     return r;
 }
 

@@ -26,55 +26,61 @@ u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
 
 u32 __wrap_ZEP_PROFILE_GetMaxRadioNum(void)
 {
-    u32 r = __real_ZEP_PROFILE_GetMaxRadioNum();
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_PROFILE_GetMaxRadioNum(), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_PROFILE_GetMaxRadioNum();
     }
+    u32 r = __real_ZEP_PROFILE_GetMaxRadioNum();
+    recordCall(calls::ZEP_PROFILE_GetMaxRadioNum(), r);
     return r;
 }
 
 u32 __wrap_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
 {
-    u32 r = __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_PROFILE_GetMaxVapNumPerRadio(), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
     }
+    u32 r = __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
+    recordCall(calls::ZEP_PROFILE_GetMaxVapNumPerRadio(), r);
     return r;
 }
 
 u32 __wrap_ZEP_PROFILE_IsValidRadioId(u32 radioId)
 {
-    u32 r = __real_ZEP_PROFILE_IsValidRadioId(radioId);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_PROFILE_IsValidRadioId(radioId), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_PROFILE_IsValidRadioId(radioId);
     }
+    u32 r = __real_ZEP_PROFILE_IsValidRadioId(radioId);
+    recordCall(calls::ZEP_PROFILE_IsValidRadioId(radioId), r);
     return r;
 }
 
 s8 __wrap_ZEP_STA_GetRadioCurEirp(u32 radioId)
 {
-    s8 r = __real_ZEP_STA_GetRadioCurEirp(radioId);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_STA_GetRadioCurEirp(radioId), static_cast<u8>(r));
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_STA_GetRadioCurEirp(radioId);
     }
+    s8 r = __real_ZEP_STA_GetRadioCurEirp(radioId);
+    recordCall(calls::ZEP_STA_GetRadioCurEirp(radioId), static_cast<u8>(r));
     return r;
 }
 
 s8 __wrap_ZEP_STA_GetRadioMaxPower(u32 radioId)
 {
-    s8 r = __real_ZEP_STA_GetRadioMaxPower(radioId);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_STA_GetRadioMaxPower(radioId), static_cast<u8>(r));
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_STA_GetRadioMaxPower(radioId);
     }
+    s8 r = __real_ZEP_STA_GetRadioMaxPower(radioId);
+    recordCall(calls::ZEP_STA_GetRadioMaxPower(radioId), static_cast<u8>(r));
     return r;
 }
 
 u32 __wrap_ZEP_STA_GetRadioFreq(u32 radioId)
 {
-    u32 r = __real_ZEP_STA_GetRadioFreq(radioId);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_STA_GetRadioFreq(radioId), r);
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_STA_GetRadioFreq(radioId);
     }
+    u32 r = __real_ZEP_STA_GetRadioFreq(radioId);
+    recordCall(calls::ZEP_STA_GetRadioFreq(radioId), r);
     return r;
 }
 
@@ -89,76 +95,86 @@ const u8 *__wrap_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 
 u32 __wrap_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
 {
-    u32 r = __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_NB_GetNbScanEirp(nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
     }
+    u32 r = __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
+    recordCall(calls::ZEP_NB_GetNbScanEirp(nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
     return r;
 }
 
 u32 __wrap_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
-    u32 r = __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_NB_GetRadioScanEirp(radioId, channel, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
     }
+    u32 r = __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
+    recordCall(calls::ZEP_NB_GetRadioScanEirp(radioId, channel, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
     return r;
 }
 
 u32 __wrap_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
-    u32 r = __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid), r, r == 0 ? calls::bytesOf(bssid, 6) : std::span<const u8>());
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
     }
+    u32 r = __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
+    recordCall(calls::ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid), r, r == 0 ? calls::bytesOf(bssid, 6) : std::span<const u8>());
     return r;
 }
 
 u32 __wrap_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
-    u32 r = __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
     }
+    u32 r = __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
+    recordCall(calls::ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
     return r;
 }
 
 u32 __wrap_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
-    u32 r = __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp), r, r == 0 ? calls::bytesOf(scanEirp, 1) : std::span<const u8>());
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
     }
+    u32 r = __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
+    recordCall(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp), r, r == 0 ? calls::bytesOf(scanEirp, 1) : std::span<const u8>());
     return r;
 }
 
 s32 __wrap_ZEP_StrnCmp(const void *a, const void *b, u32 n)
 {
-    s32 r = __real_ZEP_StrnCmp(a, b, n);
-    if (g_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_StrnCmp(n), static_cast<u32>(r));
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_StrnCmp(a, b, n);
     }
+    s32 r = __real_ZEP_StrnCmp(a, b, n);
+    recordCall(calls::ZEP_StrnCmp(n), static_cast<u32>(r));
     return r;
 }
 
 const ZEP_UAM_StaInfo *__wrap_ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
-    const ZEP_UAM_StaInfo *r = __real_ZEP_UAM_FindStaInfo(staMac);
-    if (g_writer != nullptr) [[unlikely]] {
-        u8 station[kStationBytes];
-        if (r != nullptr) {
-            packStation(*r, station);
-        }
-        recordCall(calls::ZEP_UAM_FindStaInfo(staMac), calls::given(r),
-                   r != nullptr ? std::span<const u8>(station) : std::span<const u8>());
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_UAM_FindStaInfo(staMac);
     }
+    const ZEP_UAM_StaInfo *r = __real_ZEP_UAM_FindStaInfo(staMac);
+    u8 station[kStationBytes];
+    if (r != nullptr) {
+        packStation(*r, station);
+    }
+    recordCall(calls::ZEP_UAM_FindStaInfo(staMac), calls::given(r),
+               r != nullptr ? std::span<const u8>(station) : std::span<const u8>());
     return r;
 }
 
 u32 __wrap_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
+    if (g_writer == nullptr) [[likely]] {
+        return __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
+    }
     const u32 r = __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
-    if (g_writer != nullptr) [[unlikely]] {
+    {
         u8 out[5] = {};
         if (r == 0 && radioId != nullptr) {
             std::memcpy(out, radioId, 4);
