@@ -119,9 +119,9 @@ extern "C" {
 
 u32 __wrap_ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
 {
-    if (g_writer == nullptr || appInfo == nullptr) {
+    if (zep_record_writer == nullptr || appInfo == nullptr) {
         const u32 r = __real_ZEP_MNG_RegApp(appId, phaseNum, appInfo);
-        if (g_writer != nullptr) {
+        if (zep_record_writer != nullptr) {
             recordCall(calls::ZEP_MNG_RegApp(appId, phaseNum, appInfo), r);
         }
         return r;
@@ -137,7 +137,7 @@ u32 __wrap_ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
 
 u32 __wrap_ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgHandler handler)
 {
-    if (g_writer == nullptr) {
+    if (zep_record_writer == nullptr) {
         return __real_ZEP_MNG_RegMsg(kind, appId, msgId, reserved, handler);
     }
     const u32 r = __real_ZEP_MNG_RegMsg(kind, appId, msgId, reserved,
@@ -148,7 +148,7 @@ u32 __wrap_ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgH
 
 u32 __wrap_ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handler)
 {
-    if (g_writer == nullptr) {
+    if (zep_record_writer == nullptr) {
         return __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, handler);
     }
     const u32 r = __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, trampolineFor(handler, entryOfKind(kind), msgId));
@@ -158,7 +158,7 @@ u32 __wrap_ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handl
 
 u32 __wrap_ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
 {
-    if (g_writer == nullptr) {
+    if (zep_record_writer == nullptr) {
         return __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, handler, timer);
     }
     const u32 r = __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, trampolineFor(handler, Entry::timer, msgId), timer);
@@ -168,7 +168,7 @@ u32 __wrap_ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler
 
 u32 __wrap_ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandler handler)
 {
-    if (g_writer == nullptr) {
+    if (zep_record_writer == nullptr) {
         return __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, handler);
     }
     const u32 r = __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, trampolineFor(handler, Entry::config, itemType));
@@ -178,9 +178,9 @@ u32 __wrap_ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandl
 
 u32 __wrap_ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 priority, const char *name)
 {
-    if (g_writer == nullptr || handler == nullptr) {
+    if (zep_record_writer == nullptr || handler == nullptr) {
         const u32 r = __real_ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name);
-        if (g_writer != nullptr) {
+        if (zep_record_writer != nullptr) {
             recordCall(calls::ZEP_STA_RegAccessPrimHandle(primId, nullptr, priority), r);
         }
         return r;

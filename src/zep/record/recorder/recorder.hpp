@@ -5,17 +5,18 @@
 #include "record_calls.hpp"
 #include "record_writer.hpp"
 
-namespace zep::record::recorder {
-
 // Null unless STA_MEAS_RECORD named a file when the library was loaded: the
-// only thing a wrapper reads while recording is off.
-extern Writer *g_writer;
+// only thing a wrapper reads while recording is off. A C name, because the
+// logger's wrapper reads it from assembly.
+extern "C" zep::record::Writer *zep_record_writer;
+
+namespace zep::record::recorder {
 
 inline void recordCall(Event call, u64 ret, std::span<const u8> out = {})
 {
     call.ret = ret;
     call.out = out;
-    g_writer->add(call);
+    zep_record_writer->add(call);
 }
 
 // Virtual milliseconds since recording began, from the framework's ticks.
@@ -27,7 +28,7 @@ inline void recordIn(Entry entry, std::initializer_list<u64> args, std::span<con
     e.kind = EventKind::in;
     e.id = static_cast<u8>(entry);
     e.args[e.argCount++] = elapsedMs();
-    g_writer->add(e);
+    zep_record_writer->add(e);
 }
 
 inline void recordRet(u64 status, std::span<const u8> reply = {})
@@ -36,7 +37,7 @@ inline void recordRet(u64 status, std::span<const u8> reply = {})
     e.kind = EventKind::ret;
     e.ret = status;
     e.out = reply;
-    g_writer->add(e);
+    zep_record_writer->add(e);
 }
 
 }  // namespace zep::record::recorder

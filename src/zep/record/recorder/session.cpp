@@ -11,9 +11,9 @@
 extern "C" u32 __real_ZEP_GetTick(void);
 extern "C" u32 __real_ZEP_TmTickToMillSec(u32 ticks);
 
-namespace zep::record::recorder {
+zep::record::Writer *zep_record_writer = nullptr;
 
-Writer *g_writer = nullptr;
+namespace zep::record::recorder {
 
 namespace {
 
@@ -65,7 +65,7 @@ bool startRecording()
     if (path == nullptr || *path == '\0' || !g_file.open(path, maxBytesFromEnv())) {
         return false;
     }
-    g_writer = &g_file;
+    zep_record_writer = &g_file;
     catchFatalSignals();
     return true;
 }
@@ -74,9 +74,9 @@ const bool g_started = startRecording();
 
 __attribute__((destructor)) void stopRecording()
 {
-    if (g_writer != nullptr) {
+    if (zep_record_writer != nullptr) {
         g_file.close(EndReason::closed);
-        g_writer = nullptr;
+        zep_record_writer = nullptr;
     }
 }
 

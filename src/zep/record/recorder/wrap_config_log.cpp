@@ -17,7 +17,7 @@ void __real_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *st
 // that 0 stays "not found"): a replay hands back the same place in its copy.
 void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
     }
     void *r = __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
@@ -27,10 +27,11 @@ void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 
     return r;
 }
 
-// The framework's logger has no va_list form, so the line is formatted here
-// and handed over whole. Lines are short; a longer one is cut at the buffer.
-__attribute__((format(printf, 5, 6))) void __wrap_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category,
-                                                                const u8 *staMac, const char *format, ...)
+// The framework's logger has no va_list form, so a recorded line is formatted
+// here and handed over whole ("%s"). Lines are short; a longer one is cut at
+// the buffer.
+__attribute__((format(printf, 5, 6))) void zep_record_print(u32 severity, u32 moduleId, u32 category,
+                                                            const u8 *staMac, const char *format, ...)
 {
     char line[1024];
     va_list args;
@@ -41,7 +42,7 @@ __attribute__((format(printf, 5, 6))) void __wrap_ZEP_DBG_Print(u32 severity, u3
         return;
     }
     __real_ZEP_DBG_Print(severity, moduleId, category, staMac, "%s", line);
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) {
         const auto size = static_cast<std::size_t>(n) < sizeof line ? static_cast<std::size_t>(n) : sizeof line - 1;
         recordCall(calls::ZEP_DBG_Print(severity, moduleId, category, staMac,
                                         {reinterpret_cast<const u8 *>(line), size}), 0);
@@ -49,3 +50,37 @@ __attribute__((format(printf, 5, 6))) void __wrap_ZEP_DBG_Print(u32 severity, u3
 }
 
 }  // extern "C"
+
+// While recording is off the wrapper must cost nothing, and above all must not
+// format a line the framework would drop unformatted: it jumps straight to the
+// framework's logger with the caller's arguments untouched, which C cannot
+// express for a variadic function. Other targets format every line.
+#if defined(__x86_64__)
+asm(R"(
+    .text
+    .globl __wrap_ZEP_DBG_Print
+    .hidden __wrap_ZEP_DBG_Print
+    .type __wrap_ZEP_DBG_Print, @function
+__wrap_ZEP_DBG_Print:
+    cmpq $0, zep_record_writer(%rip)
+    jne zep_record_print
+    jmp __real_ZEP_DBG_Print@PLT
+    .size __wrap_ZEP_DBG_Print, .-__wrap_ZEP_DBG_Print
+)");
+#elif defined(__aarch64__)
+asm(R"(
+    .text
+    .globl __wrap_ZEP_DBG_Print
+    .hidden __wrap_ZEP_DBG_Print
+    .type __wrap_ZEP_DBG_Print, %function
+__wrap_ZEP_DBG_Print:
+    adrp x16, zep_record_writer
+    ldr x16, [x16, :lo12:zep_record_writer]
+    cbnz x16, 1f
+    b __real_ZEP_DBG_Print
+1:  b zep_record_print
+    .size __wrap_ZEP_DBG_Print, .-__wrap_ZEP_DBG_Print
+)");
+#else
+extern "C" __attribute__((alias("zep_record_print"))) void __wrap_ZEP_DBG_Print(u32, u32, u32, const u8 *, const char *, ...);
+#endif

@@ -36,7 +36,7 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 
 u32 __wrap_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
     }
     u32 r = __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
@@ -47,7 +47,7 @@ u32 __wrap_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAre
 void *__wrap_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 {
     void *r = __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::UMAC_OBJMNG_GetRadioDataInfo(radioId), calls::given(r));
     }
     return r;
@@ -56,7 +56,7 @@ void *__wrap_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 void *__wrap_UMAC_MallocZero(const char *file, u32 line, u32 size)
 {
     void *r = __real_UMAC_MallocZero(file, line, size);
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::UMAC_MallocZero(line, size), calls::given(r));
     }
     return r;
@@ -64,7 +64,7 @@ void *__wrap_UMAC_MallocZero(const char *file, u32 line, u32 size)
 
 void __wrap_UMAC_Free(const char *file, u32 line, void *block)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_UMAC_Free(file, line, block);
     }
     __real_UMAC_Free(file, line, block);
@@ -73,7 +73,7 @@ void __wrap_UMAC_Free(const char *file, u32 line, void *block)
 
 void __wrap_ZEP_Free(void *block)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_Free(block);
     }
     __real_ZEP_Free(block);
@@ -83,7 +83,7 @@ void __wrap_ZEP_Free(void *block)
 ZEP_MemPool *__wrap_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
 {
     ZEP_MemPool *r = __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_MEMPOOL_Create(blockSize, blockCount, flags, align, reserved), calls::given(r));
     }
     return r;
@@ -92,7 +92,7 @@ ZEP_MemPool *__wrap_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char
 void *__wrap_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
 {
     void *r = __real_ZEP_MEMPOOL_Malloc(pool);
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_MEMPOOL_Malloc(pool), calls::given(r));
     }
     return r;
@@ -100,7 +100,7 @@ void *__wrap_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
 
 u32 __wrap_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MEMPOOL_Free(pool, block);
     }
     u32 r = __real_ZEP_MEMPOOL_Free(pool, block);
@@ -110,7 +110,7 @@ u32 __wrap_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
 
 u32 __wrap_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MEMPOOL_Destroy(pool, flags);
     }
     u32 r = __real_ZEP_MEMPOOL_Destroy(pool, flags);
@@ -121,7 +121,7 @@ u32 __wrap_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
 ZEP_HashTable *__wrap_ZEP_HASH_CreateNew(u32 bucketNum)
 {
     ZEP_HashTable *r = __real_ZEP_HASH_CreateNew(bucketNum);
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_HASH_CreateNew(bucketNum), calls::given(r));
     }
     return r;
@@ -129,7 +129,7 @@ ZEP_HashTable *__wrap_ZEP_HASH_CreateNew(u32 bucketNum)
 
 u32 __wrap_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
     }
     u32 r = __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
@@ -139,7 +139,7 @@ u32 __wrap_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flag
 
 u32 __wrap_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
     }
     u32 r = __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
@@ -149,7 +149,7 @@ u32 __wrap_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 
 void *__wrap_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_HASH_FindNode(bucket, key), 0);
     }
     return __real_ZEP_HASH_FindNode(tbl, bucket, key, cmp);
@@ -157,7 +157,7 @@ void *__wrap_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, 
 
 u32 __wrap_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_HASH_DeleteTable(reinterpret_cast<const void *>(freeFn)), 0);
     }
     return __real_ZEP_HASH_DeleteTable(tbl, freeFn);
@@ -165,7 +165,7 @@ u32 __wrap_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 
 u32 __wrap_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
     }
     u32 r = __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
@@ -175,7 +175,7 @@ u32 __wrap_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SL
 
 u32 __wrap_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_SLL_Delete(head, element);
     }
     u32 r = __real_ZEP_SLL_Delete(head, element);
@@ -185,7 +185,7 @@ u32 __wrap_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 
 ZEP_SLL_Node *__wrap_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
 {
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_SLL_Find(head, key), 0);
     }
     return __real_ZEP_SLL_Find(head, key, cmp);
@@ -193,7 +193,7 @@ ZEP_SLL_Node *__wrap_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_K
 
 u32 __wrap_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 {
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_SLL_MergeSort(head), 0);
     }
     return __real_ZEP_SLL_MergeSort(head, cmp);
@@ -201,7 +201,7 @@ u32 __wrap_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 
 u32 __wrap_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 {
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_SLL_FreeAll(head, reinterpret_cast<const void *>(freeFn)), 0);
     }
     return __real_ZEP_SLL_FreeAll(head, freeFn);
@@ -209,7 +209,7 @@ u32 __wrap_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 
 u32 __wrap_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
     }
     u32 r = __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
@@ -219,7 +219,7 @@ u32 __wrap_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 
 u32 __wrap_UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_UMAC_BITMAP_SetBit(bitmap, bit);
     }
     u32 r = __real_UMAC_BITMAP_SetBit(bitmap, bit);
@@ -229,7 +229,7 @@ u32 __wrap_UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
 
 u32 __wrap_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_UMAC_BITMAP_ClearBit(bitmap, bit);
     }
     u32 r = __real_UMAC_BITMAP_ClearBit(bitmap, bit);
@@ -239,7 +239,7 @@ u32 __wrap_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
 
 u32 __wrap_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
     }
     u32 r = __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);

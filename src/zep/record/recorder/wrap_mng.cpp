@@ -19,7 +19,7 @@ u32 __real_ZEP_HiPrecisionMsNow64(u64 *nowMs);
 
 u32 __wrap_ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_CheckMsgValid(msg, len, minLen);
     }
     u32 r = __real_ZEP_MNG_CheckMsgValid(msg, len, minLen);
@@ -29,7 +29,7 @@ u32 __wrap_ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
 
 u32 __wrap_ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, u32 len)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
     }
     u32 r = __real_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
@@ -39,7 +39,7 @@ u32 __wrap_ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, 
 
 u32 __wrap_ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 reserved)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
     }
     u32 r = __real_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
@@ -49,7 +49,7 @@ u32 __wrap_ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u3
 
 u32 __wrap_ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
     }
     u32 r = __real_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
@@ -59,7 +59,7 @@ u32 __wrap_ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZE
 
 u32 __wrap_ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_StartTimer(timer, timerId);
     }
     u32 r = __real_ZEP_MNG_StartTimer(timer, timerId);
@@ -69,7 +69,7 @@ u32 __wrap_ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 
 u32 __wrap_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_StopTimer(timerId, timerIdValue);
     }
     u32 r = __real_ZEP_MNG_StopTimer(timerId, timerIdValue);
@@ -79,7 +79,7 @@ u32 __wrap_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 
 u32 __wrap_ZEP_GetTick(void)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_GetTick();
     }
     u32 r = __real_ZEP_GetTick();
@@ -89,7 +89,7 @@ u32 __wrap_ZEP_GetTick(void)
 
 u32 __wrap_ZEP_TmTickToMillSec(u32 ticks)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_TmTickToMillSec(ticks);
     }
     u32 r = __real_ZEP_TmTickToMillSec(ticks);
@@ -99,7 +99,7 @@ u32 __wrap_ZEP_TmTickToMillSec(u32 ticks)
 
 u32 __wrap_ZEP_HiPrecisionMsNow64(u64 *nowMs)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_HiPrecisionMsNow64(nowMs);
     }
     u32 r = __real_ZEP_HiPrecisionMsNow64(nowMs);

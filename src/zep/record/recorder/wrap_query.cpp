@@ -26,7 +26,7 @@ u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
 
 u32 __wrap_ZEP_PROFILE_GetMaxRadioNum(void)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_PROFILE_GetMaxRadioNum();
     }
     u32 r = __real_ZEP_PROFILE_GetMaxRadioNum();
@@ -36,7 +36,7 @@ u32 __wrap_ZEP_PROFILE_GetMaxRadioNum(void)
 
 u32 __wrap_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
     }
     u32 r = __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
@@ -46,7 +46,7 @@ u32 __wrap_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
 
 u32 __wrap_ZEP_PROFILE_IsValidRadioId(u32 radioId)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_PROFILE_IsValidRadioId(radioId);
     }
     u32 r = __real_ZEP_PROFILE_IsValidRadioId(radioId);
@@ -56,7 +56,7 @@ u32 __wrap_ZEP_PROFILE_IsValidRadioId(u32 radioId)
 
 s8 __wrap_ZEP_STA_GetRadioCurEirp(u32 radioId)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_STA_GetRadioCurEirp(radioId);
     }
     s8 r = __real_ZEP_STA_GetRadioCurEirp(radioId);
@@ -66,7 +66,7 @@ s8 __wrap_ZEP_STA_GetRadioCurEirp(u32 radioId)
 
 s8 __wrap_ZEP_STA_GetRadioMaxPower(u32 radioId)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_STA_GetRadioMaxPower(radioId);
     }
     s8 r = __real_ZEP_STA_GetRadioMaxPower(radioId);
@@ -76,7 +76,7 @@ s8 __wrap_ZEP_STA_GetRadioMaxPower(u32 radioId)
 
 u32 __wrap_ZEP_STA_GetRadioFreq(u32 radioId)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_STA_GetRadioFreq(radioId);
     }
     u32 r = __real_ZEP_STA_GetRadioFreq(radioId);
@@ -87,7 +87,7 @@ u32 __wrap_ZEP_STA_GetRadioFreq(u32 radioId)
 const u8 *__wrap_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
     const u8 *r = __real_ZEP_STA_GetVapBssid(radioId, vapId);
-    if (g_writer != nullptr) [[unlikely]] {
+    if (zep_record_writer != nullptr) [[unlikely]] {
         recordCall(calls::ZEP_STA_GetVapBssid(radioId, vapId), calls::given(r), calls::bytesOf(r, 6));
     }
     return r;
@@ -95,7 +95,7 @@ const u8 *__wrap_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 
 u32 __wrap_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
     }
     u32 r = __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
@@ -105,7 +105,7 @@ u32 __wrap_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 select
 
 u32 __wrap_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
     }
     u32 r = __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
@@ -115,7 +115,7 @@ u32 __wrap_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 
 u32 __wrap_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
     }
     u32 r = __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
@@ -125,7 +125,7 @@ u32 __wrap_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u
 
 u32 __wrap_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
     }
     u32 r = __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
@@ -135,7 +135,7 @@ u32 __wrap_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8
 
 u32 __wrap_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
     }
     u32 r = __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
@@ -145,7 +145,7 @@ u32 __wrap_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *sca
 
 s32 __wrap_ZEP_StrnCmp(const void *a, const void *b, u32 n)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_StrnCmp(a, b, n);
     }
     s32 r = __real_ZEP_StrnCmp(a, b, n);
@@ -155,7 +155,7 @@ s32 __wrap_ZEP_StrnCmp(const void *a, const void *b, u32 n)
 
 const ZEP_UAM_StaInfo *__wrap_ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_UAM_FindStaInfo(staMac);
     }
     const ZEP_UAM_StaInfo *r = __real_ZEP_UAM_FindStaInfo(staMac);
@@ -170,7 +170,7 @@ const ZEP_UAM_StaInfo *__wrap_ZEP_UAM_FindStaInfo(const u8 *staMac)
 
 u32 __wrap_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
-    if (g_writer == nullptr) [[likely]] {
+    if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
     }
     const u32 r = __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
@@ -206,7 +206,7 @@ u32 recordedNeighbour(const ZEP_NB_ApRecord *nb, void *walk, void * /*unused*/)
     Event e;
     e.kind = EventKind::callback;
     e.in = neighbourBytes(*nb);
-    g_writer->add(e);
+    zep_record_writer->add(e);
     return w.fn(nb, w.p1, w.p2);
 }
 
@@ -214,9 +214,9 @@ u32 recordedNeighbour(const ZEP_NB_ApRecord *nb, void *walk, void * /*unused*/)
 
 extern "C" u32 __wrap_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 {
-    if (g_writer == nullptr || fn == nullptr) {
+    if (zep_record_writer == nullptr || fn == nullptr) {
         const u32 r = __real_ZEP_NB_WalkApVapWithP2(fn, p1, p2);
-        if (g_writer != nullptr) {
+        if (zep_record_writer != nullptr) {
             recordCall(calls::ZEP_NB_WalkApVapWithP2(nullptr), r);
         }
         return r;
