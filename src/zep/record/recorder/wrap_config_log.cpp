@@ -15,16 +15,24 @@ void __real_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *st
 
 // The value's place is recorded as an offset into the message (plus one, so
 // that 0 stays "not found"): a replay hands back the same place in its copy.
-void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
+
+// The recording halves, out of line so that the wrappers below need no stack
+// frame on their way straight to the framework.
+[[gnu::noinline]] void *recorded_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
 {
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
-    }
     void *r = __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
     const u64 place = r != nullptr ? static_cast<u64>(static_cast<u8 *>(r) - static_cast<u8 *>(cfgMsg)) + 1 : 0;
     recordCall(calls::ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen), place,
                r != nullptr ? calls::bytesOf(radioId, 4) : std::span<const u8>());
     return r;
+}
+
+void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
+    }
+    return recorded_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
 }
 
 // The framework's logger has no va_list form, so a recorded line is formatted

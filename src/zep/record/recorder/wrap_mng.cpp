@@ -17,14 +17,78 @@ u32 __real_ZEP_GetTick(void);
 u32 __real_ZEP_TmTickToMillSec(u32 ticks);
 u32 __real_ZEP_HiPrecisionMsNow64(u64 *nowMs);
 
+
+// The recording halves, out of line so that the wrappers below need no stack
+// frame on their way straight to the framework.
+[[gnu::noinline]] u32 recorded_ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
+{
+    u32 r = __real_ZEP_MNG_CheckMsgValid(msg, len, minLen);
+    recordCall(calls::ZEP_MNG_CheckMsgValid(msg, len, minLen), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, u32 len)
+{
+    u32 r = __real_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
+    recordCall(calls::ZEP_MNG_SendMsg(dest, reserved, msgId, body, len), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 reserved)
+{
+    u32 r = __real_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
+    recordCall(calls::ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
+{
+    u32 r = __real_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
+    recordCall(calls::ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
+{
+    u32 r = __real_ZEP_MNG_StartTimer(timer, timerId);
+    recordCall(calls::ZEP_MNG_StartTimer(timer, timerId), r, r == 0 && timerId != nullptr ? calls::bytesOf(timerId, 4) : std::span<const u8>());
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
+{
+    u32 r = __real_ZEP_MNG_StopTimer(timerId, timerIdValue);
+    recordCall(calls::ZEP_MNG_StopTimer(timerId, timerIdValue), r, calls::bytesOf(timerId, 4));
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_GetTick(void)
+{
+    u32 r = __real_ZEP_GetTick();
+    recordCall(calls::ZEP_GetTick(), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_TmTickToMillSec(u32 ticks)
+{
+    u32 r = __real_ZEP_TmTickToMillSec(ticks);
+    recordCall(calls::ZEP_TmTickToMillSec(ticks), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_HiPrecisionMsNow64(u64 *nowMs)
+{
+    u32 r = __real_ZEP_HiPrecisionMsNow64(nowMs);
+    recordCall(calls::ZEP_HiPrecisionMsNow64(nowMs), r, r == 0 && nowMs != nullptr ? calls::bytesOf(nowMs, 8) : std::span<const u8>());
+    return r;
+}
+
 u32 __wrap_ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
 {
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_CheckMsgValid(msg, len, minLen);
     }
-    u32 r = __real_ZEP_MNG_CheckMsgValid(msg, len, minLen);
-    recordCall(calls::ZEP_MNG_CheckMsgValid(msg, len, minLen), r);
-    return r;
+    return recorded_ZEP_MNG_CheckMsgValid(msg, len, minLen);
 }
 
 u32 __wrap_ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, u32 len)
@@ -32,9 +96,7 @@ u32 __wrap_ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, 
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
     }
-    u32 r = __real_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
-    recordCall(calls::ZEP_MNG_SendMsg(dest, reserved, msgId, body, len), r);
-    return r;
+    return recorded_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
 }
 
 u32 __wrap_ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 reserved)
@@ -42,9 +104,7 @@ u32 __wrap_ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u3
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
     }
-    u32 r = __real_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
-    recordCall(calls::ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved), r);
-    return r;
+    return recorded_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
 }
 
 u32 __wrap_ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
@@ -52,9 +112,7 @@ u32 __wrap_ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZE
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
     }
-    u32 r = __real_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
-    recordCall(calls::ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer), r);
-    return r;
+    return recorded_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
 }
 
 u32 __wrap_ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
@@ -62,9 +120,7 @@ u32 __wrap_ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_StartTimer(timer, timerId);
     }
-    u32 r = __real_ZEP_MNG_StartTimer(timer, timerId);
-    recordCall(calls::ZEP_MNG_StartTimer(timer, timerId), r, r == 0 && timerId != nullptr ? calls::bytesOf(timerId, 4) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_MNG_StartTimer(timer, timerId);
 }
 
 u32 __wrap_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
@@ -72,9 +128,7 @@ u32 __wrap_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_MNG_StopTimer(timerId, timerIdValue);
     }
-    u32 r = __real_ZEP_MNG_StopTimer(timerId, timerIdValue);
-    recordCall(calls::ZEP_MNG_StopTimer(timerId, timerIdValue), r, calls::bytesOf(timerId, 4));
-    return r;
+    return recorded_ZEP_MNG_StopTimer(timerId, timerIdValue);
 }
 
 u32 __wrap_ZEP_GetTick(void)
@@ -82,9 +136,7 @@ u32 __wrap_ZEP_GetTick(void)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_GetTick();
     }
-    u32 r = __real_ZEP_GetTick();
-    recordCall(calls::ZEP_GetTick(), r);
-    return r;
+    return recorded_ZEP_GetTick();
 }
 
 u32 __wrap_ZEP_TmTickToMillSec(u32 ticks)
@@ -92,9 +144,7 @@ u32 __wrap_ZEP_TmTickToMillSec(u32 ticks)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_TmTickToMillSec(ticks);
     }
-    u32 r = __real_ZEP_TmTickToMillSec(ticks);
-    recordCall(calls::ZEP_TmTickToMillSec(ticks), r);
-    return r;
+    return recorded_ZEP_TmTickToMillSec(ticks);
 }
 
 u32 __wrap_ZEP_HiPrecisionMsNow64(u64 *nowMs)
@@ -102,9 +152,7 @@ u32 __wrap_ZEP_HiPrecisionMsNow64(u64 *nowMs)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_HiPrecisionMsNow64(nowMs);
     }
-    u32 r = __real_ZEP_HiPrecisionMsNow64(nowMs);
-    recordCall(calls::ZEP_HiPrecisionMsNow64(nowMs), r, r == 0 && nowMs != nullptr ? calls::bytesOf(nowMs, 8) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_HiPrecisionMsNow64(nowMs);
 }
 
 }  // extern "C"

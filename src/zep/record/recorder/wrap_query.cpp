@@ -24,14 +24,128 @@ const ZEP_UAM_StaInfo *__real_ZEP_UAM_FindStaInfo(const u8 *staMac);
 u32 __real_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux);
 u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
 
+
+// The recording halves, out of line so that the wrappers below need no stack
+// frame on their way straight to the framework.
+[[gnu::noinline]] u32 recorded_ZEP_PROFILE_GetMaxRadioNum(void)
+{
+    u32 r = __real_ZEP_PROFILE_GetMaxRadioNum();
+    recordCall(calls::ZEP_PROFILE_GetMaxRadioNum(), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
+{
+    u32 r = __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
+    recordCall(calls::ZEP_PROFILE_GetMaxVapNumPerRadio(), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_PROFILE_IsValidRadioId(u32 radioId)
+{
+    u32 r = __real_ZEP_PROFILE_IsValidRadioId(radioId);
+    recordCall(calls::ZEP_PROFILE_IsValidRadioId(radioId), r);
+    return r;
+}
+
+[[gnu::noinline]] s8 recorded_ZEP_STA_GetRadioCurEirp(u32 radioId)
+{
+    s8 r = __real_ZEP_STA_GetRadioCurEirp(radioId);
+    recordCall(calls::ZEP_STA_GetRadioCurEirp(radioId), static_cast<u8>(r));
+    return r;
+}
+
+[[gnu::noinline]] s8 recorded_ZEP_STA_GetRadioMaxPower(u32 radioId)
+{
+    s8 r = __real_ZEP_STA_GetRadioMaxPower(radioId);
+    recordCall(calls::ZEP_STA_GetRadioMaxPower(radioId), static_cast<u8>(r));
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_STA_GetRadioFreq(u32 radioId)
+{
+    u32 r = __real_ZEP_STA_GetRadioFreq(radioId);
+    recordCall(calls::ZEP_STA_GetRadioFreq(radioId), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
+{
+    u32 r = __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
+    recordCall(calls::ZEP_NB_GetNbScanEirp(nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
+{
+    u32 r = __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
+    recordCall(calls::ZEP_NB_GetRadioScanEirp(radioId, channel, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
+{
+    u32 r = __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
+    recordCall(calls::ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid), r, r == 0 ? calls::bytesOf(bssid, 6) : std::span<const u8>());
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
+{
+    u32 r = __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
+    recordCall(calls::ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
+{
+    u32 r = __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
+    recordCall(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp), r, r == 0 ? calls::bytesOf(scanEirp, 1) : std::span<const u8>());
+    return r;
+}
+
+[[gnu::noinline]] s32 recorded_ZEP_StrnCmp(const void *a, const void *b, u32 n)
+{
+    s32 r = __real_ZEP_StrnCmp(a, b, n);
+    recordCall(calls::ZEP_StrnCmp(n), static_cast<u32>(r));
+    return r;
+}
+
+[[gnu::noinline]] const ZEP_UAM_StaInfo *recorded_ZEP_UAM_FindStaInfo(const u8 *staMac)
+{
+    const ZEP_UAM_StaInfo *r = __real_ZEP_UAM_FindStaInfo(staMac);
+    u8 station[kStationBytes];
+    if (r != nullptr) {
+        packStation(*r, station);
+    }
+    recordCall(calls::ZEP_UAM_FindStaInfo(staMac), calls::given(r),
+               r != nullptr ? std::span<const u8>(station) : std::span<const u8>());
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
+{
+    const u32 r = __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
+    {
+        u8 out[5] = {};
+        if (r == 0 && radioId != nullptr) {
+            std::memcpy(out, radioId, 4);
+        }
+        if (r == 0 && aux != nullptr) {
+            out[4] = *aux;
+        }
+        recordCall(calls::ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux), r,
+                   r == 0 ? std::span<const u8>(out) : std::span<const u8>());
+    }
+    return r;
+}
+
 u32 __wrap_ZEP_PROFILE_GetMaxRadioNum(void)
 {
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_PROFILE_GetMaxRadioNum();
     }
-    u32 r = __real_ZEP_PROFILE_GetMaxRadioNum();
-    recordCall(calls::ZEP_PROFILE_GetMaxRadioNum(), r);
-    return r;
+    return recorded_ZEP_PROFILE_GetMaxRadioNum();
 }
 
 u32 __wrap_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
@@ -39,9 +153,7 @@ u32 __wrap_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
     }
-    u32 r = __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
-    recordCall(calls::ZEP_PROFILE_GetMaxVapNumPerRadio(), r);
-    return r;
+    return recorded_ZEP_PROFILE_GetMaxVapNumPerRadio();
 }
 
 u32 __wrap_ZEP_PROFILE_IsValidRadioId(u32 radioId)
@@ -49,9 +161,7 @@ u32 __wrap_ZEP_PROFILE_IsValidRadioId(u32 radioId)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_PROFILE_IsValidRadioId(radioId);
     }
-    u32 r = __real_ZEP_PROFILE_IsValidRadioId(radioId);
-    recordCall(calls::ZEP_PROFILE_IsValidRadioId(radioId), r);
-    return r;
+    return recorded_ZEP_PROFILE_IsValidRadioId(radioId);
 }
 
 s8 __wrap_ZEP_STA_GetRadioCurEirp(u32 radioId)
@@ -59,9 +169,7 @@ s8 __wrap_ZEP_STA_GetRadioCurEirp(u32 radioId)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_STA_GetRadioCurEirp(radioId);
     }
-    s8 r = __real_ZEP_STA_GetRadioCurEirp(radioId);
-    recordCall(calls::ZEP_STA_GetRadioCurEirp(radioId), static_cast<u8>(r));
-    return r;
+    return recorded_ZEP_STA_GetRadioCurEirp(radioId);
 }
 
 s8 __wrap_ZEP_STA_GetRadioMaxPower(u32 radioId)
@@ -69,9 +177,7 @@ s8 __wrap_ZEP_STA_GetRadioMaxPower(u32 radioId)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_STA_GetRadioMaxPower(radioId);
     }
-    s8 r = __real_ZEP_STA_GetRadioMaxPower(radioId);
-    recordCall(calls::ZEP_STA_GetRadioMaxPower(radioId), static_cast<u8>(r));
-    return r;
+    return recorded_ZEP_STA_GetRadioMaxPower(radioId);
 }
 
 u32 __wrap_ZEP_STA_GetRadioFreq(u32 radioId)
@@ -79,9 +185,7 @@ u32 __wrap_ZEP_STA_GetRadioFreq(u32 radioId)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_STA_GetRadioFreq(radioId);
     }
-    u32 r = __real_ZEP_STA_GetRadioFreq(radioId);
-    recordCall(calls::ZEP_STA_GetRadioFreq(radioId), r);
-    return r;
+    return recorded_ZEP_STA_GetRadioFreq(radioId);
 }
 
 const u8 *__wrap_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
@@ -98,9 +202,7 @@ u32 __wrap_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 select
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
     }
-    u32 r = __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
-    recordCall(calls::ZEP_NB_GetNbScanEirp(nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
 }
 
 u32 __wrap_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
@@ -108,9 +210,7 @@ u32 __wrap_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
     }
-    u32 r = __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
-    recordCall(calls::ZEP_NB_GetRadioScanEirp(radioId, channel, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
 }
 
 u32 __wrap_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
@@ -118,9 +218,7 @@ u32 __wrap_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
     }
-    u32 r = __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
-    recordCall(calls::ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid), r, r == 0 ? calls::bytesOf(bssid, 6) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
 }
 
 u32 __wrap_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
@@ -128,9 +226,7 @@ u32 __wrap_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
     }
-    u32 r = __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
-    recordCall(calls::ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
 }
 
 u32 __wrap_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
@@ -138,9 +234,7 @@ u32 __wrap_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *sca
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
     }
-    u32 r = __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
-    recordCall(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp), r, r == 0 ? calls::bytesOf(scanEirp, 1) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
 }
 
 s32 __wrap_ZEP_StrnCmp(const void *a, const void *b, u32 n)
@@ -148,9 +242,7 @@ s32 __wrap_ZEP_StrnCmp(const void *a, const void *b, u32 n)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_StrnCmp(a, b, n);
     }
-    s32 r = __real_ZEP_StrnCmp(a, b, n);
-    recordCall(calls::ZEP_StrnCmp(n), static_cast<u32>(r));
-    return r;
+    return recorded_ZEP_StrnCmp(a, b, n);
 }
 
 const ZEP_UAM_StaInfo *__wrap_ZEP_UAM_FindStaInfo(const u8 *staMac)
@@ -158,14 +250,7 @@ const ZEP_UAM_StaInfo *__wrap_ZEP_UAM_FindStaInfo(const u8 *staMac)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_UAM_FindStaInfo(staMac);
     }
-    const ZEP_UAM_StaInfo *r = __real_ZEP_UAM_FindStaInfo(staMac);
-    u8 station[kStationBytes];
-    if (r != nullptr) {
-        packStation(*r, station);
-    }
-    recordCall(calls::ZEP_UAM_FindStaInfo(staMac), calls::given(r),
-               r != nullptr ? std::span<const u8>(station) : std::span<const u8>());
-    return r;
+    return recorded_ZEP_UAM_FindStaInfo(staMac);
 }
 
 u32 __wrap_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
@@ -173,19 +258,7 @@ u32 __wrap_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
     if (zep_record_writer == nullptr) [[likely]] {
         return __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
     }
-    const u32 r = __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
-    {
-        u8 out[5] = {};
-        if (r == 0 && radioId != nullptr) {
-            std::memcpy(out, radioId, 4);
-        }
-        if (r == 0 && aux != nullptr) {
-            out[4] = *aux;
-        }
-        recordCall(calls::ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux), r,
-                   r == 0 ? std::span<const u8>(out) : std::span<const u8>());
-    }
-    return r;
+    return recorded_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
 }
 
 }  // extern "C"
