@@ -23,7 +23,8 @@ inline constexpr u32 kMaxBlockPayload = 1u << 20;
 inline constexpr u32 kBlockTarget = 64u << 10;
 inline constexpr u32 kMaxArgs = 8;
 
-inline constexpr u32 kTagEvents = 0x314b4c42;  // "BLK1"
+inline constexpr u32 kTagEvents = 0x314b4c42;  // "BLK1": events as they are
+inline constexpr u32 kTagZstd = 0x5a4b4c42;    // "BLKZ": events compressed, one zstd frame
 inline constexpr u32 kTagEnd = 0x444e4542;     // "BEND"
 
 // Why a recording ends: the last byte of the end block.

@@ -2,6 +2,8 @@
 // before it is used, so damage can never make the reader run past its input.
 #include "record_reader.hpp"
 
+#include <zstd.h>
+
 #include <fstream>
 
 #include "record_codec.hpp"
@@ -67,13 +69,15 @@ Reader::Status Reader::next(Event &event)
     }
     while (blockEvents_ == 0) {
         if (inBlock_ != block_.size()) {
-            return fail(Status::damaged, blockStart_ + inBlock_, "bytes after the block's last event");
+            return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + inBlock_,
+                        "bytes after the block's last event");
         }
         if (const Status s = openBlock(); s != Status::event) {
             return s;
         }
     }
-    const u64 at = blockStart_ + inBlock_;
+    // Inside a compressed block the place is the block's; its events have no file offset.
+    const u64 at = packed_ ? blockStart_ : blockStart_ + inBlock_;
     if (!decode(event)) {
         return fail(Status::damaged, at, "event does not decode");
     }
@@ -99,7 +103,7 @@ Reader::Status Reader::openBlock()
     }
     const u32 tag = getWord(header);
     const u32 size = getWord(header + 4);
-    if ((tag != kTagEvents && tag != kTagEnd) || size > kMaxBlockPayload) {
+    if ((tag != kTagEvents && tag != kTagZstd && tag != kTagEnd) || size > kMaxBlockPayload) {
         return fail(Status::damaged, pos_, "block header is not one this version writes");
     }
     if (size > remaining - kBlockHeaderBytes) {
@@ -114,6 +118,12 @@ Reader::Status Reader::openBlock()
     inBlock_ = 0;
     blockEvents_ = getWord(header + 8);
     pos_ += kBlockHeaderBytes + size;
+    packed_ = tag == kTagZstd;
+    if (packed_) {
+        if (const Status s = unpack(blockStart_); s != Status::event) {
+            return s;
+        }
+    }
     if (tag == kTagEnd) {
         if (size != 1 || block_[0] > static_cast<u8>(EndReason::eventTooLarge) || pos_ != bytes_.size()) {
             return fail(Status::damaged, blockStart_, "end block malformed or followed by more bytes");
@@ -128,6 +138,24 @@ Reader::Status Reader::openBlock()
     if (blockEvents_ == 0) {
         return fail(Status::damaged, blockStart_ - kBlockHeaderBytes, "block announces no events");
     }
+    return Status::event;
+}
+
+// A compressed block passed its checksum, so its bytes are the writer's; the
+// frame must still say a size the writer could have written before it is
+// given room.
+Reader::Status Reader::unpack(u64 at)
+{
+    const unsigned long long size = ZSTD_getFrameContentSize(block_.data(), block_.size());
+    if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN || size == 0 || size > kMaxBlockPayload) {
+        return fail(Status::damaged, at, "compressed block does not say a size this version writes");
+    }
+    unpacked_.resize(static_cast<std::size_t>(size));
+    const std::size_t got = ZSTD_decompress(unpacked_.data(), unpacked_.size(), block_.data(), block_.size());
+    if (ZSTD_isError(got) || got != size) {
+        return fail(Status::damaged, at, "compressed block does not decompress");
+    }
+    block_ = unpacked_;
     return Status::event;
 }
 

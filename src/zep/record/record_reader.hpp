@@ -31,11 +31,14 @@ public:
 private:
     Status fail(Status status, u64 offset, const char *what);
     Status openBlock();
+    Status unpack(u64 at);
     bool decode(Event &event);
 
     std::span<const u8> bytes_;
     u64 pos_ = 0;           // next block header
-    std::span<const u8> block_;  // payload of the current block
+    std::span<const u8> block_;  // events of the current block
+    std::vector<u8> unpacked_;   // a compressed block's events (at most kMaxBlockPayload)
+    bool packed_ = false;        // block_ is unpacked_: offsets inside it are not file offsets
     u64 blockStart_ = 0;    // file offset of block_[0]
     u64 inBlock_ = 0;       // read position in block_
     u32 blockEvents_ = 0;   // events the header announced, still to read

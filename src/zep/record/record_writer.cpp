@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include <zstd.h>
+
 #include "record_codec.hpp"
 
 namespace zep::record {
@@ -37,6 +39,12 @@ bool Writer::open(const char *path, u64 maxBytes)
     fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) {
         return false;
+    }
+    if (zstd_ == nullptr) {
+        zstd_ = ZSTD_createCCtx();
+        // Level 1: the events repeat so much that the fastest level already
+        // shrinks them many times over.
+        ZSTD_CCtx_setParameter(zstd_, ZSTD_c_compressionLevel, 1);
     }
     maxBytes_ = std::max<u64>(maxBytes, kFileHeaderBytes + kEndBlockBytes);
     written_ = totalEvents_ = 0;
@@ -89,12 +97,21 @@ void Writer::add(const Event &event)
     }
 }
 
-void Writer::flush()
+void Writer::flush(bool compress)
 {
     if (fd_ < 0 || pending_ == 0) {
         return;
     }
-    writeBlock(kTagEvents, buf_ + kBlockHeaderBytes, used_, pending_);
+    const u8 *payload = buf_ + kBlockHeaderBytes;
+    std::size_t packed = 0;
+    if (compress && zstd_ != nullptr) {
+        packed = ZSTD_compress2(zstd_, packed_ + kBlockHeaderBytes, sizeof packed_ - kBlockHeaderBytes, payload, used_);
+    }
+    if (packed > 0 && !ZSTD_isError(packed) && packed < used_) {
+        writeBlock(kTagZstd, packed_ + kBlockHeaderBytes, static_cast<u32>(packed), pending_);
+    } else {
+        writeBlock(kTagEvents, payload, used_, pending_);
+    }
     used_ = pending_ = 0;
 }
 
@@ -114,7 +131,7 @@ void Writer::writeBlock(u32 tag, const u8 *payload, u32 size, u32 events)
 {
     // The header goes right before the payload, so header and payload leave
     // in one write and a crash never leaves a header without its bytes.
-    u8 *header = payload == buf_ + kBlockHeaderBytes ? buf_ : nullptr;
+    u8 *header = payload == buf_ + kBlockHeaderBytes ? buf_ : payload == packed_ + kBlockHeaderBytes ? packed_ : nullptr;
     u8 small[kBlockHeaderBytes + 1];
     if (header == nullptr) {
         header = small;

@@ -5,6 +5,9 @@
 
 #include "record_format.hpp"
 
+struct ZSTD_CCtx_s;
+typedef struct ZSTD_CCtx_s ZSTD_CCtx;
+
 namespace zep::record {
 
 class Writer {
@@ -17,9 +20,9 @@ public:
     void add(const Event &event);
     // Writes the buffered events and the end block, and closes the file.
     void close(EndReason reason);
-    // Writes the events buffered so far as a block, leaving the file open. Only
-    // write(2) and arithmetic: safe from a signal handler.
-    void flush();
+    // Writes the events buffered so far as a block, leaving the file open.
+    // Uncompressed, it is only write(2) and arithmetic: safe from a signal handler.
+    void flush(bool compress = true);
     u64 bytesWritten() const { return written_; }
     u64 events() const { return totalEvents_; }
 
@@ -27,6 +30,7 @@ private:
     bool writeAll(const u8 *bytes, u64 size);
     void writeBlock(u32 tag, const u8 *payload, u32 size, u32 events);
 
+    ZSTD_CCtx *zstd_ = nullptr;  // made once at open, reused by every block
     int fd_ = -1;
     u64 maxBytes_ = 0;
     u64 written_ = 0;
@@ -34,6 +38,7 @@ private:
     u32 used_ = 0;    // payload bytes of complete events in buf_
     u32 pending_ = 0;  // events in buf_
     u8 buf_[kBlockHeaderBytes + kMaxBlockPayload];
+    u8 packed_[kBlockHeaderBytes + kMaxBlockPayload + kMaxBlockPayload / 128 + 1024];  // >= ZSTD_compressBound
 };
 
 }  // namespace zep::record

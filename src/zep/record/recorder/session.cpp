@@ -40,7 +40,7 @@ u64 maxBytesFromEnv()
 
 void onFatalSignal(int sig)
 {
-    g_file.flush();
+    g_file.flush(false);  // no compression: nothing but write(2) in a signal handler
     for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
         if (kFatalSignals[i] == sig) {
             sigaction(sig, &g_previous[i], nullptr);
