@@ -125,6 +125,8 @@ void Writer::close(EndReason reason)
     writeBlock(kTagEnd, &why, 1, 0);
     ::close(fd_);
     fd_ = -1;
+    ZSTD_freeCCtx(zstd_);
+    zstd_ = nullptr;
 }
 
 void Writer::writeBlock(u32 tag, const u8 *payload, u32 size, u32 events)
@@ -143,6 +145,8 @@ void Writer::writeBlock(u32 tag, const u8 *payload, u32 size, u32 events)
         // block half written and carry on after it.
         ::close(fd_);
         fd_ = -1;
+        ZSTD_freeCCtx(zstd_);
+        zstd_ = nullptr;
     }
 }
 
