@@ -54,8 +54,7 @@ replay::Outcome replayOn(std::span<const u8> bytes, const char *lib)
     host.setCaptureLogs(false);
     std::string error;
     EXPECT_TRUE(host.loadSharedApp(lib, &error)) << error;
-    zep::record::Reader reader(bytes);
-    return replay::Replayer(reader, host).run();
+    return replay::Replayer(bytes, host).run();
 }
 
 TEST(Replay, EveryScenarioRecordedReplaysSame)

@@ -60,12 +60,15 @@ void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, c
 {
     Host::Impl &s = detail::state();
     if (s.tap != nullptr && format != nullptr) [[unlikely]] {
-        // A replay compares every line the application writes, kept or not.
+        // A replay compares every line the application writes, kept or not; the
+        // recorder keeps at most 1023 bytes of one.
+        char text[1024];
         va_list args;
         va_start(args, format);
-        const std::string text = formatLine(format, args);
+        const int n = std::vsnprintf(text, sizeof text, format, args);
         va_end(args);
-        const std::span<const u8> bytes(reinterpret_cast<const u8 *>(text.data()), text.size());
+        const auto size = std::min<std::size_t>(n > 0 ? static_cast<std::size_t>(n) : 0, sizeof text - 1);
+        const std::span<const u8> bytes(reinterpret_cast<const u8 *>(text), size);
         s.tap->onCall(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, bytes), {}, nullptr);
     }
     // Dropped lines cost nothing: the threshold is checked before formatting.

@@ -81,8 +81,7 @@ int replayMain(int argc, char **argv, const std::string &defaultLib)
         std::cerr << "zep-sim replay: " << error << '\n';
         return kUnreadable;
     }
-    zep::record::Reader reader(bytes);
-    replay::Replayer replayer(reader, host);
+    replay::Replayer replayer(bytes, host);
     const replay::Outcome outcome = replayer.run();
     if (outcome.divergence) {
         printDivergence(file, *outcome.divergence, std::cout);

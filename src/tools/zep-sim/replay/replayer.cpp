@@ -75,7 +75,10 @@ bool sameCall(const Event &a, const Event &b)
 
 }  // namespace
 
-Replayer::Replayer(zep::record::Reader &reader, zep::host::Host &host) : reader_(reader), host_(host) {}
+Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host)
+    : recording_(recording), reader_(recording), host_(host)
+{
+}
 
 const Event *Replayer::peek()
 {
@@ -96,10 +99,6 @@ const Event *Replayer::take()
     if (event != nullptr) {
         havePeeked_ = false;
         ++outcome_.events;
-        recent_.push_back(describe(*event));
-        if (recent_.size() > kContextEvents + 1) {
-            recent_.pop_front();
-        }
     }
     return event;
 }
@@ -111,8 +110,16 @@ void Replayer::diverge(const std::string &recorded, const std::string &actual)
     d.atMs = outcome_.atMs;
     d.recorded = recorded;
     d.actual = actual;
-    // The last one kept is the differing event itself.
-    d.context.assign(recent_.begin(), recent_.end() - (recent_.empty() ? 0 : 1));
+    // The events before it are read again from the start: describing every
+    // event as it goes by would cost the replay more than all the rest.
+    zep::record::Reader again(recording_);
+    zep::record::Event e;
+    const u64 first = d.event > kContextEvents ? d.event - kContextEvents : 1;
+    for (u64 n = 1; n < d.event && again.next(e) == zep::record::Reader::Status::event; ++n) {
+        if (n >= first) {
+            d.context.push_back(describe(e));
+        }
+    }
     outcome_.divergence = std::move(d);
 }
 

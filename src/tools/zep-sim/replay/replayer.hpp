@@ -4,7 +4,6 @@
 // the one recorded, with the same arguments, in the same order.
 #pragma once
 
-#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,8 +31,8 @@ struct Outcome {
 
 class Replayer final : public zep::host::CallTap {
 public:
-    // reader: a recording already checked to read whole (see run()).
-    Replayer(zep::record::Reader &reader, zep::host::Host &host);
+    // recording: the whole file, which stays alive while the replay runs.
+    Replayer(std::span<const u8> recording, zep::host::Host &host);
     Outcome run();
 
     std::optional<u64> onCall(const zep::record::Event &call, std::span<u8> out,
@@ -51,12 +50,12 @@ private:
     void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
     void keep(const zep::record::Event &recorded, const void *subject);
 
-    zep::record::Reader &reader_;
+    std::span<const u8> recording_;
+    zep::record::Reader reader_;
     zep::host::Host &host_;
     zep::record::Event next_;
     bool havePeeked_ = false;
     bool exhausted_ = false;  // the recording has no more events
-    std::deque<std::string> recent_;
     Outcome outcome_;
 
     // What the application registered, as the recording says it was accepted.
