@@ -106,7 +106,7 @@ using namespace zep::host;
 
 u32 ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_MNG_RegApp(appId, phaseNum, appInfo); }, r, {}, appInfo)) {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_RegApp, r, {}, appInfo, appId, phaseNum, appInfo)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegApp)) {

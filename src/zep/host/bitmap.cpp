@@ -22,7 +22,7 @@ using namespace zep::host;
 
 u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 {
-    if (u32 r; detail::tapped([&] { return calls::UMAC_BITMAP_IsBitUp(bitmap, bit); }, r)) {
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_IsBitUp, r, {}, nullptr, bitmap, bit)) {
         return r;
     }
     if (bitmap == nullptr) {
@@ -33,7 +33,7 @@ u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 
 u32 UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
 {
-    if (u32 r; detail::tapped([&] { return calls::UMAC_BITMAP_SetBit(bitmap, bit); }, r)) {
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBit, r, {}, nullptr, bitmap, bit)) {
         return r;
     }
     return setBitValue(bitmap, bit, 1);
@@ -41,7 +41,7 @@ u32 UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
 
 u32 UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
 {
-    if (u32 r; detail::tapped([&] { return calls::UMAC_BITMAP_ClearBit(bitmap, bit); }, r)) {
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_ClearBit, r, {}, nullptr, bitmap, bit)) {
         return r;
     }
     return setBitValue(bitmap, bit, 0);
@@ -49,7 +49,7 @@ u32 UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
 
 u32 UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
 {
-    if (u32 r; detail::tapped([&] { return calls::UMAC_BITMAP_SetBitValue(bitmap, bit, value); }, r)) {
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBitValue, r, {}, nullptr, bitmap, bit, value)) {
         return r;
     }
     return setBitValue(bitmap, bit, value);

@@ -84,7 +84,7 @@ using namespace zep::host;
 
 u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_FillTimerRegInfo, r, {}, nullptr, periodMs, isRepeat, reserved, timer)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerRegInfo)) {
@@ -101,7 +101,7 @@ u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_Timer
 
 u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_MNG_FillTimerMsgInfo(appId, msgId, reinterpret_cast<const void *>(handler), timer); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_FillTimerMsgInfo, r, {}, nullptr, appId, msgId, reinterpret_cast<const void *>(handler), timer)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerMsgInfo)) {
@@ -118,7 +118,7 @@ u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_T
 
 u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_MNG_StartTimer(timer, timerId); }, r, detail::outBytes(timerId), timer)) {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_StartTimer, r, detail::outBytes(timerId), timer, timer, timerId)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StartTimer)) {
@@ -139,7 +139,7 @@ u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 
 u32 ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_MNG_StopTimer(timerId, timerIdValue); }, r, detail::outBytes(timerId))) {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_StopTimer, r, detail::outBytes(timerId), nullptr, timerId, timerIdValue)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StopTimer)) {
@@ -159,7 +159,7 @@ u32 ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 
 u32 ZEP_GetTick(void)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_GetTick(); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_GetTick, r, {}, nullptr)) {
         return r;
     }
     Host::Impl &s = detail::state();
@@ -168,7 +168,7 @@ u32 ZEP_GetTick(void)
 
 u32 ZEP_TmTickToMillSec(u32 ticks)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_TmTickToMillSec(ticks); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_TmTickToMillSec, r, {}, nullptr, ticks)) {
         return r;
     }
     return ticks / detail::state().ticks.ticksPerMs();
@@ -176,7 +176,7 @@ u32 ZEP_TmTickToMillSec(u32 ticks)
 
 u32 ZEP_HiPrecisionMsNow64(u64 *nowMs)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_HiPrecisionMsNow64(nowMs); }, r, detail::outBytes(nowMs))) {
+    if (u32 r; detail::tapped(calls::ZEP_HiPrecisionMsNow64, r, detail::outBytes(nowMs), nullptr, nowMs)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_HiPrecisionMsNow64)) {

@@ -78,7 +78,7 @@ using namespace zep::host;
 
 u32 ZEP_PROFILE_GetMaxRadioNum(void)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_PROFILE_GetMaxRadioNum(); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxRadioNum, r, {}, nullptr)) {
         return r;
     }
     return detail::state().profile.radios;
@@ -86,7 +86,7 @@ u32 ZEP_PROFILE_GetMaxRadioNum(void)
 
 u32 ZEP_PROFILE_GetMaxVapNumPerRadio(void)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_PROFILE_GetMaxVapNumPerRadio(); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxVapNumPerRadio, r, {}, nullptr)) {
         return r;
     }
     return detail::state().profile.vapsPerRadio;
@@ -94,7 +94,7 @@ u32 ZEP_PROFILE_GetMaxVapNumPerRadio(void)
 
 u32 ZEP_PROFILE_IsValidRadioId(u32 radioId)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_PROFILE_IsValidRadioId(radioId); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_PROFILE_IsValidRadioId, r, {}, nullptr, radioId)) {
         return r;
     }
     return radioId < detail::state().profile.radios ? 1 : 0;
@@ -102,7 +102,7 @@ u32 ZEP_PROFILE_IsValidRadioId(u32 radioId)
 
 s8 ZEP_STA_GetRadioCurEirp(u32 radioId)
 {
-    if (s8 r; detail::tapped([&] { return calls::ZEP_STA_GetRadioCurEirp(radioId); }, r)) {
+    if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioCurEirp, r, {}, nullptr, radioId)) {
         return r;
     }
     const RadioFacts *radio = findRadio(radioId);
@@ -111,7 +111,7 @@ s8 ZEP_STA_GetRadioCurEirp(u32 radioId)
 
 s8 ZEP_STA_GetRadioMaxPower(u32 radioId)
 {
-    if (s8 r; detail::tapped([&] { return calls::ZEP_STA_GetRadioMaxPower(radioId); }, r)) {
+    if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioMaxPower, r, {}, nullptr, radioId)) {
         return r;
     }
     const RadioFacts *radio = findRadio(radioId);
@@ -120,7 +120,7 @@ s8 ZEP_STA_GetRadioMaxPower(u32 radioId)
 
 u32 ZEP_STA_GetRadioFreq(u32 radioId)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_STA_GetRadioFreq(radioId); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_STA_GetRadioFreq, r, {}, nullptr, radioId)) {
         return r;
     }
     const RadioFacts *radio = findRadio(radioId);
@@ -129,7 +129,7 @@ u32 ZEP_STA_GetRadioFreq(u32 radioId)
 
 const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
-    if (u64 r; detail::tapped([&] { return calls::ZEP_STA_GetVapBssid(radioId, vapId); }, r, detail::state().tappedBssid)) {
+    if (u64 r; detail::tapped(calls::ZEP_STA_GetVapBssid, r, detail::state().tappedBssid, nullptr, radioId, vapId)) {
         return r != 0 ? detail::state().tappedBssid.data() : nullptr;
     }
     if (detail::injectedFault(detail::Op::ZEP_STA_GetVapBssid)) {
@@ -146,7 +146,7 @@ const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
     u8 station[zep::record::kStationBytes];
-    if (u64 found; detail::tapped([&] { return calls::ZEP_UAM_FindStaInfo(staMac); }, found, station)) {
+    if (u64 found; detail::tapped(calls::ZEP_UAM_FindStaInfo, found, station, nullptr, staMac)) {
         if (found == 0) {
             return nullptr;
         }
@@ -185,7 +185,7 @@ u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 
 u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_NB_GetNbScanEirp(nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp); }, r, detail::outBytes(eirp))) {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbScanEirp, r, detail::outBytes(eirp), nullptr, nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbScanEirp)) {
@@ -211,7 +211,7 @@ u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 
 u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
     u8 found[5] = {};
-    if (u32 r; detail::tapped([&] { return calls::ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux); }, r, found)) {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetScanRadioId, r, found, nullptr, channel, freqInd, radioId, aux)) {
         if (r == 0 && radioId != nullptr) {
             std::memcpy(radioId, found, 4);
         }
@@ -240,7 +240,7 @@ u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 
 u32 ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_NB_GetRadioScanEirp(radioId, channel, eirp); }, r, detail::outBytes(eirp))) {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetRadioScanEirp, r, detail::outBytes(eirp), nullptr, radioId, channel, eirp)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetRadioScanEirp)) {
@@ -276,7 +276,8 @@ const TokenFacts *findToken(Match match)
 
 u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid); }, r, std::span<u8>(bssid, bssid != nullptr ? 6 : 0))) {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapBssidByTokenId, r, std::span<u8>(bssid, bssid != nullptr ? 6 : 0), nullptr,
+                              tokenId, radioId, vapId, bssid)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapBssidByTokenId)) {
@@ -297,7 +298,7 @@ u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssi
 
 u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp); }, r, detail::outBytes(eirp))) {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapEirpByTokenId, r, detail::outBytes(eirp), nullptr, tokenId, radioId, vapId, eirp)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapEirpByTokenId)) {
@@ -318,7 +319,7 @@ u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 
 u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp); }, r, detail::outBytes(scanEirp))) {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId, r, detail::outBytes(scanEirp), nullptr, tokenId, radioId, scanEirp)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApRadioScanEirpByTokenId)) {
@@ -339,7 +340,7 @@ u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 
 s32 ZEP_StrnCmp(const void *a, const void *b, u32 n)
 {
-    if (s32 r; detail::tapped([&] { return calls::ZEP_StrnCmp(n); }, r)) {
+    if (s32 r; detail::tapped(calls::ZEP_StrnCmp, r, {}, nullptr, n)) {
         return r;
     }
     if (n == 0 || a == b) {

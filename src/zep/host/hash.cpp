@@ -20,7 +20,7 @@ u32 checkTable(const ZEP_HashTable *tbl)
 
 ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
 {
-    if (u64 r; detail::tapped([&] { return calls::ZEP_HASH_CreateNew(bucketNum); }, r)) {
+    if (u64 r; detail::tapped(calls::ZEP_HASH_CreateNew, r, {}, nullptr, bucketNum)) {
         return nullptr;
     }
     if (detail::injectedFault(detail::Op::ZEP_HASH_CreateNew)) {
@@ -38,7 +38,7 @@ ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
 
 u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_HASH_AddNode(node, bucket, flags); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_HASH_AddNode, r, {}, nullptr, node, bucket, flags)) {
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_HASH_AddNode)) {
@@ -70,7 +70,7 @@ u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 
 u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_HASH_DeleteNode(node, bucket); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteNode, r, {}, nullptr, node, bucket)) {
         return r;
     }
     if (const u32 status = checkTable(tbl); status != 0) {
@@ -100,7 +100,7 @@ u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 
 void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
-    if (u64 r; detail::tapped([&] { return calls::ZEP_HASH_FindNode(bucket, key); }, r)) {
+    if (u64 r; detail::tapped(calls::ZEP_HASH_FindNode, r, {}, nullptr, bucket, key)) {
         return nullptr;
     }
     if (checkTable(tbl) != 0 || cmp == nullptr || bucket >= tbl->heads.size()) {
@@ -116,7 +116,7 @@ void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_Has
 
 u32 ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_HASH_DeleteTable(reinterpret_cast<const void *>(freeFn)); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteTable, r, {}, nullptr, reinterpret_cast<const void *>(freeFn))) {
         return r;
     }
     if (const u32 status = checkTable(tbl); status != 0) {

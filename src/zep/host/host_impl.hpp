@@ -290,22 +290,30 @@ inline Host::Impl &state()
 // Entry check of a fallible operation: the status to fail with, if any.
 inline std::optional<u32> injectedFault(Op op) { return state().faults.check(op); }
 
-// The result a replay gives for the call that build() describes, if a replay
-// taps the framework and gives one; otherwise the emulation goes on. Without
-// a tap this is one load and one branch: the description is never built.
-template <class Build, class T>
-inline bool tapped(Build build, T &result, std::span<u8> out = {}, const void *subject = nullptr)
+// The result a replay gives for the call build(args...) describes, if a
+// replay taps the framework and gives one; otherwise the emulation goes on.
+// Without a tap this is one load and one branch: the description is built out
+// of line, from the arguments as they came.
+template <class T, class... P, class... A>
+[[gnu::noinline]] bool askTap(CallTap *tap, zep::record::Event (*build)(P...), T &result, std::span<u8> out,
+                              const void *subject, A... args)
 {
-    CallTap *tap = state().tap;
-    if (tap == nullptr) [[likely]] {
-        return false;
-    }
-    const std::optional<u64> answer = tap->onCall(build(), out, subject);
+    const std::optional<u64> answer = tap->onCall(build(args...), out, subject);
     if (!answer) {
         return false;
     }
     result = static_cast<T>(*answer);
     return true;
+}
+
+template <class T, class... P, class... A>
+inline bool tapped(zep::record::Event (*build)(P...), T &result, std::span<u8> out, const void *subject, A... args)
+{
+    CallTap *tap = state().tap;
+    if (tap == nullptr) [[likely]] {
+        return false;
+    }
+    return askTap(tap, build, result, out, subject, args...);
 }
 
 // Where a tapped operation writes its outputs: the caller's variable.
@@ -316,11 +324,17 @@ inline std::span<u8> outBytes(T *p)
 }
 
 // For the operations that return nothing: the replay only sees the call.
-template <class Build>
-inline void tapSeen(Build build)
+template <class... P, class... A>
+[[gnu::noinline]] void showTap(CallTap *tap, zep::record::Event (*build)(P...), A... args)
+{
+    tap->onCall(build(args...), {}, nullptr);
+}
+
+template <class... P, class... A>
+inline void tapSeen(zep::record::Event (*build)(P...), A... args)
 {
     if (CallTap *tap = state().tap; tap != nullptr) [[unlikely]] {
-        tap->onCall(build(), {}, nullptr);
+        showTap(tap, build, args...);
     }
 }
 

@@ -54,7 +54,7 @@ ZEP_SLL_Node *sortChain(ZEP_SLL_Node *first, std::size_t count, ZEP_SLL_DataCmp 
 u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode,
                            ZEP_SLL_Node *next)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_SLL_InsertInMiddle(head, newNode); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_InsertInMiddle, r, {}, nullptr, head, newNode)) {
         return r;
     }
     if (head == nullptr || prev == nullptr || newNode == nullptr || next == nullptr) {
@@ -75,7 +75,7 @@ u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node 
 
 u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_SLL_Delete(head, element); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_Delete, r, {}, nullptr, head, element)) {
         return r;
     }
     if (head == nullptr || element == nullptr) {
@@ -97,7 +97,7 @@ u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 
 ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
 {
-    if (u64 r; detail::tapped([&] { return calls::ZEP_SLL_Find(head, key); }, r)) {
+    if (u64 r; detail::tapped(calls::ZEP_SLL_Find, r, {}, nullptr, head, key)) {
         return nullptr;
     }
     if (head == nullptr || cmp == nullptr) {
@@ -114,7 +114,7 @@ ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp c
 
 u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_SLL_MergeSort(head); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_MergeSort, r, {}, nullptr, head)) {
         return r;
     }
     if (head == nullptr || cmp == nullptr) {
@@ -137,7 +137,7 @@ u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 
 u32 ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 {
-    if (u32 r; detail::tapped([&] { return calls::ZEP_SLL_FreeAll(head, reinterpret_cast<const void *>(freeFn)); }, r)) {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_FreeAll, r, {}, nullptr, head, reinterpret_cast<const void *>(freeFn))) {
         return r;
     }
     if (head == nullptr) {
