@@ -56,11 +56,13 @@ std::vector<std::string> judge(const std::string &yaml, const std::vector<Event>
                                LastStatus last = {})
 {
     NoState probe;
-    Window window(true);
+    const Expect expect = expectOf(yaml);
+    Window window;
+    window.watch(expect);
     for (const Event &ev : events) {
         window.add(ev);
     }
-    return checkExpect(expectOf(yaml), window, last, probe);
+    return checkExpect(expect, window, last, probe);
 }
 
 TEST(Expect, CountsAreExactOrRanges)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "base/events.hpp"
@@ -24,12 +25,17 @@ public:
     void mute(const std::string &why);
     void unmute();
     bool muted() const { return muted_; }
-    bool wantsText() const override { return !muted_; }
+    // The one-liners of what it prints, nothing while muted; an expect step's
+    // failures from its trace object.
+    Needs needs() const override;
 
 private:
     bool isParent(const Event &ev) const;
     bool shows(const Event &ev, bool parentFailed) const;
     void printParent(const Event &ev);
+    void printExpect(const Event &ev);
+    std::string withRegistrations(const Event &ev) const;
+    void printDump(const Event &ev);
     void printChild(const Event &ev);
     void printLog(const Event &ev, const char *indent);
     void emitLine(std::string line);

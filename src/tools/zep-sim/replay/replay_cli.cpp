@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "base/time_text.hpp"
+#include "cli/play_options.hpp"
 #include "replay/replayer.hpp"
 
 namespace zep::sim {
@@ -52,7 +53,7 @@ void printDivergence(const std::string &file, const replay::Divergence &d, std::
 
 }  // namespace
 
-int replayMain(int argc, char **argv, const std::string &defaultLib)
+int replayMain(int argc, char **argv)
 {
     CLI::App cli{"Plays a recording made with libsta_meas_rec.so against a build of the application\n"
                  "and checks that it does what the recorded one did."};
@@ -77,7 +78,7 @@ int replayMain(int argc, char **argv, const std::string &defaultLib)
     host.setCaptureLogs(false);
     host.setCaptureSent(false);
     std::string error;
-    if (!host.loadSharedApp(lib.empty() ? defaultLib : lib, &error)) {
+    if (!host.loadSharedApp(lib.empty() ? cli::defaultLibrary() : lib, &error)) {
         std::cerr << "zep-sim replay: " << error << '\n';
         return kUnreadable;
     }

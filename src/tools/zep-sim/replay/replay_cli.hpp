@@ -6,6 +6,6 @@
 
 namespace zep::sim {
 
-int replayMain(int argc, char **argv, const std::string &defaultLib);
+int replayMain(int argc, char **argv);
 
 }  // namespace zep::sim

@@ -29,16 +29,17 @@ Json statusJson(const std::optional<u32> &status)
     return status ? Json(*status) : Json(nullptr);
 }
 
-// Whether an expect among the steps matches patterns against trace objects.
-bool usesPatterns(const std::vector<Step> &steps)
+// Hands the window every expect among the steps, repeats included, so that it
+// keeps what they read and nothing more.
+void watchExpects(Window &window, const std::vector<Step> &steps)
 {
-    return std::any_of(steps.begin(), steps.end(), [](const Step &st) {
+    for (const Step &st : steps) {
         if (const auto *c = std::get_if<step::Check>(&st.action)) {
-            return !c->expect.events.empty();
+            window.watch(c->expect);
+        } else if (const auto *r = std::get_if<step::Repeat>(&st.action)) {
+            watchExpects(window, r->steps);
         }
-        const auto *r = std::get_if<step::Repeat>(&st.action);
-        return r != nullptr && usesPatterns(r->steps);
-    });
+    }
 }
 
 }  // namespace
@@ -50,9 +51,9 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
       host_(sc_.profile),
       recorder_(host_),
       stations_(seed_),
-      summary_(sc_.profile.radios),
-      window_(usesPatterns(sc_.steps))
+      summary_(sc_.profile.radios)
 {
+    watchExpects(window_, sc_.steps);
     std::string error;
     if (opt_.linkedApp != nullptr) {
         host_.useLinkedApp(opt_.linkedApp);
@@ -63,14 +64,12 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     recorder_.addSink(summary_);
     if (opt_.human != nullptr && opt_.timeline) {
         timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
-        recorder_.addTextSink(*timeline_);
+        recorder_.addSink(*timeline_);
     }
     if (opt_.trace != nullptr) {
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
         recorder_.addSink(*trace_);
     }
-    recorder_.setTraceObjects(usesPatterns(sc_.steps));
-    recorder_.setTraceWritten(trace_ != nullptr);
     for (EventSink *sink : opt_.sinks) {
         recorder_.addSink(*sink);
     }
@@ -164,6 +163,12 @@ void Runner::play(const Step &step, std::size_t index)
     }
     recorder_.endStep();
     host_.clearCaptures();
+}
+
+Needs Runner::needs() const
+{
+    // Expectations that match patterns look at whole trace objects.
+    return window_.matchesPatterns() ? Needs().add(Need::Object) : Needs();
 }
 
 void Runner::onEvent(const Event &ev)
@@ -408,6 +413,7 @@ void Runner::exec(const step::Repeat &r)
     if (!showAll) {
         timeline_->mute("passes 2 to " + std::to_string(r.times) + " of the repeat at line " +
                         std::to_string(line) + " are not shown (-v shows them)");
+        recorder_.refreshNeeds();
     }
     playPasses(r, 1, firstStart);
     if (!showAll) {
@@ -415,6 +421,7 @@ void Runner::exec(const step::Repeat &r)
             progress_->clear();
         }
         timeline_->unmute();
+        recorder_.refreshNeeds();
     }
 }
 

@@ -69,6 +69,7 @@ public:
 
 private:
     // EventSink: the journal that expectations look back on, and the stations' answers.
+    Needs needs() const override;
     void onEvent(const Event &ev) override;
     // StateProbe, answered through silent RPCs and the host.
     std::optional<u32> tableSize(u32 radio) override;

@@ -268,6 +268,24 @@ Expect parseExpect(const Node &node)
     return e;
 }
 
+void Window::watch(const Expect &expect)
+{
+    if (expect.ipcBytes) {
+        ipcSizesKept_ = std::max(ipcSizesKept_, expect.ipcBytes->size() + 1);
+    }
+    for (const auto *texts : {&expect.logContains, &expect.noLog}) {
+        for (const std::string &text : *texts) {
+            logs_.try_emplace(text);
+        }
+    }
+    for (const auto &[text, count] : expect.logCount) {
+        logs_.try_emplace(text);
+    }
+    for (const EventPattern &p : expect.events) {
+        patterns_.try_emplace(p.text, PatternHits{p.pattern, 0});
+    }
+}
+
 void Window::add(const Event &ev)
 {
     switch (ev.kind) {
@@ -284,25 +302,50 @@ void Window::add(const Event &ev)
         break;
     }
     case EventKind::Ipc:
-        ipcSizes_.push_back(static_cast<u32>(ev.body.size()));
+        if (ipcSizes_.size() < ipcSizesKept_) {
+            ipcSizes_.push_back(static_cast<u32>(ev.body.size()));
+        }
+        ++ipcCount_;
         break;
     case EventKind::Log:
-        logs_.push_back(ev.text);
+        for (auto &[text, hits] : logs_) {
+            if (ev.text.find(text) != std::string::npos && hits.lines++ == 0) {
+                hits.first = ev.text;
+            }
+        }
         break;
     default:
         break;
     }
-    if (keepTraceObjects_) {
-        traceObjects_.push_back(ev.json);
+    for (auto &[text, hits] : patterns_) {
+        hits.n += matchesPattern(hits.pattern, ev.json) ? 1 : 0;
     }
 }
 
 void Window::clear()
 {
     tallies_.clear();
+    ipcCount_ = 0;
     ipcSizes_.clear();
-    logs_.clear();
-    traceObjects_.clear();
+    for (auto &[text, hits] : logs_) {
+        hits = {};
+    }
+    for (auto &[text, hits] : patterns_) {
+        hits.n = 0;
+    }
+}
+
+const Window::LogHits &Window::logHits(const std::string &text) const
+{
+    static const LogHits kNone;
+    const auto it = logs_.find(text);
+    return it == logs_.end() ? kNone : it->second;
+}
+
+std::uint64_t Window::patternHits(const std::string &patternText) const
+{
+    const auto it = patterns_.find(patternText);
+    return it == patterns_.end() ? 0 : it->second.n;
 }
 
 std::uint64_t Window::count(EventKind kind, u32 id) const
@@ -331,13 +374,15 @@ void checkMessages(Failures &failures, const Expect &expect, const Window &windo
     for (const auto &[id, want] : expect.in) {
         checkCount(failures, "delivered " + msgLabel(id), want, window.count(EventKind::In, id));
     }
-    const std::vector<u32> &ipcSizes = window.ipcSizes();
     if (expect.ipc) {
-        checkCount(failures, "IPC messages", *expect.ipc, ipcSizes.size());
+        checkCount(failures, "IPC messages", *expect.ipc, window.ipcCount());
     }
+    const std::vector<u32> &ipcSizes = window.ipcSizes();
     if (expect.ipcBytes && *expect.ipcBytes != ipcSizes) {
+        const std::uint64_t unseen = window.ipcCount() - ipcSizes.size();
         failures.push_back("IPC message lengths: expected " + show(*expect.ipcBytes) + ", got " +
-                           show(ipcSizes));
+                           show(ipcSizes) +
+                           (unseen == 0 ? "" : " and " + std::to_string(unseen) + " more"));
     }
 }
 
@@ -356,37 +401,25 @@ void checkStatus(Failures &failures, const Expect &expect, const LastStatus &las
 
 void checkLogs(Failures &failures, const Expect &expect, const Window &window)
 {
-    const auto logsWith = [&](const std::string &text) {
-        std::vector<const std::string *> hits;
-        for (const std::string &line : window.logs()) {
-            if (line.find(text) != std::string::npos) {
-                hits.push_back(&line);
-            }
-        }
-        return hits;
-    };
     for (const std::string &text : expect.logContains) {
-        if (logsWith(text).empty()) {
+        if (window.logHits(text).lines == 0) {
             failures.push_back("no log line contains \"" + text + "\"");
         }
     }
     for (const std::string &text : expect.noLog) {
-        if (const auto hits = logsWith(text); !hits.empty()) {
-            failures.push_back("a log line contains \"" + text + "\": " + trimmed(*hits.front()));
+        if (const Window::LogHits &hits = window.logHits(text); hits.lines != 0) {
+            failures.push_back("a log line contains \"" + text + "\": " + trimmed(hits.first));
         }
     }
     for (const auto &[text, want] : expect.logCount) {
-        checkCount(failures, "log lines containing \"" + text + "\"", want, logsWith(text).size());
+        checkCount(failures, "log lines containing \"" + text + "\"", want, window.logHits(text).lines);
     }
 }
 
 void checkPatterns(Failures &failures, const Expect &expect, const Window &window)
 {
     for (const EventPattern &p : expect.events) {
-        const auto &objects = window.traceObjects();
-        const auto n = std::count_if(objects.begin(), objects.end(),
-                                     [&](const Json &ev) { return matchesPattern(p.pattern, ev); });
-        checkCount(failures, "events matching " + p.text, p.count, static_cast<std::uint64_t>(n));
+        checkCount(failures, "events matching " + p.text, p.count, window.patternHits(p.text));
     }
 }
 

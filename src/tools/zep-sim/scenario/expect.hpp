@@ -82,19 +82,31 @@ struct LastStatus {
 };
 
 // What an expect looks back on: the events since the previous one, reduced to
-// what the checks read, so that a window of a day costs counters rather than
-// every event. Trace objects are kept only when some check matches patterns.
+// what the expects of the scenario read (counters, the log texts they name, the
+// patterns they match), so that a window costs the same after a second or a
+// day of events. An expect may only read what was watched for it.
 class Window {
 public:
-    explicit Window(bool keepTraceObjects) : keepTraceObjects_(keepTraceObjects) {}
+    struct LogHits {
+        std::uint64_t lines = 0;
+        std::string first;  // the first line that held the text
+    };
+
+    // Keeps, from now on, what this expect will ask about.
+    void watch(const Expect &expect);
+    // Whether events must carry their trace objects for the watched patterns.
+    bool matchesPatterns() const { return !patterns_.empty(); }
 
     void add(const Event &ev);
     void clear();
 
     std::uint64_t count(EventKind kind, u32 id) const;
+    std::uint64_t ipcCount() const { return ipcCount_; }
+    // The lengths of the first IPC messages: as many as the longest ipcBytes
+    // watched, and one more to tell a longer list from an equal one.
     const std::vector<u32> &ipcSizes() const { return ipcSizes_; }
-    const std::vector<std::string> &logs() const { return logs_; }
-    const std::vector<Json> &traceObjects() const { return traceObjects_; }
+    const LogHits &logHits(const std::string &text) const;
+    std::uint64_t patternHits(const std::string &patternText) const;
 
 private:
     struct Tally {
@@ -102,11 +114,16 @@ private:
         u32 id;
         std::uint64_t n;
     };
-    bool keepTraceObjects_;
+    struct PatternHits {
+        Json pattern;
+        std::uint64_t n = 0;
+    };
     std::vector<Tally> tallies_;  // a handful of ids per window: a scan beats a tree
+    std::uint64_t ipcCount_ = 0;
+    std::size_t ipcSizesKept_ = 0;
     std::vector<u32> ipcSizes_;
-    std::vector<std::string> logs_;
-    std::vector<Json> traceObjects_;
+    std::map<std::string, LogHits> logs_;
+    std::map<std::string, PatternHits> patterns_;  // by the pattern's text
 };
 
 // One message per failed check; empty when all hold.

@@ -21,6 +21,8 @@ inline constexpr u64 kMaxVirtualMs = 400ull * 86'400'000;  // virtual time of a 
 inline constexpr u64 kMaxPlayedSteps = 100'000'000;   // steps played, repeats unrolled
 inline constexpr u32 kMaxVapsPerRadio = 64;
 inline constexpr int kMaxRepeatDepth = 16;  // repeats within repeats
+inline constexpr u32 kMaxStations = 65536;            // listed and added, repeats unrolled
+inline constexpr u64 kMaxBodyBytesInAll = 64u << 20;  // every body and value of the steps
 
 // How a station answers the measurement requests sent to it.
 struct ReplyModel {

@@ -4,47 +4,15 @@
 #include <cstring>
 #include <fstream>
 #include <set>
-#include <sstream>
 
+#include "scenario/scenario_limits.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
+#include "zep_host.hpp"
 
 namespace zep::sim {
 
 namespace {
-
-// The framework operations that can be made to fail; a misspelt name would
-// otherwise arm a rule that never fires.
-constexpr std::string_view kFallibleOps[] = {
-    "UMAC_MallocZero",
-    "UMAC_OBJMNG_GetRadioDataInfo",
-    "UMAC_OBJMNG_MallocDataArea",
-    "ZEP_CFG_MsgParseSingleTlv",
-    "ZEP_CFG_RegRadioSingleCfgMsg",
-    "ZEP_HASH_AddNode",
-    "ZEP_HASH_CreateNew",
-    "ZEP_HiPrecisionMsNow64",
-    "ZEP_MEMPOOL_Create",
-    "ZEP_MEMPOOL_Malloc",
-    "ZEP_MNG_FillTimerMsgInfo",
-    "ZEP_MNG_FillTimerRegInfo",
-    "ZEP_MNG_RegApp",
-    "ZEP_MNG_RegMsg",
-    "ZEP_MNG_SendIPCMsg",
-    "ZEP_MNG_SendMsg",
-    "ZEP_MNG_StartTimer",
-    "ZEP_MNG_StopTimer",
-    "ZEP_MNG_UnRegMsg",
-    "ZEP_NB_GetNbApRadioScanEirpByTokenId",
-    "ZEP_NB_GetNbApVapBssidByTokenId",
-    "ZEP_NB_GetNbApVapEirpByTokenId",
-    "ZEP_NB_GetNbScanEirp",
-    "ZEP_NB_GetRadioScanEirp",
-    "ZEP_NB_GetScanRadioId",
-    "ZEP_STA_GetVapBssid",
-    "ZEP_STA_RegAccessPrimHandle",
-    "ZEP_UAM_FindStaInfo",
-};
 
 host::RadioFacts defaultRadio(u32 radio, u32 vaps)
 {
@@ -84,7 +52,10 @@ public:
         }
         for (const Node &n : top.list("stations")) {
             for (StationEntry &s : readStations(n)) {
-                known_[s.facts.mac] = s.facts;
+                if (!known_.emplace(s.facts.mac, s.facts).second) {
+                    Fields(n).at("mac").fail("station " + host::formatMac(s.facts.mac) +
+                                             " is listed twice");
+                }
                 sc_.stations.push_back(std::move(s));
             }
         }
@@ -168,19 +139,20 @@ private:
     {
         const Fields f(node);
         ScanRadioEntry s;
-        s.channel = f.integer<u16>("channel");
+        s.channel = f.integer<u8>("channel");  // a channel number is one byte on the wire
         s.freqInd = f.integer<u8>("freqInd", 0);
-        s.radio = f.integer<u32>("radio");
+        s.radio = radioId(f.at("radio"));
         f.finish();
         sc_.scanRadio.push_back(s);
         lists_.insert({s.radio, s.channel});
     }
 
     // A station, or with "repeat: n" n alike with consecutive MAC addresses.
-    std::vector<StationEntry> readStations(const Node &node) const
+    std::vector<StationEntry> readStations(const Node &node)
     {
         const Fields f(node);
         const u32 n = f.integerIn<u32>("repeat", 1, 1, kMaxEntries);
+        countStations(f.node(), n);
         const StationEntry first = readStation(f);
         f.finish();
         std::vector<StationEntry> out(n, first);
@@ -190,20 +162,51 @@ private:
         return out;
     }
 
-    StationEntry readStation(const Node &node) const
+    StationEntry readStation(const Node &node)
     {
+        countStations(node, 1);
         const Fields f(node);
         StationEntry s = readStation(f);
         f.finish();
         return s;
     }
 
+    // Stations are refused beyond the bound as they are read, before any is built.
+    void countStations(const Node &where, u32 n)
+    {
+        stationsRead_ += n;
+        if (stationsRead_ > kMaxStations) {
+            where.fail("more than " + std::to_string(kMaxStations) + " stations in all");
+        }
+    }
+
+    u32 radioId(const Node &node) const
+    {
+        const u32 id = node.integer<u32>();
+        if (id >= sc_.profile.radios) {
+            node.fail("radio " + std::to_string(id) + " does not exist: host.radios is " +
+                      std::to_string(sc_.profile.radios));
+        }
+        return id;
+    }
+
+    u32 vapId(const Fields &f) const
+    {
+        const auto node = f.get("vap");
+        const u32 id = node ? node->integer<u32>() : 0;
+        if (id >= sc_.profile.vapsPerRadio) {
+            node->fail("VAP " + std::to_string(id) + " does not exist: host.vapsPerRadio is " +
+                       std::to_string(sc_.profile.vapsPerRadio));
+        }
+        return id;
+    }
+
     StationEntry readStation(const Fields &f) const
     {
         StationEntry s;
         s.facts.mac = f.at("mac").mac();
-        s.facts.radioId = f.integer<u32>("radio", 0);
-        s.facts.vapId = f.integer<u32>("vap", 0);
+        s.facts.radioId = f.get("radio") ? radioId(f.at("radio")) : 0;
+        s.facts.vapId = vapId(f);
         s.facts.tokenCounter = f.integer<u32>("token", 1);
         for (const Node &cap : f.list("caps")) {
             const std::string name = cap.scalar();
@@ -292,8 +295,9 @@ private:
         FaultRule fault;
         const Node call = f.at("call");
         fault.call = call.scalar();
-        if (std::find(std::begin(kFallibleOps), std::end(kFallibleOps), fault.call) ==
-            std::end(kFallibleOps)) {
+        // A misspelt name would otherwise arm a rule that never fires.
+        if (std::ranges::find(host::Faults::operations(), fault.call) ==
+            host::Faults::operations().end()) {
             call.fail("\"" + fault.call + "\" is not a framework operation that can fail");
         }
         fault.nth = f.integer<u32>("nth", 1);
@@ -334,6 +338,7 @@ private:
             body.resize(len->integerIn<u32>(0, kMaxBodyBytes), 0);
         }
         f.finish();
+        countBodyBytes(f.node(), body.size());
         noteLists(id, body);
         return body;
     }
@@ -520,6 +525,7 @@ private:
             c.raw = boundedHex(*r);
         }
         f.finish();
+        countBodyBytes(value, c.value.size() + (c.raw ? c.raw->size() : 0));
         return c;
     }
 
@@ -620,11 +626,24 @@ private:
         return bytes;
     }
 
+    // An alias repeats a body without repeating its text: the bytes are
+    // counted as they are made.
+    void countBodyBytes(const Node &where, std::size_t n)
+    {
+        bodyBytes_ += n;
+        if (bodyBytes_ > kMaxBodyBytesInAll) {
+            where.fail("the steps' bodies pass " + std::to_string(kMaxBodyBytesInAll >> 20) +
+                       " MiB in all");
+        }
+    }
+
     std::shared_ptr<const std::string> file_;
     Scenario sc_;
     std::map<Mac, host::StationFacts> known_;
     std::set<std::pair<u32, u32>> lists_;
     int repeatDepth_ = 0;
+    u64 stationsRead_ = 0;
+    u64 bodyBytes_ = 0;
 };
 
 YAML::Node parseYaml(const std::string &text, const std::string &name)
@@ -640,7 +659,9 @@ YAML::Node parseYaml(const std::string &text, const std::string &name)
 
 Scenario readScenarioText(const std::string &text, const std::string &name)
 {
+    checkFlowDepth(text, name);
     const YAML::Node root = parseYaml(text, name);
+    checkExpandedSize(root, name);
     if (!root || !root.IsMap()) {
         throw ScenarioError(name, root ? root.Mark().line + 1 : 0,
                             "a scenario is a map with at least the key \"steps\"");
@@ -654,9 +675,12 @@ Scenario readScenarioFile(const std::string &path)
     if (!in) {
         throw ScenarioError(path, 0, "cannot open the file");
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return readScenarioText(text.str(), path);
+    return readScenarioStream(in, path);
+}
+
+Scenario readScenarioStream(std::istream &in, const std::string &name)
+{
+    return readScenarioText(readBoundedText(in, name), name);
 }
 
 }  // namespace zep::sim

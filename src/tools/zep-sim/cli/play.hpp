@@ -1,0 +1,18 @@
+// Playing a scenario, zep-sim's default command. Exit status: 0 all
+// expectations held, 1 one failed, 2 the scenario (or the library) could not
+// be read.
+#pragma once
+
+#include <span>
+
+#include "cli/play_options.hpp"
+#include "cli/subcommands.hpp"
+
+namespace zep::sim::cli {
+
+// The subcommands are named in the help; each sink option is one more output
+// the play can write.
+int playMain(int argc, char **argv, std::span<const Subcommand> subcommands,
+             std::span<const SinkOption> sinkOptions);
+
+}  // namespace zep::sim::cli
