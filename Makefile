@@ -1,12 +1,12 @@
 # Front door. `make test` is what CI runs on a fresh machine.
 DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev zlib1g-dev valgrind dpkg-dev python3 \
+	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev zlib1g-dev libzstd-dev valgrind dpkg-dev python3 \
 	libjs-chart.js chromium universal-ctags
 
 # The aarch64 cross build: compiler, qemu-user and Debian's :arm64 libraries.
 CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
-	libgtest-dev:arm64 libgmock-dev:arm64 libyaml-cpp0.7:arm64 zlib1g-dev:arm64
+	libgtest-dev:arm64 libgmock-dev:arm64 libyaml-cpp0.7:arm64 zlib1g-dev:arm64 libzstd-dev:arm64
 # libyaml-cpp-dev is not multi-arch: its arm64 build is unpacked here instead.
 CROSS_SIDE_DIR := build/aarch64-deps
 CROSS_SIDE_PACKAGES := libyaml-cpp-dev:arm64 libyaml-cpp0.7:arm64
