@@ -1,6 +1,6 @@
 # Builds the Debian package from the build tree and checks that it carries
 # exactly the library (with its SONAME link), the headers, the pkg-config file
-# and zep-sim, and declares what they need at run time.
+# and zep-sim with its bash completion and man page, and declares what they need at run time.
 # -DBUILD -DOUT -DCPACK -DLIBDIR -DHEADERS (a list of header file names)
 cmake_minimum_required(VERSION 3.25)
 
@@ -25,7 +25,8 @@ foreach(line ${lines})
   endif()
 endforeach()
 set(lib ./usr/${LIBDIR})
-set(expected ./usr/bin/zep-sim ${lib}/pkgconfig/sta-meas.pc ${lib}/libsta_meas.so.0
+set(expected ./usr/bin/zep-sim ./usr/share/bash-completion/completions/zep-sim
+             ./usr/share/man/man1/zep-sim.1.gz ${lib}/pkgconfig/sta-meas.pc ${lib}/libsta_meas.so.0
              ${lib}/libsta_meas.so ${lib}/libsta_meas.so.0 ${lib}/libsta_meas.so.0.1.0)
 foreach(header ${HEADERS})
   list(APPEND expected ./usr/include/zep/${header})
