@@ -1,17 +1,17 @@
 # Front door. `make test` is what CI runs on a fresh machine.
 DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
 	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev valgrind dpkg-dev \
-	libjs-chart.js chromium
+	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev zlib1g-dev valgrind dpkg-dev python3 \
+	libjs-chart.js chromium universal-ctags
 
 # The aarch64 cross build: compiler, qemu-user and Debian's :arm64 libraries.
 CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
-	libgtest-dev:arm64 libgmock-dev:arm64 libyaml-cpp0.7:arm64
+	libgtest-dev:arm64 libgmock-dev:arm64 libyaml-cpp0.7:arm64 zlib1g-dev:arm64
 # libyaml-cpp-dev is not multi-arch: its arm64 build is unpacked here instead.
 CROSS_SIDE_DIR := build/aarch64-deps
 CROSS_SIDE_PACKAGES := libyaml-cpp-dev:arm64 libyaml-cpp0.7:arm64
 
-.PHONY: all deps test test-gcc test-clang cross-deps cross-test deb run load-day bench perf fuzz fuzz-run soak clean
+.PHONY: all deps test test-gcc test-clang cross-deps cross-test deb run load-day bench perf fuzz fuzz-run soak shape clean
 
 all: test
 
@@ -115,7 +115,7 @@ fuzz: deps
 # Allocation stacks are not recorded and the quarantine is small: both cost
 # more than the target itself, and a finding is replayed with full reports.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_handlers fuzz_stateful fuzz_scenario
+FUZZ_TARGETS := fuzz_stateful fuzz_scenario
 fuzz-run: fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t; \
@@ -125,12 +125,17 @@ fuzz-run: fuzz
 	    -artifact_prefix=build/fuzz/findings/$$t/ build/fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done
 
+# Every function in src/ longer than 60 lines (LIMIT=N for another bound);
+# fails when there is one. Needs no build.
+shape: deps
+	LIMIT=$(or $(LIMIT),60) tools/long-functions.sh src
+
 clean:
 	rm -rf build
 
 # gcovr turns the gcov counters into the coverage reports.
 DEBIAN_PACKAGES += gcovr
-.PHONY: coverage memcheck
+.PHONY: coverage memcheck mutate
 
 # Line and branch coverage of the whole ctest suite, per file of src/, and the
 # application's totals. Counters are cleared first so that runs do not add up;
@@ -166,3 +171,8 @@ memcheck: deps
 	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure -E '^sta_meas_exports$$' \
 	  --overwrite MemoryCheckCommand=$$(command -v valgrind) \
 	  --overwrite "MemoryCheckCommandOptions=--leak-check=full --errors-for-leak-kinds=definite,indirect --trace-children=yes --error-exitcode=99"
+
+# Each fault of tools/mutants.json alone, against the application and emulation
+# suites (build/mutate, unsanitized Debug); kill rate, survivors, kills per test.
+mutate: deps
+	python3 tools/mutate.py

@@ -1,6 +1,7 @@
 # Debian package of everything `cmake --install` puts in place: the library,
-# zep-sim, the headers and the pkg-config file. Runtime dependencies come from
-# dpkg-shlibdeps, so they follow whatever the binaries were linked against.
+# zep-sim, zep-contract and its sources, the headers and the pkg-config file.
+# Runtime dependencies come from dpkg-shlibdeps, so they follow whatever the
+# binaries were linked against.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME sta-meas)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -9,7 +10,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Station-measurement application of the access point management framework")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "libsta_meas.so, its C headers and pkg-config file, and zep-sim, which plays
- scenarios against the library on an emulation of the framework.")
+ scenarios against the library on an emulation of the framework, and
+ zep-contract, which checks a framework against what the library assumes of it.")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -100,16 +100,6 @@ protected:
         return out;
     }
 
-    bool logged(const std::string &text) const
-    {
-        for (const auto &line : host_.logs()) {
-            if (line.text == text) {
-                return true;
-            }
-        }
-        return false;
-    }
-
     host::Host host_;
     bool started_ = false;
 };

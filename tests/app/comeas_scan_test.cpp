@@ -74,21 +74,6 @@ TEST_F(CoMeasScanTest, ScanChannelSetChangeDropsOneRadio)
     EXPECT_TRUE(loggedBody("Host 0 cant co-measure with radioId 1, channel 36.\r\n"));
 }
 
-TEST_F(CoMeasScanTest, RegistrationStopsAtFirstFailure)
-{
-    ZEP_STAMEAS_CoMeasFuncDeInit();
-    host_.faults().failCall("ZEP_MNG_RegMsg", 3);
-    EXPECT_EQ(ZEP_STAMEAS_CoMeasFuncInit(), host::kErrInjected);
-    EXPECT_TRUE(loggedBody("reg scan state change msg failed 7.\r\n", ZEP_DBG_ERROR));
-    for (u32 id : {184u, 185u}) EXPECT_TRUE(host_.hasHandler(ZEP_MSG_KIND_EVENT, id)) << id;
-    for (u32 id : {34u, 198u, 181u}) EXPECT_FALSE(host_.hasHandler(ZEP_MSG_KIND_EVENT, id)) << id;
-    // Withdrawal goes on past the handlers that were never registered.
-    ZEP_STAMEAS_CoMeasFuncDeInit();
-    EXPECT_FALSE(host_.hasHandler(ZEP_MSG_KIND_EVENT, 185));
-    EXPECT_TRUE(loggedBody("Unreg sta co-measure scan msg failed 4.\r\n", ZEP_DBG_ERROR));
-    EXPECT_TRUE(loggedBody("Unreg scan channel set change msg failed 4.\r\n", ZEP_DBG_ERROR));
-}
-
 // ---- 198 ----
 constexpr u8 kBand = 2;
 
@@ -122,29 +107,47 @@ std::vector<u8> nbRequest(u8 flags, u8 staNum, u8 firstChannel = 6)
     return messageOf(head, stas);
 }
 
-TEST_F(CoMeasScanTest, NeighbourBlocksFlushBeforeTheyOverflow)
+// The room kept after each block is that of the request's largest block (72 +
+// 52 x 16 = 904 bytes), not of the block just written: eleven neighbours that
+// can each measure one station of sixteen flush after the ninth block, so the
+// twelfth, which can measure all sixteen, still fits the 1900-byte buffer.
+TEST_F(CoMeasScanTest, NeighbourFlushKeepsRoomForTheRequestsLargestBlock)
 {
+    constexpr std::size_t kOne = 124, kFull = 904, kHead = sizeof(CoMeasToNbMsgHead), kRec = sizeof(CoMeasStaRec);
     host_.radio(kRadio).band = kBand;
-    for (u8 n = 0; n < 3; n++) host_.addNeighbour(neighbour(n, 6));
-    const auto req = nbRequest(0, 16);
+    auto req = nbRequest(0, 16);
+    for (u8 i = 0; i < 16; i++) req[kHead + kRec * i + offsetof(CoMeasStaRec, channel)] = static_cast<u8>(20 + i);
+    for (u8 n = 0; n < 11; n++) host_.addNeighbour(neighbour(n, static_cast<u8>(20 + n)));
+    host::NeighbourFacts all = neighbour(11, 20);
+    all.record.vapNum = 16;
+    for (u8 v = 0; v < 16; v++) {
+        all.record.vap[v] = all.record.vap[0];
+        all.record.vap[v].channel = static_cast<u8>(20 + v);
+    }
+    host_.addNeighbour(all);
     const u64 allocs = host_.memory().totalAllocations();
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_TO_NB, req), 0u);
     EXPECT_EQ(host_.memory().totalAllocations(), allocs + 1);
     const auto sent = sentWithId(STAMEAS_IPC_NB_COMEAS_REQ);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_TRUE(sent[0].ipc);
-    ASSERT_EQ(sent[0].body.size(), 1808u);
-    ASSERT_EQ(sent[1].body.size(), 904u);
-    EXPECT_TRUE(loggedBody("send co-measure request success to nb 0200-0000-0001, staNum 16.\r\n"));
-    for (u8 b = 0; b < 3; b++) {
-        const u8 *block = b < 2 ? sent[0].body.data() + 904 * b : sent[1].body.data();
+    ASSERT_EQ(sent[0].body.size(), 9 * kOne);
+    ASSERT_EQ(sent[1].body.size(), 2 * kOne + kFull);
+    EXPECT_TRUE(loggedBody("send co-measure request success to nb 0200-0000-0008, staNum 1.\r\n"));
+    EXPECT_TRUE(loggedBody("send co-measure request success to nb 0200-0000-000b, staNum 16.\r\n"));
+    for (u8 b = 0; b < 12; b++) {
+        SCOPED_TRACE(int(b));
+        const u8 *block = b < 9 ? sent[0].body.data() + kOne * b : sent[1].body.data() + kOne * (b - 9);
+        const u8 first = b < 11 ? b : 0, num = b < 11 ? 1 : 16;
         NbCoMeasReqBlockHead head;
         std::memcpy(&head, block, sizeof(head));
         EXPECT_EQ(head.nbMac[5], b);
         EXPECT_EQ(head.nbRecByte0, 220);
-        EXPECT_EQ(head.staNum, 16);
-        EXPECT_EQ(head.staTag[15], 0x100Fu);
-        EXPECT_EQ(std::vector<u8>(block + 72, block + 904), std::vector<u8>(req.begin() + 68, req.end()));
+        EXPECT_EQ(head.staNum, num);
+        EXPECT_EQ(head.staTag[num - 1], 0x1000u + first + num - 1);
+        const auto recs = req.begin() + static_cast<std::ptrdiff_t>(kHead + kRec * first);
+        EXPECT_EQ(std::vector<u8>(block + sizeof(head), block + sizeof(head) + kRec * num),
+                  std::vector<u8>(recs, recs + static_cast<std::ptrdiff_t>(kRec * num)));
     }
 }
 

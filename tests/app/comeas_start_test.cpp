@@ -66,7 +66,8 @@ TEST_F(CoMeasStartTest, HeaviestHostsBodyWinsAndHostsWithdraw)
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, coMsg(1, std::vector{coEntry(1, 200, 0, 0x10)})), 0u);
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, coMsg(0, std::vector{coEntry(1, 200, 0, 0x20)})), 0u);
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, coMsg(1, std::vector{coEntry(1, 200, 0, 0x30)})), 0u);
-    ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, coMsg(2, std::vector{coEntry(2, 200), coEntry(3, 201)})), 0u);
+    // Records are keyed by station and id: station 1's second id is a record of its own.
+    ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, coMsg(2, std::vector{coEntry(2, 200), coEntry(1, 201)})), 0u);
     auto recs = records();
     ASSERT_EQ(recs.size(), 3u);
     EXPECT_EQ(recs[0]->hostBitmap, 0x3u);
@@ -93,13 +94,16 @@ TEST_F(CoMeasStartTest, HeaviestHostsBodyWinsAndHostsWithdraw)
     recs = records();
     ASSERT_EQ(recs.size(), 1u);
     EXPECT_EQ(recs[0]->measId, 201u);
+    EXPECT_EQ(recs[0]->staMac[5], 1u);
+    EXPECT_EQ(recs[0]->hostBitmap, 0x4u);
     EXPECT_TRUE(host_.sent().empty());
 }
 
 TEST_F(CoMeasStartTest, CapOfSixteenAndCutByWeight)
 {
     makeCapable();
-    std::vector<CoMeasStartEntry> light, heavy, mid;
+    // Host 2 joins light record 313 too: room is made for its three new records only.
+    std::vector<CoMeasStartEntry> light, heavy, mid{coEntry(13, 313)};
     for (u8 i = 0; i < 14; i++) light.push_back(coEntry(i, 300 + i));
     for (u8 i = 0; i < 2; i++) heavy.push_back(coEntry(20 + i, 400 + i));
     for (u8 i = 0; i < 3; i++) mid.push_back(coEntry(30 + i, 500 + i));
@@ -160,6 +164,10 @@ TEST_F(CoMeasStartTest, WorkingChannelEntriesSentOrDroppedButNeverListed)
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_START, start), 0u);
     EXPECT_TRUE(loggedBody("radio 1 dont send co-measure request as meas-disabled.\r\n"));
     EXPECT_TRUE(host_.sent().empty());
+    // A channel scanned while measurement is off still becomes capable.
+    ASSERT_EQ(deliver(STAMEAS_MSG_SCAN_STATE, scanMsg(kRadio, 1)), 0u);
+    EXPECT_TRUE(loggedBody("radio 1 cant send co-measure request as meas-disabled.\r\n"));
+    EXPECT_TRUE(ZEP_STAMEAS_IsCoMeasSupport(kRadio, kChan));
 }
 
 TEST_F(CoMeasStartTest, MalformedMessagesChangeNothing)

@@ -1,7 +1,6 @@
 // Registration, the two start-up phases, de-initialisation, the per-radio
-// measurement switch with configuration item 32, and the fixed host tables.
+// measurement switch with configuration item 32.
 #include <array>
-#include <regex>
 
 #include "app_fixture.hpp"
 
@@ -32,58 +31,6 @@ protected:
         return n;
     }
 };
-
-TEST_F(CoreTest, RefusedRegistrationIsPassedUpAndAcceptedOneHandsOverTheNamedRecord)
-{
-    host_.faults().failCall("ZEP_MNG_RegApp", 1, 1, 5);
-    EXPECT_EQ(host_.registerApp(), 5u);
-    ASSERT_EQ(host_.logs().size(), 1u);
-    EXPECT_TRUE(std::regex_match(host_.logs()[0].text,
-                                 std::regex(R"(ZEP_STA_RegStaMeasApp\[\d+\]: reg app failed 5\r\n)")))
-        << host_.logs()[0].text;
-    EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
-
-    host_.clearCaptures();
-    ASSERT_EQ(host_.registerApp(), 0u);
-    const std::array<char, ZEP_APP_NAME_LEN> expectedName = {'s', 't', 'a', '-',
-                                                             'm', 'e', 'a', 's'};
-    EXPECT_EQ(std::memcmp(host_.appInfo()->name, expectedName.data(), ZEP_APP_NAME_LEN), 0);
-    EXPECT_TRUE(host_.logs().empty());
-}
-
-TEST_F(CoreTest, StartRegistersEveryHandlerAndDeInitWithdrawsTheEventOnes)
-{
-    ASSERT_EQ(startApp(), 0u);
-    EXPECT_EQ(eventHandlers(), kEventMsgs.size());
-    EXPECT_TRUE(host_.hasHandler(kRpc, 69));
-    EXPECT_TRUE(host_.hasHandler(kRpc, 70));
-    for (u32 radio = 0; radio < host_.profile().radios; radio++) {
-        EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(radio), 1u) << radio;
-    }
-    EXPECT_EQ(host_.activeTimers(), 0u);  // made by the first measurement start
-
-    started_ = false;
-    EXPECT_EQ(host_.deinit(), 0u);
-    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
-    EXPECT_EQ(g_staMeasTbl, nullptr);
-    EXPECT_EQ(g_coMeasRadioState, nullptr);
-    EXPECT_EQ(g_coMeasStats, nullptr);
-    EXPECT_EQ(eventHandlers(), 0u);
-    EXPECT_TRUE(host_.hasHandler(kRpc, 69));  // the dumps stay, guarded
-}
-
-TEST_F(CoreTest, PhasesOtherThanZeroAndOneDoNothing)
-{
-    started_ = true;
-    ASSERT_EQ(host_.registerApp(), 0u);
-    for (u32 phase : {2u, 7u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(host_.initPhase(phase), 0u) << phase;
-    }
-    EXPECT_TRUE(host_.logs().empty());
-    EXPECT_EQ(host_.memory().totalAllocations(), 0u);
-    EXPECT_EQ(g_staMeasDataArea, 0u);
-    EXPECT_EQ(eventHandlers(), 0u);
-}
 
 struct Phase0Failure {
     u32 step;  // 1..4; steps before it already made by an earlier phase 0
@@ -191,35 +138,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(param.param.op) + "_call" + std::to_string(param.param.nth);
     });
 
-TEST_F(CoreTest, SecondPhaseZeroKeepsWhatTheFirstMade)
-{
-    registerAndPhase0();
-    const u64 area = g_staMeasDataArea;
-    StaMeasTable *const tbl = g_staMeasTbl;
-    CoMeasRadioState *const lists = g_coMeasRadioState;
-    CoMeasStats *const stats = g_coMeasStats;
-    const std::size_t blocks = host_.memory().liveBlocks();
-    ZEP_STAMEAS_SetMeasSwitch(1, 0);
-
-    EXPECT_EQ(host_.initPhase(0), 0u);
-
-    EXPECT_EQ(g_staMeasDataArea, area);
-    EXPECT_EQ(g_staMeasTbl, tbl);
-    EXPECT_EQ(g_coMeasRadioState, lists);
-    EXPECT_EQ(g_coMeasStats, stats);
-    EXPECT_EQ(host_.memory().liveBlocks(), blocks);
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 0u);
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(0), 1u);
-    EXPECT_TRUE(logBodies(STAMEAS_CAT_CORE).empty());
-}
-
-TEST_F(CoreTest, DeInitWithoutStartUpFindsNothingToFree)
-{
-    ASSERT_EQ(host_.registerApp(), 0u);
-    EXPECT_EQ(host_.deinit(), 0u);
-    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
-}
-
 struct SwitchStep {
     u32 radio;
     u8 value;
@@ -255,59 +173,6 @@ TEST_F(CoreTest, UnparsableItemGivesEightAndChangesNothing)
     EXPECT_EQ(host_.deliverRawConfig(32, truncated), 8u);
     EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), (std::vector<std::string>(2, "get cfg fail.\r\n")));
     EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 1u);
-}
-
-TEST_F(CoreTest, SwitchWithoutARecordLogsAndReadsAsDisabled)
-{
-    // Before phase 0 there is no area; after it, radio 2 is unknown to a two-radio profile.
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(0), 0u);
-    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), std::vector<std::string>{"get radio 0 data fail.\r\n"});
-    ASSERT_EQ(startApp(), 0u);
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(2), 0u);
-    const std::vector<u8> off = {0};
-    EXPECT_EQ(host_.deliverConfig(32, 2, off), 0u);
-    EXPECT_EQ(logBodies(STAMEAS_CAT_CORE),
-              (std::vector<std::string>{"get radio 2 data fail.\r\n", "radio 2 scanSwitch 0.\r\n",
-                                        "get radio 2 data fail.\r\n"}));
-    EXPECT_EQ(host_.logs().front().severity, ZEP_DBG_ERROR);
-    EXPECT_EQ(ZEP_STAMEAS_IsMeasEnable(1), 1u);
-}
-
-TEST_F(CoreTest, TopHostPrefersHostZeroThenTwoThenOne)
-{
-    const std::pair<u32, u32> cases[] = {
-        {0b111, 0}, {0b110, 2}, {0b010, 1}, {0b100, 2}, {0b011, 0}, {0b101, 0},
-        {0, 3},     {0b1000, 3}, {0xFFFFFFF8u, 3}, {0xFFFFFFFAu, 1},
-    };
-    for (const auto &[bitmap, top] : cases) {
-        EXPECT_EQ(ZEP_STAMEAS_GetTopHost(bitmap), top) << std::hex << bitmap;
-    }
-}
-
-TEST_F(CoreTest, WeightsAndAutomaticIds)
-{
-    const std::pair<u8, u32> weights[] = {{0, 100}, {1, 20}, {2, 60}, {3, 10}, {255, 10}};
-    for (const auto &[host, weight] : weights) {
-        EXPECT_EQ(ZEP_STAMEAS_GetHostWeight(host), weight) << unsigned{host};
-    }
-    const u32 sentinel = 0xDEADBEEF;
-    const std::pair<u32, std::array<u32, 3>> ids[] = {
-        {0, {sentinel, sentinel, sentinel}},
-        {1, {167, sentinel, sentinel}},
-        {2, {167, 169, sentinel}},
-        {5, {167, 169, sentinel}},
-    };
-    for (const auto &[capacity, expected] : ids) {
-        std::array<u32, 3> out = {sentinel, sentinel, sentinel};
-        EXPECT_EQ(ZEP_STAMEAS_GetAutoMeasIds(out.data(), capacity), std::min(capacity, 2u));
-        EXPECT_EQ(out, expected) << capacity;
-    }
-    for (u32 id : {167u, 169u}) {
-        EXPECT_EQ(ZEP_STAMEAS_IsAutoMeasId(id), 1u) << id;
-    }
-    for (u32 id : {0u, 165u, 168u, 170u, 171u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(ZEP_STAMEAS_IsAutoMeasId(id), 0u) << id;
-    }
 }
 
 }  // namespace

@@ -46,18 +46,6 @@ TEST_F(MeasStartTest, MalformedMessagesChangeNothing)
     }
 }
 
-TEST_F(MeasStartTest, TimerComesWithTheFirstNode)
-{
-    EXPECT_EQ(start(0, 0, {startEntry(macOf(1), 165, loopEvery(1))}), 0u);
-    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "unsupport").at(0), "unsupport measId 165.\r\n");
-    EXPECT_EQ(host_.activeTimers(), 0u);
-    for (u8 radio : {1, 0}) {
-        EXPECT_EQ(start(0, radio, {startEntry(macOf(radio), kTpc, loopEvery(1))}), 0u);
-    }
-    EXPECT_EQ(host_.activeTimers(), 1u);
-    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "sta measure timer create successful").size(), 1u);
-}
-
 TEST_F(MeasStartTest, SharesFollowTheNodeWhereverItLives)
 {
     // A start on radio 1 finds the node on radio 0; a key twice in one message
@@ -93,8 +81,14 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
     EXPECT_EQ(linesStarting(STAMEAS_CAT_TABLE, "Radio 0"),
               std::vector<std::string>{"Radio 0 sta measure list reach max number 128.\r\n"});
     EXPECT_EQ(node(macOf(200), kLm), nullptr);
+    // The node pool holds 128 for every radio, not 128 in all.
+    EXPECT_EQ(start(1, 1, {startEntry(macOf(210), kLm, loopEvery(1))}), 0u);
+    EXPECT_EQ(node(macOf(210), kLm)->radioId, 1u);
 
-    EXPECT_EQ(start(2, 0, {startEntry(macOf(200), kLm, loopEvery(1)), startEntry(macOf(201), kLm, loopEvery(1))}), 0u);
+    // Host 2 joins node 5 too: room is made for its two new nodes only.
+    EXPECT_EQ(start(2, 0, {startEntry(macOf(5), kLm, loopEvery(1)), startEntry(macOf(200), kLm, loopEvery(1)),
+                           startEntry(macOf(201), kLm, loopEvery(1))}),
+              0u);
     EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 128u);
     EXPECT_EQ(node(macOf(201), kLm)->weight, 60u);
     u32 survivors = 0;
@@ -104,7 +98,7 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
     EXPECT_EQ(survivors, 126u);
 
     // A stop that leaves a node lighter re-sorts a table of more than 64 nodes:
-    // the light node that host 0 lifted to the front drops behind the 60s.
+    // the light node that host 0 lifted to the front drops behind node 5.
     EXPECT_EQ(start(0, 0, {startEntry(macOf(127), kLm, loopEvery(1))}), 0u);
     EXPECT_EQ(stop(0, 0, {stopEntry(macOf(127), kLm)}), 0u);
     u16 heaviest = 0;
@@ -115,8 +109,27 @@ TEST_F(MeasStartTest, HeavierHostEvictsOnlyLighterNodes)
             return STAMEAS_WALK_STOP;
         },
         &heaviest);
-    EXPECT_EQ(heaviest, 60u);
+    EXPECT_EQ(heaviest, 80u);
     EXPECT_EQ(node(macOf(127), kLm)->weight, 20u);
+}
+
+// A start that leaves more than 64 nodes (one expiry's worth) sorts the list,
+// so a heavier host's new node is among the next expiry's requests instead of
+// waiting behind 64 lighter ones for ever.
+TEST_F(MeasStartTest, StartSortsAListOfMoreThanSixtyFour)
+{
+    std::vector<StaMeasStartEntry> light;
+    for (u8 i = 0; i < 64; i++) light.push_back(startEntry(macOf(i), kLm, loopEvery(1), i));
+    ASSERT_EQ(start(1, 0, light), 0u);
+    ASSERT_EQ(start(2, 0, {startEntry(macOf(100), kLm, loopEvery(1), 0xB0)}), 0u);
+    ASSERT_EQ(start(0, 1, {startEntry(macOf(101), kLm, loopEvery(1), 0xC0)}), 0u);
+    expire();  // every new node skips its first expiry
+    host_.clearCaptures();
+    expire();
+    ASSERT_EQ(host_.sent().size(), 65u);  // 64 is each radio's own share
+    EXPECT_EQ(host_.sent()[0].body, reqBytes(0xB0));
+    for (u8 i = 1; i < 64; i++) EXPECT_EQ(host_.sent()[i].body, reqBytes(i - 1));  // a stable sort
+    EXPECT_EQ(host_.sent()[64].body, reqBytes(0xC0));
 }
 
 TEST_F(MeasStartTest, AutomaticEntryTakesIdAndRequestFromTheStation)

@@ -1,7 +1,8 @@
 # Installs the build into a fresh prefix and uses it as a framework build would:
 # pkg-config finds the package, a C component compiles against the installed
 # headers as C11 and as C++ with every warning an error, links against the
-# installed library, and the installed zep-sim plays its demo from the prefix.
+# installed library, the installed zep-sim plays its demo from the prefix, and
+# the installed zep-contract finds every check holding on the emulation.
 # -DBUILD -DPREFIX -DLIBDIR -DSOURCE -DCC -DCXX -DNM -DEMULATOR (a list, may be empty)
 # -DPC_LIBDIR (where pkg-config finds the dependencies' .pc files; empty: its default)
 cmake_minimum_required(VERSION 3.25)
@@ -51,4 +52,9 @@ endforeach()
 run("installed zep-sim" ${EMULATOR} ${PREFIX}/bin/zep-sim)
 if(NOT out MATCHES "de-initialisation +ok")
   message(FATAL_ERROR "the installed zep-sim did not play the demo to its end:\n${out}")
+endif()
+
+run("installed zep-contract" ${EMULATOR} ${PREFIX}/bin/zep-contract)
+if(NOT out MATCHES "check\\(s\\): [0-9]+ held, 0 failed")
+  message(FATAL_ERROR "the installed zep-contract did not run its checks:\n${out}")
 endif()

@@ -5,7 +5,9 @@
 
 #include "base/sim_json.hpp"
 
+#include <array>
 #include <chrono>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,13 +37,16 @@ enum class EventKind {
     Note,       // a scenario's narrative line
     Expect,     // the verdict of an expect step
 };
+inline constexpr std::size_t kEventKinds = static_cast<std::size_t>(EventKind::Expect) + 1;
 
 // The summary column a message counts in, and for which radio.
 enum class Column;
 struct MsgInfo;
 
-// Only what a sink asks for is filled: the decoded one-liner when a sink wants
-// text, the trace object when the run writes a trace or matches patterns.
+// Of the decoded fields, the one-liner and the trace object, the recorder fills
+// only what a sink asks for (its Needs); the rest is there for every event. The
+// few events the runner makes itself (notes, verdicts, configuration, leaves,
+// unhandled messages) come with their one-liner and trace object always.
 struct Event {
     EventKind kind = EventKind::Note;
     u64 t = 0;
@@ -62,15 +67,67 @@ struct Event {
     std::string text;             // Log: as formatted; Note: the note
     std::string summary;          // decoded one-liner, when a sink wants text
     std::chrono::nanoseconds elapsed{0};
+    Json fields;                  // the body decoded into named fields, when wanted
     Json json;                    // the trace object, when one is wanted
+};
+
+// What a sink reads of an event beyond the facts every event carries. Each
+// costs a decode or allocations per event, by the million on a long run, so
+// the recorder makes only what some sink has declared, kind by kind.
+enum class Need : u8 {
+    Fields = 1u << 0,  // Event::fields
+    Text = 1u << 1,    // Event::summary
+    Object = 1u << 2,  // Event::json
+};
+
+class Needs {
+public:
+    // For every kind of event, or only for the kinds listed.
+    Needs &add(Need need)
+    {
+        for (u8 &kind : byKind_) {
+            kind |= bit(need);
+        }
+        return *this;
+    }
+    Needs &add(Need need, std::initializer_list<EventKind> kinds)
+    {
+        for (const EventKind kind : kinds) {
+            byKind_[index(kind)] |= bit(need);
+        }
+        return *this;
+    }
+    Needs &remove(Need need, std::initializer_list<EventKind> kinds)
+    {
+        for (const EventKind kind : kinds) {
+            byKind_[index(kind)] &= static_cast<u8>(~bit(need));
+        }
+        return *this;
+    }
+    Needs &operator|=(const Needs &other)
+    {
+        for (std::size_t i = 0; i < kEventKinds; ++i) {
+            byKind_[i] |= other.byKind_[i];
+        }
+        return *this;
+    }
+    bool has(EventKind kind, Need need) const { return (byKind_[index(kind)] & bit(need)) != 0; }
+    bool any(EventKind kind) const { return byKind_[index(kind)] != 0; }
+
+private:
+    static constexpr u8 bit(Need need) { return static_cast<u8>(need); }
+    static constexpr std::size_t index(EventKind kind) { return static_cast<std::size_t>(kind); }
+
+    std::array<u8, kEventKinds> byKind_{};
 };
 
 class EventSink {
 public:
     virtual ~EventSink() = default;
     virtual void onEvent(const Event &ev) = 0;
-    // Whether this sink reads the decoded one-liner of events now.
-    virtual bool wantsText() const { return false; }
+    // Asked when the sink is added, and again when the runner says a sink's
+    // needs changed (a timeline muted or unmuted).
+    virtual Needs needs() const { return {}; }
     // A step of the scenario begins or ends; line is its source line.
     virtual void beginStep(std::size_t /*index*/, int /*line*/, const std::string & /*op*/) {}
     virtual void endStep() {}

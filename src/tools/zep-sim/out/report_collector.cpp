@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "sta_meas_msg.h"
-#include "wire/codec.hpp"
 #include "wire/msg_catalog.hpp"
 
 namespace zep::sim {
@@ -29,12 +28,10 @@ std::optional<u32> channelOfStart(std::span<const u8> body)
     return head.channel;
 }
 
-// Blocks to neighbours are rare (one IPC per neighbour request): decoded here.
 u64 blocksIn(const Event &ev)
 {
-    const Decoded d = decodeOutbound(ev.id, ev.body, ev.context, true);
-    const auto blocks = d.fields.find("blocks");
-    return blocks == d.fields.end() ? 0 : blocks->size();
+    const auto blocks = ev.fields.find("blocks");
+    return blocks == ev.fields.end() ? 0 : blocks->size();
 }
 
 // The table logs "Radio R measId[M] delete from table, left N." for every node

@@ -71,6 +71,11 @@ public:
 
     // The run's state and injected faults, looked at once per interval.
     void attach(StateProbe &probe, const host::Faults &faults);
+    // The blocks of an IPC to the neighbours; an expect step's verdict.
+    Needs needs() const override
+    {
+        return Needs().add(Need::Fields, {EventKind::Ipc}).add(Need::Object, {EventKind::Expect});
+    }
     void onEvent(const Event &ev) override;
 
     u64 intervalMs() const { return widthMs_; }

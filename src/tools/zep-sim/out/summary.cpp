@@ -8,7 +8,6 @@
 #include "base/time_text.hpp"
 #include "out/timeline.hpp"
 #include "sta_meas_msg.h"
-#include "wire/codec.hpp"
 #include "wire/msg_catalog.hpp"
 
 namespace zep::sim {
@@ -123,14 +122,13 @@ void Summary::count(const Event &ev)
 }
 
 // Blocks to neighbours are rare (one IPC per neighbour request), so they are
-// decoded here rather than counted from the wire.
+// counted from the decoded fields rather than from the wire.
 void Summary::countBlocks(const Event &ev)
 {
-    const Decoded d = decodeOutbound(ev.id, ev.body, ev.context, true);
-    if (!d.fields.contains("blocks")) {
+    if (!ev.fields.contains("blocks")) {
         return;
     }
-    for (const auto &block : d.fields["blocks"]) {
+    for (const auto &block : ev.fields["blocks"]) {
         ++nbBlocks_;
         std::set<u32> radios;
         for (const auto &sta : block["stations"]) {

@@ -18,6 +18,8 @@ class Summary : public EventSink {
 public:
     explicit Summary(u32 radios);
 
+    // The blocks of an IPC to the neighbours, counted per radio.
+    Needs needs() const override { return Needs().add(Need::Fields, {EventKind::Ipc}); }
     void onEvent(const Event &ev) override;
     // Nodes in a radio's measurement table, as read through RPC 69 after a step.
     void setNodes(u32 radio, u32 nodes)
@@ -34,7 +36,6 @@ public:
     // Handlers that returned non-zero at least once, by name, with how often.
     std::vector<std::pair<std::string, u64>> failingHandlers() const;
 
-private:
     struct RadioStats {
         std::optional<u32> nodes;
         std::optional<u32> peakNodes;
@@ -45,6 +46,10 @@ private:
         u64 scans = 0;        // 42 scan triggers
         u64 nbBlocks = 0;     // blocks to neighbours holding a station of the radio
     };
+    const std::map<u32, RadioStats> &radios() const { return radios_; }
+    u64 nbBlocks() const { return nbBlocks_; }
+
+private:
     struct Cost {
         u64 calls = 0;
         u64 failed = 0;

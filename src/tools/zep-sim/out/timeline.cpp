@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstddef>
+#include <cstring>
 
 #include "base/time_text.hpp"
 #include "out/tables.hpp"
@@ -89,6 +91,16 @@ bool Timeline::shows(const Event &ev, bool parentFailed) const
     }
     // Errors always; everything said by a handler that failed, since it says why.
     return verbose_ || parentFailed || ev.severity >= ZEP_DBG_ERROR;
+}
+
+Needs Timeline::needs() const
+{
+    Needs needs;
+    needs.add(Need::Object, {EventKind::Expect});
+    if (!muted_) {
+        needs.add(Need::Text);
+    }
+    return needs;
 }
 
 void Timeline::mute(const std::string &why)
@@ -183,60 +195,130 @@ void Timeline::flushOrphans()
     pending_.clear();
 }
 
+namespace {
+
+// How each kind of parent event opens its line: the marker and the name.
+struct ParentKind {
+    EventKind kind;
+    const char *marker;
+    std::string (*name)(const Event &);
+};
+
+constexpr ParentKind kParentKinds[] = {
+    {EventKind::Reg, "**", [](const Event &) -> std::string { return "registration"; }},
+    {EventKind::Phase, "**", [](const Event &ev) { return "init phase " + std::to_string(ev.id); }},
+    {EventKind::Deinit, "**", [](const Event &) -> std::string { return "de-initialisation"; }},
+    {EventKind::In, "<-", label},
+    {EventKind::Unhandled, "<-", label},
+    {EventKind::Rpc, "<>", label},
+    {EventKind::Config, "<-", [](const Event &) -> std::string { return "cfg 32 scan-switch"; }},
+    {EventKind::Leave, "<-", [](const Event &) -> std::string { return "station leaves"; }},
+};
+
+// Why an accepted message left less behind than one would expect, read from
+// what its handler logged: a line of the module and the few words that say it.
+struct QuietReason {
+    std::string_view logText;
+    const char *why;
+};
+
+constexpr QuietReason kQuietReasons[] = {
+    {"cant co-measure with radioId", "nothing listed: the radio was never seen scanning this channel"},
+    {"dont send co-measure request as meas-disabled",
+     "working-channel requests not sent: measurement is off on the radio"},
+    {"Drop co-meas request as radio", "a working-channel request dropped: the radio is scanning"},
+    {"scan inhibit", "no scan asked for: the last was asked less than 500 ms ago"},
+};
+
+const ParentKind *parentKind(EventKind kind)
+{
+    for (const ParentKind &k : kParentKinds) {
+        if (k.kind == kind) {
+            return &k;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void Timeline::printParent(const Event &ev)
 {
-    std::string marker;
-    std::string name;
-    std::string summary = ev.summary;
-    switch (ev.kind) {
-    case EventKind::Reg:
-        marker = "**";
-        name = "registration";
-        break;
-    case EventKind::Phase:
-        marker = "**";
-        name = "init phase " + std::to_string(ev.id);
-        break;
-    case EventKind::Deinit:
-        marker = "**";
-        name = "de-initialisation";
-        break;
-    case EventKind::In:
-    case EventKind::Unhandled:
-        marker = "<-";
-        name = label(ev);
-        break;
-    case EventKind::Rpc:
-        marker = "<>";
-        name = label(ev);
-        break;
-    case EventKind::Config:
-        marker = "<-";
-        name = "cfg 32 scan-switch";
-        break;
-    case EventKind::Leave:
-        marker = "<-";
-        name = "station leaves";
-        break;
-    case EventKind::Note:
+    if (ev.kind == EventKind::Note) {
         out_ << '\n' << kNoTime << "  == " << ev.text << " ==\n";
         return;
-    case EventKind::Expect: {
-        const auto &failures = ev.json["failures"];
-        emitLine(formatTime(ev.t) + "  ?? " +
-                 padded("expect (line " + std::to_string(ev.json["line"].get<int>()) + ")",
-                        kLabelWidth - 3) +
-                 (failures.empty() ? "ok" : "FAILED"));
-        for (const auto &f : failures) {
-            out_ << kNoTime << "       - " << f.get<std::string>() << '\n';
+    }
+    if (ev.kind == EventKind::Expect) {
+        printExpect(ev);
+        return;
+    }
+    const ParentKind *k = parentKind(ev.kind);
+    const std::string marker = k != nullptr ? k->marker : "";
+    const std::string name = k != nullptr ? k->name(ev) : "";
+    emitLine(formatTime(ev.t) + "  " + marker + ' ' + padded(name, kLabelWidth - 3) +
+             padded(statusText(ev), kStatusWidth) + withRegistrations(ev));
+    const bool failed = ev.status.value_or(0) != 0;
+    for (const Event &c : pending_) {
+        if (shows(c, failed) && c.kind != EventKind::RegMsg && c.kind != EventKind::UnregMsg) {
+            printChild(c);
+        }
+    }
+    printWhy(ev);
+    pending_.clear();
+    printDump(ev);
+}
+
+void Timeline::printWhy(const Event &ev)
+{
+    if (ev.kind == EventKind::Config && ev.status == 0u) {
+        unsigned radio = 0;
+        unsigned value = 0;
+        if (std::sscanf(ev.summary.c_str(), "radio %u scanSwitch %u", &radio, &value) == 2) {
+            switchedOn_[radio] = value == 1;
         }
         return;
     }
-    default:
-        break;
+    if (ev.kind != EventKind::In || ev.status != 0u) {
+        return;
     }
+    std::vector<const char *> reasons;
+    for (const Event &c : pending_) {
+        for (const QuietReason &r : kQuietReasons) {
+            if (c.kind == EventKind::Log && c.text.find(r.logText) != std::string::npos &&
+                std::find(reasons.begin(), reasons.end(), r.why) == reasons.end()) {
+                reasons.push_back(r.why);
+            }
+        }
+    }
+    for (const char *why : reasons) {
+        emitLine(kNoTime + "    why " + why);
+    }
+    u32 radio = 0;
+    if (ev.id == STAMEAS_MSG_MEAS_START && ev.body.size() >= sizeof(StaMeasMsgHead)) {
+        std::memcpy(&radio, ev.body.data() + offsetof(StaMeasMsgHead, radioId), sizeof(radio));
+        const auto it = switchedOn_.find(radio);
+        if (it != switchedOn_.end() && !it->second) {
+            emitLine(kNoTime + "    why no request will go out: measurement is off on radio " +
+                     std::to_string(radio));
+        }
+    }
+}
 
-    // Registrations are listed on their parent's line rather than one by one.
+void Timeline::printExpect(const Event &ev)
+{
+    const auto &failures = ev.json["failures"];
+    emitLine(formatTime(ev.t) + "  ?? " +
+             padded("expect (line " + std::to_string(ev.json["line"].get<int>()) + ")",
+                    kLabelWidth - 3) +
+             (failures.empty() ? "ok" : "FAILED"));
+    for (const auto &f : failures) {
+        out_ << kNoTime << "       - " << f.get<std::string>() << '\n';
+    }
+}
+
+// Registrations are listed on their parent's line rather than one by one.
+std::string Timeline::withRegistrations(const Event &ev) const
+{
     std::string regs;
     for (const Event &c : pending_) {
         if (c.kind == EventKind::RegMsg || c.kind == EventKind::UnregMsg) {
@@ -246,27 +328,23 @@ void Timeline::printParent(const Event &ev)
             }
         }
     }
-    if (!regs.empty()) {
-        const bool withdrawing = ev.kind == EventKind::Deinit;
-        summary = (withdrawing ? "withdrew" : "registered") + regs + (summary.empty() ? "" : "; " + summary);
+    if (regs.empty()) {
+        return ev.summary;
     }
+    const bool withdrawing = ev.kind == EventKind::Deinit;
+    return (withdrawing ? "withdrew" : "registered") + regs +
+           (ev.summary.empty() ? "" : "; " + ev.summary);
+}
 
-    emitLine(formatTime(ev.t) + "  " + marker + ' ' + padded(name, kLabelWidth - 3) +
-             padded(statusText(ev), kStatusWidth) + summary);
-    const bool failed = ev.status.value_or(0) != 0;
-    for (const Event &c : pending_) {
-        if (shows(c, failed) && c.kind != EventKind::RegMsg && c.kind != EventKind::UnregMsg) {
-            printChild(c);
-        }
+void Timeline::printDump(const Event &ev)
+{
+    if (ev.kind != EventKind::Rpc || ev.status != 0u) {
+        return;
     }
-    pending_.clear();
-
-    if (ev.kind == EventKind::Rpc && ev.status == 0u) {
-        if (ev.id == STAMEAS_RPC_GET_MEAS_LIST) {
-            printMeasTable(out_, ev.body);
-        } else if (ev.id == STAMEAS_RPC_GET_COMEAS_LIST) {
-            printCoMeasList(out_, ev.body);
-        }
+    if (ev.id == STAMEAS_RPC_GET_MEAS_LIST) {
+        printMeasTable(out_, ev.body);
+    } else if (ev.id == STAMEAS_RPC_GET_COMEAS_LIST) {
+        printCoMeasList(out_, ev.body);
     }
 }
 

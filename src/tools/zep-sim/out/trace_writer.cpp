@@ -1,5 +1,7 @@
 #include "out/trace_writer.hpp"
 
+#include <algorithm>
+
 #include "wire/msg_catalog.hpp"
 
 namespace zep::sim {
@@ -19,9 +21,25 @@ const char *sendName(EventKind kind)
     }
 }
 
-// The decoded body, when the catalog has a decoder for it.
+constexpr std::initializer_list<EventKind> kWrittenFromEvent = {
+    EventKind::In, EventKind::Out, EventKind::Ipc, EventKind::OutFail, EventKind::IpcFail};
+
+bool writtenFromEvent(EventKind kind)
+{
+    return std::find(kWrittenFromEvent.begin(), kWrittenFromEvent.end(), kind) !=
+           kWrittenFromEvent.end();
+}
+
+// The decoded body, when the catalog has a decoder for it; decoded once only
+// when another sink has had the event decoded already.
 void writeFields(JsonLine &line, const Event &ev)
 {
+    if (!ev.fields.is_null()) {
+        if (!ev.fields.empty()) {
+            line.json("fields", ev.fields);
+        }
+        return;
+    }
     const MsgInfo *m = ev.msg;
     if (m == nullptr || m->decode == nullptr) {
         return;
@@ -60,16 +78,9 @@ void writeSent(JsonLine &line, const Event &ev)
 
 }  // namespace
 
-bool writtenFromEvent(EventKind kind)
+Needs TraceWriter::needs() const
 {
-    switch (kind) {
-    case EventKind::In:
-    case EventKind::Out:
-    case EventKind::Ipc:
-    case EventKind::OutFail:
-    case EventKind::IpcFail: return true;
-    default: return false;
-    }
+    return Needs().add(Need::Object).remove(Need::Object, kWrittenFromEvent);
 }
 
 TraceWriter::TraceWriter(std::ostream &out) : out_(out)

@@ -13,11 +13,6 @@ namespace zep::sim {
 // would read a new one wrongly (a key renamed, a value spelt differently).
 inline constexpr int kTraceFormat = 2;
 
-// Kinds of event that a long run holds by the million: the trace writes them
-// from the event itself, and the recorder builds no trace object for them
-// unless an expectation matches patterns against it.
-bool writtenFromEvent(EventKind kind);
-
 class TraceWriter : public EventSink {
 public:
     explicit TraceWriter(std::ostream &out);
@@ -25,6 +20,9 @@ public:
     TraceWriter(const TraceWriter &) = delete;
     TraceWriter &operator=(const TraceWriter &) = delete;
 
+    // A trace object for every kind but those a long run holds by the million
+    // (deliveries and sends): these are written from the event itself.
+    Needs needs() const override;
     void onEvent(const Event &ev) override;
     // Lines are handed on before a step begins, so that what another sink
     // writes to the same stream there lands after them.

@@ -1,10 +1,8 @@
 #include "run/recorder.hpp"
 
-#include <algorithm>
 #include <cstring>
 
 #include "base/hex.hpp"
-#include "out/trace_writer.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
 #include "wire/msg_catalog.hpp"
@@ -17,21 +15,24 @@ Event Recorder::make(EventKind kind, const char *ev, u64 t) const
     e.kind = kind;
     e.t = t;
     e.context = context_;
-    if (objectWanted(kind)) {
+    if (needs_.has(kind, Need::Object)) {
         e.json = {{"ev", ev}, {"t", t}};
     }
     return e;
 }
 
-bool Recorder::objectWanted(EventKind kind) const
+void Recorder::addSink(EventSink &sink)
 {
-    return patterns_ || (trace_ && !writtenFromEvent(kind));
+    sinks_.push_back(&sink);
+    needs_ |= sink.needs();
 }
 
-bool Recorder::textWanted() const
+void Recorder::refreshNeeds()
 {
-    return std::any_of(textSinks_.begin(), textSinks_.end(),
-                       [](const EventSink *sink) { return sink->wantsText(); });
+    needs_ = {};
+    for (const EventSink *sink : sinks_) {
+        needs_ |= sink->needs();
+    }
 }
 
 void Recorder::offering(u32 msgId, std::span<const u8> body)
@@ -133,8 +134,7 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
         e.column = e.msg->column;
         e.radio = e.msg->radio(e.body);
     }
-    const bool object = objectWanted(e.kind);
-    if (object) {
+    if (!e.json.is_null()) {
         e.json["id"] = msgId;
         if (rpc) {
             e.json["status"] = status;
@@ -144,7 +144,7 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
             e.json["status"] = status;
         }
     }
-    if (object || textWanted()) {
+    if (needs_.any(e.kind)) {  // each need of a message event takes its decode
         describe(e, decodeInbound(msgId, e.body));
     }
     emit(e);
@@ -170,8 +170,7 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         e.column = e.msg->column;
         e.radio = e.msg->radio != nullptr ? e.msg->radio(e.body) : STAMEAS_ALL_RADIO;
     }
-    const bool object = objectWanted(e.kind);
-    if (object) {
+    if (!e.json.is_null()) {
         e.json["dest"] = msg.dest;
         e.json["id"] = msg.msgId;
         if (status) {
@@ -179,7 +178,7 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         }
         e.json["hex"] = toHex(e.body);
     }
-    if (object || textWanted()) {
+    if (needs_.any(e.kind)) {  // each need of a message event takes its decode
         describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
     }
     emit(e);
@@ -187,8 +186,14 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
 
 void Recorder::describe(Event &e, Decoded &&d) const
 {
-    e.summary = std::move(d.summary);
-    if (!e.json.is_null() && !d.fields.empty()) {
+    if (needs_.has(e.kind, Need::Text)) {
+        e.summary = std::move(d.summary);
+    }
+    const bool intoObject = !e.json.is_null() && !d.fields.empty();
+    if (needs_.has(e.kind, Need::Fields)) {
+        e.fields = intoObject ? d.fields : std::move(d.fields);
+    }
+    if (intoObject) {
         e.json["fields"] = std::move(d.fields);
     }
 }

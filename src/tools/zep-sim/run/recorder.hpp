@@ -15,21 +15,10 @@ class Recorder : public host::Observer {
 public:
     explicit Recorder(host::Host &host) : host_(host) {}
 
-    void addSink(EventSink &sink) { sinks_.push_back(&sink); }
-    // A sink that may print events, and so want their one-liners (the
-    // timeline); only these are asked, once per event.
-    void addTextSink(EventSink &sink)
-    {
-        addSink(sink);
-        textSinks_.push_back(&sink);
-    }
-    // Build the trace object of every event, for expectations that match
-    // patterns against them.
-    void setTraceObjects(bool on) { patterns_ = on; }
-    bool traceObjects() const { return patterns_; }
-    // A trace is written: the events it does not write from the event itself
-    // need their object.
-    void setTraceWritten(bool on) { trace_ = on; }
+    // The sink's needs join the union the recorder fills events by.
+    void addSink(EventSink &sink);
+    // Asks every sink again, after one changed what it reads.
+    void refreshNeeds();
 
     // The handler about to run (its message id), or 0 once it has returned.
     void setContext(u32 msgId) { context_ = msgId; }
@@ -57,19 +46,15 @@ public:
 
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;
-    bool objectWanted(EventKind kind) const;
-    bool textWanted() const;
-    // The one-liner, and the fields when a trace object is built.
+    // The decoded one-liner and fields, each where a sink reads it.
     void describe(Event &e, Decoded &&d) const;
     // A send, gone out or not; status is set only for one that failed.
     void emitSend(const host::SentMessage &msg, std::optional<u32> status);
 
     host::Host &host_;
     std::vector<EventSink *> sinks_;
-    std::vector<EventSink *> textSinks_;
+    Needs needs_;  // the union over sinks_
     u32 context_ = 0;
-    bool patterns_ = false;
-    bool trace_ = false;
     std::optional<std::pair<u32, std::span<const u8>>> offered_;  // the runner's copy outlives it
 };
 

@@ -1,5 +1,7 @@
 #include "run/runner.hpp"
 
+#include "logs/log_view.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -64,14 +66,12 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     recorder_.addSink(summary_);
     if (opt_.human != nullptr && opt_.timeline) {
         timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
-        recorder_.addTextSink(*timeline_);
+        recorder_.addSink(*timeline_);
     }
     if (opt_.trace != nullptr) {
         trace_ = std::make_unique<TraceWriter>(*opt_.trace);
         recorder_.addSink(*trace_);
     }
-    recorder_.setTraceObjects(window_.matchesPatterns());
-    recorder_.setTraceWritten(trace_ != nullptr);
     for (EventSink *sink : opt_.sinks) {
         recorder_.addSink(*sink);
     }
@@ -141,6 +141,8 @@ std::vector<Failure> Runner::run()
     }
     if (opt_.human != nullptr) {
         summary_.print(*opt_.human, playedMs());
+        stationLog_.finish();
+        logs::printStationTable(*opt_.human, stationLog_);
         printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();
     }
@@ -178,6 +180,12 @@ void Runner::play(const Step &step, std::size_t index)
     host_.clearCaptures();
 }
 
+Needs Runner::needs() const
+{
+    // Expectations that match patterns look at whole trace objects.
+    return window_.matchesPatterns() ? Needs().add(Need::Object) : Needs();
+}
+
 void Runner::onEvent(const Event &ev)
 {
     ++events_;
@@ -186,6 +194,9 @@ void Runner::onEvent(const Event &ev)
         progress_->tick(ev.t, events_);
     }
     window_.add(ev);
+    if (ev.kind == EventKind::Log) {
+        stationLog_.feedText(ev.text);
+    }
     // Measurement requests from the timer reach the stations, which may answer.
     if (ev.kind != EventKind::Out || !ev.name.empty()) {
         return;
@@ -431,6 +442,7 @@ void Runner::exec(const step::Repeat &r)
     if (!showAll) {
         timeline_->mute("passes 2 to " + std::to_string(r.times) + " of the repeat at line " +
                         std::to_string(line) + " are not shown (-v shows them)");
+        recorder_.refreshNeeds();
     }
     playPasses(r, 1, firstStart);
     if (!showAll) {
@@ -438,6 +450,7 @@ void Runner::exec(const step::Repeat &r)
             progress_->clear();
         }
         timeline_->unmute();
+        recorder_.refreshNeeds();
     }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/events.hpp"
+#include "logs/field_log.hpp"
 #include "out/progress.hpp"
 #include "out/report_collector.hpp"
 #include "out/summary.hpp"
@@ -78,6 +79,7 @@ public:
 
 private:
     // EventSink: the journal that expectations look back on, and the stations' answers.
+    Needs needs() const override;
     void onEvent(const Event &ev) override;
     // StateProbe, answered through silent RPCs and the host.
     std::optional<u32> tableSize(u32 radio) override;
@@ -124,6 +126,10 @@ private:
     Recorder recorder_;
     StationModel stations_;
     Summary summary_;
+    // The stations' table of the summary, read from the module's own log lines
+    // as from an access point's: at the usual log level of a long run (rare
+    // and errors only) it holds nothing and costs nothing.
+    logs::FieldLog stationLog_{"run"};
     std::unique_ptr<Timeline> timeline_;
     std::unique_ptr<TraceWriter> trace_;
 

@@ -8,43 +8,11 @@
 #include "scenario/scenario_limits.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
+#include "zep_host.hpp"
 
 namespace zep::sim {
 
 namespace {
-
-// The framework operations that can be made to fail; a misspelt name would
-// otherwise arm a rule that never fires.
-constexpr std::string_view kFallibleOps[] = {
-    "UMAC_MallocZero",
-    "UMAC_OBJMNG_GetRadioDataInfo",
-    "UMAC_OBJMNG_MallocDataArea",
-    "ZEP_CFG_MsgParseSingleTlv",
-    "ZEP_CFG_RegRadioSingleCfgMsg",
-    "ZEP_HASH_AddNode",
-    "ZEP_HASH_CreateNew",
-    "ZEP_HiPrecisionMsNow64",
-    "ZEP_MEMPOOL_Create",
-    "ZEP_MEMPOOL_Malloc",
-    "ZEP_MNG_FillTimerMsgInfo",
-    "ZEP_MNG_FillTimerRegInfo",
-    "ZEP_MNG_RegApp",
-    "ZEP_MNG_RegMsg",
-    "ZEP_MNG_SendIPCMsg",
-    "ZEP_MNG_SendMsg",
-    "ZEP_MNG_StartTimer",
-    "ZEP_MNG_StopTimer",
-    "ZEP_MNG_UnRegMsg",
-    "ZEP_NB_GetNbApRadioScanEirpByTokenId",
-    "ZEP_NB_GetNbApVapBssidByTokenId",
-    "ZEP_NB_GetNbApVapEirpByTokenId",
-    "ZEP_NB_GetNbScanEirp",
-    "ZEP_NB_GetRadioScanEirp",
-    "ZEP_NB_GetScanRadioId",
-    "ZEP_STA_GetVapBssid",
-    "ZEP_STA_RegAccessPrimHandle",
-    "ZEP_UAM_FindStaInfo",
-};
 
 host::RadioFacts defaultRadio(u32 radio, u32 vaps)
 {
@@ -327,8 +295,9 @@ private:
         FaultRule fault;
         const Node call = f.at("call");
         fault.call = call.scalar();
-        if (std::find(std::begin(kFallibleOps), std::end(kFallibleOps), fault.call) ==
-            std::end(kFallibleOps)) {
+        // A misspelt name would otherwise arm a rule that never fires.
+        if (std::ranges::find(host::Faults::operations(), fault.call) ==
+            host::Faults::operations().end()) {
             call.fail("\"" + fault.call + "\" is not a framework operation that can fail");
         }
         fault.nth = f.integer<u32>("nth", 1);

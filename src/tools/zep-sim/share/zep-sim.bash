@@ -6,17 +6,20 @@ _zep_sim()
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
     local options="--help --version --lib --trace --report --junit --summary-json --seed
-                   --verbose --quiet --log-level --strict -h -v -q"
-    local subcommands="compare help"
+                   --verbose --quiet --log-level --strict --log -h -v -q"
+    local subcommands="compare logs help"
     if [[ ${COMP_WORDS[1]} == compare ]]; then
         options="--help --lib --trace --seed"
+        subcommands=""
+    elif [[ ${COMP_WORDS[1]} == logs ]]; then
+        options="--help --json --verbose --ap -v"
         subcommands=""
     fi
     case $prev in
         --lib)
             COMPREPLY=($(compgen -f -X '!*.so*' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
-        --trace|--report|--junit|--summary-json)
+        --trace|--report|--junit|--summary-json|--log)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
         --seed)
@@ -25,7 +28,7 @@ _zep_sim()
             COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur"))
             return ;;
         help)
-            COMPREPLY=($(compgen -W "compare" -- "$cur"))
+            COMPREPLY=($(compgen -W "compare logs" -- "$cur"))
             return ;;
     esac
     if [[ $cur == -* ]]; then

@@ -1,0 +1,863 @@
+#include "logs/field_log.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <span>
+
+#include "sta_meas_msg.h"
+
+namespace zep::sim::logs {
+
+namespace {
+
+constexpr u64 kHourMs = 3600000;
+constexpr std::size_t kUnparsedKept = 20;
+// Errors at most this many lines apart belong to one run; a run this long is a burst.
+constexpr u64 kBurstGap = 10;
+constexpr u64 kBurstErrors = 5;
+
+// Reads the module's formats field by field: lit() for fixed text, num() and
+// friends for a value; the first mismatch makes every later step a no-op.
+struct Scan {
+    std::string_view s;
+    bool ok = true;
+
+    Scan &lit(std::string_view p)
+    {
+        ok = ok && takePrefix(s, p);
+        return *this;
+    }
+    template <class T>
+    Scan &num(T &v)
+    {
+        if (ok) {
+            const auto n = takeNumber(s);
+            ok = n.has_value();
+            v = ok ? static_cast<T>(*n) : v;
+        }
+        return *this;
+    }
+    Scan &snum(int &v)
+    {
+        const bool negative = ok && takePrefix(s, "-");
+        u64 n = 0;
+        num(n);
+        v = negative ? -static_cast<int>(n) : static_cast<int>(n);
+        return *this;
+    }
+    Scan &hex(u32 &v)
+    {
+        u64 n = 0;
+        std::size_t i = 0;
+        for (; ok && i < s.size() && i < 8 && std::isxdigit(static_cast<unsigned char>(s[i])); ++i) {
+            const char c = s[i];
+            n = n * 16 + static_cast<u64>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+        }
+        ok = ok && i > 0;
+        s.remove_prefix(ok ? i : 0);
+        v = static_cast<u32>(n);
+        return *this;
+    }
+    Scan &mac(u64 &v)
+    {
+        if (ok) {
+            const auto m = takeMac(s);
+            ok = m.has_value();
+            v = m.value_or(0);
+        }
+        return *this;
+    }
+};
+
+u64 nodeKey(u64 sta, u32 measId)
+{
+    // 48 bits of MAC; the id mixed in above them keeps LM and TPC nodes apart.
+    return sta ^ (static_cast<u64>(measId) * 0x9E3779B97F4A7C15ull);
+}
+
+// The error's kind: its text with every number replaced, so that one fault
+// repeated with other values counts as one row.
+std::string errorKind(std::string_view func, std::string_view text)
+{
+    std::string kind(func);
+    kind += ": ";
+    bool inNumber = false;
+    for (const char c : text) {
+        const bool digit = c >= '0' && c <= '9';
+        if (digit && !inNumber) {
+            kind += '#';
+        } else if (!digit) {
+            kind += c;
+        }
+        inNumber = digit;
+    }
+    return kind;
+}
+
+}  // namespace
+
+const char *removalName(Removal r)
+{
+    switch (r) {
+    case Removal::None: return "";
+    case Removal::Stop: return "stop";
+    case Removal::Leave: return "leave";
+    case Removal::Eviction: return "eviction";
+    case Removal::Done: return "done";
+    case Removal::GiveUp: return "give-up";
+    case Removal::Other: return "other";
+    }
+    return "";
+}
+
+// The parsers of each kind of module line. Each returns false when the text
+// does not fit its format, which counts the line as unparsed.
+struct Handlers {
+    using Fn = bool (*)(FieldLog &, const ModuleLine &, Scan &);
+    struct Pattern {
+        std::string_view prefix;
+        Fn fn;
+        Tag severity;  // for plain lines, which do not carry it
+    };
+
+    static bool ignore(FieldLog &, const ModuleLine &, Scan &) { return true; }
+
+    static bool nodeAdded(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 radio = 0;
+        u32 measId = 0;
+        u32 total = 0;
+        if (!s.num(radio).lit(" measId[").num(measId).lit("] add into table, total ").num(total).ok) {
+            return false;
+        }
+        NodeFigures &n = f.addNode(*m.sta, measId, radio);
+        ++n.adds;
+        n.present = true;
+        n.addedAtMs = f.clockMs_;
+        // A TPC node made right after the LM node was given up is the switch.
+        n.movedToTpc = n.movedToTpc || (measId == STAMEAS_MSG_TPC_REQ &&
+                                        f.context_ == Removal::GiveUp && f.contextSta_ == *m.sta);
+        ++f.radio(radio).adds;
+        f.setTableSize(radio, total);
+        return true;
+    }
+
+    static bool nodeRemoved(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 radio = 0;
+        u32 measId = 0;
+        u32 left = 0;
+        if (!s.num(radio).lit(" measId[").num(measId).lit("] delete from table, left ").num(left).ok) {
+            return false;
+        }
+        NodeFigures &n = f.addNode(*m.sta, measId, radio);
+        ++n.removals;
+        n.present = false;
+        n.removedAtMs = f.clockMs_;
+        // In the timer's walk a node whose last host ran out goes without a
+        // line of its own; only the give-up names its station.
+        const bool otherGaveUp = f.context_ == Removal::GiveUp && f.contextSta_ != *m.sta;
+        n.lastRemoval = otherGaveUp ? Removal::Done : f.context_;
+        ++f.radio(radio).removals;
+        f.setTableSize(radio, left);
+        return true;
+    }
+
+    static bool requestSent(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 no = 0;
+        u32 measId = 0;
+        if (!s.num(no).lit(" measure request ").num(measId).ok) {
+            return false;
+        }
+        const bool sent = s.s.starts_with(" successful");
+        NodeFigures *n = f.node(*m.sta, measId);
+        const u32 r = n != nullptr ? n->radio : f.radioOf(*m.sta);
+        if (sent) {
+            ++f.radio(r).requests;
+            ++f.hour(r).requests;
+        } else {
+            ++f.radio(r).failedRequests;
+        }
+        if (n != nullptr) {
+            ++(sent ? n->requests : n->failed);
+        }
+        f.context_ = Removal::Done;  // a node deleted after its send had run its count
+        f.contextSta_ = *m.sta;
+        return true;
+    }
+
+    static bool reportCounted(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u64 reports = 0;
+        u64 requests = 0;
+        if (!s.num(reports).lit("/").num(requests).ok) {
+            return false;
+        }
+        // The line does not name the measurement: the node whose request count it
+        // quotes is the one, LM first when both match.
+        NodeFigures *lm = f.node(*m.sta, STAMEAS_MSG_LM_REQ);
+        NodeFigures *tpc = f.node(*m.sta, STAMEAS_MSG_TPC_REQ);
+        NodeFigures *n = lm != nullptr && lm->present && lm->requests == requests ? lm
+                         : tpc != nullptr && tpc->present && tpc->requests == requests ? tpc
+                         : lm != nullptr ? lm
+                                         : tpc;
+        if (n != nullptr) {
+            ++n->reports;
+        }
+        return true;
+    }
+
+    static void answer(FieldLog &f, u64 sta, std::optional<u32> radio, bool forwarded)
+    {
+        const u32 r = radio.value_or(f.radioOf(sta));
+        if (radio) {
+            f.staRadio_.set(sta, *radio);
+        }
+        ++f.radio(r).answers;
+        ++f.hour(r).answers;
+        if (forwarded) {
+            ++f.radio(r).reports;
+            ++f.hour(r).reports;
+        }
+    }
+
+    static bool extensionFilled(FieldLog &f, const ModuleLine &m, Scan &)
+    {
+        answer(f, *m.sta, std::nullopt, true);
+        return true;
+    }
+
+    static bool noBssid(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 radio = 0;
+        if (!s.num(radio).ok) {
+            return false;
+        }
+        answer(f, *m.sta, radio, false);
+        return true;
+    }
+
+    static bool reportNotSent(FieldLog &f, const ModuleLine &m, Scan &)
+    {
+        // The extension line before it already counted the report as forwarded.
+        const u32 r = f.radioOf(*m.sta);
+        RadioFigures &rf = f.radio(r);
+        rf.reports -= rf.reports > 0 ? 1 : 0;
+        HourFigures &h = f.hour(r);
+        h.reports -= h.reports > 0 ? 1 : 0;
+        return true;
+    }
+
+    static bool gaveUp(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 measId = 0;
+        if (!s.num(measId).ok) {
+            return false;
+        }
+        if (NodeFigures *n = f.node(*m.sta, measId)) {
+            ++n->giveUps;
+        }
+        f.context_ = Removal::GiveUp;
+        f.contextSta_ = *m.sta;
+        return true;
+    }
+
+    static bool hostShare(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 measId = 0;
+        u32 host = 0;
+        HostShare share;
+        int isAuto = 0;
+        if (!s.num(measId).lit(" host:").num(host).ok || host >= 32) {
+            return false;
+        }
+        share.seen = s.lit(" isLoop:").num(share.isLoop).lit(" periodInSec:").num(share.periodInSec)
+                         .lit(" count:").num(share.count).lit(" isAutoMeas:").snum(isAuto).ok;
+        share.isAuto = isAuto != 0;
+        if (NodeFigures *n = f.node(*m.sta, measId)) {
+            n->hosts |= 1u << host;
+            if (host < std::size(n->shares) && share.seen) {
+                n->shares[host] = share;
+            }
+        }
+        return startEntry(f, m, s);
+    }
+
+    template <Removal R>
+    static bool setContext(FieldLog &f, const ModuleLine &, Scan &)
+    {
+        f.context_ = R;
+        f.contextSta_ = 0;
+        f.startRadio_.reset();
+        return true;
+    }
+
+    // A station named in a start is on the radio the start is for.
+    static bool startEntry(FieldLog &f, const ModuleLine &m, Scan &)
+    {
+        if (f.startRadio_) {
+            f.staRadio_.tryEmplace(*m.sta, *f.startRadio_);
+        }
+        return true;
+    }
+
+    static bool refused(FieldLog &f, const ModuleLine &m, Scan &)
+    {
+        // A report too short to read: an answer all the same, from a radio its
+        // line does not say.
+        if (m.func.ends_with("ReportMsgProc")) {
+            ++f.radio(STAMEAS_ALL_RADIO).answers;
+        }
+        return true;
+    }
+
+    static bool comeasSent(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 no = 0;
+        u32 measId = 0;
+        if (!s.num(no).lit(" co-measure request ").num(measId).ok) {
+            return false;
+        }
+        if (!s.s.starts_with(" successful")) {
+            return true;
+        }
+        // Working-channel sends come before the line that names their radio.
+        if (m.func != "ZEP_STAMEAS_SendAndDelMeasReq" || !f.scanRadio_) {
+            ++f.workChannelSends_;
+            return true;
+        }
+        ++f.radio(*f.scanRadio_).comeas;
+        ++f.hour(*f.scanRadio_).comeas;
+        f.staRadio_.tryEmplace(*m.sta, *f.scanRadio_);
+        return true;
+    }
+
+    static bool comeasStarted(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        u32 host = 0;
+        u32 radio = 0;
+        if (!s.num(host).ok) {
+            return false;
+        }
+        s.lit(" start co-measure with radioId ");
+        if (!s.ok) {
+            s = Scan{s.s};
+            s.lit(" cant co-measure with radioId ");
+        }
+        if (!s.num(radio).ok) {
+            return false;
+        }
+        f.radio(radio).comeas += f.workChannelSends_;
+        f.hour(radio).comeas += f.workChannelSends_;
+        f.workChannelSends_ = 0;
+        return true;
+    }
+
+    static bool scanServed(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        u32 radio = 0;
+        if (!s.num(radio).lit(" channel ").ok) {
+            return false;
+        }
+        f.scanRadio_ = radio;
+        return true;
+    }
+
+    static bool scanTriggered(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        u32 radio = 0;
+        if (!s.num(radio).ok) {
+            return false;
+        }
+        ++f.radio(radio).scans;
+        return true;
+    }
+
+    static bool nbSatisfied(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u64 nb = 0;
+        if (!s.mac(nb).lit("] checkSsid:").ok) {
+            return false;
+        }
+        if (s.s.find(" not satisfied") != std::string_view::npos) {
+            return true;
+        }
+        if (f.openBlocks_.empty() || f.openBlocks_.back().nb != nb) {
+            f.openBlocks_.push_back({nb, {}});
+        }
+        std::vector<u32> &radios = f.openBlocks_.back().radios;
+        const u32 r = f.radioOf(*m.sta);
+        if (std::find(radios.begin(), radios.end(), r) == radios.end()) {
+            radios.push_back(r);
+        }
+        return true;
+    }
+
+    static bool nbFlushed(FieldLog &f, const ModuleLine &, Scan &)
+    {
+        f.commitBlocks();
+        return true;
+    }
+
+    static bool nbLost(FieldLog &f, const ModuleLine &, Scan &)
+    {
+        f.openBlocks_.clear();
+        return true;
+    }
+
+    static bool switchSet(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        u32 radio = 0;
+        u32 value = 0;
+        if (!s.num(radio).lit(" scanSwitch ").num(value).ok) {
+            return false;
+        }
+        f.radio(radio).switchedOff += value == 0 ? 1 : 0;
+        return true;
+    }
+
+    static bool measDisabled(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        u32 radio = 0;
+        if (!s.num(radio).ok) {
+            return false;
+        }
+        ++f.radio(radio).disabledRounds;
+        return true;
+    }
+
+    static bool statsNotYet(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        u32 radio = 0;
+        u64 now = 0;
+        if (!s.num(radio).lit(" do not record, it is not yet time. timeNow[").num(now).ok) {
+            return false;
+        }
+        f.clockMs_ = now;
+        return true;
+    }
+
+    static bool statsHeader(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        StatsLine st;
+        if (!s.num(st.radio).lit("]:").ok) {
+            return false;
+        }
+        f.openStats_ = st;
+        // The module writes the three figures in the same line; a syslog that
+        // splits it at the line breaks gives them as continuation lines.
+        f.continuation(s.s);
+        return true;
+    }
+
+    static bool cost(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        s.s = m.text;  // the handler's name is the text's first word
+        const std::size_t space = s.s.find(' ');
+        if (space == std::string_view::npos) {
+            return false;
+        }
+        const std::string_view handler = s.s.substr(0, space);
+        s.s.remove_prefix(space);
+        CostFigures c;
+        if (!s.lit(" cost min/avg/max = ").num(c.min).lit("/").num(c.avg).lit("/").num(c.max).ok) {
+            return false;
+        }
+        auto it = f.costs_.find(handler);
+        if (it == f.costs_.end()) {
+            it = f.costs_.emplace(std::string(handler), CostFigures{}).first;
+        }
+        c.lines = it->second.lines + 1;
+        it->second = c;
+        return true;
+    }
+
+    static bool requestOrComeas(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        Scan ahead = s;
+        u32 no = 0;
+        return ahead.num(no).lit(" co-measure ").ok ? comeasSent(f, m, s) : requestSent(f, m, s);
+    }
+
+    static bool nodeLine(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        if (s.s.find(" add into table") != std::string_view::npos) {
+            return nodeAdded(f, m, s);
+        }
+        if (s.s.find(" delete from table") != std::string_view::npos) {
+            return nodeRemoved(f, m, s);
+        }
+        return s.s.find(" sta measure ") != std::string_view::npos ||
+               s.s.find(" hash add fail ") != std::string_view::npos;
+    }
+
+    static bool hostOrComeasShare(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        return s.s.find(" topHost:") != std::string_view::npos || hostShare(f, m, s);
+    }
+
+    static bool stationStop(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        if (s.s.find(" stop measure id ") != std::string_view::npos) {
+            return setContext<Removal::Stop>(f, m, s);
+        }
+        return s.s.find(" stop co-measure id ") != std::string_view::npos;
+    }
+
+    static bool comeasDropped(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 radio = 0;
+        if (!s.num(radio).ok) {
+            return false;
+        }
+        f.staRadio_.tryEmplace(*m.sta, radio);
+        return true;
+    }
+
+    static bool plainHost(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        const std::string_view t = s.s;
+        if (t.find(" start measure, ") != std::string_view::npos) {
+            setContext<Removal::Eviction>(f, m, s);  // room made for the new nodes
+            u32 radio = 0;
+            const std::size_t at = t.rfind(" radio ");
+            s.s = t.substr(at == std::string_view::npos ? t.size() : at + 7);
+            f.startRadio_ = s.num(radio).ok ? std::optional<u32>(radio) : std::nullopt;
+            return true;
+        }
+        if (t.find(" stop measure, ") != std::string_view::npos) {
+            return setContext<Removal::Stop>(f, m, s);
+        }
+        if (t.find(" co-measure with radioId ") != std::string_view::npos) {
+            return comeasStarted(f, m, s);
+        }
+        return t.find(" stop measure with radioId ") != std::string_view::npos;
+    }
+
+    static bool plainRadio(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        const std::string_view t = s.s;
+        if (t.find(" dont send measure request as meas-disabled") != std::string_view::npos) {
+            return measDisabled(f, m, s);
+        }
+        if (t.find(" trigger co-measure, ") != std::string_view::npos) {
+            return scanServed(f, m, s);
+        }
+        if (t.find(" scanSwitch ") != std::string_view::npos) {
+            return switchSet(f, m, s);
+        }
+        return t.find(" scan inhibit.") != std::string_view::npos ||
+               t.find(" co-measure request as meas-disabled.") != std::string_view::npos;
+    }
+
+    static bool plainStats(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        if (s.lit("radio:").ok) {
+            return statsNotYet(f, m, s);
+        }
+        s = Scan{s.s};
+        return s.lit("STA Comeas Stats [Radio:").ok ? statsHeader(f, m, s) : true;
+    }
+
+    static bool trigger(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        return s.s.starts_with("fail") ? true : scanTriggered(f, m, s.lit("success, radio["));
+    }
+};
+
+namespace {
+
+using Pattern = Handlers::Pattern;
+
+// Station lines, the most frequent first.
+constexpr Pattern kStationPatterns[] = {
+    {"Send No.", Handlers::requestOrComeas, Tag::Note},
+    {"meas report received ", Handlers::reportCounted, Tag::Note},
+    {"bssid:[", Handlers::extensionFilled, Tag::Note},
+    {"new sta dont measure.", Handlers::ignore, Tag::Note},
+    {"Radio ", Handlers::nodeLine, Tag::Note},
+    {"measId:", Handlers::hostOrComeasShare, Tag::Note},
+    {"nb[", Handlers::nbSatisfied, Tag::Note},
+    {"measId[", Handlers::ignore, Tag::Note},
+    {"cant get bssid for radio ", Handlers::noBssid, Tag::Error},
+    {"cant get nb bssid for radio ", Handlers::noBssid, Tag::Note},
+    {"cant get nb eirp for radio ", Handlers::noBssid, Tag::Note},
+    {"cant get nb scan eirp for radio ", Handlers::noBssid, Tag::Note},
+    {"send measure report fail ", Handlers::reportNotSent, Tag::Error},
+    {"sta dont support measId ", Handlers::gaveUp, Tag::Note},
+    {"Host ", Handlers::stationStop, Tag::Note},
+    {"Sta leave, clean measure node.", Handlers::setContext<Removal::Leave>, Tag::Note},
+    {"unsupport measId ", Handlers::startEntry, Tag::Note},
+    {"Drop co-meas request as radio ", Handlers::comeasDropped, Tag::Note},
+    {"Sta co-measure list reach max number ", Handlers::ignore, Tag::Note},
+    {"Sta co-measure node malloc fail", Handlers::ignore, Tag::Error},
+    {"cant find sta info.", Handlers::ignore, Tag::Error},
+    {"Cant get measure host", Handlers::ignore, Tag::Error},
+};
+
+// Lines about no one station. They carry no severity tag: each format has its own.
+constexpr Pattern kPlainPatterns[] = {
+    {"[STA-COMEAS-LOG] ", Handlers::plainStats, Tag::Note},
+    {"ZEP_STA", Handlers::cost, Tag::Note},
+    {"radio ", Handlers::plainRadio, Tag::Note},
+    {"Host ", Handlers::plainHost, Tag::Note},
+    {"msg err ", Handlers::refused, Tag::Error},
+    {"Clean table with radioId ", Handlers::setContext<Removal::Stop>, Tag::Note},
+    {"Clean list with measId ", Handlers::ignore, Tag::Note},
+    {"send msg to trig co-scan ", Handlers::trigger, Tag::Note},
+    {"send co-measure request success to nb ", Handlers::nbFlushed, Tag::Note},
+    {"send nb co-measure request fail ", Handlers::nbLost, Tag::Error},
+    {"no sta can be measured by nb ", Handlers::ignore, Tag::Note},
+    {"Radio ", Handlers::ignore, Tag::Note},
+    {"radioId[", Handlers::ignore, Tag::Note},
+    {"sta measure timer ", Handlers::ignore, Tag::Note},
+    {"cant get scan", Handlers::ignore, Tag::Note},
+    {"Sta co-measure list ", Handlers::ignore, Tag::None},
+};
+
+// Plain formats written only on failure paths.
+constexpr std::string_view kPlainErrors[] = {
+    "msg err ", "invalid ", "Invalid ", "malloc ", "Malloc ", "get radio ", "get cfg fail",
+    "get time fail", "reg ", "Unreg ", "unreg ", "app init failed ", "create data obj fail ",
+    "sta measure table init fail ", "sta co-measure ", "co-measure request sta num ",
+};
+
+// Plain formats whose severity depends on the outcome they report.
+Tag plainSeverity(std::string_view text, Tag fallback)
+{
+    const bool failed = text.find(" fail") != std::string_view::npos ||
+                        text.starts_with("[STA-COMEAS-LOG] invalid") ||
+                        text.starts_with("[STA-COMEAS-LOG] log comeas") ||
+                        text.starts_with("[STA-COMEAS-LOG] get time") ||
+                        text.starts_with("Invalid endTick");
+    if (failed) {
+        return Tag::Error;
+    }
+    return text.starts_with("[STA-COMEAS-LOG] STA Comeas Stats") ? Tag::None : fallback;
+}
+
+}  // namespace
+
+NodeFigures *FieldLog::node(u64 sta, u32 measId)
+{
+    const auto at = nodeIndex_.find(nodeKey(sta, measId));
+    return at ? &nodes_[*at] : nullptr;
+}
+
+NodeFigures &FieldLog::addNode(u64 sta, u32 measId, u32 radio)
+{
+    staRadio_.set(sta, radio);
+    const auto [at, added] = nodeIndex_.tryEmplace(nodeKey(sta, measId), static_cast<u32>(nodes_.size()));
+    if (added) {
+        NodeFigures n;
+        n.sta = sta;
+        n.measId = measId;
+        nodes_.push_back(n);
+    }
+    NodeFigures &n = nodes_[at];
+    n.radio = radio;
+    return n;
+}
+
+u64 FieldLog::timerRounds() const
+{
+    const auto it = costs_.find(std::string_view("ZEP_STAMEAS_MeasTimerTimeout"));
+    return it == costs_.end() ? 0 : it->second.lines;
+}
+
+u32 FieldLog::radioOf(u64 sta) const
+{
+    return staRadio_.find(sta).value_or(STAMEAS_ALL_RADIO);
+}
+
+HourFigures &FieldLog::hour(u32 r)
+{
+    // Most lines count in the hour of the line before: the buckets of the
+    // current hour are kept at hand.
+    const u64 h = clockMs_.value_or(0) / kHourMs;
+    if (h != cachedHour_) {
+        hourCache_.clear();
+        cachedHour_ = h;
+    }
+    if (r < kCachedRadios) {
+        if (hourCache_.size() <= r) {
+            hourCache_.resize(r + 1, nullptr);
+        }
+        HourFigures *&slot = hourCache_[r];
+        if (slot == nullptr) {
+            slot = &hours_[{r, h}];  // map nodes stay where they are
+        }
+        return *slot;
+    }
+    return hours_[{r, h}];
+}
+
+RadioFigures &FieldLog::radio(u32 r)
+{
+    if (r >= kCachedRadios) {
+        return radios_[r];
+    }
+    if (radioCache_.size() <= r) {
+        radioCache_.resize(r + 1, nullptr);
+    }
+    RadioFigures *&slot = radioCache_[r];
+    if (slot == nullptr) {
+        slot = &radios_[r];
+    }
+    return *slot;
+}
+
+void FieldLog::setTableSize(u32 r, u32 size)
+{
+    RadioFigures &rf = radio(r);
+    rf.tableSize = size;
+    rf.peak = std::max(rf.peak, size);
+    hour(r).tableSize = size;
+}
+
+void FieldLog::commitBlocks()
+{
+    nbBlocks_ += openBlocks_.size();
+    for (const Block &b : openBlocks_) {
+        for (const u32 r : b.radios) {
+            ++radio(r).nbBlocks;
+        }
+    }
+    openBlocks_.clear();
+}
+
+void FieldLog::noteError(const ModuleLine &m, u64 lineNo)
+{
+    const auto [it, added] = errors_.try_emplace(errorKind(m.func, m.text));
+    ErrorFigures &e = it->second;
+    if (added) {
+        e.example = std::string(m.func) + ": " + std::string(m.text);
+        e.firstLine = lineNo;
+    }
+    ++e.count;
+    e.lastLine = lineNo;
+    if (run_ && lineNo - lastErrorLine_ > kBurstGap) {
+        if (run_->errors >= kBurstErrors) {
+            bursts_.push_back(*run_);
+        }
+        run_.reset();
+    }
+    if (!run_) {
+        run_ = Burst{lineNo, lineNo, 0};
+    }
+    ++run_->errors;
+    run_->lastLine = lineNo;
+    lastErrorLine_ = lineNo;
+}
+
+void FieldLog::noteUnparsed(std::string_view line)
+{
+    ++unparsedCount_;
+    if (unparsed_.size() < kUnparsedKept) {
+        unparsed_.emplace_back(line);
+    }
+}
+
+bool FieldLog::continuation(std::string_view line)
+{
+    if (!openStats_) {
+        return false;
+    }
+    std::string_view rest = line;
+    // Each figure is "name[value]"; the three may share one line or come one a line.
+    const auto field = [&rest](std::string_view name, u64 &value) {
+        const std::size_t at = rest.find(name);
+        if (at == std::string_view::npos) {
+            return false;
+        }
+        rest.remove_prefix(at + name.size());
+        const auto n = takeNumber(rest);
+        value = n.value_or(value);
+        return n.has_value();
+    };
+    bool any = field("sendCoMeasReqCount[", openStats_->sent);
+    any = field("rcvCoMeasReportCount[", openStats_->received) || any;
+    if (field("logTimestamp[", openStats_->timestampMs)) {
+        stats_.push_back(*openStats_);
+        clockMs_ = std::max(clockMs_.value_or(0), openStats_->timestampMs);
+        openStats_.reset();
+        return true;
+    }
+    return any;
+}
+
+bool FieldLog::dispatch(const ModuleLine &m, u64 lineNo)
+{
+    const bool station = m.sta.has_value();
+    const std::span<const Pattern> patterns = station ? std::span<const Pattern>(kStationPatterns)
+                                                      : std::span<const Pattern>(kPlainPatterns);
+    const char first = m.text.empty() ? '\0' : m.text.front();
+    for (const Pattern &p : patterns) {
+        if (p.prefix.front() != first || !m.text.starts_with(p.prefix)) {
+            continue;
+        }
+        Scan s{m.text.substr(p.prefix.size())};
+        const bool parsed = p.fn(*this, m, s);
+        const Tag sev = station ? (m.tag != Tag::None ? m.tag : p.severity)
+                                : plainSeverity(m.text, p.severity);
+        notesSeen_ = notesSeen_ || sev == Tag::Note;
+        if (sev == Tag::Error) {
+            noteError(m, lineNo);
+        }
+        return parsed;
+    }
+    const bool knownError = m.tag == Tag::Error ||
+                            std::any_of(std::begin(kPlainErrors), std::end(kPlainErrors),
+                                        [&](std::string_view e) { return m.text.starts_with(e); });
+    if (knownError) {
+        noteError(m, lineNo);
+    }
+    return knownError;
+}
+
+void FieldLog::feed(std::string_view line, u64 lineNo)
+{
+    ++lines_;
+    const auto m = findModuleLine(line);
+    if (!m) {
+        if (continuation(line)) {
+            ++moduleLines_;
+        }
+        return;
+    }
+    ++moduleLines_;
+    // The neighbour walk's lines all come from these two; any other line means
+    // its last buffer went out.
+    if (!openBlocks_.empty() && m->func != "ZEP_STAMEAS_SendCoMeasToSpecNb" &&
+        m->func != "ZEP_STAMEAS_CoMeasReqProc") {
+        commitBlocks();
+    }
+    if (!dispatch(*m, lineNo)) {
+        noteUnparsed(line);
+    }
+}
+
+void FieldLog::feedText(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.find_first_not_of('\r') != std::string_view::npos) {
+            feed(line, lines_ + 1);
+        }
+    }
+}
+
+void FieldLog::finish()
+{
+    commitBlocks();
+    if (run_ && run_->errors >= kBurstErrors) {
+        bursts_.push_back(*run_);
+    }
+    run_.reset();
+}
+
+}  // namespace zep::sim::logs

@@ -1,0 +1,186 @@
+// What one access point's log says about the module: per station and
+// measurement, per radio (in total and per hour of the module's clock), the
+// handlers' costs and the errors. Fed one line at a time; its memory grows
+// with the stations, radios and hours seen, never with the lines.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "logs/flat_index.hpp"
+#include "logs/module_line.hpp"
+#include "zep_types.h"
+
+namespace zep::sim::logs {
+
+// Why a node left its radio's table, as far as the lines before it tell.
+enum class Removal { None, Stop, Leave, Eviction, Done, GiveUp, Other };
+const char *removalName(Removal r);
+
+// What one host asked of a node, from the share line of its start.
+struct HostShare {
+    bool seen = false;
+    bool isAuto = false;
+    u32 isLoop = 1;
+    u32 periodInSec = 1;
+    u32 count = 0;
+};
+
+struct NodeFigures {
+    u64 sta = 0;
+    u32 measId = 0;
+    u32 radio = 0;
+    u32 hosts = 0;  // bitmap of every host that asked for it
+    HostShare shares[3];  // the last share of each of the three hosts
+    u64 adds = 0;
+    u64 removals = 0;
+    Removal lastRemoval = Removal::None;
+    bool present = false;
+    u64 requests = 0;  // sent successfully
+    u64 failed = 0;    // sends that failed
+    u64 reports = 0;   // counted against its requests
+    u64 giveUps = 0;   // automatic measurement given up
+    bool movedToTpc = false;
+    std::optional<u64> addedAtMs;    // module clock of the last add, when known
+    std::optional<u64> removedAtMs;  // module clock of the last removal
+};
+
+struct RadioFigures {
+    u64 requests = 0;
+    u64 failedRequests = 0;
+    u64 answers = 0;
+    u64 reports = 0;
+    u64 comeas = 0;
+    u64 scans = 0;
+    u64 nbBlocks = 0;
+    u64 adds = 0;
+    u64 removals = 0;
+    std::optional<u32> tableSize;
+    u32 peak = 0;
+    u64 switchedOff = 0;      // scan switch set to 0
+    u64 disabledRounds = 0;   // timer rounds skipped as measurement was off
+};
+
+// One hour of the module's clock on one radio.
+struct HourFigures {
+    u64 requests = 0;
+    u64 answers = 0;
+    u64 reports = 0;
+    u64 comeas = 0;
+    std::optional<u32> tableSize;  // at the last change in the hour
+};
+
+// The module's hourly co-measurement statistics line.
+struct StatsLine {
+    u32 radio = 0;
+    u64 sent = 0;
+    u64 received = 0;
+    u64 timestampMs = 0;
+};
+
+struct CostFigures {
+    u64 lines = 0;
+    u32 min = 0;
+    u32 avg = 0;
+    u32 max = 0;
+};
+
+struct ErrorFigures {
+    std::string example;  // the first such line's text
+    u64 count = 0;
+    u64 firstLine = 0;
+    u64 lastLine = 0;
+};
+
+struct Burst {
+    u64 firstLine = 0;
+    u64 lastLine = 0;
+    u64 errors = 0;
+};
+
+class FieldLog {
+public:
+    explicit FieldLog(std::string name) : name_(std::move(name)) {}
+
+    // One line of the log, as read (line feed removed); lineNo counts from 1.
+    void feed(std::string_view line, u64 lineNo);
+    // One log call's text as the module formatted it, one line per line break.
+    void feedText(std::string_view text);
+    // The end of the log: the last open neighbour blocks went out.
+    void finish();
+
+    const std::string &name() const { return name_; }
+    const std::map<u32, RadioFigures> &radios() const { return radios_; }
+    const std::vector<NodeFigures> &nodes() const { return nodes_; }
+    const std::map<std::pair<u32, u64>, HourFigures> &hours() const { return hours_; }
+    const std::vector<StatsLine> &statsLines() const { return stats_; }
+    const std::map<std::string, CostFigures, std::less<>> &costs() const { return costs_; }
+    const std::map<std::string, ErrorFigures> &errors() const { return errors_; }
+    const std::vector<Burst> &bursts() const { return bursts_; }
+    const std::vector<std::string> &unparsedExamples() const { return unparsed_; }
+    u64 lines() const { return lines_; }
+    u64 moduleLines() const { return moduleLines_; }
+    // Timer expiries the module reported its cost for: the seconds it measured.
+    u64 timerRounds() const;
+    u64 unparsedLines() const { return unparsedCount_; }
+    // Blocks to neighbours in all; one holding stations of two radios counts once.
+    u64 nbBlocks() const { return nbBlocks_; }
+    // Notes are the module's everyday lines; an access point that filters
+    // them out leaves most figures unknown rather than zero.
+    bool notesSeen() const { return notesSeen_; }
+
+private:
+    friend struct Handlers;
+    NodeFigures *node(u64 sta, u32 measId);
+    NodeFigures &addNode(u64 sta, u32 measId, u32 radio);
+    RadioFigures &radio(u32 r);
+    HourFigures &hour(u32 r);
+    u32 radioOf(u64 sta) const;
+    void setTableSize(u32 r, u32 size);
+    void noteError(const ModuleLine &m, u64 lineNo);
+    void noteUnparsed(std::string_view line);
+    void commitBlocks();
+    bool dispatch(const ModuleLine &m, u64 lineNo);
+    bool continuation(std::string_view line);
+
+    std::string name_;
+    std::map<u32, RadioFigures> radios_;
+    std::vector<NodeFigures> nodes_;
+    FlatIndex nodeIndex_;  // (station, measurement) to nodes_
+    FlatIndex staRadio_;   // station to the radio it was last seen on
+    std::map<std::pair<u32, u64>, HourFigures> hours_;  // (radio, hour)
+    static constexpr u32 kCachedRadios = 64;
+    std::vector<RadioFigures *> radioCache_;  // radios_ by id
+    std::vector<HourFigures *> hourCache_;    // hours_ of cachedHour_ by radio
+    u64 cachedHour_ = 0;
+    std::vector<StatsLine> stats_;
+    std::map<std::string, CostFigures, std::less<>> costs_;
+    std::map<std::string, ErrorFigures> errors_;
+    std::vector<Burst> bursts_;
+    std::vector<std::string> unparsed_;  // the first few, for -v
+    u64 lines_ = 0;
+    u64 moduleLines_ = 0;
+    u64 unparsedCount_ = 0;
+    u64 nbBlocks_ = 0;
+    bool notesSeen_ = false;
+
+    // State carried from one line to the next.
+    std::optional<u64> clockMs_;       // the module's clock, from its hourly-statistics checks
+    Removal context_ = Removal::Other;  // why a node deleted now would go
+    u64 contextSta_ = 0;               // the station a timer line was about
+    u64 workChannelSends_ = 0;         // co-measurement sends waiting for their radio
+    std::optional<u32> scanRadio_;     // radio of the scan being served
+    std::optional<u32> startRadio_;    // radio of the measurement start being served
+    struct Block {
+        u64 nb = 0;
+        std::vector<u32> radios;
+    };
+    std::vector<Block> openBlocks_;    // neighbour blocks not yet known sent
+    std::optional<StatsLine> openStats_;  // statistics line waiting for its continuation
+    u64 lastErrorLine_ = 0;
+    std::optional<Burst> run_;         // errors close together
+};
+
+}  // namespace zep::sim::logs

@@ -1,0 +1,104 @@
+// `zep-sim logs --json`: the same figures as the tables, for scripts.
+#include "logs/log_view.hpp"
+
+#include "sta_meas_msg.h"
+
+namespace zep::sim::logs {
+
+namespace {
+
+Json radioId(u32 r)
+{
+    return r == STAMEAS_ALL_RADIO ? Json(nullptr) : Json(r);
+}
+
+Json radiosJson(const FieldLog &log)
+{
+    Json radios = Json::array();
+    for (const auto &[id, r] : log.radios()) {
+        radios.push_back({{"radio", radioId(id)},
+                          {"tableSize", r.tableSize ? Json(*r.tableSize) : Json(nullptr)},
+                          {"peak", r.peak},
+                          {"requests", r.requests},
+                          {"failedRequests", r.failedRequests},
+                          {"answers", r.answers},
+                          {"reports", r.reports},
+                          {"comeas", r.comeas},
+                          {"scanTriggers", r.scans},
+                          {"nbBlocks", r.nbBlocks},
+                          {"added", r.adds},
+                          {"removed", r.removals},
+                          {"switchedOff", r.switchedOff},
+                          {"disabledRounds", r.disabledRounds}});
+    }
+    return radios;
+}
+
+Json stationsJson(const FieldLog &log)
+{
+    Json stations = Json::array();
+    for (const NodeFigures &n : log.nodes()) {
+        stations.push_back({{"sta", macText(n.sta)},
+                            {"meas", measText(n.measId)},
+                            {"radio", radioId(n.radio)},
+                            {"hosts", hostsText(n.hosts)},
+                            {"added", n.adds},
+                            {"removed", n.removals},
+                            {"lastRemoval", removalName(n.lastRemoval)},
+                            {"requests", n.requests},
+                            {"failed", n.failed},
+                            {"reports", n.reports},
+                            {"giveUps", n.giveUps},
+                            {"movedToTpc", n.movedToTpc},
+                            {"inTable", n.present}});
+    }
+    return stations;
+}
+
+Json restJson(const FieldLog &log, Json ap)
+{
+    Json stats = Json::array();
+    for (const StatsLine &st : log.statsLines()) {
+        stats.push_back({{"radio", radioId(st.radio)}, {"timestampMs", st.timestampMs},
+                         {"sent", st.sent}, {"received", st.received}});
+    }
+    Json costs = Json::object();
+    for (const auto &[name, c] : log.costs()) {
+        costs[name] = {{"lines", c.lines}, {"min", c.min}, {"avg", c.avg}, {"max", c.max}};
+    }
+    Json errors = Json::array();
+    for (const auto &[kind, e] : log.errors()) {
+        errors.push_back({{"kind", kind}, {"example", e.example}, {"count", e.count},
+                          {"firstLine", e.firstLine}, {"lastLine", e.lastLine}});
+    }
+    Json bursts = Json::array();
+    for (const Burst &b : log.bursts()) {
+        bursts.push_back({{"firstLine", b.firstLine}, {"lastLine", b.lastLine}, {"errors", b.errors}});
+    }
+    ap["stats"] = std::move(stats);
+    ap["costs"] = std::move(costs);
+    ap["errors"] = std::move(errors);
+    ap["bursts"] = std::move(bursts);
+    return ap;
+}
+
+}  // namespace
+
+Json fieldLogJson(const FieldLog &log)
+{
+    Json ap = {{"name", log.name()},
+               {"lines", log.lines()},
+               {"moduleLines", log.moduleLines()},
+               {"unparsed", log.unparsedLines()},
+               {"nbBlocks", log.nbBlocks()},
+               {"notesSeen", log.notesSeen()}};
+    if (log.notesSeen()) {
+        ap["radios"] = radiosJson(log);
+        ap["stations"] = stationsJson(log);
+    } else {
+        ap["unavailable"] = noteFigures();
+    }
+    return restJson(log, std::move(ap));
+}
+
+}  // namespace zep::sim::logs

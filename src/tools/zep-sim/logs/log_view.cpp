@@ -1,0 +1,228 @@
+#include "logs/log_view.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/text_table.hpp"
+#include "sta_meas_msg.h"
+
+namespace zep::sim::logs {
+
+namespace {
+
+using Align = TextTable::Align;
+
+std::string radioText(u32 r)
+{
+    return r == STAMEAS_ALL_RADIO ? "?" : std::to_string(r);
+}
+
+std::string ratioText(u64 part, u64 whole)
+{
+    if (whole == 0) {
+        return "-";
+    }
+    char buf[16];
+    std::snprintf(buf, sizeof(buf), "%.0f%%", 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    return buf;
+}
+
+std::string optText(const std::optional<u32> &v)
+{
+    return v ? std::to_string(*v) : "-";
+}
+
+std::string s(u64 v)
+{
+    return std::to_string(v);
+}
+
+void printRadios(std::ostream &out, const FieldLog &log)
+{
+    TextTable t({{"radio", Align::Right}, {"nodes", Align::Right}, {"peak", Align::Right},
+                 {"requests sent", Align::Right}, {"answers", Align::Right},
+                 {"reports forwarded", Align::Right}, {"co-meas requests", Align::Right},
+                 {"scan triggers", Align::Right}, {"blocks to neighbours", Align::Right},
+                 {"added", Align::Right}, {"removed", Align::Right}});
+    RadioFigures all;
+    for (const auto &[id, r] : log.radios()) {
+        t.addRow({radioText(id), optText(r.tableSize), s(r.peak), s(r.requests), s(r.answers),
+                  s(r.reports), s(r.comeas), s(r.scans), s(r.nbBlocks), s(r.adds), s(r.removals)});
+        all.requests += r.requests;
+        all.answers += r.answers;
+        all.reports += r.reports;
+        all.comeas += r.comeas;
+        all.scans += r.scans;
+        all.adds += r.adds;
+        all.removals += r.removals;
+    }
+    t.addRow({"all", "", "", s(all.requests), s(all.answers), s(all.reports), s(all.comeas),
+              s(all.scans), s(log.nbBlocks()), s(all.adds), s(all.removals)});
+    t.print(out, "  ");
+    for (const auto &[id, r] : log.radios()) {
+        if (r.switchedOff != 0 || r.disabledRounds != 0 || r.failedRequests != 0) {
+            out << "  radio " << radioText(id) << ": scan switch set off " << r.switchedOff
+                << " time(s), " << r.disabledRounds << " timer round(s) skipped as measurement was off, "
+                << r.failedRequests << " request(s) failed to send\n";
+        }
+    }
+}
+
+std::vector<const NodeFigures *> sortedNodes(const FieldLog &log)
+{
+    std::vector<const NodeFigures *> nodes;
+    for (const NodeFigures &n : log.nodes()) {
+        nodes.push_back(&n);
+    }
+    std::sort(nodes.begin(), nodes.end(), [](const NodeFigures *a, const NodeFigures *b) {
+        return std::tie(a->radio, a->sta, a->measId) < std::tie(b->radio, b->sta, b->measId);
+    });
+    return nodes;
+}
+
+void printHours(std::ostream &out, const FieldLog &log)
+{
+    if (log.hours().size() < 2) {
+        return;  // one hour is the radio table again
+    }
+    TextTable t({{"radio", Align::Right}, {"hour", Align::Right}, {"requests sent", Align::Right},
+                 {"answers", Align::Right}, {"reports forwarded", Align::Right},
+                 {"co-meas requests", Align::Right}, {"table size", Align::Right}});
+    for (const auto &[key, h] : log.hours()) {
+        t.addRow({radioText(key.first), s(key.second), s(h.requests), s(h.answers), s(h.reports),
+                  s(h.comeas), optText(h.tableSize)});
+    }
+    out << "\n  Per hour of the module's clock\n";
+    t.print(out, "  ");
+}
+
+void printStatsAndCosts(std::ostream &out, const FieldLog &log)
+{
+    if (!log.statsLines().empty()) {
+        TextTable t({{"radio", Align::Right}, {"logged at (ms)", Align::Right},
+                     {"co-meas requests to neighbours", Align::Right},
+                     {"co-meas reports", Align::Right}});
+        for (const StatsLine &st : log.statsLines()) {
+            t.addRow({radioText(st.radio), s(st.timestampMs), s(st.sent), s(st.received)});
+        }
+        out << "\n  Hourly co-measurement statistics\n";
+        t.print(out, "  ");
+    }
+    if (!log.costs().empty()) {
+        TextTable t({{"handler", Align::Left}, {"cost lines", Align::Right}, {"min", Align::Right},
+                     {"avg", Align::Right}, {"max", Align::Right}});
+        for (const auto &[name, c] : log.costs()) {
+            t.addRow({name, s(c.lines), s(c.min), s(c.avg), s(c.max)});
+        }
+        out << "\n  Handler costs (the module's own figures, ms, as last logged)\n";
+        t.print(out, "  ");
+    }
+}
+
+void printErrors(std::ostream &out, const FieldLog &log)
+{
+    u64 total = 0;
+    for (const auto &[kind, e] : log.errors()) {
+        total += e.count;
+    }
+    out << "\n  Errors: " << total << " line(s) of " << log.errors().size() << " kind(s), "
+        << log.bursts().size() << " burst(s)\n";
+    for (const auto &[kind, e] : log.errors()) {
+        out << "    " << e.count << " x, lines " << e.firstLine << "-" << e.lastLine << ": "
+            << e.example << '\n';
+    }
+    for (const Burst &b : log.bursts()) {
+        out << "    BURST lines " << b.firstLine << "-" << b.lastLine << ": " << b.errors
+            << " errors\n";
+    }
+}
+
+}  // namespace
+
+void printStationTable(std::ostream &out, const FieldLog &log)
+{
+    TextTable t({{"station", Align::Left}, {"meas", Align::Left}, {"radio", Align::Right},
+                 {"hosts", Align::Left}, {"added", Align::Right}, {"removed", Align::Right},
+                 {"last removal", Align::Left}, {"requests", Align::Right}, {"failed", Align::Right},
+                 {"reports", Align::Right}, {"answered", Align::Right}, {"give-ups", Align::Right},
+                 {"now", Align::Left}});
+    for (const NodeFigures *n : sortedNodes(log)) {
+        t.addRow({macText(n->sta), measText(n->measId), radioText(n->radio), hostsText(n->hosts),
+                  s(n->adds), s(n->removals), removalName(n->lastRemoval), s(n->requests),
+                  s(n->failed), s(n->reports), ratioText(n->reports, n->requests), s(n->giveUps),
+                  std::string(n->present ? "in table" : "gone") + (n->movedToTpc ? ", moved to TPC" : "")});
+    }
+    if (t.empty()) {
+        return;
+    }
+    out << "\n  Stations (per measurement)\n";
+    t.print(out, "  ");
+}
+
+const std::vector<std::string> &noteFigures()
+{
+    static const std::vector<std::string> figures{
+        "table size and peak", "requests sent",   "answers",
+        "reports forwarded",   "co-meas requests", "scan triggers",
+        "blocks to neighbours", "nodes added and removed", "per-station figures",
+        "handler costs"};
+    return figures;
+}
+
+std::string macText(u64 sta)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof(buf), "%04x-%04x-%04x", static_cast<unsigned>((sta >> 32) & 0xFFFF),
+                  static_cast<unsigned>((sta >> 16) & 0xFFFF), static_cast<unsigned>(sta & 0xFFFF));
+    return buf;
+}
+
+std::string hostsText(u32 bitmap)
+{
+    std::string text;
+    for (u32 h = 0; h < 32; ++h) {
+        if ((bitmap & (1u << h)) != 0) {
+            text += (text.empty() ? "" : "+") + std::to_string(h);
+        }
+    }
+    return text.empty() ? "-" : text;
+}
+
+std::string measText(u32 measId)
+{
+    switch (measId) {
+    case STAMEAS_MSG_LM_REQ: return "lm";
+    case STAMEAS_MSG_TPC_REQ: return "tpc";
+    default: return std::to_string(measId);
+    }
+}
+
+void printFieldLog(std::ostream &out, const FieldLog &log, bool verbose)
+{
+    out << "\nAccess point " << log.name() << ": " << log.lines() << " lines, "
+        << log.moduleLines() << " of the module, " << log.unparsedLines() << " unparsed\n\n";
+    if (log.moduleLines() == 0) {
+        out << "  No line of the module.\n";
+        return;
+    }
+    if (log.notesSeen()) {
+        printRadios(out, log);
+        printStationTable(out, log);
+        printHours(out, log);
+    } else {
+        out << "  No note in this log (filtered out on the access point, or the module had nothing\n"
+               "  to report), so these cannot be given:\n";
+        for (const std::string &f : noteFigures()) {
+            out << "    " << f << '\n';
+        }
+    }
+    printStatsAndCosts(out, log);
+    printErrors(out, log);
+    if (verbose) {
+        for (const std::string &line : log.unparsedExamples()) {
+            out << "  unparsed: " << line << '\n';
+        }
+    }
+}
+
+}  // namespace zep::sim::logs

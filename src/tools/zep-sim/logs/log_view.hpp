@@ -1,0 +1,27 @@
+// What `zep-sim logs` prints of one access point's log: the tables of a run's
+// summary, read from the field instead of played, and the same as JSON.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "base/sim_json.hpp"
+#include "logs/field_log.hpp"
+
+namespace zep::sim::logs {
+
+// The figures that only notes give, named when notes were filtered out.
+const std::vector<std::string> &noteFigures();
+
+std::string macText(u64 sta);                // "0011-2233-4401", as the module writes it
+std::string hostsText(u32 bitmap);           // "0+2"
+std::string measText(u32 measId);            // "lm", "tpc", or the id
+
+// Per station and measurement: hosts, requests, reports, removals and why.
+// Prints nothing when no node was seen.
+void printStationTable(std::ostream &out, const FieldLog &log);
+void printFieldLog(std::ostream &out, const FieldLog &log, bool verbose);
+Json fieldLogJson(const FieldLog &log);
+
+}  // namespace zep::sim::logs
