@@ -73,7 +73,10 @@ int logsMain(int argc, char **argv)
     for (const Source &src : all) {
         logs::FieldLog log(src.name);
         try {
-            logs::readLogLines(src.path, [&log](std::string_view line, u64 no) { log.feed(line, no); });
+            if (!logs::readLogLines(src.path, [&log](std::string_view line, u64 no) { log.feed(line, no); })) {
+                std::cerr << "zep-sim logs: " << src.path
+                          << ": the compressed stream ends early; what it holds up to there is read\n";
+            }
         } catch (const logs::LogReadError &e) {
             std::cerr << "zep-sim logs: " << e.what() << '\n';
             return kExitUnreadable;
