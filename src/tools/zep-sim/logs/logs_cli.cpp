@@ -92,7 +92,8 @@ int logsMain(int argc, char **argv)
         }
     }
     if (json) {
-        std::cout << out.dump(2) << '\n';
+        // A field log may hold any bytes; those that are not UTF-8 print as U+FFFD.
+        std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
     }
     return 0;
 }
