@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     std::ostringstream out;
     zep::sim::logs::printFieldLog(out, log, true);
-    (void)zep::sim::logs::fieldLogJson(log).dump();
+    (void)zep::sim::logs::fieldLogJson(log).dump(-1, ' ', false,
+                                                  zep::sim::Json::error_handler_t::replace);
     return 0;
 }

@@ -1,6 +1,7 @@
 # Builds the Debian package from the build tree and checks that it carries
 # exactly the library (with its SONAME link), the headers, the pkg-config file,
-# zep-sim and zep-contract with its sources, and declares what they need at run time.
+# zep-sim with its bash completion and man page, and zep-contract with its
+# sources, and declares what they need at run time.
 # -DBUILD -DOUT -DCPACK -DLIBDIR -DHEADERS (a list of header file names)
 # -DKIT_SOURCES (the file names of zep-contract's sources)
 cmake_minimum_required(VERSION 3.25)
@@ -26,7 +27,9 @@ foreach(line ${lines})
   endif()
 endforeach()
 set(lib ./usr/${LIBDIR})
-set(expected ./usr/bin/zep-sim ./usr/bin/zep-contract ${lib}/pkgconfig/sta-meas.pc ${lib}/libsta_meas.so.0
+set(expected ./usr/bin/zep-sim ./usr/share/bash-completion/completions/zep-sim
+             ./usr/share/man/man1/zep-sim.1.gz ./usr/bin/zep-contract
+             ${lib}/pkgconfig/sta-meas.pc ${lib}/libsta_meas.so.0
              ${lib}/libsta_meas.so ${lib}/libsta_meas.so.0 ${lib}/libsta_meas.so.0.1.0)
 foreach(header ${HEADERS})
   list(APPEND expected ./usr/include/zep/${header})

@@ -1,6 +1,19 @@
 # Runs zep-sim and checks its exit status and that its output holds a text.
-# -DPROG -DLIB -DARGS (a list) -DSTATUS -DTEXT
-execute_process(COMMAND ${PROG} --lib ${LIB} ${ARGS}
+# -DPROG -DLIB -DARGS (a list) -DSTATUS -DTEXT; optional -DINPUT (standard
+# input from that file), -DFILE and -DFILE_TEXT (a file the run wrote, and a
+# text it must hold); -DTERM_AFTER=N sends SIGTERM after N seconds.
+set(input_args "")
+set(prefix "")
+if(TERM_AFTER)
+  set(prefix timeout --preserve-status -s TERM ${TERM_AFTER})
+endif()
+if(INPUT)
+  set(input_args INPUT_FILE ${INPUT})
+endif()
+if(FILE)
+  file(REMOVE ${FILE})
+endif()
+execute_process(COMMAND ${prefix} ${PROG} --lib ${LIB} ${ARGS} ${input_args}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status STREQUAL STATUS)
   message(FATAL_ERROR "exit status ${status}, expected ${STATUS}\n${out}${err}")
@@ -8,4 +21,11 @@ endif()
 string(FIND "${out}${err}" "${TEXT}" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "output lacks \"${TEXT}\":\n${out}${err}")
+endif()
+if(FILE)
+  file(READ ${FILE} written)
+  string(FIND "${written}" "${FILE_TEXT}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${FILE} lacks \"${FILE_TEXT}\":\n${written}")
+  endif()
 endif()

@@ -112,6 +112,9 @@ TEST(Expect, EventPatternsMatchSubsetsOfTheTrace)
     EXPECT_TRUE(judge("{events: [{ev: out, id: 197, count: 2}]}", w).empty());
     EXPECT_TRUE(judge("{events: [{fields: {report: {staMac: \"44:02\"}, tokenClass: 1}}]}", w).empty());
     EXPECT_TRUE(judge("{events: [{fields: {list: [3, 1]}}]}", w).empty());  // items in any order
+    // A MAC matches however the pattern spells it.
+    EXPECT_TRUE(judge("{events: [{fields: {report: {staMac: \"00-11-22-33-44-02\"}}}]}", w).empty());
+    EXPECT_TRUE(judge("{events: [{fields: {report: {staMac: \"001122334401\"}}}]}", w).empty());
     EXPECT_TRUE(judge("{events: [{fields: {tokenClass: 3}, count: 0}]}", w).empty());
     // A quoted number is text and does not match a number.
     EXPECT_EQ(judge("{events: [{id: \"197\"}]}", w).size(), 1u);

@@ -77,6 +77,24 @@ const BadScenario kBadScenarios[] = {
      "play more than 100000000 steps"},
     {"vaps beyond any radio", "host: {vapsPerRadio: 4294967295}\nsteps: [start]\n", 1,
      "out of range 1..64"},
+    {"station's VAP beyond the radio's",
+     "host: {vapsPerRadio: 2}\nstations:\n  - {mac: \"00:11:22:33:44:01\", vap: 2}\nsteps: [start]\n", 3,
+     "VAP 2 does not exist"},
+    {"station listed twice through a repeat",
+     "stations:\n  - {mac: \"00:11:22:33:44:01\", repeat: 2}\n  - {mac: \"00:11:22:33:44:02\"}\n"
+     "steps: [start]\n",
+     3, "station 00:11:22:33:44:02 is listed twice"},
+    {"scan channel beyond a byte", "scanRadio:\n  - {channel: 300, radio: 0}\nsteps: [start]\n", 2,
+     "out of range 0..255"},
+    {"scan radio beyond the profile", "host: {radios: 1}\nscanRadio:\n  - {channel: 36, radio: 1}\n"
+     "steps: [start]\n", 3, "radio 1 does not exist"},
+    {"misspelt pattern key", "steps:\n  - expect:\n      events: [{evv: out}]\n", 3,
+     "no trace event has the key \"evv\""},
+    {"pattern key of another kind", "steps:\n  - expect:\n      events: [{ev: log, id: 167}]\n", 3,
+     "no \"log\" event has the key \"id\""},
+    {"flow collections nested too deep",
+     "steps: [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[\n", 1,
+     "nest more than 64 deep"},
 };
 
 void PrintTo(const BadScenario &bad, std::ostream *os)

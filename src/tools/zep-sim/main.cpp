@@ -8,6 +8,7 @@
 #include "cli/subcommands.hpp"
 #include "compare/compare_cli.hpp"
 #include "logs/logs_cli.hpp"
+#include "replay/replay_cli.hpp"
 #include "out/syslog_writer.hpp"
 
 int main(int argc, char **argv)
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
         {"compare", "Play scenarios on two builds of the library and compare what they did",
          zep::sim::compareMain},
         {"logs", "Read access points' logs and rebuild what the module did", zep::sim::logsMain},
+        {"replay", "Play a recording of libsta_meas_rec.so against a build and check it does the same",
+         zep::sim::replayMain},
     };
     const std::vector<SinkOption> sinkOptions = {
         {"--log", "Write the module's log lines to FILE as an access point's syslog shows them",

@@ -104,8 +104,11 @@ const ZEP_AppInfo *Host::appInfo() const { return impl_->app; }
 
 using namespace zep::host;
 
-u32 ZEP_MNG_RegApp(u32 /*appId*/, u32 /*phaseNum*/, const ZEP_AppInfo *appInfo)
+u32 ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_RegApp, r, {}, appInfo, appId, phaseNum, appInfo)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegApp)) {
         return *fault;
     }

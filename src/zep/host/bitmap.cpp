@@ -6,28 +6,51 @@ namespace {
 
 u8 mask(u32 bit) { return static_cast<u8>(1u << (bit % 8)); }
 
+u32 setBitValue(void *bitmap, u32 bit, u32 value)
+{
+    if (bitmap == nullptr) {
+        return zep::host::kErrNullPtr;
+    }
+    u8 &byte = static_cast<u8 *>(bitmap)[bit / 8];
+    byte = static_cast<u8>(value != 0 ? byte | mask(bit) : byte & ~mask(bit));
+    return 0;
+}
+
 }  // namespace
 
 using namespace zep::host;
 
 u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 {
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_IsBitUp, r, {}, nullptr, bitmap, bit)) {
+        return r;
+    }
     if (bitmap == nullptr) {
         return 0;
     }
     return (static_cast<const u8 *>(bitmap)[bit / 8] & mask(bit)) != 0 ? 1 : 0;
 }
 
-u32 UMAC_BITMAP_SetBit(void *bitmap, u32 bit) { return UMAC_BITMAP_SetBitValue(bitmap, bit, 1); }
+u32 UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
+{
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBit, r, {}, nullptr, bitmap, bit)) {
+        return r;
+    }
+    return setBitValue(bitmap, bit, 1);
+}
 
-u32 UMAC_BITMAP_ClearBit(void *bitmap, u32 bit) { return UMAC_BITMAP_SetBitValue(bitmap, bit, 0); }
+u32 UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
+{
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_ClearBit, r, {}, nullptr, bitmap, bit)) {
+        return r;
+    }
+    return setBitValue(bitmap, bit, 0);
+}
 
 u32 UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
 {
-    if (bitmap == nullptr) {
-        return kErrNullPtr;
+    if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBitValue, r, {}, nullptr, bitmap, bit, value)) {
+        return r;
     }
-    u8 &byte = static_cast<u8 *>(bitmap)[bit / 8];
-    byte = static_cast<u8>(value != 0 ? byte | mask(bit) : byte & ~mask(bit));
-    return 0;
+    return setBitValue(bitmap, bit, value);
 }

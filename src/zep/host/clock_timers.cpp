@@ -84,6 +84,9 @@ using namespace zep::host;
 
 u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_FillTimerRegInfo, r, {}, nullptr, periodMs, isRepeat, reserved, timer)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerRegInfo)) {
         return *fault;
     }
@@ -98,6 +101,9 @@ u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_Timer
 
 u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_FillTimerMsgInfo, r, {}, nullptr, appId, msgId, reinterpret_cast<const void *>(handler), timer)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerMsgInfo)) {
         return *fault;
     }
@@ -112,6 +118,9 @@ u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_T
 
 u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_StartTimer, r, detail::outBytes(timerId), timer, timer, timerId)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StartTimer)) {
         return *fault;
     }
@@ -130,6 +139,9 @@ u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 
 u32 ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_StopTimer, r, detail::outBytes(timerId), nullptr, timerId, timerIdValue)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StopTimer)) {
         return *fault;
     }
@@ -147,14 +159,26 @@ u32 ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 
 u32 ZEP_GetTick(void)
 {
+    if (u32 r; detail::tapped(calls::ZEP_GetTick, r, {}, nullptr)) {
+        return r;
+    }
     Host::Impl &s = detail::state();
     return s.ticks.next(s.nowMs);
 }
 
-u32 ZEP_TmTickToMillSec(u32 ticks) { return ticks / detail::state().ticks.ticksPerMs(); }
+u32 ZEP_TmTickToMillSec(u32 ticks)
+{
+    if (u32 r; detail::tapped(calls::ZEP_TmTickToMillSec, r, {}, nullptr, ticks)) {
+        return r;
+    }
+    return ticks / detail::state().ticks.ticksPerMs();
+}
 
 u32 ZEP_HiPrecisionMsNow64(u64 *nowMs)
 {
+    if (u32 r; detail::tapped(calls::ZEP_HiPrecisionMsNow64, r, detail::outBytes(nowMs), nullptr, nowMs)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_HiPrecisionMsNow64)) {
         return *fault;
     }

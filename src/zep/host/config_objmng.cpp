@@ -71,8 +71,12 @@ std::optional<u32> Host::staLeave(const Mac *mac)
 
 using namespace zep::host;
 
-u32 ZEP_CFG_RegRadioSingleCfgMsg(u32 /*appId*/, u32 itemType, ZEP_CfgMsgHandler handler)
+u32 ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandler handler)
 {
+    if (u32 r; detail::tapped(calls::ZEP_CFG_RegRadioSingleCfgMsg, r, {}, reinterpret_cast<const void *>(handler), appId, itemType,
+                                  reinterpret_cast<const void *>(handler))) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_CFG_RegRadioSingleCfgMsg)) {
         return *fault;
     }
@@ -84,6 +88,9 @@ u32 ZEP_CFG_RegRadioSingleCfgMsg(u32 /*appId*/, u32 itemType, ZEP_CfgMsgHandler 
 
 void *ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
 {
+    if (u64 r; detail::tapped(calls::ZEP_CFG_MsgParseSingleTlv, r, detail::outBytes(radioId), nullptr, cfgMsg, len, radioId, tlvIndex, minValueLen)) {
+        return r != 0 ? static_cast<u8 *>(cfgMsg) + (r - 1) : nullptr;
+    }
     if (detail::injectedFault(detail::Op::ZEP_CFG_MsgParseSingleTlv)) {
         return nullptr;
     }
@@ -120,6 +127,9 @@ void *ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvInde
 
 u32 UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
 {
+    if (u32 r; detail::tapped(calls::UMAC_OBJMNG_MallocDataArea, r, {}, nullptr, areaHandle, req)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::UMAC_OBJMNG_MallocDataArea)) {
         return *fault;
     }
@@ -145,6 +155,9 @@ u32 UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *r
 
 void *UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 {
+    if (u64 r; detail::tapped(calls::UMAC_OBJMNG_GetRadioDataInfo, r, {}, nullptr, radioId)) {
+        return nullptr;
+    }
     if (detail::injectedFault(detail::Op::UMAC_OBJMNG_GetRadioDataInfo)) {
         return nullptr;
     }
@@ -157,9 +170,13 @@ void *UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
     return it->second.bytes.get() + req.globalBytes + std::size_t{radioId} * req.bytesPerRadio;
 }
 
-u32 ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 /*priority*/,
+u32 ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 priority,
                                 const char * /*name*/)
 {
+    const auto *subject = reinterpret_cast<const void *>(handler);
+    if (u32 r; detail::tapped(calls::ZEP_STA_RegAccessPrimHandle, r, {}, subject, primId, subject, priority)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_STA_RegAccessPrimHandle)) {
         return *fault;
     }

@@ -76,32 +76,62 @@ void Host::setScanRadio(u16 channel, u8 freqInd, u32 radioId)
 
 using namespace zep::host;
 
-u32 ZEP_PROFILE_GetMaxRadioNum(void) { return detail::state().profile.radios; }
+u32 ZEP_PROFILE_GetMaxRadioNum(void)
+{
+    if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxRadioNum, r, {}, nullptr)) {
+        return r;
+    }
+    return detail::state().profile.radios;
+}
 
-u32 ZEP_PROFILE_GetMaxVapNumPerRadio(void) { return detail::state().profile.vapsPerRadio; }
+u32 ZEP_PROFILE_GetMaxVapNumPerRadio(void)
+{
+    if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxVapNumPerRadio, r, {}, nullptr)) {
+        return r;
+    }
+    return detail::state().profile.vapsPerRadio;
+}
 
-u32 ZEP_PROFILE_IsValidRadioId(u32 radioId) { return radioId < detail::state().profile.radios ? 1 : 0; }
+u32 ZEP_PROFILE_IsValidRadioId(u32 radioId)
+{
+    if (u32 r; detail::tapped(calls::ZEP_PROFILE_IsValidRadioId, r, {}, nullptr, radioId)) {
+        return r;
+    }
+    return radioId < detail::state().profile.radios ? 1 : 0;
+}
 
 s8 ZEP_STA_GetRadioCurEirp(u32 radioId)
 {
+    if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioCurEirp, r, {}, nullptr, radioId)) {
+        return r;
+    }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->curEirp : 0;
 }
 
 s8 ZEP_STA_GetRadioMaxPower(u32 radioId)
 {
+    if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioMaxPower, r, {}, nullptr, radioId)) {
+        return r;
+    }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->maxPower : 0;
 }
 
 u32 ZEP_STA_GetRadioFreq(u32 radioId)
 {
+    if (u32 r; detail::tapped(calls::ZEP_STA_GetRadioFreq, r, {}, nullptr, radioId)) {
+        return r;
+    }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->band : 0;
 }
 
 const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
+    if (u64 r; detail::tapped(calls::ZEP_STA_GetVapBssid, r, detail::state().tappedBssid, nullptr, radioId, vapId)) {
+        return r != 0 ? detail::state().tappedBssid.data() : nullptr;
+    }
     if (detail::injectedFault(detail::Op::ZEP_STA_GetVapBssid)) {
         return nullptr;
     }
@@ -115,6 +145,14 @@ const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 
 const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
+    u8 station[zep::record::kStationBytes];
+    if (u64 found; detail::tapped(calls::ZEP_UAM_FindStaInfo, found, station, nullptr, staMac)) {
+        if (found == 0) {
+            return nullptr;
+        }
+        zep::record::unpackStation(station, detail::state().tappedStation);
+        return &detail::state().tappedStation;
+    }
     if (detail::injectedFault(detail::Op::ZEP_UAM_FindStaInfo)) {
         return nullptr;
     }
@@ -130,6 +168,9 @@ const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
 
 u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 {
+    if (CallTap *tap = detail::state().tap; tap != nullptr) [[unlikely]] {
+        return tap->walkNeighbours(fn, p1, p2);
+    }
     if (fn == nullptr) {
         return kErrNullPtr;
     }
@@ -142,8 +183,11 @@ u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
     return 0;
 }
 
-u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 /*selector*/, s8 *eirp)
+u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
 {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbScanEirp, r, detail::outBytes(eirp), nullptr, nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbScanEirp)) {
         return *fault;
     }
@@ -166,6 +210,16 @@ u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 /*selector*/,
 
 u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
+    u8 found[5] = {};
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetScanRadioId, r, found, nullptr, channel, freqInd, radioId, aux)) {
+        if (r == 0 && radioId != nullptr) {
+            std::memcpy(radioId, found, 4);
+        }
+        if (r == 0 && aux != nullptr) {
+            *aux = found[4];
+        }
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetScanRadioId)) {
         return *fault;
     }
@@ -186,6 +240,9 @@ u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 
 u32 ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetRadioScanEirp, r, detail::outBytes(eirp), nullptr, radioId, channel, eirp)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetRadioScanEirp)) {
         return *fault;
     }
@@ -219,6 +276,10 @@ const TokenFacts *findToken(Match match)
 
 u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapBssidByTokenId, r, std::span<u8>(bssid, bssid != nullptr ? 6 : 0), nullptr,
+                              tokenId, radioId, vapId, bssid)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapBssidByTokenId)) {
         return *fault;
     }
@@ -237,6 +298,9 @@ u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssi
 
 u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapEirpByTokenId, r, detail::outBytes(eirp), nullptr, tokenId, radioId, vapId, eirp)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapEirpByTokenId)) {
         return *fault;
     }
@@ -255,6 +319,9 @@ u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 
 u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
+    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId, r, detail::outBytes(scanEirp), nullptr, tokenId, radioId, scanEirp)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApRadioScanEirpByTokenId)) {
         return *fault;
     }
@@ -273,6 +340,9 @@ u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 
 s32 ZEP_StrnCmp(const void *a, const void *b, u32 n)
 {
+    if (s32 r; detail::tapped(calls::ZEP_StrnCmp, r, {}, nullptr, n)) {
+        return r;
+    }
     if (n == 0 || a == b) {
         return 0;
     }

@@ -20,6 +20,9 @@ u32 checkTable(const ZEP_HashTable *tbl)
 
 ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
 {
+    if (u64 r; detail::tapped(calls::ZEP_HASH_CreateNew, r, {}, nullptr, bucketNum)) {
+        return nullptr;
+    }
     if (detail::injectedFault(detail::Op::ZEP_HASH_CreateNew)) {
         return nullptr;
     }
@@ -33,8 +36,11 @@ ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
     return handle;
 }
 
-u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 /*flags*/)
+u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 {
+    if (u32 r; detail::tapped(calls::ZEP_HASH_AddNode, r, {}, nullptr, node, bucket, flags)) {
+        return r;
+    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_HASH_AddNode)) {
         return *fault;
     }
@@ -64,6 +70,9 @@ u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 /*flags*/)
 
 u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
+    if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteNode, r, {}, nullptr, node, bucket)) {
+        return r;
+    }
     if (const u32 status = checkTable(tbl); status != 0) {
         return status;
     }
@@ -91,6 +100,9 @@ u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 
 void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
+    if (u64 r; detail::tapped(calls::ZEP_HASH_FindNode, r, {}, nullptr, bucket, key)) {
+        return nullptr;
+    }
     if (checkTable(tbl) != 0 || cmp == nullptr || bucket >= tbl->heads.size()) {
         return nullptr;
     }
@@ -104,6 +116,9 @@ void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_Has
 
 u32 ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
+    if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteTable, r, {}, nullptr, reinterpret_cast<const void *>(freeFn))) {
+        return r;
+    }
     if (const u32 status = checkTable(tbl); status != 0) {
         return status;
     }

@@ -77,6 +77,8 @@ u64 Host::formattedLogLines() const { return impl_->formattedLogLines; }
 
 void Host::setObserver(Observer *observer) { impl_->observer = observer; }
 
+void Host::setCallTap(CallTap *tap) { impl_->tap = tap; }
+
 Memory &Host::memory() { return impl_->memory; }
 
 Faults &Host::faults() { return impl_->faults; }

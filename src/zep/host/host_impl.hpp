@@ -20,6 +20,7 @@
 
 #include "body_buffers.hpp"
 #include "event_queues.hpp"
+#include "record_calls.hpp"
 #include "zep_host.hpp"
 
 // The framework's opaque handles. Their layouts are the emulation's own.
@@ -212,6 +213,10 @@ struct Host::Impl {
 
     Profile profile;
     Observer *observer = nullptr;
+    CallTap *tap = nullptr;
+    // What a tapped ZEP_UAM_FindStaInfo / ZEP_STA_GetVapBssid hands out.
+    ZEP_UAM_StaInfo tappedStation{};
+    Mac tappedBssid{};
 
     // Application.
     RegEntry entry = nullptr;
@@ -264,6 +269,8 @@ struct Host::Impl {
                         std::chrono::nanoseconds elapsed) const;
 };
 
+namespace calls = ::zep::record::calls;
+
 namespace detail {
 
 // The Impl of the live host, or null: the framework's C entry points carry no
@@ -282,6 +289,54 @@ inline Host::Impl &state()
 
 // Entry check of a fallible operation: the status to fail with, if any.
 inline std::optional<u32> injectedFault(Op op) { return state().faults.check(op); }
+
+// The result a replay gives for the call build(args...) describes, if a
+// replay taps the framework and gives one; otherwise the emulation goes on.
+// Without a tap this is one load and one branch: the description is built out
+// of line, from the arguments as they came.
+template <class T, class... P, class... A>
+[[gnu::noinline]] bool askTap(CallTap *tap, zep::record::Event (*build)(P...), T &result, std::span<u8> out,
+                              const void *subject, A... args)
+{
+    const std::optional<u64> answer = tap->onCall(build(args...), out, subject);
+    if (!answer) {
+        return false;
+    }
+    result = static_cast<T>(*answer);
+    return true;
+}
+
+template <class T, class... P, class... A>
+inline bool tapped(zep::record::Event (*build)(P...), T &result, std::span<u8> out, const void *subject, A... args)
+{
+    CallTap *tap = state().tap;
+    if (tap == nullptr) [[likely]] {
+        return false;
+    }
+    return askTap(tap, build, result, out, subject, args...);
+}
+
+// Where a tapped operation writes its outputs: the caller's variable.
+template <class T>
+inline std::span<u8> outBytes(T *p)
+{
+    return p != nullptr ? std::span<u8>(reinterpret_cast<u8 *>(p), sizeof(T)) : std::span<u8>();
+}
+
+// For the operations that return nothing: the replay only sees the call.
+template <class... P, class... A>
+[[gnu::noinline]] void showTap(CallTap *tap, zep::record::Event (*build)(P...), A... args)
+{
+    tap->onCall(build(args...), {}, nullptr);
+}
+
+template <class... P, class... A>
+inline void tapSeen(zep::record::Event (*build)(P...), A... args)
+{
+    if (CallTap *tap = state().tap; tap != nullptr) [[unlikely]] {
+        showTap(tap, build, args...);
+    }
+}
 
 }  // namespace detail
 

@@ -146,22 +146,33 @@ using namespace zep::host;
 
 void *UMAC_MallocZero(const char *file, u32 line, u32 size)
 {
+    if (u64 r; detail::tapped(calls::UMAC_MallocZero, r, {}, nullptr, line, size)) {
+        return nullptr;
+    }
     if (detail::injectedFault(detail::Op::UMAC_MallocZero)) {
         return nullptr;
     }
     return detail::state().memory.allocate(file, line, size);
 }
 
-void UMAC_Free(const char * /*file*/, u32 /*line*/, void *block)
+void UMAC_Free(const char * /*file*/, u32 line, void *block)
 {
+    detail::tapSeen(calls::UMAC_Free, line, block);
     detail::state().memory.release(block, "UMAC_Free");
 }
 
-void ZEP_Free(void *block) { detail::state().memory.release(block, "ZEP_Free"); }
-
-ZEP_MemPool *ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 /*flags*/,
-                                u32 /*align*/, u32 /*reserved*/)
+void ZEP_Free(void *block)
 {
+    detail::tapSeen(calls::ZEP_Free, block);
+    detail::state().memory.release(block, "ZEP_Free");
+}
+
+ZEP_MemPool *ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align,
+                                u32 reserved)
+{
+    if (u64 r; detail::tapped(calls::ZEP_MEMPOOL_Create, r, {}, nullptr, blockSize, blockCount, flags, align, reserved)) {
+        return nullptr;
+    }
     if (detail::injectedFault(detail::Op::ZEP_MEMPOOL_Create)) {
         return nullptr;
     }
@@ -170,12 +181,27 @@ ZEP_MemPool *ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name,
 
 void *ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
 {
+    if (u64 r; detail::tapped(calls::ZEP_MEMPOOL_Malloc, r, {}, nullptr, pool)) {
+        return nullptr;
+    }
     if (detail::injectedFault(detail::Op::ZEP_MEMPOOL_Malloc)) {
         return nullptr;
     }
     return detail::state().memory.poolMalloc(pool);
 }
 
-u32 ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block) { return detail::state().memory.poolFree(pool, block); }
+u32 ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
+{
+    if (u32 r; detail::tapped(calls::ZEP_MEMPOOL_Free, r, {}, nullptr, pool, block)) {
+        return r;
+    }
+    return detail::state().memory.poolFree(pool, block);
+}
 
-u32 ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 /*flags*/) { return detail::state().memory.destroyPool(pool); }
+u32 ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
+{
+    if (u32 r; detail::tapped(calls::ZEP_MEMPOOL_Destroy, r, {}, nullptr, pool, flags)) {
+        return r;
+    }
+    return detail::state().memory.destroyPool(pool);
+}

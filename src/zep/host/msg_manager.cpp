@@ -137,8 +137,12 @@ std::optional<u32> Host::rpc(u32 msgId, std::vector<u8> &buffer)
 
 using namespace zep::host;
 
-u32 ZEP_MNG_RegMsg(u32 kind, u32 /*appId*/, u32 msgId, u32 /*reserved*/, ZEP_MsgHandler handler)
+u32 ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgHandler handler)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_RegMsg, r, {}, reinterpret_cast<const void *>(handler), kind, appId, msgId, reserved,
+                                  reinterpret_cast<const void *>(handler))) {
+        return r;
+    }
     u32 status = 0;
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegMsg)) {
         status = *fault;
@@ -155,8 +159,11 @@ u32 ZEP_MNG_RegMsg(u32 kind, u32 /*appId*/, u32 msgId, u32 /*reserved*/, ZEP_Msg
     return status;
 }
 
-u32 ZEP_MNG_UnRegMsg(u32 kind, u32 /*appId*/, u32 msgId, ZEP_MsgHandler handler)
+u32 ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handler)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_UnRegMsg, r, {}, reinterpret_cast<const void *>(handler), kind, appId, msgId)) {
+        return r;
+    }
     u32 status = 0;
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_UnRegMsg)) {
         status = *fault;
@@ -176,18 +183,27 @@ u32 ZEP_MNG_UnRegMsg(u32 kind, u32 /*appId*/, u32 msgId, ZEP_MsgHandler handler)
 
 u32 ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_CheckMsgValid, r, {}, nullptr, msg, len, minLen)) {
+        return r;
+    }
     if (msg == nullptr) {
         return kErrNullPtr;
     }
     return len < minLen ? kErrMsgLen : 0;
 }
 
-u32 ZEP_MNG_SendMsg(u32 dest, u32 /*reserved*/, u32 msgId, const void *body, u32 len)
+u32 ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, u32 len)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_SendMsg, r, {}, nullptr, dest, reserved, msgId, body, len)) {
+        return r;
+    }
     return finishSend(detail::Op::ZEP_MNG_SendMsg, dest, msgId, body, len, false);
 }
 
-u32 ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 /*reserved*/)
+u32 ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 reserved)
 {
+    if (u32 r; detail::tapped(calls::ZEP_MNG_SendIPCMsg, r, {}, nullptr, dest, msgId, body, len, reserved)) {
+        return r;
+    }
     return finishSend(detail::Op::ZEP_MNG_SendIPCMsg, dest, msgId, body, len, true);
 }

@@ -54,6 +54,9 @@ ZEP_SLL_Node *sortChain(ZEP_SLL_Node *first, std::size_t count, ZEP_SLL_DataCmp 
 u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode,
                            ZEP_SLL_Node *next)
 {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_InsertInMiddle, r, {}, nullptr, head, newNode)) {
+        return r;
+    }
     if (head == nullptr || prev == nullptr || newNode == nullptr || next == nullptr) {
         return kErrNullPtr;
     }
@@ -72,6 +75,9 @@ u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node 
 
 u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_Delete, r, {}, nullptr, head, element)) {
+        return r;
+    }
     if (head == nullptr || element == nullptr) {
         return kErrNullPtr;
     }
@@ -91,6 +97,9 @@ u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 
 ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
 {
+    if (u64 r; detail::tapped(calls::ZEP_SLL_Find, r, {}, nullptr, head, key)) {
+        return nullptr;
+    }
     if (head == nullptr || cmp == nullptr) {
         return nullptr;
     }
@@ -105,6 +114,9 @@ ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp c
 
 u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_MergeSort, r, {}, nullptr, head)) {
+        return r;
+    }
     if (head == nullptr || cmp == nullptr) {
         return kErrNullPtr;
     }
@@ -125,6 +137,9 @@ u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 
 u32 ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 {
+    if (u32 r; detail::tapped(calls::ZEP_SLL_FreeAll, r, {}, nullptr, head, reinterpret_cast<const void *>(freeFn))) {
+        return r;
+    }
     if (head == nullptr) {
         return kErrNullPtr;
     }

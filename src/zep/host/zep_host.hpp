@@ -17,6 +17,10 @@
 
 #include "zep_framework.h"
 
+namespace zep::record {
+struct Event;
+}
+
 namespace zep::host {
 
 using Mac = std::array<u8, 6>;
@@ -148,6 +152,24 @@ public:
     virtual void script(std::vector<u32> values) = 0;
 };
 
+// A replay's view of the framework. While one is set, every framework
+// operation the application calls is shown to it first, described as a
+// recording describes it; when it gives a result the operation returns that
+// (its outputs written from `out`) instead of asking the emulation. Queries,
+// registrations, sends and timers are answered this way; what the emulation
+// computes on the application's own memory (heap, pools, hash, lists,
+// bitmaps) is still computed here unless the recording says it failed.
+class CallTap {
+public:
+    virtual ~CallTap() = default;
+    // subject: the function or record the application handed over (handlers,
+    // the application and timer records), for the operations that take one.
+    virtual std::optional<u64> onCall(const record::Event &call, std::span<u8> out,
+                                      const void *subject) = 0;
+    // ZEP_NB_WalkApVapWithP2: calls fn for each recorded neighbour.
+    virtual u32 walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2) = 0;
+};
+
 class Host {
 public:
     explicit Host(Profile profile = {});
@@ -221,6 +243,7 @@ public:
     // long run turns it off so that a send costs no allocation.
     void setCaptureSent(bool on);
     void setObserver(Observer *observer);
+    void setCallTap(CallTap *tap);  // null: the emulation answers everything
     // Lines ZEP_DBG_Print actually formatted (those at or above the threshold).
     u64 formattedLogLines() const;
 

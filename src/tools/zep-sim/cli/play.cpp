@@ -63,7 +63,12 @@ std::optional<Scenario> readScenario(const PlayOptions &options)
 RunOptions runOptionsFor(const PlayOptions &options)
 {
     RunOptions run;
-    run.libPath = libraryToLoad(options.libPath);
+    if (!options.recordPath.empty()) {
+        // The recording build reads this when it is loaded, as it does on a device.
+        setenv("STA_MEAS_RECORD", options.recordPath.c_str(), 1);
+    }
+    run.libPath = libraryToLoad(options.libPath, options.recordPath.empty() ? "libsta_meas.so"
+                                                                          : "libsta_meas_rec.so");
     run.verbose = options.verbose;
     run.timeline = !options.quiet;
     run.human = &std::cout;

@@ -30,6 +30,9 @@ void addPlayOptions(CLI::App &cli, PlayOptions &options, std::span<const SinkOpt
                 return text.starts_with('-') ? std::string("a seed is 0 or more") : std::string();
             },
             "", "not negative"));
+    cli.add_option("--record", options.recordPath,
+                   "Play with the recording build (libsta_meas_rec.so) and record the run to FILE")
+        ->type_name("FILE");
     cli.add_flag("-v,--verbose", options.verbose, "Show every log line in the timeline");
     cli.add_flag("-q,--quiet", options.quiet, "Print the summary alone, without the timeline");
     cli.add_option("--log-level", options.logLevel,
@@ -53,7 +56,7 @@ std::string versionText()
            std::to_string(kScenarioFormat) + ", trace format " + std::to_string(kTraceFormat) + ")";
 }
 
-std::string libraryToLoad(const std::string &given)
+std::string libraryToLoad(const std::string &given, std::string_view name)
 {
     std::error_code ec;
     if (!given.empty()) {
@@ -62,12 +65,12 @@ std::string libraryToLoad(const std::string &given)
     }
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        const std::filesystem::path lib = exe.parent_path() / ".." / "lib" / "libsta_meas.so";
+        const std::filesystem::path lib = exe.parent_path() / ".." / "lib" / name;
         if (std::filesystem::exists(lib, ec)) {
             return lib.lexically_normal().string();
         }
     }
-    return "libsta_meas.so";
+    return std::string(name);
 }
 
 }  // namespace zep::sim::cli

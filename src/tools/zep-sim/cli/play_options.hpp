@@ -33,6 +33,7 @@ struct PlayOptions {
     std::string reportPath;
     std::string junitPath;
     std::string summaryJsonPath;
+    std::string recordPath;    // non-empty: play the recording build, recording to it
     std::optional<u64> seed;
     std::optional<u32> logLevel;
     bool verbose = false;
@@ -49,8 +50,8 @@ std::string versionText();
 
 // The library the play loads: as given, with "./" before a bare name of a
 // file here (the loader would search its path for it instead); without one,
-// libsta_meas.so in the lib/ directory beside the program's bin/, else whatever
-// the loader finds on its search path.
-std::string libraryToLoad(const std::string &given);
+// name (the normal or the recording build) in the lib/ directory beside the
+// program's bin/, else whatever the loader finds on its search path.
+std::string libraryToLoad(const std::string &given, std::string_view name = "libsta_meas.so");
 
 }  // namespace zep::sim::cli

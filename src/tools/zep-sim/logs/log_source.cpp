@@ -70,13 +70,18 @@ ReadFn plainReader(int fd, const std::string &path)
     };
 }
 
-ReadFn gzipReader(gzFile f, const std::string &path)
+ReadFn gzipReader(gzFile f, const std::string &path, bool &truncated)
 {
-    return [f, path](char *buf, std::size_t size) {
+    return [f, path, &truncated](char *buf, std::size_t size) {
         const int n = gzread(f, buf, static_cast<unsigned>(size));
+        int code = Z_OK;
+        const char *message = gzerror(f, &code);
+        if (n <= 0 && code == Z_BUF_ERROR) {
+            truncated = true;  // what came before it stands
+            return std::size_t{0};
+        }
         if (n < 0) {
-            int code = 0;
-            throw LogReadError(path + ": " + gzerror(f, &code));
+            throw LogReadError(path + ": " + message);
         }
         return static_cast<std::size_t>(n);
     };
@@ -168,7 +173,7 @@ bool splitMapped(int fd, const std::function<void(std::string_view, u64)> &onLin
 
 }  // namespace
 
-void readLogLines(const std::string &path,
+bool readLogLines(const std::string &path,
                   const std::function<void(std::string_view line, u64 lineNo)> &onLine)
 {
     FileDescriptor fd(path == "-" ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -176,11 +181,10 @@ void readLogLines(const std::string &path,
         throw LogReadError(path + ": cannot open the file: " + std::strerror(errno));
     }
     if (isPlainFile(fd.get(), path)) {
-        if (splitMapped(fd.get(), onLine)) {
-            return;
+        if (!splitMapped(fd.get(), onLine)) {
+            splitAll(plainReader(fd.get(), path), onLine);
         }
-        splitAll(plainReader(fd.get(), path), onLine);
-        return;
+        return true;
     }
     const GzHandle gz(gzdopen(fd.get(), "rb"));
     if (!gz) {
@@ -188,7 +192,9 @@ void readLogLines(const std::string &path,
     }
     fd.release();  // gzclose closes it
     gzbuffer(gz.get(), kChunk);
-    splitAll(gzipReader(gz.get(), path), onLine);
+    bool truncated = false;
+    splitAll(gzipReader(gz.get(), path, truncated), onLine);
+    return !truncated;
 }
 
 }  // namespace zep::sim::logs

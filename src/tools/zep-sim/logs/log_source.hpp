@@ -17,8 +17,10 @@ public:
 };
 
 // Calls onLine for every line (without its line feed) with its number from 1.
-// Throws LogReadError when the file cannot be opened or is damaged.
-void readLogLines(const std::string &path,
+// Throws LogReadError when the file cannot be opened or is damaged. Returns
+// false when a compressed file ends before its stream does (an access point
+// that stopped while writing it): every line up to there was read.
+bool readLogLines(const std::string &path,
                   const std::function<void(std::string_view line, u64 lineNo)> &onLine);
 
 }  // namespace zep::sim::logs

@@ -34,6 +34,22 @@ std::vector<Source> sources(const std::vector<std::string> &files, const std::ve
     return all;
 }
 
+// False, with the reason on stderr, when the file cannot be read at all.
+bool readInto(const Source &src, logs::FieldLog &log)
+{
+    try {
+        if (!logs::readLogLines(src.path, [&log](std::string_view line, u64 no) { log.feed(line, no); })) {
+            std::cerr << "zep-sim logs: " << src.path
+                      << ": the compressed stream ends early; what it holds up to there is read\n";
+        }
+    } catch (const logs::LogReadError &e) {
+        std::cerr << "zep-sim logs: " << e.what() << '\n';
+        return false;
+    }
+    log.finish();
+    return true;
+}
+
 }  // namespace
 
 int logsMain(int argc, char **argv)
@@ -72,13 +88,9 @@ int logsMain(int argc, char **argv)
     }
     for (const Source &src : all) {
         logs::FieldLog log(src.name);
-        try {
-            logs::readLogLines(src.path, [&log](std::string_view line, u64 no) { log.feed(line, no); });
-        } catch (const logs::LogReadError &e) {
-            std::cerr << "zep-sim logs: " << e.what() << '\n';
+        if (!readInto(src, log)) {
             return kExitUnreadable;
         }
-        log.finish();
         if (scenarioFile.is_open() && &src == &all.front()) {
             logs::writeScenario(scenarioFile, log);
         }
@@ -89,7 +101,8 @@ int logsMain(int argc, char **argv)
         }
     }
     if (json) {
-        std::cout << out.dump(2) << '\n';
+        // A field log may hold any bytes; those that are not UTF-8 print as U+FFFD.
+        std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
     }
     return 0;
 }

@@ -1,0 +1,80 @@
+#include "replay/event_text.hpp"
+
+#include <cstdio>
+
+namespace zep::sim::replay {
+
+namespace {
+
+using zep::record::Entry;
+using zep::record::EventKind;
+
+constexpr std::size_t kShownBytes = 24;
+
+std::string hexBytes(std::span<const zep::record::u8> bytes)
+{
+    std::string text;
+    char hex[4];
+    for (std::size_t i = 0; i < bytes.size() && i < kShownBytes; ++i) {
+        std::snprintf(hex, sizeof hex, "%s%02x", i == 0 ? "" : " ", bytes[i]);
+        text += hex;
+    }
+    if (bytes.size() > kShownBytes) {
+        text += " ...";
+    }
+    return text + " (" + std::to_string(bytes.size()) + " bytes)";
+}
+
+// A log line reads better as its text, without the line end.
+std::string lineText(std::span<const zep::record::u8> bytes)
+{
+    std::string text(bytes.begin(), bytes.end());
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return "\"" + text + "\"";
+}
+
+std::string entryName(zep::record::u8 id)
+{
+    static constexpr const char *kNames[] = {"init", "de-init", "message", "RPC", "timer", "config item",
+                                             "station leave"};
+    return id < std::size(kNames) ? kNames[id] : "entry " + std::to_string(id);
+}
+
+std::string argList(const zep::record::Event &e, std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count && i < e.argCount; ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(e.args[i]);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string describe(const zep::record::Event &e)
+{
+    switch (e.kind) {
+    case EventKind::in: {
+        // The last argument of an entry is the time; the first, the id or phase.
+        const std::size_t shown = e.argCount > 0 ? e.argCount - 1u : 0u;
+        std::string text = "-> " + entryName(e.id) + "(" + argList(e, shown) + ")";
+        return e.in.empty() ? text : text + " body " + hexBytes(e.in);
+    }
+    case EventKind::ret:
+        return "<- returned " + std::to_string(e.ret) + (e.out.empty() ? "" : " reply " + hexBytes(e.out));
+    case EventKind::callback:
+        return "   neighbour record " + hexBytes(e.in);
+    case EventKind::op:
+        break;
+    }
+    const bool isLog = e.id == static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print);
+    std::string text = "   " + std::string(zep::record::opName(e.id)) + "(" + argList(e, e.argCount) + ")";
+    if (!e.in.empty()) {
+        text += isLog ? " " + lineText(e.in) : " in " + hexBytes(e.in);
+    }
+    return text;
+}
+
+}  // namespace zep::sim::replay

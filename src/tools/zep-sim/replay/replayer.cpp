@@ -1,0 +1,205 @@
+// The replay loop and the tap. Registrations, sends, timers, queries and the
+// clock are answered from the recording; the heap, pools, hash, lists and
+// bitmaps are computed by the emulation on the application's own memory,
+// failing only where the recording says they failed.
+#include "replay/replayer.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "record_calls.hpp"
+#include "replay/event_text.hpp"
+
+namespace zep::sim::replay {
+
+namespace {
+
+using zep::record::Entry;
+using zep::record::Event;
+using zep::record::EventKind;
+using zep::record::Op;
+
+constexpr std::size_t kContextEvents = 4;
+
+bool answeredFromRecording(u8 id)
+{
+    switch (static_cast<Op>(id)) {
+    case Op::ZEP_MNG_RegApp: case Op::ZEP_MNG_RegMsg: case Op::ZEP_MNG_UnRegMsg:
+    case Op::ZEP_MNG_SendMsg: case Op::ZEP_MNG_SendIPCMsg: case Op::ZEP_MNG_StartTimer:
+    case Op::ZEP_MNG_StopTimer: case Op::ZEP_STA_RegAccessPrimHandle: case Op::ZEP_GetTick:
+    case Op::ZEP_TmTickToMillSec: case Op::ZEP_HiPrecisionMsNow64: case Op::ZEP_CFG_RegRadioSingleCfgMsg:
+    case Op::ZEP_CFG_MsgParseSingleTlv: case Op::ZEP_PROFILE_GetMaxRadioNum:
+    case Op::ZEP_PROFILE_GetMaxVapNumPerRadio: case Op::ZEP_PROFILE_IsValidRadioId:
+    case Op::ZEP_STA_GetRadioCurEirp: case Op::ZEP_STA_GetRadioMaxPower: case Op::ZEP_STA_GetRadioFreq:
+    case Op::ZEP_STA_GetVapBssid: case Op::ZEP_UAM_FindStaInfo: case Op::ZEP_NB_WalkApVapWithP2:
+    case Op::ZEP_NB_GetNbScanEirp: case Op::ZEP_NB_GetScanRadioId: case Op::ZEP_NB_GetRadioScanEirp:
+    case Op::ZEP_NB_GetNbApVapBssidByTokenId: case Op::ZEP_NB_GetNbApVapEirpByTokenId:
+    case Op::ZEP_NB_GetNbApRadioScanEirpByTokenId:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Computed operations that can fail for reasons outside the application (no
+// memory, an injected fault): the replay fails them where they failed.
+bool failsAsRecorded(u8 id)
+{
+    switch (static_cast<Op>(id)) {
+    case Op::UMAC_MallocZero: case Op::ZEP_MEMPOOL_Create: case Op::ZEP_MEMPOOL_Malloc:
+    case Op::ZEP_HASH_CreateNew: case Op::ZEP_HASH_AddNode: case Op::ZEP_MNG_FillTimerRegInfo:
+    case Op::ZEP_MNG_FillTimerMsgInfo: case Op::UMAC_OBJMNG_MallocDataArea:
+    case Op::UMAC_OBJMNG_GetRadioDataInfo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Where two byte strings first differ, for the report; empty when they do not.
+std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
+{
+    const auto [ia, ib] = std::ranges::mismatch(a, b);
+    if (ia == a.end() && ib == b.end()) {
+        return {};
+    }
+    return " (bytes differ from offset " + std::to_string(ia - a.begin()) + ")";
+}
+
+bool sameCall(const Event &a, const Event &b)
+{
+    return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount &&
+           std::equal(a.args, a.args + a.argCount, b.args) && std::ranges::equal(a.in, b.in);
+}
+
+
+}  // namespace
+
+Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host)
+    : recording_(recording), reader_(recording), host_(host)
+{
+}
+
+const Event *Replayer::peek()
+{
+    if (!havePeeked_ && !exhausted_) {
+        if (reader_.next(next_) == zep::record::Reader::Status::event) {
+            havePeeked_ = true;
+        } else {
+            exhausted_ = true;
+            outcome_.ending = reader_.why();
+        }
+    }
+    return havePeeked_ ? &next_ : nullptr;
+}
+
+const Event *Replayer::take()
+{
+    const Event *event = peek();
+    if (event != nullptr) {
+        havePeeked_ = false;
+        ++outcome_.events;
+    }
+    return event;
+}
+
+void Replayer::diverge(const std::string &recorded, const std::string &actual)
+{
+    Divergence d;
+    d.event = outcome_.events;
+    d.atMs = outcome_.atMs;
+    d.recorded = recorded;
+    d.actual = actual;
+    // The events before it are read again from the start: describing every
+    // event as it goes by would cost the replay more than all the rest.
+    zep::record::Reader again(recording_);
+    zep::record::Event e;
+    const u64 first = d.event > kContextEvents ? d.event - kContextEvents : 1;
+    for (u64 n = 1; n < d.event && again.next(e) == zep::record::Reader::Status::event; ++n) {
+        if (n >= first) {
+            d.context.push_back(describe(e));
+        }
+    }
+    outcome_.divergence = std::move(d);
+}
+
+std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const void *subject)
+{
+    if (!checking()) {
+        return std::nullopt;  // past the end or the divergence, the emulation answers
+    }
+    const Event *recorded = take();
+    if (recorded == nullptr) {
+        return std::nullopt;  // the recording stops inside this handler
+    }
+    if (!sameCall(*recorded, call)) {
+        const std::string where = recorded->id == call.id ? firstByteDifference(recorded->in, call.in) : "";
+        diverge(describe(*recorded), describe(call) + where);
+        return std::nullopt;
+    }
+    if (answeredFromRecording(recorded->id)) {
+        if (!out.empty() && !recorded->out.empty()) {
+            std::memcpy(out.data(), recorded->out.data(), std::min(out.size(), recorded->out.size()));
+        }
+        keep(*recorded, subject);
+        return recorded->ret;
+    }
+    if (failsAsRecorded(recorded->id) && zep::record::calls::failed(*recorded)) {
+        return recorded->ret;
+    }
+    return std::nullopt;
+}
+
+// Registrations the recording says succeeded: what the replay delivers to.
+void Replayer::keep(const Event &recorded, const void *subject)
+{
+    if (recorded.ret != 0 || subject == nullptr) {
+        return;
+    }
+    const auto handler = reinterpret_cast<ZEP_MsgHandler>(const_cast<void *>(subject));
+    switch (static_cast<Op>(recorded.id)) {
+    case Op::ZEP_MNG_RegApp:
+        app_ = static_cast<const ZEP_AppInfo *>(subject);
+        break;
+    case Op::ZEP_MNG_RegMsg:
+        handlers_[{static_cast<u32>(recorded.args[0]), static_cast<u32>(recorded.args[2])}] = handler;
+        break;
+    case Op::ZEP_MNG_UnRegMsg:
+        handlers_.erase({static_cast<u32>(recorded.args[0]), static_cast<u32>(recorded.args[2])});
+        break;
+    case Op::ZEP_MNG_StartTimer: {
+        const auto *timer = static_cast<const ZEP_TimerInfo *>(subject);
+        timers_[timer->msgId] = timer->handler;
+        break;
+    }
+    case Op::ZEP_CFG_RegRadioSingleCfgMsg:
+        configs_[static_cast<u32>(recorded.args[1])] = reinterpret_cast<ZEP_CfgMsgHandler>(handler);
+        break;
+    case Op::ZEP_STA_RegAccessPrimHandle:
+        prim_ = reinterpret_cast<ZEP_AccessPrimHandler>(const_cast<void *>(subject));
+        break;
+    default:
+        break;
+    }
+}
+
+u32 Replayer::walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2)
+{
+    const auto status = onCall(zep::record::calls::ZEP_NB_WalkApVapWithP2(reinterpret_cast<const void *>(fn)), {},
+                               nullptr);
+    while (checking() && fn != nullptr) {
+        const Event *next = peek();
+        if (next == nullptr || next->kind != EventKind::callback) {
+            break;
+        }
+        take();
+        ZEP_NB_ApRecord nb{};
+        if (!next->in.empty()) {
+            std::memcpy(&nb, next->in.data(), std::min(sizeof nb, next->in.size()));
+        }
+        fn(&nb, p1, p2);
+    }
+    return static_cast<u32>(status.value_or(0));
+}
+
+}  // namespace zep::sim::replay

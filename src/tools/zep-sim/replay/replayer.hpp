@@ -1,0 +1,69 @@
+// Plays a recording against a build of the application: the recorded entries
+// are delivered to it, the framework's answers come from the recording (the
+// replayer taps the emulation), and every call the application makes must be
+// the one recorded, with the same arguments, in the same order.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "record_reader.hpp"
+#include "zep_host.hpp"
+
+namespace zep::sim::replay {
+
+struct Divergence {
+    u64 event = 0;   // 1-based number of the recorded event that differs
+    u64 atMs = 0;    // virtual time of the entry it belongs to
+    std::string recorded;
+    std::string actual;
+    std::vector<std::string> context;  // the events before it, oldest first
+};
+
+struct Outcome {
+    u64 events = 0;                         // recorded events replayed
+    u64 atMs = 0;                           // virtual time reached
+    std::optional<Divergence> divergence;
+    std::string ending;                     // how the recording ends, when it ends early
+};
+
+class Replayer final : public zep::host::CallTap {
+public:
+    // recording: the whole file, which stays alive while the replay runs.
+    Replayer(std::span<const u8> recording, zep::host::Host &host);
+    Outcome run();
+
+    std::optional<u64> onCall(const zep::record::Event &call, std::span<u8> out,
+                              const void *subject) override;
+    u32 walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2) override;
+
+private:
+    const zep::record::Event *peek();
+    const zep::record::Event *take();
+    void diverge(const std::string &recorded, const std::string &actual);
+    bool checking() const { return !outcome_.divergence && !exhausted_; }
+    void deliver(const zep::record::Event &entry);
+    std::optional<u32> callEntry(const zep::record::Event &entry, std::vector<u8> &body);
+    std::optional<u32> callPrim(const zep::record::Event &entry);
+    void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
+    void keep(const zep::record::Event &recorded, const void *subject);
+
+    std::span<const u8> recording_;
+    zep::record::Reader reader_;
+    zep::host::Host &host_;
+    zep::record::Event next_;
+    bool havePeeked_ = false;
+    bool exhausted_ = false;  // the recording has no more events
+    Outcome outcome_;
+
+    // What the application registered, as the recording says it was accepted.
+    const ZEP_AppInfo *app_ = nullptr;
+    std::map<std::pair<u32, u32>, ZEP_MsgHandler> handlers_;  // (kind, msgId)
+    std::map<u32, ZEP_MsgHandler> timers_;                    // msgId
+    std::map<u32, ZEP_CfgMsgHandler> configs_;                // item type
+    ZEP_AccessPrimHandler prim_ = nullptr;
+};
+
+}  // namespace zep::sim::replay

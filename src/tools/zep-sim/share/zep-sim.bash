@@ -1,0 +1,44 @@
+# Bash completion of zep-sim: its options, its subcommands, and file names
+# where an option takes a file.
+_zep_sim()
+{
+    local cur prev
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    local options="--help --version --lib --trace --report --junit --summary-json --seed
+                   --verbose --quiet --log-level --strict --log -h -v -q"
+    local subcommands="compare logs help"
+    if [[ ${COMP_WORDS[1]} == compare ]]; then
+        options="--help --lib --trace --seed"
+        subcommands=""
+    elif [[ ${COMP_WORDS[1]} == logs ]]; then
+        options="--help --json --verbose --ap -v"
+        subcommands=""
+    fi
+    case $prev in
+        --lib)
+            COMPREPLY=($(compgen -f -X '!*.so*' -- "$cur") $(compgen -d -- "$cur"))
+            return ;;
+        --trace|--report|--junit|--summary-json|--log)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return ;;
+        --seed)
+            return ;;
+        --log-level)
+            COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur"))
+            return ;;
+        help)
+            COMPREPLY=($(compgen -W "compare logs" -- "$cur"))
+            return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+    local words=""
+    if (( COMP_CWORD == 1 )); then
+        words=$subcommands
+    fi
+    COMPREPLY=($(compgen -W "$words" -- "$cur") $(compgen -f -X '!*.y*ml' -- "$cur") $(compgen -d -- "$cur"))
+}
+complete -o filenames -F _zep_sim zep-sim

@@ -1,0 +1,212 @@
+// Every length read from the file is checked against the bytes that remain
+// before it is used, so damage can never make the reader run past its input.
+#include "record_reader.hpp"
+
+#include <zstd.h>
+
+#include <fstream>
+
+#include "record_codec.hpp"
+
+namespace zep::record {
+
+namespace {
+
+// Reads a varint from bytes at pos; false when it runs off the end or is too long.
+bool getVarint(std::span<const u8> bytes, u64 &pos, u64 &value)
+{
+    value = 0;
+    for (u32 shift = 0; shift < 64; shift += 7) {
+        if (pos >= bytes.size()) {
+            return false;
+        }
+        const u8 byte = bytes[pos++];
+        value |= static_cast<u64>(byte & 0x7f) << shift;
+        if ((byte & 0x80) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool getBytes(std::span<const u8> bytes, u64 &pos, std::span<const u8> &out)
+{
+    u64 size = 0;
+    if (!getVarint(bytes, pos, size) || size > bytes.size() - pos) {
+        return false;
+    }
+    out = bytes.subspan(pos, size);
+    pos += size;
+    return true;
+}
+
+}  // namespace
+
+Reader::Reader(std::span<const u8> bytes) : bytes_(bytes) {}
+
+Reader::Status Reader::fail(Status status, u64 offset, const char *what)
+{
+    finished_ = true;
+    finalStatus_ = status;
+    why_ = "byte " + std::to_string(offset) + ": " + what;
+    return status;
+}
+
+Reader::Status Reader::next(Event &event)
+{
+    if (finished_) {
+        return finalStatus_;
+    }
+    if (!headerChecked_) {
+        if (bytes_.size() < kFileHeaderBytes || std::memcmp(bytes_.data(), kMagic, sizeof kMagic) != 0) {
+            return fail(Status::damaged, 0, "not a sta-meas recording (no file header)");
+        }
+        if (getWord(bytes_.data() + 8) != kVersion) {
+            return fail(Status::damaged, 8, "recording format version is not 1");
+        }
+        headerChecked_ = true;
+        pos_ = kFileHeaderBytes;
+    }
+    while (blockEvents_ == 0) {
+        if (inBlock_ != block_.size()) {
+            return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + inBlock_,
+                        "bytes after the block's last event");
+        }
+        if (const Status s = openBlock(); s != Status::event) {
+            return s;
+        }
+    }
+    // Inside a compressed block the place is the block's; its events have no file offset.
+    const u64 at = packed_ ? blockStart_ : blockStart_ + inBlock_;
+    if (!decode(event)) {
+        return fail(Status::damaged, at, "event does not decode");
+    }
+    --blockEvents_;
+    ++eventsRead_;
+    return Status::event;
+}
+
+Reader::Status Reader::openBlock()
+{
+    const u64 remaining = bytes_.size() - pos_;
+    if (remaining == 0) {
+        return fail(Status::cutShort, pos_, "the recording stops before its end block (the process "
+                                            "ended without closing it, or the file was copied while "
+                                            "being written)");
+    }
+    if (remaining < kBlockHeaderBytes) {
+        return fail(Status::cutShort, pos_, "the recording stops inside a block header");
+    }
+    const u8 *header = bytes_.data() + pos_;
+    if (checksum({header, 16}) != getWord(header + 16)) {
+        return fail(Status::damaged, pos_, "block header checksum mismatch");
+    }
+    const u32 tag = getWord(header);
+    const u32 size = getWord(header + 4);
+    if ((tag != kTagEvents && tag != kTagZstd && tag != kTagEnd) || size > kMaxBlockPayload) {
+        return fail(Status::damaged, pos_, "block header is not one this version writes");
+    }
+    if (size > remaining - kBlockHeaderBytes) {
+        return fail(Status::cutShort, pos_, "the recording stops inside a block (the process ended "
+                                            "while writing it, or the file was copied mid-write)");
+    }
+    block_ = bytes_.subspan(pos_ + kBlockHeaderBytes, size);
+    if (checksum(block_) != getWord(header + 12)) {
+        return fail(Status::damaged, pos_ + kBlockHeaderBytes, "block payload checksum mismatch");
+    }
+    blockStart_ = pos_ + kBlockHeaderBytes;
+    inBlock_ = 0;
+    blockEvents_ = getWord(header + 8);
+    pos_ += kBlockHeaderBytes + size;
+    packed_ = tag == kTagZstd;
+    if (packed_) {
+        if (const Status s = unpack(blockStart_); s != Status::event) {
+            return s;
+        }
+    }
+    if (tag == kTagEnd) {
+        if (size != 1 || block_[0] > static_cast<u8>(EndReason::eventTooLarge) || pos_ != bytes_.size()) {
+            return fail(Status::damaged, blockStart_, "end block malformed or followed by more bytes");
+        }
+        endReason_ = static_cast<EndReason>(block_[0]);
+        static constexpr const char *kReasons[] = {
+            "the recording was closed normally",
+            "the recorder stopped at its size cap (STA_MEAS_RECORD_MAX)",
+            "the recorder stopped at an event too large for a block"};
+        return fail(Status::end, blockStart_, kReasons[block_[0]]);
+    }
+    if (blockEvents_ == 0) {
+        return fail(Status::damaged, blockStart_ - kBlockHeaderBytes, "block announces no events");
+    }
+    return Status::event;
+}
+
+// A compressed block passed its checksum, so its bytes are the writer's; the
+// frame must still say a size the writer could have written before it is
+// given room.
+Reader::Status Reader::unpack(u64 at)
+{
+    const unsigned long long size = ZSTD_getFrameContentSize(block_.data(), block_.size());
+    if (size == ZSTD_CONTENTSIZE_ERROR || size == ZSTD_CONTENTSIZE_UNKNOWN || size == 0 || size > kMaxBlockPayload) {
+        return fail(Status::damaged, at, "compressed block does not say a size this version writes");
+    }
+    unpacked_.resize(static_cast<std::size_t>(size));
+    const std::size_t got = ZSTD_decompress(unpacked_.data(), unpacked_.size(), block_.data(), block_.size());
+    if (ZSTD_isError(got) || got != size) {
+        return fail(Status::damaged, at, "compressed block does not decompress");
+    }
+    block_ = unpacked_;
+    return Status::event;
+}
+
+bool Reader::decode(Event &event)
+{
+    if (block_.size() - inBlock_ < 3) {
+        return false;
+    }
+    const u8 kind = block_[inBlock_];
+    if (kind < static_cast<u8>(EventKind::in) || kind > static_cast<u8>(EventKind::callback)) {
+        return false;
+    }
+    event.kind = static_cast<EventKind>(kind);
+    event.id = block_[inBlock_ + 1];
+    event.argCount = block_[inBlock_ + 2];
+    if (event.argCount > kMaxArgs) {
+        return false;
+    }
+    u64 pos = inBlock_ + 3;
+    for (u32 i = 0; i < event.argCount; ++i) {
+        if (!getVarint(block_, pos, event.args[i])) {
+            return false;
+        }
+    }
+    if (!getBytes(block_, pos, event.in) || !getVarint(block_, pos, event.ret) ||
+        !getBytes(block_, pos, event.out)) {
+        return false;
+    }
+    inBlock_ = pos;
+    return true;
+}
+
+bool readFile(const char *path, std::vector<u8> &bytes, std::string &why)
+{
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file) {
+        why = std::string("cannot open ") + path;
+        return false;
+    }
+    const std::streamoff size = file.tellg();
+    if (size < 0) {
+        why = std::string("cannot read ") + path;
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    file.seekg(0);
+    if (!file.read(reinterpret_cast<char *>(bytes.data()), size)) {
+        why = std::string("cannot read ") + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zep::record

@@ -1,0 +1,57 @@
+// Reader of a recording, safe on any bytes: damage is reported with the byte
+// offset where it was found, a file that ends early gives its complete blocks
+// and says why it ends, and nothing is allocated beyond the bytes given.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "record_format.hpp"
+
+namespace zep::record {
+
+class Reader {
+public:
+    enum class Status {
+        event,     // `next` filled an event
+        end,       // the end block: closed, or stopped at the cap (see endReason)
+        cutShort,  // the bytes stop inside a block or before the end block
+        damaged,   // not a recording, another version, or bytes that fail their checks
+    };
+
+    // The whole recording in memory; the reader keeps a view of it.
+    explicit Reader(std::span<const u8> bytes);
+
+    Status next(Event &event);
+    // For end, cutShort and damaged: what happened, with the byte offset.
+    const std::string &why() const { return why_; }
+    EndReason endReason() const { return endReason_; }
+    u64 eventsRead() const { return eventsRead_; }
+
+private:
+    Status fail(Status status, u64 offset, const char *what);
+    Status openBlock();
+    Status unpack(u64 at);
+    bool decode(Event &event);
+
+    std::span<const u8> bytes_;
+    u64 pos_ = 0;           // next block header
+    std::span<const u8> block_;  // events of the current block
+    std::vector<u8> unpacked_;   // a compressed block's events (at most kMaxBlockPayload)
+    bool packed_ = false;        // block_ is unpacked_: offsets inside it are not file offsets
+    u64 blockStart_ = 0;    // file offset of block_[0]
+    u64 inBlock_ = 0;       // read position in block_
+    u32 blockEvents_ = 0;   // events the header announced, still to read
+    u64 eventsRead_ = 0;
+    bool headerChecked_ = false;
+    bool finished_ = false;
+    Status finalStatus_ = Status::end;
+    EndReason endReason_ = EndReason::closed;
+    std::string why_;
+};
+
+// Reads a whole file into memory (as many bytes as the file holds).
+// Returns false, with a reason, when it cannot be read.
+bool readFile(const char *path, std::vector<u8> &bytes, std::string &why);
+
+}  // namespace zep::record

@@ -1,0 +1,47 @@
+// The recorder inside libsta_meas_rec.so: the one writer of this process and
+// the helpers every wrapped framework operation calls after the real one.
+#pragma once
+
+#include "record_calls.hpp"
+#include "record_writer.hpp"
+
+// Null unless STA_MEAS_RECORD named a file when the library was loaded: the
+// only thing a wrapper reads while recording is off. A C name, because the
+// logger's wrapper reads it from assembly.
+extern "C" zep::record::Writer *zep_record_writer;
+
+namespace zep::record::recorder {
+
+inline void recordCall(Event call, u64 ret, std::span<const u8> out = {})
+{
+    call.ret = ret;
+    call.out = out;
+    zep_record_writer->add(call);
+}
+
+// Virtual milliseconds since recording began, from the framework's ticks.
+u64 elapsedMs();
+
+inline void recordIn(Entry entry, std::initializer_list<u64> args, std::span<const u8> body)
+{
+    Event e = calls::op(Op::count, args, body);
+    e.kind = EventKind::in;
+    e.id = static_cast<u8>(entry);
+    e.args[e.argCount++] = elapsedMs();
+    zep_record_writer->add(e);
+}
+
+inline void recordRet(u64 status, std::span<const u8> reply = {})
+{
+    Event e;
+    e.kind = EventKind::ret;
+    e.ret = status;
+    e.out = reply;
+    zep_record_writer->add(e);
+}
+
+}  // namespace zep::record::recorder
+
+// The linker's names for the framework's own definitions (-Wl,--wrap).
+#define ZEP_REAL(name) __real_##name
+#define ZEP_WRAP(name) __wrap_##name

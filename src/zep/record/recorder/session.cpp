@@ -1,0 +1,98 @@
+// Starts the recorder when the library is loaded with STA_MEAS_RECORD set,
+// closes the file when it is unloaded, and flushes what is buffered if the
+// process dies of a signal, so that a crash leaves every complete event.
+#include <signal.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "recorder.hpp"
+
+extern "C" u32 __real_ZEP_GetTick(void);
+extern "C" u32 __real_ZEP_TmTickToMillSec(u32 ticks);
+
+zep::record::Writer *zep_record_writer = nullptr;
+
+namespace zep::record::recorder {
+
+namespace {
+
+constexpr u64 kDefaultMaxBytes = 64ull << 20;
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+
+// Static storage: the block buffer costs no heap, ever.
+Writer g_file;
+struct sigaction g_previous[std::size(kFatalSignals)];
+bool g_clockStarted = false;
+u32 g_lastTick = 0;
+u64 g_ticks = 0;
+
+u64 maxBytesFromEnv()
+{
+    const char *text = std::getenv("STA_MEAS_RECORD_MAX");
+    if (text == nullptr || *text == '\0') {
+        return kDefaultMaxBytes;
+    }
+    char *end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    return *end == '\0' && value > 0 ? value : kDefaultMaxBytes;
+}
+
+void onFatalSignal(int sig)
+{
+    g_file.flush(false);  // no compression: nothing but write(2) in a signal handler
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        if (kFatalSignals[i] == sig) {
+            sigaction(sig, &g_previous[i], nullptr);
+        }
+    }
+    raise(sig);
+}
+
+void catchFatalSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onFatalSignal;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        sigaction(kFatalSignals[i], &action, &g_previous[i]);
+    }
+}
+
+bool startRecording()
+{
+    const char *path = std::getenv("STA_MEAS_RECORD");
+    if (path == nullptr || *path == '\0' || !g_file.open(path, maxBytesFromEnv())) {
+        return false;
+    }
+    zep_record_writer = &g_file;
+    catchFatalSignals();
+    return true;
+}
+// Initialised after g_file (same file, later line), so the writer is ready.
+const bool g_started = startRecording();
+
+__attribute__((destructor)) void stopRecording()
+{
+    if (zep_record_writer != nullptr) {
+        g_file.close(EndReason::closed);
+        zep_record_writer = nullptr;
+    }
+}
+
+}  // namespace
+
+u64 elapsedMs()
+{
+    // The recorder's own clock reads are not recorded: a replay does not make them.
+    const u32 tick = __real_ZEP_GetTick();
+    if (!g_clockStarted) {
+        g_clockStarted = true;
+        g_lastTick = tick;
+    }
+    g_ticks += static_cast<u32>(tick - g_lastTick);
+    g_lastTick = tick;
+    return static_cast<u64>(__real_ZEP_TmTickToMillSec(1000000)) * g_ticks / 1000000;
+}
+
+}  // namespace zep::record::recorder

@@ -1,0 +1,348 @@
+// Recorded data-area, memory, pool, hash, list and bitmap operations. Their
+// results are recomputed on replay; the recording keeps the statuses so that a
+// replay fails what failed here. The operations that call back into the
+// application are recorded as they are called, so that the calls their
+// callbacks make follow them in the recording.
+#include "recorder.hpp"
+
+using namespace zep::record;
+using namespace zep::record::recorder;
+
+extern "C" {
+
+u32 __real_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req);
+void *__real_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId);
+void *__real_UMAC_MallocZero(const char *file, u32 line, u32 size);
+void __real_UMAC_Free(const char *file, u32 line, void *block);
+void __real_ZEP_Free(void *block);
+ZEP_MemPool *__real_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved);
+void *__real_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool);
+u32 __real_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block);
+u32 __real_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags);
+ZEP_HashTable *__real_ZEP_HASH_CreateNew(u32 bucketNum);
+u32 __real_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags);
+u32 __real_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket);
+void *__real_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp);
+u32 __real_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn);
+u32 __real_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next);
+u32 __real_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element);
+ZEP_SLL_Node *__real_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp);
+u32 __real_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp);
+u32 __real_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn);
+u32 __real_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit);
+u32 __real_UMAC_BITMAP_SetBit(void *bitmap, u32 bit);
+u32 __real_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit);
+u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
+
+
+// The recording halves, out of line so that the wrappers below need no stack
+// frame on their way straight to the framework.
+[[gnu::noinline]] u32 recorded_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
+{
+    u32 r = __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
+    recordCall(calls::UMAC_OBJMNG_MallocDataArea(areaHandle, req), r);
+    return r;
+}
+
+[[gnu::noinline]] void recorded_UMAC_Free(const char *file, u32 line, void *block)
+{
+    __real_UMAC_Free(file, line, block);
+    recordCall(calls::UMAC_Free(line, block), 0);
+}
+
+[[gnu::noinline]] void recorded_ZEP_Free(void *block)
+{
+    __real_ZEP_Free(block);
+    recordCall(calls::ZEP_Free(block), 0);
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
+{
+    u32 r = __real_ZEP_MEMPOOL_Free(pool, block);
+    recordCall(calls::ZEP_MEMPOOL_Free(pool, block), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
+{
+    u32 r = __real_ZEP_MEMPOOL_Destroy(pool, flags);
+    recordCall(calls::ZEP_MEMPOOL_Destroy(pool, flags), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
+{
+    u32 r = __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
+    recordCall(calls::ZEP_HASH_AddNode(node, bucket, flags), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
+{
+    u32 r = __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
+    recordCall(calls::ZEP_HASH_DeleteNode(node, bucket), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
+{
+    u32 r = __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
+    recordCall(calls::ZEP_SLL_InsertInMiddle(head, newNode), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
+{
+    u32 r = __real_ZEP_SLL_Delete(head, element);
+    recordCall(calls::ZEP_SLL_Delete(head, element), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
+{
+    u32 r = __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
+    recordCall(calls::UMAC_BITMAP_IsBitUp(bitmap, bit), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
+{
+    u32 r = __real_UMAC_BITMAP_SetBit(bitmap, bit);
+    recordCall(calls::UMAC_BITMAP_SetBit(bitmap, bit), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
+{
+    u32 r = __real_UMAC_BITMAP_ClearBit(bitmap, bit);
+    recordCall(calls::UMAC_BITMAP_ClearBit(bitmap, bit), r);
+    return r;
+}
+
+[[gnu::noinline]] u32 recorded_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
+{
+    u32 r = __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
+    recordCall(calls::UMAC_BITMAP_SetBitValue(bitmap, bit, value), r);
+    return r;
+}
+
+[[gnu::noinline]] void *recorded_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
+{
+    recordCall(calls::ZEP_HASH_FindNode(bucket, key), 0);
+    return __real_ZEP_HASH_FindNode(tbl, bucket, key, cmp);
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
+{
+    recordCall(calls::ZEP_HASH_DeleteTable(reinterpret_cast<const void *>(freeFn)), 0);
+    return __real_ZEP_HASH_DeleteTable(tbl, freeFn);
+}
+
+[[gnu::noinline]] ZEP_SLL_Node *recorded_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
+{
+    recordCall(calls::ZEP_SLL_Find(head, key), 0);
+    return __real_ZEP_SLL_Find(head, key, cmp);
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
+{
+    recordCall(calls::ZEP_SLL_MergeSort(head), 0);
+    return __real_ZEP_SLL_MergeSort(head, cmp);
+}
+
+[[gnu::noinline]] u32 recorded_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
+{
+    recordCall(calls::ZEP_SLL_FreeAll(head, reinterpret_cast<const void *>(freeFn)), 0);
+    return __real_ZEP_SLL_FreeAll(head, freeFn);
+}
+
+u32 __wrap_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
+    }
+    return recorded_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
+}
+
+void *__wrap_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
+{
+    void *r = __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
+    if (zep_record_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_OBJMNG_GetRadioDataInfo(radioId), calls::given(r));
+    }
+    return r;
+}
+
+void *__wrap_UMAC_MallocZero(const char *file, u32 line, u32 size)
+{
+    void *r = __real_UMAC_MallocZero(file, line, size);
+    if (zep_record_writer != nullptr) [[unlikely]] {
+        recordCall(calls::UMAC_MallocZero(line, size), calls::given(r));
+    }
+    return r;
+}
+
+void __wrap_UMAC_Free(const char *file, u32 line, void *block)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_Free(file, line, block);
+    }
+    return recorded_UMAC_Free(file, line, block);
+}
+
+void __wrap_ZEP_Free(void *block)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_Free(block);
+    }
+    return recorded_ZEP_Free(block);
+}
+
+ZEP_MemPool *__wrap_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
+{
+    ZEP_MemPool *r = __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
+    if (zep_record_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_MEMPOOL_Create(blockSize, blockCount, flags, align, reserved), calls::given(r));
+    }
+    return r;
+}
+
+void *__wrap_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
+{
+    void *r = __real_ZEP_MEMPOOL_Malloc(pool);
+    if (zep_record_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_MEMPOOL_Malloc(pool), calls::given(r));
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_MEMPOOL_Free(pool, block);
+    }
+    return recorded_ZEP_MEMPOOL_Free(pool, block);
+}
+
+u32 __wrap_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_MEMPOOL_Destroy(pool, flags);
+    }
+    return recorded_ZEP_MEMPOOL_Destroy(pool, flags);
+}
+
+ZEP_HashTable *__wrap_ZEP_HASH_CreateNew(u32 bucketNum)
+{
+    ZEP_HashTable *r = __real_ZEP_HASH_CreateNew(bucketNum);
+    if (zep_record_writer != nullptr) [[unlikely]] {
+        recordCall(calls::ZEP_HASH_CreateNew(bucketNum), calls::given(r));
+    }
+    return r;
+}
+
+u32 __wrap_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
+    }
+    return recorded_ZEP_HASH_AddNode(tbl, node, bucket, flags);
+}
+
+u32 __wrap_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
+    }
+    return recorded_ZEP_HASH_DeleteNode(tbl, node, bucket);
+}
+
+void *__wrap_ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_HASH_FindNode(tbl, bucket, key, cmp);
+    }
+    return recorded_ZEP_HASH_FindNode(tbl, bucket, key, cmp);
+}
+
+u32 __wrap_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_HASH_DeleteTable(tbl, freeFn);
+    }
+    return recorded_ZEP_HASH_DeleteTable(tbl, freeFn);
+}
+
+u32 __wrap_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
+    }
+    return recorded_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
+}
+
+u32 __wrap_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_SLL_Delete(head, element);
+    }
+    return recorded_ZEP_SLL_Delete(head, element);
+}
+
+ZEP_SLL_Node *__wrap_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_SLL_Find(head, key, cmp);
+    }
+    return recorded_ZEP_SLL_Find(head, key, cmp);
+}
+
+u32 __wrap_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_SLL_MergeSort(head, cmp);
+    }
+    return recorded_ZEP_SLL_MergeSort(head, cmp);
+}
+
+u32 __wrap_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_SLL_FreeAll(head, freeFn);
+    }
+    return recorded_ZEP_SLL_FreeAll(head, freeFn);
+}
+
+u32 __wrap_UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_IsBitUp(bitmap, bit);
+    }
+    return recorded_UMAC_BITMAP_IsBitUp(bitmap, bit);
+}
+
+u32 __wrap_UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_SetBit(bitmap, bit);
+    }
+    return recorded_UMAC_BITMAP_SetBit(bitmap, bit);
+}
+
+u32 __wrap_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_ClearBit(bitmap, bit);
+    }
+    return recorded_UMAC_BITMAP_ClearBit(bitmap, bit);
+}
+
+u32 __wrap_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
+{
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
+    }
+    return recorded_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
+}
+
+}  // extern "C"

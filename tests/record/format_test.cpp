@@ -1,0 +1,162 @@
+// The recording format on its own: what the writer puts down the reader gives
+// back, a file cut anywhere yields its complete blocks, damage is reported with
+// its offset, and the cap ends the file marked.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "record_reader.hpp"
+#include "record_writer.hpp"
+
+namespace zep::record {
+namespace {
+
+using Status = Reader::Status;
+
+struct Written {
+    std::vector<u8> bytes;
+    std::vector<u64> blockEnds;  // file offsets where each events block ends
+};
+
+std::string tempPath(const char *name)
+{
+    return (std::filesystem::temp_directory_path() / (std::string(name) + std::to_string(getpid()))).string();
+}
+
+// count events, each with a 1000-byte body, so that several blocks are written:
+// bodies of noise leave the blocks as they are, repeated bodies get them compressed.
+Written writeEvents(u32 count, bool noise = true, u64 cap = 1ull << 30)
+{
+    const std::string path = tempPath("record_format_");
+    static Writer writer;  // its buffer is large: not on the stack
+    EXPECT_TRUE(writer.open(path.c_str(), cap));
+    std::vector<u8> body(1000);
+    Written w;
+    u64 lastSize = writer.bytesWritten();
+    u32 seed = 12345;
+    for (u32 i = 0; i < count; ++i) {
+        for (u8 &b : body) {
+            seed = seed * 1103515245u + 12345u;
+            b = noise ? static_cast<u8>(seed >> 16) : b;
+        }
+        body[0] = static_cast<u8>(i);
+        Event e;
+        e.kind = EventKind::op;
+        e.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
+        e.argCount = 2;
+        e.args[0] = i;
+        e.args[1] = ~0ull;
+        e.in = body;
+        e.ret = i % 3;
+        writer.add(e);
+        if (writer.bytesWritten() != lastSize) {
+            lastSize = writer.bytesWritten();
+            w.blockEnds.push_back(lastSize);
+        }
+    }
+    writer.close(EndReason::closed);
+    w.blockEnds.push_back(writer.bytesWritten() - 21);  // the last events block, before the end block
+    std::string why;
+    EXPECT_TRUE(readFile(path.c_str(), w.bytes, why)) << why;
+    std::filesystem::remove(path);
+    return w;
+}
+
+Status readAll(std::span<const u8> bytes, u64 &events, std::string &why)
+{
+    Reader reader(bytes);
+    Event e;
+    Status s = reader.next(e);
+    while (s == Status::event) {
+        s = reader.next(e);
+    }
+    events = reader.eventsRead();
+    why = reader.why();
+    return s;
+}
+
+TEST(RecordFormat, EventsComeBackAsWritten)
+{
+    const Written w = writeEvents(150, false);
+    EXPECT_LT(w.bytes.size(), 150u * 1000 / 10) << "repeated bodies are compressed";
+    Reader reader(w.bytes);
+    Event e;
+    for (u32 i = 0; i < 150; ++i) {
+        ASSERT_EQ(reader.next(e), Status::event) << reader.why();
+        EXPECT_EQ(e.id, static_cast<u8>(Op::ZEP_MNG_SendMsg));
+        ASSERT_EQ(e.argCount, 2);
+        EXPECT_EQ(e.args[0], i);
+        EXPECT_EQ(e.args[1], ~0ull);
+        ASSERT_EQ(e.in.size(), 1000u);
+        EXPECT_EQ(e.in[0], static_cast<u8>(i));
+        EXPECT_EQ(e.ret, i % 3);
+        EXPECT_TRUE(e.out.empty());
+    }
+    EXPECT_EQ(reader.next(e), Status::end);
+    EXPECT_EQ(reader.endReason(), EndReason::closed);
+    EXPECT_GE(w.blockEnds.size(), 2u);
+}
+
+TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)
+{
+    const Written w = writeEvents(150);
+    const u64 perBlock = 65;  // 1000-byte events in 64 KiB blocks
+    for (u64 cut : {u64{16}, w.blockEnds[0] - 1, w.blockEnds[0], w.blockEnds[0] + 7, w.blockEnds[0] + 30,
+                    w.blockEnds[1], w.bytes.size() - 1}) {
+        u64 events = 0;
+        std::string why;
+        EXPECT_EQ(readAll(std::span(w.bytes).first(cut), events, why), Status::cutShort) << cut;
+        const auto complete = static_cast<u64>(std::ranges::count_if(w.blockEnds, [&](u64 end) { return end <= cut; }));
+        EXPECT_EQ(events, std::min<u64>(complete * perBlock, 150)) << cut << ": " << why;
+        EXPECT_NE(why.find("byte "), std::string::npos);
+    }
+}
+
+TEST(RecordFormat, DamageIsNamedWithItsOffset)
+{
+    const Written w = writeEvents(100);
+    const u64 payload = 16 + 20;
+    const struct {
+        u64 at;
+        const char *why;
+    } cases[] = {
+        {0, "byte 0: not a sta-meas recording"},
+        {8, "byte 8: recording format version is not 1"},
+        {16 + 4, "byte 16: block header checksum mismatch"},
+        {payload + 500, "byte 36: block payload checksum mismatch"},
+        {w.bytes.size() - 1, "checksum mismatch"},
+    };
+    for (const auto &c : cases) {
+        std::vector<u8> bytes = w.bytes;
+        bytes[c.at] ^= 0x40;
+        u64 events = 0;
+        std::string why;
+        EXPECT_EQ(readAll(bytes, events, why), Status::damaged) << c.at;
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
+    std::vector<u8> longer = w.bytes;
+    longer.push_back(0);
+    u64 events = 0;
+    std::string why;
+    EXPECT_EQ(readAll(longer, events, why), Status::damaged) << "bytes after the end block";
+}
+
+TEST(RecordFormat, TheCapEndsTheFileMarkedAndWithinIt)
+{
+    const u64 cap = 150'000;
+    const Written w = writeEvents(1000, true, cap);
+    EXPECT_LE(w.bytes.size(), cap);
+    EXPECT_GT(w.bytes.size(), cap - 2 * 65'536);
+    u64 events = 0;
+    std::string why;
+    EXPECT_EQ(readAll(w.bytes, events, why), Status::end);
+    EXPECT_NE(why.find("size cap"), std::string::npos) << why;
+    EXPECT_GT(events, 100u);
+    EXPECT_LT(events, 150u);
+}
+
+}  // namespace
+}  // namespace zep::record
