@@ -1,13 +1,13 @@
 #!/bin/sh
-# Lists the functions defined under the given folders (src/ by default) that
-# are longer than LIMIT lines (60 unless set), longest first, as
-# "file:line: name, N lines", and exits 1 when there is one.
+# Lists the functions defined under the given folders (the repository's src/
+# by default) that are longer than LIMIT lines (60 unless set), longest first,
+# as "file:line: name, N lines", and exits 1 when there is one.
 # A function's length runs from its first line to its closing brace, so the
 # count is what a reader scrolls through. universal-ctags does the parsing: it
 # needs no build and takes well under a second over the whole tree.
 set -eu
 limit=${LIMIT:-60}
-[ $# -gt 0 ] || set -- src
+[ $# -gt 0 ] || { cd "$(dirname "$0")/.." && set -- src; }
 command -v ctags-universal >/dev/null || { echo "$0: needs universal-ctags (make deps)" >&2; exit 2; }
 
 long=$(ctags-universal -R --languages=C,C++ --kinds-C=f --kinds-C++=f --fields=+ne -x \

@@ -12,8 +12,10 @@
 #include "logs/field_log.hpp"
 #include "logs/log_source.hpp"
 #include "logs/log_view.hpp"
+#include "logs/scenario_out.hpp"
 #include "out/syslog_writer.hpp"
 #include "run/runner.hpp"
+#include "scenario/demo.hpp"
 #include "scenario/scenario_reader.hpp"
 #include "sta_meas_msg.h"
 
@@ -179,6 +181,124 @@ TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
     }
     EXPECT_THROW(logs::readLogLines((dir / "zep_sim_logs_none.log").string(), [](auto, auto) {}),
                  logs::LogReadError);
+}
+
+}  // namespace
+}  // namespace zep::sim
+
+namespace zep::sim {
+namespace {
+
+std::string summaryOf(const std::string &scenarioText)
+{
+    const Scenario sc = readScenarioText(scenarioText, "t.yaml");
+    std::ostringstream human;
+    RunOptions opt;
+    opt.libPath = ZEP_SIM_TEST_LIB;
+    opt.timeline = false;
+    opt.human = &human;
+    Runner(sc, opt).run();
+    return human.str();
+}
+
+std::string rowOf(const std::string &summary, const std::string &start)
+{
+    const std::size_t at = summary.find("\n  " + start);
+    return at == std::string::npos ? "" : summary.substr(at + 3, summary.find('\n', at + 1) - at - 3);
+}
+
+// Each way out of the table, named from the lines before the removal: a host's
+// stop, a station leaving, a count run out, an automatic measurement given up
+// (and moved to TPC), and room made for a heavier host.
+TEST(SimLogs, RunSummaryNamesWhyEachNodeLeft)
+{
+    const std::string demo = summaryOf(std::string(demoScenarioText()));
+    const std::pair<const char *, const char *> kRows[] = {
+        {"0011-2233-4401  lm        0  0+2        1        1  stop ", "29       0       28       97%"},
+        {"0011-2233-440a  lm        1  2          1        1  leave ", "gone"},
+        {"0011-2233-4403  tpc       0  0          1        1  done ", "gone"},
+        {"0011-2233-4404  tpc       0  2          1        1  give-up ", "gone, moved to TPC"},
+    };
+    for (const auto &[start, rest] : kRows) {
+        const std::string row = rowOf(demo, start);
+        EXPECT_NE(row.find(rest), std::string::npos) << start << "\n" << demo;
+    }
+
+    const std::string evicted = summaryOf(R"(
+host: {radios: 1}
+stations:
+  - {mac: "00:11:22:00:00:00", radio: 0, vap: 1, caps: [lm], repeat: 129}
+steps:
+  - start
+  - send: {id: 182, host: 2, radioId: 0, entries: [{staMac: "00:11:22:00:00:00", measId: lm, repeat: 128}]}
+  - send: {id: 182, host: 0, radioId: 0, entries: [{staMac: "00:11:22:00:00:80", measId: lm}]}
+)");
+    EXPECT_NE(rowOf(evicted, "0011-2200-0080  lm        0  0          1        0").find("in table"),
+              std::string::npos) << evicted;
+    EXPECT_NE(evicted.find("  eviction "), std::string::npos) << evicted;
+}
+
+}  // namespace
+}  // namespace zep::sim
+
+namespace zep::sim {
+namespace {
+
+std::map<std::string, double> answeredShares(const logs::FieldLog &log)
+{
+    std::map<std::string, double> shares;
+    for (const logs::NodeFigures &n : log.nodes()) {
+        shares[logs::macText(n.sta) + " " + logs::measText(n.measId)] =
+            static_cast<double>(n.reports) / static_cast<double>(std::max<u64>(n.requests, 1));
+    }
+    return shares;
+}
+
+logs::FieldLog playText(const std::string &text)
+{
+    const Scenario sc = readScenarioText(text, "t.yaml");
+    std::ostringstream log;
+    SyslogWriter syslog(log);
+    RunOptions opt;
+    opt.libPath = ZEP_SIM_TEST_LIB;
+    opt.sinks = {&syslog};
+    Runner(sc, opt).run();
+    return readBack(log.str());
+}
+
+// A scenario written from a log plays the same population again: each
+// station answers about as often as it did (2,000 requests each, so a few
+// percent is several standard deviations of the draw).
+TEST(SimLogs, ScenarioFromALogPlaysThePopulationAgain)
+{
+    const logs::FieldLog original = playText(R"(
+host: {radios: 2}
+stations:
+  - {mac: "00:11:22:33:44:01", radio: 0, vap: 1, caps: [lm], reply: {rate: 1.0}}
+  - {mac: "00:11:22:33:44:02", radio: 0, vap: 1, caps: [lm], reply: {rate: 0.7}}
+  - {mac: "00:11:22:33:44:03", radio: 1, vap: 1, caps: [tpc], reply: {rate: 0.4}}
+  - {mac: "00:11:22:33:44:04", radio: 1, vap: 1, caps: [lm, tpc], reply: {rate: 0.1}}
+steps:
+  - start
+  - send: {id: 182, host: 0, radioId: 0, entries: [{staMac: "00:11:22:33:44:01", measId: lm}, {staMac: "00:11:22:33:44:02", measId: lm}]}
+  - send: {id: 182, host: 1, radioId: 1, entries: [{staMac: "00:11:22:33:44:03", measId: tpc}, {staMac: "00:11:22:33:44:04", measId: tpc}]}
+  - advance: 2000000
+  - stop
+)");
+    std::ostringstream written;
+    logs::writeScenario(written, original);
+    const logs::FieldLog replayed = playText(written.str());
+    const auto before = answeredShares(original);
+    const auto after = answeredShares(replayed);
+    ASSERT_EQ(before.size(), 4u) << written.str();
+    for (const auto &[node, share] : before) {
+        ASSERT_TRUE(after.contains(node)) << node << "\n" << written.str();
+        EXPECT_NEAR(after.at(node), share, 0.03) << node << "\n" << written.str();
+    }
+    for (const logs::NodeFigures &n : replayed.nodes()) {
+        EXPECT_NEAR(static_cast<double>(n.requests), 2000.0, 2.0) << logs::macText(n.sta);
+        EXPECT_EQ(n.hosts, logs::macText(n.sta) < "0011-2233-4403" ? 1u : 2u) << logs::macText(n.sta);
+    }
 }
 
 }  // namespace

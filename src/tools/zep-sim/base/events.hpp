@@ -43,8 +43,10 @@ inline constexpr std::size_t kEventKinds = static_cast<std::size_t>(EventKind::E
 enum class Column;
 struct MsgInfo;
 
-// Only what a sink asks for (its Needs) is filled: the decoded fields, the
-// one-liner, the trace object. The rest is there for every event.
+// Of the decoded fields, the one-liner and the trace object, the recorder fills
+// only what a sink asks for (its Needs); the rest is there for every event. The
+// few events the runner makes itself (notes, verdicts, configuration, leaves,
+// unhandled messages) come with their one-liner and trace object always.
 struct Event {
     EventKind kind = EventKind::Note;
     u64 t = 0;
@@ -111,7 +113,6 @@ public:
     }
     bool has(EventKind kind, Need need) const { return (byKind_[index(kind)] & bit(need)) != 0; }
     bool any(EventKind kind) const { return byKind_[index(kind)] != 0; }
-    bool operator==(const Needs &) const = default;
 
 private:
     static constexpr u8 bit(Need need) { return static_cast<u8>(need); }

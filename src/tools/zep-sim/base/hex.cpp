@@ -60,9 +60,4 @@ std::optional<std::vector<u8>> parseHex(std::string_view text)
     return out;
 }
 
-std::string macCompact(const Mac &mac)
-{
-    return toHex(mac);
-}
-
 }  // namespace zep::sim

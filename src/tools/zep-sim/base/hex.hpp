@@ -20,9 +20,6 @@ std::string toHex(std::span<const u8> bytes);
 // nullopt on any other character or an odd digit count.
 std::optional<std::vector<u8>> parseHex(std::string_view text);
 
-// "001122334401": the compact form of the trace.
-std::string macCompact(const Mac &mac);
-
 inline Mac macAt(std::span<const u8> bytes, std::size_t offset)
 {
     Mac mac{};

@@ -1,8 +1,11 @@
 #include "cli/play.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/outputs.hpp"
@@ -14,9 +17,39 @@ namespace zep::sim::cli {
 
 namespace {
 
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void askToStop(int sig)
+{
+    stopSignal = sig;
+}
+
+// The first SIGINT or SIGTERM ends the run at the next slice of virtual time,
+// with its summary and a whole trace; a second one kills as usual.
+void catchStopSignals()
+{
+    struct sigaction sa {};
+    sa.sa_handler = askToStop;
+    sa.sa_flags = SA_RESETHAND;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+// `zep-sim < file.yaml` means that file; a terminal, a pipe that may never
+// end, or /dev/null leave the built-in demo.
+bool stdinIsAFile()
+{
+    struct stat st {};
+    return fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::optional<Scenario> readScenario(const PlayOptions &options)
 {
     try {
+        if (options.scenarioPath == "-" || (options.scenarioPath.empty() && stdinIsAFile())) {
+            return readScenarioStream(std::cin, "(standard input)");
+        }
         if (options.scenarioPath.empty()) {
             return readScenarioText(std::string(demoScenarioText()), std::string(kDemoScenarioName));
         }
@@ -34,9 +67,7 @@ RunOptions runOptionsFor(const PlayOptions &options)
         // The recording build reads this when it is loaded, as it does on a device.
         setenv("STA_MEAS_RECORD", options.recordPath.c_str(), 1);
     }
-    run.libPath = !options.libPath.empty()        ? options.libPath
-                  : options.recordPath.empty() ? defaultLibrary()
-                                               : defaultLibrary("libsta_meas_rec.so");
+    run.libPath = libraryToLoad(options.libPath, options.recordPath.empty() ? "libsta_meas.so" : "libsta_meas_rec.so");
     run.verbose = options.verbose;
     run.timeline = !options.quiet;
     run.human = &std::cout;
@@ -45,60 +76,121 @@ RunOptions runOptionsFor(const PlayOptions &options)
     }
     run.seed = options.seed;
     run.logLevel = options.logLevel;
+    run.stop = &stopSignal;
     return run;
 }
 
-struct Played {
-    std::vector<Failure> failures;
-    std::size_t checks = 0;
-};
+std::string subcommandList(std::span<const Subcommand> subcommands)
+{
+    std::string out = "\nSubcommands (zep-sim help NAME for their options):\n";
+    for (const Subcommand &sub : subcommands) {
+        out += "  " + std::string(sub.name) + std::string(sub.name.size() < 10 ? 10 - sub.name.size() : 1, ' ') +
+               std::string(sub.summary) + "\n";
+    }
+    return out;
+}
 
-std::optional<Played> play(const Scenario &scenario, const RunOptions &run, RunFacts &facts)
+// Parses the command line. Returns the exit status when there is nothing to
+// play: 0 after --help or --version, 2 after a usage error, with a one-line hint.
+std::optional<int> parse(CLI::App &cli, int argc, char **argv)
 {
     try {
-        Runner runner(scenario, run);
-        const auto begin = std::chrono::steady_clock::now();
-        Played played;
-        played.failures = runner.run();
-        facts.wall = std::chrono::steady_clock::now() - begin;
-        facts.seed = runner.seed();
-        played.checks = runner.checksPlayed();
-        return played;
-    } catch (const LoadError &e) {
-        std::cerr << "zep-sim: " << e.what() << '\n';
+        cli.parse(argc, argv);
         return std::nullopt;
+    } catch (const CLI::CallForHelp &) {
+        std::cout << cli.help();
+        return kExitHeld;
+    } catch (const CLI::CallForVersion &) {
+        std::cout << versionText() << '\n';
+        return kExitHeld;
+    } catch (const CLI::ParseError &e) {
+        std::cerr << "zep-sim: " << e.what() << "\nTry 'zep-sim --help' for more information.\n";
+        return kExitUnreadable;
     }
 }
 
-}  // namespace
-
-int playMain(int argc, char **argv, std::span<const Subcommand> /*subcommands*/,
-             std::span<const SinkOption> sinkOptions)
+// `zep-sim help` is --help; `zep-sim help NAME` is the subcommand's --help.
+int showHelp(const CLI::App &cli, std::span<const Subcommand> subcommands, int argc, char **argv)
 {
-    CLI::App cli{"Plays a scenario against libsta_meas.so on the emulated framework.\n"
-                 "Without a scenario file it plays the built-in demo (scenarios/demo.yaml)."};
-    PlayOptions options;
-    addPlayOptions(cli, options, sinkOptions);
-    CLI11_PARSE(cli, argc, argv);
-
-    const std::optional<Scenario> scenario = readScenario(options);
-    if (!scenario) {
+    if (argc >= 3) {
+        if (const Subcommand *sub = findSubcommand(subcommands, argc - 1, argv + 1)) {
+            std::string name(sub->name);
+            std::string flag = "--help";
+            char *args[] = {name.data(), flag.data(), nullptr};
+            return sub->run(2, args);
+        }
+        std::cerr << "zep-sim: no subcommand \"" << argv[2] << "\"\n" << subcommandList(subcommands);
         return kExitUnreadable;
     }
+    std::cout << cli.help();
+    return kExitHeld;
+}
+
+int play(const Scenario &scenario, const PlayOptions &options, std::span<const SinkOption> sinkOptions)
+{
     RunOptions run = runOptionsFor(options);
-    Outputs outputs(*scenario, sinkOptions);
+    Outputs outputs(scenario, sinkOptions);
     if (!outputs.open(options, run)) {
         return kExitUnreadable;
     }
     RunFacts facts;
-    facts.scenario = scenario->name.empty() ? scenario->file : scenario->name;
-    facts.file = scenario->file;
+    facts.scenario = scenario.name.empty() ? scenario.file : scenario.name;
+    facts.file = scenario.file;
     facts.library = run.libPath;
-    const std::optional<Played> played = play(*scenario, run, facts);
-    if (!played || !outputs.finish(facts, *run.human)) {
+    try {
+        Runner runner(scenario, run);
+        catchStopSignals();
+        const auto begin = std::chrono::steady_clock::now();
+        const std::vector<Failure> failures = runner.run();
+        facts.wall = std::chrono::steady_clock::now() - begin;
+        facts.seed = runner.seed();
+        const int status = printResult(*run.human, scenario, runner, failures, options.strict,
+                                       stopSignal);
+        outputs.finish(facts, Verdict{&runner, failures.size(), status}, *run.human);
+        return status;
+    } catch (const LoadError &e) {
+        std::cerr << "zep-sim: " << e.what() << '\n';
+    } catch (const WriteError &e) {
+        std::cerr << "zep-sim: " << e.what() << '\n';
+    }
+    return kExitUnreadable;
+}
+
+}  // namespace
+
+int playMain(int argc, char **argv, std::span<const Subcommand> subcommands,
+             std::span<const SinkOption> sinkOptions)
+{
+    CLI::App cli{"Plays a scenario against libsta_meas.so on the emulated framework.\n"
+                 "Without a scenario file it plays the built-in demo (scenarios/demo.yaml),\n"
+                 "or the file standard input is redirected from. Exit status: 0 every\n"
+                 "expectation held, 1 one failed, 2 unreadable input or an output that\n"
+                 "could not be written, 130/143 interrupted.",
+                 "zep-sim"};
+    cli.footer(subcommandList(subcommands));
+    PlayOptions options;
+    addPlayOptions(cli, options, sinkOptions);
+    if (argc >= 2 && std::string_view(argv[1]) == "help") {
+        return showHelp(cli, subcommands, argc, argv);
+    }
+    if (const std::optional<int> status = parse(cli, argc, argv)) {
+        return *status;
+    }
+    std::error_code ec;
+    if (options.scenarioPath == "help" && !std::filesystem::exists("help", ec)) {
+        std::cout << cli.help();  // `zep-sim --lib X help`
+        return kExitHeld;
+    }
+    const std::optional<Scenario> scenario = readScenario(options);
+    if (!scenario) {
         return kExitUnreadable;
     }
-    return printResult(*run.human, scenario->file, played->failures, played->checks);
+    const int status = play(*scenario, options, sinkOptions);
+    if (!std::cout.flush()) {
+        std::cerr << "zep-sim: cannot write to standard output\n";
+        return kExitUnreadable;
+    }
+    return status;
 }
 
 }  // namespace zep::sim::cli

@@ -32,18 +32,26 @@ struct PlayOptions {
     std::string tracePath;     // "-" for stdout
     std::string reportPath;
     std::string recordPath;    // non-empty: play the recording build, recording to it
+    std::string junitPath;
+    std::string summaryJsonPath;
     std::optional<u64> seed;
     std::optional<u32> logLevel;
     bool verbose = false;
     bool quiet = false;
+    bool strict = false;
     std::vector<std::string> sinkPaths;  // one per SinkOption, empty when not given
 };
 
 // Declares the play's own options on cli, to be filled into options by parse.
 void addPlayOptions(CLI::App &cli, PlayOptions &options, std::span<const SinkOption> sinkOptions);
 
+// "zep-sim VERSION (scenario format N, trace format N)".
+std::string versionText();
+
+// The library the play loads: as given, with "./" before a bare name of a
+// file here (the loader would search its path for it instead); without one,
 // libsta_meas.so in the lib/ directory beside the program's bin/, else whatever
 // the loader finds on its search path.
-std::string defaultLibrary(std::string_view name = "libsta_meas.so");
+std::string libraryToLoad(const std::string &given, std::string_view name = "libsta_meas.so");
 
 }  // namespace zep::sim::cli

@@ -1,10 +1,10 @@
-// The last lines of a play: how many expectations held, or which failed and where.
+// The last lines of a play: how many expectations held, which failed and where,
+// what --strict found, and whether a signal cut the run short.
 #pragma once
 
-#include <cstddef>
+#include <csignal>
 #include <ostream>
 #include <span>
-#include <string>
 
 #include "run/runner.hpp"
 
@@ -14,8 +14,9 @@ constexpr int kExitHeld = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUnreadable = 2;
 
-// Prints the result and returns the exit status it means.
-int printResult(std::ostream &out, const std::string &file, std::span<const Failure> failures,
-                std::size_t checks);
+// Prints the result and returns the exit status it means: 128 + the signal
+// when one ended the run, else 1 on a failed expectation or a strict finding.
+int printResult(std::ostream &out, const Scenario &scenario, const Runner &runner,
+                std::span<const Failure> failures, bool strict, std::sig_atomic_t signal);
 
 }  // namespace zep::sim::cli

@@ -155,10 +155,10 @@ struct Handlers {
         ++n.removals;
         n.present = false;
         n.removedAtMs = f.clockMs_;
-        const bool aboutThis = f.contextSta_ == *m.sta;
-        n.lastRemoval = (f.context_ == Removal::Done || f.context_ == Removal::GiveUp) && !aboutThis
-                            ? Removal::Other
-                            : f.context_;
+        // In the timer's walk a node whose last host ran out goes without a
+        // line of its own; only the give-up names its station.
+        const bool otherGaveUp = f.context_ == Removal::GiveUp && f.contextSta_ != *m.sta;
+        n.lastRemoval = otherGaveUp ? Removal::Done : f.context_;
         ++f.radio(radio).removals;
         f.setTableSize(radio, left);
         return true;
@@ -268,11 +268,19 @@ struct Handlers {
     {
         u32 measId = 0;
         u32 host = 0;
+        HostShare share;
+        int isAuto = 0;
         if (!s.num(measId).lit(" host:").num(host).ok || host >= 32) {
             return false;
         }
+        share.seen = s.lit(" isLoop:").num(share.isLoop).lit(" periodInSec:").num(share.periodInSec)
+                         .lit(" count:").num(share.count).lit(" isAutoMeas:").snum(isAuto).ok;
+        share.isAuto = isAuto != 0;
         if (NodeFigures *n = f.node(*m.sta, measId)) {
             n->hosts |= 1u << host;
+            if (host < std::size(n->shares) && share.seen) {
+                n->shares[host] = share;
+            }
         }
         return startEntry(f, m, s);
     }
@@ -653,6 +661,12 @@ NodeFigures &FieldLog::addNode(u64 sta, u32 measId, u32 radio)
     return n;
 }
 
+u64 FieldLog::timerRounds() const
+{
+    const auto it = costs_.find(std::string_view("ZEP_STAMEAS_MeasTimerTimeout"));
+    return it == costs_.end() ? 0 : it->second.lines;
+}
+
 u32 FieldLog::radioOf(u64 sta) const
 {
     return staRadio_.find(sta).value_or(STAMEAS_ALL_RADIO);
@@ -822,6 +836,18 @@ void FieldLog::feed(std::string_view line, u64 lineNo)
     }
     if (!dispatch(*m, lineNo)) {
         noteUnparsed(line);
+    }
+}
+
+void FieldLog::feedText(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.find_first_not_of('\r') != std::string_view::npos) {
+            feed(line, lines_ + 1);
+        }
     }
 }
 

@@ -19,11 +19,21 @@ namespace zep::sim::logs {
 enum class Removal { None, Stop, Leave, Eviction, Done, GiveUp, Other };
 const char *removalName(Removal r);
 
+// What one host asked of a node, from the share line of its start.
+struct HostShare {
+    bool seen = false;
+    bool isAuto = false;
+    u32 isLoop = 1;
+    u32 periodInSec = 1;
+    u32 count = 0;
+};
+
 struct NodeFigures {
     u64 sta = 0;
     u32 measId = 0;
     u32 radio = 0;
     u32 hosts = 0;  // bitmap of every host that asked for it
+    HostShare shares[3];  // the last share of each of the three hosts
     u64 adds = 0;
     u64 removals = 0;
     Removal lastRemoval = Removal::None;
@@ -96,6 +106,8 @@ public:
 
     // One line of the log, as read (line feed removed); lineNo counts from 1.
     void feed(std::string_view line, u64 lineNo);
+    // One log call's text as the module formatted it, one line per line break.
+    void feedText(std::string_view text);
     // The end of the log: the last open neighbour blocks went out.
     void finish();
 
@@ -110,6 +122,8 @@ public:
     const std::vector<std::string> &unparsedExamples() const { return unparsed_; }
     u64 lines() const { return lines_; }
     u64 moduleLines() const { return moduleLines_; }
+    // Timer expiries the module reported its cost for: the seconds it measured.
+    u64 timerRounds() const;
     u64 unparsedLines() const { return unparsedCount_; }
     // Blocks to neighbours in all; one holding stations of two radios counts once.
     u64 nbBlocks() const { return nbBlocks_; }

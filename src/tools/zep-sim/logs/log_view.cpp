@@ -80,26 +80,6 @@ std::vector<const NodeFigures *> sortedNodes(const FieldLog &log)
     return nodes;
 }
 
-void printStations(std::ostream &out, const FieldLog &log)
-{
-    TextTable t({{"station", Align::Left}, {"meas", Align::Left}, {"radio", Align::Right},
-                 {"hosts", Align::Left}, {"added", Align::Right}, {"removed", Align::Right},
-                 {"last removal", Align::Left}, {"requests", Align::Right}, {"failed", Align::Right},
-                 {"reports", Align::Right}, {"answered", Align::Right}, {"give-ups", Align::Right},
-                 {"now", Align::Left}});
-    for (const NodeFigures *n : sortedNodes(log)) {
-        t.addRow({macText(n->sta), measText(n->measId), radioText(n->radio), hostsText(n->hosts),
-                  s(n->adds), s(n->removals), removalName(n->lastRemoval), s(n->requests),
-                  s(n->failed), s(n->reports), ratioText(n->reports, n->requests), s(n->giveUps),
-                  std::string(n->present ? "in table" : "gone") + (n->movedToTpc ? ", moved to TPC" : "")});
-    }
-    if (t.empty()) {
-        return;
-    }
-    out << "\n  Stations (per measurement)\n";
-    t.print(out, "  ");
-}
-
 void printHours(std::ostream &out, const FieldLog &log)
 {
     if (log.hours().size() < 2) {
@@ -159,6 +139,26 @@ void printErrors(std::ostream &out, const FieldLog &log)
 
 }  // namespace
 
+void printStationTable(std::ostream &out, const FieldLog &log)
+{
+    TextTable t({{"station", Align::Left}, {"meas", Align::Left}, {"radio", Align::Right},
+                 {"hosts", Align::Left}, {"added", Align::Right}, {"removed", Align::Right},
+                 {"last removal", Align::Left}, {"requests", Align::Right}, {"failed", Align::Right},
+                 {"reports", Align::Right}, {"answered", Align::Right}, {"give-ups", Align::Right},
+                 {"now", Align::Left}});
+    for (const NodeFigures *n : sortedNodes(log)) {
+        t.addRow({macText(n->sta), measText(n->measId), radioText(n->radio), hostsText(n->hosts),
+                  s(n->adds), s(n->removals), removalName(n->lastRemoval), s(n->requests),
+                  s(n->failed), s(n->reports), ratioText(n->reports, n->requests), s(n->giveUps),
+                  std::string(n->present ? "in table" : "gone") + (n->movedToTpc ? ", moved to TPC" : "")});
+    }
+    if (t.empty()) {
+        return;
+    }
+    out << "\n  Stations (per measurement)\n";
+    t.print(out, "  ");
+}
+
 const std::vector<std::string> &noteFigures()
 {
     static const std::vector<std::string> figures{
@@ -207,7 +207,7 @@ void printFieldLog(std::ostream &out, const FieldLog &log, bool verbose)
     }
     if (log.notesSeen()) {
         printRadios(out, log);
-        printStations(out, log);
+        printStationTable(out, log);
         printHours(out, log);
     } else {
         out << "  No note in this log (filtered out on the access point, or the module had nothing\n"

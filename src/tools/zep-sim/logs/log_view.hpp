@@ -18,6 +18,9 @@ std::string macText(u64 sta);                // "0011-2233-4401", as the module 
 std::string hostsText(u32 bitmap);           // "0+2"
 std::string measText(u32 measId);            // "lm", "tpc", or the id
 
+// Per station and measurement: hosts, requests, reports, removals and why.
+// Prints nothing when no node was seen.
+void printStationTable(std::ostream &out, const FieldLog &log);
 void printFieldLog(std::ostream &out, const FieldLog &log, bool verbose);
 Json fieldLogJson(const FieldLog &log);
 

@@ -3,10 +3,12 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "logs/log_source.hpp"
 #include "logs/log_view.hpp"
+#include "logs/scenario_out.hpp"
 
 namespace zep::sim {
 
@@ -44,10 +46,14 @@ int logsMain(int argc, char **argv)
     std::vector<std::string> named;
     bool json = false;
     bool verbose = false;
+    std::string scenarioPath;
     cli.add_option("files", files, "Log files, one per access point")->type_name("FILE|-");
     cli.add_option("--ap", named, "A log file under a name of its own")->type_name("NAME=FILE");
     cli.add_flag("--json", json, "Print JSON instead of tables");
     cli.add_flag("-v,--verbose", verbose, "Show the module lines that could not be parsed");
+    cli.add_option("--scenario", scenarioPath,
+                   "Write a scenario that plays the first log's stations again")
+        ->type_name("OUT.yaml");
     CLI11_PARSE(cli, argc, argv);
 
     const std::vector<Source> all = sources(files, named);
@@ -56,6 +62,14 @@ int logsMain(int argc, char **argv)
         return kExitUnreadable;
     }
     Json out = {{"aps", Json::array()}};
+    std::ofstream scenarioFile;
+    if (!scenarioPath.empty()) {
+        scenarioFile.open(scenarioPath, std::ios::trunc);
+        if (!scenarioFile) {
+            std::cerr << "zep-sim logs: cannot write " << scenarioPath << '\n';
+            return kExitUnreadable;
+        }
+    }
     for (const Source &src : all) {
         logs::FieldLog log(src.name);
         try {
@@ -65,6 +79,9 @@ int logsMain(int argc, char **argv)
             return kExitUnreadable;
         }
         log.finish();
+        if (scenarioFile.is_open() && &src == &all.front()) {
+            logs::writeScenario(scenarioFile, log);
+        }
         if (json) {
             out["aps"].push_back(logs::fieldLogJson(log));
         } else {

@@ -205,19 +205,17 @@ void writeReport(std::ostream &out, const ReportCollector &collected, const RunF
         << page.substr(data + kDataMarker.size());
 }
 
-bool saveReport(const std::string &path, const ReportCollector &collected, const RunFacts &facts,
-                std::ostream &human)
+bool reportAvailable()
 {
-    if (chartJsText().empty()) {
-        human << "zep-sim: this build has no charting library (libjs-chart.js); no report\n";
-        return false;
-    }
+    return !chartJsText().empty();
+}
+
+bool saveReport(std::ostream &file, const std::string &path, const ReportCollector &collected,
+                const RunFacts &facts, std::ostream &human)
+{
     const auto begin = std::chrono::steady_clock::now();
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
     writeReport(file, collected, facts);
-    file.close();
-    if (!file) {
-        human << "zep-sim: cannot write the report to " << path << '\n';
+    if (!file.flush()) {
         return false;
     }
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - begin;

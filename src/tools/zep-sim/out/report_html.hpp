@@ -26,9 +26,11 @@ std::string_view chartJsText();
 // The data the page draws, as one JSON object.
 Json reportData(const ReportCollector &collected, const RunFacts &facts);
 void writeReport(std::ostream &out, const ReportCollector &collected, const RunFacts &facts);
-// Writes the report to path and says on human where, how large and how long it
-// took; false (with the reason on human) when the file cannot be written.
-bool saveReport(const std::string &path, const ReportCollector &collected, const RunFacts &facts,
-                std::ostream &human);
+// Whether this build carries the charting library the report needs.
+bool reportAvailable();
+// Writes the report into file, opened at path, and says on human where, how
+// large and how long it took; false when the file could not be written.
+bool saveReport(std::ostream &file, const std::string &path, const ReportCollector &collected,
+                const RunFacts &facts, std::ostream &human);
 
 }  // namespace zep::sim

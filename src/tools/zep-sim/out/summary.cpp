@@ -66,7 +66,6 @@ Summary::RadioStats &Summary::stats(u32 radio)
 
 void Summary::onEvent(const Event &ev)
 {
-    lastT_ = std::max(lastT_, ev.t);
     count(ev);
     switch (ev.kind) {
     case EventKind::In:
@@ -141,9 +140,9 @@ void Summary::countBlocks(const Event &ev)
     }
 }
 
-void Summary::print(std::ostream &out) const
+void Summary::print(std::ostream &out, u64 playedMs) const
 {
-    out << "\nSummary after " << formatSeconds(lastT_)
+    out << "\nSummary after " << formatSeconds(playedMs)
         << " s of virtual time\n\n";
     TextTable radios({{"radio", Align::Right},
                       {"nodes", Align::Right},
@@ -194,6 +193,43 @@ void Summary::print(std::ostream &out) const
     out << "\n  Log lines: " << logs_[0] << " note, " << logs_[1] << " rare, " << logs_[2]
         << " error\n";
     out << "  Failed sends: " << failedOut_ << " message, " << failedIpc_ << " IPC\n";
+}
+
+std::vector<std::pair<std::string, u64>> Summary::failingHandlers() const
+{
+    std::vector<std::pair<std::string, u64>> out;
+    for (const auto &[key, c] : costs_) {
+        if (c.failed != 0) {
+            out.emplace_back(handlerName(key), c.failed);
+        }
+    }
+    return out;
+}
+
+Json Summary::toJson(u64 playedMs) const
+{
+    Json radios = Json::array();
+    for (const auto &[id, r] : radios_) {
+        radios.push_back({{"radio", id},
+                          {"nodes", r.nodes ? Json(*r.nodes) : Json(nullptr)},
+                          {"peakNodes", r.peakNodes ? Json(*r.peakNodes) : Json(nullptr)},
+                          {"requests", r.requests},
+                          {"answers", r.answers},
+                          {"reports", r.reports},
+                          {"comeasRequests", r.comeas},
+                          {"scanTriggers", r.scans},
+                          {"blocksToNeighbours", r.nbBlocks}});
+    }
+    Json handlers = Json::array();
+    for (const auto &[key, c] : costs_) {
+        handlers.push_back({{"handler", handlerName(key)}, {"calls", c.calls}, {"nonZero", c.failed}});
+    }
+    return {{"virtualMs", playedMs},
+            {"radios", std::move(radios)},
+            {"handlers", std::move(handlers)},
+            {"ipcMessages", ipcMessages_},
+            {"logLines", {{"note", logs_[0]}, {"rare", logs_[1]}, {"error", logs_[2]}}},
+            {"failedSends", {{"message", failedOut_}, {"ipc", failedIpc_}}}};
 }
 
 }  // namespace zep::sim

@@ -28,7 +28,13 @@ public:
         r.nodes = nodes;
         r.peakNodes = std::max(r.peakNodes.value_or(0), nodes);
     }
-    void print(std::ostream &out) const;
+    // playedMs: the virtual time the run covered, which may pass its last event.
+    void print(std::ostream &out, u64 playedMs) const;
+    // The same figures for scripts (--summary-json).
+    Json toJson(u64 playedMs) const;
+    u64 errorLogLines() const { return logs_[2]; }
+    // Handlers that returned non-zero at least once, by name, with how often.
+    std::vector<std::pair<std::string, u64>> failingHandlers() const;
 
     struct RadioStats {
         std::optional<u32> nodes;
@@ -65,7 +71,6 @@ private:
     u64 failedIpc_ = 0;
     u64 nbBlocks_ = 0;
     u64 logs_[3] = {0, 0, 0};
-    u64 lastT_ = 0;
 };
 
 }  // namespace zep::sim

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstddef>
+#include <cstring>
 
 #include "base/time_text.hpp"
 #include "out/tables.hpp"
@@ -213,6 +215,21 @@ constexpr ParentKind kParentKinds[] = {
     {EventKind::Leave, "<-", [](const Event &) -> std::string { return "station leaves"; }},
 };
 
+// Why an accepted message left less behind than one would expect, read from
+// what its handler logged: a line of the module and the few words that say it.
+struct QuietReason {
+    std::string_view logText;
+    const char *why;
+};
+
+constexpr QuietReason kQuietReasons[] = {
+    {"cant co-measure with radioId", "nothing listed: the radio was never seen scanning this channel"},
+    {"dont send co-measure request as meas-disabled",
+     "working-channel requests not sent: measurement is off on the radio"},
+    {"Drop co-meas request as radio", "a working-channel request dropped: the radio is scanning"},
+    {"scan inhibit", "no scan asked for: the last was asked less than 500 ms ago"},
+};
+
 const ParentKind *parentKind(EventKind kind)
 {
     for (const ParentKind &k : kParentKinds) {
@@ -246,8 +263,45 @@ void Timeline::printParent(const Event &ev)
             printChild(c);
         }
     }
+    printWhy(ev);
     pending_.clear();
     printDump(ev);
+}
+
+void Timeline::printWhy(const Event &ev)
+{
+    if (ev.kind == EventKind::Config && ev.status == 0u) {
+        unsigned radio = 0;
+        unsigned value = 0;
+        if (std::sscanf(ev.summary.c_str(), "radio %u scanSwitch %u", &radio, &value) == 2) {
+            switchedOn_[radio] = value == 1;
+        }
+        return;
+    }
+    if (ev.kind != EventKind::In || ev.status != 0u) {
+        return;
+    }
+    std::vector<const char *> reasons;
+    for (const Event &c : pending_) {
+        for (const QuietReason &r : kQuietReasons) {
+            if (c.kind == EventKind::Log && c.text.find(r.logText) != std::string::npos &&
+                std::find(reasons.begin(), reasons.end(), r.why) == reasons.end()) {
+                reasons.push_back(r.why);
+            }
+        }
+    }
+    for (const char *why : reasons) {
+        emitLine(kNoTime + "    why " + why);
+    }
+    u32 radio = 0;
+    if (ev.id == STAMEAS_MSG_MEAS_START && ev.body.size() >= sizeof(StaMeasMsgHead)) {
+        std::memcpy(&radio, ev.body.data() + offsetof(StaMeasMsgHead, radioId), sizeof(radio));
+        const auto it = switchedOn_.find(radio);
+        if (it != switchedOn_.end() && !it->second) {
+            emitLine(kNoTime + "    why no request will go out: measurement is off on radio " +
+                     std::to_string(radio));
+        }
+    }
 }
 
 void Timeline::printExpect(const Event &ev)

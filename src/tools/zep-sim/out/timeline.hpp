@@ -2,6 +2,7 @@
 // handler sent (and, with -v, logged) indented under it, decoded.
 #pragma once
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,6 +37,8 @@ private:
     void printExpect(const Event &ev);
     std::string withRegistrations(const Event &ev) const;
     void printDump(const Event &ev);
+    // A few words under a message that was accepted but did less than it asked.
+    void printWhy(const Event &ev);
     void printChild(const Event &ev);
     void printLog(const Event &ev, const char *indent);
     void emitLine(std::string line);
@@ -45,6 +48,7 @@ private:
     std::ostream &out_;
     bool verbose_;
     bool muted_ = false;
+    std::map<u32, bool> switchedOn_;  // radio's scan switch, as last configured
     std::vector<Event> pending_;  // what happened inside the handler that has not returned yet
     struct Idle {
         std::size_t count = 0;

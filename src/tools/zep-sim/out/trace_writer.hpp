@@ -9,6 +9,10 @@
 
 namespace zep::sim {
 
+// The format of the trace's lines; it changes when a reader of an older trace
+// would read a new one wrongly (a key renamed, a value spelt differently).
+inline constexpr int kTraceFormat = 2;
+
 class TraceWriter : public EventSink {
 public:
     explicit TraceWriter(std::ostream &out);

@@ -78,7 +78,7 @@ int replayMain(int argc, char **argv)
     host.setCaptureLogs(false);
     host.setCaptureSent(false);
     std::string error;
-    if (!host.loadSharedApp(lib.empty() ? cli::defaultLibrary() : lib, &error)) {
+    if (!host.loadSharedApp(cli::libraryToLoad(lib), &error)) {
         std::cerr << "zep-sim replay: " << error << '\n';
         return kUnreadable;
     }

@@ -208,7 +208,7 @@ void Recorder::onLog(const host::LogLine &line)
         e.json["sev"] = line.severity;
         e.json["mod"] = line.module;
         e.json["cat"] = line.category;
-        e.json["sta"] = line.sta ? Json(macCompact(*line.sta)) : Json(nullptr);
+        e.json["sta"] = line.sta ? Json(host::formatMac(*line.sta)) : Json(nullptr);
         e.json["text"] = line.text;
     }
     emit(e);

@@ -19,7 +19,6 @@ public:
     void addSink(EventSink &sink);
     // Asks every sink again, after one changed what it reads.
     void refreshNeeds();
-    const Needs &needs() const { return needs_; }
 
     // The handler about to run (its message id), or 0 once it has returned.
     void setContext(u32 msgId) { context_ = msgId; }

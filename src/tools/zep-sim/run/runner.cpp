@@ -1,5 +1,7 @@
 #include "run/runner.hpp"
 
+#include "logs/log_view.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -131,14 +133,16 @@ std::vector<Failure> Runner::run()
             << " radio(s)\n\n";
         timeline_->printHeader();
     }
-    for (std::size_t i = 0; i < sc_.steps.size(); ++i) {
+    for (std::size_t i = 0; i < sc_.steps.size() && !stopAsked(); ++i) {
         play(sc_.steps[i], i);
     }
     if (progress_) {
         progress_->clear();
     }
     if (opt_.human != nullptr) {
-        summary_.print(*opt_.human);
+        summary_.print(*opt_.human, playedMs());
+        stationLog_.finish();
+        logs::printStationTable(*opt_.human, stationLog_);
         printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();
     }
@@ -146,6 +150,17 @@ std::vector<Failure> Runner::run()
         opt_.trace->flush();
     }
     return failures_;
+}
+
+u64 Runner::playedMs() const
+{
+    return host_.nowMs() - sc_.clockStartMs;
+}
+
+bool Runner::stopAsked()
+{
+    interrupted_ = interrupted_ || (opt_.stop != nullptr && *opt_.stop != 0);
+    return interrupted_;
 }
 
 void Runner::play(const Step &step, std::size_t index)
@@ -179,6 +194,9 @@ void Runner::onEvent(const Event &ev)
         progress_->tick(ev.t, events_);
     }
     window_.add(ev);
+    if (ev.kind == EventKind::Log) {
+        stationLog_.feedText(ev.text);
+    }
     // Measurement requests from the timer reach the stations, which may answer.
     if (ev.kind != EventKind::Out || !ev.name.empty()) {
         return;
@@ -276,7 +294,18 @@ void Runner::exec(const step::Rpc &s)
 void Runner::exec(const step::Advance &s)
 {
     recorder_.setContext(STAMEAS_MSG_MEAS_TIMER);
-    host_.advance(s.ms);
+    if (opt_.stop == nullptr) {
+        host_.advance(s.ms);
+    } else {
+        // In slices, to look at the stop flag; the events and their order are
+        // those of one advance, since each slice plays everything due up to its end.
+        constexpr u64 kSliceMs = 1000;
+        for (u64 left = s.ms; left > 0 && !stopAsked();) {
+            const u64 slice = std::min(left, kSliceMs);
+            host_.advance(slice);
+            left -= slice;
+        }
+    }
     recorder_.setContext(0);
 }
 
@@ -311,7 +340,7 @@ void Runner::exec(const step::StaLeave &s)
     Event e = runnerEvent(EventKind::Leave, "leave");
     e.elapsed = std::chrono::steady_clock::now() - begin;
     e.status = status;
-    e.json["sta"] = s.sta ? Json(macCompact(mac)) : Json(nullptr);
+    e.json["sta"] = s.sta ? Json(host::formatMac(mac)) : Json(nullptr);
     e.json["status"] = statusJson(status);
     e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
                       : "(null station)";
@@ -431,7 +460,7 @@ void Runner::printRunFigures(std::chrono::steady_clock::duration wall) const
     char line[160];
     std::snprintf(line, sizeof(line),
                   "\nRan %s s of virtual time in %.2f s of wall time: %llu events, %.0f events/s\n",
-                  formatSeconds(host_.nowMs() - sc_.clockStartMs).c_str(), seconds,
+                  formatSeconds(playedMs()).c_str(), seconds,
                   static_cast<unsigned long long>(events_),
                   seconds > 0 ? static_cast<double>(events_) / seconds : 0.0);
     *opt_.human << line;
@@ -440,8 +469,11 @@ void Runner::printRunFigures(std::chrono::steady_clock::duration wall) const
 void Runner::playPasses(const step::Repeat &r, u64 from, u64 firstStart)
 {
     const u64 until = from == 0 ? 1 : r.times;
-    for (u64 pass = from; pass < until; ++pass) {
+    for (u64 pass = from; pass < until && !stopAsked(); ++pass) {
         for (const Step &st : r.steps) {
+            if (stopAsked()) {
+                return;
+            }
             play(st, stepIndex_);
         }
         if (r.every) {

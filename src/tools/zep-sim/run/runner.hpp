@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "base/events.hpp"
+#include "logs/field_log.hpp"
 #include "out/progress.hpp"
 #include "out/report_collector.hpp"
 #include "out/summary.hpp"
@@ -40,6 +42,9 @@ struct RunOptions {
     std::function<void(host::Host &, bool started)> afterStep;
     std::vector<EventSink *> sinks;   // further listeners, after the trace
     ReportCollector *report = nullptr;  // counters for the HTML report; null for none
+    // Set non-zero (from a signal handler) to end the run early: it stops within
+    // a second of virtual time, and the summary and the trace cover what was played.
+    const volatile std::sig_atomic_t *stop = nullptr;
 };
 
 // The application library could not be loaded.
@@ -66,6 +71,11 @@ public:
     u64 events() const { return events_; }
     // expect steps played so far, each pass of a repeat counting again.
     std::size_t checksPlayed() const { return checksPlayed_; }
+    // Whether the stop flag ended the run before its last step.
+    bool interrupted() const { return interrupted_; }
+    const Summary &summary() const { return summary_; }
+    // Virtual time played, from the scenario's clock start.
+    u64 playedMs() const;
 
 private:
     // EventSink: the journal that expectations look back on, and the stations' answers.
@@ -99,6 +109,7 @@ private:
     void exec(const step::Check &s);
     void exec(const step::Repeat &r);
     void playPasses(const step::Repeat &r, u64 from, u64 firstStart);
+    bool stopAsked();
 
     std::optional<u32> deliver(u32 msgId, std::span<const u8> body);
     void deliverAnswers();
@@ -115,6 +126,10 @@ private:
     Recorder recorder_;
     StationModel stations_;
     Summary summary_;
+    // The stations' table of the summary, read from the module's own log lines
+    // as from an access point's: at the usual log level of a long run (rare
+    // and errors only) it holds nothing and costs nothing.
+    logs::FieldLog stationLog_{"run"};
     std::unique_ptr<Timeline> timeline_;
     std::unique_ptr<TraceWriter> trace_;
 
@@ -126,6 +141,7 @@ private:
     bool running_ = false;
     std::vector<Failure> failures_;
     std::size_t checksPlayed_ = 0;
+    bool interrupted_ = false;
     u64 events_ = 0;
     std::optional<Progress> progress_;
 };

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "wire/msg_catalog.hpp"
+#include "wire/trace_keys.hpp"
 
 namespace zep::sim {
 
@@ -197,10 +198,64 @@ bool matchesPattern(const Json &pattern, const Json &value)
     return pattern == value;
 }
 
-Expect parseExpect(const Node &node)
+namespace {
+
+// A pattern's "ev" matches as a substring ("fail" is outfail and ipcfail), so
+// its keys may be those of any kind it names.
+std::vector<std::string_view> keysOfKindsLike(const std::string &ev)
 {
-    const Fields f(node);
-    Expect e;
+    std::vector<std::string_view> keys;
+    for (const auto &[kind, kindKeys] : traceKinds()) {
+        if (kind.find(ev) != std::string_view::npos) {
+            keys.insert(keys.end(), kindKeys.begin(), kindKeys.end());
+        }
+    }
+    return keys;
+}
+
+// Refuses a key that no event the pattern can match carries: a misspelt key
+// would otherwise match nothing, and fail only when the run reaches it.
+void checkPatternKeys(const Node &item, const Json &pattern)
+{
+    const auto ev = pattern.find("ev");
+    const bool named = ev != pattern.end() && ev->is_string();
+    const std::vector<std::string_view> keys =
+        named ? keysOfKindsLike(ev->get<std::string>()) : std::vector<std::string_view>{};
+    if (named && keys.empty()) {
+        item.fail("no trace event is \"" + ev->get<std::string>() + "\"");
+    }
+    for (const auto &[key, value] : pattern.items()) {
+        const bool known = named ? std::find(keys.begin(), keys.end(), key) != keys.end()
+                                 : isTraceKey(key);
+        if (!known) {
+            item.fail("no " + (named ? "\"" + ev->get<std::string>() + "\" event" : std::string("trace event")) +
+                      " has the key \"" + key + "\"");
+        }
+    }
+}
+
+// A MAC in a pattern, however spelt (001122334455, 00-11-..., upper case),
+// matches the trace's one spelling, aa:bb:cc:dd:ee:ff. Bodies and log texts
+// are left as written.
+void spellMacsAsTheTrace(Json &pattern)
+{
+    for (auto &[key, value] : pattern.items()) {
+        if (key == "hex" || key == "text") {
+            continue;
+        }
+        if (value.is_structured()) {
+            spellMacsAsTheTrace(value);
+        } else if (value.is_string()) {
+            if (const auto mac = host::parseMac(value.get<std::string>())) {
+                value = host::formatMac(*mac);
+            }
+        }
+    }
+}
+
+// The checks on what the window saw: counts, statuses, log texts.
+void parseWindowChecks(const Fields &f, Expect &e)
+{
     if (const auto n = f.get("sent")) {
         e.sent = idCounts(*n);
     }
@@ -226,21 +281,30 @@ Expect parseExpect(const Node &node)
             e.logCount.emplace_back(key.scalar(), Count::parse(value));
         }
     }
-    for (const Node &item : f.list("events")) {
-        if (!item.isMap()) {
-            item.fail("an event pattern is a map such as {ev: out, id: 167}");
-        }
-        EventPattern p;
-        p.pattern = yamlToJson(item.yaml());
-        p.count = Count{1, std::numeric_limits<std::uint64_t>::max(), ">=1"};
-        if (const auto c = p.pattern.find("count"); c != p.pattern.end()) {
-            p.count = Count::parse(Node(item.yaml()["count"], item.fileRef(), item.line()));
-            p.pattern.erase("count");
-        }
-        // A pattern is echoed in failure messages; bytes that are not UTF-8 show replaced.
-        p.text = p.pattern.dump(-1, ' ', false, Json::error_handler_t::replace);
-        e.events.push_back(std::move(p));
+}
+
+EventPattern parsePattern(const Node &item)
+{
+    if (!item.isMap()) {
+        item.fail("an event pattern is a map such as {ev: out, id: 167}");
     }
+    EventPattern p;
+    p.pattern = yamlToJson(item.yaml());
+    p.count = Count{1, std::numeric_limits<std::uint64_t>::max(), ">=1"};
+    if (const auto c = p.pattern.find("count"); c != p.pattern.end()) {
+        p.count = Count::parse(Node(item.yaml()["count"], item.fileRef(), item.line()));
+        p.pattern.erase("count");
+    }
+    checkPatternKeys(item, p.pattern);
+    spellMacsAsTheTrace(p.pattern);
+    // A pattern is echoed in failure messages; bytes that are not UTF-8 show replaced.
+    p.text = p.pattern.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return p;
+}
+
+// The checks on the state now: tables, lists, handlers, heap, timers.
+void parseStateChecks(const Fields &f, Expect &e)
+{
     if (const auto n = f.get("tableSize")) {
         for (const auto &[key, value] : Fields(*n).all()) {
             e.tableSize[key.integer<u32>()] = Count::parse(value);
@@ -264,6 +328,19 @@ Expect parseExpect(const Node &node)
     if (const auto n = f.get("timers")) {
         e.timers = Count::parse(*n);
     }
+}
+
+}  // namespace
+
+Expect parseExpect(const Node &node)
+{
+    const Fields f(node);
+    Expect e;
+    parseWindowChecks(f, e);
+    for (const Node &item : f.list("events")) {
+        e.events.push_back(parsePattern(item));
+    }
+    parseStateChecks(f, e);
     f.finish();
     return e;
 }

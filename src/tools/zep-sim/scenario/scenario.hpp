@@ -13,6 +13,10 @@
 
 namespace zep::sim {
 
+// The format of scenario files this reader knows; it changes when a file
+// written for an older reader would be read differently.
+inline constexpr int kScenarioFormat = 1;
+
 // What a scenario may ask for at most. A run is meant to finish in minutes and
 // a body to fit a message; a typo must not ask for years or gigabytes.
 inline constexpr u32 kMaxBodyBytes = 65536;           // send, rpc, config

@@ -1,0 +1,60 @@
+// The default timeline, as a person reads it: what it adds under a message
+// that was accepted but left less behind than it asked for.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "run/runner.hpp"
+#include "scenario/scenario_reader.hpp"
+
+namespace zep::sim {
+namespace {
+
+std::string timelineOf(const std::string &text)
+{
+    const Scenario sc = readScenarioText(text, "t.yaml");
+    std::ostringstream human;
+    RunOptions opt;
+    opt.libPath = ZEP_SIM_TEST_LIB;
+    opt.human = &human;
+    Runner(sc, opt).run();
+    return human.str();
+}
+
+TEST(SimTimeline, AcceptedMessagesThatDidNothingSayWhy)
+{
+    const std::string out = timelineOf(R"(
+host: {clockStartMs: 10000}
+radio:
+  1: {curEirp: 23, maxPower: 26, band: 1, scanEirp: {36: 18}}
+stations:
+  - {mac: "00:11:22:33:44:01", radio: 1, vap: 1, caps: [lm]}
+steps:
+  - start
+  - send: {id: 184, host: 1, radioId: 1, channel: 36, entries: [{staMac: "00:11:22:33:44:01"}]}
+  - config: {radio: 1, scanSwitch: 0}
+  - send: {id: 182, host: 0, radioId: 1, entries: [{staMac: "00:11:22:33:44:01", measId: lm}]}
+  - config: {radio: 1, scanSwitch: 1}
+  - send: {id: 182, host: 1, radioId: 1, entries: [{staMac: "00:11:22:33:44:01", measId: lm}]}
+)");
+    const std::string comeas = "184 comeas-start       ok";
+    const std::string start = "182 meas-start         ok         host 0";
+    const std::string again = "182 meas-start         ok         host 1";
+    const std::size_t at184 = out.find(comeas);
+    const std::size_t atOff = out.find(start);
+    const std::size_t atOn = out.find(again);
+    ASSERT_TRUE(at184 != std::string::npos && atOff != std::string::npos && atOn != std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\n            why nothing listed: the radio was never seen scanning this "
+                       "channel\n",
+                       at184),
+              std::string::npos)
+        << out;
+    const std::string off = "\n            why no request will go out: measurement is off on radio 1\n";
+    EXPECT_NE(out.find(off, atOff), std::string::npos) << out;
+    // Once switched on again, a start says nothing more.
+    EXPECT_EQ(out.find(off, atOn), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace zep::sim
