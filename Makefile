@@ -110,9 +110,12 @@ bench: deps
 # Instructions per operation of every benchmark, under callgrind (docs/performance.md).
 perf: deps
 	cmake --preset release
-	cmake --build --preset release --target sta_meas_bench
+	cmake --build --preset release --target sta_meas_bench sta_meas_rec_bench
 	bench/icount.sh build/release/bench/sta_meas_bench . ZEP_MNG_SendMsg ZEP_MNG_SendIPCMsg \
 	  ZEP_DBG_Print ZEP_STAMEAS_MeasTimerTimeout
+	@echo "== the same through the recording build's wrappers, recording off"
+	bench/icount.sh build/release/bench/sta_meas_rec_bench 'HostSendMsg$$|HostFilteredLog|MeasLmReport$$|MeasExpiry4RadiosFullUncaptured'
+
 
 fuzz: deps
 	cmake --preset fuzz

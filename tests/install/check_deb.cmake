@@ -30,7 +30,8 @@ set(lib ./usr/${LIBDIR})
 set(expected ./usr/bin/zep-sim ./usr/share/bash-completion/completions/zep-sim
              ./usr/share/man/man1/zep-sim.1.gz ./usr/bin/zep-contract
              ${lib}/pkgconfig/sta-meas.pc ${lib}/libsta_meas.so.0
-             ${lib}/libsta_meas.so ${lib}/libsta_meas.so.0 ${lib}/libsta_meas.so.0.1.0)
+             ${lib}/libsta_meas.so ${lib}/libsta_meas.so.0 ${lib}/libsta_meas.so.0.1.0
+             ${lib}/libsta_meas_rec.so ${lib}/libsta_meas_rec.so.0 ${lib}/libsta_meas_rec.so.0.1.0)
 foreach(header ${HEADERS})
   list(APPEND expected ./usr/include/zep/${header})
 endforeach()

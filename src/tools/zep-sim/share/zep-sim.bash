@@ -6,20 +6,23 @@ _zep_sim()
     cur=${COMP_WORDS[COMP_CWORD]}
     prev=${COMP_WORDS[COMP_CWORD-1]}
     local options="--help --version --lib --trace --report --junit --summary-json --seed
-                   --verbose --quiet --log-level --strict --log -h -v -q"
-    local subcommands="compare logs help"
+                   --verbose --quiet --log-level --strict --log --record -h -v -q"
+    local subcommands="compare logs replay help"
     if [[ ${COMP_WORDS[1]} == compare ]]; then
         options="--help --lib --trace --seed"
         subcommands=""
     elif [[ ${COMP_WORDS[1]} == logs ]]; then
         options="--help --json --verbose --ap -v"
         subcommands=""
+    elif [[ ${COMP_WORDS[1]} == replay ]]; then
+        options="--help --lib"
+        subcommands=""
     fi
     case $prev in
         --lib)
             COMPREPLY=($(compgen -f -X '!*.so*' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
-        --trace|--report|--junit|--summary-json|--log)
+        --trace|--report|--junit|--summary-json|--log|--record)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
         --seed)
@@ -28,7 +31,7 @@ _zep_sim()
             COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur"))
             return ;;
         help)
-            COMPREPLY=($(compgen -W "compare logs" -- "$cur"))
+            COMPREPLY=($(compgen -W "compare logs replay" -- "$cur"))
             return ;;
     esac
     if [[ $cur == -* ]]; then
