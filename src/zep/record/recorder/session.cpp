@@ -49,6 +49,16 @@ void onFatalSignal(int sig)
     raise(sig);
 }
 
+// The handlers live in this library: once it is unloaded they must be gone,
+// or the next crash jumps into unmapped code (and a reload would take its own
+// handler for the previous one, and raise into itself forever).
+void releaseFatalSignals()
+{
+    for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
+        sigaction(kFatalSignals[i], &g_previous[i], nullptr);
+    }
+}
+
 void catchFatalSignals()
 {
     struct sigaction action = {};
@@ -75,6 +85,7 @@ const bool g_started = startRecording();
 __attribute__((destructor)) void stopRecording()
 {
     if (zep_record_writer != nullptr) {
+        releaseFatalSignals();
         g_file.close(EndReason::closed);
         zep_record_writer = nullptr;
     }
