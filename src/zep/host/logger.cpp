@@ -54,19 +54,6 @@ __attribute__((format(printf, 6, 0), noinline)) void printLine(Host::Impl &s, u3
     }
 }
 
-// A replay compares every line the application writes, kept or not; the
-// recorder keeps at most 1023 bytes of one.
-__attribute__((format(printf, 6, 0), noinline)) void showLineToTap(CallTap &tap, u32 severity, u32 moduleId,
-                                                                   u32 category, const u8 *staMac,
-                                                                   const char *format, va_list args)
-{
-    char text[1024];
-    const int n = std::vsnprintf(text, sizeof text, format, args);
-    const auto size = std::min<std::size_t>(n > 0 ? static_cast<std::size_t>(n) : 0, sizeof text - 1);
-    const std::span<const u8> bytes(reinterpret_cast<const u8 *>(text), size);
-    tap.onCall(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, bytes), {}, nullptr);
-}
-
 }  // namespace
 
 void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
@@ -80,7 +67,7 @@ void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, c
     va_list args;
     va_start(args, format);
     if (s.tap != nullptr) [[unlikely]] {
-        showLineToTap(*s.tap, severity, moduleId, category, staMac, format, args);
+        s.tap->onLog(severity, moduleId, category, staMac, format, args);
     } else {
         printLine(s, severity, moduleId, category, staMac, format, args);
     }

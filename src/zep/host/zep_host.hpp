@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdarg>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -168,6 +169,11 @@ public:
                                       const void *subject) = 0;
     // ZEP_NB_WalkApVapWithP2: calls fn for each recorded neighbour.
     virtual u32 walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2) = 0;
+    // ZEP_DBG_Print, every line whatever the threshold: the format and its
+    // arguments as the application passed them, so that a line is compared
+    // without being formatted.
+    virtual void onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
+                       va_list args) = 0;
 };
 
 class Host {

@@ -14,7 +14,7 @@ using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 
 inline constexpr char kMagic[8] = {'Z', 'E', 'P', 'R', 'E', 'C', '\r', '\n'};
-inline constexpr u32 kVersion = 1;
+inline constexpr u32 kVersion = 2;
 inline constexpr std::size_t kFileHeaderBytes = 16;   // magic, version, reserved
 inline constexpr std::size_t kBlockHeaderBytes = 20;  // tag, bytes, events, crc, header crc
 // Largest payload a block may carry; the reader refuses more before allocating.
@@ -22,19 +22,25 @@ inline constexpr u32 kMaxBlockPayload = 1u << 20;
 // The writer closes a block once this much is buffered, at an event boundary.
 inline constexpr u32 kBlockTarget = 64u << 10;
 inline constexpr u32 kMaxArgs = 8;
+// Log formats and %s strings are recorded once each and named by id after:
+// at most this many, each at most kMaxTextBytes long.
+inline constexpr u32 kMaxTexts = 2048;
+inline constexpr u32 kMaxTextBytes = 4095;
 
 inline constexpr u32 kTagEvents = 0x314b4c42;  // "BLK1": events as they are
 inline constexpr u32 kTagZstd = 0x5a4b4c42;    // "BLKZ": events compressed, one zstd frame
 inline constexpr u32 kTagEnd = 0x444e4542;     // "BEND"
 
 // Why a recording ends: the last byte of the end block.
-enum class EndReason : u8 { closed = 0, capReached = 1, eventTooLarge = 2 };
+enum class EndReason : u8 { closed = 0, capReached = 1, eventTooLarge = 2, tooManyTexts = 3 };
 
 enum class EventKind : u8 {
     in = 1,        // the framework called into the application
     ret = 2,       // that call returned
     op = 3,        // the application called the framework
     callback = 4,  // the framework called an application callback inside a walk
+    format = 5,    // a log format's text, the first time the application used it
+    string = 6,    // a %s argument's text, the first time it came from that place
 };
 
 // How the framework entered the application (the `id` of an in event).
@@ -73,6 +79,8 @@ inline std::string_view opName(u8 op)
     return op < static_cast<u8>(Op::count) ? kOpNames[op] : std::string_view("unknown operation");
 }
 
+class TextTable;
+
 // One event, as the writer takes it and the reader gives it back. `id` is the
 // operation (op), the entry (in), or unused; `in` carries the bytes the caller
 // handed over (a body, a key, a log line), `out` what came back (a record,
@@ -85,6 +93,9 @@ struct Event {
     std::span<const u8> in;
     u64 ret = 0;
     std::span<const u8> out;
+    // Set by the reader on log lines: the formats and strings recorded so far,
+    // which the line's references name.
+    const TextTable *texts = nullptr;
 };
 
 }  // namespace zep::record

@@ -7,27 +7,13 @@
 #include <fstream>
 
 #include "record_codec.hpp"
+#include "recorded_log.hpp"
 
 namespace zep::record {
 
 namespace {
 
-// Reads a varint from bytes at pos; false when it runs off the end or is too long.
-bool getVarint(std::span<const u8> bytes, u64 &pos, u64 &value)
-{
-    value = 0;
-    for (u32 shift = 0; shift < 64; shift += 7) {
-        if (pos >= bytes.size()) {
-            return false;
-        }
-        const u8 byte = bytes[pos++];
-        value |= static_cast<u64>(byte & 0x7f) << shift;
-        if ((byte & 0x80) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
+bool getVarint(std::span<const u8> bytes, u64 &pos, u64 &value) { return readVarint(bytes, pos, value); }
 
 bool getBytes(std::span<const u8> bytes, u64 &pos, std::span<const u8> &out)
 {
@@ -42,7 +28,9 @@ bool getBytes(std::span<const u8> bytes, u64 &pos, std::span<const u8> &out)
 
 }  // namespace
 
-Reader::Reader(std::span<const u8> bytes) : bytes_(bytes) {}
+Reader::Reader(std::span<const u8> bytes) : bytes_(bytes), texts_(std::make_unique<TextTable>()) {}
+
+Reader::~Reader() = default;
 
 Reader::Status Reader::fail(Status status, u64 offset, const char *what)
 {
@@ -52,38 +40,82 @@ Reader::Status Reader::fail(Status status, u64 offset, const char *what)
     return status;
 }
 
+Reader::Status Reader::checkHeader()
+{
+    if (bytes_.size() < kFileHeaderBytes || std::memcmp(bytes_.data(), kMagic, sizeof kMagic) != 0) {
+        return fail(Status::damaged, 0, "not a sta-meas recording (no file header)");
+    }
+    if (const u32 version = getWord(bytes_.data() + 8); version != kVersion) {
+        return fail(Status::damaged, 8, version == 1 ? "recording format version 1: this zep-sim reads version 2 "
+                                                       "only (record again with a current recording build)"
+                                                     : "recording format version is not 2");
+    }
+    headerChecked_ = true;
+    pos_ = kFileHeaderBytes;
+    return Status::event;
+}
+
 Reader::Status Reader::next(Event &event)
 {
-    if (finished_) {
-        return finalStatus_;
+    if (!headerChecked_ && !finished_) {
+        checkHeader();
     }
-    if (!headerChecked_) {
-        if (bytes_.size() < kFileHeaderBytes || std::memcmp(bytes_.data(), kMagic, sizeof kMagic) != 0) {
-            return fail(Status::damaged, 0, "not a sta-meas recording (no file header)");
+    // Text definitions are taken into the table, not handed out.
+    while (!finished_) {
+        while (blockEvents_ == 0) {
+            if (inBlock_ != block_.size()) {
+                return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + inBlock_,
+                            "bytes after the block's last event");
+            }
+            if (const Status s = openBlock(); s != Status::event) {
+                return s;
+            }
         }
-        if (getWord(bytes_.data() + 8) != kVersion) {
-            return fail(Status::damaged, 8, "recording format version is not 1");
+        // Inside a compressed block the place is the block's; its events have no file offset.
+        const u64 at = packed_ ? blockStart_ : blockStart_ + inBlock_;
+        if (!decode(event)) {
+            return fail(Status::damaged, at, "event does not decode");
         }
-        headerChecked_ = true;
-        pos_ = kFileHeaderBytes;
+        --blockEvents_;
+        if (const char *why = take(event); why != nullptr) {
+            return fail(Status::damaged, at, why);
+        }
+        if (event.kind != EventKind::format && event.kind != EventKind::string) {
+            ++eventsRead_;
+            return Status::event;
+        }
     }
-    while (blockEvents_ == 0) {
-        if (inBlock_ != block_.size()) {
-            return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + inBlock_,
-                        "bytes after the block's last event");
-        }
-        if (const Status s = openBlock(); s != Status::event) {
-            return s;
+    return finalStatus_;
+}
+
+// A text definition goes into the table; a line must name a format defined
+// before it (its values are checked by whoever decodes them).
+const char *Reader::take(Event &event)
+{
+    if (event.kind == EventKind::format || event.kind == EventKind::string) {
+        const char *why = "text definition without its id";
+        return event.argCount == 1 && texts_->define(event.kind, event.args[0], event.in, why) ? nullptr : why;
+    }
+    if (event.kind != EventKind::op || event.id != static_cast<u8>(Op::ZEP_DBG_Print)) {
+        return nullptr;
+    }
+    return checkLine(event);
+}
+
+const char *Reader::checkLine(Event &line) const
+{
+    if (line.argCount != logArgCount) {
+        return "log line without its format reference";
+    }
+    const u64 ref = line.args[logFormatRef];
+    if (ref != kStringInline) {
+        const RecordedText *format = ref >= kStringTextBase ? texts_->find(ref - kStringTextBase) : nullptr;
+        if (format == nullptr || !format->isFormat) {
+            return "log line names a format the recording has not defined";
         }
     }
-    // Inside a compressed block the place is the block's; its events have no file offset.
-    const u64 at = packed_ ? blockStart_ : blockStart_ + inBlock_;
-    if (!decode(event)) {
-        return fail(Status::damaged, at, "event does not decode");
-    }
-    --blockEvents_;
-    ++eventsRead_;
-    return Status::event;
+    line.texts = texts_.get();
+    return nullptr;
 }
 
 Reader::Status Reader::openBlock()
@@ -125,14 +157,15 @@ Reader::Status Reader::openBlock()
         }
     }
     if (tag == kTagEnd) {
-        if (size != 1 || block_[0] > static_cast<u8>(EndReason::eventTooLarge) || pos_ != bytes_.size()) {
+        if (size != 1 || block_[0] > static_cast<u8>(EndReason::tooManyTexts) || pos_ != bytes_.size()) {
             return fail(Status::damaged, blockStart_, "end block malformed or followed by more bytes");
         }
         endReason_ = static_cast<EndReason>(block_[0]);
         static constexpr const char *kReasons[] = {
             "the recording was closed normally",
             "the recorder stopped at its size cap (STA_MEAS_RECORD_MAX)",
-            "the recorder stopped at an event too large for a block"};
+            "the recorder stopped at an event too large for a block",
+            "the recorder stopped: the application used more log formats and strings than it keeps"};
         return fail(Status::end, blockStart_, kReasons[block_[0]]);
     }
     if (blockEvents_ == 0) {
@@ -165,10 +198,11 @@ bool Reader::decode(Event &event)
         return false;
     }
     const u8 kind = block_[inBlock_];
-    if (kind < static_cast<u8>(EventKind::in) || kind > static_cast<u8>(EventKind::callback)) {
+    if (kind < static_cast<u8>(EventKind::in) || kind > static_cast<u8>(EventKind::string)) {
         return false;
     }
     event.kind = static_cast<EventKind>(kind);
+    event.texts = nullptr;
     event.id = block_[inBlock_ + 1];
     event.argCount = block_[inBlock_ + 2];
     if (event.argCount > kMaxArgs) {

@@ -3,6 +3,7 @@
 // and says why it ends, and nothing is allocated beyond the bytes given.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ public:
 
     // The whole recording in memory; the reader keeps a view of it.
     explicit Reader(std::span<const u8> bytes);
+    ~Reader();
+    Reader(const Reader &) = delete;
+    Reader &operator=(const Reader &) = delete;
 
     Status next(Event &event);
     // For end, cutShort and damaged: what happened, with the byte offset.
@@ -33,6 +37,9 @@ private:
     Status openBlock();
     Status unpack(u64 at);
     bool decode(Event &event);
+    Status checkHeader();
+    const char *take(Event &event);
+    const char *checkLine(Event &line) const;
 
     std::span<const u8> bytes_;
     u64 pos_ = 0;           // next block header
@@ -48,6 +55,8 @@ private:
     Status finalStatus_ = Status::end;
     EndReason endReason_ = EndReason::closed;
     std::string why_;
+    // The log formats and strings defined so far; a line event points at it.
+    std::unique_ptr<TextTable> texts_;
 };
 
 // Reads a whole file into memory (as many bytes as the file holds).

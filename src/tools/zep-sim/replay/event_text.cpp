@@ -1,6 +1,9 @@
 #include "replay/event_text.hpp"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "recorded_log.hpp"
 
 namespace zep::sim::replay {
 
@@ -26,9 +29,9 @@ std::string hexBytes(std::span<const zep::record::u8> bytes)
 }
 
 // A log line reads better as its text, without the line end.
-std::string lineText(std::span<const zep::record::u8> bytes)
+std::string lineText(std::string_view bytes)
 {
-    std::string text(bytes.begin(), bytes.end());
+    std::string text(bytes);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
         text.pop_back();
     }
@@ -66,15 +69,29 @@ std::string describe(const zep::record::Event &e)
         return "<- returned " + std::to_string(e.ret) + (e.out.empty() ? "" : " reply " + hexBytes(e.out));
     case EventKind::callback:
         return "   neighbour record " + hexBytes(e.in);
+    case EventKind::format:
+    case EventKind::string:  // the reader keeps these to itself
+        return "   text " + lineText({reinterpret_cast<const char *>(e.in.data()), e.in.size()});
     case EventKind::op:
         break;
     }
-    const bool isLog = e.id == static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print);
+    if (e.id == static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print)) {
+        return describeLine(e.args, zep::record::recordedLineText(e));
+    }
     std::string text = "   " + std::string(zep::record::opName(e.id)) + "(" + argList(e, e.argCount) + ")";
     if (!e.in.empty()) {
-        text += isLog ? " " + lineText(e.in) : " in " + hexBytes(e.in);
+        text += " in " + hexBytes(e.in);
     }
     return text;
+}
+
+std::string describeLine(const zep::record::u64 *args, std::string_view text)
+{
+    zep::record::Event shown;
+    shown.argCount = zep::record::logFormatRef;  // the format's reference means nothing to a reader
+    std::copy(args, args + shown.argCount, shown.args);
+    return "   " + std::string(zep::record::opName(static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print))) +
+           "(" + argList(shown, shown.argCount) + ") " + lineText(text);
 }
 
 }  // namespace zep::sim::replay

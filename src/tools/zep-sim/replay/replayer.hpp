@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "record_reader.hpp"
+#include "recorded_log.hpp"
 #include "zep_host.hpp"
 
 namespace zep::sim::replay {
@@ -38,6 +39,8 @@ public:
     std::optional<u64> onCall(const zep::record::Event &call, std::span<u8> out,
                               const void *subject) override;
     u32 walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2) override;
+    void onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
+               va_list args) override;
 
 private:
     const zep::record::Event *peek();
@@ -49,6 +52,8 @@ private:
     std::optional<u32> callPrim(const zep::record::Event &entry);
     void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
     void keep(const zep::record::Event &recorded, const void *subject);
+    const zep::record::RecordedText *sameFormat(const zep::record::Event &recorded, const char *format);
+    bool sameLine(const zep::record::Event &recorded, const char *format, va_list &args);
 
     std::span<const u8> recording_;
     zep::record::Reader reader_;
@@ -64,6 +69,15 @@ private:
     std::map<u32, ZEP_MsgHandler> timers_;                    // msgId
     std::map<u32, ZEP_CfgMsgHandler> configs_;                // item type
     ZEP_AccessPrimHandler prim_ = nullptr;
+
+    // Per recorded format: the address this build last logged it from, and
+    // whether this build's text there is the recorded one.
+    struct FormatSeen {
+        const char *address = nullptr;
+        bool same = false;
+    };
+    std::vector<FormatSeen> formatSeen_;
+    zep::record::RecordedText ownFormat_;  // a line that carried its own format
 };
 
 }  // namespace zep::sim::replay

@@ -1,0 +1,149 @@
+// Texts are checked when they are defined (a format must be one a line can
+// carry), and a line's values when it is decoded, so that whoever shows or
+// compares a line never meets a reference to nothing.
+#include "recorded_log.hpp"
+
+namespace zep::record {
+
+bool readVarint(std::span<const u8> bytes, u64 &pos, u64 &value)
+{
+    value = 0;
+    for (u32 shift = 0; shift < 64; shift += 7) {
+        if (pos >= bytes.size()) {
+            return false;
+        }
+        const u8 byte = bytes[pos++];
+        value |= static_cast<u64>(byte & 0x7f) << shift;
+        if ((byte & 0x80) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const char *&why)
+{
+    if (id != texts_.size()) {
+        why = "text definition out of order (its id is not the next one)";
+        return false;
+    }
+    if (id >= kMaxTexts || text.size() > kMaxTextBytes) {
+        why = "text definition past the number or length of texts a recorder keeps";
+        return false;
+    }
+    RecordedText t;
+    t.text.assign(text.begin(), text.end());
+    t.isFormat = kind == EventKind::format;
+    if (t.isFormat) {
+        ArgClass classes[kMaxLogArgs];
+        const int count = logArgClasses(t.text, classes);
+        if (count < 0) {
+            why = "log format has a conversion no recorded line can carry";
+            return false;
+        }
+        t.classes.assign(classes, classes + count);
+    }
+    texts_.push_back(std::move(t));
+    return true;
+}
+
+namespace {
+
+// A %s value: null, inline (a length and the bytes follow), or the id of a
+// recorded text.
+}  // namespace
+
+bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v)
+{
+    u64 ref = 0;
+    if (!readVarint(values, pos, ref)) {
+        return false;
+    }
+    if (ref == kStringNull) {
+        v.isNull = true;
+        return true;
+    }
+    if (ref == kStringInline) {
+        u64 size = 0;
+        if (!readVarint(values, pos, size) || size > values.size() - pos) {
+            return false;
+        }
+        v.text = {reinterpret_cast<const char *>(values.data() + pos), static_cast<std::size_t>(size)};
+        pos += size;
+        return true;
+    }
+    const RecordedText *t = texts.find(ref - kStringTextBase);
+    if (t == nullptr) {
+        return false;
+    }
+    v.text = t->text;
+    return true;
+}
+
+namespace {
+
+bool resolveFormat(const Event &line, const TextTable &texts, DecodedLine &out, const char *&why)
+{
+    const u64 ref = line.args[logFormatRef];
+    if (ref == kStringInline) {
+        out.format = {reinterpret_cast<const char *>(line.out.data()), line.out.size()};
+        ArgClass classes[kMaxLogArgs];
+        const int count = logArgClasses(out.format, classes);
+        if (count < 0) {
+            why = "log line's own format has a conversion no recorded line can carry";
+            return false;
+        }
+        out.classes.assign(classes, classes + count);
+        return true;
+    }
+    const RecordedText *t = ref >= kStringTextBase ? texts.find(ref - kStringTextBase) : nullptr;
+    if (t == nullptr || !t->isFormat) {
+        why = "log line names a format the recording has not defined";
+        return false;
+    }
+    out.format = t->text;
+    out.classes = t->classes;
+    return true;
+}
+
+}  // namespace
+
+bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, const char *&why)
+{
+    out = DecodedLine{};
+    if (line.argCount != logArgCount) {
+        why = "log line without its format reference";
+        return false;
+    }
+    if (!resolveFormat(line, texts, out, why)) {
+        return false;
+    }
+    u64 pos = 0;
+    out.values.resize(out.classes.size());
+    for (std::size_t i = 0; i < out.classes.size(); ++i) {
+        const bool ok = out.classes[i] == ArgClass::string ? readLogString(line.in, pos, texts, out.values[i])
+                                                            : readVarint(line.in, pos, out.values[i].number);
+        if (!ok) {
+            why = "log line's values do not match its format";
+            return false;
+        }
+    }
+    if (pos != line.in.size()) {
+        why = "log line carries more values than its format takes";
+        return false;
+    }
+    return true;
+}
+
+std::string recordedLineText(const Event &line)
+{
+    static const TextTable kNoTexts;
+    DecodedLine decoded;
+    const char *why = nullptr;
+    if (!decodeLogLine(line, line.texts != nullptr ? *line.texts : kNoTexts, decoded, why)) {
+        return std::string("(") + why + ")";
+    }
+    return formatLogLine(decoded.format, decoded.values.data(), decoded.values.size());
+}
+
+}  // namespace zep::record

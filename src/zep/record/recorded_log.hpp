@@ -1,0 +1,54 @@
+// A recorded log line read back: the texts (formats and %s strings) a
+// recording defines once and names by id afterwards, and a line's values
+// decoded against its format.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "log_format.hpp"
+
+namespace zep::record {
+
+// What a log line event carries in its arguments.
+enum LogArg : u32 { logSeverity, logModule, logCategory, logHasStation, logStation, logFormatRef, logArgCount };
+
+struct RecordedText {
+    std::string text;
+    bool isFormat = false;
+    std::vector<ArgClass> classes;  // a format's, in order
+};
+
+// Every text of a recording, by id (their ids are given in order from 0).
+class TextTable {
+public:
+    // Adds the next text; false with a reason when the definition is wrong.
+    bool define(EventKind kind, u64 id, std::span<const u8> text, const char *&why);
+    const RecordedText *find(u64 id) const { return id < texts_.size() ? &texts_[id] : nullptr; }
+    std::size_t size() const { return texts_.size(); }
+
+private:
+    std::vector<RecordedText> texts_;
+};
+
+// A log line decoded: its format and one value per argument class.
+struct DecodedLine {
+    std::string_view format;
+    std::vector<ArgClass> classes;
+    std::vector<LogValue> values;
+};
+
+// Decodes a log line event against texts; false with a reason when its
+// references or values do not fit what was recorded.
+bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, const char *&why);
+
+// The text of a recorded line (as the framework's logger would have made it).
+std::string recordedLineText(const Event &line);
+
+// Reads a %s value at pos (null, inline bytes, or a recorded text).
+bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v);
+
+// Reads one varint; false when it runs off the end or is too long.
+bool readVarint(std::span<const u8> bytes, u64 &pos, u64 &value);
+
+}  // namespace zep::record
