@@ -10,6 +10,7 @@
 
 #include "record_reader.hpp"
 #include "record_writer.hpp"
+#include "recorded_log.hpp"
 
 namespace zep::record {
 namespace {
@@ -124,7 +125,8 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
         const char *why;
     } cases[] = {
         {0, "byte 0: not a sta-meas recording"},
-        {8, "byte 8: recording format version is not 1"},
+        {8, "byte 8: recording format version is not 2"},
+        {9, "byte 8: recording format version is not 2"},
         {16 + 4, "byte 16: block header checksum mismatch"},
         {payload + 500, "byte 36: block payload checksum mismatch"},
         {w.bytes.size() - 1, "checksum mismatch"},
@@ -142,6 +144,61 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
     u64 events = 0;
     std::string why;
     EXPECT_EQ(readAll(longer, events, why), Status::damaged) << "bytes after the end block";
+}
+
+// Log formats and strings are defined once and named by id after: a table
+// entry that is wrong, or a line naming one never defined, is damage, at the
+// byte where the event begins.
+TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
+{
+    const auto text = [](EventKind kind, u64 id, std::string_view bytes) {
+        Event e;
+        e.kind = kind;
+        e.argCount = 1;
+        e.args[0] = id;
+        e.in = {reinterpret_cast<const u8 *>(bytes.data()), bytes.size()};
+        return e;
+    };
+    const auto line = [](u64 formatRef) {
+        Event e;
+        e.id = static_cast<u8>(Op::ZEP_DBG_Print);
+        e.argCount = 6;
+        e.args[5] = formatRef;
+        return e;
+    };
+    const Event good = text(EventKind::format, 0, "radio %u\r\n");
+    const u64 second = 36 + 3 + 1 + 1 + 10 + 1 + 1;  // after the good definition
+    const std::string tooLong(kMaxTextBytes + 1, 'x');
+    Event noId = text(EventKind::format, 1, "x");
+    noId.argCount = 0;
+    const struct {
+        std::vector<Event> events;
+        std::string why;
+    } cases[] = {
+        {{text(EventKind::format, 0, "wrote %n bytes")}, "byte 36: log format has a conversion no recorded line can carry"},
+        {{text(EventKind::format, 0, "%1$u")}, "byte 36: log format has a conversion"},
+        {{good, text(EventKind::string, 2, "lost")}, "byte " + std::to_string(second) + ": text definition out of order"},
+        {{text(EventKind::string, 0, tooLong)}, "byte 36: text definition past"},
+        {{good, line(kStringTextBase + 1)}, "byte " + std::to_string(second) + ": log line names a format the"},
+        {{text(EventKind::string, 0, "note"), line(kStringTextBase)}, "log line names a format the recording has not"},
+        {{good, noId}, "text definition without its id"},
+    };
+    for (const auto &c : cases) {
+        const std::string path = tempPath("record_texts_");
+        static Writer writer;
+        ASSERT_TRUE(writer.open(path.c_str(), 1u << 20));
+        for (const Event &e : c.events) {
+            writer.add(e);
+        }
+        writer.close(EndReason::closed);
+        std::vector<u8> bytes;
+        std::string why;
+        ASSERT_TRUE(readFile(path.c_str(), bytes, why));
+        std::filesystem::remove(path);
+        u64 events = 0;
+        EXPECT_EQ(readAll(bytes, events, why), Status::damaged) << c.why;
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
 }
 
 TEST(RecordFormat, TheCapEndsTheFileMarkedAndWithinIt)

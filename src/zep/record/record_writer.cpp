@@ -17,21 +17,6 @@ namespace {
 
 constexpr u64 kEndBlockBytes = kBlockHeaderBytes + 1;
 
-// Bytes an event can take at most once encoded.
-u64 encodedBound(const Event &event)
-{
-    return 3 + (event.argCount + 3) * 10ull + event.in.size() + event.out.size();
-}
-
-u8 *putBytes(u8 *at, std::span<const u8> bytes)
-{
-    at = putVarint(at, bytes.size());
-    if (!bytes.empty()) {
-        std::memcpy(at, bytes.data(), bytes.size());
-    }
-    return at + bytes.size();
-}
-
 }  // namespace
 
 bool Writer::open(const char *path, u64 maxBytes)
@@ -49,6 +34,8 @@ bool Writer::open(const char *path, u64 maxBytes)
     maxBytes_ = std::max<u64>(maxBytes, kFileHeaderBytes + kEndBlockBytes);
     written_ = totalEvents_ = 0;
     used_ = pending_ = 0;
+    room_ = 0;
+    ++opens_;
     u8 header[kFileHeaderBytes] = {};
     std::memcpy(header, kMagic, sizeof kMagic);
     putWord(header + 8, kVersion);
@@ -57,10 +44,19 @@ bool Writer::open(const char *path, u64 maxBytes)
         fd_ = -1;
         return false;
     }
+    updateRoom();
     return true;
 }
 
-void Writer::add(const Event &event)
+void Writer::updateRoom()
+{
+    const u64 used = written_ + kBlockHeaderBytes + kEndBlockBytes;
+    room_ = fd_ < 0 || used >= maxBytes_ ? 0 : std::min<u64>(kMaxBlockPayload, maxBytes_ - used);
+}
+
+// The way an event takes when it might not fit: the block is written first,
+// or the recording ends at the cap.
+void Writer::addChecked(const Event &event)
 {
     if (fd_ < 0) {
         return;
@@ -73,17 +69,7 @@ void Writer::add(const Event &event)
         flush();
     }
     u8 *const start = buf_ + kBlockHeaderBytes + used_;
-    u8 *at = start;
-    *at++ = static_cast<u8>(event.kind);
-    *at++ = event.id;
-    *at++ = event.argCount;
-    for (u32 i = 0; i < event.argCount; ++i) {
-        at = putVarint(at, event.args[i]);
-    }
-    at = putBytes(at, event.in);
-    at = putVarint(at, event.ret);
-    at = putBytes(at, event.out);
-    const auto size = static_cast<u32>(at - start);
+    const auto size = static_cast<u32>(encode(start, event) - start);
     // The block in progress, this event and the end block must all fit.
     if (written_ + kBlockHeaderBytes + used_ + size + kEndBlockBytes > maxBytes_) {
         close(EndReason::capReached);
@@ -113,6 +99,7 @@ void Writer::flush(bool compress)
         writeBlock(kTagEvents, payload, used_, pending_);
     }
     used_ = pending_ = 0;
+    updateRoom();
 }
 
 void Writer::close(EndReason reason)
@@ -125,6 +112,7 @@ void Writer::close(EndReason reason)
     writeBlock(kTagEnd, &why, 1, 0);
     ::close(fd_);
     fd_ = -1;
+    room_ = 0;
     ZSTD_freeCCtx(zstd_);
     zstd_ = nullptr;
 }
@@ -145,6 +133,7 @@ void Writer::writeBlock(u32 tag, const u8 *payload, u32 size, u32 events)
         // block half written and carry on after it.
         ::close(fd_);
         fd_ = -1;
+        room_ = 0;
         ZSTD_freeCCtx(zstd_);
         zstd_ = nullptr;
     }

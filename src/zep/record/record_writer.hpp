@@ -3,7 +3,9 @@
 // Nothing is allocated after open; the buffer is part of the object.
 #pragma once
 
-#include "record_format.hpp"
+#include <cstring>
+
+#include "record_codec.hpp"
 
 struct ZSTD_CCtx_s;
 typedef struct ZSTD_CCtx_s ZSTD_CCtx;
@@ -17,7 +19,21 @@ public:
     bool open(const char *path, u64 maxBytes);
     bool active() const { return fd_ >= 0; }
     // Appends one event; at the cap the recording ends (marked cut short).
-    void add(const Event &event);
+    // Inline: while the block has room (the usual case) this is the encoding alone.
+    void add(const Event &event)
+    {
+        const u64 bound = encodedBound(event);
+        if (used_ + bound > room_) [[unlikely]] {
+            addChecked(event);
+            return;
+        }
+        used_ += static_cast<u32>(encode(buf_ + kBlockHeaderBytes + used_, event) - (buf_ + kBlockHeaderBytes + used_));
+        ++pending_;
+        ++totalEvents_;
+        if (used_ >= kBlockTarget) [[unlikely]] {
+            flush();
+        }
+    }
     // Writes the buffered events and the end block, and closes the file.
     void close(EndReason reason);
     // Writes the events buffered so far as a block, leaving the file open.
@@ -25,8 +41,40 @@ public:
     void flush(bool compress = true);
     u64 bytesWritten() const { return written_; }
     u64 events() const { return totalEvents_; }
+    // How many files this writer has opened: what a file defined once (a
+    // recorder's table of texts) must be defined again for.
+    u32 opens() const { return opens_; }
+
+    // Bytes an event can take at most once encoded.
+    static u64 encodedBound(const Event &event)
+    {
+        return 3 + (event.argCount + 3) * 10ull + event.in.size() + event.out.size();
+    }
+    // Encodes event at `at`; returns the end.
+    static u8 *encode(u8 *at, const Event &event)
+    {
+        *at++ = static_cast<u8>(event.kind);
+        *at++ = event.id;
+        *at++ = event.argCount;
+        for (u32 i = 0; i < event.argCount; ++i) {
+            at = putVarint(at, event.args[i]);
+        }
+        at = putBytes(at, event.in);
+        at = putVarint(at, event.ret);
+        return putBytes(at, event.out);
+    }
 
 private:
+    static u8 *putBytes(u8 *at, std::span<const u8> bytes)
+    {
+        at = putVarint(at, bytes.size());
+        if (!bytes.empty()) {
+            std::memcpy(at, bytes.data(), bytes.size());
+        }
+        return at + bytes.size();
+    }
+    void addChecked(const Event &event);
+    void updateRoom();
     bool writeAll(const u8 *bytes, u64 size);
     void writeBlock(u32 tag, const u8 *payload, u32 size, u32 events);
 
@@ -37,6 +85,11 @@ private:
     u64 totalEvents_ = 0;
     u32 used_ = 0;    // payload bytes of complete events in buf_
     u32 pending_ = 0;  // events in buf_
+    // Payload bytes the block may reach with no further check: within the
+    // block's limit and, with the block's header and the end block, the cap.
+    // 0 while closed, so that every add takes the checked way.
+    u64 room_ = 0;
+    u32 opens_ = 0;
     u8 buf_[kBlockHeaderBytes + kMaxBlockPayload];
     u8 packed_[kBlockHeaderBytes + kMaxBlockPayload + kMaxBlockPayload / 128 + 1024];  // >= ZSTD_compressBound
 };

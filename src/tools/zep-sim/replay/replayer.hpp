@@ -35,6 +35,8 @@ public:
     // recording: the whole file, which stays alive while the replay runs.
     Replayer(std::span<const u8> recording, zep::host::Host &host);
     Outcome run();
+    // What the replay found so far (run returns it at the end).
+    const Outcome &outcome() const { return outcome_; }
 
     std::optional<u64> onCall(const zep::record::Event &call, std::span<u8> out,
                               const void *subject) override;

@@ -5,7 +5,9 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "log_format.hpp"
 #include "log_lines.hpp"
@@ -71,6 +73,7 @@ struct Slot {
 Slot g_slots[kSlots];
 LineFormat g_formats[kMaxTexts];
 u32 g_textCount = 0;
+u32 g_tableOpens = 0;  // the writer's opens() the table belongs to
 LineFormat g_scratch;  // a format that is not interned, parsed for this line only
 
 std::size_t slotOf(const char *key)
@@ -124,6 +127,12 @@ Slot *define(Slot &slot, const char *text, EventKind kind, Writer &writer)
 
 const LineFormat *lineFormat(const char *format, Writer &writer)
 {
+    // A new file knows none of the texts the last one defined.
+    if (writer.opens() != g_tableOpens) [[unlikely]] {
+        std::fill(std::begin(g_slots), std::end(g_slots), Slot{});
+        g_textCount = 0;
+        g_tableOpens = writer.opens();
+    }
     if (!isReadOnly(format)) {
         g_scratch.ref = kStringInline;
         return parse(format, std::strlen(format), g_scratch) ? &g_scratch : nullptr;
