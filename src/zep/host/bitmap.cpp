@@ -22,9 +22,6 @@ using namespace zep::host;
 
 u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 {
-    if (u32 r; detail::tapped(calls::UMAC_BITMAP_IsBitUp, r, {}, nullptr, bitmap, bit)) {
-        return r;
-    }
     if (bitmap == nullptr) {
         return 0;
     }

@@ -100,9 +100,6 @@ u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 
 void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
-    if (u64 r; detail::tapped(calls::ZEP_HASH_FindNode, r, {}, nullptr, bucket, key)) {
-        return nullptr;
-    }
     if (checkTable(tbl) != 0 || cmp == nullptr || bucket >= tbl->heads.size()) {
         return nullptr;
     }

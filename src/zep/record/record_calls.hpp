@@ -76,14 +76,12 @@ inline Event ZEP_MEMPOOL_Destroy(const void *pool, u32 flags) { return op(Op::ZE
 inline Event ZEP_HASH_CreateNew(u32 bucketNum) { return op(Op::ZEP_HASH_CreateNew, {bucketNum}); }
 inline Event ZEP_HASH_AddNode(const void *node, u32 bucket, u32 flags) { return op(Op::ZEP_HASH_AddNode, {given(node), bucket, flags}); }
 inline Event ZEP_HASH_DeleteNode(const void *node, u32 bucket) { return op(Op::ZEP_HASH_DeleteNode, {given(node), bucket}); }
-inline Event ZEP_HASH_FindNode(u32 bucket, const void *key) { return op(Op::ZEP_HASH_FindNode, {bucket, given(key)}); }
 inline Event ZEP_HASH_DeleteTable(const void *freeFn) { return op(Op::ZEP_HASH_DeleteTable, {given(freeFn)}); }
 inline Event ZEP_SLL_InsertInMiddle(const void *head, const void *newNode) { return op(Op::ZEP_SLL_InsertInMiddle, {given(head), given(newNode)}); }
 inline Event ZEP_SLL_Delete(const void *head, const void *element) { return op(Op::ZEP_SLL_Delete, {given(head), given(element)}); }
 inline Event ZEP_SLL_Find(const void *head, const void *key) { return op(Op::ZEP_SLL_Find, {given(head), given(key)}); }
 inline Event ZEP_SLL_MergeSort(const void *head) { return op(Op::ZEP_SLL_MergeSort, {given(head)}); }
 inline Event ZEP_SLL_FreeAll(const void *head, const void *freeFn) { return op(Op::ZEP_SLL_FreeAll, {given(head), given(freeFn)}); }
-inline Event UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit) { return op(Op::UMAC_BITMAP_IsBitUp, {given(bitmap), bit}); }
 inline Event UMAC_BITMAP_SetBit(const void *bitmap, u32 bit) { return op(Op::UMAC_BITMAP_SetBit, {given(bitmap), bit}); }
 inline Event UMAC_BITMAP_ClearBit(const void *bitmap, u32 bit) { return op(Op::UMAC_BITMAP_ClearBit, {given(bitmap), bit}); }
 inline Event UMAC_BITMAP_SetBitValue(const void *bitmap, u32 bit, u32 value) { return op(Op::UMAC_BITMAP_SetBitValue, {given(bitmap), bit, value}); }

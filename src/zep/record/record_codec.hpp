@@ -32,6 +32,28 @@ inline u8 *putVarint(u8 *at, u64 value)
     return at;
 }
 
+// Reads a varint at pos; false when it runs off the end or is longer than 10
+// bytes. Inline, with a one-byte fast way: most values are small.
+inline bool getVarint(std::span<const u8> bytes, u64 &pos, u64 &value)
+{
+    if (pos < bytes.size() && bytes[pos] < 0x80) [[likely]] {
+        value = bytes[pos++];
+        return true;
+    }
+    value = 0;
+    for (u32 shift = 0; shift < 64; shift += 7) {
+        if (pos >= bytes.size()) {
+            return false;
+        }
+        const u8 byte = bytes[pos++];
+        value |= static_cast<u64>(byte & 0x7f) << shift;
+        if ((byte & 0x80) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // CRC-32 (zlib's polynomial) of bytes.
 u32 checksum(std::span<const u8> bytes);
 

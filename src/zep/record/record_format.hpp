@@ -46,7 +46,9 @@ enum class EventKind : u8 {
 // How the framework entered the application (the `id` of an in event).
 enum class Entry : u8 { init = 0, deinit = 1, event = 2, rpc = 3, timer = 4, config = 5, prim = 6 };
 
-// Every framework operation the application imports, in one list.
+// Every framework operation the application imports and the recording keeps,
+// in one list. Not in it: UMAC_BITMAP_IsBitUp and ZEP_HASH_FindNode, pure reads
+// of the application's own memory that a replay computes again.
 #define ZEP_RECORD_OPS(X)                                                                          \
     X(ZEP_MNG_RegApp) X(ZEP_MNG_RegMsg) X(ZEP_MNG_UnRegMsg) X(ZEP_MNG_CheckMsgValid)               \
     X(ZEP_MNG_SendMsg) X(ZEP_MNG_SendIPCMsg) X(ZEP_MNG_FillTimerRegInfo)                           \
@@ -55,9 +57,9 @@ enum class Entry : u8 { init = 0, deinit = 1, event = 2, rpc = 3, timer = 4, con
     X(ZEP_CFG_RegRadioSingleCfgMsg) X(ZEP_CFG_MsgParseSingleTlv) X(UMAC_OBJMNG_MallocDataArea)     \
     X(UMAC_OBJMNG_GetRadioDataInfo) X(UMAC_MallocZero) X(UMAC_Free) X(ZEP_Free)                    \
     X(ZEP_MEMPOOL_Create) X(ZEP_MEMPOOL_Malloc) X(ZEP_MEMPOOL_Free) X(ZEP_MEMPOOL_Destroy)         \
-    X(ZEP_HASH_CreateNew) X(ZEP_HASH_AddNode) X(ZEP_HASH_DeleteNode) X(ZEP_HASH_FindNode)          \
+    X(ZEP_HASH_CreateNew) X(ZEP_HASH_AddNode) X(ZEP_HASH_DeleteNode)                               \
     X(ZEP_HASH_DeleteTable) X(ZEP_SLL_InsertInMiddle) X(ZEP_SLL_Delete) X(ZEP_SLL_Find)            \
-    X(ZEP_SLL_MergeSort) X(ZEP_SLL_FreeAll) X(UMAC_BITMAP_IsBitUp) X(UMAC_BITMAP_SetBit)           \
+    X(ZEP_SLL_MergeSort) X(ZEP_SLL_FreeAll) X(UMAC_BITMAP_SetBit)                                 \
     X(UMAC_BITMAP_ClearBit) X(UMAC_BITMAP_SetBitValue) X(ZEP_PROFILE_GetMaxRadioNum)               \
     X(ZEP_PROFILE_GetMaxVapNumPerRadio) X(ZEP_PROFILE_IsValidRadioId) X(ZEP_STA_GetRadioCurEirp)   \
     X(ZEP_STA_GetRadioMaxPower) X(ZEP_STA_GetRadioFreq) X(ZEP_STA_GetVapBssid)                     \

@@ -13,8 +13,6 @@ namespace zep::record {
 
 namespace {
 
-bool getVarint(std::span<const u8> bytes, u64 &pos, u64 &value) { return readVarint(bytes, pos, value); }
-
 bool getBytes(std::span<const u8> bytes, u64 &pos, std::span<const u8> &out)
 {
     u64 size = 0;
@@ -30,7 +28,7 @@ bool getBytes(std::span<const u8> bytes, u64 &pos, std::span<const u8> &out)
 
 Reader::Reader(std::span<const u8> bytes) : bytes_(bytes), texts_(std::make_unique<TextTable>()) {}
 
-Reader::~Reader() = default;
+Reader::~Reader() { ZSTD_freeDCtx(zstd_); }
 
 Reader::Status Reader::fail(Status status, u64 offset, const char *what)
 {
@@ -184,7 +182,10 @@ Reader::Status Reader::unpack(u64 at)
         return fail(Status::damaged, at, "compressed block does not say a size this version writes");
     }
     unpacked_.resize(static_cast<std::size_t>(size));
-    const std::size_t got = ZSTD_decompress(unpacked_.data(), unpacked_.size(), block_.data(), block_.size());
+    if (zstd_ == nullptr) {
+        zstd_ = ZSTD_createDCtx();
+    }
+    const std::size_t got = ZSTD_decompressDCtx(zstd_, unpacked_.data(), unpacked_.size(), block_.data(), block_.size());
     if (ZSTD_isError(got) || got != size) {
         return fail(Status::damaged, at, "compressed block does not decompress");
     }

@@ -9,6 +9,9 @@
 
 #include "record_format.hpp"
 
+struct ZSTD_DCtx_s;
+typedef struct ZSTD_DCtx_s ZSTD_DCtx;
+
 namespace zep::record {
 
 class Reader {
@@ -57,6 +60,7 @@ private:
     std::string why_;
     // The log formats and strings defined so far; a line event points at it.
     std::unique_ptr<TextTable> texts_;
+    ZSTD_DCtx *zstd_ = nullptr;  // made at the first compressed block, reused by the rest
 };
 
 // Reads a whole file into memory (as many bytes as the file holds).

@@ -3,23 +3,9 @@
 // compares a line never meets a reference to nothing.
 #include "recorded_log.hpp"
 
-namespace zep::record {
+#include "record_codec.hpp"
 
-bool readVarint(std::span<const u8> bytes, u64 &pos, u64 &value)
-{
-    value = 0;
-    for (u32 shift = 0; shift < 64; shift += 7) {
-        if (pos >= bytes.size()) {
-            return false;
-        }
-        const u8 byte = bytes[pos++];
-        value |= static_cast<u64>(byte & 0x7f) << shift;
-        if ((byte & 0x80) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
+namespace zep::record {
 
 bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const char *&why)
 {
@@ -56,7 +42,7 @@ namespace {
 bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v)
 {
     u64 ref = 0;
-    if (!readVarint(values, pos, ref)) {
+    if (!getVarint(values, pos, ref)) {
         return false;
     }
     if (ref == kStringNull) {
@@ -65,7 +51,7 @@ bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts,
     }
     if (ref == kStringInline) {
         u64 size = 0;
-        if (!readVarint(values, pos, size) || size > values.size() - pos) {
+        if (!getVarint(values, pos, size) || size > values.size() - pos) {
             return false;
         }
         v.text = {reinterpret_cast<const char *>(values.data() + pos), static_cast<std::size_t>(size)};
@@ -122,7 +108,7 @@ bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, 
     out.values.resize(out.classes.size());
     for (std::size_t i = 0; i < out.classes.size(); ++i) {
         const bool ok = out.classes[i] == ArgClass::string ? readLogString(line.in, pos, texts, out.values[i])
-                                                            : readVarint(line.in, pos, out.values[i].number);
+                                                            : getVarint(line.in, pos, out.values[i].number);
         if (!ok) {
             why = "log line's values do not match its format";
             return false;

@@ -48,7 +48,4 @@ std::string recordedLineText(const Event &line);
 // Reads a %s value at pos (null, inline bytes, or a recorded text).
 bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v);
 
-// Reads one varint; false when it runs off the end or is too long.
-bool readVarint(std::span<const u8> bytes, u64 &pos, u64 &value);
-
 }  // namespace zep::record

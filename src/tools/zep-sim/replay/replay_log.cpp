@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "record_calls.hpp"
+#include "record_codec.hpp"
 #include "recorded_log.hpp"
 #include "replay/event_text.hpp"
 #include "replay/replayer.hpp"
@@ -44,7 +45,7 @@ bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, va_list &args)
         return zep::record::readLogString(recorded.in, pos, *recorded.texts, v) &&
                sameString(v, va_arg(args, const char *));
     }
-    if (!zep::record::readVarint(recorded.in, pos, v.number)) {
+    if (!zep::record::getVarint(recorded.in, pos, v.number)) {
         return false;
     }
     switch (cls) {
