@@ -287,7 +287,7 @@ TEST(LogsReport, OneSectionPerAccessPointAndFilteredNotesAreNamedNotZeroed)
 
     const Json &odd = data["sections"][1];
     EXPECT_EQ(odd["name"], kOddName);
-    EXPECT_EQ(odd["unavailable"], Json(logs::noteFigures()));
+    EXPECT_EQ(odd.value("unavailable", Json()), Json(logs::noteFigures()));
     for (const char *absent : {"radios", "totals", "stations", "interval"}) {
         EXPECT_FALSE(odd.contains(absent)) << absent << " would show zeros";
     }
