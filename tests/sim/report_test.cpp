@@ -293,6 +293,12 @@ TEST(LogsReport, OneSectionPerAccessPointAndFilteredNotesAreNamedNotZeroed)
     }
     ASSERT_FALSE(odd["marks"]["rows"].empty());  // the errors are still read
     EXPECT_EQ(odd["marks"]["rows"][0]["kind"], 0);
+
+    // A page that cannot be written is known before any log is read.
+    EXPECT_EQ(shell(zepSim("logs " + full.string() + " --report /nonexistent/r.html > /dev/null 2> " +
+                           (dir.path() / "err.txt").string())),
+              2);
+    EXPECT_EQ(readFile(dir.path() / "err.txt"), "zep-sim logs: cannot write /nonexistent/r.html\n");
 }
 
 struct Browsed {
