@@ -116,7 +116,23 @@ const char *Reader::checkLine(Event &line) const
     return nullptr;
 }
 
-Reader::Status Reader::openBlock()
+Reader::Status Reader::scanBlocks()
+{
+    if (!headerChecked_ && !finished_) {
+        checkHeader();
+    }
+    while (!finished_) {
+        if (const Status s = openBlock(false); s != Status::event) {
+            return s;
+        }
+        block_ = {};
+        inBlock_ = 0;
+        blockEvents_ = 0;
+    }
+    return finalStatus_;
+}
+
+Reader::Status Reader::openBlock(bool unpackEvents)
 {
     const u64 remaining = bytes_.size() - pos_;
     if (remaining == 0) {
@@ -149,7 +165,7 @@ Reader::Status Reader::openBlock()
     blockEvents_ = getWord(header + 8);
     pos_ += kBlockHeaderBytes + size;
     packed_ = tag == kTagZstd;
-    if (packed_) {
+    if (packed_ && unpackEvents) {
         if (const Status s = unpack(blockStart_); s != Status::event) {
             return s;
         }

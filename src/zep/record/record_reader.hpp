@@ -30,6 +30,12 @@ public:
     Reader &operator=(const Reader &) = delete;
 
     Status next(Event &event);
+    // Checks every block's header, checksums and place without unpacking or
+    // decoding its events, and says how the recording ends: the damage a
+    // copy or a disk does is found this way before anything is played.
+    // (An event that does not decode inside a block whose checksums hold can
+    // only come from a forged file; `next` finds it where it is.)
+    Status scanBlocks();
     // For end, cutShort and damaged: what happened, with the byte offset.
     const std::string &why() const { return why_; }
     EndReason endReason() const { return endReason_; }
@@ -37,7 +43,7 @@ public:
 
 private:
     Status fail(Status status, u64 offset, const char *what);
-    Status openBlock();
+    Status openBlock(bool unpackEvents = true);
     Status unpack(u64 at);
     bool decode(Event &event);
     Status checkHeader();

@@ -19,21 +19,16 @@ constexpr int kUnreadable = 2;
 struct Verdict {
     zep::record::Reader::Status status;
     std::string why;
-    u64 events = 0;
     bool complete = false;  // closed normally, not cut short
 };
 
-// A first pass over the whole file, so that damage anywhere is reported
-// before anything is played.
+// A first pass over the whole file's blocks, so that damage anywhere is
+// reported before anything is played.
 Verdict checkWhole(std::span<const u8> bytes)
 {
     zep::record::Reader reader(bytes);
-    zep::record::Event event;
-    auto status = reader.next(event);
-    while (status == zep::record::Reader::Status::event) {
-        status = reader.next(event);
-    }
-    return {status, reader.why(), reader.eventsRead(),
+    const auto status = reader.scanBlocks();
+    return {status, reader.why(),
             status == zep::record::Reader::Status::end && reader.endReason() == zep::record::EndReason::closed};
 }
 
@@ -84,13 +79,17 @@ int replayMain(int argc, char **argv)
     }
     replay::Replayer replayer(bytes, host);
     const replay::Outcome outcome = replayer.run();
+    if (outcome.damaged) {
+        std::cerr << "zep-sim replay: " << file << ": " << outcome.ending << '\n';
+        return kUnreadable;
+    }
     if (outcome.divergence) {
         printDivergence(file, *outcome.divergence, std::cout);
         return kDiverged;
     }
     std::cout << file << ": same (" << outcome.events << " events)\n";
     if (!verdict.complete) {
-        std::cout << "  the recording ends early, after event " << verdict.events << " (t "
+        std::cout << "  the recording ends early, after event " << outcome.events << " (t "
                   << formatSeconds(outcome.atMs) << " s): " << verdict.why << '\n';
     }
     return kSame;

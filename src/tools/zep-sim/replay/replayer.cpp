@@ -83,11 +83,13 @@ Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host)
 const Event *Replayer::peek()
 {
     if (!havePeeked_ && !exhausted_) {
-        if (reader_.next(next_) == zep::record::Reader::Status::event) {
+        const auto status = reader_.next(next_);
+        if (status == zep::record::Reader::Status::event) {
             havePeeked_ = true;
         } else {
             exhausted_ = true;
             outcome_.ending = reader_.why();
+            outcome_.damaged = status == zep::record::Reader::Status::damaged;
         }
     }
     return havePeeked_ ? &next_ : nullptr;

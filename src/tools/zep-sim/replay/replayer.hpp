@@ -28,6 +28,7 @@ struct Outcome {
     u64 atMs = 0;                           // virtual time reached
     std::optional<Divergence> divergence;
     std::string ending;                     // how the recording ends, when it ends early
+    bool damaged = false;                   // it ends in bytes that do not decode (ending says where)
 };
 
 class Replayer final : public zep::host::CallTap {
