@@ -43,7 +43,7 @@ void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 
 // read by the classes parsed once per format: nothing is formatted here.
 namespace {
 
-u8 *putValue(u8 *at, const u8 *end, ArgClass cls, va_list &args)
+[[gnu::always_inline]] inline u8 *putValue(u8 *at, const u8 *end, ArgClass cls, va_list &args)
 {
     switch (cls) {
     case ArgClass::int32:
@@ -79,9 +79,8 @@ void recordLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, cons
     }
     const std::span<const u8> ownFormat = f->ref == kStringInline ? calls::bytesOf(format, std::strlen(format))
                                                                  : std::span<const u8>();
-    recordCall(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f->ref,
-                                    {values, static_cast<std::size_t>(at - values)}, ownFormat),
-               0);
+    writer.add(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f->ref,
+                                    {values, static_cast<std::size_t>(at - values)}, ownFormat));
 }
 
 }  // namespace
