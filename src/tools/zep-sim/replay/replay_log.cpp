@@ -19,10 +19,14 @@ using zep::record::Event;
 using zep::record::LogValue;
 using zep::record::u64;
 
-__attribute__((format(printf, 1, 0))) std::string formatted(const char *format, va_list args)
+// The application's own line, made text only to show it beside the recorded one.
+std::string formatted(const char *format, va_list args)
 {
     char text[1024];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"  // clang: the format is the application's, as it logged it
     const int n = std::vsnprintf(text, sizeof text, format, args);
+#pragma GCC diagnostic pop
     return n < 0 ? std::string() : std::string(text, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1));
 }
 
