@@ -107,6 +107,11 @@ using namespace zep::host;
 u32 ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
 {
     if (u32 r; detail::tapped(calls::ZEP_MNG_RegApp, r, {}, appInfo, appId, phaseNum, appInfo)) {
+        // A registration the replay accepted is the host's record too, so
+        // that appInfo() names the application as in a play.
+        if (r == 0) {
+            detail::state().app = appInfo;
+        }
         return r;
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegApp)) {

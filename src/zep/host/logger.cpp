@@ -80,7 +80,14 @@ void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, c
     va_list args;
     va_start(args, format);
     if (s.tap != nullptr) [[unlikely]] {
-        showLineToTap(*s.tap, severity, moduleId, category, staMac, format, args);
+        va_list again;
+        va_copy(again, args);
+        showLineToTap(*s.tap, severity, moduleId, category, staMac, format, again);
+        va_end(again);
+        // A replay that writes a trace or a timeline watches its lines too.
+        if (s.observer != nullptr) {
+            printLine(s, severity, moduleId, category, staMac, format, args);
+        }
     } else {
         printLine(s, severity, moduleId, category, staMac, format, args);
     }
