@@ -10,10 +10,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "base/sim_json.hpp"
 #include "record_reader.hpp"
+#include "record_writer.hpp"
+#include "replay/replay_cli.hpp"
 #include "replay/replay_view.hpp"
 #include "replay/replayer.hpp"
 #include "run/runner.hpp"
@@ -150,6 +153,101 @@ TEST(Replay, AChangedHostWeightDivergesWhereItFirstShows)
               std::string::npos) << d.actual;
     ASSERT_EQ(d.context.size(), 4u);
     EXPECT_EQ(d.context.back(), "   UMAC_BITMAP_IsBitUp(1, 2)");
+}
+
+// What `zep-sim replay ARGS...` prints on standard output, and its exit status.
+std::pair<int, std::string> replayCommand(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "replay");
+    std::vector<char *> argv;
+    for (std::string &a : args) {
+        argv.push_back(a.data());
+    }
+    std::ostringstream out;
+    std::streambuf *const kept = std::cout.rdbuf(out.rdbuf());
+    const int status = replayMain(static_cast<int>(argv.size()), argv.data());
+    std::cout.rdbuf(kept);
+    return {status, out.str()};
+}
+
+std::string fileText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The options of a play's outputs work on the command: the timeline and the
+// summary before the verdict, the trace and the report in their files, and a
+// file that cannot be written refuses the replay before it starts.
+TEST(Replay, TheCommandWritesAPlaysOutputsBesideItsVerdict)
+{
+    const std::string rec = tempPath("outputs");
+    const std::string trace = tempPath("outputs.trace");
+    const std::string report = tempPath("outputs.html");
+    record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/station_measurement.yaml", rec);
+    const auto [status, out] = replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--timeline", "--log-level", "2",
+                                              "--trace", trace, "--report", report});
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("  0.000  ** registration           ok         application \"sta-meas\", 2 phases\n"),
+              std::string::npos) << out;
+    EXPECT_NE(out.find("  182 meas-start"), std::string::npos) << "the summary's handlers";
+    EXPECT_NE(out.find("\n" + rec + ": same (1612 events)\nReport: " + report + " ("), std::string::npos) << out;
+    const std::string lines = fileText(trace);
+    EXPECT_TRUE(lines.starts_with("{\"ev\":\"reg\",\"t\":0,\"status\":0,")) << lines.substr(0, 200);
+    EXPECT_EQ(lines.find("\"ev\":\"log\""), std::string::npos) << "notes are below --log-level 2";
+    EXPECT_NE(fileText(report).find(rec), std::string::npos) << "the report names the recording";
+    const auto [refused, nothing] = replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--trace", "/nonexistent/t"});
+    EXPECT_EQ(refused, 2);
+    EXPECT_EQ(nothing, "");
+    for (const std::string &path : {rec, trace, report}) {
+        fs::remove(path);
+    }
+}
+
+// The recording written again with the last byte of the first event of op's
+// sends flipped; number: that event's number, from 1.
+std::vector<u8> withOneByteChanged(std::span<const u8> bytes, zep::record::Op op, u64 &number)
+{
+    const std::string path = tempPath("changed");
+    static zep::record::Writer writer;  // its buffers are large: not on the stack
+    EXPECT_TRUE(writer.open(path.c_str(), 1ull << 30));
+    zep::record::Reader reader(bytes);
+    zep::record::Event e;
+    std::vector<u8> changed;
+    number = 0;
+    for (u64 n = 1; reader.next(e) == zep::record::Reader::Status::event; ++n) {
+        if (number == 0 && e.kind == zep::record::EventKind::op && e.id == static_cast<u8>(op) && !e.in.empty()) {
+            changed.assign(e.in.begin(), e.in.end());
+            changed.back() ^= 0x01;
+            e.in = changed;
+            number = n;
+        }
+        writer.add(e);
+    }
+    writer.close(zep::record::EndReason::closed);
+    return bytesOf(path);
+}
+
+// Ids and lengths are not enough: one changed byte of what the application
+// sent, or of what it sent to the neighbours, is a divergence at that send.
+TEST(Replay, ASendWhoseBytesDifferDivergesThere)
+{
+    const std::string path = tempPath("sends");
+    record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path);
+    const std::vector<u8> bytes = bytesOf(path);
+    fs::remove(path);
+    for (const auto op : {zep::record::Op::ZEP_MNG_SendMsg, zep::record::Op::ZEP_MNG_SendIPCMsg}) {
+        u64 number = 0;
+        const std::vector<u8> changed = withOneByteChanged(bytes, op, number);
+        fs::remove(tempPath("changed"));
+        ASSERT_GT(number, 0u) << zep::record::opName(static_cast<u8>(op));
+        const replay::Outcome outcome = replayOn(changed, ZEP_RECORD_TEST_LIB);
+        ASSERT_TRUE(outcome.divergence) << zep::record::opName(static_cast<u8>(op));
+        EXPECT_EQ(outcome.divergence->event, number);
+        EXPECT_NE(outcome.divergence->recorded.find(zep::record::opName(static_cast<u8>(op))), std::string::npos);
+        EXPECT_NE(outcome.divergence->actual.find("(bytes differ from offset "), std::string::npos)
+            << outcome.divergence->actual;
+    }
 }
 
 TEST(Replay, ARecordingCutShortReplaysToItsLastCompleteBlock)
