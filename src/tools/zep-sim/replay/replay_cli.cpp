@@ -129,19 +129,16 @@ int replayWithOutputs(const ReplayOptions &options, std::span<const u8> bytes, c
                              options.outputs.logLevel.value_or(0), verdict.radios};
     try {
         const auto begin = std::chrono::steady_clock::now();
-        replay::Outcome outcome;
-        {
-            replay::ReplayView watching(host, view);
-            host.setNowMs(verdict.startMs);
-            replay::Replayer replayer(bytes, host);
-            replayer.setWatcher(&watching);
-            outcome = replayer.run();
-            watching.finish(outcome.atMs - std::min(outcome.atMs, verdict.startMs));
-        }
+        replay::ReplayView watching(host, view);
+        host.setNowMs(verdict.startMs);
+        replay::Replayer replayer(bytes, host);
+        replayer.setWatcher(&watching);
+        const replay::Outcome outcome = replayer.run();
+        watching.finish(outcome.atMs - std::min(outcome.atMs, verdict.startMs));
         const int status = printVerdict(options.file, verdict, outcome, *run.human);
         RunFacts facts{options.file, options.file, cli::libraryToLoad(options.lib), 0,
                        std::chrono::steady_clock::now() - begin};
-        outputs.finish(facts, cli::Verdict{nullptr, 0, status}, *run.human);
+        outputs.finish(facts, cli::Verdict{nullptr, 0, status, &watching.stationLog()}, *run.human);
         return status;
     } catch (const cli::WriteError &e) {
         std::cerr << "zep-sim: " << e.what() << '\n';

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/hex.hpp"
+#include "logs/log_view.hpp"
 #include "record_calls.hpp"
 #include "sta_meas_msg.h"
 
@@ -70,8 +71,10 @@ ReplayView::~ReplayView()
 void ReplayView::finish(u64 playedMs)
 {
     recorder_.endStep();
+    stationLog_.finish();
     if (human_ != nullptr) {
         summary_.print(*human_, playedMs);
+        logs::printStationTable(*human_, stationLog_);
     }
 }
 
@@ -151,6 +154,7 @@ void ReplayView::onLog(const host::LogLine &line)
 {
     if (line.severity >= logLevel_) {
         recorder_.onLog(line);
+        stationLog_.feedText(line.text);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "logs/field_log.hpp"
 #include "out/report_collector.hpp"
 #include "out/summary.hpp"
 #include "out/timeline.hpp"
@@ -35,9 +36,11 @@ public:
     ReplayView(const ReplayView &) = delete;
     ReplayView &operator=(const ReplayView &) = delete;
 
-    // Flushes what the timeline holds back and prints the summary.
+    // Flushes what the timeline holds back and prints the summary and the stations' table.
     void finish(u64 playedMs);
     const Summary &summary() const { return summary_; }
+    // The stations' figures, read from the module's lines as a play reads them.
+    const logs::FieldLog &stationLog() const { return stationLog_; }
 
     void entering(const zep::record::Event &entry) override;
     void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) override;
@@ -67,6 +70,7 @@ private:
     std::unique_ptr<TraceWriter> trace_;
     std::ostream *human_;
     u32 logLevel_;
+    logs::FieldLog stationLog_{"replay"};
     std::vector<u8> offered_;  // the entry's body before the handler could change it
     std::chrono::steady_clock::time_point began_;
     std::map<u32, u32> tableSizes_;
