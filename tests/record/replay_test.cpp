@@ -196,6 +196,9 @@ TEST(Replay, TheCommandWritesAPlaysOutputsBesideItsVerdict)
     EXPECT_TRUE(lines.starts_with("{\"ev\":\"reg\",\"t\":0,\"status\":0,")) << lines.substr(0, 200);
     EXPECT_EQ(lines.find("\"ev\":\"log\""), std::string::npos) << "notes are below --log-level 2";
     EXPECT_NE(fileText(report).find(rec), std::string::npos) << "the report names the recording";
+    // At the default level the module's notes reach the report's station table.
+    ASSERT_EQ(replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--report", report}).first, 0);
+    EXPECT_NE(fileText(report).find("0011-2233-4401"), std::string::npos);
     const auto [refused, nothing] = replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--trace", "/nonexistent/t"});
     EXPECT_EQ(refused, 2);
     EXPECT_EQ(nothing, "");
