@@ -131,9 +131,12 @@ void ReplayView::answered(const zep::record::Event &call, u64 result)
     switch (static_cast<Op>(call.id)) {
     case Op::ZEP_MNG_SendMsg:
     case Op::ZEP_MNG_SendIPCMsg: {
-        const bool ipc = call.id == static_cast<u8>(Op::ZEP_MNG_SendIPCMsg);
-        const host::SentMessage msg{host_.nowMs(), arg(0), ipc ? arg(1) : arg(2), ipc,
-                                    std::vector<u8>(call.in.begin(), call.in.end())};
+        host::SentMessage msg;
+        msg.ipc = call.id == static_cast<u8>(Op::ZEP_MNG_SendIPCMsg);
+        msg.atMs = host_.nowMs();
+        msg.dest = arg(0);
+        msg.msgId = msg.ipc ? arg(1) : arg(2);
+        msg.body.assign(call.in.begin(), call.in.end());
         if (status == 0) {
             recorder_.onSent(msg);
         } else {
