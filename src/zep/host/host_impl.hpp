@@ -314,7 +314,9 @@ inline bool throughTap()
 
 // What an entry point does under a tap, kept out of its body: a function
 // of the entry point's own arguments, so that the entry point hands them on
-// in the registers they came in and needs no frame of its own for it.
+// in the registers they came in and needs no frame of its own for it. Each
+// entry point passes a lambda without captures whose parameters are its own
+// arguments, named with a trailing _ to keep the two apart.
 template <class R, class... P, class... A>
 [[gnu::noinline, gnu::cold]] R tappedPath(R (*whatTheTapDoes)(P...), A... args)
 {
