@@ -54,6 +54,22 @@ __attribute__((format(printf, 6, 0), noinline)) void printLine(Host::Impl &s, u3
     }
 }
 
+// A replay compares every line the application writes, kept or not, as its
+// format and arguments, without formatting it; a replay that writes a trace
+// or a timeline watches its lines too, formatted as a play's are.
+__attribute__((format(printf, 6, 0), noinline)) void showLineToTap(Host::Impl &s, u32 severity, u32 moduleId,
+                                                                   u32 category, const u8 *staMac,
+                                                                   const char *format, va_list args)
+{
+    va_list again;
+    va_copy(again, args);
+    detail::g_tap->onLog(severity, moduleId, category, staMac, format, again);
+    va_end(again);
+    if (s.observer != nullptr) {
+        printLine(s, severity, moduleId, category, staMac, format, args);
+    }
+}
+
 }  // namespace
 
 void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
@@ -66,8 +82,8 @@ void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, c
     }
     va_list args;
     va_start(args, format);
-    if (s.tap != nullptr) [[unlikely]] {
-        s.tap->onLog(severity, moduleId, category, staMac, format, args);
+    if (detail::g_tap != nullptr) [[unlikely]] {
+        showLineToTap(s, severity, moduleId, category, staMac, format, args);
     } else {
         printLine(s, severity, moduleId, category, staMac, format, args);
     }

@@ -40,6 +40,9 @@ public:
     const std::string &why() const { return why_; }
     EndReason endReason() const { return endReason_; }
     u64 eventsRead() const { return eventsRead_; }
+    // The log formats and strings defined so far (the reader keeps their
+    // definitions to itself; whoever writes the events again writes these first).
+    const TextTable &texts() const { return *texts_; }
 
 private:
     Status fail(Status status, u64 offset, const char *what);
