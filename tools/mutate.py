@@ -23,7 +23,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 SUITES = {"app": "tests/sta_meas_tests", "host": "tests/zep_host_tests",
-          "sim": "tests/sim/zep_sim_tests", "record": "tests/record/record_tests"}
+          "sim": "tests/sim/zep_sim_tests", "record": "tests/record/record_tests",
+          "recordlog": "tests/record/record_log_tests"}
 CTEST_TARGETS = ["zep-sim", "sta_meas"]  # what the program-level tests run
 HOST_PREFIX = "src/zep/host/"
 
