@@ -3,6 +3,7 @@
 // summary, and the journal that expectations look back on).
 #pragma once
 
+#include "base/node_shares.hpp"
 #include "base/sim_json.hpp"
 
 #include <array>
@@ -69,6 +70,10 @@ struct Event {
     std::chrono::nanoseconds elapsed{0};
     Json fields;                  // the body decoded into named fields, when wanted
     Json json;                    // the trace object, when one is wanted
+    // Out, OutFail of a measurement request sent by the timer, when wanted: the
+    // host whose share it served, or kUnknownHost.
+    std::optional<int> servedHost;
+    std::vector<NodeShares> nodes;  // Rpc 69 answered, when wanted: the table's live nodes
 };
 
 // What a sink reads of an event beyond the facts every event carries. Each
@@ -78,6 +83,7 @@ enum class Need : u8 {
     Fields = 1u << 0,  // Event::fields
     Text = 1u << 1,    // Event::summary
     Object = 1u << 2,  // Event::json
+    Shares = 1u << 3,  // Event::servedHost, Event::nodes: read from the application's table
 };
 
 class Needs {

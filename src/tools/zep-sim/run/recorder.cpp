@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/hex.hpp"
+#include "run/node_view.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
 #include "wire/msg_catalog.hpp"
@@ -19,6 +20,12 @@ Event Recorder::make(EventKind kind, const char *ev, u64 t) const
         e.json = {{"ev", ev}, {"t", t}};
     }
     return e;
+}
+
+// Each of these needs of a message event takes its decode; the host shares do not.
+bool Recorder::needsDecode(EventKind kind) const
+{
+    return needs_.has(kind, Need::Fields) || needs_.has(kind, Need::Text) || needs_.has(kind, Need::Object);
 }
 
 void Recorder::addSink(EventSink &sink)
@@ -144,8 +151,11 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
             e.json["status"] = status;
         }
     }
-    if (needs_.any(e.kind)) {  // each need of a message event takes its decode
+    if (needsDecode(e.kind)) {
         describe(e, decodeInbound(msgId, e.body));
+    }
+    if (rpc && msgId == STAMEAS_RPC_GET_MEAS_LIST && status == 0 && needs_.has(e.kind, Need::Shares)) {
+        e.nodes = liveNodes(host_.memory());
     }
     emit(e);
 }
@@ -178,7 +188,14 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         }
         e.json["hex"] = toHex(e.body);
     }
-    if (needs_.any(e.kind)) {  // each need of a message event takes its decode
+    if (context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr && e.msg->column == Column::Requests &&
+        (needs_.has(e.kind, Need::Shares) || !e.json.is_null())) {
+        e.servedHost = servedHost(host_.memory(), msg.source);
+        if (!e.json.is_null()) {
+            e.json["host"] = *e.servedHost == kUnknownHost ? Json(nullptr) : Json(*e.servedHost);
+        }
+    }
+    if (needsDecode(e.kind)) {
         describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
     }
     emit(e);

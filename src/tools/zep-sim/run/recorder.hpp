@@ -46,6 +46,7 @@ public:
 
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;
+    bool needsDecode(EventKind kind) const;
     // The decoded one-liner and fields, each where a sink reads it.
     void describe(Event &e, Decoded &&d) const;
     // A send, gone out or not; status is set only for one that failed.
