@@ -73,7 +73,9 @@ struct Event {
     // Out, OutFail of a measurement request sent by the timer, when wanted: the
     // host whose share it served, or kUnknownHost.
     std::optional<int> servedHost;
-    std::vector<NodeShares> nodes;  // Rpc 69 answered, when wanted: the table's live nodes
+    // Rpc 69 answered, when wanted: the table's live nodes; like body, valid
+    // only while the sinks are handed the event.
+    const std::vector<NodeShares> *nodes = nullptr;
 };
 
 // What a sink reads of an event beyond the facts every event carries. Each
@@ -119,6 +121,7 @@ public:
     }
     bool has(EventKind kind, Need need) const { return (byKind_[index(kind)] & bit(need)) != 0; }
     bool any(EventKind kind) const { return byKind_[index(kind)] != 0; }
+    bool anyBut(EventKind kind, Need need) const { return (byKind_[index(kind)] & ~bit(need)) != 0; }
 
 private:
     static constexpr u8 bit(Need need) { return static_cast<u8>(need); }

@@ -22,12 +22,6 @@ Event Recorder::make(EventKind kind, const char *ev, u64 t) const
     return e;
 }
 
-// Each of these needs of a message event takes its decode; the host shares do not.
-bool Recorder::needsDecode(EventKind kind) const
-{
-    return needs_.has(kind, Need::Fields) || needs_.has(kind, Need::Text) || needs_.has(kind, Need::Object);
-}
-
 void Recorder::addSink(EventSink &sink)
 {
     sinks_.push_back(&sink);
@@ -151,11 +145,12 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
             e.json["status"] = status;
         }
     }
-    if (needsDecode(e.kind)) {
+    if (needs_.anyBut(e.kind, Need::Shares)) {  // each need but the shares takes the decode
         describe(e, decodeInbound(msgId, e.body));
     }
-    if (rpc && msgId == STAMEAS_RPC_GET_MEAS_LIST && status == 0 && needs_.has(e.kind, Need::Shares)) {
-        e.nodes = liveNodes(host_.memory());
+    if (needs_.has(e.kind, Need::Shares) && rpc && msgId == STAMEAS_RPC_GET_MEAS_LIST && status == 0) {
+        nodes_ = liveNodes(host_.memory());
+        e.nodes = &nodes_;
     }
     emit(e);
 }
@@ -188,14 +183,14 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         }
         e.json["hex"] = toHex(e.body);
     }
-    if (context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr && e.msg->column == Column::Requests &&
-        (needs_.has(e.kind, Need::Shares) || !e.json.is_null())) {
+    if ((needs_.has(e.kind, Need::Shares) || !e.json.is_null()) && context_ == STAMEAS_MSG_MEAS_TIMER &&
+        e.msg != nullptr && e.msg->column == Column::Requests) {
         e.servedHost = servedHost(host_.memory(), msg.source);
         if (!e.json.is_null()) {
             e.json["host"] = *e.servedHost == kUnknownHost ? Json(nullptr) : Json(*e.servedHost);
         }
     }
-    if (needsDecode(e.kind)) {
+    if (needs_.anyBut(e.kind, Need::Shares)) {  // each need but the shares takes the decode
         describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
     }
     emit(e);

@@ -46,7 +46,6 @@ public:
 
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;
-    bool needsDecode(EventKind kind) const;
     // The decoded one-liner and fields, each where a sink reads it.
     void describe(Event &e, Decoded &&d) const;
     // A send, gone out or not; status is set only for one that failed.
@@ -57,6 +56,7 @@ private:
     Needs needs_;  // the union over sinks_
     u32 context_ = 0;
     std::optional<std::pair<u32, std::span<const u8>>> offered_;  // the runner's copy outlives it
+    std::vector<NodeShares> nodes_;  // what the last table dump's event points at
 };
 
 }  // namespace zep::sim
