@@ -1,5 +1,6 @@
-// The HTML report: counters that stay exact when intervals widen, and the page
-// itself opened in headless Chromium (skipped, not failed, where it is missing).
+// The HTML report: counters that stay exact when intervals widen, the data the
+// page embeds (a run's, and access points' logs'), and the page itself opened
+// in headless Chromium (skipped, not failed, where it is missing).
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <sstream>
 
 #include "out/report_collector.hpp"
+#include "logs/log_view.hpp"
 #include "out/report_html.hpp"
 #include "sta_meas_msg.h"
 #include "wire/msg_catalog.hpp"
@@ -104,7 +106,8 @@ int shell(const std::string &command)
 
 class TempDir {
 public:
-    TempDir() : path_(fs::temp_directory_path() / ("zep-report-" + std::to_string(getpid())))
+    explicit TempDir(const std::string &name = "page")
+        : path_(fs::temp_directory_path() / ("zep-report-" + name + "-" + std::to_string(getpid())))
     {
         fs::create_directories(path_ / "profile");
     }
@@ -139,6 +142,211 @@ std::string camel(const std::string &key)  // data-sum-nb-blocks for nbBlocks
     return out;
 }
 
+// ---- The data the page embeds -------------------------------------------------
+
+std::string zepSim(const std::string &args)
+{
+    return std::string(ZEP_SIM_TEST_PROGRAM) + " " + args;
+}
+
+std::string libOption()
+{
+    return std::string(" --lib ") + ZEP_SIM_TEST_LIB + " ";
+}
+
+// The text between the page's data markers, and the JSON it holds.
+std::string embeddedText(const std::string &html)
+{
+    const std::string open = "<script id=\"report-data\" type=\"application/json\">";
+    const std::size_t from = html.find(open);
+    const std::size_t to = html.find("</script>", from);
+    return from == std::string::npos || to == std::string::npos
+               ? std::string()
+               : html.substr(from + open.size(), to - from - open.size());
+}
+
+Json embedded(const fs::path &page)
+{
+    return Json::parse(embeddedText(readFile(page)));
+}
+
+// The station table of the run's text summary, each row's cells one space apart.
+std::vector<std::string> textStationRows(const std::string &out)
+{
+    std::vector<std::string> rows;
+    std::istringstream in(out.substr(out.find("Stations (per measurement)")));
+    std::string line;
+    std::getline(in, line);  // the title
+    std::getline(in, line);  // the column names
+    while (std::getline(in, line) && !line.empty()) {
+        std::istringstream words(line);
+        std::string word;
+        std::string joined;
+        while (words >> word) {
+            joined += (joined.empty() ? "" : " ") + word;
+        }
+        rows.push_back(joined);
+    }
+    return rows;
+}
+
+std::string joinedCells(const Json &row)
+{
+    std::string joined;
+    for (const Json &cell : row) {
+        joined += (joined.empty() ? "" : " ") + (cell.is_string() ? cell.get<std::string>() : cell.dump());
+    }
+    return joined;
+}
+
+const Json kHeaviestDemoRow = {"0011-2233-4401", "lm", 0, "0+2", 1, 1, "stop", 29, 0, 28, "97%", 0, "gone"};
+const Json kMovedDemoRow = {"0011-2233-4404", "tpc", 0, "2", 1, 1, "give-up", 3, 0, 0, "0%", 1,
+                            "gone, moved to TPC"};
+
+TEST(ReportData, StationRowsAreTheSummaryTableHeaviestFirst)
+{
+    const TempDir dir("stations");
+    ASSERT_EQ(shell(zepSim(libOption() + "-q --report " + (dir.path() / "demo.html").string() + " > " +
+                           (dir.path() / "run.txt").string())),
+              0);
+    const Json stations = embedded(dir.path() / "demo.html")["sections"][0]["stations"];
+    Json keys = Json::array();
+    for (const Json &c : stations["columns"]) {
+        keys.push_back(c[0]);
+    }
+    EXPECT_EQ(keys, Json({"sta", "meas", "radio", "hosts", "added", "removed", "lastRemoval",
+                          "requests", "failed", "reports", "answered", "giveUps", "now"}));
+    const Json &rows = stations["rows"];
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows[0], kHeaviestDemoRow);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), kMovedDemoRow), rows.end());
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_GE(rows[i - 1][7].get<u64>(), rows[i][7].get<u64>()) << "row " << i;
+    }
+    EXPECT_EQ(stations["shown"], 200);
+
+    // The page and the text summary show the same cells in the same columns.
+    std::vector<std::string> page;
+    for (const Json &row : rows) {
+        page.push_back(joinedCells(row));
+    }
+    std::vector<std::string> text = textStationRows(readFile(dir.path() / "run.txt"));
+    std::sort(page.begin(), page.end());
+    std::sort(text.begin(), text.end());
+    EXPECT_EQ(page, text);
+}
+
+TEST(ReportData, ARunThatDroppedNotesSaysHowToSeeItsStations)
+{
+    const TempDir dir("level");
+    // Its expect steps count notes, so some fail at this level: only the page is looked at.
+    shell(zepSim(libOption() + "-q --log-level 1 --report " + (dir.path() / "demo.html").string() +
+                 " > /dev/null"));
+    const Json stations = embedded(dir.path() / "demo.html")["sections"][0]["stations"];
+    EXPECT_FALSE(stations.contains("rows"));
+    EXPECT_NE(stations.value("unavailable", "").find("log level 1 left out"), std::string::npos);
+    EXPECT_NE(stations.value("unavailable", "").find("--log-level 0"), std::string::npos);
+}
+
+// A name no page should trip on: it ends the script element, opens a comment
+// and a script inside it, and carries an entity and a non-ASCII letter.
+const std::string kOddName = "</script><!--<script>&amp;\"é";
+
+TEST(LogsReport, OneSectionPerAccessPointAndFilteredNotesAreNamedNotZeroed)
+{
+    const TempDir dir("logs");
+    const fs::path full = dir.path() / "full.log";
+    const fs::path filtered = dir.path() / "filtered.log";
+    const fs::path page = dir.path() / "logs.html";
+    ASSERT_EQ(shell(zepSim(libOption() + "-q --report " + (dir.path() / "run.html").string() +
+                           " --log " + full.string() + " > /dev/null")),
+              0);
+    shell(zepSim(libOption() + "-q --log-level 1 --log " + filtered.string() + " " +
+                 ZEP_SIM_SCENARIO_DIR + "/faults.yaml > /dev/null"));
+    ASSERT_EQ(shell(zepSim("logs --ap east=" + full.string() + " --ap '" + kOddName + "=" +
+                           filtered.string() + "' --report " + page.string() + " > " +
+                           (dir.path() / "out.txt").string())),
+              0);
+    EXPECT_NE(readFile(dir.path() / "out.txt").find("Report: " + page.string()), std::string::npos);
+
+    const std::string html = readFile(page);
+    EXPECT_EQ(embeddedText(html).find('<'), std::string::npos);
+    const Json data = Json::parse(embeddedText(html));
+    EXPECT_EQ(data["title"], "zep-sim logs: east, " + kOddName);
+    ASSERT_EQ(data["sections"].size(), 2u);
+
+    // The log read back gives the run's own station rows and radio totals.
+    const Json &east = data["sections"][0];
+    EXPECT_EQ(east["name"], "east");
+    EXPECT_EQ(east["stations"]["rows"], embedded(dir.path() / "run.html")["sections"][0]["stations"]["rows"]);
+    EXPECT_EQ(east["totals"]["requests"], 82);
+    EXPECT_EQ(east["totals"]["answers"], 66);
+    EXPECT_EQ(east["totals"]["reports"], 66);
+    EXPECT_EQ(east["totals"]["nbBlocks"], 3);
+    EXPECT_FALSE(east.contains("unavailable"));
+
+    const Json &odd = data["sections"][1];
+    EXPECT_EQ(odd["name"], kOddName);
+    EXPECT_EQ(odd.value("unavailable", Json()), Json(logs::noteFigures()));
+    for (const char *absent : {"radios", "totals", "stations", "interval"}) {
+        EXPECT_FALSE(odd.contains(absent)) << absent << " would show zeros";
+    }
+    ASSERT_FALSE(odd["marks"]["rows"].empty());  // the errors are still read
+    EXPECT_EQ(odd["marks"]["rows"][0]["kind"], 0);
+
+    // A page that cannot be written is known before any log is read.
+    EXPECT_EQ(shell(zepSim("logs " + full.string() + " --report /nonexistent/r.html > /dev/null 2> " +
+                           (dir.path() / "err.txt").string())),
+              2);
+    EXPECT_EQ(readFile(dir.path() / "err.txt"), "zep-sim logs: cannot write /nonexistent/r.html\n");
+}
+
+struct Browsed {
+    std::string dom;
+    std::string console;  // the browser's log; the page writes nothing there but errors
+};
+
+// The page as the browser left it, opened at the given #fragment.
+Browsed browse(const std::string &browser, const TempDir &dir, const fs::path &page,
+               const std::string &fragment)
+{
+    const fs::path dom = dir.path() / "dom.html";
+    const fs::path log = dir.path() / "browser.txt";
+    const int status = shell(browser + " --headless --no-sandbox --disable-gpu --disable-quic" +
+                             " --no-first-run --disable-background-networking" +
+                             " --disable-component-update --disable-sync --enable-logging=stderr --v=0" +
+                             " --virtual-time-budget=10000 --user-data-dir=" +
+                             (dir.path() / "profile").string() + " --dump-dom 'file://" +
+                             page.string() + "#" + fragment + "' > " + dom.string() + " 2> " +
+                             log.string());
+    EXPECT_EQ(status, 0);
+    return {readFile(dom), readFile(log)};
+}
+
+// Every chart the page made has drawn, and it made at least the given number.
+void expectChartsDrawn(const std::string &dom, std::size_t atLeast)
+{
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(dom, m, std::regex(R"re(data-charts-drawn="(\d+)")re"))) << dom;
+    std::size_t canvases = 0;
+    for (std::size_t at = dom.find("<canvas"); at != std::string::npos;
+         at = dom.find("<canvas", at + 1)) {
+        ++canvases;
+    }
+    EXPECT_GE(canvases, atLeast);
+    EXPECT_EQ(std::stoul(m[1]), canvases);
+}
+
+std::vector<std::string> stationRowsShown(const std::string &dom)
+{
+    static const std::regex kRow(R"re(<tr data-station="([^"]+)")re");
+    std::vector<std::string> shown;
+    for (auto it = std::sregex_iterator(dom.begin(), dom.end(), kRow); it != std::sregex_iterator(); ++it) {
+        shown.push_back((*it)[1]);
+    }
+    return shown;
+}
+
 TEST(ReportPage, DrawsEveryChartWithoutErrorAndAgreesWithTheSummary)
 {
     const std::string browser = chromium();
@@ -147,45 +355,54 @@ TEST(ReportPage, DrawsEveryChartWithoutErrorAndAgreesWithTheSummary)
     }
     const TempDir dir;
     const fs::path page = dir.path() / "demo.html";
-    ASSERT_EQ(shell(std::string(ZEP_SIM_TEST_PROGRAM) + " --lib " + ZEP_SIM_TEST_LIB +
-                    " --report " + page.string() + " > " + (dir.path() / "run.txt").string()),
+    ASSERT_EQ(shell(zepSim(libOption() + "--report " + page.string() + " > " +
+                           (dir.path() / "run.txt").string())),
               0);
     const auto totals = summaryTotals(readFile(dir.path() / "run.txt"));
     ASSERT_FALSE(totals.empty()) << readFile(dir.path() / "run.txt");
 
-    ASSERT_EQ(shell(browser + " --headless --no-sandbox --disable-gpu --disable-quic" +
-                    " --no-first-run --disable-background-networking" +
-                    " --disable-component-update --disable-sync --enable-logging=stderr --v=0" +
-                    " --virtual-time-budget=10000 --user-data-dir=" +
-                    (dir.path() / "profile").string() + " --dump-dom file://" + page.string() +
-                    " > " + (dir.path() / "dom.html").string() + " 2> " +
-                    (dir.path() / "browser.txt").string()),
-              0);
-    const std::string dom = readFile(dir.path() / "dom.html");
-    const std::string log = readFile(dir.path() / "browser.txt");
-
-    // The page writes nothing to the console; any line there is an error.
-    EXPECT_EQ(log.find(":CONSOLE"), std::string::npos) << log;
-
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(dom, m, std::regex(R"re(data-charts-drawn="(\d+)")re"))) << dom;
-    std::size_t canvases = 0;
-    for (std::size_t at = dom.find("<canvas"); at != std::string::npos;
-         at = dom.find("<canvas", at + 1)) {
-        ++canvases;
-    }
-    EXPECT_GE(canvases, 8u);
-    EXPECT_EQ(std::stoul(m[1]), canvases);
-
+    // Opened filtered as a person would type it: with colons, in capitals.
+    const Browsed b = browse(browser, dir, page, "station=44:0B");
+    EXPECT_EQ(b.console.find(":CONSOLE"), std::string::npos) << b.console;
+    expectChartsDrawn(b.dom, 9);
     for (const auto &[key, value] : totals) {
         // The summary table of the page, and the sums of what the charts drew.
-        EXPECT_NE(dom.find("data-total=\"" + key + "\">" + value + "<"), std::string::npos)
+        EXPECT_NE(b.dom.find("data-total=\"" + key + "\">" + value + "<"), std::string::npos)
             << key << " should read " << value;
         if (key != "ipc") {
-            EXPECT_NE(dom.find("data-sum-" + camel(key) + "=\"" + value + "\""), std::string::npos)
+            EXPECT_NE(b.dom.find("data-sum-" + camel(key) + "=\"" + value + "\""), std::string::npos)
                 << "the charts of " << key << " should add up to " << value;
         }
     }
+    // The filter keeps the one station and the chart of its radio alone.
+    EXPECT_EQ(stationRowsShown(b.dom), std::vector<std::string>{"0011-2233-440b"});
+    EXPECT_NE(b.dom.find("data-stations-matching=\"1\""), std::string::npos);
+    EXPECT_NE(b.dom.find("<div data-radio=\"0\">"), std::string::npos);
+    EXPECT_NE(b.dom.find("<div data-radio=\"1\" class=\"hidden\">"), std::string::npos);
+}
+
+TEST(ReportPage, LogsPageShowsTheChosenAccessPointAndWhatItsLogCannotGive)
+{
+    const std::string browser = chromium();
+    if (browser.empty() || chartJsText().empty()) {
+        GTEST_SKIP() << "chromium or libjs-chart.js is not installed (make deps installs both)";
+    }
+    const TempDir dir("logs-page");
+    const fs::path log = dir.path() / "filtered.log";
+    const fs::path page = dir.path() / "logs.html";
+    shell(zepSim(libOption() + "-q --log-level 1 --log " + log.string() + " " +
+                 ZEP_SIM_SCENARIO_DIR + "/faults.yaml > /dev/null"));
+    ASSERT_EQ(shell(zepSim("logs --ap east=" + log.string() + " --ap west=" + log.string() +
+                           " --report " + page.string() + " > /dev/null")),
+              0);
+    const Browsed b = browse(browser, dir, page, "section=west");
+    EXPECT_EQ(b.console.find(":CONSOLE"), std::string::npos) << b.console;
+    expectChartsDrawn(b.dom, 1);  // the errors; a filtered log has no other chart
+    EXPECT_NE(b.dom.find("<h1 id=\"title\">access point west</h1>"), std::string::npos);
+    for (const std::string &figure : logs::noteFigures()) {
+        EXPECT_NE(b.dom.find("data-unavailable=\"" + figure + "\""), std::string::npos) << figure;
+    }
+    EXPECT_EQ(b.dom.find("data-total="), std::string::npos) << "no summary without notes";
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "logs/log_report.hpp"
+
 namespace zep::sim::cli {
 
 namespace {
@@ -75,6 +77,7 @@ bool Outputs::open(const PlayOptions &options, RunOptions &run)
         return false;
     }
     reportPath_ = options.reportPath;
+    logLevel_ = options.logLevel.value_or(scenario_.logLevel);
     run.report = report_ != nullptr ? &collected_ : nullptr;
     if (junit_ != nullptr) {
         run.sinks.push_back(&verdicts_);
@@ -106,7 +109,8 @@ bool Outputs::openSinks(const PlayOptions &options, RunOptions &run)
 
 void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream &human)
 {
-    if (report_ != nullptr && !saveReport(*report_, reportPath_, collected_, facts, human)) {
+    if (report_ != nullptr &&
+        !saveReport(*report_, reportPath_, reportPage(facts, *verdict.runner), human)) {
         throw WriteError("cannot write the report to " + reportPath_);
     }
     if (junit_ != nullptr) {
@@ -119,6 +123,23 @@ void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream
         file->flush();
     }
     static_cast<const WriteWatch &>(*watch_).check();
+}
+
+ReportPage Outputs::reportPage(const RunFacts &facts, const Runner &runner) const
+{
+    Json section = runSection(collected_, facts);
+    const logs::FieldLog &log = runner.stationLog();
+    if (log.notesSeen() || logLevel_ == 0) {
+        section["stations"] = logs::stationTable(log);
+    } else {
+        section["stations"] = {
+            {"unavailable", "The stations' figures come from the module's notes, which log level " +
+                                std::to_string(logLevel_) +
+                                " left out: play again with --log-level 0 to see them."}};
+    }
+    ReportPage page{section["title"].get<std::string>(), {}};
+    page.sections.push_back(std::move(section));
+    return page;
 }
 
 void Outputs::writeSummaryJson(const RunFacts &facts, const Verdict &verdict)

@@ -15,6 +15,7 @@
 #include "cli/junit.hpp"
 #include "cli/play_options.hpp"
 #include "out/report_html.hpp"
+#include "out/run_section.hpp"
 #include "run/runner.hpp"
 
 namespace zep::sim::cli {
@@ -47,12 +48,14 @@ private:
     std::ofstream *openFile(const std::string &path, const std::string &what);
     bool openSinks(const PlayOptions &options, RunOptions &run);
     void writeSummaryJson(const RunFacts &facts, const Verdict &verdict);
+    ReportPage reportPage(const RunFacts &facts, const Runner &runner) const;
 
     const Scenario &scenario_;
     std::span<const SinkOption> sinkOptions_;
     std::vector<std::pair<std::unique_ptr<std::ofstream>, std::string>> files_;  // with their names
     std::ofstream *report_ = nullptr;
     std::string reportPath_;
+    u32 logLevel_ = 0;
     ReportCollector collected_;
     std::ofstream *junit_ = nullptr;
     JunitReport verdicts_;

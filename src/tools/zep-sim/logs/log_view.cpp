@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/text_table.hpp"
+#include "out/report_html.hpp"
 #include "sta_meas_msg.h"
 
 namespace zep::sim::logs {
@@ -59,12 +60,8 @@ void printRadios(std::ostream &out, const FieldLog &log)
     t.addRow({"all", "", "", s(all.requests), s(all.answers), s(all.reports), s(all.comeas),
               s(all.scans), s(log.nbBlocks()), s(all.adds), s(all.removals)});
     t.print(out, "  ");
-    for (const auto &[id, r] : log.radios()) {
-        if (r.switchedOff != 0 || r.disabledRounds != 0 || r.failedRequests != 0) {
-            out << "  radio " << radioText(id) << ": scan switch set off " << r.switchedOff
-                << " time(s), " << r.disabledRounds << " timer round(s) skipped as measurement was off, "
-                << r.failedRequests << " request(s) failed to send\n";
-        }
+    for (const std::string &note : radioNotes(log)) {
+        out << "  " << note << '\n';
     }
 }
 
@@ -139,24 +136,62 @@ void printErrors(std::ostream &out, const FieldLog &log)
 
 }  // namespace
 
+const Json &stationColumns()
+{
+    static const Json columns = columnList(
+        {{"sta", "station"}, {"meas", "meas"}, {"radio", "radio"}, {"hosts", "hosts"},
+         {"added", "added"}, {"removed", "removed"}, {"lastRemoval", "last removal"},
+         {"requests", "requests"}, {"failed", "failed"}, {"reports", "reports"},
+         {"answered", "answered"}, {"giveUps", "give-ups"}, {"now", "now"}});
+    return columns;
+}
+
+Json stationCells(const NodeFigures &n)
+{
+    return Json::array({macText(n.sta), measText(n.measId),
+                        n.radio == STAMEAS_ALL_RADIO ? Json("?") : Json(n.radio), hostsText(n.hosts),
+                        n.adds, n.removals, removalName(n.lastRemoval), n.requests, n.failed,
+                        n.reports, ratioText(n.reports, n.requests), n.giveUps,
+                        std::string(n.present ? "in table" : "gone") +
+                            (n.movedToTpc ? ", moved to TPC" : "")});
+}
+
 void printStationTable(std::ostream &out, const FieldLog &log)
 {
-    TextTable t({{"station", Align::Left}, {"meas", Align::Left}, {"radio", Align::Right},
-                 {"hosts", Align::Left}, {"added", Align::Right}, {"removed", Align::Right},
-                 {"last removal", Align::Left}, {"requests", Align::Right}, {"failed", Align::Right},
-                 {"reports", Align::Right}, {"answered", Align::Right}, {"give-ups", Align::Right},
-                 {"now", Align::Left}});
+    std::vector<TextTable::Column> columns;
+    for (const Json &c : stationColumns()) {
+        // Text columns read from the left, counts from the right.
+        const bool text = c[0] == "sta" || c[0] == "meas" || c[0] == "hosts" ||
+                          c[0] == "lastRemoval" || c[0] == "now";
+        columns.push_back({c[1].get<std::string>(), text ? Align::Left : Align::Right});
+    }
+    TextTable t(std::move(columns));
     for (const NodeFigures *n : sortedNodes(log)) {
-        t.addRow({macText(n->sta), measText(n->measId), radioText(n->radio), hostsText(n->hosts),
-                  s(n->adds), s(n->removals), removalName(n->lastRemoval), s(n->requests),
-                  s(n->failed), s(n->reports), ratioText(n->reports, n->requests), s(n->giveUps),
-                  std::string(n->present ? "in table" : "gone") + (n->movedToTpc ? ", moved to TPC" : "")});
+        std::vector<std::string> cells;
+        for (const Json &cell : stationCells(*n)) {
+            cells.push_back(cell.is_string() ? cell.get<std::string>() : cell.dump());
+        }
+        t.addRow(std::move(cells));
     }
     if (t.empty()) {
         return;
     }
     out << "\n  Stations (per measurement)\n";
     t.print(out, "  ");
+}
+
+std::vector<std::string> radioNotes(const FieldLog &log)
+{
+    std::vector<std::string> notes;
+    for (const auto &[id, r] : log.radios()) {
+        if (r.switchedOff != 0 || r.disabledRounds != 0 || r.failedRequests != 0) {
+            notes.push_back("radio " + radioText(id) + ": scan switch set off " + s(r.switchedOff) +
+                            " time(s), " + s(r.disabledRounds) +
+                            " timer round(s) skipped as measurement was off, " +
+                            s(r.failedRequests) + " request(s) failed to send");
+        }
+    }
+    return notes;
 }
 
 const std::vector<std::string> &noteFigures()

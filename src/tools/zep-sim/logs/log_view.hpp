@@ -18,9 +18,16 @@ std::string macText(u64 sta);                // "0011-2233-4401", as the module 
 std::string hostsText(u32 bitmap);           // "0+2"
 std::string measText(u32 measId);            // "lm", "tpc", or the id
 
+// The station table's columns, [key, title], and one node's cells in their
+// order (numbers as numbers): the text table and the report page both show them.
+const Json &stationColumns();
+Json stationCells(const NodeFigures &node);
 // Per station and measurement: hosts, requests, reports, removals and why.
 // Prints nothing when no node was seen.
 void printStationTable(std::ostream &out, const FieldLog &log);
+// A line per radio whose scan switch was set off, whose timer rounds were
+// skipped or whose requests failed to send.
+std::vector<std::string> radioNotes(const FieldLog &log);
 void printFieldLog(std::ostream &out, const FieldLog &log, bool verbose);
 Json fieldLogJson(const FieldLog &log);
 

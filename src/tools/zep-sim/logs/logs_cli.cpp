@@ -6,9 +6,11 @@
 #include <fstream>
 #include <iostream>
 
+#include "logs/log_report.hpp"
 #include "logs/log_source.hpp"
 #include "logs/log_view.hpp"
 #include "logs/scenario_out.hpp"
+#include "out/report_html.hpp"
 
 namespace zep::sim {
 
@@ -50,6 +52,66 @@ bool readInto(const Source &src, logs::FieldLog &log)
     return true;
 }
 
+// Where each output goes; a file that cannot be opened ends the command before any log is read.
+struct LogsOutputs {
+    bool json = false;
+    bool verbose = false;
+    std::string scenarioPath;
+    std::string reportPath;
+    std::ofstream scenarioFile;
+    std::ofstream reportFile;
+    Json aps = Json::array();
+    ReportPage page;
+
+    bool open()
+    {
+        if (!reportPath.empty() && !reportAvailable()) {
+            std::cerr << "zep-sim logs: this build has no charting library (libjs-chart.js), so no --report\n";
+            return false;
+        }
+        return openFile(scenarioFile, scenarioPath) && openFile(reportFile, reportPath);
+    }
+    static bool openFile(std::ofstream &file, const std::string &path)
+    {
+        if (!path.empty()) {
+            file.open(path, std::ios::binary | std::ios::trunc);
+            if (!file) {
+                std::cerr << "zep-sim logs: cannot write " << path << '\n';
+                return false;
+            }
+        }
+        return true;
+    }
+    void add(const logs::FieldLog &log, const Source &src, bool first)
+    {
+        if (scenarioFile.is_open() && first) {
+            logs::writeScenario(scenarioFile, log);
+        }
+        if (reportFile.is_open()) {
+            page.title += (page.sections.empty() ? "zep-sim logs: " : ", ") + log.name();
+            page.sections.push_back(logs::logSection(log, src.path));
+        }
+        if (json) {
+            aps.push_back(logs::fieldLogJson(log));
+        } else {
+            logs::printFieldLog(std::cout, log, verbose);
+        }
+    }
+    bool finish()
+    {
+        if (json) {
+            // A field log may hold any bytes; those that are not UTF-8 print as U+FFFD.
+            std::cout << Json{{"aps", aps}}.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+        }
+        if (reportFile.is_open() &&
+            !saveReport(reportFile, reportPath, page, json ? std::cerr : std::cout)) {
+            std::cerr << "zep-sim logs: cannot write " << reportPath << '\n';
+            return false;
+        }
+        return true;
+    }
+};
+
 }  // namespace
 
 int logsMain(int argc, char **argv)
@@ -60,16 +122,17 @@ int logsMain(int argc, char **argv)
     cli.name("zep-sim logs");
     std::vector<std::string> files;
     std::vector<std::string> named;
-    bool json = false;
-    bool verbose = false;
-    std::string scenarioPath;
+    LogsOutputs outputs;
     cli.add_option("files", files, "Log files, one per access point")->type_name("FILE|-");
     cli.add_option("--ap", named, "A log file under a name of its own")->type_name("NAME=FILE");
-    cli.add_flag("--json", json, "Print JSON instead of tables");
-    cli.add_flag("-v,--verbose", verbose, "Show the module lines that could not be parsed");
-    cli.add_option("--scenario", scenarioPath,
+    cli.add_flag("--json", outputs.json, "Print JSON instead of tables");
+    cli.add_flag("-v,--verbose", outputs.verbose, "Show the module lines that could not be parsed");
+    cli.add_option("--scenario", outputs.scenarioPath,
                    "Write a scenario that plays the first log's stations again")
         ->type_name("OUT.yaml");
+    cli.add_option("--report", outputs.reportPath,
+                   "Write an HTML report, one section per access point")
+        ->type_name("FILE.html");
     CLI11_PARSE(cli, argc, argv);
 
     const std::vector<Source> all = sources(files, named);
@@ -77,34 +140,17 @@ int logsMain(int argc, char **argv)
         std::cerr << "zep-sim logs: no log file given\n";
         return kExitUnreadable;
     }
-    Json out = {{"aps", Json::array()}};
-    std::ofstream scenarioFile;
-    if (!scenarioPath.empty()) {
-        scenarioFile.open(scenarioPath, std::ios::trunc);
-        if (!scenarioFile) {
-            std::cerr << "zep-sim logs: cannot write " << scenarioPath << '\n';
-            return kExitUnreadable;
-        }
+    if (!outputs.open()) {
+        return kExitUnreadable;
     }
     for (const Source &src : all) {
         logs::FieldLog log(src.name);
         if (!readInto(src, log)) {
             return kExitUnreadable;
         }
-        if (scenarioFile.is_open() && &src == &all.front()) {
-            logs::writeScenario(scenarioFile, log);
-        }
-        if (json) {
-            out["aps"].push_back(logs::fieldLogJson(log));
-        } else {
-            logs::printFieldLog(std::cout, log, verbose);
-        }
+        outputs.add(log, src, &src == &all.front());
     }
-    if (json) {
-        // A field log may hold any bytes; those that are not UTF-8 print as U+FFFD.
-        std::cout << out.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
-    }
-    return 0;
+    return outputs.finish() ? 0 : kExitUnreadable;
 }
 
 }  // namespace zep::sim

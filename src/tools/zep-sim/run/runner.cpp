@@ -139,9 +139,9 @@ std::vector<Failure> Runner::run()
     if (progress_) {
         progress_->clear();
     }
+    stationLog_.finish();
     if (opt_.human != nullptr) {
         summary_.print(*opt_.human, playedMs());
-        stationLog_.finish();
         logs::printStationTable(*opt_.human, stationLog_);
         printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();

@@ -12,7 +12,7 @@ _zep_sim()
         options="--help --lib --trace --seed"
         subcommands=""
     elif [[ ${COMP_WORDS[1]} == logs ]]; then
-        options="--help --json --verbose --ap -v"
+        options="--help --json --verbose --ap --scenario --report -v"
         subcommands=""
     elif [[ ${COMP_WORDS[1]} == replay ]]; then
         options="--help --lib"
@@ -22,7 +22,7 @@ _zep_sim()
         --lib)
             COMPREPLY=($(compgen -f -X '!*.so*' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
-        --trace|--report|--junit|--summary-json|--log|--record)
+        --trace|--report|--junit|--summary-json|--log|--record|--scenario)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
         --seed)

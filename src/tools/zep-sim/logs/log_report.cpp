@@ -1,0 +1,182 @@
+#include "logs/log_report.hpp"
+
+#include <algorithm>
+#include <set>
+
+#include "logs/log_view.hpp"
+#include "out/report_html.hpp"
+#include "sta_meas_msg.h"
+
+namespace zep::sim::logs {
+
+namespace {
+
+constexpr u64 kHourMs = 3600000;
+
+Json radioId(u32 r)
+{
+    return r == STAMEAS_ALL_RADIO ? Json("?") : Json(r);
+}
+
+Json optJson(const std::optional<u32> &v)
+{
+    return v ? Json(*v) : Json(nullptr);
+}
+
+Json radioTotal(const RadioFigures &r)
+{
+    return {{"nodes", optJson(r.tableSize)}, {"peak", r.peak},          {"requests", r.requests},
+            {"answers", r.answers},          {"reports", r.reports},    {"comeas", r.comeas},
+            {"scans", r.scans},              {"nbBlocks", r.nbBlocks}, {"added", r.adds},
+            {"removed", r.removals}};
+}
+
+// Per radio, one point per hour of the module's clock that any radio saw.
+Json hourSeries(const FieldLog &log, u32 radio, const std::vector<u64> &hours)
+{
+    Json series = {{"nodes", Json::array()},   {"requests", Json::array()},
+                   {"answers", Json::array()}, {"reports", Json::array()},
+                   {"comeas", Json::array()}};
+    for (const u64 h : hours) {
+        const auto it = log.hours().find({radio, h});
+        const HourFigures f = it == log.hours().end() ? HourFigures{} : it->second;
+        series["nodes"].push_back(optJson(f.tableSize));
+        series["requests"].push_back(f.requests);
+        series["answers"].push_back(f.answers);
+        series["reports"].push_back(f.reports);
+        series["comeas"].push_back(f.comeas);
+    }
+    return series;
+}
+
+void addRadios(Json &s, const FieldLog &log)
+{
+    std::set<u64> seen;
+    for (const auto &entry : log.hours()) {
+        seen.insert(entry.first.second);
+    }
+    const std::vector<u64> hours(seen.begin(), seen.end());
+    Json starts = Json::array();
+    for (const u64 h : hours) {
+        starts.push_back(h * kHourMs);
+    }
+    s["interval"] = {{"name", "the module's clock"}, {"widthMs", kHourMs}, {"unit", "h"},
+                     {"unitMs", kHourMs},          {"starts", std::move(starts)}};
+    s["radioColumns"] = columnList(
+        {{"nodes", "nodes"}, {"peak", "peak"}, {"requests", "requests sent"}, {"answers", "answers"},
+         {"reports", "reports forwarded"}, {"comeas", "co-meas requests"},
+         {"scans", "scan triggers"}, {"nbBlocks", "blocks to neighbours"}, {"added", "added"},
+         {"removed", "removed"}});
+    Json rows = Json::array();
+    Json totals = {{"requests", 0}, {"answers", 0}, {"reports", 0}, {"comeas", 0},
+                   {"scans", 0},    {"added", 0},   {"removed", 0}};
+    for (const auto &[id, r] : log.radios()) {
+        const Json total = radioTotal(r);
+        for (auto &[key, sum] : totals.items()) {
+            sum = sum.get<u64>() + total[key].get<u64>();
+        }
+        rows.push_back({{"radio", radioId(id)}, {"total", total}, {"series", hourSeries(log, id, hours)}});
+    }
+    // A block holding stations of two radios counts on each, once in all.
+    totals["nbBlocks"] = log.nbBlocks();
+    s["radios"] = std::move(rows);
+    s["totals"] = std::move(totals);
+    s["notes"] = radioNotes(log);
+    s["stations"] = stationTable(log);
+}
+
+Json statsTable(const FieldLog &log)
+{
+    Json rows = Json::array();
+    for (const StatsLine &st : log.statsLines()) {
+        rows.push_back({radioId(st.radio), st.timestampMs, st.sent, st.received});
+    }
+    return {{"title", "Hourly co-measurement statistics"},
+            {"columns", {"radio", "logged at (ms)", "co-meas requests to neighbours", "co-meas reports"}},
+            {"rows", std::move(rows)}};
+}
+
+Json costTable(const FieldLog &log)
+{
+    Json rows = Json::array();
+    for (const auto &[name, c] : log.costs()) {
+        rows.push_back({{"name", name}, {"lines", c.lines}, {"min", c.min}, {"avg", c.avg}, {"max", c.max}});
+    }
+    return {{"unit", "ms, the module's own figures as last logged"},
+            {"columns", columnList({{"lines", "cost lines"}, {"min", "min ms"}, {"avg", "avg ms"},
+                                    {"max", "max ms"}})},
+            {"bars", columnList({{"min", "min"}, {"avg", "avg"}, {"max", "max"}})},
+            {"count", {"lines", "cost lines"}},
+            {"logScale", false},
+            {"rows", std::move(rows)}};
+}
+
+std::string lineRange(u64 first, u64 last)
+{
+    return first == last ? std::to_string(first) : std::to_string(first) + "-" + std::to_string(last);
+}
+
+// Error kinds at their first line, and the bursts, on the axis of log lines.
+Json errorMarks(const FieldLog &log)
+{
+    Json rows = Json::array();
+    for (const auto &[kind, e] : log.errors()) {
+        rows.push_back({{"x", e.firstLine},
+                        {"at", lineRange(e.firstLine, e.lastLine)},
+                        {"kind", 0},
+                        {"text", std::to_string(e.count) + " x " + e.example}});
+    }
+    for (const Burst &b : log.bursts()) {
+        rows.push_back({{"x", b.firstLine},
+                        {"at", lineRange(b.firstLine, b.lastLine)},
+                        {"kind", 1},
+                        {"text", std::to_string(b.errors) + " errors close together"}});
+    }
+    return {{"kinds", {"error", "burst"}}, {"axis", "log line"}, {"atTitle", "lines"},
+            {"failedKind", 1},            {"rows", std::move(rows)}, {"leftOut", 0}};
+}
+
+}  // namespace
+
+Json stationTable(const FieldLog &log)
+{
+    std::vector<const NodeFigures *> nodes;
+    for (const NodeFigures &n : log.nodes()) {
+        nodes.push_back(&n);
+    }
+    std::sort(nodes.begin(), nodes.end(), [](const NodeFigures *a, const NodeFigures *b) {
+        return std::tie(b->requests, a->sta, a->measId) < std::tie(a->requests, b->sta, b->measId);
+    });
+    Json rows = Json::array();
+    for (const NodeFigures *n : nodes) {
+        rows.push_back(stationCells(*n));
+    }
+    return {{"columns", stationColumns()}, {"rows", std::move(rows)}, {"shown", kStationsShown}};
+}
+
+Json logSection(const FieldLog &log, const std::string &path)
+{
+    Json s;
+    s["name"] = log.name();
+    s["title"] = "access point " + log.name();
+    s["facts"] = Json::array({{"log", path},
+                              {"lines", std::to_string(log.lines())},
+                              {"module lines", std::to_string(log.moduleLines())},
+                              {"unparsed module lines", std::to_string(log.unparsedLines())},
+                              {"timer rounds with a cost line", std::to_string(log.timerRounds())}});
+    if (log.notesSeen()) {
+        addRadios(s, log);
+    } else if (log.moduleLines() != 0) {
+        s["unavailable"] = noteFigures();
+        s["unavailableWhy"] = "No note in this log (filtered out on the access point, or the module "
+                              "had nothing to report), so these cannot be given:";
+    } else {
+        s["unavailableWhy"] = "No line of the module in this log.";
+    }
+    s["tables"] = Json::array({statsTable(log)});
+    s["handlers"] = costTable(log);
+    s["marks"] = errorMarks(log);
+    return s;
+}
+
+}  // namespace zep::sim::logs
