@@ -121,7 +121,10 @@ public:
     }
     bool has(EventKind kind, Need need) const { return (byKind_[index(kind)] & bit(need)) != 0; }
     bool any(EventKind kind) const { return byKind_[index(kind)] != 0; }
-    bool anyBut(EventKind kind, Need need) const { return (byKind_[index(kind)] & ~bit(need)) != 0; }
+    bool anyBut(EventKind kind, Need need) const
+    {
+        return (byKind_[index(kind)] & ~bit(need)) != 0;
+    }
 
 private:
     static constexpr u8 bit(Need need) { return static_cast<u8>(need); }

@@ -45,7 +45,8 @@ void TextTable::print(std::ostream &out, std::string_view indent) const
         out << text << '\n';
     };
     line([&](std::size_t c) -> const std::string & { return columns_[c].title; });
-    const std::string noteIndent = std::string(indent) + std::string(width.empty() ? 0 : width[0] + 2, ' ');
+    const std::string noteIndent =
+        std::string(indent) + std::string(width.empty() ? 0 : width[0] + 2, ' ');
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         line([&](std::size_t c) -> const std::string & { return rows_[r][c]; });
         for (const std::string &note : notes_[r]) {

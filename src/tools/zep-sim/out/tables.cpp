@@ -26,8 +26,8 @@ std::string shareText(const HostShare &share)
 {
     std::string weight = std::to_string(kHostWeights[share.host % std::size(kHostWeights)]);
     weight.resize(std::max<std::size_t>(weight.size(), 3), ' ');
-    return "host " + std::to_string(share.host) + "  weight " + weight + "  " + scheduleText(share.sched) +
-           (share.automatic ? ", automatic" : "");
+    return "host " + std::to_string(share.host) + "  weight " + weight + "  " +
+           scheduleText(share.sched) + (share.automatic ? ", automatic" : "");
 }
 
 // The one live node a dump entry lists: the dump names the measurement only
@@ -80,7 +80,8 @@ std::string hostsOfWeight(u32 weight)
     return "?";
 }
 
-void printMeasTable(std::ostream &out, std::span<const u8> buffer, std::span<const NodeShares> nodes)
+void printMeasTable(std::ostream &out, std::span<const u8> buffer,
+                    std::span<const NodeShares> nodes)
 {
     const Decoded d = decodeInbound(STAMEAS_RPC_GET_MEAS_LIST, buffer);
     if (d.fields.contains("truncated")) {

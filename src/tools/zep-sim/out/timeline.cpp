@@ -355,7 +355,8 @@ void Timeline::printDump(const Event &ev)
         return;
     }
     if (ev.id == STAMEAS_RPC_GET_MEAS_LIST) {
-        printMeasTable(out_, ev.body, ev.nodes != nullptr ? std::span(*ev.nodes) : std::span<const NodeShares>());
+        printMeasTable(out_, ev.body,
+                       ev.nodes != nullptr ? std::span(*ev.nodes) : std::span<const NodeShares>());
     } else if (ev.id == STAMEAS_RPC_GET_COMEAS_LIST) {
         printCoMeasList(out_, ev.body);
     }

@@ -28,7 +28,8 @@ NodeShares sharesOf(const StaMeasNode &node)
         if ((info.hostBitmap & (1u << host)) == 0) {
             continue;
         }
-        shares.hosts.push_back({host, info.hostSched[host], (info.autoMeasBitmap & (1u << host)) != 0});
+        const bool automatic = (info.autoMeasBitmap & (1u << host)) != 0;
+        shares.hosts.push_back({host, info.hostSched[host], automatic});
     }
     return shares;
 }
@@ -41,7 +42,8 @@ int servedHost(const host::Memory &memory, const void *source)
     if (!block || !holdsNode(*block)) {
         return kUnknownHost;
     }
-    const auto at = static_cast<std::size_t>(static_cast<const std::byte *>(source) - block->bytes.data());
+    const auto *byte = static_cast<const std::byte *>(source);
+    const auto at = static_cast<std::size_t>(byte - block->bytes.data());
     if (at < kFirstRequest || (at - kFirstRequest) % sizeof(StaMeasReq) != 0) {
         return kUnknownHost;
     }

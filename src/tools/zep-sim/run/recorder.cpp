@@ -148,7 +148,8 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     if (needs_.anyBut(e.kind, Need::Shares)) {  // each need but the shares takes the decode
         describe(e, decodeInbound(msgId, e.body));
     }
-    if (needs_.has(e.kind, Need::Shares) && rpc && msgId == STAMEAS_RPC_GET_MEAS_LIST && status == 0) {
+    const bool tableDump = rpc && msgId == STAMEAS_RPC_GET_MEAS_LIST && status == 0;
+    if (tableDump && needs_.has(e.kind, Need::Shares)) {
         nodes_ = liveNodes(host_.memory());
         e.nodes = &nodes_;
     }
@@ -183,8 +184,10 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         }
         e.json["hex"] = toHex(e.body);
     }
-    if ((needs_.has(e.kind, Need::Shares) || !e.json.is_null()) && context_ == STAMEAS_MSG_MEAS_TIMER &&
-        e.msg != nullptr && e.msg->column == Column::Requests) {
+    // Which host's share a request served is read only where a sink shows it.
+    const bool wanted = needs_.has(e.kind, Need::Shares) || !e.json.is_null();
+    if (wanted && context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr &&
+        e.msg->column == Column::Requests) {
         e.servedHost = servedHost(host_.memory(), msg.source);
         if (!e.json.is_null()) {
             e.json["host"] = *e.servedHost == kUnknownHost ? Json(nullptr) : Json(*e.servedHost);
