@@ -58,8 +58,9 @@ cross-deps: deps
 	  rm -rf $(CROSS_SIDE_DIR).download; \
 	fi
 
-# Builds for aarch64 and runs every test under qemu, among them the check that
-# zep-sim plays every scenario exactly as the native test build does.
+# Builds for aarch64 and runs every test under qemu, among them the checks that
+# zep-sim plays every scenario exactly as the native test build does, and that
+# what the recording build records there replays the same on the native build.
 cross-test: cross-deps
 	cmake --preset test
 	cmake --build --preset test --target zep-sim sta_meas

@@ -1,7 +1,7 @@
 // Recordings made with the recording build, in this process, played back with
-// the replayer: the same build replays "same", a build with one changed weight
-// diverges where that first shows, and a file cut short (by a copy, or by a
-// crash) replays up to its last complete block.
+// the replayer: the same build replays "same", with the play's own trace; a
+// build with one changed weight diverges where that first shows, and a file
+// cut short (by a copy, or by a crash) replays up to its last complete block.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -10,8 +10,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <sstream>
 
+#include "base/sim_json.hpp"
 #include "record_reader.hpp"
+#include "record_writer.hpp"
+#include "replay/replay_cli.hpp"
+#include "replay/replay_view.hpp"
 #include "replay/replayer.hpp"
 #include "run/runner.hpp"
 #include "scenario/scenario_reader.hpp"
@@ -26,14 +32,16 @@ std::string tempPath(const std::string &name)
     return (fs::temp_directory_path() / (name + "." + std::to_string(getpid()) + ".rec")).string();
 }
 
-// Plays the scenario with the recording build, recording to path.
-void record(const std::string &scenario, const std::string &path)
+// Plays the scenario with the recording build, recording to path; trace, if
+// given, gets the play's trace.
+void record(const std::string &scenario, const std::string &path, std::ostream *trace = nullptr)
 {
     setenv("STA_MEAS_RECORD", path.c_str(), 1);
     {
         const Scenario played = readScenarioFile(scenario);
         RunOptions options;
         options.libPath = ZEP_RECORD_TEST_REC_LIB;
+        options.trace = trace;
         Runner runner(played, options);
         runner.run();
     }  // the library is unloaded here, and closes the file
@@ -48,13 +56,56 @@ std::vector<u8> bytesOf(const std::string &path)
     return bytes;
 }
 
-replay::Outcome replayOn(std::span<const u8> bytes, const char *lib)
+replay::Outcome replayOn(std::span<const u8> bytes, const char *lib, const replay::ViewOptions *view = nullptr)
 {
     host::Host host;
     host.setCaptureLogs(false);
     std::string error;
     EXPECT_TRUE(host.loadSharedApp(lib, &error)) << error;
-    return replay::Replayer(bytes, host).run();
+    std::optional<replay::ReplayView> watching;
+    replay::Replayer replayer(bytes, host);
+    if (view != nullptr) {
+        replayer.setWatcher(&watching.emplace(host, *view));
+    }
+    return replayer.run();
+}
+
+std::vector<Json> traceLines(const std::string &text)
+{
+    std::vector<Json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(Json::parse(line));
+    }
+    return lines;
+}
+
+// Where a replay's trace departs from the play's it was recorded from, beyond
+// what a replay cannot show the same: the play's own events (notes, expect
+// verdicts, messages no handler took) never reach the module; the play's reads
+// of the table and list sizes (RPC 69 and 70, kept out of its trace) are calls
+// into the module, so a replay plays and shows them; and a recording counts
+// time from its first entry, not from the device's clock. Empty when nothing else differs.
+std::string unexplainedDifference(const std::vector<Json> &played, const std::vector<Json> &replayed)
+{
+    std::vector<Json> expected;
+    for (Json e : played) {
+        const std::string ev = e["ev"];
+        if (ev != "note" && ev != "expect" && ev != "unhandled") {
+            e["t"] = e["t"].get<u64>() - played.front()["t"].get<u64>();
+            expected.push_back(std::move(e));
+        }
+    }
+    std::size_t next = 0;
+    for (const Json &e : replayed) {
+        if (next < expected.size() && e == expected[next]) {
+            ++next;
+        } else if (e["ev"] != "rpc" || (e["id"] != 69 && e["id"] != 70)) {
+            return "replayed " + e.dump().substr(0, 300) + "\n where the play has " +
+                   (next < expected.size() ? expected[next].dump().substr(0, 300) : "nothing");
+        }
+    }
+    return next == expected.size() ? "" : "the replay ends before " + expected[next].dump().substr(0, 300);
 }
 
 TEST(Replay, EveryScenarioRecordedReplaysSame)
@@ -65,10 +116,16 @@ TEST(Replay, EveryScenarioRecordedReplaysSame)
             continue;  // hours of virtual time: their release targets replay them
         }
         const std::string path = tempPath(name);
-        record(entry.path().string(), path);
+        std::ostringstream played;
+        record(entry.path().string(), path, &played);
         const std::vector<u8> bytes = bytesOf(path);
         fs::remove(path);
-        const replay::Outcome outcome = replayOn(bytes, ZEP_RECORD_TEST_LIB);
+        std::ostringstream replayed;
+        replay::ViewOptions view;
+        view.trace = &replayed;
+        view.logLevel = readScenarioFile(entry.path().string()).logLevel;
+        const replay::Outcome outcome = replayOn(bytes, ZEP_RECORD_TEST_LIB, &view);
+        EXPECT_EQ(unexplainedDifference(traceLines(played.str()), traceLines(replayed.str())), "") << name;
         EXPECT_FALSE(outcome.divergence) << name << ": event " << outcome.divergence->event << "\n  "
                                          << outcome.divergence->recorded << "\n  " << outcome.divergence->actual;
         EXPECT_GT(outcome.events, 500u) << name;
@@ -96,6 +153,104 @@ TEST(Replay, AChangedHostWeightDivergesWhereItFirstShows)
               std::string::npos) << d.actual;
     ASSERT_EQ(d.context.size(), 4u);
     EXPECT_EQ(d.context.back(), "   UMAC_BITMAP_IsBitUp(1, 2)");
+}
+
+// What `zep-sim replay ARGS...` prints on standard output, and its exit status.
+std::pair<int, std::string> replayCommand(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "replay");
+    std::vector<char *> argv;
+    for (std::string &a : args) {
+        argv.push_back(a.data());
+    }
+    std::ostringstream out;
+    std::streambuf *const kept = std::cout.rdbuf(out.rdbuf());
+    const int status = replayMain(static_cast<int>(argv.size()), argv.data());
+    std::cout.rdbuf(kept);
+    return {status, out.str()};
+}
+
+std::string fileText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The options of a play's outputs work on the command: the timeline and the
+// summary before the verdict, the trace and the report in their files, and a
+// file that cannot be written refuses the replay before it starts.
+TEST(Replay, TheCommandWritesAPlaysOutputsBesideItsVerdict)
+{
+    const std::string rec = tempPath("outputs");
+    const std::string trace = tempPath("outputs.trace");
+    const std::string report = tempPath("outputs.html");
+    record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/station_measurement.yaml", rec);
+    const auto [status, out] = replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--timeline", "--log-level", "2",
+                                              "--trace", trace, "--report", report});
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("  0.000  ** registration           ok         application \"sta-meas\", 2 phases\n"),
+              std::string::npos) << out;
+    EXPECT_NE(out.find("  182 meas-start"), std::string::npos) << "the summary's handlers";
+    EXPECT_NE(out.find("\n" + rec + ": same (1612 events)\nReport: " + report + " ("), std::string::npos) << out;
+    const std::string lines = fileText(trace);
+    EXPECT_TRUE(lines.starts_with("{\"ev\":\"reg\",\"t\":0,\"status\":0,")) << lines.substr(0, 200);
+    EXPECT_EQ(lines.find("\"ev\":\"log\""), std::string::npos) << "notes are below --log-level 2";
+    EXPECT_NE(fileText(report).find(rec), std::string::npos) << "the report names the recording";
+    // At the default level the module's notes reach the report's station table.
+    ASSERT_EQ(replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--report", report}).first, 0);
+    EXPECT_NE(fileText(report).find("0011-2233-4401"), std::string::npos);
+    const auto [refused, nothing] = replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--trace", "/nonexistent/t"});
+    EXPECT_EQ(refused, 2);
+    EXPECT_EQ(nothing, "");
+    for (const std::string &path : {rec, trace, report}) {
+        fs::remove(path);
+    }
+}
+
+// The recording written again with the last byte of the first event of op's
+// sends flipped; number: that event's number, from 1.
+std::vector<u8> withOneByteChanged(std::span<const u8> bytes, zep::record::Op op, u64 &number)
+{
+    const std::string path = tempPath("changed");
+    static zep::record::Writer writer;  // its buffers are large: not on the stack
+    EXPECT_TRUE(writer.open(path.c_str(), 1ull << 30));
+    zep::record::Reader reader(bytes);
+    zep::record::Event e;
+    std::vector<u8> changed;
+    number = 0;
+    for (u64 n = 1; reader.next(e) == zep::record::Reader::Status::event; ++n) {
+        if (number == 0 && e.kind == zep::record::EventKind::op && e.id == static_cast<u8>(op) && !e.in.empty()) {
+            changed.assign(e.in.begin(), e.in.end());
+            changed.back() ^= 0x01;
+            e.in = changed;
+            number = n;
+        }
+        writer.add(e);
+    }
+    writer.close(zep::record::EndReason::closed);
+    return bytesOf(path);
+}
+
+// Ids and lengths are not enough: one changed byte of what the application
+// sent, or of what it sent to the neighbours, is a divergence at that send.
+TEST(Replay, ASendWhoseBytesDifferDivergesThere)
+{
+    const std::string path = tempPath("sends");
+    record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path);
+    const std::vector<u8> bytes = bytesOf(path);
+    fs::remove(path);
+    for (const auto op : {zep::record::Op::ZEP_MNG_SendMsg, zep::record::Op::ZEP_MNG_SendIPCMsg}) {
+        u64 number = 0;
+        const std::vector<u8> changed = withOneByteChanged(bytes, op, number);
+        fs::remove(tempPath("changed"));
+        ASSERT_GT(number, 0u) << zep::record::opName(static_cast<u8>(op));
+        const replay::Outcome outcome = replayOn(changed, ZEP_RECORD_TEST_LIB);
+        ASSERT_TRUE(outcome.divergence) << zep::record::opName(static_cast<u8>(op));
+        EXPECT_EQ(outcome.divergence->event, number);
+        EXPECT_NE(outcome.divergence->recorded.find(zep::record::opName(static_cast<u8>(op))), std::string::npos);
+        EXPECT_NE(outcome.divergence->actual.find("(bytes differ from offset "), std::string::npos)
+            << outcome.divergence->actual;
+    }
 }
 
 TEST(Replay, ARecordingCutShortReplaysToItsLastCompleteBlock)

@@ -22,8 +22,13 @@ using namespace zep::host;
 
 u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 {
-    if (u32 r; detail::tapped(calls::UMAC_BITMAP_IsBitUp, r, {}, nullptr, bitmap, bit)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](const void *bitmap_, u32 bit_) -> u32 {
+            if (u32 r; detail::tapped(calls::UMAC_BITMAP_IsBitUp, r, {}, nullptr, bitmap_, bit_)) {
+                return r;
+            }
+            return detail::emulated(UMAC_BITMAP_IsBitUp, bitmap_, bit_);
+        }, bitmap, bit);
     }
     if (bitmap == nullptr) {
         return 0;
@@ -33,24 +38,39 @@ u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 
 u32 UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
 {
-    if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBit, r, {}, nullptr, bitmap, bit)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](void *bitmap_, u32 bit_) -> u32 {
+            if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBit, r, {}, nullptr, bitmap_, bit_)) {
+                return r;
+            }
+            return detail::emulated(UMAC_BITMAP_SetBit, bitmap_, bit_);
+        }, bitmap, bit);
     }
     return setBitValue(bitmap, bit, 1);
 }
 
 u32 UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
 {
-    if (u32 r; detail::tapped(calls::UMAC_BITMAP_ClearBit, r, {}, nullptr, bitmap, bit)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](void *bitmap_, u32 bit_) -> u32 {
+            if (u32 r; detail::tapped(calls::UMAC_BITMAP_ClearBit, r, {}, nullptr, bitmap_, bit_)) {
+                return r;
+            }
+            return detail::emulated(UMAC_BITMAP_ClearBit, bitmap_, bit_);
+        }, bitmap, bit);
     }
     return setBitValue(bitmap, bit, 0);
 }
 
 u32 UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
 {
-    if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBitValue, r, {}, nullptr, bitmap, bit, value)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](void *bitmap_, u32 bit_, u32 value_) -> u32 {
+            if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBitValue, r, {}, nullptr, bitmap_, bit_, value_)) {
+                return r;
+            }
+            return detail::emulated(UMAC_BITMAP_SetBitValue, bitmap_, bit_, value_);
+        }, bitmap, bit, value);
     }
     return setBitValue(bitmap, bit, value);
 }

@@ -78,32 +78,52 @@ using namespace zep::host;
 
 u32 ZEP_PROFILE_GetMaxRadioNum(void)
 {
-    if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxRadioNum, r, {}, nullptr)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[]() -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxRadioNum, r, {}, nullptr)) {
+                return r;
+            }
+            return detail::emulated(ZEP_PROFILE_GetMaxRadioNum);
+        });
     }
     return detail::state().profile.radios;
 }
 
 u32 ZEP_PROFILE_GetMaxVapNumPerRadio(void)
 {
-    if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxVapNumPerRadio, r, {}, nullptr)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[]() -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxVapNumPerRadio, r, {}, nullptr)) {
+                return r;
+            }
+            return detail::emulated(ZEP_PROFILE_GetMaxVapNumPerRadio);
+        });
     }
     return detail::state().profile.vapsPerRadio;
 }
 
 u32 ZEP_PROFILE_IsValidRadioId(u32 radioId)
 {
-    if (u32 r; detail::tapped(calls::ZEP_PROFILE_IsValidRadioId, r, {}, nullptr, radioId)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u32 radioId_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_PROFILE_IsValidRadioId, r, {}, nullptr, radioId_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_PROFILE_IsValidRadioId, radioId_);
+        }, radioId);
     }
     return radioId < detail::state().profile.radios ? 1 : 0;
 }
 
 s8 ZEP_STA_GetRadioCurEirp(u32 radioId)
 {
-    if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioCurEirp, r, {}, nullptr, radioId)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u32 radioId_) -> s8 {
+            if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioCurEirp, r, {}, nullptr, radioId_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_STA_GetRadioCurEirp, radioId_);
+        }, radioId);
     }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->curEirp : 0;
@@ -111,8 +131,13 @@ s8 ZEP_STA_GetRadioCurEirp(u32 radioId)
 
 s8 ZEP_STA_GetRadioMaxPower(u32 radioId)
 {
-    if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioMaxPower, r, {}, nullptr, radioId)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u32 radioId_) -> s8 {
+            if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioMaxPower, r, {}, nullptr, radioId_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_STA_GetRadioMaxPower, radioId_);
+        }, radioId);
     }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->maxPower : 0;
@@ -120,8 +145,13 @@ s8 ZEP_STA_GetRadioMaxPower(u32 radioId)
 
 u32 ZEP_STA_GetRadioFreq(u32 radioId)
 {
-    if (u32 r; detail::tapped(calls::ZEP_STA_GetRadioFreq, r, {}, nullptr, radioId)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u32 radioId_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_STA_GetRadioFreq, r, {}, nullptr, radioId_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_STA_GetRadioFreq, radioId_);
+        }, radioId);
     }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->band : 0;
@@ -129,8 +159,13 @@ u32 ZEP_STA_GetRadioFreq(u32 radioId)
 
 const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
-    if (u64 r; detail::tapped(calls::ZEP_STA_GetVapBssid, r, detail::state().tappedBssid, nullptr, radioId, vapId)) {
-        return r != 0 ? detail::state().tappedBssid.data() : nullptr;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u32 radioId_, u32 vapId_) -> const u8 * {
+            if (u64 r; detail::tapped(calls::ZEP_STA_GetVapBssid, r, detail::state().tappedBssid, nullptr, radioId_, vapId_)) {
+                return r != 0 ? detail::state().tappedBssid.data() : nullptr;
+            }
+            return detail::emulated(ZEP_STA_GetVapBssid, radioId_, vapId_);
+        }, radioId, vapId);
     }
     if (detail::injectedFault(detail::Op::ZEP_STA_GetVapBssid)) {
         return nullptr;
@@ -145,13 +180,18 @@ const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 
 const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
-    u8 station[zep::record::kStationBytes];
-    if (u64 found; detail::tapped(calls::ZEP_UAM_FindStaInfo, found, station, nullptr, staMac)) {
-        if (found == 0) {
-            return nullptr;
-        }
-        zep::record::unpackStation(station, detail::state().tappedStation);
-        return &detail::state().tappedStation;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](const u8 *staMac_) -> const ZEP_UAM_StaInfo * {
+            u8 station[zep::record::kStationBytes];
+            if (u64 found; detail::tapped(calls::ZEP_UAM_FindStaInfo, found, station, nullptr, staMac_)) {
+                if (found == 0) {
+                    return nullptr;
+                }
+                zep::record::unpackStation(station, detail::state().tappedStation);
+                return &detail::state().tappedStation;
+            }
+            return detail::emulated(ZEP_UAM_FindStaInfo, staMac_);
+        }, staMac);
     }
     if (detail::injectedFault(detail::Op::ZEP_UAM_FindStaInfo)) {
         return nullptr;
@@ -168,8 +208,9 @@ const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
 
 u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 {
-    if (CallTap *tap = detail::state().tap; tap != nullptr) [[unlikely]] {
-        return tap->walkNeighbours(fn, p1, p2);
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_NB_WalkFn fn_, void *p1_, void *p2_) { return detail::g_tap->walkNeighbours(fn_, p1_, p2_); },
+                                  fn, p1, p2);
     }
     if (fn == nullptr) {
         return kErrNullPtr;
@@ -185,8 +226,13 @@ u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 
 u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
 {
-    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbScanEirp, r, detail::outBytes(eirp), nullptr, nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](const ZEP_NB_ApRecord *nb_, u8 channel_, u8 selector_, s8 *eirp_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbScanEirp, r, detail::outBytes(eirp_), nullptr, nb_ != nullptr ? nb_->bssid : nullptr, channel_, selector_, eirp_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_NB_GetNbScanEirp, nb_, channel_, selector_, eirp_);
+        }, nb, channel, selector, eirp);
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbScanEirp)) {
         return *fault;
@@ -210,15 +256,20 @@ u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 
 
 u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
-    u8 found[5] = {};
-    if (u32 r; detail::tapped(calls::ZEP_NB_GetScanRadioId, r, found, nullptr, channel, freqInd, radioId, aux)) {
-        if (r == 0 && radioId != nullptr) {
-            std::memcpy(radioId, found, 4);
-        }
-        if (r == 0 && aux != nullptr) {
-            *aux = found[4];
-        }
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u16 channel_, u8 freqInd_, u32 *radioId_, u8 *aux_) -> u32 {
+            u8 found[5] = {};
+            if (u32 r; detail::tapped(calls::ZEP_NB_GetScanRadioId, r, found, nullptr, channel_, freqInd_, radioId_, aux_)) {
+                if (r == 0 && radioId_ != nullptr) {
+                    std::memcpy(radioId_, found, 4);
+                }
+                if (r == 0 && aux_ != nullptr) {
+                    *aux_ = found[4];
+                }
+                return r;
+            }
+            return detail::emulated(ZEP_NB_GetScanRadioId, channel_, freqInd_, radioId_, aux_);
+        }, channel, freqInd, radioId, aux);
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetScanRadioId)) {
         return *fault;
@@ -240,8 +291,13 @@ u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 
 u32 ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
-    if (u32 r; detail::tapped(calls::ZEP_NB_GetRadioScanEirp, r, detail::outBytes(eirp), nullptr, radioId, channel, eirp)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u32 radioId_, u32 channel_, s8 *eirp_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_NB_GetRadioScanEirp, r, detail::outBytes(eirp_), nullptr, radioId_, channel_, eirp_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_NB_GetRadioScanEirp, radioId_, channel_, eirp_);
+        }, radioId, channel, eirp);
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetRadioScanEirp)) {
         return *fault;
@@ -276,9 +332,14 @@ const TokenFacts *findToken(Match match)
 
 u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
-    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapBssidByTokenId, r, std::span<u8>(bssid, bssid != nullptr ? 6 : 0), nullptr,
-                              tokenId, radioId, vapId, bssid)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u8 tokenId_, u32 radioId_, u32 vapId_, u8 *bssid_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapBssidByTokenId, r, std::span<u8>(bssid_, bssid_ != nullptr ? 6 : 0), nullptr,
+                                      tokenId_, radioId_, vapId_, bssid_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_NB_GetNbApVapBssidByTokenId, tokenId_, radioId_, vapId_, bssid_);
+        }, tokenId, radioId, vapId, bssid);
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapBssidByTokenId)) {
         return *fault;
@@ -298,8 +359,13 @@ u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssi
 
 u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
-    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapEirpByTokenId, r, detail::outBytes(eirp), nullptr, tokenId, radioId, vapId, eirp)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u8 tokenId_, u32 radioId_, u32 vapId_, s8 *eirp_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapEirpByTokenId, r, detail::outBytes(eirp_), nullptr, tokenId_, radioId_, vapId_, eirp_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_NB_GetNbApVapEirpByTokenId, tokenId_, radioId_, vapId_, eirp_);
+        }, tokenId, radioId, vapId, eirp);
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapEirpByTokenId)) {
         return *fault;
@@ -319,8 +385,13 @@ u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 
 u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
-    if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId, r, detail::outBytes(scanEirp), nullptr, tokenId, radioId, scanEirp)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u8 tokenId_, u32 radioId_, s8 *scanEirp_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId, r, detail::outBytes(scanEirp_), nullptr, tokenId_, radioId_, scanEirp_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_NB_GetNbApRadioScanEirpByTokenId, tokenId_, radioId_, scanEirp_);
+        }, tokenId, radioId, scanEirp);
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApRadioScanEirpByTokenId)) {
         return *fault;
@@ -340,8 +411,13 @@ u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 
 s32 ZEP_StrnCmp(const void *a, const void *b, u32 n)
 {
-    if (s32 r; detail::tapped(calls::ZEP_StrnCmp, r, {}, nullptr, n)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](const void *a_, const void *b_, u32 n_) -> s32 {
+            if (s32 r; detail::tapped(calls::ZEP_StrnCmp, r, {}, nullptr, n_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_StrnCmp, a_, b_, n_);
+        }, a, b, n);
     }
     if (n == 0 || a == b) {
         return 0;

@@ -20,8 +20,13 @@ u32 checkTable(const ZEP_HashTable *tbl)
 
 ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
 {
-    if (u64 r; detail::tapped(calls::ZEP_HASH_CreateNew, r, {}, nullptr, bucketNum)) {
-        return nullptr;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](u32 bucketNum_) -> ZEP_HashTable * {
+            if (u64 r; detail::tapped(calls::ZEP_HASH_CreateNew, r, {}, nullptr, bucketNum_)) {
+                return nullptr;
+            }
+            return detail::emulated(ZEP_HASH_CreateNew, bucketNum_);
+        }, bucketNum);
     }
     if (detail::injectedFault(detail::Op::ZEP_HASH_CreateNew)) {
         return nullptr;
@@ -38,8 +43,13 @@ ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
 
 u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 {
-    if (u32 r; detail::tapped(calls::ZEP_HASH_AddNode, r, {}, nullptr, node, bucket, flags)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_HashTable *tbl_, void *node_, u32 bucket_, u32 flags_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_HASH_AddNode, r, {}, nullptr, node_, bucket_, flags_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_HASH_AddNode, tbl_, node_, bucket_, flags_);
+        }, tbl, node, bucket, flags);
     }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_HASH_AddNode)) {
         return *fault;
@@ -70,8 +80,13 @@ u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 
 u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
-    if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteNode, r, {}, nullptr, node, bucket)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_HashTable *tbl_, void *node_, u32 bucket_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteNode, r, {}, nullptr, node_, bucket_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_HASH_DeleteNode, tbl_, node_, bucket_);
+        }, tbl, node, bucket);
     }
     if (const u32 status = checkTable(tbl); status != 0) {
         return status;
@@ -100,8 +115,13 @@ u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 
 void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
-    if (u64 r; detail::tapped(calls::ZEP_HASH_FindNode, r, {}, nullptr, bucket, key)) {
-        return nullptr;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_HashTable *tbl_, u32 bucket_, const void *key_, ZEP_HashKeyCmp cmp_) -> void * {
+            if (u64 r; detail::tapped(calls::ZEP_HASH_FindNode, r, {}, nullptr, bucket_, key_)) {
+                return nullptr;
+            }
+            return detail::emulated(ZEP_HASH_FindNode, tbl_, bucket_, key_, cmp_);
+        }, tbl, bucket, key, cmp);
     }
     if (checkTable(tbl) != 0 || cmp == nullptr || bucket >= tbl->heads.size()) {
         return nullptr;
@@ -116,8 +136,13 @@ void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_Has
 
 u32 ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
-    if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteTable, r, {}, nullptr, reinterpret_cast<const void *>(freeFn))) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_HashTable *tbl_, ZEP_HashFreeFn freeFn_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteTable, r, {}, nullptr, reinterpret_cast<const void *>(freeFn_))) {
+                return r;
+            }
+            return detail::emulated(ZEP_HASH_DeleteTable, tbl_, freeFn_);
+        }, tbl, freeFn);
     }
     if (const u32 status = checkTable(tbl); status != 0) {
         return status;

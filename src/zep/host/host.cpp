@@ -31,6 +31,7 @@ Host::~Host()
     // the application library; only then do the entry points lose their host.
     impl_.reset();
     detail::liveImpl = nullptr;
+    detail::g_tap = nullptr;
     g_current = nullptr;
 }
 
@@ -77,7 +78,7 @@ u64 Host::formattedLogLines() const { return impl_->formattedLogLines; }
 
 void Host::setObserver(Observer *observer) { impl_->observer = observer; }
 
-void Host::setCallTap(CallTap *tap) { impl_->tap = tap; }
+void Host::setCallTap(CallTap *tap) { detail::g_tap = tap; }
 
 Memory &Host::memory() { return impl_->memory; }
 

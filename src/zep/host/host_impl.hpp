@@ -218,7 +218,6 @@ struct Host::Impl {
 
     Profile profile;
     Observer *observer = nullptr;
-    CallTap *tap = nullptr;
     // What a tapped ZEP_UAM_FindStaInfo / ZEP_STA_GetVapBssid hands out.
     ZEP_UAM_StaInfo tappedStation{};
     Mac tappedBssid{};
@@ -295,30 +294,61 @@ inline Host::Impl &state()
 // Entry check of a fallible operation: the status to fail with, if any.
 inline std::optional<u32> injectedFault(Op op) { return state().faults.check(op); }
 
-// The result a replay gives for the call build(args...) describes, if a
-// replay taps the framework and gives one; otherwise the emulation goes on.
-// Without a tap this is one load and one branch: the description is built out
-// of line, from the arguments as they came.
-template <class T, class... P, class... A>
-[[gnu::noinline]] bool askTap(CallTap *tap, zep::record::Event (*build)(P...), T &result, std::span<u8> out,
-                              const void *subject, A... args)
+// The live host's tap, mirrored out of Impl so that an entry point finds it
+// with one load: every entry point begins with `if (throughTap())`, and with
+// no tap set that compare and branch is all the tap costs it. Whatever a tap
+// needs happens in tappedPath, out of line, and leaves the entry point at
+// once, so its own body keeps the registers and frame it had without a tap.
+// (Hidden: the entry points reach them without a table of addresses.)
+[[gnu::visibility("hidden")]] inline CallTap *g_tap = nullptr;
+// Set by emulated() just before an entry point enters itself again: that
+// once, it answers as the emulation would, without asking the tap.
+[[gnu::visibility("hidden")]] inline bool g_emulateOnce = false;
+
+inline bool throughTap()
 {
-    const std::optional<u64> answer = tap->onCall(build(args...), out, subject);
+    if (g_tap == nullptr) [[likely]] {
+        return false;
+    }
+    if (g_emulateOnce) {
+        g_emulateOnce = false;
+        return false;
+    }
+    return true;
+}
+
+// What an entry point does under a tap, kept out of its body: a function
+// of the entry point's own arguments, so that the entry point hands them on
+// in the registers they came in and needs no frame of its own for it. Each
+// entry point passes a lambda without captures whose parameters are its own
+// arguments, named with a trailing _ to keep the two apart.
+template <class R, class... P, class... A>
+[[gnu::noinline, gnu::cold]] R tappedPath(R (*whatTheTapDoes)(P...), A... args)
+{
+    return whatTheTapDoes(args...);
+}
+
+// The entry point again, answered by the emulation: what a tapped call does
+// when the replay leaves it to the emulation. Callbacks it makes into the
+// application reach the tap again as usual.
+template <class R, class... P, class... A>
+R emulated(R (*entryPoint)(P...), A... args)
+{
+    g_emulateOnce = true;
+    return entryPoint(args...);
+}
+
+// The result the tap gives for the call build(args...) describes (its
+// outputs written to `out`), if it gives one. Only inside tappedPath.
+template <class T, class... P, class... A>
+bool tapped(zep::record::Event (*build)(P...), T &result, std::span<u8> out, const void *subject, A... args)
+{
+    const std::optional<u64> answer = g_tap->onCall(build(args...), out, subject);
     if (!answer) {
         return false;
     }
     result = static_cast<T>(*answer);
     return true;
-}
-
-template <class T, class... P, class... A>
-inline bool tapped(zep::record::Event (*build)(P...), T &result, std::span<u8> out, const void *subject, A... args)
-{
-    CallTap *tap = state().tap;
-    if (tap == nullptr) [[likely]] {
-        return false;
-    }
-    return askTap(tap, build, result, out, subject, args...);
 }
 
 // Where a tapped operation writes its outputs: the caller's variable.
@@ -328,19 +358,11 @@ inline std::span<u8> outBytes(T *p)
     return p != nullptr ? std::span<u8>(reinterpret_cast<u8 *>(p), sizeof(T)) : std::span<u8>();
 }
 
-// For the operations that return nothing: the replay only sees the call.
+// For the operations that return nothing: the tap only sees the call.
 template <class... P, class... A>
-[[gnu::noinline]] void showTap(CallTap *tap, zep::record::Event (*build)(P...), A... args)
+void tapSeen(zep::record::Event (*build)(P...), A... args)
 {
-    tap->onCall(build(args...), {}, nullptr);
-}
-
-template <class... P, class... A>
-inline void tapSeen(zep::record::Event (*build)(P...), A... args)
-{
-    if (CallTap *tap = state().tap; tap != nullptr) [[unlikely]] {
-        showTap(tap, build, args...);
-    }
+    g_tap->onCall(build(args...), {}, nullptr);
 }
 
 }  // namespace detail

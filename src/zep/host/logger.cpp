@@ -56,15 +56,22 @@ __attribute__((format(printf, 6, 0), noinline)) void printLine(Host::Impl &s, u3
 
 // A replay compares every line the application writes, kept or not; the
 // recorder keeps at most 1023 bytes of one.
-__attribute__((format(printf, 6, 0), noinline)) void showLineToTap(CallTap &tap, u32 severity, u32 moduleId,
+// A replay that writes a trace or a timeline watches its lines too.
+__attribute__((format(printf, 6, 0), noinline)) void showLineToTap(Host::Impl &s, u32 severity, u32 moduleId,
                                                                    u32 category, const u8 *staMac,
                                                                    const char *format, va_list args)
 {
     char text[1024];
-    const int n = std::vsnprintf(text, sizeof text, format, args);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(text, sizeof text, format, again);
+    va_end(again);
     const auto size = std::min<std::size_t>(n > 0 ? static_cast<std::size_t>(n) : 0, sizeof text - 1);
     const std::span<const u8> bytes(reinterpret_cast<const u8 *>(text), size);
-    tap.onCall(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, bytes), {}, nullptr);
+    detail::g_tap->onCall(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, bytes), {}, nullptr);
+    if (s.observer != nullptr) {
+        printLine(s, severity, moduleId, category, staMac, format, args);
+    }
 }
 
 }  // namespace
@@ -79,8 +86,8 @@ void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, c
     }
     va_list args;
     va_start(args, format);
-    if (s.tap != nullptr) [[unlikely]] {
-        showLineToTap(*s.tap, severity, moduleId, category, staMac, format, args);
+    if (detail::g_tap != nullptr) [[unlikely]] {
+        showLineToTap(s, severity, moduleId, category, staMac, format, args);
     } else {
         printLine(s, severity, moduleId, category, staMac, format, args);
     }

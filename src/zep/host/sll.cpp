@@ -54,8 +54,13 @@ ZEP_SLL_Node *sortChain(ZEP_SLL_Node *first, std::size_t count, ZEP_SLL_DataCmp 
 u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode,
                            ZEP_SLL_Node *next)
 {
-    if (u32 r; detail::tapped(calls::ZEP_SLL_InsertInMiddle, r, {}, nullptr, head, newNode)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_Node *prev_, ZEP_SLL_Node *newNode_, ZEP_SLL_Node *next_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_SLL_InsertInMiddle, r, {}, nullptr, head_, newNode_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_SLL_InsertInMiddle, head_, prev_, newNode_, next_);
+        }, head, prev, newNode, next);
     }
     if (head == nullptr || prev == nullptr || newNode == nullptr || next == nullptr) {
         return kErrNullPtr;
@@ -75,8 +80,13 @@ u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node 
 
 u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 {
-    if (u32 r; detail::tapped(calls::ZEP_SLL_Delete, r, {}, nullptr, head, element)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_Node *element_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_SLL_Delete, r, {}, nullptr, head_, element_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_SLL_Delete, head_, element_);
+        }, head, element);
     }
     if (head == nullptr || element == nullptr) {
         return kErrNullPtr;
@@ -97,8 +107,13 @@ u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 
 ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
 {
-    if (u64 r; detail::tapped(calls::ZEP_SLL_Find, r, {}, nullptr, head, key)) {
-        return nullptr;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_SLL_Head *head_, const void *key_, ZEP_SLL_KeyCmp cmp_) -> ZEP_SLL_Node * {
+            if (u64 r; detail::tapped(calls::ZEP_SLL_Find, r, {}, nullptr, head_, key_)) {
+                return nullptr;
+            }
+            return detail::emulated(ZEP_SLL_Find, head_, key_, cmp_);
+        }, head, key, cmp);
     }
     if (head == nullptr || cmp == nullptr) {
         return nullptr;
@@ -114,8 +129,13 @@ ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp c
 
 u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 {
-    if (u32 r; detail::tapped(calls::ZEP_SLL_MergeSort, r, {}, nullptr, head)) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_DataCmp cmp_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_SLL_MergeSort, r, {}, nullptr, head_)) {
+                return r;
+            }
+            return detail::emulated(ZEP_SLL_MergeSort, head_, cmp_);
+        }, head, cmp);
     }
     if (head == nullptr || cmp == nullptr) {
         return kErrNullPtr;
@@ -137,8 +157,13 @@ u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 
 u32 ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 {
-    if (u32 r; detail::tapped(calls::ZEP_SLL_FreeAll, r, {}, nullptr, head, reinterpret_cast<const void *>(freeFn))) {
-        return r;
+    if (detail::throughTap()) [[unlikely]] {
+        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_FreeFn freeFn_) -> u32 {
+            if (u32 r; detail::tapped(calls::ZEP_SLL_FreeAll, r, {}, nullptr, head_, reinterpret_cast<const void *>(freeFn_))) {
+                return r;
+            }
+            return detail::emulated(ZEP_SLL_FreeAll, head_, freeFn_);
+        }, head, freeFn);
     }
     if (head == nullptr) {
         return kErrNullPtr;

@@ -109,9 +109,11 @@ bool Outputs::openSinks(const PlayOptions &options, RunOptions &run)
 
 void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream &human)
 {
-    if (report_ != nullptr &&
-        !saveReport(*report_, reportPath_, reportPage(facts, *verdict.runner), human)) {
-        throw WriteError("cannot write the report to " + reportPath_);
+    if (report_ != nullptr) {
+        const logs::FieldLog &log = verdict.stationLog != nullptr ? *verdict.stationLog : verdict.runner->stationLog();
+        if (!saveReport(*report_, reportPath_, reportPage(facts, log), human)) {
+            throw WriteError("cannot write the report to " + reportPath_);
+        }
     }
     if (junit_ != nullptr) {
         verdicts_.write(*junit_, facts.scenario, facts.file);
@@ -125,10 +127,9 @@ void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream
     static_cast<const WriteWatch &>(*watch_).check();
 }
 
-ReportPage Outputs::reportPage(const RunFacts &facts, const Runner &runner) const
+ReportPage Outputs::reportPage(const RunFacts &facts, const logs::FieldLog &log) const
 {
     Json section = runSection(collected_, facts);
-    const logs::FieldLog &log = runner.stationLog();
     if (log.notesSeen() || logLevel_ == 0) {
         section["stations"] = logs::stationTable(log);
     } else {

@@ -31,6 +31,8 @@ struct Verdict {
     const Runner *runner = nullptr;
     std::size_t failures = 0;
     int status = 0;
+    // The stations' log the report shows, when there is no runner (a replay).
+    const logs::FieldLog *stationLog = nullptr;
 };
 
 class Outputs {
@@ -48,7 +50,7 @@ private:
     std::ofstream *openFile(const std::string &path, const std::string &what);
     bool openSinks(const PlayOptions &options, RunOptions &run);
     void writeSummaryJson(const RunFacts &facts, const Verdict &verdict);
-    ReportPage reportPage(const RunFacts &facts, const Runner &runner) const;
+    ReportPage reportPage(const RunFacts &facts, const logs::FieldLog &log) const;
 
     const Scenario &scenario_;
     std::span<const SinkOption> sinkOptions_;

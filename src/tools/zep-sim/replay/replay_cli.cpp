@@ -2,10 +2,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <chrono>
 #include <iostream>
 
 #include "base/time_text.hpp"
+#include "cli/outputs.hpp"
 #include "cli/play_options.hpp"
+#include "replay/replay_view.hpp"
 #include "replay/replayer.hpp"
 
 namespace zep::sim {
@@ -21,20 +25,36 @@ struct Verdict {
     std::string why;
     u64 events = 0;
     bool complete = false;  // closed normally, not cut short
+    u64 startMs = 0;        // the first entry's virtual time
+    u32 radios = 0;         // what the profile answered, for the summary's table
 };
 
 // A first pass over the whole file, so that damage anywhere is reported
-// before anything is played.
+// before anything is played; it also finds what the outputs need up front.
 Verdict checkWhole(std::span<const u8> bytes)
 {
+    using zep::record::EventKind;
     zep::record::Reader reader(bytes);
     zep::record::Event event;
+    Verdict verdict{};
+    bool started = false;
     auto status = reader.next(event);
-    while (status == zep::record::Reader::Status::event) {
-        status = reader.next(event);
+    for (; status == zep::record::Reader::Status::event; status = reader.next(event)) {
+        if (!started && event.kind == EventKind::in && event.argCount > 0) {
+            verdict.startMs = event.args[event.argCount - 1];
+            started = true;
+        }
+        if (verdict.radios == 0 && event.kind == EventKind::op &&
+            event.id == static_cast<u8>(zep::record::Op::ZEP_PROFILE_GetMaxRadioNum)) {
+            verdict.radios = static_cast<u32>(event.ret);
+        }
     }
-    return {status, reader.why(), reader.eventsRead(),
-            status == zep::record::Reader::Status::end && reader.endReason() == zep::record::EndReason::closed};
+    verdict.status = status;
+    verdict.why = reader.why();
+    verdict.events = reader.eventsRead();
+    verdict.complete = status == zep::record::Reader::Status::end &&
+                       reader.endReason() == zep::record::EndReason::closed;
+    return verdict;
 }
 
 void printDivergence(const std::string &file, const replay::Divergence &d, std::ostream &out)
@@ -51,49 +71,121 @@ void printDivergence(const std::string &file, const replay::Divergence &d, std::
     }
 }
 
+struct ReplayOptions {
+    std::string file;
+    std::string lib;
+    cli::PlayOptions outputs;  // --trace, --report, -v, --log-level
+    bool timeline = false;
+};
+
+void addReplayOptions(CLI::App &cli, ReplayOptions &options)
+{
+    cli.add_option("file", options.file, "The recording (STA_MEAS_RECORD's file)")->required();
+    cli.add_option("--lib", options.lib, "The application library (default: the one beside this program)");
+    cli.add_option("--trace", options.outputs.tracePath, "Write the replay's JSON Lines trace to FILE, or to stdout with -")
+        ->type_name("FILE|-");
+    cli.add_option("--report", options.outputs.reportPath, "Write the HTML report of the replay to FILE")
+        ->type_name("FILE.html");
+    cli.add_flag("--timeline", options.timeline, "Print the timeline and the summary before the verdict");
+    cli.add_flag("-v,--verbose", options.outputs.verbose, "The timeline with every log line (implies --timeline)");
+    cli.add_option("--log-level", options.outputs.logLevel,
+                   "Lowest log severity shown (0 note, 1 rare, 2 error, 3 none); every line is still compared")
+        ->check(CLI::Range(0, 3));
+}
+
+// The verdict after the replay: "same", where a short recording ends, or the divergence.
+int printVerdict(const std::string &file, const Verdict &verdict, const replay::Outcome &outcome,
+                 std::ostream &out)
+{
+    if (outcome.divergence) {
+        printDivergence(file, *outcome.divergence, out);
+        return kDiverged;
+    }
+    out << file << ": same (" << outcome.events << " events)\n";
+    if (!verdict.complete) {
+        out << "  the recording ends early, after event " << verdict.events << " (t "
+            << formatSeconds(outcome.atMs) << " s): " << verdict.why << '\n';
+    }
+    return kSame;
+}
+
+// Replays with the outputs a play would write; they are opened before
+// anything is played, so that a path that cannot be written costs no replay.
+int replayWithOutputs(const ReplayOptions &options, std::span<const u8> bytes, const Verdict &verdict,
+                      zep::host::Host &host)
+{
+    Scenario named;
+    named.file = named.name = options.file;
+    named.profile.radios = verdict.radios;
+    named.clockStartMs = verdict.startMs;
+    cli::Outputs outputs(named, {});
+    RunOptions run;
+    run.human = &std::cout;
+    if (!outputs.open(options.outputs, run)) {
+        return kUnreadable;
+    }
+    replay::ViewOptions view{options.timeline || options.outputs.verbose ? run.human : nullptr,
+                             options.outputs.verbose, run.trace, run.sinks, run.report,
+                             options.outputs.logLevel.value_or(0), verdict.radios};
+    try {
+        const auto begin = std::chrono::steady_clock::now();
+        replay::ReplayView watching(host, view);
+        host.setNowMs(verdict.startMs);
+        replay::Replayer replayer(bytes, host);
+        replayer.setWatcher(&watching);
+        const replay::Outcome outcome = replayer.run();
+        watching.finish(outcome.atMs - std::min(outcome.atMs, verdict.startMs));
+        const int status = printVerdict(options.file, verdict, outcome, *run.human);
+        RunFacts facts{options.file, options.file, cli::libraryToLoad(options.lib), 0,
+                       std::chrono::steady_clock::now() - begin};
+        outputs.finish(facts, cli::Verdict{nullptr, 0, status, &watching.stationLog()}, *run.human);
+        return status;
+    } catch (const cli::WriteError &e) {
+        std::cerr << "zep-sim: " << e.what() << '\n';
+        return kUnreadable;
+    }
+}
+
+bool wantsOutputs(const ReplayOptions &options)
+{
+    return options.timeline || options.outputs.verbose || !options.outputs.tracePath.empty() ||
+           !options.outputs.reportPath.empty();
+}
+
 }  // namespace
 
 int replayMain(int argc, char **argv)
 {
     CLI::App cli{"Plays a recording made with libsta_meas_rec.so against a build of the application\n"
                  "and checks that it does what the recorded one did."};
-    std::string file;
-    std::string lib;
-    cli.add_option("file", file, "The recording (STA_MEAS_RECORD's file)")->required();
-    cli.add_option("--lib", lib, "The application library (default: the one beside this program)");
+    ReplayOptions options;
+    addReplayOptions(cli, options);
     CLI11_PARSE(cli, argc, argv);
 
     std::vector<u8> bytes;
     std::string why;
-    if (!zep::record::readFile(file.c_str(), bytes, why)) {
+    if (!zep::record::readFile(options.file.c_str(), bytes, why)) {
         std::cerr << "zep-sim replay: " << why << '\n';
         return kUnreadable;
     }
     const Verdict verdict = checkWhole(bytes);
     if (verdict.status == zep::record::Reader::Status::damaged) {
-        std::cerr << "zep-sim replay: " << file << ": " << verdict.why << '\n';
+        std::cerr << "zep-sim replay: " << options.file << ": " << verdict.why << '\n';
         return kUnreadable;
     }
     zep::host::Host host;
     host.setCaptureLogs(false);
     host.setCaptureSent(false);
     std::string error;
-    if (!host.loadSharedApp(cli::libraryToLoad(lib), &error)) {
+    if (!host.loadSharedApp(cli::libraryToLoad(options.lib), &error)) {
         std::cerr << "zep-sim replay: " << error << '\n';
         return kUnreadable;
     }
+    if (wantsOutputs(options)) {
+        return replayWithOutputs(options, bytes, verdict, host);
+    }
     replay::Replayer replayer(bytes, host);
-    const replay::Outcome outcome = replayer.run();
-    if (outcome.divergence) {
-        printDivergence(file, *outcome.divergence, std::cout);
-        return kDiverged;
-    }
-    std::cout << file << ": same (" << outcome.events << " events)\n";
-    if (!verdict.complete) {
-        std::cout << "  the recording ends early, after event " << verdict.events << " (t "
-                  << formatSeconds(outcome.atMs) << " s): " << verdict.why << '\n';
-    }
-    return kSame;
+    return printVerdict(options.file, verdict, replayer.run(), std::cout);
 }
 
 }  // namespace zep::sim

@@ -42,10 +42,16 @@ void Replayer::deliver(const Event &entry)
 {
     outcome_.atMs = entry.argCount > 0 ? entry.args[entry.argCount - 1] : 0;
     std::vector<u8> body(entry.in.begin(), entry.in.end());
+    if (watcher_ != nullptr) {
+        watcher_->entering(entry);
+    }
     const std::optional<u32> status = callEntry(entry, body);
     if (!status) {
         diverge(describe(entry), "no handler registered for it in this build");
         return;
+    }
+    if (watcher_ != nullptr) {
+        watcher_->returned(entry, *status, body);
     }
     expectReturn(entry, *status, body);
 }

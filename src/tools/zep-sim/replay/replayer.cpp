@@ -142,6 +142,9 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
             std::memcpy(out.data(), recorded->out.data(), std::min(out.size(), recorded->out.size()));
         }
         keep(*recorded, subject);
+        if (watcher_ != nullptr) {
+            watcher_->answered(call, recorded->ret);
+        }
         return recorded->ret;
     }
     if (failsAsRecorded(recorded->id) && zep::record::calls::failed(*recorded)) {

@@ -29,11 +29,24 @@ struct Outcome {
     std::string ending;                     // how the recording ends, when it ends early
 };
 
+// Sees the replay go by as a play's observer sees a run: each recorded entry
+// before and after this build handles it, and each framework call that the
+// recording answered (registrations, sends, queries, the clock).
+class Watcher {
+public:
+    virtual ~Watcher() = default;
+    virtual void entering(const zep::record::Event &entry) = 0;
+    // body: the entry's bytes as the handler left them (an RPC's reply).
+    virtual void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) = 0;
+    virtual void answered(const zep::record::Event &call, u64 result) = 0;
+};
+
 class Replayer final : public zep::host::CallTap {
 public:
     // recording: the whole file, which stays alive while the replay runs.
     Replayer(std::span<const u8> recording, zep::host::Host &host);
     Outcome run();
+    void setWatcher(Watcher *watcher) { watcher_ = watcher; }
 
     std::optional<u64> onCall(const zep::record::Event &call, std::span<u8> out,
                               const void *subject) override;
@@ -57,6 +70,7 @@ private:
     bool havePeeked_ = false;
     bool exhausted_ = false;  // the recording has no more events
     Outcome outcome_;
+    Watcher *watcher_ = nullptr;
 
     // What the application registered, as the recording says it was accepted.
     const ZEP_AppInfo *app_ = nullptr;

@@ -15,7 +15,7 @@ _zep_sim()
         options="--help --json --verbose --ap --scenario --report -v"
         subcommands=""
     elif [[ ${COMP_WORDS[1]} == replay ]]; then
-        options="--help --lib"
+        options="--help --lib --trace --report --timeline --verbose --log-level -v"
         subcommands=""
     fi
     case $prev in

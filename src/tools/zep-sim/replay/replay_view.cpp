@@ -1,0 +1,244 @@
+#include "replay/replay_view.hpp"
+
+#include <cstring>
+
+#include "base/hex.hpp"
+#include "logs/log_view.hpp"
+#include "record_calls.hpp"
+#include "sta_meas_msg.h"
+
+namespace zep::sim::replay {
+
+namespace {
+
+using zep::record::Entry;
+using zep::record::Op;
+
+u32 entryId(const zep::record::Event &entry)
+{
+    return entry.argCount > 1 ? static_cast<u32>(entry.args[0]) : 0;
+}
+
+// The one item a play's `config` step encodes (a header and a single TLV of
+// the scan switch), or nothing for any other message.
+std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8> msg)
+{
+    ZEP_CfgMsgHead head{};
+    ZEP_CfgTlvHead tlv{};
+    if (msg.size() < sizeof head + sizeof tlv) {
+        return std::nullopt;
+    }
+    std::memcpy(&head, msg.data(), sizeof head);
+    std::memcpy(&tlv, msg.data() + sizeof head, sizeof tlv);
+    const std::span<const u8> value = msg.subspan(sizeof head + sizeof tlv);
+    if (head.tlvNum != 1 || tlv.type != ZEP_CFG_ITEM_SCAN_SWITCH || tlv.len != value.size()) {
+        return std::nullopt;
+    }
+    return std::pair{head.radioId, value};
+}
+
+}  // namespace
+
+ReplayView::ReplayView(host::Host &host, const ViewOptions &options)
+    : host_(host), recorder_(host), summary_(options.radios), human_(options.timeline),
+      logLevel_(options.logLevel)
+{
+    recorder_.addSink(summary_);
+    if (human_ != nullptr) {
+        timeline_ = std::make_unique<Timeline>(*human_, options.verbose);
+        recorder_.addSink(*timeline_);
+        timeline_->printHeader();
+    }
+    if (options.trace != nullptr) {
+        trace_ = std::make_unique<TraceWriter>(*options.trace);
+        recorder_.addSink(*trace_);
+    }
+    for (EventSink *sink : options.sinks) {
+        recorder_.addSink(*sink);
+    }
+    if (options.report != nullptr) {
+        options.report->attach(*this, host_.faults());
+        recorder_.addSink(*options.report);
+    }
+    host_.setObserver(this);
+}
+
+ReplayView::~ReplayView()
+{
+    host_.setObserver(nullptr);
+}
+
+void ReplayView::finish(u64 playedMs)
+{
+    recorder_.endStep();
+    stationLog_.finish();
+    if (human_ != nullptr) {
+        summary_.print(*human_, playedMs);
+        logs::printStationTable(*human_, stationLog_);
+    }
+}
+
+void ReplayView::entering(const zep::record::Event &entry)
+{
+    host_.setNowMs(entry.argCount > 0 ? entry.args[entry.argCount - 1] : 0);
+    const auto kind = static_cast<Entry>(entry.id);
+    const bool message = kind == Entry::event || kind == Entry::rpc || kind == Entry::timer;
+    recorder_.setContext(message ? entryId(entry) : 0);
+    if (kind == Entry::event) {
+        // Handlers complete some messages in place: the event shows what came in.
+        offered_.assign(entry.in.begin(), entry.in.end());
+        recorder_.offering(entryId(entry), offered_);
+    }
+    began_ = std::chrono::steady_clock::now();
+}
+
+void ReplayView::returned(const zep::record::Event &entry, u32 status, std::span<const u8> body)
+{
+    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began_);
+    const u32 id = entryId(entry);
+    switch (static_cast<Entry>(entry.id)) {
+    case Entry::init:
+        recorder_.onPhase(id, status);
+        break;
+    case Entry::deinit:
+        recorder_.onDeinit(status);
+        break;
+    case Entry::event:
+    case Entry::timer:
+        recorder_.onDelivered(ZEP_MSG_KIND_EVENT, id, body, status, elapsed);
+        break;
+    case Entry::rpc:
+        recorder_.onDelivered(ZEP_MSG_KIND_RPC, id, body, status, elapsed);
+        if (status == 0) {
+            noteListSize(id, body);
+        }
+        break;
+    case Entry::config:
+        emitConfig(body, status, elapsed);
+        break;
+    case Entry::prim:
+        emitLeave(body, status, elapsed);
+        break;
+    }
+    recorder_.withdrawOffer();
+    recorder_.setContext(0);
+}
+
+void ReplayView::answered(const zep::record::Event &call, u64 result)
+{
+    const auto status = static_cast<u32>(result);
+    const auto arg = [&call](int i) { return static_cast<u32>(call.args[i]); };
+    switch (static_cast<Op>(call.id)) {
+    case Op::ZEP_MNG_SendMsg:
+    case Op::ZEP_MNG_SendIPCMsg: {
+        host::SentMessage msg;
+        msg.ipc = call.id == static_cast<u8>(Op::ZEP_MNG_SendIPCMsg);
+        msg.atMs = host_.nowMs();
+        msg.dest = arg(0);
+        msg.msgId = msg.ipc ? arg(1) : arg(2);
+        msg.body.assign(call.in.begin(), call.in.end());
+        if (status == 0) {
+            recorder_.onSent(msg);
+        } else {
+            recorder_.onSendFailed(msg, status);
+        }
+        break;
+    }
+    case Op::ZEP_MNG_RegMsg:
+    case Op::ZEP_MNG_UnRegMsg:
+        recorder_.onRegMsg(call.id == static_cast<u8>(Op::ZEP_MNG_RegMsg), arg(0), arg(2), status);
+        break;
+    default:
+        break;
+    }
+}
+
+void ReplayView::onLog(const host::LogLine &line)
+{
+    if (line.severity >= logLevel_) {
+        recorder_.onLog(line);
+        stationLog_.feedText(line.text);
+    }
+}
+
+Event ReplayView::runnerEvent(EventKind kind, const char *ev) const
+{
+    Event e;
+    e.kind = kind;
+    e.t = host_.nowMs();
+    e.json = {{"ev", ev}, {"t", e.t}};
+    return e;
+}
+
+// As a play's `config` step shows it: the radio and the switch when the
+// message is the one item such a step encodes, the raw bytes otherwise.
+void ReplayView::emitConfig(std::span<const u8> msg, u32 status, std::chrono::nanoseconds elapsed)
+{
+    Event e = runnerEvent(EventKind::Config, "config");
+    e.status = status;
+    e.elapsed = elapsed;
+    const auto item = singleItem(msg);
+    e.json["radio"] = item ? item->first : 0;
+    e.json["status"] = status;
+    if (item) {
+        const u32 value = item->second.empty() ? 0 : item->second.front();
+        e.summary = "radio " + std::to_string(item->first) + " scanSwitch " + std::to_string(value);
+        e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(item->second)}};
+    } else {
+        e.summary = "raw message of " + std::to_string(msg.size()) + " bytes";
+        e.json["fields"] = {{"raw", toHex(msg)}};
+    }
+    recorder_.emit(e);
+}
+
+void ReplayView::emitLeave(std::span<const u8> station, u32 status, std::chrono::nanoseconds elapsed)
+{
+    Event e = runnerEvent(EventKind::Leave, "leave");
+    e.status = status;
+    e.elapsed = elapsed;
+    if (station.empty()) {
+        e.json["sta"] = nullptr;
+        e.summary = "(null station)";
+    } else {
+        ZEP_UAM_StaInfo sta{};
+        zep::record::unpackStation(station, sta);
+        Mac mac;
+        std::memcpy(mac.data(), sta.staMac, mac.size());
+        e.json["sta"] = host::formatMac(mac);
+        e.summary = host::formatMac(mac);
+    }
+    e.json["status"] = status;
+    recorder_.emit(e);
+}
+
+// A dump's reply says how many records the radio's table (or one list)
+// holds: the figure a play reads after every step to fill its summary.
+void ReplayView::noteListSize(u32 rpcId, std::span<const u8> reply)
+{
+    if (rpcId == STAMEAS_RPC_GET_MEAS_LIST && reply.size() > offsetof(StaMeasListRpcMsg, num)) {
+        u32 radio = 0;
+        std::memcpy(&radio, reply.data() + offsetof(StaMeasListRpcMsg, radioId), sizeof radio);
+        tableSizes_[radio] = reply[offsetof(StaMeasListRpcMsg, num)];
+        summary_.setNodes(radio, tableSizes_[radio]);
+    } else if (rpcId == STAMEAS_RPC_GET_COMEAS_LIST && reply.size() > offsetof(StaCoMeasListRpcMsg, num)) {
+        u32 radio = 0;
+        u32 channel = 0;
+        std::memcpy(&radio, reply.data() + offsetof(StaCoMeasListRpcMsg, radioId), sizeof radio);
+        std::memcpy(&channel, reply.data() + offsetof(StaCoMeasListRpcMsg, channel), sizeof channel);
+        listSizes_[{radio, channel}] = reply[offsetof(StaCoMeasListRpcMsg, num)];
+    }
+}
+
+std::optional<u32> ReplayView::tableSize(u32 radio)
+{
+    const auto it = tableSizes_.find(radio);
+    return it != tableSizes_.end() ? std::optional(it->second) : std::nullopt;
+}
+
+std::optional<u32> ReplayView::comeasSize(u32 radio, u32 channel)
+{
+    const auto it = listSizes_.find({radio, channel});
+    return it != listSizes_.end() ? std::optional(it->second) : std::nullopt;
+}
+
+}  // namespace zep::sim::replay

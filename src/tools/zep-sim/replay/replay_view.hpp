@@ -1,0 +1,80 @@
+// What a replay shows beside its verdict: the replayed entries, sends, log
+// lines and registrations become the events a play's sinks take (timeline,
+// trace, summary, report), through the same event recorder a play uses.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "logs/field_log.hpp"
+#include "out/report_collector.hpp"
+#include "out/summary.hpp"
+#include "out/timeline.hpp"
+#include "out/trace_writer.hpp"
+#include "replay/replayer.hpp"
+#include "run/recorder.hpp"
+
+namespace zep::sim::replay {
+
+struct ViewOptions {
+    std::ostream *timeline = nullptr;  // the timeline and the summary; null for neither
+    bool verbose = false;              // every log line in the timeline
+    std::ostream *trace = nullptr;     // JSON Lines; null for none
+    std::vector<EventSink *> sinks;    // further listeners, after the trace
+    ReportCollector *report = nullptr;
+    u32 logLevel = 0;                  // lines below it are replayed, not shown
+    u32 radios = 0;                    // as the recording's profile answered
+};
+
+class ReplayView final : public Watcher, public host::Observer, private StateProbe {
+public:
+    // The view becomes host's observer until it goes away.
+    ReplayView(host::Host &host, const ViewOptions &options);
+    ~ReplayView() override;
+    ReplayView(const ReplayView &) = delete;
+    ReplayView &operator=(const ReplayView &) = delete;
+
+    // Flushes what the timeline holds back and prints the summary and the stations' table.
+    void finish(u64 playedMs);
+    const Summary &summary() const { return summary_; }
+    // The stations' figures, read from the module's lines as a play reads them.
+    const logs::FieldLog &stationLog() const { return stationLog_; }
+
+    void entering(const zep::record::Event &entry) override;
+    void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) override;
+    void answered(const zep::record::Event &call, u64 result) override;
+
+    void onAppRegistered(u32 status) override { recorder_.onAppRegistered(status); }
+    void onLog(const host::LogLine &line) override;
+
+private:
+    void emitConfig(std::span<const u8> msg, u32 status, std::chrono::nanoseconds elapsed);
+    void emitLeave(std::span<const u8> station, u32 status, std::chrono::nanoseconds elapsed);
+    void noteListSize(u32 rpcId, std::span<const u8> reply);
+    Event runnerEvent(EventKind kind, const char *ev) const;
+
+    // StateProbe for the report: the sizes the recorded dumps answered, since
+    // a replay cannot ask the application anything the recording did not.
+    std::optional<u32> tableSize(u32 radio) override;
+    std::optional<u32> comeasSize(u32 radio, u32 channel) override;
+    bool handlerRegistered(u32) override { return false; }
+    std::uint64_t liveBlocks() override { return 0; }
+    std::uint64_t activeTimers() override { return 0; }
+
+    host::Host &host_;
+    Recorder recorder_;
+    Summary summary_;
+    std::unique_ptr<Timeline> timeline_;
+    std::unique_ptr<TraceWriter> trace_;
+    std::ostream *human_;
+    u32 logLevel_;
+    logs::FieldLog stationLog_{"replay"};
+    std::vector<u8> offered_;  // the entry's body before the handler could change it
+    std::chrono::steady_clock::time_point began_;
+    std::map<u32, u32> tableSizes_;
+    std::map<std::pair<u32, u32>, u32> listSizes_;
+};
+
+}  // namespace zep::sim::replay
