@@ -3,6 +3,7 @@
 // summary, and the journal that expectations look back on).
 #pragma once
 
+#include "base/node_shares.hpp"
 #include "base/sim_json.hpp"
 
 #include <array>
@@ -69,6 +70,12 @@ struct Event {
     std::chrono::nanoseconds elapsed{0};
     Json fields;                  // the body decoded into named fields, when wanted
     Json json;                    // the trace object, when one is wanted
+    // Out, OutFail of a measurement request sent by the timer, when wanted: the
+    // host whose share it served, or kUnknownHost.
+    std::optional<int> servedHost;
+    // Rpc 69 answered, when wanted: the table's live nodes; like body, valid
+    // only while the sinks are handed the event.
+    const std::vector<NodeShares> *nodes = nullptr;
 };
 
 // What a sink reads of an event beyond the facts every event carries. Each
@@ -78,6 +85,7 @@ enum class Need : u8 {
     Fields = 1u << 0,  // Event::fields
     Text = 1u << 1,    // Event::summary
     Object = 1u << 2,  // Event::json
+    Shares = 1u << 3,  // Event::servedHost, Event::nodes: read from the application's table
 };
 
 class Needs {
@@ -113,6 +121,10 @@ public:
     }
     bool has(EventKind kind, Need need) const { return (byKind_[index(kind)] & bit(need)) != 0; }
     bool any(EventKind kind) const { return byKind_[index(kind)] != 0; }
+    bool anyBut(EventKind kind, Need need) const
+    {
+        return (byKind_[index(kind)] & ~bit(need)) != 0;
+    }
 
 private:
     static constexpr u8 bit(Need need) { return static_cast<u8>(need); }

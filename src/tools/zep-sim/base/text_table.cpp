@@ -8,6 +8,14 @@ void TextTable::addRow(std::vector<std::string> cells)
 {
     cells.resize(columns_.size());
     rows_.push_back(std::move(cells));
+    notes_.emplace_back();
+}
+
+void TextTable::addNote(std::string text)
+{
+    if (!notes_.empty()) {
+        notes_.back().push_back(std::move(text));
+    }
 }
 
 void TextTable::print(std::ostream &out, std::string_view indent) const
@@ -37,8 +45,13 @@ void TextTable::print(std::ostream &out, std::string_view indent) const
         out << text << '\n';
     };
     line([&](std::size_t c) -> const std::string & { return columns_[c].title; });
-    for (const auto &row : rows_) {
-        line([&](std::size_t c) -> const std::string & { return row[c]; });
+    const std::string noteIndent =
+        std::string(indent) + std::string(width.empty() ? 0 : width[0] + 2, ' ');
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        line([&](std::size_t c) -> const std::string & { return rows_[r][c]; });
+        for (const std::string &note : notes_[r]) {
+            out << noteIndent << note << '\n';
+        }
     }
 }
 

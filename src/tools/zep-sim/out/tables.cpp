@@ -1,10 +1,12 @@
 #include "out/tables.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "base/text_table.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
+#include "zep_host.hpp"
 
 namespace zep::sim {
 
@@ -17,17 +19,56 @@ std::string num(const Json &v)
     return v.dump();
 }
 
+// The weight each host's share adds to a node.
+constexpr u32 kHostWeights[] = {100, 20, 60};
+
+std::string shareText(const HostShare &share)
+{
+    std::string weight = std::to_string(kHostWeights[share.host % std::size(kHostWeights)]);
+    weight.resize(std::max<std::size_t>(weight.size(), 3), ' ');
+    return "host " + std::to_string(share.host) + "  weight " + weight + "  " +
+           scheduleText(share.sched) + (share.automatic ? ", automatic" : "");
+}
+
+// The one live node a dump entry lists: the dump names the measurement only
+// as 0 (the LM request) or 1 (any other id).
+const NodeShares *nodeOfEntry(const Json &entry, u32 radioId, std::span<const NodeShares> nodes)
+{
+    const NodeShares *found = nullptr;
+    const bool lm = entry["measType"].get<u32>() == 0;
+    for (const NodeShares &n : nodes) {
+        if (n.radioId == radioId && (n.measId == STAMEAS_MSG_LM_REQ) == lm &&
+            host::formatMac(n.staMac) == entry["staMac"].get<std::string>()) {
+            if (found != nullptr) {
+                return nullptr;  // two candidates: guessing would show the wrong one's hosts
+            }
+            found = &n;
+        }
+    }
+    return found;
+}
+
+void addShareNotes(TextTable &table, const NodeShares *node)
+{
+    if (node == nullptr) {
+        table.addNote("host ?  (no single live node found for this entry)");
+        return;
+    }
+    for (const HostShare &share : node->hosts) {
+        table.addNote(shareText(share));
+    }
+}
+
 }  // namespace
 
 std::string hostsOfWeight(u32 weight)
 {
-    static constexpr u32 kWeights[] = {100, 20, 60};
     for (u32 set = 1; set < 8; ++set) {
         u32 sum = 0;
         std::string hosts;
         for (u32 h = 0; h < 3; ++h) {
             if ((set & (1u << h)) != 0) {
-                sum += kWeights[h];
+                sum += kHostWeights[h];
                 hosts += hosts.empty() ? "" : "+";
                 hosts += std::to_string(h);
             }
@@ -39,7 +80,8 @@ std::string hostsOfWeight(u32 weight)
     return "?";
 }
 
-void printMeasTable(std::ostream &out, std::span<const u8> buffer)
+void printMeasTable(std::ostream &out, std::span<const u8> buffer,
+                    std::span<const NodeShares> nodes)
 {
     const Decoded d = decodeInbound(STAMEAS_RPC_GET_MEAS_LIST, buffer);
     if (d.fields.contains("truncated")) {
@@ -58,12 +100,14 @@ void printMeasTable(std::ostream &out, std::span<const u8> buffer)
                  {"loop", Align::Right},
                  {"period", Align::Right},
                  {"count", Align::Right}});
+    const u32 radioId = d.fields["radioId"].get<u32>();
     std::size_t i = 0;
     for (const auto &e : d.fields["entries"]) {
         t.addRow({std::to_string(i++), e["staMac"].get<std::string>(),
                   e["measType"].get<u32>() == 0 ? "lm" : "tpc", num(e["radioId"]), num(e["vapId"]),
                   num(e["weight"]), hostsOfWeight(e["weight"].get<u32>()), num(e["isLoop"]),
                   num(e["periodInSec"]) + "s", num(e["count"])});
+        addShareNotes(t, nodeOfEntry(e, radioId, nodes));
     }
     if (!t.empty()) {
         t.print(out, "      ");

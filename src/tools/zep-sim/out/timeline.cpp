@@ -66,6 +66,18 @@ std::string trimmedLines(const std::string &text, const std::string &continuatio
     return out;
 }
 
+// "  (host 2's share)" after a request the timer sent.
+std::string servedHostText(const Event &ev)
+{
+    if (!ev.servedHost) {
+        return "";
+    }
+    if (*ev.servedHost == kUnknownHost) {
+        return "  (host ?)";
+    }
+    return "  (host " + std::to_string(*ev.servedHost) + "'s share)";
+}
+
 }  // namespace
 
 bool Timeline::isParent(const Event &ev) const
@@ -99,6 +111,7 @@ Needs Timeline::needs() const
     needs.add(Need::Object, {EventKind::Expect});
     if (!muted_) {
         needs.add(Need::Text);
+        needs.add(Need::Shares, {EventKind::Out, EventKind::OutFail, EventKind::Rpc});
     }
     return needs;
 }
@@ -342,7 +355,8 @@ void Timeline::printDump(const Event &ev)
         return;
     }
     if (ev.id == STAMEAS_RPC_GET_MEAS_LIST) {
-        printMeasTable(out_, ev.body);
+        printMeasTable(out_, ev.body,
+                       ev.nodes != nullptr ? std::span(*ev.nodes) : std::span<const NodeShares>());
     } else if (ev.id == STAMEAS_RPC_GET_COMEAS_LIST) {
         printCoMeasList(out_, ev.body);
     }
@@ -361,7 +375,7 @@ void Timeline::printChild(const Event &ev)
         what += "  FAILED status " + std::to_string(*ev.status);
     }
     emitLine(indent + (ipc ? "ipc " : "out ") + padded(what, kLabelWidth - 6 + kStatusWidth) +
-             ev.summary);
+             ev.summary + servedHostText(ev));
 }
 
 void Timeline::printHeader()

@@ -73,6 +73,13 @@ void writeSent(JsonLine &line, const Event &ev)
         line.field("status", *ev.status);
     }
     line.hex("hex", ev.body);
+    if (ev.servedHost) {  // after hex, where a trace object built whole has it
+        if (*ev.servedHost == kUnknownHost) {
+            line.null("host");
+        } else {
+            line.field("host", *ev.servedHost);
+        }
+    }
     writeFields(line, ev);
 }
 
@@ -80,7 +87,10 @@ void writeSent(JsonLine &line, const Event &ev)
 
 Needs TraceWriter::needs() const
 {
-    return Needs().add(Need::Object).remove(Need::Object, kWrittenFromEvent);
+    return Needs()
+        .add(Need::Object)
+        .remove(Need::Object, kWrittenFromEvent)
+        .add(Need::Shares, {EventKind::Out, EventKind::OutFail});
 }
 
 TraceWriter::TraceWriter(std::ostream &out) : out_(out)

@@ -11,7 +11,7 @@ namespace zep::sim {
 
 // The format of the trace's lines; it changes when a reader of an older trace
 // would read a new one wrongly (a key renamed, a value spelt differently).
-inline constexpr int kTraceFormat = 2;
+inline constexpr int kTraceFormat = 3;
 
 class TraceWriter : public EventSink {
 public:

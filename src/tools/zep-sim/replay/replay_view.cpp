@@ -137,6 +137,7 @@ void ReplayView::answered(const zep::record::Event &call, u64 result)
         msg.dest = arg(0);
         msg.msgId = msg.ipc ? arg(1) : arg(2);
         msg.body.assign(call.in.begin(), call.in.end());
+        msg.source = call.in.data();  // the module's own body: which host's request it was
         if (status == 0) {
             recorder_.onSent(msg);
         } else {

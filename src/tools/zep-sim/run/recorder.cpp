@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/hex.hpp"
+#include "run/node_view.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
 #include "wire/msg_catalog.hpp"
@@ -144,8 +145,13 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
             e.json["status"] = status;
         }
     }
-    if (needs_.any(e.kind)) {  // each need of a message event takes its decode
+    if (needs_.anyBut(e.kind, Need::Shares)) {  // each need but the shares takes the decode
         describe(e, decodeInbound(msgId, e.body));
+    }
+    const bool tableDump = rpc && msgId == STAMEAS_RPC_GET_MEAS_LIST && status == 0;
+    if (tableDump && needs_.has(e.kind, Need::Shares)) {
+        nodes_ = liveNodes(host_.memory());
+        e.nodes = &nodes_;
     }
     emit(e);
 }
@@ -178,7 +184,16 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         }
         e.json["hex"] = toHex(e.body);
     }
-    if (needs_.any(e.kind)) {  // each need of a message event takes its decode
+    // Which host's share a request served is read only where a sink shows it.
+    const bool wanted = needs_.has(e.kind, Need::Shares) || !e.json.is_null();
+    if (wanted && context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr &&
+        e.msg->column == Column::Requests) {
+        e.servedHost = servedHost(host_.memory(), msg.source);
+        if (!e.json.is_null()) {
+            e.json["host"] = *e.servedHost == kUnknownHost ? Json(nullptr) : Json(*e.servedHost);
+        }
+    }
+    if (needs_.anyBut(e.kind, Need::Shares)) {  // each need but the shares takes the decode
         describe(e, decodeOutbound(msg.msgId, e.body, context_, msg.ipc));
     }
     emit(e);

@@ -56,6 +56,7 @@ private:
     Needs needs_;  // the union over sinks_
     u32 context_ = 0;
     std::optional<std::pair<u32, std::span<const u8>>> offered_;  // the runner's copy outlives it
+    std::vector<NodeShares> nodes_;  // what the last table dump's event points at
 };
 
 }  // namespace zep::sim

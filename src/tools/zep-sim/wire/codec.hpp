@@ -4,8 +4,10 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <vector>
 
+#include "sta_meas_msg.h"
 #include "wire/decoded.hpp"
 
 namespace zep::sim {
@@ -23,5 +25,9 @@ Decoded decodeInbound(u32 id, std::span<const u8> body);
 // Decodes a body the application sent; context is the id of the handler that
 // was running (186 for the timer), which tells co-measurement requests apart.
 Decoded decodeOutbound(u32 id, std::span<const u8> body, u32 context, bool ipc);
+
+// A host's schedule as the 182 one-liner shows it: "loop every 2s", "3x every
+// 1s", "never".
+std::string scheduleText(const StaMeasSched &sched);
 
 }  // namespace zep::sim

@@ -1,5 +1,6 @@
 // Measurement start (182) and stop (183), and the 20-byte request (167/169).
 #include "sta_meas_msg.h"
+#include "wire/codec.hpp"
 #include "wire/codec_util.hpp"
 
 namespace zep::sim::codec {
@@ -22,15 +23,6 @@ std::string measIdText(u32 measId)
     case STAMEAS_AUTO_MEAS_ID: return "auto";
     default: return "id " + std::to_string(measId);
     }
-}
-
-std::string schedText(const StaMeasSched &s)
-{
-    if (s.periodInSec == 0 || (s.isLoop == 0 && s.count == 0)) {
-        return "never";
-    }
-    const std::string every = "every " + std::to_string(s.periodInSec) + "s";
-    return s.isLoop != 0 ? "loop " + every : std::to_string(s.count) + "x " + every;
 }
 
 // A request as a host would build it for a station of the scenario; fields
@@ -185,7 +177,7 @@ Decoded decodeMeasStart(std::span<const u8> body)
                                   {"measReq", reqJson(e.measReq)},
                                   {"sched", schedJson(e.sched)}},
                              macText(e.staMac) + " " + measIdText(e.measId) + " " +
-                                 schedText(e.sched)};
+                                 scheduleText(e.sched)};
         });
     Decoded d;
     d.fields = {{"num", head->num}, {"host", head->host}, {"radioId", head->radioId}};
@@ -235,3 +227,16 @@ bool writeMeasReq(JsonLine &line, std::span<const u8> body)
 }
 
 }  // namespace zep::sim::codec
+
+namespace zep::sim {
+
+std::string scheduleText(const StaMeasSched &s)
+{
+    if (s.periodInSec == 0 || (s.isLoop == 0 && s.count == 0)) {
+        return "never";
+    }
+    const std::string every = "every " + std::to_string(s.periodInSec) + "s";
+    return s.isLoop != 0 ? "loop " + every : std::to_string(s.count) + "x " + every;
+}
+
+}  // namespace zep::sim

@@ -17,6 +17,7 @@ constexpr std::string_view kIn[] = {"ev", "t", "id", "len", "status", "fields"};
 constexpr std::string_view kConfig[] = {"ev", "t", "radio", "status", "fields"};
 constexpr std::string_view kLeave[] = {"ev", "t", "sta", "status"};
 constexpr std::string_view kSent[] = {"ev", "t", "dest", "id", "status", "hex", "fields"};
+constexpr std::string_view kOut[] = {"ev", "t", "dest", "id", "status", "hex", "host", "fields"};
 constexpr std::string_view kRpc[] = {"ev", "t", "id", "status", "hex", "len", "fields"};
 constexpr std::string_view kLog[] = {"ev", "t", "sev", "mod", "cat", "sta", "text"};
 constexpr std::string_view kNote[] = {"ev", "t", "text"};
@@ -32,9 +33,9 @@ constexpr std::array<std::pair<std::string_view, Keys>, 17> kKinds{{
     {"in", kIn},
     {"config", kConfig},
     {"leave", kLeave},
-    {"out", kSent},
+    {"out", kOut},
     {"ipc", kSent},
-    {"outfail", kSent},
+    {"outfail", kOut},
     {"ipcfail", kSent},
     {"rpc", kRpc},
     {"log", kLog},
