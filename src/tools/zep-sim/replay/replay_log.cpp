@@ -41,7 +41,7 @@ bool sameString(const LogValue &recorded, const char *actual)
     return std::strncmp(actual, recorded.text.data(), size) == 0 && (cut || actual[size] == '\0');
 }
 
-// One value of the recorded line at pos against the next argument.
+// One string, pointer or real of the recorded line at pos against the next argument.
 bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, va_list &args)
 {
     LogValue v;
@@ -53,10 +53,6 @@ bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, va_list &args)
         return false;
     }
     switch (cls) {
-    case ArgClass::int32:
-        return v.number == va_arg(args, unsigned);
-    case ArgClass::int64:
-        return v.number == va_arg(args, unsigned long long);
     case ArgClass::pointer:
         return (v.number != 0) == (va_arg(args, void *) != nullptr);
     case ArgClass::real: {
@@ -65,10 +61,22 @@ bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, va_list &args)
         std::memcpy(&bits, &d, sizeof bits);
         return v.number == bits;
     }
+    case ArgClass::int32:
+    case ArgClass::int64:  // compared as runs of bytes, in sameLine
     case ArgClass::string:
         break;
     }
     return false;
+}
+
+// The encoded run of numbers against the recorded bytes at pos.
+bool sameRun(std::span<const zep::record::u8> recorded, u64 &pos, std::span<const zep::record::u8> run)
+{
+    if (run.size() > recorded.size() - pos || std::memcmp(recorded.data() + pos, run.data(), run.size()) != 0) {
+        return false;
+    }
+    pos += run.size();
+    return true;
 }
 
 bool sameHeader(const Event &recorded, const u64 (&actual)[zep::record::logFormatRef])
@@ -111,13 +119,27 @@ bool Replayer::sameLine(const Event &recorded, const char *format, va_list &args
     if (text == nullptr) {
         return false;
     }
+    // A run of numbers is encoded as the recorder encodes it and compared as
+    // one block of bytes; a string or a pointer ends the run, being compared
+    // by what it means rather than by its bytes.
+    zep::record::u8 run[zep::record::kMaxLogArgs * 10];
+    zep::record::u8 *at = run;
     u64 pos = 0;
     for (const ArgClass cls : text->classes) {
-        if (!sameValue(recorded, pos, cls, args)) {
+        if (cls == ArgClass::int32) {
+            at = zep::record::putVarint(at, va_arg(args, unsigned));
+            continue;
+        }
+        if (cls == ArgClass::int64) {
+            at = zep::record::putVarint(at, va_arg(args, unsigned long long));
+            continue;
+        }
+        if (!sameRun(recorded.in, pos, {run, at}) || !sameValue(recorded, pos, cls, args)) {
             return false;
         }
+        at = run;
     }
-    return pos == recorded.in.size();
+    return sameRun(recorded.in, pos, {run, at}) && pos == recorded.in.size();
 }
 
 void Replayer::onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, va_list args)
