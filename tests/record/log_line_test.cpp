@@ -44,6 +44,13 @@ void logFromReusedBuffer(const char *first, const char *second)
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "buffer holds %s\r\n", buffer);
 }
 
+// Values past 127 bytes, whose length takes two bytes, and one after them.
+void logLongString()
+{
+    const std::string text(300, 'x');
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "long %s then %u\r\n", text.c_str(), 9u);
+}
+
 void logChangedFormat()
 {
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "buffer has %s\r\n", "first");
@@ -109,13 +116,15 @@ TEST(RecordedLogLine, ReadsBackAsTheTextTheLoggerPrinted)
         logEveryConversion(3, -12, "name");
         logEveryConversion(4000000000u, 0, "other");
         logFromReusedBuffer("first", "second");
+        logLongString();
     };
     const Recorded r = record(lines);
-    ASSERT_EQ(r.printed.size(), 6u);
+    ASSERT_EQ(r.printed.size(), 7u);
     EXPECT_NE(r.printed[0].find("count 3 delta -12 mask beef mac 4455 tick 1099511627776 at 0x"), std::string::npos)
         << r.printed[0];
     EXPECT_EQ(r.printed[1], "logEveryConversion[7]: none (null)     3|-12 |0xff|abc\r\n");
     EXPECT_EQ(r.printed[5], "buffer holds second\r\n");
+    EXPECT_EQ(r.printed[6], "long " + std::string(300, 'x') + " then 9\r\n");
     EXPECT_EQ(recordedTexts(r.bytes), r.printed);
     EXPECT_FALSE(replayLines(r.bytes, lines));
 }
