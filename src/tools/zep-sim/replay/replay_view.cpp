@@ -43,22 +43,11 @@ ReplayView::ReplayView(host::Host &host, const ViewOptions &options)
     : host_(host), recorder_(host), summary_(options.radios), human_(options.timeline),
       logLevel_(options.logLevel)
 {
-    recorder_.addSink(summary_);
-    if (human_ != nullptr) {
-        timeline_ = std::make_unique<Timeline>(*human_, options.verbose);
-        recorder_.addSink(*timeline_);
-        timeline_->printHeader();
-    }
-    if (options.trace != nullptr) {
-        trace_ = std::make_unique<TraceWriter>(*options.trace);
-        recorder_.addSink(*trace_);
-    }
-    for (EventSink *sink : options.sinks) {
-        recorder_.addSink(*sink);
-    }
-    if (options.report != nullptr) {
-        options.report->attach(*this, host_.faults());
-        recorder_.addSink(*options.report);
+    outputs_ = attachOutputs(recorder_, summary_,
+                             {human_, options.verbose, options.trace, options.sinks, options.report}, *this,
+                             host_.faults());
+    if (outputs_.timeline) {
+        outputs_.timeline->printHeader();
     }
     host_.setObserver(this);
 }

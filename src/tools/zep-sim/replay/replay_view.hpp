@@ -11,8 +11,7 @@
 #include "logs/field_log.hpp"
 #include "out/report_collector.hpp"
 #include "out/summary.hpp"
-#include "out/timeline.hpp"
-#include "out/trace_writer.hpp"
+#include "run/output_sinks.hpp"
 #include "replay/replayer.hpp"
 #include "run/recorder.hpp"
 
@@ -66,8 +65,7 @@ private:
     host::Host &host_;
     Recorder recorder_;
     Summary summary_;
-    std::unique_ptr<Timeline> timeline_;
-    std::unique_ptr<TraceWriter> trace_;
+    OutputSinks outputs_;
     std::ostream *human_;
     u32 logLevel_;
     logs::FieldLog stationLog_{"replay"};

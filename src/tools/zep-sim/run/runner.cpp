@@ -63,22 +63,11 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
         throw LoadError("cannot load " + opt_.libPath + ": " + error);
     }
     recorder_.addSink(*this);
-    recorder_.addSink(summary_);
-    if (opt_.human != nullptr && opt_.timeline) {
-        timeline_ = std::make_unique<Timeline>(*opt_.human, opt_.verbose);
-        recorder_.addSink(*timeline_);
-    }
-    if (opt_.trace != nullptr) {
-        trace_ = std::make_unique<TraceWriter>(*opt_.trace);
-        recorder_.addSink(*trace_);
-    }
-    for (EventSink *sink : opt_.sinks) {
-        recorder_.addSink(*sink);
-    }
-    if (opt_.report != nullptr) {
-        opt_.report->attach(*this, host_.faults());
-        recorder_.addSink(*opt_.report);
-    }
+    const bool showTimeline = opt_.human != nullptr && opt_.timeline;
+    outputs_ = attachOutputs(recorder_, summary_,
+                             {showTimeline ? opt_.human : nullptr, opt_.verbose, opt_.trace, opt_.sinks, opt_.report},
+                             *this, host_.faults());
+    timeline_ = outputs_.timeline.get();
     buildWorld();
     host_.setObserver(&recorder_);
 }

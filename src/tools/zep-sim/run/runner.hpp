@@ -18,8 +18,7 @@
 #include "out/progress.hpp"
 #include "out/report_collector.hpp"
 #include "out/summary.hpp"
-#include "out/timeline.hpp"
-#include "out/trace_writer.hpp"
+#include "run/output_sinks.hpp"
 #include "run/recorder.hpp"
 #include "run/station_model.hpp"
 #include "scenario/expect.hpp"
@@ -132,8 +131,8 @@ private:
     // as from an access point's: at the usual log level of a long run (rare
     // and errors only) it holds nothing and costs nothing.
     logs::FieldLog stationLog_{"run"};
-    std::unique_ptr<Timeline> timeline_;
-    std::unique_ptr<TraceWriter> trace_;
+    OutputSinks outputs_;
+    Timeline *timeline_ = nullptr;  // outputs_'s, when there is one
 
     Window window_;
     LastStatus last_;
