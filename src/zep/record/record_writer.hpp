@@ -34,19 +34,6 @@ public:
             flush();
         }
     }
-    // Where an event of at most bound bytes can be encoded in place, ended by
-    // commit; null when the block has not that much room without a check (the
-    // event then goes through add). Nothing may be added in between.
-    u8 *reserve(u64 bound) { return used_ + bound <= room_ ? buf_ + kBlockHeaderBytes + used_ : nullptr; }
-    void commit(const u8 *end)
-    {
-        used_ = static_cast<u32>(end - (buf_ + kBlockHeaderBytes));
-        ++pending_;
-        ++totalEvents_;
-        if (used_ >= kBlockTarget) [[unlikely]] {
-            flush();
-        }
-    }
     // Writes the buffered events and the end block, and closes the file.
     void close(EndReason reason);
     // Writes the events buffered so far as a block, leaving the file open.

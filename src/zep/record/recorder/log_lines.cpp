@@ -148,20 +148,14 @@ const LineFormat *lineFormat(const char *format, Writer &writer)
     return &g_formats[slot->id];
 }
 
-u8 *putString(u8 *at, const u8 *end, const char *text, Writer *writer)
+u8 *putString(u8 *at, const u8 *end, const char *text, Writer &writer)
 {
     if (text == nullptr) {
         return putVarint(at, kStringNull);
     }
     if (isReadOnly(text)) {
         Slot &slot = findSlot(text);
-        if (slot.key != nullptr) {
-            return putVarint(at, kStringTextBase + slot.id);
-        }
-        if (writer == nullptr && g_textCount < kMaxTexts && strnlen(text, kMaxTextBytes + 1) <= kMaxTextBytes) {
-            return nullptr;  // its definition would have to come first
-        }
-        if (writer != nullptr && define(slot, text, EventKind::string, *writer) != nullptr) {
+        if (slot.key != nullptr || define(slot, text, EventKind::string, writer) != nullptr) {
             return putVarint(at, kStringTextBase + slot.id);
         }
     }

@@ -18,8 +18,7 @@ struct LineFormat {
 const LineFormat *lineFormat(const char *format, Writer &writer);
 
 // Writes a %s value at `at` (never past end): a reference to a text written
-// once, or the bytes themselves when they live in writable memory. Without a
-// writer a text is not defined: null when it should be (before the line).
-u8 *putString(u8 *at, const u8 *end, const char *text, Writer *writer);
+// once, or the bytes themselves when they live in writable memory.
+u8 *putString(u8 *at, const u8 *end, const char *text, Writer &writer);
 
 }  // namespace zep::record::recorder

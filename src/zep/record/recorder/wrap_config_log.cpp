@@ -43,8 +43,7 @@ void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 
 // read by the classes parsed once per format: nothing is formatted here.
 namespace {
 
-// writer null: a %s whose text is not defined yet gives null (see putString).
-[[gnu::always_inline]] inline u8 *putValue(u8 *at, const u8 *end, ArgClass cls, va_list &args, Writer *writer)
+[[gnu::always_inline]] inline u8 *putValue(u8 *at, const u8 *end, ArgClass cls, va_list &args)
 {
     switch (cls) {
     case ArgClass::int32:
@@ -54,7 +53,7 @@ namespace {
     case ArgClass::pointer:
         return putVarint(at, reinterpret_cast<std::uintptr_t>(va_arg(args, void *)));
     case ArgClass::string:
-        return putString(at, end, va_arg(args, const char *), writer);
+        return putString(at, end, va_arg(args, const char *), *zep_record_writer);
     case ArgClass::real: {
         const double d = va_arg(args, double);
         u64 bits = 0;
@@ -65,68 +64,6 @@ namespace {
     return at;
 }
 
-// Room for every value but the last string's bytes, which putString cuts to fit.
-constexpr std::size_t kValueRoom = kMaxLogArgs * 10 + 2 * kMaxInlineString;
-
-struct LineHead {
-    u32 severity;
-    u32 moduleId;
-    u32 category;
-    const u8 *staMac;
-};
-
-// The line's event encoded at `at` as the writer encodes an event, its values
-// straight from the va_list: no event and no copy of the values. Null when a
-// %s must be defined before the line (nothing is written then).
-u8 *encodeLine(u8 *at, const LineHead &h, const LineFormat &f, std::span<const u8> ownFormat, va_list &args)
-{
-    *at++ = static_cast<u8>(EventKind::op);
-    *at++ = static_cast<u8>(Op::ZEP_DBG_Print);
-    *at++ = 6;  // severity, module, category, station given, station, format
-    for (const u64 arg : {u64{h.severity}, u64{h.moduleId}, u64{h.category}, calls::given(h.staMac),
-                          calls::mac48(h.staMac), f.ref}) {
-        at = putVarint(at, arg);
-    }
-    // The values' length takes one byte, or two (kValueRoom < 2^14): they are
-    // written after two and moved back one when they turn out short.
-    u8 *const length = at;
-    u8 *const values = length + 2;
-    at = values;
-    for (u32 i = 0; i < f.count && at != nullptr; ++i) {
-        at = putValue(at, values + kValueRoom, f.classes[i], args, nullptr);
-    }
-    if (at == nullptr) [[unlikely]] {
-        return nullptr;
-    }
-    const auto size = static_cast<std::size_t>(at - values);
-    if (size < 0x80) {
-        *length = static_cast<u8>(size);
-        std::memmove(length + 1, values, size);
-        at = length + 1 + size;
-    } else {
-        putVarint(length, size);
-    }
-    *at++ = 0;  // the result
-    at = putVarint(at, ownFormat.size());
-    if (!ownFormat.empty()) {
-        std::memcpy(at, ownFormat.data(), ownFormat.size());
-    }
-    return at + ownFormat.size();
-}
-
-// The way of a line whose %s is defined first, or that the block has no room
-// for without a check: values first, then the event.
-void addLine(const LineHead &h, const LineFormat &f, std::span<const u8> ownFormat, va_list &args, Writer &writer)
-{
-    static u8 values[kValueRoom];
-    u8 *at = values;
-    for (u32 i = 0; i < f.count; ++i) {
-        at = putValue(at, values + sizeof values, f.classes[i], args, &writer);
-    }
-    writer.add(calls::ZEP_DBG_Print(h.severity, h.moduleId, h.category, h.staMac, f.ref,
-                                    {values, static_cast<std::size_t>(at - values)}, ownFormat));
-}
-
 void recordLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, va_list &args)
 {
     Writer &writer = *zep_record_writer;
@@ -134,19 +71,16 @@ void recordLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, cons
     if (f == nullptr) {
         return;
     }
+    // Room for every value but the last string's bytes, which putString cuts to fit.
+    static u8 values[kMaxLogArgs * 10 + 2 * kMaxInlineString];
+    u8 *at = values;
+    for (u32 i = 0; i < f->count; ++i) {
+        at = putValue(at, values + sizeof values, f->classes[i], args);
+    }
     const std::span<const u8> ownFormat = f->ref == kStringInline ? calls::bytesOf(format, std::strlen(format))
                                                                  : std::span<const u8>();
-    const LineHead head{severity, moduleId, category, staMac};
-    va_list again;
-    va_copy(again, args);
-    u8 *const at = writer.reserve(3 + 6 * 10 + 2 + kValueRoom + 1 + 10 + ownFormat.size());
-    u8 *const end = at != nullptr ? encodeLine(at, head, *f, ownFormat, args) : nullptr;
-    if (end != nullptr) [[likely]] {
-        writer.commit(end);
-    } else {
-        addLine(head, *f, ownFormat, again, writer);
-    }
-    va_end(again);
+    writer.add(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f->ref,
+                                    {values, static_cast<std::size_t>(at - values)}, ownFormat));
 }
 
 }  // namespace
