@@ -117,7 +117,7 @@ bool forEachConversion(std::string_view f, Each each)
     return true;
 }
 
-std::string formatOne(const std::string &spec, ArgClass cls, const LogValue *stars, const LogValue &value)
+std::string formatOne(const std::string &conversion, ArgClass cls, const LogValue *stars, const LogValue &value)
 {
     char text[kMaxInlineString + 64];
     int n = 0;
@@ -127,12 +127,12 @@ std::string formatOne(const std::string &spec, ArgClass cls, const LogValue *sta
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     const auto print = [&](auto arg) {
         if (stars == nullptr) {
-            return std::snprintf(text, sizeof text, spec.c_str(), arg);
+            return std::snprintf(text, sizeof text, conversion.c_str(), arg);
         }
-        return spec.find('*') != spec.rfind('*')
-                   ? std::snprintf(text, sizeof text, spec.c_str(), static_cast<int>(stars[0].number),
+        return conversion.find('*') != conversion.rfind('*')
+                   ? std::snprintf(text, sizeof text, conversion.c_str(), static_cast<int>(stars[0].number),
                                    static_cast<int>(stars[1].number), arg)
-                   : std::snprintf(text, sizeof text, spec.c_str(), static_cast<int>(stars[0].number), arg);
+                   : std::snprintf(text, sizeof text, conversion.c_str(), static_cast<int>(stars[0].number), arg);
     };
     switch (cls) {
     case ArgClass::int32: n = print(static_cast<unsigned>(value.number)); break;
@@ -180,7 +180,7 @@ std::string formatLogLine(std::string_view format, const LogValue *values, std::
     forEachConversion(format, [&](const Conversion &c) {
         line.append(format.substr(copied, c.begin - copied));
         copied = c.end;
-        const std::string spec(format.substr(c.begin, c.end - c.begin));
+        const std::string conversion(format.substr(c.begin, c.end - c.begin));
         if (!c.takesArg) {
             line += '%';
             return;
@@ -189,7 +189,7 @@ std::string formatLogLine(std::string_view format, const LogValue *values, std::
             return;  // fewer values than conversions: the line stops showing them
         }
         const LogValue *stars = c.stars > 0 ? values + used : nullptr;
-        line += formatOne(spec, c.cls, stars, values[used + c.stars]);
+        line += formatOne(conversion, c.cls, stars, values[used + c.stars]);
         used += c.stars + 1;
     });
     line.append(format.substr(copied));
