@@ -2,7 +2,9 @@
 // into the recording build: each line recorded as its format and raw values
 // must read back as the text the framework's logger printed from the same
 // call, and a replay must tell a changed value, format or buffer apart while
-// comparing lines without formatting them.
+// comparing lines without formatting them. The values are read from the
+// argument slots the wrapper saved (a line with a real from its va_list):
+// both ways must give the same bytes wherever the registers end.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "line_values.hpp"
 #include "record_reader.hpp"
 #include "record_writer.hpp"
 #include "recorded_log.hpp"
@@ -44,11 +47,13 @@ void logFromReusedBuffer(const char *first, const char *second)
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "buffer holds %s\r\n", buffer);
 }
 
-// Values past 127 bytes, whose length takes two bytes, and one after them.
-void logLongString()
+// A string past 255 bytes, whose length takes both its bytes, and one after
+// it; a real, which sends the line through its va_list.
+void logLongStringAndReal(double ratio)
 {
     const std::string text(300, 'x');
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "long %s then %u\r\n", text.c_str(), 9u);
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s ratio %.2f of %llu\r\n", __func__, ratio, 1ull << 33);
 }
 
 void logChangedFormat()
@@ -116,15 +121,16 @@ TEST(RecordedLogLine, ReadsBackAsTheTextTheLoggerPrinted)
         logEveryConversion(3, -12, "name");
         logEveryConversion(4000000000u, 0, "other");
         logFromReusedBuffer("first", "second");
-        logLongString();
+        logLongStringAndReal(0.75);
     };
     const Recorded r = record(lines);
-    ASSERT_EQ(r.printed.size(), 7u);
+    ASSERT_EQ(r.printed.size(), 8u);
     EXPECT_NE(r.printed[0].find("count 3 delta -12 mask beef mac 4455 tick 1099511627776 at 0x"), std::string::npos)
         << r.printed[0];
     EXPECT_EQ(r.printed[1], "logEveryConversion[7]: none (null)     3|-12 |0xff|abc\r\n");
     EXPECT_EQ(r.printed[5], "buffer holds second\r\n");
     EXPECT_EQ(r.printed[6], "long " + std::string(300, 'x') + " then 9\r\n");
+    EXPECT_EQ(r.printed[7], "logLongStringAndReal ratio 0.75 of 8589934592\r\n");
     EXPECT_EQ(recordedTexts(r.bytes), r.printed);
     EXPECT_FALSE(replayLines(r.bytes, lines));
 }
@@ -134,6 +140,7 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
     const Recorded r = record([] {
         logEveryConversion(3, -12, "name");
         logFromReusedBuffer("first", "second");
+        logLongStringAndReal(0.75);
     });
     const struct {
         std::function<void()> lines;
@@ -142,6 +149,12 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
     } cases[] = {
         {[] { logEveryConversion(3, -13, "name"); }, "count 3 delta -12 mask", "count 3 delta -13 mask"},
         {[] { logEveryConversion(3, -12, "nome"); }, " name.\"", " nome.\""},
+        {[] {
+             logEveryConversion(3, -12, "name");
+             logFromReusedBuffer("first", "second");
+             logLongStringAndReal(0.5);
+         },
+         "ratio 0.75 of", "ratio 0.50 of"},
         {[] {
              logEveryConversion(3, -12, "name");
              logFromReusedBuffer("first", "first");
@@ -160,6 +173,76 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
         EXPECT_NE(d->recorded.find(c.recorded), std::string::npos) << d->recorded;
         EXPECT_NE(d->actual.find(c.actual), std::string::npos) << d->actual;
     }
+}
+
+// The same values through a va_list, as a line with a real is read.
+std::vector<u8> listValues(const recorder::LineFormat &f, ...)
+{
+    std::vector<u8> out(recorder::kLineValuesRoom);
+    va_list args;
+    va_start(args, f);
+    const u8 *end = recorder::putListValues(out.data(), out.data() + out.size(), f, args, *zep_record_writer);
+    va_end(args);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+    return out;
+}
+
+TEST(LineValuesFromSlots, EachValueIsReadFromItsSlotWhereverTheRegistersEnd)
+{
+    record([] {
+        const recorder::LineFormat *f =
+            recorder::lineFormat("%s[%u] %llu %p %s %d %lx %s %hhu %x\r\n", *zep_record_writer);  // text 0
+        ASSERT_NE(f, nullptr);
+        char buffer[] = "buf";
+        const char *literal = "lit";  // read-only: text 1, named by its reference 3
+        // An int32's slot carries junk above its low half, as a register may.
+        const u64 slots[] = {reinterpret_cast<u64>(literal), 0xdead'beef'0000'0007ull, 0x0102'0304'0506'0708ull, 0,
+                             reinterpret_cast<u64>(buffer),  0x1111'1111'ffff'fff4ull, 0x8000'0000'0000'0001ull, 0,
+                             0xffff'ffff'0000'002aull, 0xabcd'0000'0000'0063ull};
+        const std::vector<u8> expected = {3, 0,                                // "lit"
+                                          7, 0, 0, 0,                          // %u
+                                          8, 7, 6, 5, 4, 3, 2, 1,              // %llu
+                                          0, 0, 0, 0, 0, 0, 0, 0,              // %p, null
+                                          1, 0, 3, 0, 'b', 'u', 'f',           // the buffer, inline
+                                          0xf4, 0xff, 0xff, 0xff,              // %d -12
+                                          1, 0, 0, 0, 0, 0, 0, 0x80,           // %lx
+                                          0, 0,                                // a null %s
+                                          0x2a, 0, 0, 0,                       // %hhu: the int it was promoted to
+                                          0x63, 0, 0, 0};
+        for (const u32 inRegisters : {0u, 1u, 3u, 8u}) {
+            std::vector<u8> out(recorder::kLineValuesRoom);
+            const recorder::ArgSlots at{slots, inRegisters, slots + inRegisters};
+            const u8 *end = recorder::putSlotValues(out.data(), out.data() + out.size(), *f, at, *zep_record_writer);
+            out.resize(static_cast<std::size_t>(end - out.data()));
+            EXPECT_EQ(out, expected) << inRegisters << " in registers";
+        }
+        EXPECT_EQ(listValues(*f, literal, 7u, 0x0102'0304'0506'0708ull, nullptr, buffer, -12, 0x8000'0000'0000'0001ul,
+                             g_nothing, 0x2a, 0x63u),
+                  expected);
+    });
+}
+
+// Strings in writable memory are cut so that the values after them still fit.
+TEST(LineValuesFromSlots, LongBuffersLeaveRoomForTheValuesAfterThem)
+{
+    record([] {
+        std::string format = "%s%s%s";
+        for (u32 i = 3; i < kMaxLogArgs; ++i) {
+            format += "%llu";
+        }
+        const recorder::LineFormat *f = recorder::lineFormat(format.c_str(), *zep_record_writer);  // inline
+        ASSERT_NE(f, nullptr);
+        const std::string text(kMaxInlineString + 100, 'x');
+        std::vector<u64> slots(kMaxLogArgs, ~0ull);
+        slots[0] = slots[1] = slots[2] = reinterpret_cast<u64>(text.c_str());
+        std::vector<u8> out(recorder::kLineValuesRoom);
+        const u8 *end = recorder::putSlotValues(out.data(), out.data() + out.size(), *f, {slots.data(), 1, &slots[1]},
+                                                *zep_record_writer);
+        ASSERT_LE(end, out.data() + out.size());
+        const std::size_t numbers = (kMaxLogArgs - 3) * 8;
+        EXPECT_EQ(std::vector<u8>(end - numbers, end), std::vector<u8>(numbers, 0xff));
+        EXPECT_EQ(getLittle(out.data() + 2, 2), kMaxInlineString);  // the first string whole
+    });
 }
 
 }  // namespace

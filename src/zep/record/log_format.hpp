@@ -22,6 +22,8 @@ enum class ArgClass : u8 {
 inline constexpr u32 kMaxLogArgs = 32;
 // A %s from writable memory is kept inline, up to this many bytes.
 inline constexpr u32 kMaxInlineString = 1023;
+inline constexpr u32 kStringRefBytes = 2;
+inline constexpr u32 kStringLengthBytes = 2;
 
 // The classes of the arguments format takes, in order, into classes (room for
 // kMaxLogArgs). Returns their number, or -1 when the format has a conversion a
@@ -29,10 +31,40 @@ inline constexpr u32 kMaxInlineString = 1023;
 // arguments, an unknown letter, or more than kMaxLogArgs arguments.
 int logArgClasses(std::string_view format, ArgClass *classes);
 
-// How a %s argument is kept, the first varint of its value.
+// A line's values are fixed width per class, little-endian, one after the
+// other: an int32 its low 4 bytes, an int64, a pointer and a real (its bits)
+// 8, a string its 2-byte reference. A value keeps its width from one line to
+// the next, so lines of one format differ only where their values do.
+inline constexpr u32 kMaxValueBytes = 8;
+constexpr u32 valueBytes(ArgClass cls)
+{
+    return cls == ArgClass::int32 ? 4 : cls == ArgClass::string ? kStringRefBytes : kMaxValueBytes;
+}
+
+// How a %s argument is kept: its 2-byte reference, then for an inline one a
+// 2-byte length and the bytes. A format's reference in a line's arguments
+// takes the same values.
 inline constexpr u64 kStringNull = 0;
-inline constexpr u64 kStringInline = 1;  // then a varint length and the bytes
+inline constexpr u64 kStringInline = 1;
 inline constexpr u64 kStringTextBase = 2;  // ref - 2 is the id of a text recorded before
+static_assert(kStringTextBase + kMaxTexts <= 0xffff, "a text's reference fits its 2 bytes");
+
+// The low `bytes` bytes of value at `at`, little-endian, and back.
+inline u8 *putLittle(u8 *at, u64 value, u32 bytes)
+{
+    for (u32 i = 0; i < bytes; ++i) {
+        at[i] = static_cast<u8>(value >> (8 * i));
+    }
+    return at + bytes;
+}
+inline u64 getLittle(const u8 *at, u32 bytes)
+{
+    u64 value = 0;
+    for (u32 i = 0; i < bytes; ++i) {
+        value |= static_cast<u64>(at[i]) << (8 * i);
+    }
+    return value;
+}
 
 // The arguments of one recorded line, decoded for showing it.
 struct LogValue {

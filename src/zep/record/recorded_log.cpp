@@ -3,7 +3,6 @@
 // compares a line never meets a reference to nothing.
 #include "recorded_log.hpp"
 
-#include "record_codec.hpp"
 
 namespace zep::record {
 
@@ -35,14 +34,23 @@ bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const c
 
 namespace {
 
-// A %s value: null, inline (a length and the bytes follow), or the id of a
-// recorded text.
+// The next `bytes` bytes at pos as a little-endian number; false past the end.
+bool getFixed(std::span<const u8> values, u64 &pos, u32 bytes, u64 &value)
+{
+    if (bytes > values.size() - pos) {
+        return false;
+    }
+    value = getLittle(values.data() + pos, bytes);
+    pos += bytes;
+    return true;
+}
+
 }  // namespace
 
 bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v)
 {
     u64 ref = 0;
-    if (!getVarint(values, pos, ref)) {
+    if (!getFixed(values, pos, kStringRefBytes, ref)) {
         return false;
     }
     if (ref == kStringNull) {
@@ -51,7 +59,7 @@ bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts,
     }
     if (ref == kStringInline) {
         u64 size = 0;
-        if (!getVarint(values, pos, size) || size > values.size() - pos) {
+        if (!getFixed(values, pos, kStringLengthBytes, size) || size > values.size() - pos) {
             return false;
         }
         v.text = {reinterpret_cast<const char *>(values.data() + pos), static_cast<std::size_t>(size)};
@@ -107,8 +115,9 @@ bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, 
     u64 pos = 0;
     out.values.resize(out.classes.size());
     for (std::size_t i = 0; i < out.classes.size(); ++i) {
-        const bool ok = out.classes[i] == ArgClass::string ? readLogString(line.in, pos, texts, out.values[i])
-                                                            : getVarint(line.in, pos, out.values[i].number);
+        const ArgClass cls = out.classes[i];
+        const bool ok = cls == ArgClass::string ? readLogString(line.in, pos, texts, out.values[i])
+                                                : getFixed(line.in, pos, valueBytes(cls), out.values[i].number);
         if (!ok) {
             why = "log line's values do not match its format";
             return false;

@@ -1,11 +1,11 @@
 // Log lines compared as they were recorded: the format's text (compared once
 // per format address) and the raw argument values read by class. A line is
 // made text only when it differs, to show both.
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
 #include "record_calls.hpp"
-#include "record_codec.hpp"
 #include "recorded_log.hpp"
 #include "replay/event_text.hpp"
 #include "replay/replayer.hpp"
@@ -41,35 +41,24 @@ bool sameString(const LogValue &recorded, const char *actual)
     return std::strncmp(actual, recorded.text.data(), size) == 0 && (cut || actual[size] == '\0');
 }
 
-// One string, pointer or real of the recorded line at pos against the next argument.
+// A string or pointer of the recorded line at pos against the next argument.
 bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, va_list &args)
 {
-    LogValue v;
     if (cls == ArgClass::string) {
+        LogValue v;
         return zep::record::readLogString(recorded.in, pos, *recorded.texts, v) &&
                sameString(v, va_arg(args, const char *));
     }
-    if (!zep::record::getVarint(recorded.in, pos, v.number)) {
+    const std::span<const zep::record::u8> in = recorded.in;
+    if (zep::record::kMaxValueBytes > in.size() - pos) {
         return false;
     }
-    switch (cls) {
-    case ArgClass::pointer:
-        return (v.number != 0) == (va_arg(args, void *) != nullptr);
-    case ArgClass::real: {
-        const double d = va_arg(args, double);
-        u64 bits = 0;
-        std::memcpy(&bits, &d, sizeof bits);
-        return v.number == bits;
-    }
-    case ArgClass::int32:
-    case ArgClass::int64:  // compared as runs of bytes, in sameLine
-    case ArgClass::string:
-        break;
-    }
-    return false;
+    const bool wasNull = zep::record::getLittle(in.data() + pos, zep::record::kMaxValueBytes) == 0;
+    pos += zep::record::kMaxValueBytes;
+    return wasNull == (va_arg(args, void *) == nullptr);
 }
 
-// The encoded run of numbers against the recorded bytes at pos.
+// The run of numbers, as the recorder writes them, against the recorded bytes at pos.
 bool sameRun(std::span<const zep::record::u8> recorded, u64 &pos, std::span<const zep::record::u8> run)
 {
     if (run.size() > recorded.size() - pos || std::memcmp(recorded.data() + pos, run.data(), run.size()) != 0) {
@@ -119,20 +108,26 @@ bool Replayer::sameLine(const Event &recorded, const char *format, va_list &args
     if (text == nullptr) {
         return false;
     }
-    // A run of numbers is encoded as the recorder encodes it and compared as
+    // A run of numbers is written as the recorder writes it and compared as
     // one block of bytes; a string or a pointer ends the run, being compared
     // by what it means rather than by its bytes.
-    zep::record::u8 run[zep::record::kMaxLogArgs * 10];
+    zep::record::u8 run[zep::record::kMaxLogArgs * zep::record::kMaxValueBytes];
     zep::record::u8 *at = run;
     u64 pos = 0;
     for (const ArgClass cls : text->classes) {
-        if (cls == ArgClass::int32) {
-            at = zep::record::putVarint(at, va_arg(args, unsigned));
+        switch (cls) {
+        case ArgClass::int32:
+            at = zep::record::putLittle(at, va_arg(args, unsigned), 4);
             continue;
-        }
-        if (cls == ArgClass::int64) {
-            at = zep::record::putVarint(at, va_arg(args, unsigned long long));
+        case ArgClass::int64:
+            at = zep::record::putLittle(at, va_arg(args, unsigned long long), 8);
             continue;
+        case ArgClass::real:
+            at = zep::record::putLittle(at, std::bit_cast<u64>(va_arg(args, double)), 8);
+            continue;
+        case ArgClass::pointer:
+        case ArgClass::string:
+            break;
         }
         if (!sameRun(recorded.in, pos, {run, at}) || !sameValue(recorded, pos, cls, args)) {
             return false;

@@ -1,7 +1,7 @@
 // Recorded log lines: a format is written once, the first time its address is
-// seen, with its argument classes parsed then; every line after it is the
-// format's id and the raw argument values, read from the va_list by class.
-// Formatting is left to whoever reads the recording.
+// seen, with what writing its lines needs worked out then; every line after
+// it is the format's id and the raw argument values. Formatting is left to
+// whoever reads the recording.
 #include <dlfcn.h>
 #include <link.h>
 
@@ -11,7 +11,6 @@
 
 #include "log_format.hpp"
 #include "log_lines.hpp"
-#include "record_codec.hpp"
 
 namespace zep::record::recorder {
 
@@ -64,11 +63,14 @@ bool isReadOnly(const void *p)
 }
 
 // The texts seen so far, by address: open addressing, twice as many slots as
-// texts, so a probe is short. Formats keep their argument classes.
+// texts, so a probe is short. Formats keep their argument classes. Only texts
+// in read-only memory are ever here, so a text found here needs no look at
+// where it lives.
 constexpr std::size_t kSlots = 2 * kMaxTexts;
 struct Slot {
     const char *key = nullptr;
     u32 id = 0;
+    bool isFormat = false;
 };
 Slot g_slots[kSlots];
 LineFormat g_formats[kMaxTexts];
@@ -96,7 +98,20 @@ bool parse(const char *format, std::size_t length, LineFormat &out)
 {
     const int count = length <= kMaxTextBytes ? logArgClasses({format, length}, out.classes) : -1;
     out.count = static_cast<u8>(count < 0 ? 0 : count);
+    out.hasReal = false;
+    out.stringsEnd = 0;
+    for (u32 i = 0; i < out.count; ++i) {
+        const ArgClass cls = out.classes[i];
+        out.bytes[i] = static_cast<u8>(cls == ArgClass::string ? 0 : valueBytes(cls));
+        out.hasReal = out.hasReal || cls == ArgClass::real;
+        out.stringsEnd = cls == ArgClass::string ? static_cast<u8>(i + 1) : out.stringsEnd;
+    }
     return count >= 0;
+}
+
+u8 *putRef(u8 *at, u64 ref)
+{
+    return putLittle(at, ref, kStringRefBytes);
 }
 
 // Writes a text's definition and gives it the next id; null when the table
@@ -120,51 +135,82 @@ Slot *define(Slot &slot, const char *text, EventKind kind, Writer &writer)
     writer.add(e);
     slot.key = text;
     slot.id = g_textCount++;
+    slot.isFormat = kind == EventKind::format;
     return &slot;
 }
 
 }  // namespace
 
-const LineFormat *lineFormat(const char *format, Writer &writer)
+namespace {
+
+// A format not seen yet, or one that cannot be named by address.
+[[gnu::noinline]] const LineFormat *newLineFormat(const char *format, Writer &writer)
 {
     // A new file knows none of the texts the last one defined.
-    if (writer.opens() != g_tableOpens) [[unlikely]] {
+    if (writer.opens() != g_tableOpens) {
         std::fill(std::begin(g_slots), std::end(g_slots), Slot{});
         g_textCount = 0;
         g_tableOpens = writer.opens();
     }
-    if (!isReadOnly(format)) {
-        g_scratch.ref = kStringInline;
-        return parse(format, std::strlen(format), g_scratch) ? &g_scratch : nullptr;
-    }
     Slot *slot = &findSlot(format);
-    if (slot->key == nullptr) {
+    if (slot->key != nullptr && slot->isFormat) {
+        return &g_formats[slot->id];
+    }
+    if (slot->key == nullptr && isReadOnly(format)) {
         slot = define(*slot, format, EventKind::format, writer);
         if (slot == nullptr) {
             return nullptr;
         }
         g_formats[slot->id].ref = kStringTextBase + slot->id;
+        return &g_formats[slot->id];
     }
-    return &g_formats[slot->id];
+    // In writable memory, or a text first seen as a %s argument: the line
+    // carries the format itself.
+    g_scratch.ref = kStringInline;
+    return parse(format, std::strlen(format), g_scratch) ? &g_scratch : nullptr;
+}
+
+// A %s not named by address yet: null, a text to define, or bytes to carry.
+[[gnu::noinline]] u8 *putNewString(u8 *at, const u8 *end, const char *text, Writer &writer)
+{
+    if (text == nullptr) {
+        return putRef(at, kStringNull);
+    }
+    Slot &slot = findSlot(text);
+    if (isReadOnly(text) && define(slot, text, EventKind::string, writer) != nullptr) {
+        return putRef(at, kStringTextBase + slot.id);
+    }
+    constexpr std::size_t kHeader = kStringRefBytes + kStringLengthBytes;
+    const auto left = static_cast<std::size_t>(end - at);
+    const std::size_t room = left > kLineRoomAfter + kHeader ? left - kLineRoomAfter - kHeader : 0;
+    const std::size_t length = strnlen(text, room < kMaxInlineString ? room : kMaxInlineString);
+    at = putLittle(putRef(at, kStringInline), length, kStringLengthBytes);
+    std::memcpy(at, text, length);
+    return at + length;
+}
+
+}  // namespace
+
+// The texts a line names are nearly always known already: that way is kept
+// short, with no stack frame.
+const LineFormat *lineFormat(const char *format, Writer &writer)
+{
+    const Slot &slot = findSlot(format);
+    if (slot.key != nullptr && slot.isFormat && writer.opens() == g_tableOpens) [[likely]] {
+        return &g_formats[slot.id];
+    }
+    return newLineFormat(format, writer);
 }
 
 u8 *putString(u8 *at, const u8 *end, const char *text, Writer &writer)
 {
-    if (text == nullptr) {
-        return putVarint(at, kStringNull);
-    }
-    if (isReadOnly(text)) {
-        Slot &slot = findSlot(text);
-        if (slot.key != nullptr || define(slot, text, EventKind::string, writer) != nullptr) {
-            return putVarint(at, kStringTextBase + slot.id);
+    if (text != nullptr) [[likely]] {
+        const Slot &slot = findSlot(text);
+        if (slot.key != nullptr) [[likely]] {
+            return putRef(at, kStringTextBase + slot.id);
         }
     }
-    // 12 bytes of room stay for the reference, the length and the values after.
-    const auto room = static_cast<std::size_t>(end - at) > 32 ? static_cast<std::size_t>(end - at) - 32 : 0;
-    const std::size_t length = strnlen(text, room < kMaxInlineString ? room : kMaxInlineString);
-    at = putVarint(putVarint(at, kStringInline), length);
-    std::memcpy(at, text, length);
-    return at + length;
+    return putNewString(at, end, text, writer);
 }
 
 }  // namespace zep::record::recorder

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include <cstring>
+#include <iterator>
 
-#include "log_lines.hpp"
-#include "record_codec.hpp"
+#include "line_values.hpp"
 #include "recorder.hpp"
 
 using namespace zep::record;
@@ -40,53 +40,40 @@ void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 
 }
 
 // A line is recorded as its format's reference and its arguments' raw values,
-// read by the classes parsed once per format: nothing is formatted here.
+// their widths worked out once per format: nothing is formatted here.
 namespace {
 
-[[gnu::always_inline]] inline u8 *putValue(u8 *at, const u8 *end, ArgClass cls, va_list &args)
+// The format of a line to record, null when the line is not recorded.
+const LineFormat *formatToRecord(const char *format)
 {
-    switch (cls) {
-    case ArgClass::int32:
-        return putVarint(at, va_arg(args, unsigned));
-    case ArgClass::int64:
-        return putVarint(at, va_arg(args, unsigned long long));
-    case ArgClass::pointer:
-        return putVarint(at, reinterpret_cast<std::uintptr_t>(va_arg(args, void *)));
-    case ArgClass::string:
-        return putString(at, end, va_arg(args, const char *), *zep_record_writer);
-    case ArgClass::real: {
-        const double d = va_arg(args, double);
-        u64 bits = 0;
-        std::memcpy(&bits, &d, sizeof bits);
-        return putVarint(at, bits);
-    }
-    }
-    return at;
+    return format != nullptr ? lineFormat(format, *zep_record_writer) : nullptr;
 }
+
+void addLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, const LineFormat &f,
+             std::span<const u8> values)
+{
+    const std::span<const u8> ownFormat = f.ref == kStringInline ? calls::bytesOf(format, std::strlen(format))
+                                                                : std::span<const u8>();
+    zep_record_writer->add(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f.ref, values, ownFormat));
+}
+
+// Where a line's values are written: every value at its widest, and the
+// strings cut to fit (putString).
+u8 g_values[kLineValuesRoom];
 
 void recordLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, va_list &args)
 {
-    Writer &writer = *zep_record_writer;
-    const LineFormat *f = format != nullptr ? lineFormat(format, writer) : nullptr;
-    if (f == nullptr) {
-        return;
+    const LineFormat *f = formatToRecord(format);
+    if (f != nullptr) {
+        const u8 *end = putListValues(g_values, std::end(g_values), *f, args, *zep_record_writer);
+        addLine(severity, moduleId, category, staMac, format, *f, {g_values, end});
     }
-    // Room for every value but the last string's bytes, which putString cuts to fit.
-    static u8 values[kMaxLogArgs * 10 + 2 * kMaxInlineString];
-    u8 *at = values;
-    for (u32 i = 0; i < f->count; ++i) {
-        at = putValue(at, values + sizeof values, f->classes[i], args);
-    }
-    const std::span<const u8> ownFormat = f->ref == kStringInline ? calls::bytesOf(format, std::strlen(format))
-                                                                 : std::span<const u8>();
-    writer.add(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f->ref,
-                                    {values, static_cast<std::size_t>(at - values)}, ownFormat));
 }
 
 }  // namespace
 
 // Called by the logger's wrapper below with the caller's arguments as they
-// came; the wrapper then hands the same arguments to the framework's logger.
+// came, when the line cannot be read from its slots (it has a real).
 void zep_record_log(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
 {
     va_list args;
@@ -101,17 +88,76 @@ void zep_record_log(u32 severity, u32 moduleId, u32 category, const u8 *staMac, 
 // from one thread, as it does everything.
 alignas(16) u64 zep_record_log_saved[26];
 
+// Called by the logger's wrapper below with the argument registers saved and
+// the address of the caller's stack arguments: records the line from them and
+// returns 1, or returns 0 when the line must be read through its va_list
+// (zep_record_log), its format having a real.
+int zep_record_log_slots(const u64 *stack);
+
 }  // extern "C"
+
+#if defined(__x86_64__) || defined(__aarch64__)
+// The saved registers: x86-64 keeps the return address first, then rdi..r9
+// (the five fixed arguments, then one variadic); aarch64 keeps x0..x7 (the
+// five fixed arguments, then three variadic).
+#if defined(__x86_64__)
+constexpr std::size_t kSavedFixed = 1;
+constexpr u32 kVariadicRegs = 1;
+#else
+constexpr std::size_t kSavedFixed = 0;
+constexpr u32 kVariadicRegs = 3;
+#endif
+
+int zep_record_log_slots(const u64 *stack)
+{
+    const u64 *fixed = zep_record_log_saved + kSavedFixed;
+    const auto *format = reinterpret_cast<const char *>(fixed[4]);
+    const LineFormat *f = formatToRecord(format);
+    if (f == nullptr) {
+        return 1;
+    }
+    if (f->hasReal) {
+        return 0;
+    }
+    const ArgSlots slots{fixed + 5, kVariadicRegs, stack};
+    const u8 *end = putSlotValues(g_values, std::end(g_values), *f, slots, *zep_record_writer);
+    addLine(static_cast<u32>(fixed[0]), static_cast<u32>(fixed[1]), static_cast<u32>(fixed[2]),
+            reinterpret_cast<const u8 *>(fixed[3]), format, *f, {g_values, end});
+    return 1;
+}
+#endif
 
 // While recording is off the wrapper must cost nothing, and above all must not
 // format a line the framework would drop unformatted: it jumps straight to the
 // framework's logger with the caller's arguments untouched, which C cannot
-// express for a variadic function. Recording, it first calls zep_record_log
-// with those same arguments, then puts them back and jumps. Other targets
+// express for a variadic function. Recording, it saves the argument registers
+// and calls zep_record_log_slots with the address of the stack arguments;
+// for a line with a real it puts the arguments back and calls zep_record_log
+// as the caller called it. Then it puts them back and jumps. Other targets
 // format every line.
 #if defined(__x86_64__)
 asm(R"(
     .text
+    .macro zep_log_load_args
+    movq zep_record_log_saved+56(%rip), %rax
+    testb %al, %al
+    je 4f
+    movaps zep_record_log_saved+64(%rip), %xmm0
+    movaps zep_record_log_saved+80(%rip), %xmm1
+    movaps zep_record_log_saved+96(%rip), %xmm2
+    movaps zep_record_log_saved+112(%rip), %xmm3
+    movaps zep_record_log_saved+128(%rip), %xmm4
+    movaps zep_record_log_saved+144(%rip), %xmm5
+    movaps zep_record_log_saved+160(%rip), %xmm6
+    movaps zep_record_log_saved+176(%rip), %xmm7
+4:  movq zep_record_log_saved+8(%rip), %rdi
+    movq zep_record_log_saved+16(%rip), %rsi
+    movq zep_record_log_saved+24(%rip), %rdx
+    movq zep_record_log_saved+32(%rip), %rcx
+    movq zep_record_log_saved+40(%rip), %r8
+    movq zep_record_log_saved+48(%rip), %r9
+    .endm
+
     .globl __wrap_ZEP_DBG_Print
     .hidden __wrap_ZEP_DBG_Print
     .type __wrap_ZEP_DBG_Print, @function
@@ -138,31 +184,34 @@ __wrap_ZEP_DBG_Print:
     movaps %xmm5, zep_record_log_saved+144(%rip)
     movaps %xmm6, zep_record_log_saved+160(%rip)
     movaps %xmm7, zep_record_log_saved+176(%rip)
-2:  call zep_record_log
-    movq zep_record_log_saved+56(%rip), %rax
-    testb %al, %al
-    je 3f
-    movaps zep_record_log_saved+64(%rip), %xmm0
-    movaps zep_record_log_saved+80(%rip), %xmm1
-    movaps zep_record_log_saved+96(%rip), %xmm2
-    movaps zep_record_log_saved+112(%rip), %xmm3
-    movaps zep_record_log_saved+128(%rip), %xmm4
-    movaps zep_record_log_saved+144(%rip), %xmm5
-    movaps zep_record_log_saved+160(%rip), %xmm6
-    movaps zep_record_log_saved+176(%rip), %xmm7
-3:  movq zep_record_log_saved+8(%rip), %rdi
-    movq zep_record_log_saved+16(%rip), %rsi
-    movq zep_record_log_saved+24(%rip), %rdx
-    movq zep_record_log_saved+32(%rip), %rcx
-    movq zep_record_log_saved+40(%rip), %r8
-    movq zep_record_log_saved+48(%rip), %r9
+2:  movq %rsp, %rdi
+    call zep_record_log_slots
+    testl %eax, %eax
+    jne 3f
+    zep_log_load_args
+    call zep_record_log
+3:  zep_log_load_args
     pushq zep_record_log_saved(%rip)
     jmp __real_ZEP_DBG_Print@PLT
     .size __wrap_ZEP_DBG_Print, .-__wrap_ZEP_DBG_Print
+    .purgem zep_log_load_args
 )");
 #elif defined(__aarch64__)
 asm(R"(
     .text
+    .macro zep_log_load_args
+    adrp x16, zep_record_log_saved
+    add x16, x16, :lo12:zep_record_log_saved
+    ldp x0, x1, [x16, #0]
+    ldp x2, x3, [x16, #16]
+    ldp x4, x5, [x16, #32]
+    ldp x6, x7, [x16, #48]
+    ldp q0, q1, [x16, #80]
+    ldp q2, q3, [x16, #112]
+    ldp q4, q5, [x16, #144]
+    ldp q6, q7, [x16, #176]
+    .endm
+
     .globl __wrap_ZEP_DBG_Print
     .hidden __wrap_ZEP_DBG_Print
     .type __wrap_ZEP_DBG_Print, %function
@@ -182,20 +231,18 @@ __wrap_ZEP_DBG_Print:
     stp q2, q3, [x16, #112]
     stp q4, q5, [x16, #144]
     stp q6, q7, [x16, #176]
+    mov x0, sp
+    bl zep_record_log_slots
+    cbnz w0, 2f
+    zep_log_load_args
     bl zep_record_log
+2:  zep_log_load_args
     adrp x16, zep_record_log_saved
     add x16, x16, :lo12:zep_record_log_saved
-    ldp x0, x1, [x16, #0]
-    ldp x2, x3, [x16, #16]
-    ldp x4, x5, [x16, #32]
-    ldp x6, x7, [x16, #48]
     ldr x30, [x16, #64]
-    ldp q0, q1, [x16, #80]
-    ldp q2, q3, [x16, #112]
-    ldp q4, q5, [x16, #144]
-    ldp q6, q7, [x16, #176]
     b __real_ZEP_DBG_Print
     .size __wrap_ZEP_DBG_Print, .-__wrap_ZEP_DBG_Print
+    .purgem zep_log_load_args
 )");
 #else
 // Without the wrapper above the line must be handed over formatted ("%s").
