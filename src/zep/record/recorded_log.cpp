@@ -3,8 +3,21 @@
 // compares a line never meets a reference to nothing.
 #include "recorded_log.hpp"
 
-
 namespace zep::record {
+
+void RecordedText::setClasses(std::span<const ArgClass> parsed)
+{
+    classes.assign(parsed.begin(), parsed.end());
+    widths.assign(parsed.size(), 0);
+    numbersFrom = 0;
+    hasReal = false;
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+        const bool byMeaning = parsed[i] == ArgClass::string || parsed[i] == ArgClass::pointer;
+        widths[i] = static_cast<u8>(byMeaning ? 0 : valueBytes(parsed[i]));
+        numbersFrom = byMeaning ? static_cast<u32>(i + 1) : numbersFrom;
+        hasReal = hasReal || parsed[i] == ArgClass::real;
+    }
+}
 
 bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const char *&why)
 {
@@ -26,7 +39,7 @@ bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const c
             why = "log format has a conversion no recorded line can carry";
             return false;
         }
-        t.classes.assign(classes, classes + count);
+        t.setClasses({classes, static_cast<std::size_t>(count)});
     }
     texts_.push_back(std::move(t));
     return true;

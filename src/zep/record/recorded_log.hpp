@@ -17,6 +17,16 @@ struct RecordedText {
     std::string text;
     bool isFormat = false;
     std::vector<ArgClass> classes;  // a format's, in order
+    // What comparing a line of the format needs, worked out once: each
+    // value's width in the line (0 for a string or a pointer, compared by
+    // what they mean), one past the last of those, and whether a value is a
+    // real (its double does not come in an integer slot).
+    std::vector<u8> widths;
+    u32 numbersFrom = 0;
+    bool hasReal = false;
+
+    // Sets classes and what follows from them.
+    void setClasses(std::span<const ArgClass> parsed);
 };
 
 // Every text of a recording, by id (their ids are given in order from 0).

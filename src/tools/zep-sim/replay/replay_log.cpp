@@ -1,6 +1,7 @@
 // Log lines compared as they were recorded: the format's text (compared once
 // per format address) and the raw argument values read by class. A line is
 // made text only when it differs, to show both.
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "record_calls.hpp"
 #include "recorded_log.hpp"
 #include "replay/event_text.hpp"
+#include "replay/list_slots.hpp"
 #include "replay/replayer.hpp"
 
 namespace zep::sim::replay {
@@ -41,13 +43,13 @@ bool sameString(const LogValue &recorded, const char *actual)
     return std::strncmp(actual, recorded.text.data(), size) == 0 && (cut || actual[size] == '\0');
 }
 
-// A string or pointer of the recorded line at pos against the next argument.
-bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, va_list &args)
+// A string or pointer of the recorded line at pos against this build's.
+bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, const void *actual)
 {
     if (cls == ArgClass::string) {
         LogValue v;
         return zep::record::readLogString(recorded.in, pos, *recorded.texts, v) &&
-               sameString(v, va_arg(args, const char *));
+               sameString(v, static_cast<const char *>(actual));
     }
     const std::span<const zep::record::u8> in = recorded.in;
     if (zep::record::kMaxValueBytes > in.size() - pos) {
@@ -55,17 +57,89 @@ bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, va_list &args)
     }
     const bool wasNull = zep::record::getLittle(in.data() + pos, zep::record::kMaxValueBytes) == 0;
     pos += zep::record::kMaxValueBytes;
-    return wasNull == (va_arg(args, void *) == nullptr);
+    return wasNull == (actual == nullptr);
 }
 
 // The run of numbers, as the recorder writes them, against the recorded bytes at pos.
 bool sameRun(std::span<const zep::record::u8> recorded, u64 &pos, std::span<const zep::record::u8> run)
 {
+    if (run.empty()) {
+        return true;  // two strings in a row: nothing to call memcmp for
+    }
     if (run.size() > recorded.size() - pos || std::memcmp(recorded.data() + pos, run.data(), run.size()) != 0) {
         return false;
     }
     pos += run.size();
     return true;
+}
+
+// The line's values, each taken by next(class) as 64 bits (an int32 in the
+// low half), against the recorded ones from pos on. A run of numbers is
+// written as the recorder writes it and compared as one block of bytes; a
+// string or a pointer ends the run, being compared by what it means rather
+// than by its bytes.
+template <class Next>
+bool sameValues(const Event &recorded, u64 &pos, const zep::record::RecordedText &text, std::size_t count, Next next)
+{
+    zep::record::u8 run[(zep::record::kMaxLogArgs + 1) * zep::record::kMaxValueBytes];
+    zep::record::u8 *at = run;
+    for (std::size_t i = 0; i < count; ++i) {
+        const u64 value = next(text.classes[i]);
+        if (text.widths[i] != 0) {
+            std::memcpy(at, &value, sizeof value);
+            at += text.widths[i];
+            continue;
+        }
+        if (!sameRun(recorded.in, pos, {run, at}) ||
+            !sameValue(recorded, pos, text.classes[i], reinterpret_cast<const void *>(static_cast<std::uintptr_t>(value)))) {
+            return false;
+        }
+        at = run;
+    }
+    return sameRun(recorded.in, pos, {run, at});
+}
+
+// The numbers [from, to) of a line, from consecutive slots, against the
+// recorded bytes at pos, as one block.
+bool sameNumbers(const Event &recorded, u64 &pos, const zep::record::RecordedText &text, std::size_t from,
+                 std::size_t to, const u64 *slot)
+{
+    zep::record::u8 run[(zep::record::kMaxLogArgs + 1) * zep::record::kMaxValueBytes];
+    zep::record::u8 *at = run;
+    for (std::size_t i = from; i < to; ++i, ++slot) {
+        std::memcpy(at, slot, sizeof *slot);
+        at += text.widths[i];
+    }
+    return sameRun(recorded.in, pos, {run, at});
+}
+
+// A line with no real: its strings and pointers, then its numbers from the
+// slots (the registers, then the stack).
+bool sameFromSlots(const Event &recorded, const zep::record::RecordedText &text, const ListSlots &slots)
+{
+    u64 pos = 0;
+    const std::size_t count = text.classes.size();
+    const std::size_t inRegs = std::min<std::size_t>(count, slots.regCount);
+    const std::size_t head = std::max<std::size_t>(text.numbersFrom, inRegs);
+    return sameValues(recorded, pos, text, head, [&slots, i = 0u](ArgClass) mutable { return slots[i++]; }) &&
+           sameNumbers(recorded, pos, text, head, count, slots.stack + (head - inRegs)) && pos == recorded.in.size();
+}
+
+// The next value of a va_list as 64 bits.
+u64 nextFromList(va_list &args, ArgClass cls)
+{
+    switch (cls) {
+    case ArgClass::int32:
+        return va_arg(args, unsigned);
+    case ArgClass::int64:
+        return va_arg(args, unsigned long long);
+    case ArgClass::real:
+        return std::bit_cast<u64>(va_arg(args, double));
+    case ArgClass::pointer:
+    case ArgClass::string:
+        break;
+    }
+    return reinterpret_cast<std::uintptr_t>(va_arg(args, const void *));
 }
 
 bool sameHeader(const Event &recorded, const u64 (&actual)[zep::record::logFormatRef])
@@ -86,7 +160,7 @@ const zep::record::RecordedText *Replayer::sameFormat(const Event &recorded, con
         ownFormat_.text.assign(reinterpret_cast<const char *>(recorded.out.data()), recorded.out.size());
         zep::record::ArgClass classes[zep::record::kMaxLogArgs];
         const int count = zep::record::logArgClasses(ownFormat_.text, classes);
-        ownFormat_.classes.assign(classes, classes + std::max(count, 0));
+        ownFormat_.setClasses({classes, static_cast<std::size_t>(std::max(count, 0))});
         return count >= 0 && ownFormat_.text == format ? &ownFormat_ : nullptr;
     }
     const u64 id = ref - zep::record::kStringTextBase;
@@ -108,33 +182,14 @@ bool Replayer::sameLine(const Event &recorded, const char *format, va_list &args
     if (text == nullptr) {
         return false;
     }
-    // A run of numbers is written as the recorder writes it and compared as
-    // one block of bytes; a string or a pointer ends the run, being compared
-    // by what it means rather than by its bytes.
-    zep::record::u8 run[zep::record::kMaxLogArgs * zep::record::kMaxValueBytes];
-    zep::record::u8 *at = run;
-    u64 pos = 0;
-    for (const ArgClass cls : text->classes) {
-        switch (cls) {
-        case ArgClass::int32:
-            at = zep::record::putLittle(at, va_arg(args, unsigned), 4);
-            continue;
-        case ArgClass::int64:
-            at = zep::record::putLittle(at, va_arg(args, unsigned long long), 8);
-            continue;
-        case ArgClass::real:
-            at = zep::record::putLittle(at, std::bit_cast<u64>(va_arg(args, double)), 8);
-            continue;
-        case ArgClass::pointer:
-        case ArgClass::string:
-            break;
-        }
-        if (!sameRun(recorded.in, pos, {run, at}) || !sameValue(recorded, pos, cls, args)) {
-            return false;
-        }
-        at = run;
+    // Without a real, every value lies in an integer slot of its own.
+    if (kListSlotsKnown && !text->hasReal) {
+        return sameFromSlots(recorded, *text, listSlots(args));
     }
-    return sameRun(recorded.in, pos, {run, at}) && pos == recorded.in.size();
+    u64 pos = 0;
+    return sameValues(recorded, pos, *text, text->classes.size(),
+                      [&args](ArgClass cls) { return nextFromList(args, cls); }) &&
+           pos == recorded.in.size();
 }
 
 void Replayer::onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, va_list args)
