@@ -47,12 +47,12 @@ void logFromReusedBuffer(const char *first, const char *second)
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "buffer holds %s\r\n", buffer);
 }
 
-// A string past 255 bytes, whose length takes both its bytes, and one after
-// it; a real, which sends the line through its va_list.
-void logLongStringAndReal(double ratio)
+// A string past 255 bytes, whose length takes both its bytes, and a number
+// after it; a real, which sends the line through its va_list.
+void logLongStringAndReal(double ratio, u32 then = 9)
 {
     const std::string text(300, 'x');
-    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "long %s then %u\r\n", text.c_str(), 9u);
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "long %s then %u\r\n", text.c_str(), then);
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s ratio %.2f of %llu\r\n", __func__, ratio, 1ull << 33);
 }
 
@@ -155,6 +155,12 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
              logLongStringAndReal(0.5);
          },
          "ratio 0.75 of", "ratio 0.50 of"},
+        {[] {
+             logEveryConversion(3, -12, "name");
+             logFromReusedBuffer("first", "second");
+             logLongStringAndReal(0.75, 10);
+         },
+         "x then 9\"", "x then 10\""},
         {[] {
              logEveryConversion(3, -12, "name");
              logFromReusedBuffer("first", "first");
