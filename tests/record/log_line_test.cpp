@@ -182,12 +182,12 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
 }
 
 // The same values through a va_list, as a line with a real is read.
-std::vector<u8> listValues(const recorder::LineFormat &f, ...)
+std::vector<u8> listValues(const recorder::LineFormat *f, ...)
 {
     std::vector<u8> out(recorder::kLineValuesRoom);
     va_list args;
     va_start(args, f);
-    const u8 *end = recorder::putListValues(out.data(), out.data() + out.size(), f, args, *zep_record_writer);
+    const u8 *end = recorder::putListValues(out.data(), out.data() + out.size(), *f, args, *zep_record_writer);
     va_end(args);
     out.resize(static_cast<std::size_t>(end - out.data()));
     return out;
@@ -222,7 +222,7 @@ TEST(LineValuesFromSlots, EachValueIsReadFromItsSlotWhereverTheRegistersEnd)
             out.resize(static_cast<std::size_t>(end - out.data()));
             EXPECT_EQ(out, expected) << inRegisters << " in registers";
         }
-        EXPECT_EQ(listValues(*f, literal, 7u, 0x0102'0304'0506'0708ull, nullptr, buffer, -12, 0x8000'0000'0000'0001ul,
+        EXPECT_EQ(listValues(f, literal, 7u, 0x0102'0304'0506'0708ull, nullptr, buffer, -12, 0x8000'0000'0000'0001ul,
                              g_nothing, 0x2a, 0x63u),
                   expected);
     });
