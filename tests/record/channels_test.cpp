@@ -100,25 +100,37 @@ TEST(RecordChannels, AnySequenceComesBackAsWritten)
 }
 
 // What a channel saves: a send repeated with one byte of its body changed
-// takes its code, its message, a mask, the length, and one word's change.
+// takes its code, its message, a mask, the length, and one word's change; an
+// entry of the same message between the sends keeps a channel of its own, so
+// it costs its code, key, mask, and a field with no change.
 TEST(RecordChannels, ARepeatedEventTakesOnlyWhatChanged)
 {
     std::vector<std::vector<u8>> bodies(100, std::vector<u8>(40, 0x5a));
+    const std::vector<u8> report(24, 0x11);
     std::vector<Event> events;
     for (std::size_t i = 0; i < bodies.size(); ++i) {
         bodies[i][17] = static_cast<u8>(i);
-        Event e;
-        e.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
-        e.argCount = 4;
-        e.args[2] = 167;
-        e.args[3] = 40;
-        e.in = bodies[i];
-        events.push_back(e);
+        Event send;
+        send.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
+        send.argCount = 4;
+        send.args[2] = 167;
+        send.args[3] = 40;
+        send.in = bodies[i];
+        Event entry;
+        entry.kind = EventKind::in;
+        entry.id = static_cast<u8>(Entry::event);
+        entry.argCount = 2;
+        entry.args[0] = 167;
+        entry.args[1] = 24;
+        entry.in = report;
+        events.push_back(send);
+        events.push_back(entry);
     }
-    const std::vector<u8> first = encodeStream({events[0]});
+    const std::vector<u8> first = encodeStream({events[0], events[1]});
     const std::vector<u8> all = encodeStream(events);
-    // code, key (2 bytes), mask, then byte 17's word: the word mask, its byte mask, the byte.
-    EXPECT_EQ(all.size() - first.size(), 99u * (1 + 2 + 1 + 1 + 1 + 1 + 1));
+    // send: code, key (2 bytes), mask, then byte 17's word: field head, word mask, byte mask, the byte.
+    // entry: code, key (2 bytes), mask, field head, an empty word mask.
+    EXPECT_EQ(all.size() - first.size(), 99u * ((1 + 2 + 1 + 1 + 1 + 1 + 1) + (1 + 2 + 1 + 1 + 1)));
 }
 
 // Bytes a writer cannot have produced are refused, never applied.
