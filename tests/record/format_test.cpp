@@ -104,7 +104,7 @@ TEST(RecordFormat, EventsComeBackAsWritten)
 TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)
 {
     const Written w = writeEvents(150);
-    const u64 perBlock = 65;  // 1000-byte events in 64 KiB blocks
+    const u64 perBlock = 66;  // 1000-byte events (1007 bytes written) in 64 KiB blocks
     for (u64 cut : {u64{16}, w.blockEnds[0] - 1, w.blockEnds[0], w.blockEnds[0] + 7, w.blockEnds[0] + 30,
                     w.blockEnds[1], w.bytes.size() - 1}) {
         u64 events = 0;
@@ -125,8 +125,8 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
         const char *why;
     } cases[] = {
         {0, "byte 0: not a sta-meas recording"},
-        {8, "byte 8: recording format version is not 2"},
-        {9, "byte 8: recording format version is not 2"},
+        {8, "byte 8: recording format version is not 3"},
+        {9, "byte 8: recording format version is not 3"},
         {16 + 4, "byte 16: block header checksum mismatch"},
         {payload + 500, "byte 36: block payload checksum mismatch"},
         {w.bytes.size() - 1, "checksum mismatch"},
@@ -167,7 +167,9 @@ TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
         return e;
     };
     const Event good = text(EventKind::format, 0, "radio %u\r\n");
-    const u64 second = 36 + 3 + 1 + 1 + 10 + 1 + 1;  // after the good definition
+    // after the good definition: its code, mask, argument count, and its text
+    // with the text's length (its id, 0, is the channel's already).
+    const u64 second = 36 + 1 + 1 + 1 + 1 + 10;
     const std::string tooLong(kMaxTextBytes + 1, 'x');
     Event noId = text(EventKind::format, 1, "x");
     noId.argCount = 0;

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "record_calls.hpp"
-#include "record_codec.hpp"
+#include "record_channels.hpp"
 #include "record_reader.hpp"
 #include "record_writer.hpp"
 
@@ -79,8 +79,9 @@ TEST(RecordLimits, ABlockIsStoredCompressedOnlyWhenThatIsSmaller)
     const auto firstTag = [](const std::vector<u8> &bytes) { return getWord(bytes.data() + kFileHeaderBytes); };
     const std::vector<u8> incompressible = written(1, 3000, true, 1u << 20);
     EXPECT_EQ(firstTag(incompressible), kTagEvents);
-    // The event (8 bytes around its body), the file header and two block headers: nothing grew.
-    EXPECT_EQ(incompressible.size(), 3000 + 8 + kFileHeaderBytes + 2 * kBlockHeaderBytes + 1);
+    // The event (6 bytes around its body: code, key, mask, count, length), the
+    // file header and two block headers: nothing grew.
+    EXPECT_EQ(incompressible.size(), 3000 + 6 + kFileHeaderBytes + 2 * kBlockHeaderBytes + 1);
     EXPECT_EQ(firstTag(written(1, 3000, false, 1u << 20)), kTagZstd);
 }
 
@@ -89,8 +90,10 @@ TEST(RecordLimits, ABlockIsStoredCompressedOnlyWhenThatIsSmaller)
 // not an event that reads on into the end block.
 TEST(RecordLimits, AByteStringLongerThanTheRestOfItsBlockIsDamage)
 {
-    // op SendMsg, no arguments, `in` empty, result 0, `out` of 5 bytes with 2 left.
-    const std::vector<u8> payload = {3, static_cast<u8>(Op::ZEP_MNG_SendMsg), 0, 0, 0, 5, 0xaa, 0xbb};
+    // SendMsg with an `in` field, its message 0, nothing differs from the
+    // channel, then `in` whole, of 5 bytes, with 2 left.
+    const std::vector<u8> payload = {static_cast<u8>(static_cast<u8>(Op::ZEP_MNG_SendMsg) | kCodeHasIn), 0, 0, 5 << 1,
+                                     0xaa, 0xbb};
     std::vector<u8> bytes(kFileHeaderBytes + kBlockHeaderBytes);
     std::memcpy(bytes.data(), kMagic, sizeof kMagic);
     putWord(bytes.data() + 8, kVersion);

@@ -10,11 +10,12 @@
 namespace zep::record {
 
 using u8 = std::uint8_t;
+using u16 = std::uint16_t;
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 
 inline constexpr char kMagic[8] = {'Z', 'E', 'P', 'R', 'E', 'C', '\r', '\n'};
-inline constexpr u32 kVersion = 2;
+inline constexpr u32 kVersion = 3;
 inline constexpr std::size_t kFileHeaderBytes = 16;   // magic, version, reserved
 inline constexpr std::size_t kBlockHeaderBytes = 20;  // tag, bytes, events, crc, header crc
 // Largest payload a block may carry; the reader refuses more before allocating.

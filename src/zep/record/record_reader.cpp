@@ -6,27 +6,15 @@
 
 #include <fstream>
 
-#include "record_codec.hpp"
+#include "record_channels.hpp"
 #include "recorded_log.hpp"
 
 namespace zep::record {
 
-namespace {
-
-bool getBytes(std::span<const u8> bytes, u64 &pos, std::span<const u8> &out)
+Reader::Reader(std::span<const u8> bytes)
+    : bytes_(bytes), texts_(std::make_unique<TextTable>()), channels_(kChannelCount)
 {
-    u64 size = 0;
-    if (!getVarint(bytes, pos, size) || size > bytes.size() - pos) {
-        return false;
-    }
-    out = bytes.subspan(pos, size);
-    pos += size;
-    return true;
 }
-
-}  // namespace
-
-Reader::Reader(std::span<const u8> bytes) : bytes_(bytes), texts_(std::make_unique<TextTable>()) {}
 
 Reader::~Reader() { ZSTD_freeDCtx(zstd_); }
 
@@ -44,9 +32,9 @@ Reader::Status Reader::checkHeader()
         return fail(Status::damaged, 0, "not a sta-meas recording (no file header)");
     }
     if (const u32 version = getWord(bytes_.data() + 8); version != kVersion) {
-        return fail(Status::damaged, 8, version == 1 ? "recording format version 1: this zep-sim reads version 2 "
-                                                       "only (record again with a current recording build)"
-                                                     : "recording format version is not 2");
+        return fail(Status::damaged, 8, version == 1 || version == 2 ? "recording format version 1 or 2: this zep-sim reads version 3 only "
+                                                                     "(record again with a current recording build)"
+                                                                   : "recording format version is not 3");
     }
     headerChecked_ = true;
     pos_ = kFileHeaderBytes;
@@ -211,32 +199,8 @@ Reader::Status Reader::unpack(u64 at)
 
 bool Reader::decode(Event &event)
 {
-    if (block_.size() - inBlock_ < 3) {
-        return false;
-    }
-    const u8 kind = block_[inBlock_];
-    if (kind < static_cast<u8>(EventKind::in) || kind > static_cast<u8>(EventKind::string)) {
-        return false;
-    }
-    event.kind = static_cast<EventKind>(kind);
     event.texts = nullptr;
-    event.id = block_[inBlock_ + 1];
-    event.argCount = block_[inBlock_ + 2];
-    if (event.argCount > kMaxArgs) {
-        return false;
-    }
-    u64 pos = inBlock_ + 3;
-    for (u32 i = 0; i < event.argCount; ++i) {
-        if (!getVarint(block_, pos, event.args[i])) {
-            return false;
-        }
-    }
-    if (!getBytes(block_, pos, event.in) || !getVarint(block_, pos, event.ret) ||
-        !getBytes(block_, pos, event.out)) {
-        return false;
-    }
-    inBlock_ = pos;
-    return true;
+    return decodeEvent(block_, inBlock_, event, channels_.data());
 }
 
 bool readFile(const char *path, std::vector<u8> &bytes, std::string &why)

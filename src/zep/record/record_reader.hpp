@@ -14,6 +14,8 @@ typedef struct ZSTD_DCtx_s ZSTD_DCtx;
 
 namespace zep::record {
 
+struct Channel;
+
 class Reader {
 public:
     enum class Status {
@@ -69,6 +71,7 @@ private:
     std::string why_;
     // The log formats and strings defined so far; a line event points at it.
     std::unique_ptr<TextTable> texts_;
+    std::vector<Channel> channels_;  // what the next event was written against
     ZSTD_DCtx *zstd_ = nullptr;  // made at the first compressed block, reused by the rest
 };
 

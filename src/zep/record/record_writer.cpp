@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include <zstd.h>
 
@@ -35,6 +36,7 @@ bool Writer::open(const char *path, u64 maxBytes)
     written_ = totalEvents_ = 0;
     used_ = pending_ = 0;
     room_ = 0;
+    std::fill(std::begin(channels_), std::end(channels_), Channel{});
     ++opens_;
     u8 header[kFileHeaderBytes] = {};
     std::memcpy(header, kMagic, sizeof kMagic);

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "record_codec.hpp"
+#include "record_channels.hpp"
 
 struct ZSTD_CCtx_s;
 typedef struct ZSTD_CCtx_s ZSTD_CCtx;
@@ -48,31 +48,11 @@ public:
     // Bytes an event can take at most once encoded.
     static u64 encodedBound(const Event &event)
     {
-        return 3 + (event.argCount + 3) * 10ull + event.in.size() + event.out.size();
-    }
-    // Encodes event at `at`; returns the end.
-    static u8 *encode(u8 *at, const Event &event)
-    {
-        *at++ = static_cast<u8>(event.kind);
-        *at++ = event.id;
-        *at++ = event.argCount;
-        for (u32 i = 0; i < event.argCount; ++i) {
-            at = putVarint(at, event.args[i]);
-        }
-        at = putBytes(at, event.in);
-        at = putVarint(at, event.ret);
-        return putBytes(at, event.out);
+        return 3 + (event.argCount + 2) * 10ull + fieldBound(event.in.size()) + fieldBound(event.out.size());
     }
 
 private:
-    static u8 *putBytes(u8 *at, std::span<const u8> bytes)
-    {
-        at = putVarint(at, bytes.size());
-        if (!bytes.empty()) {
-            std::memcpy(at, bytes.data(), bytes.size());
-        }
-        return at + bytes.size();
-    }
+    u8 *encode(u8 *at, const Event &event) { return encodeEvent(at, event, channels_); }
     void addChecked(const Event &event);
     void updateRoom();
     bool writeAll(const u8 *bytes, u64 size);
@@ -90,6 +70,7 @@ private:
     // 0 while closed, so that every add takes the checked way.
     u64 room_ = 0;
     u32 opens_ = 0;
+    Channel channels_[kChannelCount];  // what the next event is written against
     u8 buf_[kBlockHeaderBytes + kMaxBlockPayload];
     u8 packed_[kBlockHeaderBytes + kMaxBlockPayload + kMaxBlockPayload / 128 + 1024];  // >= ZSTD_compressBound
 };

@@ -1,0 +1,232 @@
+// Events as what changed: each event is written against the last event of its
+// channel (the same operation, and for sends, entries and log lines the same
+// message or format), so that only the arguments and the bytes that differ
+// take room. The writer and the reader keep the same channels and update them
+// the same way, event by event; docs/recording.md describes the bytes.
+#pragma once
+
+#include <bit>
+#include <cstring>
+
+#include "record_codec.hpp"
+
+namespace zep::record {
+
+// What the channels remember of each event's bytes: a field up to this long is
+// kept and the next one of the same length is written as the bytes that differ.
+inline constexpr u32 kChannelInBytes = 128;
+inline constexpr u32 kChannelOutBytes = 64;
+inline constexpr u32 kChannelCount = 256;
+// Arguments past this many are written whole; the first ones only when they differ.
+inline constexpr u32 kMaskedArgs = 5;
+
+inline constexpr u16 kNotKept = 0xffff;
+
+struct Channel {
+    u64 args[kMaxArgs] = {};
+    u64 ret = 0;
+    u8 argCount = 0;
+    u16 inSize = 0;   // bytes kept in `in`; kNotKept when the last field was too long to keep
+    u16 outSize = 0;
+    u8 in[kChannelInBytes] = {};
+    u8 out[kChannelOutBytes] = {};
+};
+
+// The first byte of an event: its kind and id in one code, and whether an `in` field follows.
+inline constexpr u8 kCodeIn = 64;       // + Entry
+inline constexpr u8 kCodeOther = 80;    // + EventKind, for ret, callback, format and string
+inline constexpr u8 kCodeEnd = kCodeOther + static_cast<u8>(EventKind::string) + 1;
+inline constexpr u8 kCodeHasIn = 0x80;
+// The second byte: which of the first arguments differ, whether ret does,
+// whether an `out` field follows, whether the count differs.
+inline constexpr u8 kMaskRet = 0x20;
+inline constexpr u8 kMaskOut = 0x40;
+inline constexpr u8 kMaskCount = 0x80;
+
+inline u8 eventCode(EventKind kind, u8 id)
+{
+    switch (kind) {
+    case EventKind::op:
+        return id;
+    case EventKind::in:
+        return static_cast<u8>(kCodeIn + id);
+    default:
+        return static_cast<u8>(kCodeOther + static_cast<u8>(kind));
+    }
+}
+
+// The argument that picks the channel among several of the same code (it is
+// written first and whole), or -1: the message of a send or an entry, the
+// format of a log line.
+inline int keyArg(u8 code)
+{
+    if (code >= kCodeIn && code < kCodeOther) {
+        return 0;
+    }
+    switch (code) {
+    case static_cast<u8>(Op::ZEP_MNG_SendMsg):
+        return 2;
+    case static_cast<u8>(Op::ZEP_MNG_SendIPCMsg):
+        return 1;
+    case static_cast<u8>(Op::ZEP_DBG_Print):
+        return 5;
+    default:
+        return -1;
+    }
+}
+
+// Codes below kCodeEnd have a channel each; keyed events share the rest by a
+// hash of code and key. Two keys on one channel cost room, never correctness:
+// both sides pick the same channel.
+inline u32 channelOf(u8 code, int key, u64 keyValue)
+{
+    if (key < 0) {
+        return code;
+    }
+    const u64 h = (keyValue * 0x9e3779b97f4a7c15ull) ^ (static_cast<u64>(code) << 56);
+    return kCodeEnd + static_cast<u32>((h >> 40) % (kChannelCount - kCodeEnd));
+}
+
+inline u64 zigzag(u64 delta) { return (delta << 1) ^ (0 - (delta >> 63)); }
+inline u64 unzigzag(u64 v) { return (v >> 1) ^ (0 - (v & 1)); }
+
+// A word of up to 8 bytes, byte k of the field being byte k of the word on
+// every host. A whole word is one load; only a field's last word may be short.
+inline u64 loadWord(const u8 *at, u32 size)
+{
+    u64 w = 0;
+    if (size == 8) [[likely]] {
+        std::memcpy(&w, at, 8);
+        return std::endian::native == std::endian::big ? __builtin_bswap64(w) : w;
+    }
+    for (u32 k = 0; k < size; ++k) {
+        w |= static_cast<u64>(at[k]) << (8 * k);
+    }
+    return w;
+}
+
+inline void storeWord(u8 *at, u64 w, u32 size)
+{
+    if (size == 8) [[likely]] {
+        w = std::endian::native == std::endian::big ? __builtin_bswap64(w) : w;
+        std::memcpy(at, &w, 8);
+        return;
+    }
+    for (u32 k = 0; k < size; ++k) {
+        at[k] = static_cast<u8>(w >> (8 * k));
+    }
+}
+
+// Bit k set where byte k of x is not zero.
+inline u32 nonZeroBytes(u64 x)
+{
+    x |= x >> 4;
+    x |= x >> 2;
+    x |= x >> 1;
+    return static_cast<u32>(((x & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56);
+}
+
+inline u32 maskBytes(u32 size) { return size > 64 ? 2 : 1; }
+
+// Bytes a field takes at most once written, whichever way.
+inline constexpr u64 fieldBound(std::size_t size) { return size + 10 + 3 + (kChannelInBytes / 8) * 9; }
+
+// Writes a field: whole (its length, then its bytes), or, when the channel
+// kept one of the same length, as a mask of the 8-byte words that differ,
+// each followed by a mask of its bytes that differ and those bytes.
+inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, u32 cap)
+{
+    const auto size = static_cast<u32>(field.size());
+    if (size != static_cast<u32>(keptSize) || size == 0 || size > cap) {
+        at = putVarint(at, static_cast<u64>(size) << 1);
+        if (size != 0) {
+            std::memcpy(at, field.data(), size);
+        }
+        keptSize = size <= cap ? static_cast<u16>(size) : kNotKept;
+        if (keptSize != kNotKept && size != 0) {
+            std::memcpy(kept, field.data(), size);
+        }
+        return at + size;
+    }
+    at = putVarint(at, static_cast<u64>(size) << 1 | 1);
+    // The word mask takes one byte for up to 8 words, two for more.
+    u8 *const wordMask = at;
+    at += maskBytes(size);
+    u32 words = 0;
+    for (u32 w = 0, off = 0; off < size; ++w, off += 8) {
+        const u32 n = size - off < 8 ? size - off : 8;
+        const u64 now = loadWord(field.data() + off, n);
+        const u64 diff = now ^ loadWord(kept + off, n);
+        if (diff == 0) {
+            continue;
+        }
+        words |= 1u << w;
+        u32 bytes = nonZeroBytes(diff);
+        *at++ = static_cast<u8>(bytes);
+        for (; bytes != 0; bytes &= bytes - 1) {
+            *at++ = static_cast<u8>(now >> (8 * std::countr_zero(bytes)));
+        }
+        storeWord(kept + off, now, n);
+    }
+    wordMask[0] = static_cast<u8>(words);
+    if (maskBytes(size) == 2) {
+        wordMask[1] = static_cast<u8>(words >> 8);
+    }
+    return at;
+}
+
+// The writer's half: encodes event at `at` against its channel and moves the
+// channel on; returns the end.
+inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
+{
+    const u8 code = eventCode(event.kind, event.id);
+    const int key = keyArg(code);
+    Channel &c = channels[channelOf(code, key, key >= 0 ? event.args[key] : 0)];
+    *at++ = static_cast<u8>(code | (event.in.empty() ? 0 : kCodeHasIn));
+    if (key >= 0) {
+        at = putVarint(at, event.args[key]);
+        c.args[key] = event.args[key];
+    }
+    u8 *const maskAt = at++;
+    u8 mask = event.out.empty() ? 0 : kMaskOut;
+    if (event.argCount != c.argCount) {
+        mask |= kMaskCount;
+        *at++ = event.argCount;
+    }
+    for (u32 i = 0; i < event.argCount; ++i) {
+        // The key is written already; past the masked ones every argument is written.
+        const bool written = i < kMaskedArgs ? event.args[i] != c.args[i] : static_cast<int>(i) != key;
+        if (written) {
+            mask |= static_cast<u8>(i < kMaskedArgs ? 1u << i : 0);
+            at = putVarint(at, zigzag(event.args[i] - c.args[i]));
+            c.args[i] = event.args[i];
+        }
+    }
+    for (u32 i = event.argCount; i < c.argCount; ++i) {
+        c.args[i] = 0;
+    }
+    c.argCount = event.argCount;
+    if (event.ret != c.ret) {
+        mask |= kMaskRet;
+        at = putVarint(at, zigzag(event.ret - c.ret));
+        c.ret = event.ret;
+    }
+    *maskAt = mask;
+    if (event.in.empty()) {
+        c.inSize = 0;
+    } else {
+        at = putField(at, event.in, c.in, c.inSize, kChannelInBytes);
+    }
+    if (event.out.empty()) {
+        c.outSize = 0;
+        return at;
+    }
+    return putField(at, event.out, c.out, c.outSize, kChannelOutBytes);
+}
+
+// The reader's half: decodes the event at pos against its channel, moving
+// both on; false when the bytes are not an event this version writes. The
+// event's spans point into the channel or into bytes.
+bool decodeEvent(std::span<const u8> bytes, u64 &pos, Event &event, Channel *channels);
+
+}  // namespace zep::record
