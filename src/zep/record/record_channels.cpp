@@ -4,6 +4,7 @@
 // block, one or two changed arguments) takes the short way.
 #include "record_channels.hpp"
 
+#include <array>
 #include <cstring>
 
 namespace zep::record {
@@ -92,26 +93,34 @@ inline bool getField(std::span<const u8> bytes, u64 &pos, std::span<const u8> &f
     return true;
 }
 
-bool getKind(u8 code, Event &event)
+// What a code is, looked up once per code rather than worked out per event.
+struct CodeInfo {
+    bool valid = false;
+    EventKind kind = EventKind::op;
+    u8 id = 0;
+    int key = -1;
+};
+
+constexpr std::array<CodeInfo, 128> makeCodes()
 {
-    if (code < static_cast<u8>(Op::count)) {
-        event.kind = EventKind::op;
-        event.id = code;
-        return true;
+    std::array<CodeInfo, 128> codes{};
+    for (u32 code = 0; code < codes.size(); ++code) {
+        CodeInfo &c = codes[code];
+        c.key = keyArg(static_cast<u8>(code));
+        if (code < static_cast<u32>(Op::count)) {
+            c = {true, EventKind::op, static_cast<u8>(code), c.key};
+        } else if (code >= kCodeIn && code <= kCodeIn + static_cast<u32>(Entry::prim)) {
+            c = {true, EventKind::in, static_cast<u8>(code - kCodeIn), c.key};
+        } else if (code >= kCodeOther && code < kCodeEnd) {
+            const auto kind = static_cast<EventKind>(code - kCodeOther);
+            c.valid = kind != EventKind::in && kind != EventKind::op;
+            c.kind = kind;
+        }
     }
-    if (code >= kCodeIn && code <= kCodeIn + static_cast<u8>(Entry::prim)) {
-        event.kind = EventKind::in;
-        event.id = static_cast<u8>(code - kCodeIn);
-        return true;
-    }
-    const auto kind = static_cast<EventKind>(code - kCodeOther);
-    if (code >= kCodeOther && code < kCodeEnd && kind != EventKind::in && kind != EventKind::op) {
-        event.kind = kind;
-        event.id = 0;
-        return true;
-    }
-    return false;
+    return codes;
 }
+
+constexpr std::array<CodeInfo, 128> kCodes = makeCodes();
 
 // The arguments and ret that differ, from `at` (which has kMaxHeadBytes
 // readable), into the channel; false when the mask names what the writer
@@ -156,10 +165,13 @@ bool takeHead(const u8 *&at, Event &event, Channel *channels, Channel *&channel,
 {
     const u8 code = *at & ~kCodeHasIn;
     ++at;
-    if (!getKind(code, event)) {
+    const CodeInfo &info = kCodes[code];
+    if (!info.valid) {
         return false;
     }
-    const int key = keyArg(code);
+    event.kind = info.kind;
+    event.id = info.id;
+    const int key = info.key;
     u64 keyValue = 0;
     if (key >= 0 && !takeVarint(at, keyValue)) {
         return false;

@@ -43,7 +43,7 @@ inline constexpr u8 kMaskRet = 0x20;
 inline constexpr u8 kMaskOut = 0x40;
 inline constexpr u8 kMaskCount = 0x80;
 
-inline u8 eventCode(EventKind kind, u8 id)
+constexpr u8 eventCode(EventKind kind, u8 id)
 {
     switch (kind) {
     case EventKind::op:
@@ -58,7 +58,7 @@ inline u8 eventCode(EventKind kind, u8 id)
 // The argument that picks the channel among several of the same code (it is
 // written first and whole), or -1: the message of a send or an entry, the
 // format of a log line.
-inline int keyArg(u8 code)
+constexpr int keyArg(u8 code)
 {
     if (code >= kCodeIn && code < kCodeOther) {
         return 0;
@@ -75,16 +75,18 @@ inline int keyArg(u8 code)
     }
 }
 
-// Codes below kCodeEnd have a channel each; keyed events share the rest by a
-// hash of code and key. Two keys on one channel cost room, never correctness:
-// both sides pick the same channel.
+// Codes have a channel each among the first 128; keyed events share the other
+// 128 by a hash of code and key. Two keys on one channel cost room, never
+// correctness: both sides pick the same channel.
+inline constexpr u32 kKeyedChannels = 128;
+static_assert(kCodeEnd <= kChannelCount - kKeyedChannels);
 inline u32 channelOf(u8 code, int key, u64 keyValue)
 {
     if (key < 0) {
         return code;
     }
-    const u64 h = (keyValue * 0x9e3779b97f4a7c15ull) ^ (static_cast<u64>(code) << 56);
-    return kCodeEnd + static_cast<u32>((h >> 40) % (kChannelCount - kCodeEnd));
+    const u64 h = (keyValue + (static_cast<u64>(code) << 32)) * 0x9e3779b97f4a7c15ull;
+    return kChannelCount - kKeyedChannels + static_cast<u32>(h >> 57);
 }
 
 inline u64 zigzag(u64 delta) { return (delta << 1) ^ (0 - (delta >> 63)); }
