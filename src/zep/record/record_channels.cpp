@@ -33,6 +33,24 @@ inline bool takeVarint(const u8 *&at, u64 &value)
     return false;
 }
 
+// The changed bytes of one 8-byte word at off, into the kept copy.
+inline bool applyWord(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 off, u32 len)
+{
+    // A word's byte mask and its bytes take at most 9.
+    if (bytes.size() - pos < 9 &&
+        (pos >= bytes.size() || 1u + std::popcount(static_cast<u32>(bytes[pos])) > bytes.size() - pos)) {
+        return false;
+    }
+    u32 changed = bytes[pos++];
+    if (changed == 0 || (changed >> len) != 0) {
+        return false;
+    }
+    for (; changed != 0; changed &= changed - 1) {
+        kept[off + static_cast<u32>(std::countr_zero(changed))] = bytes[pos++];
+    }
+    return true;
+}
+
 // The changed bytes of a field written as what differs, into the kept copy.
 bool applyChanges(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size)
 {
@@ -40,26 +58,19 @@ bool applyChanges(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size)
     if (maskLen > bytes.size() - pos) {
         return false;
     }
-    u32 words = bytes[pos++];
-    if (maskLen == 2) {
-        words |= static_cast<u32>(bytes[pos++]) << 8;
-    }
-    if ((words >> ((size + 7) / 8)) != 0) {
+    const u8 *const mask = bytes.data() + pos;
+    pos += maskLen;
+    // No bit past the field's last word.
+    const u32 lastWords = (size + 7) / 8 - 8 * (maskLen - 1);
+    if ((static_cast<u32>(mask[maskLen - 1]) >> lastWords) != 0) {
         return false;
     }
-    for (; words != 0; words &= words - 1) {
-        const u32 off = 8 * static_cast<u32>(std::countr_zero(words));
-        const u32 len = size - off < 8 ? size - off : 8;
-        // A word's byte mask and its bytes take at most 9.
-        if (bytes.size() - pos < 9 && (pos >= bytes.size() || 1u + std::popcount(static_cast<u32>(bytes[pos])) > bytes.size() - pos)) {
-            return false;
-        }
-        u32 changed = bytes[pos++];
-        if (changed == 0 || (changed >> len) != 0) {
-            return false;
-        }
-        for (; changed != 0; changed &= changed - 1) {
-            kept[off + static_cast<u32>(std::countr_zero(changed))] = bytes[pos++];
+    for (u32 i = 0; i < maskLen; ++i) {
+        for (u32 words = mask[i]; words != 0; words &= words - 1) {
+            const u32 off = 64 * i + 8 * static_cast<u32>(std::countr_zero(words));
+            if (!applyWord(bytes, pos, kept, off, size - off < 8 ? size - off : 8)) {
+                return false;
+            }
         }
     }
     return true;

@@ -14,8 +14,8 @@ namespace zep::record {
 
 // What the channels remember of each event's bytes: a field up to this long is
 // kept and the next one of the same length is written as the bytes that differ.
-inline constexpr u32 kChannelInBytes = 128;
-inline constexpr u32 kChannelOutBytes = 64;
+inline constexpr u32 kChannelInBytes = 2048;  // an RPC's request: 1.2 KiB
+inline constexpr u32 kChannelOutBytes = 2048;  // an RPC's reply
 inline constexpr u32 kChannelCount = 256;
 // Arguments past this many are written whole; the first ones only when they differ.
 inline constexpr u32 kMaskedArgs = 5;
@@ -128,10 +128,14 @@ inline u32 nonZeroBytes(u64 x)
     return static_cast<u32>(((x & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56);
 }
 
-inline u32 maskBytes(u32 size) { return size > 64 ? 2 : 1; }
+// A field's word mask: one bit per 8-byte word, one byte per 8 words.
+inline u32 maskBytes(u32 size) { return (size + 63) / 64; }
 
 // Bytes a field takes at most once written, whichever way.
-inline constexpr u64 fieldBound(std::size_t size) { return size + 10 + 3 + (kChannelInBytes / 8) * 9; }
+inline constexpr u64 fieldBound(std::size_t size)
+{
+    return size + 10 + (kChannelInBytes > kChannelOutBytes ? kChannelInBytes : kChannelOutBytes) / 8 * 10;
+}
 
 // Writes a field: whole (its length, then its bytes), or, when the channel
 // kept one of the same length, as a mask of the 8-byte words that differ,
@@ -150,11 +154,15 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
         }
         return at + size;
     }
+    u8 *const start = at;
     at = putVarint(at, static_cast<u64>(size) << 1 | 1);
-    // The word mask takes one byte for up to 8 words, two for more.
     u8 *const wordMask = at;
-    at += maskBytes(size);
-    u32 words = 0;
+    const u32 maskLen = maskBytes(size);
+    wordMask[0] = 0;
+    for (u32 i = 1; i < maskLen; ++i) {
+        wordMask[i] = 0;
+    }
+    at += maskLen;
     for (u32 w = 0, off = 0; off < size; ++w, off += 8) {
         const u32 n = size - off < 8 ? size - off : 8;
         const u64 now = loadWord(field.data() + off, n);
@@ -162,7 +170,7 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
         if (diff == 0) {
             continue;
         }
-        words |= 1u << w;
+        wordMask[w >> 3] |= static_cast<u8>(1u << (w & 7));
         u32 bytes = nonZeroBytes(diff);
         *at++ = static_cast<u8>(bytes);
         for (; bytes != 0; bytes &= bytes - 1) {
@@ -170,9 +178,11 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
         }
         storeWord(kept + off, now, n);
     }
-    wordMask[0] = static_cast<u8>(words);
-    if (maskBytes(size) == 2) {
-        wordMask[1] = static_cast<u8>(words >> 8);
+    if (static_cast<u64>(at - start) > size + 3) [[unlikely]] {
+        // Most of it changed: whole is shorter (the kept copy is the field already).
+        at = putVarint(start, static_cast<u64>(size) << 1);
+        std::memcpy(at, field.data(), size);
+        return at + size;
     }
     return at;
 }
