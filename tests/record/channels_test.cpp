@@ -15,7 +15,11 @@ namespace {
 std::vector<u8> encodeStream(const std::vector<Event> &events)
 {
     std::vector<Channel> channels(kChannelCount);
-    std::vector<u8> out(events.size() * 512 + 4096);
+    u64 bound = 0;
+    for (const Event &e : events) {
+        bound += 3 + (kMaxArgs + 2) * 10ull + fieldBound(e.in.size()) + fieldBound(e.out.size());
+    }
+    std::vector<u8> out(bound);
     u8 *at = out.data();
     for (const Event &e : events) {
         const u8 *const start = at;
@@ -62,8 +66,12 @@ struct Generator {
         e.args[2] = e.argCount > 2 ? pick(3) : 0;  // the message that picks a send's channel
         e.args[5] = e.argCount > 5 ? pick(40) : 0;  // the format that picks a line's channel
         e.ret = pick(4) == 0 ? pick(1000) : last.ret;
-        e.in = field(last.in, pick(5) == 0 ? pick(200) : last.in.size());
-        e.out = field(last.out, pick(6) == 0 ? pick(80) : last.out.size());
+        // Now and then a field about as long as a channel keeps, either side of it.
+        const auto size = [&](std::size_t lastSize) {
+            return pick(5) != 0 ? lastSize : pick(8) == 0 ? kChannelInBytes - 4 + pick(8) : pick(200);
+        };
+        e.in = field(last.in, size(last.in.size()));
+        e.out = field(last.out, size(last.out.size()));
         return e;
     }
 

@@ -82,7 +82,7 @@ Status readAll(std::span<const u8> bytes, u64 &events, std::string &why)
 TEST(RecordFormat, EventsComeBackAsWritten)
 {
     const Written w = writeEvents(150, false);
-    EXPECT_LT(w.bytes.size(), 150u * 1000 / 10) << "repeated bodies are compressed";
+    EXPECT_LT(w.bytes.size(), 150u * 1000 / 10) << "a body written again takes only what changed";
     Reader reader(w.bytes);
     Event e;
     for (u32 i = 0; i < 150; ++i) {
@@ -98,7 +98,6 @@ TEST(RecordFormat, EventsComeBackAsWritten)
     }
     EXPECT_EQ(reader.next(e), Status::end);
     EXPECT_EQ(reader.endReason(), EndReason::closed);
-    EXPECT_GE(w.blockEnds.size(), 2u);
 }
 
 TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)

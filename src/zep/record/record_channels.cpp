@@ -4,6 +4,7 @@
 // block, one or two changed arguments) takes the short way.
 #include "record_channels.hpp"
 
+#include <array>
 #include <cstring>
 
 namespace zep::record {
@@ -32,6 +33,24 @@ inline bool takeVarint(const u8 *&at, u64 &value)
     return false;
 }
 
+// The changed bytes of one 8-byte word at off, into the kept copy.
+inline bool applyWord(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 off, u32 len)
+{
+    // A word's byte mask and its bytes take at most 9.
+    if (bytes.size() - pos < 9 &&
+        (pos >= bytes.size() || 1u + std::popcount(static_cast<u32>(bytes[pos])) > bytes.size() - pos)) {
+        return false;
+    }
+    u32 changed = bytes[pos++];
+    if (changed == 0 || (changed >> len) != 0) {
+        return false;
+    }
+    for (; changed != 0; changed &= changed - 1) {
+        kept[off + static_cast<u32>(std::countr_zero(changed))] = bytes[pos++];
+    }
+    return true;
+}
+
 // The changed bytes of a field written as what differs, into the kept copy.
 bool applyChanges(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size)
 {
@@ -39,26 +58,19 @@ bool applyChanges(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size)
     if (maskLen > bytes.size() - pos) {
         return false;
     }
-    u32 words = bytes[pos++];
-    if (maskLen == 2) {
-        words |= static_cast<u32>(bytes[pos++]) << 8;
-    }
-    if ((words >> ((size + 7) / 8)) != 0) {
+    const u8 *const mask = bytes.data() + pos;
+    pos += maskLen;
+    // No bit past the field's last word.
+    const u32 lastWords = (size + 7) / 8 - 8 * (maskLen - 1);
+    if ((static_cast<u32>(mask[maskLen - 1]) >> lastWords) != 0) {
         return false;
     }
-    for (; words != 0; words &= words - 1) {
-        const u32 off = 8 * static_cast<u32>(std::countr_zero(words));
-        const u32 len = size - off < 8 ? size - off : 8;
-        // A word's byte mask and its bytes take at most 9.
-        if (bytes.size() - pos < 9 && (pos >= bytes.size() || 1u + std::popcount(static_cast<u32>(bytes[pos])) > bytes.size() - pos)) {
-            return false;
-        }
-        u32 changed = bytes[pos++];
-        if (changed == 0 || (changed >> len) != 0) {
-            return false;
-        }
-        for (; changed != 0; changed &= changed - 1) {
-            kept[off + static_cast<u32>(std::countr_zero(changed))] = bytes[pos++];
+    for (u32 i = 0; i < maskLen; ++i) {
+        for (u32 words = mask[i]; words != 0; words &= words - 1) {
+            const u32 off = 64 * i + 8 * static_cast<u32>(std::countr_zero(words));
+            if (!applyWord(bytes, pos, kept, off, size - off < 8 ? size - off : 8)) {
+                return false;
+            }
         }
     }
     return true;
@@ -92,26 +104,34 @@ inline bool getField(std::span<const u8> bytes, u64 &pos, std::span<const u8> &f
     return true;
 }
 
-bool getKind(u8 code, Event &event)
+// What a code is, looked up once per code rather than worked out per event.
+struct CodeInfo {
+    bool valid = false;
+    EventKind kind = EventKind::op;
+    u8 id = 0;
+    int key = -1;
+};
+
+constexpr std::array<CodeInfo, 128> makeCodes()
 {
-    if (code < static_cast<u8>(Op::count)) {
-        event.kind = EventKind::op;
-        event.id = code;
-        return true;
+    std::array<CodeInfo, 128> codes{};
+    for (u32 code = 0; code < codes.size(); ++code) {
+        CodeInfo &c = codes[code];
+        c.key = keyArg(static_cast<u8>(code));
+        if (code < static_cast<u32>(Op::count)) {
+            c = {true, EventKind::op, static_cast<u8>(code), c.key};
+        } else if (code >= kCodeIn && code <= kCodeIn + static_cast<u32>(Entry::prim)) {
+            c = {true, EventKind::in, static_cast<u8>(code - kCodeIn), c.key};
+        } else if (code >= kCodeOther && code < kCodeEnd) {
+            const auto kind = static_cast<EventKind>(code - kCodeOther);
+            c.valid = kind != EventKind::in && kind != EventKind::op;
+            c.kind = kind;
+        }
     }
-    if (code >= kCodeIn && code <= kCodeIn + static_cast<u8>(Entry::prim)) {
-        event.kind = EventKind::in;
-        event.id = static_cast<u8>(code - kCodeIn);
-        return true;
-    }
-    const auto kind = static_cast<EventKind>(code - kCodeOther);
-    if (code >= kCodeOther && code < kCodeEnd && kind != EventKind::in && kind != EventKind::op) {
-        event.kind = kind;
-        event.id = 0;
-        return true;
-    }
-    return false;
+    return codes;
 }
+
+constexpr std::array<CodeInfo, 128> kCodes = makeCodes();
 
 // The arguments and ret that differ, from `at` (which has kMaxHeadBytes
 // readable), into the channel; false when the mask names what the writer
@@ -156,10 +176,13 @@ bool takeHead(const u8 *&at, Event &event, Channel *channels, Channel *&channel,
 {
     const u8 code = *at & ~kCodeHasIn;
     ++at;
-    if (!getKind(code, event)) {
+    const CodeInfo &info = kCodes[code];
+    if (!info.valid) {
         return false;
     }
-    const int key = keyArg(code);
+    event.kind = info.kind;
+    event.id = info.id;
+    const int key = info.key;
     u64 keyValue = 0;
     if (key >= 0 && !takeVarint(at, keyValue)) {
         return false;

@@ -14,8 +14,8 @@ namespace zep::record {
 
 // What the channels remember of each event's bytes: a field up to this long is
 // kept and the next one of the same length is written as the bytes that differ.
-inline constexpr u32 kChannelInBytes = 128;
-inline constexpr u32 kChannelOutBytes = 64;
+inline constexpr u32 kChannelInBytes = 2048;  // an RPC's request: 1.2 KiB
+inline constexpr u32 kChannelOutBytes = 2048;  // an RPC's reply
 inline constexpr u32 kChannelCount = 256;
 // Arguments past this many are written whole; the first ones only when they differ.
 inline constexpr u32 kMaskedArgs = 5;
@@ -43,7 +43,7 @@ inline constexpr u8 kMaskRet = 0x20;
 inline constexpr u8 kMaskOut = 0x40;
 inline constexpr u8 kMaskCount = 0x80;
 
-inline u8 eventCode(EventKind kind, u8 id)
+constexpr u8 eventCode(EventKind kind, u8 id)
 {
     switch (kind) {
     case EventKind::op:
@@ -58,7 +58,7 @@ inline u8 eventCode(EventKind kind, u8 id)
 // The argument that picks the channel among several of the same code (it is
 // written first and whole), or -1: the message of a send or an entry, the
 // format of a log line.
-inline int keyArg(u8 code)
+constexpr int keyArg(u8 code)
 {
     if (code >= kCodeIn && code < kCodeOther) {
         return 0;
@@ -75,16 +75,18 @@ inline int keyArg(u8 code)
     }
 }
 
-// Codes below kCodeEnd have a channel each; keyed events share the rest by a
-// hash of code and key. Two keys on one channel cost room, never correctness:
-// both sides pick the same channel.
+// Codes have a channel each among the first 128; keyed events share the other
+// 128 by a hash of code and key. Two keys on one channel cost room, never
+// correctness: both sides pick the same channel.
+inline constexpr u32 kKeyedChannels = 128;
+static_assert(kCodeEnd <= kChannelCount - kKeyedChannels);
 inline u32 channelOf(u8 code, int key, u64 keyValue)
 {
     if (key < 0) {
         return code;
     }
-    const u64 h = (keyValue * 0x9e3779b97f4a7c15ull) ^ (static_cast<u64>(code) << 56);
-    return kCodeEnd + static_cast<u32>((h >> 40) % (kChannelCount - kCodeEnd));
+    const u64 h = (keyValue + (static_cast<u64>(code) << 32)) * 0x9e3779b97f4a7c15ull;
+    return kChannelCount - kKeyedChannels + static_cast<u32>(h >> 57);
 }
 
 inline u64 zigzag(u64 delta) { return (delta << 1) ^ (0 - (delta >> 63)); }
@@ -126,10 +128,14 @@ inline u32 nonZeroBytes(u64 x)
     return static_cast<u32>(((x & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56);
 }
 
-inline u32 maskBytes(u32 size) { return size > 64 ? 2 : 1; }
+// A field's word mask: one bit per 8-byte word, one byte per 8 words.
+inline u32 maskBytes(u32 size) { return (size + 63) / 64; }
 
 // Bytes a field takes at most once written, whichever way.
-inline constexpr u64 fieldBound(std::size_t size) { return size + 10 + 3 + (kChannelInBytes / 8) * 9; }
+inline constexpr u64 fieldBound(std::size_t size)
+{
+    return size + 10 + (kChannelInBytes > kChannelOutBytes ? kChannelInBytes : kChannelOutBytes) / 8 * 10;
+}
 
 // Writes a field: whole (its length, then its bytes), or, when the channel
 // kept one of the same length, as a mask of the 8-byte words that differ,
@@ -148,11 +154,15 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
         }
         return at + size;
     }
+    u8 *const start = at;
     at = putVarint(at, static_cast<u64>(size) << 1 | 1);
-    // The word mask takes one byte for up to 8 words, two for more.
     u8 *const wordMask = at;
-    at += maskBytes(size);
-    u32 words = 0;
+    const u32 maskLen = maskBytes(size);
+    wordMask[0] = 0;
+    for (u32 i = 1; i < maskLen; ++i) {
+        wordMask[i] = 0;
+    }
+    at += maskLen;
     for (u32 w = 0, off = 0; off < size; ++w, off += 8) {
         const u32 n = size - off < 8 ? size - off : 8;
         const u64 now = loadWord(field.data() + off, n);
@@ -160,7 +170,7 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
         if (diff == 0) {
             continue;
         }
-        words |= 1u << w;
+        wordMask[w >> 3] |= static_cast<u8>(1u << (w & 7));
         u32 bytes = nonZeroBytes(diff);
         *at++ = static_cast<u8>(bytes);
         for (; bytes != 0; bytes &= bytes - 1) {
@@ -168,9 +178,11 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
         }
         storeWord(kept + off, now, n);
     }
-    wordMask[0] = static_cast<u8>(words);
-    if (maskBytes(size) == 2) {
-        wordMask[1] = static_cast<u8>(words >> 8);
+    if (static_cast<u64>(at - start) > size + 3) [[unlikely]] {
+        // Most of it changed: whole is shorter (the kept copy is the field already).
+        at = putVarint(start, static_cast<u64>(size) << 1);
+        std::memcpy(at, field.data(), size);
+        return at + size;
     }
     return at;
 }

@@ -41,37 +41,50 @@ Reader::Status Reader::checkHeader()
     return Status::event;
 }
 
-Reader::Status Reader::next(Event &event)
+// Checks the file header the first time, and opens the next block once the
+// current one has given all its events; event while there are events to read.
+Reader::Status Reader::advance()
 {
     if (!headerChecked_ && !finished_) {
         checkHeader();
     }
+    while (!finished_ && blockEvents_ == 0) {
+        if (inBlock_ != block_.size()) {
+            return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + inBlock_,
+                        "bytes after the block's last event");
+        }
+        openBlock();
+    }
+    return finished_ ? finalStatus_ : Status::event;
+}
+
+Reader::Status Reader::next(Event &event)
+{
     // Text definitions are taken into the table, not handed out.
-    while (!finished_) {
-        while (blockEvents_ == 0) {
-            if (inBlock_ != block_.size()) {
-                return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + inBlock_,
-                            "bytes after the block's last event");
-            }
-            if (const Status s = openBlock(); s != Status::event) {
+    for (;;) {
+        if (blockEvents_ == 0 || finished_) [[unlikely]] {
+            if (const Status s = advance(); s != Status::event) {
                 return s;
             }
         }
         // Inside a compressed block the place is the block's; its events have no file offset.
         const u64 at = packed_ ? blockStart_ : blockStart_ + inBlock_;
-        if (!decode(event)) {
+        if (!decodeEvent(block_, inBlock_, event, channels_.data())) [[unlikely]] {
             return fail(Status::damaged, at, "event does not decode");
         }
         --blockEvents_;
-        if (const char *why = take(event); why != nullptr) {
-            return fail(Status::damaged, at, why);
+        event.texts = nullptr;
+        if (event.kind != EventKind::op || event.id == static_cast<u8>(Op::ZEP_DBG_Print)) {
+            if (const char *why = take(event); why != nullptr) {
+                return fail(Status::damaged, at, why);
+            }
+            if (event.kind == EventKind::format || event.kind == EventKind::string) {
+                continue;
+            }
         }
-        if (event.kind != EventKind::format && event.kind != EventKind::string) {
-            ++eventsRead_;
-            return Status::event;
-        }
+        ++eventsRead_;
+        return Status::event;
     }
-    return finalStatus_;
 }
 
 // A text definition goes into the table; a line must name a format defined
@@ -195,12 +208,6 @@ Reader::Status Reader::unpack(u64 at)
     }
     block_ = unpacked_;
     return Status::event;
-}
-
-bool Reader::decode(Event &event)
-{
-    event.texts = nullptr;
-    return decodeEvent(block_, inBlock_, event, channels_.data());
 }
 
 bool readFile(const char *path, std::vector<u8> &bytes, std::string &why)

@@ -50,7 +50,7 @@ private:
     Status fail(Status status, u64 offset, const char *what);
     Status openBlock(bool unpackEvents = true);
     Status unpack(u64 at);
-    bool decode(Event &event);
+    Status advance();
     Status checkHeader();
     const char *take(Event &event);
     const char *checkLine(Event &line) const;
