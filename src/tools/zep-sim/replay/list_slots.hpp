@@ -16,7 +16,10 @@ struct ListSlots {
     std::uint32_t regCount = 0;
     const std::uint64_t *stack = nullptr;
 
-    std::uint64_t operator[](std::uint32_t i) const { return i < regCount ? regs[i] : stack[i - regCount]; }
+    std::uint64_t operator[](std::uint32_t i) const
+    {
+        return i < regCount ? regs[i] : stack[i - regCount];
+    }
 };
 
 #if defined(__x86_64__) || defined(__aarch64__)
@@ -57,7 +60,8 @@ inline ListSlots listSlots([[maybe_unused]] va_list &args)
     static_assert(sizeof l == sizeof(va_list));
     std::memcpy(&l, &args, sizeof l);
     const int left = l.grOffs < 0 ? -l.grOffs : 0;
-    return {reinterpret_cast<const std::uint64_t *>(l.grTop - left), static_cast<std::uint32_t>(left / 8), l.stack};
+    return {reinterpret_cast<const std::uint64_t *>(l.grTop - left),
+            static_cast<std::uint32_t>(left / 8), l.stack};
 #else
     return {};
 #endif

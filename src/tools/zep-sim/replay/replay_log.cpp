@@ -79,7 +79,8 @@ bool sameRun(std::span<const zep::record::u8> recorded, u64 &pos, std::span<cons
 // string or a pointer ends the run, being compared by what it means rather
 // than by its bytes.
 template <class Next>
-bool sameValues(const Event &recorded, u64 &pos, const zep::record::RecordedText &text, std::size_t count, Next next)
+bool sameValues(const Event &recorded, u64 &pos, const zep::record::RecordedText &text,
+                std::size_t count, Next next)
 {
     zep::record::u8 run[(zep::record::kMaxLogArgs + 1) * zep::record::kMaxValueBytes];
     zep::record::u8 *at = run;
@@ -90,8 +91,8 @@ bool sameValues(const Event &recorded, u64 &pos, const zep::record::RecordedText
             at += text.widths[i];
             continue;
         }
-        if (!sameRun(recorded.in, pos, {run, at}) ||
-            !sameValue(recorded, pos, text.classes[i], reinterpret_cast<const void *>(static_cast<std::uintptr_t>(value)))) {
+        const auto *actual = reinterpret_cast<const void *>(static_cast<std::uintptr_t>(value));
+        if (!sameRun(recorded.in, pos, {run, at}) || !sameValue(recorded, pos, text.classes[i], actual)) {
             return false;
         }
         at = run;
@@ -121,8 +122,10 @@ bool sameFromSlots(const Event &recorded, const zep::record::RecordedText &text,
     const std::size_t count = text.classes.size();
     const std::size_t inRegs = std::min<std::size_t>(count, slots.regCount);
     const std::size_t head = std::max<std::size_t>(text.numbersFrom, inRegs);
-    return sameValues(recorded, pos, text, head, [&slots, i = 0u](ArgClass) mutable { return slots[i++]; }) &&
-           sameNumbers(recorded, pos, text, head, count, slots.stack + (head - inRegs)) && pos == recorded.in.size();
+    const auto nextSlot = [&slots, i = 0u](ArgClass) mutable { return slots[i++]; };
+    return sameValues(recorded, pos, text, head, nextSlot) &&
+           sameNumbers(recorded, pos, text, head, count, slots.stack + (head - inRegs)) &&
+           pos == recorded.in.size();
 }
 
 // The next value of a va_list as 64 bits.

@@ -8,14 +8,16 @@
 
 namespace zep::record::recorder {
 
-static_assert(std::endian::native == std::endian::little, "a value's bytes are copied as they lie in its slot");
+static_assert(std::endian::native == std::endian::little,
+              "a value's bytes are copied as they lie in its slot");
 
 namespace {
 
 // Values [from, to) of f, one slot each from slot on. 8 bytes are copied
 // whatever the width (an int32 then takes its low 4): the room past `at`
 // covers it.
-u8 *putFromSlots(u8 *at, const u8 *end, const LineFormat &f, u32 from, u32 to, const u64 *slot, Writer &writer)
+u8 *putFromSlots(u8 *at, const u8 *end, const LineFormat &f, u32 from, u32 to, const u64 *slot,
+                 Writer &writer)
 {
     for (u32 i = from; i < to; ++i, ++slot) {
         const u8 bytes = f.bytes[i];

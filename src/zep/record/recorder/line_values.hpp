@@ -18,7 +18,8 @@ struct ArgSlots {
 };
 
 // Room for every value of a line, its strings cut to fit (putString).
-inline constexpr std::size_t kLineValuesRoom = kLineRoomAfter + 2 * (kStringRefBytes + kStringLengthBytes + kMaxInlineString);
+inline constexpr std::size_t kLineValuesRoom =
+    kLineRoomAfter + 2 * (kStringRefBytes + kStringLengthBytes + kMaxInlineString);
 
 // Writes the values of a line of format f at `at`, from slots (f must have no
 // real) or from args; returns the end. `end` is at least kLineValuesRoom past

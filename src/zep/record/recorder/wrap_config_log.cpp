@@ -49,12 +49,13 @@ const LineFormat *formatToRecord(const char *format)
     return format != nullptr ? lineFormat(format, *zep_record_writer) : nullptr;
 }
 
-void addLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, const LineFormat &f,
-             std::span<const u8> values)
+void addLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
+             const LineFormat &f, std::span<const u8> values)
 {
-    const std::span<const u8> ownFormat = f.ref == kStringInline ? calls::bytesOf(format, std::strlen(format))
-                                                                : std::span<const u8>();
-    zep_record_writer->add(calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f.ref, values, ownFormat));
+    const std::span<const u8> ownFormat =
+        f.ref == kStringInline ? calls::bytesOf(format, std::strlen(format)) : std::span<const u8>();
+    zep_record_writer->add(
+        calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f.ref, values, ownFormat));
 }
 
 // Where a line's values are written: every value at its widest, and the
