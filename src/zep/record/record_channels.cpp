@@ -51,8 +51,21 @@ inline bool applyWord(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 off, u3
     return true;
 }
 
+// The changed bytes of the words named in one byte of a word mask, the first
+// of them at base.
+inline bool applyWords(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size, u32 words, u32 base)
+{
+    for (; words != 0; words &= words - 1) {
+        const u32 off = base + 8 * static_cast<u32>(std::countr_zero(words));
+        if (!applyWord(bytes, pos, kept, off, size - off < 8 ? size - off : 8)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The changed bytes of a field written as what differs, into the kept copy.
-bool applyChanges(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size)
+inline bool applyChanges(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size)
 {
     const u32 maskLen = maskBytes(size);
     if (maskLen > bytes.size() - pos) {
@@ -65,12 +78,12 @@ bool applyChanges(std::span<const u8> bytes, u64 &pos, u8 *kept, u32 size)
     if ((static_cast<u32>(mask[maskLen - 1]) >> lastWords) != 0) {
         return false;
     }
+    if (maskLen == 1) [[likely]] {
+        return applyWords(bytes, pos, kept, size, mask[0], 0);
+    }
     for (u32 i = 0; i < maskLen; ++i) {
-        for (u32 words = mask[i]; words != 0; words &= words - 1) {
-            const u32 off = 64 * i + 8 * static_cast<u32>(std::countr_zero(words));
-            if (!applyWord(bytes, pos, kept, off, size - off < 8 ? size - off : 8)) {
-                return false;
-            }
+        if (!applyWords(bytes, pos, kept, size, mask[i], 64 * i)) {
+            return false;
         }
     }
     return true;
