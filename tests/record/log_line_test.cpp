@@ -56,6 +56,18 @@ void logLongStringAndReal(double ratio, u32 then = 9)
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s ratio %.2f of %llu\r\n", __func__, ratio, 1ull << 33);
 }
 
+// A literal the recorder first meets as a %s, then as a format: it was named
+// as a text, not as a format, so the line must carry it.
+void logFormatFirstSeenAsText(u32 value)
+{
+    static const char *const kFormat = "as text %u\r\n";
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s", kFormat);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, kFormat, value);
+#pragma GCC diagnostic pop
+}
+
 void logChangedFormat()
 {
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "buffer has %s\r\n", "first");
@@ -122,15 +134,17 @@ TEST(RecordedLogLine, ReadsBackAsTheTextTheLoggerPrinted)
         logEveryConversion(4000000000u, 0, "other");
         logFromReusedBuffer("first", "second");
         logLongStringAndReal(0.75);
+        logFormatFirstSeenAsText(11);
     };
     const Recorded r = record(lines);
-    ASSERT_EQ(r.printed.size(), 8u);
+    ASSERT_EQ(r.printed.size(), 10u);
     EXPECT_NE(r.printed[0].find("count 3 delta -12 mask beef mac 4455 tick 1099511627776 at 0x"), std::string::npos)
         << r.printed[0];
     EXPECT_EQ(r.printed[1], "logEveryConversion[7]: none (null)     3|-12 |0xff|abc\r\n");
     EXPECT_EQ(r.printed[5], "buffer holds second\r\n");
     EXPECT_EQ(r.printed[6], "long " + std::string(300, 'x') + " then 9\r\n");
     EXPECT_EQ(r.printed[7], "logLongStringAndReal ratio 0.75 of 8589934592\r\n");
+    EXPECT_EQ(r.printed[9], "as text 11\r\n");
     EXPECT_EQ(recordedTexts(r.bytes), r.printed);
     EXPECT_FALSE(replayLines(r.bytes, lines));
 }
