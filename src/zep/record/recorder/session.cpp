@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "recorder.hpp"
 
@@ -20,8 +21,12 @@ namespace {
 constexpr u64 kDefaultMaxBytes = 64ull << 20;
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
-// Static storage: the block buffer costs no heap, ever.
-Writer g_file;
+// Static storage: the writer's block buffers and channels (3 MiB) cost no
+// heap, ever, and no memory at all unless recording: the writer is made in
+// them only when STA_MEAS_RECORD names a file, and a page never touched is
+// never given to the process.
+alignas(Writer) unsigned char g_storage[sizeof(Writer)];
+Writer *g_file = nullptr;
 struct sigaction g_previous[std::size(kFatalSignals)];
 bool g_clockStarted = false;
 u32 g_lastTick = 0;
@@ -40,7 +45,7 @@ u64 maxBytesFromEnv()
 
 void onFatalSignal(int sig)
 {
-    g_file.flush(false);  // no compression: nothing but write(2) in a signal handler
+    g_file->flush(false);  // no compression: nothing but write(2) in a signal handler
     for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
         if (kFatalSignals[i] == sig) {
             sigaction(sig, &g_previous[i], nullptr);
@@ -72,21 +77,25 @@ void catchFatalSignals()
 bool startRecording()
 {
     const char *path = std::getenv("STA_MEAS_RECORD");
-    if (path == nullptr || *path == '\0' || !g_file.open(path, maxBytesFromEnv())) {
+    if (path == nullptr || *path == '\0') {
         return false;
     }
-    zep_record_writer = &g_file;
+    g_file = new (g_storage) Writer;  // not Writer(): its buffers need no zeroing
+    if (!g_file->open(path, maxBytesFromEnv())) {
+        return false;
+    }
+    zep_record_writer = g_file;
     catchFatalSignals();
     return true;
 }
-// Initialised after g_file (same file, later line), so the writer is ready.
+// Initialised after g_file (same file, later line), so its place is ready.
 const bool g_started = startRecording();
 
 __attribute__((destructor)) void stopRecording()
 {
     if (zep_record_writer != nullptr) {
         releaseFatalSignals();
-        g_file.close(EndReason::closed);
+        g_file->close(EndReason::closed);
         zep_record_writer = nullptr;
     }
 }
