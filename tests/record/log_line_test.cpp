@@ -68,6 +68,16 @@ void logFormatFirstSeenAsText(u32 value)
 #pragma GCC diagnostic pop
 }
 
+// A %s a literal in the recorded build, a buffer in this one: the buffer
+// matches the first time, then changes where it is.
+void logLiteralTwice(bool fromBuffer, const char *second)
+{
+    char buffer[16] = "same";
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "word %s\r\n", fromBuffer ? buffer : "same");
+    std::strcpy(buffer, second);
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "word %s\r\n", fromBuffer ? buffer : "same");
+}
+
 void logChangedFormat()
 {
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "buffer has %s\r\n", "first");
@@ -155,6 +165,7 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
         logEveryConversion(3, -12, "name");
         logFromReusedBuffer("first", "second");
         logLongStringAndReal(0.75);
+        logLiteralTwice(false, "same");
     });
     const struct {
         std::function<void()> lines;
@@ -181,6 +192,13 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
          },
          "   ZEP_DBG_Print(0, 63, 0, 0, 0) \"buffer holds second\"",
          "   ZEP_DBG_Print(0, 63, 0, 0, 0) \"buffer holds first\""},
+        {[] {
+             logEveryConversion(3, -12, "name");
+             logFromReusedBuffer("first", "second");
+             logLongStringAndReal(0.75);
+             logLiteralTwice(true, "sane");
+         },
+         "\"word same\"", "\"word sane\""},
         {[] {
              logEveryConversion(3, -12, "name");
              logChangedFormat();

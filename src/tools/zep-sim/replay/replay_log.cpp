@@ -10,6 +10,7 @@
 #include "recorded_log.hpp"
 #include "replay/event_text.hpp"
 #include "replay/list_slots.hpp"
+#include "replay/read_only.hpp"
 #include "replay/replayer.hpp"
 
 namespace zep::sim::replay {
@@ -44,12 +45,36 @@ bool sameString(const LogValue &recorded, const char *actual)
 }
 
 // A string or pointer of the recorded line at pos against this build's.
-bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, const void *actual)
+// A %s against a recorded one. A recorded text that this build gave, the last
+// time it matched, from the same read-only address is the same again without
+// reading it: nothing can have changed it.
+bool sameText(const Event &recorded, u64 &pos, const char *actual, TextsSeen &seen)
+{
+    const std::span<const zep::record::u8> in = recorded.in;
+    const u64 ref = in.size() - pos >= zep::record::kStringRefBytes
+                        ? zep::record::getLittle(in.data() + pos, zep::record::kStringRefBytes)
+                        : 0;
+    const u64 id = ref - zep::record::kStringTextBase;
+    const bool named = ref >= zep::record::kStringTextBase;
+    if (named && id < seen.size() && actual != nullptr && seen[id] == actual) {
+        pos += zep::record::kStringRefBytes;
+        return true;
+    }
+    LogValue v;
+    if (!zep::record::readLogString(in, pos, *recorded.texts, v) || !sameString(v, actual)) {
+        return false;
+    }
+    if (named && actual != nullptr && inReadOnlySegment(actual)) {
+        seen.resize(std::max<std::size_t>(seen.size(), id + 1));
+        seen[id] = actual;
+    }
+    return true;
+}
+
+bool sameValue(const Event &recorded, u64 &pos, ArgClass cls, const void *actual, TextsSeen &seen)
 {
     if (cls == ArgClass::string) {
-        LogValue v;
-        return zep::record::readLogString(recorded.in, pos, *recorded.texts, v) &&
-               sameString(v, static_cast<const char *>(actual));
+        return sameText(recorded, pos, static_cast<const char *>(actual), seen);
     }
     const std::span<const zep::record::u8> in = recorded.in;
     if (zep::record::kMaxValueBytes > in.size() - pos) {
@@ -80,7 +105,7 @@ bool sameRun(std::span<const zep::record::u8> recorded, u64 &pos, std::span<cons
 // than by its bytes.
 template <class Next>
 bool sameValues(const Event &recorded, u64 &pos, const zep::record::RecordedText &text,
-                std::size_t count, Next next)
+                std::size_t count, Next next, TextsSeen &seen)
 {
     zep::record::u8 run[(zep::record::kMaxLogArgs + 1) * zep::record::kMaxValueBytes];
     zep::record::u8 *at = run;
@@ -92,7 +117,7 @@ bool sameValues(const Event &recorded, u64 &pos, const zep::record::RecordedText
             continue;
         }
         const auto *actual = reinterpret_cast<const void *>(static_cast<std::uintptr_t>(value));
-        if (!sameRun(recorded.in, pos, {run, at}) || !sameValue(recorded, pos, text.classes[i], actual)) {
+        if (!sameRun(recorded.in, pos, {run, at}) || !sameValue(recorded, pos, text.classes[i], actual, seen)) {
             return false;
         }
         at = run;
@@ -116,14 +141,15 @@ bool sameNumbers(const Event &recorded, u64 &pos, const zep::record::RecordedTex
 
 // A line with no real: its strings and pointers, then its numbers from the
 // slots (the registers, then the stack).
-bool sameFromSlots(const Event &recorded, const zep::record::RecordedText &text, const ListSlots &slots)
+bool sameFromSlots(const Event &recorded, const zep::record::RecordedText &text, const ListSlots &slots,
+                   TextsSeen &seen)
 {
     u64 pos = 0;
     const std::size_t count = text.classes.size();
     const std::size_t inRegs = std::min<std::size_t>(count, slots.regCount);
     const std::size_t head = std::max<std::size_t>(text.numbersFrom, inRegs);
     const auto nextSlot = [&slots, i = 0u](ArgClass) mutable { return slots[i++]; };
-    return sameValues(recorded, pos, text, head, nextSlot) &&
+    return sameValues(recorded, pos, text, head, nextSlot, seen) &&
            sameNumbers(recorded, pos, text, head, count, slots.stack + (head - inRegs)) &&
            pos == recorded.in.size();
 }
@@ -187,11 +213,11 @@ bool Replayer::sameLine(const Event &recorded, const char *format, va_list &args
     }
     // Without a real, every value lies in an integer slot of its own.
     if (kListSlotsKnown && !text->hasReal) {
-        return sameFromSlots(recorded, *text, listSlots(args));
+        return sameFromSlots(recorded, *text, listSlots(args), textsSeen_);
     }
     u64 pos = 0;
     return sameValues(recorded, pos, *text, text->classes.size(),
-                      [&args](ArgClass cls) { return nextFromList(args, cls); }) &&
+                      [&args](ArgClass cls) { return nextFromList(args, cls); }, textsSeen_) &&
            pos == recorded.in.size();
 }
 

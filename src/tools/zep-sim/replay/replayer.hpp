@@ -43,6 +43,9 @@ public:
     virtual void answered(const zep::record::Event &call, u64 result) = 0;
 };
 
+// Per recorded text: the read-only address this build last gave it from.
+using TextsSeen = std::vector<const char *>;
+
 class Replayer final : public zep::host::CallTap {
 public:
     // recording: the whole file, which stays alive while the replay runs.
@@ -95,6 +98,7 @@ private:
     };
     std::vector<FormatSeen> formatSeen_;
     zep::record::RecordedText ownFormat_;  // a line that carried its own format
+    TextsSeen textsSeen_;
 };
 
 }  // namespace zep::sim::replay
