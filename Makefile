@@ -128,7 +128,7 @@ fuzz: deps
 # Allocation stacks are not recorded and the quarantine is small: both cost
 # more than the target itself, and a finding is replayed with full reports.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := fuzz_stateful fuzz_scenario fuzz_logs
+FUZZ_TARGETS := fuzz_stateful fuzz_scenario fuzz_logs fuzz_record_reader fuzz_record_events
 fuzz-run: fuzz
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build/fuzz/corpus/$$t build/fuzz/findings/$$t; \
