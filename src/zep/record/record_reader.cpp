@@ -12,7 +12,7 @@
 namespace zep::record {
 
 Reader::Reader(std::span<const u8> bytes)
-    : bytes_(bytes), texts_(std::make_unique<TextTable>()), channels_(kChannelCount)
+    : bytes_(bytes), texts_(std::make_unique<TextTable>())
 {
 }
 
@@ -185,6 +185,11 @@ Reader::Status Reader::openBlock(bool unpackEvents)
     }
     if (blockEvents_ == 0) {
         return fail(Status::damaged, blockStart_ - kBlockHeaderBytes, "block announces no events");
+    }
+    // The channels (1 MiB) are made for the first block of events that passed
+    // its checks: a file that is not a recording never costs them.
+    if (unpackEvents && channels_.empty()) {
+        channels_.resize(kChannelCount);
     }
     return Status::event;
 }
