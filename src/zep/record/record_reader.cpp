@@ -58,33 +58,33 @@ Reader::Status Reader::advance()
     return finished_ ? finalStatus_ : Status::event;
 }
 
-Reader::Status Reader::next(Event &event)
+// Inside a compressed block the place is the block's; its events have no file offset.
+Reader::Status Reader::undecodable(u64 at)
 {
-    // Text definitions are taken into the table, not handed out.
-    for (;;) {
-        if (blockEvents_ == 0 || finished_) [[unlikely]] {
-            if (const Status s = advance(); s != Status::event) {
-                return s;
-            }
-        }
-        // Inside a compressed block the place is the block's; its events have no file offset.
-        const u64 at = packed_ ? blockStart_ : blockStart_ + inBlock_;
-        if (!decodeEvent(block_, inBlock_, event, channels_.data())) [[unlikely]] {
-            return fail(Status::damaged, at, "event does not decode");
-        }
-        --blockEvents_;
-        event.texts = nullptr;
-        if (event.kind != EventKind::op || event.id == static_cast<u8>(Op::ZEP_DBG_Print)) {
-            if (const char *why = take(event); why != nullptr) {
-                return fail(Status::damaged, at, why);
-            }
-            if (event.kind == EventKind::format || event.kind == EventKind::string) {
-                continue;
-            }
-        }
-        ++eventsRead_;
-        return Status::event;
+    return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + at, "event does not decode");
+}
+
+// An event that is a text definition or a log line: the one goes into the
+// table and the reading goes on, the other must name a format defined before.
+Reader::Status Reader::decoded(Event &event, u64 at)
+{
+    if (const char *why = take(event); why != nullptr) {
+        return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + at, why);
     }
+    if (event.kind == EventKind::format || event.kind == EventKind::string) {
+        return next(event);
+    }
+    ++eventsRead_;
+    return Status::event;
+}
+
+// The first event, a block's first, and the reading past the last.
+Reader::Status Reader::nextSlow(Event &event)
+{
+    if (const Status s = advance(); s != Status::event) {
+        return s;
+    }
+    return next(event);
 }
 
 // A text definition goes into the table; a line must name a format defined

@@ -7,14 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "record_format.hpp"
+#include "record_channels.hpp"
 
 struct ZSTD_DCtx_s;
 typedef struct ZSTD_DCtx_s ZSTD_DCtx;
 
 namespace zep::record {
-
-struct Channel;
 
 class Reader {
 public:
@@ -31,7 +29,25 @@ public:
     Reader(const Reader &) = delete;
     Reader &operator=(const Reader &) = delete;
 
-    Status next(Event &event);
+    // Inline: the usual event (an operation other than a log line) costs its
+    // decoding alone.
+    Status next(Event &event)
+    {
+        if (blockEvents_ != 0 && !finished_) [[likely]] {
+            const u64 at = inBlock_;
+            if (!decodeEvent(block_, inBlock_, event, channels_.data())) [[unlikely]] {
+                return undecodable(at);
+            }
+            --blockEvents_;
+            event.texts = nullptr;
+            if (event.kind == EventKind::op && event.id != static_cast<u8>(Op::ZEP_DBG_Print)) [[likely]] {
+                ++eventsRead_;
+                return Status::event;
+            }
+            return decoded(event, at);
+        }
+        return nextSlow(event);
+    }
     // Checks every block's header, checksums and place without unpacking or
     // decoding its events, and says how the recording ends: the damage a
     // copy or a disk does is found this way before anything is played.
@@ -51,6 +67,9 @@ private:
     Status openBlock(bool unpackEvents = true);
     Status unpack(u64 at);
     Status advance();
+    Status nextSlow(Event &event);
+    Status decoded(Event &event, u64 at);
+    Status undecodable(u64 at);
     Status checkHeader();
     const char *take(Event &event);
     const char *checkLine(Event &line) const;
