@@ -149,7 +149,7 @@ constexpr std::array<CodeInfo, 128> kCodes = makeCodes();
 // The arguments and ret that differ, from `at` (which has kMaxHeadBytes
 // readable), into the channel; false when the mask names what the writer
 // would not have written.
-bool takeArgs(const u8 *&at, Channel &c, u8 mask, u8 argCount, int key)
+[[gnu::always_inline]] inline bool takeArgs(const u8 *&at, Channel &c, u8 mask, u8 argCount, int key)
 {
     const u32 argBits = mask & ((1u << kMaskedArgs) - 1);
     if ((argBits >> argCount) != 0) {
@@ -185,7 +185,7 @@ bool takeArgs(const u8 *&at, Channel &c, u8 mask, u8 argCount, int key)
 }
 
 // The code, key, masks, arguments and ret, from `at` (kMaxHeadBytes readable).
-bool takeHead(const u8 *&at, Event &event, Channel *channels, Channel *&channel, u8 &mask)
+[[gnu::always_inline]] inline bool takeHead(const u8 *&at, Event &event, Channel *channels, Channel *&channel, u8 &mask)
 {
     const u8 code = *at & ~kCodeHasIn;
     ++at;
@@ -227,30 +227,42 @@ bool takeHead(const u8 *&at, Event &event, Channel *channels, Channel *&channel,
 
 }  // namespace
 
+namespace {
+
+// The head of an event near its block's end, copied out first so that it too
+// is read with no check per byte: a short copy ends in zeros, which end any
+// varint. Out of line, so that the usual event's frame has no room for it.
+[[gnu::noinline]] bool takeHeadNearEnd(std::span<const u8> bytes, u64 &pos, Event &event, Channel *channels,
+                                       Channel *&c, u8 &mask)
+{
+    u8 tail[kMaxHeadBytes] = {};
+    std::memcpy(tail, bytes.data() + pos, bytes.size() - pos);
+    const u8 *at = tail;
+    if (!takeHead(at, event, channels, c, mask)) {
+        return false;
+    }
+    pos += static_cast<u64>(at - tail);
+    return pos <= bytes.size();  // or the head ran into the zeros past the block
+}
+
+}  // namespace
+
 bool decodeEvent(std::span<const u8> bytes, u64 &pos, Event &event, Channel *channels)
 {
     if (pos >= bytes.size()) {
         return false;
     }
     const bool hasIn = (bytes[pos] & kCodeHasIn) != 0;
-    // Near the block's end the head is copied out first, so that it too is
-    // read with no check per byte; a short copy ends in zeros, which end any varint.
-    u8 tail[kMaxHeadBytes];
-    const bool nearEnd = bytes.size() - pos < kMaxHeadBytes;
-    if (nearEnd) [[unlikely]] {
-        std::memset(tail, 0, sizeof tail);
-        std::memcpy(tail, bytes.data() + pos, bytes.size() - pos);
-    }
-    const u8 *const start = nearEnd ? tail : bytes.data() + pos;
-    const u8 *at = start;
     Channel *c = nullptr;
     u8 mask = 0;
-    if (!takeHead(at, event, channels, c, mask)) {
+    if (bytes.size() - pos >= kMaxHeadBytes) [[likely]] {
+        const u8 *at = bytes.data() + pos;
+        if (!takeHead(at, event, channels, c, mask)) {
+            return false;
+        }
+        pos = static_cast<u64>(at - bytes.data());
+    } else if (!takeHeadNearEnd(bytes, pos, event, channels, c, mask)) {
         return false;
-    }
-    pos += static_cast<u64>(at - start);
-    if (pos > bytes.size()) {
-        return false;  // the head ran into the zeros past the block
     }
     event.in = {};
     event.out = {};
