@@ -6,6 +6,7 @@
 // event.
 #include <cstdint>
 #include <cstdlib>
+#include <numeric>
 #include <cstring>
 #include <vector>
 
@@ -22,14 +23,6 @@ bool same(const zep::record::Event &a, const zep::record::Event &b)
            (a.out.empty() || std::memcmp(a.out.data(), b.out.data(), a.out.size()) == 0);
 }
 
-unsigned touch(std::span<const std::uint8_t> bytes)
-{
-    unsigned sum = 0;
-    for (const std::uint8_t b : bytes) {
-        sum += b;
-    }
-    return sum;
-}
 
 }  // namespace
 
@@ -50,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (pos <= start || pos > size || event.argCount > kMaxArgs) {
             std::abort();
         }
-        sum = sum + touch(event.in) + touch(event.out);
+        sum = sum + std::accumulate(event.in.begin(), event.in.end(), 0u) + std::accumulate(event.out.begin(), event.out.end(), 0u);
         again.resize(3 + (kMaxArgs + 2) * 10 + fieldBound(event.in.size()) + fieldBound(event.out.size()));
         const u8 *end = encodeEvent(again.data(), event, written.data());
         u64 at = 0;

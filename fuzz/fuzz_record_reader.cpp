@@ -4,22 +4,10 @@
 // line it hands out must decode or say why not, and show as text.
 #include <cstdint>
 #include <cstdlib>
+#include <numeric>
 
 #include "record_reader.hpp"
 #include "recorded_log.hpp"
-
-namespace {
-
-unsigned touch(std::span<const std::uint8_t> bytes)
-{
-    unsigned sum = 0;
-    for (const std::uint8_t b : bytes) {
-        sum += b;
-    }
-    return sum;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -30,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (event.argCount > zep::record::kMaxArgs) {
             std::abort();
         }
-        sum = sum + touch(event.in) + touch(event.out);
+        sum = sum + std::accumulate(event.in.begin(), event.in.end(), 0u) + std::accumulate(event.out.begin(), event.out.end(), 0u);
         if (event.texts != nullptr) {
             sum = sum + static_cast<unsigned>(zep::record::recordedLineText(event).size());
         }
