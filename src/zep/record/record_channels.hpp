@@ -140,19 +140,25 @@ inline constexpr u64 fieldBound(std::size_t size)
 // Writes a field: whole (its length, then its bytes), or, when the channel
 // kept one of the same length, as a mask of the 8-byte words that differ,
 // each followed by a mask of its bytes that differ and those bytes.
+// A field whole: its length (with the delta bit clear), then its bytes.
+inline u8 *putWhole(u8 *at, std::span<const u8> field)
+{
+    at = putVarint(at, static_cast<u64>(field.size()) << 1);
+    if (!field.empty()) {
+        std::memcpy(at, field.data(), field.size());
+    }
+    return at + field.size();
+}
+
 inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, u32 cap)
 {
     const auto size = static_cast<u32>(field.size());
     if (size != static_cast<u32>(keptSize) || size == 0 || size > cap) {
-        at = putVarint(at, static_cast<u64>(size) << 1);
-        if (size != 0) {
-            std::memcpy(at, field.data(), size);
-        }
         keptSize = size <= cap ? static_cast<u16>(size) : kNotKept;
         if (keptSize != kNotKept && size != 0) {
             std::memcpy(kept, field.data(), size);
         }
-        return at + size;
+        return putWhole(at, field);
     }
     u8 *const start = at;
     at = putVarint(at, static_cast<u64>(size) << 1 | 1);
@@ -180,9 +186,7 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
     }
     if (static_cast<u64>(at - start) > size + 3) [[unlikely]] {
         // Most of it changed: whole is shorter (the kept copy is the field already).
-        at = putVarint(start, static_cast<u64>(size) << 1);
-        std::memcpy(at, field.data(), size);
-        return at + size;
+        return putWhole(start, field);
     }
     return at;
 }
