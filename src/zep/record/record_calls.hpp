@@ -4,6 +4,7 @@
 // the two can never disagree on an operation's shape.
 #pragma once
 
+#include <bit>
 #include <cstring>
 #include <initializer_list>
 
@@ -101,22 +102,29 @@ inline Event ZEP_NB_GetNbApVapBssidByTokenId(u32 tokenId, u32 radioId, u32 vapId
 inline Event ZEP_NB_GetNbApVapEirpByTokenId(u32 tokenId, u32 radioId, u32 vapId, const void *eirp) { return op(Op::ZEP_NB_GetNbApVapEirpByTokenId, {tokenId, radioId, vapId, given(eirp)}); }
 inline Event ZEP_NB_GetNbApRadioScanEirpByTokenId(u32 tokenId, u32 radioId, const void *scanEirp) { return op(Op::ZEP_NB_GetNbApRadioScanEirpByTokenId, {tokenId, radioId, given(scanEirp)}); }
 inline Event ZEP_StrnCmp(u32 n) { return op(Op::ZEP_StrnCmp, {n}); }
+// A MAC as a 48-bit number, its first byte the most significant: one load
+// of 8 bytes would read past the six, so 4 and 2.
 inline u64 mac48(const u8 *mac)
 {
-    u64 v = 0;
-    for (int i = 0; mac != nullptr && i < 6; ++i) {
-        v = v << 8 | mac[i];
+    if (mac == nullptr) {
+        return 0;
     }
-    return v;
+    u32 high = 0;
+    u16 low = 0;
+    std::memcpy(&high, mac, 4);
+    std::memcpy(&low, mac + 4, 2);
+    if constexpr (std::endian::native == std::endian::little) {
+        high = __builtin_bswap32(high);
+        low = __builtin_bswap16(low);
+    }
+    return static_cast<u64>(high) << 16 | low;
 }
 // A log line: its format by reference (or, for a format in writable memory,
 // its own text in `out`) and its argument values as the recorder encodes them.
-inline Event ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, u64 formatRef,
-                           std::span<const u8> values, std::span<const u8> ownFormat)
+inline LineEvent ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, u64 formatRef,
+                               std::span<const u8> values, std::span<const u8> ownFormat)
 {
-    Event e = op(Op::ZEP_DBG_Print, {severity, moduleId, category, given(staMac), mac48(staMac), formatRef}, values);
-    e.out = ownFormat;
-    return e;
+    return {{severity, moduleId, category, given(staMac), mac48(staMac)}, formatRef, values, ownFormat};
 }
 
 }  // namespace zep::record::calls

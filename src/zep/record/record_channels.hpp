@@ -150,6 +150,57 @@ inline u8 *putWhole(u8 *at, std::span<const u8> field)
     return at + field.size();
 }
 
+// One changed word: a mask of its bytes that differ, then those bytes.
+inline u8 *putWordChange(u8 *at, u64 now, u64 diff)
+{
+    u32 bytes = nonZeroBytes(diff);
+    *at++ = static_cast<u8>(bytes);
+    for (; bytes != 0; bytes &= bytes - 1) {
+        *at++ = static_cast<u8>(now >> (8 * std::countr_zero(bytes)));
+    }
+    return at;
+}
+
+// The words of a field that differ from the kept copy of the same length:
+// the word mask, then each changed word; the kept copy becomes the field.
+inline u8 *putChanges(u8 *at, const u8 *field, u8 *kept, u32 size)
+{
+    u8 *const wordMask = at;
+    const u32 maskLen = maskBytes(size);
+    wordMask[0] = 0;
+    for (u32 i = 1; i < maskLen; ++i) {
+        wordMask[i] = 0;
+    }
+    at += maskLen;
+    const auto put = [&](u32 w, u64 now, u64 was) {
+        wordMask[w >> 3] |= static_cast<u8>(1u << (w & 7));
+        at = putWordChange(at, now, now ^ was);
+    };
+    const u32 whole = size / 8;
+    for (u32 w = 0; w < whole; ++w) {
+        const u64 now = loadWord(field + 8 * w, 8);
+        const u64 was = loadWord(kept + 8 * w, 8);
+        if (now != was) {
+            put(w, now, was);
+            storeWord(kept + 8 * w, now, 8);
+        }
+    }
+    const u32 tail = size % 8;
+    if (tail != 0) {
+        // A short last word: the field's last 8 bytes shifted down, one load
+        // rather than one per byte (a field shorter than a word is read bytewise).
+        const u32 off = size - tail;
+        const u32 shift = 8 * (8 - tail);
+        const u64 now = size >= 8 ? loadWord(field + size - 8, 8) >> shift : loadWord(field, tail);
+        const u64 was = size >= 8 ? loadWord(kept + size - 8, 8) >> shift : loadWord(kept, tail);
+        if (now != was) {
+            put(whole, now, was);
+            storeWord(kept + off, now, tail);
+        }
+    }
+    return at;
+}
+
 inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, u32 cap)
 {
     const auto size = static_cast<u32>(field.size());
@@ -161,34 +212,36 @@ inline u8 *putField(u8 *at, std::span<const u8> field, u8 *kept, u16 &keptSize, 
         return putWhole(at, field);
     }
     u8 *const start = at;
-    at = putVarint(at, static_cast<u64>(size) << 1 | 1);
-    u8 *const wordMask = at;
-    const u32 maskLen = maskBytes(size);
-    wordMask[0] = 0;
-    for (u32 i = 1; i < maskLen; ++i) {
-        wordMask[i] = 0;
-    }
-    at += maskLen;
-    for (u32 w = 0, off = 0; off < size; ++w, off += 8) {
-        const u32 n = size - off < 8 ? size - off : 8;
-        const u64 now = loadWord(field.data() + off, n);
-        const u64 diff = now ^ loadWord(kept + off, n);
-        if (diff == 0) {
-            continue;
-        }
-        wordMask[w >> 3] |= static_cast<u8>(1u << (w & 7));
-        u32 bytes = nonZeroBytes(diff);
-        *at++ = static_cast<u8>(bytes);
-        for (; bytes != 0; bytes &= bytes - 1) {
-            *at++ = static_cast<u8>(now >> (8 * std::countr_zero(bytes)));
-        }
-        storeWord(kept + off, now, n);
-    }
+    at = putChanges(putVarint(at, static_cast<u64>(size) << 1 | 1), field.data(), kept, size);
     if (static_cast<u64>(at - start) > size + 3) [[unlikely]] {
         // Most of it changed: whole is shorter (the kept copy is the field already).
         return putWhole(start, field);
     }
     return at;
+}
+
+// An argument or result that differs from the channel's: the zigzag varint of
+// the difference, and the channel takes the new value.
+inline u8 *putDelta(u8 *at, u64 now, u64 &kept)
+{
+    at = putVarint(at, zigzag(now - kept));
+    kept = now;
+    return at;
+}
+
+// An event's `in` and `out`, each against the channel's kept one.
+inline u8 *putFields(u8 *at, std::span<const u8> in, std::span<const u8> out, Channel &c)
+{
+    if (in.empty()) {
+        c.inSize = 0;
+    } else {
+        at = putField(at, in, c.in, c.inSize, kChannelInBytes);
+    }
+    if (out.empty()) {
+        c.outSize = 0;
+        return at;
+    }
+    return putField(at, out, c.out, c.outSize, kChannelOutBytes);
 }
 
 // The writer's half: encodes event at `at` against its channel and moves the
@@ -214,8 +267,7 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
         const bool written = i < kMaskedArgs ? event.args[i] != c.args[i] : static_cast<int>(i) != key;
         if (written) {
             mask |= static_cast<u8>(i < kMaskedArgs ? 1u << i : 0);
-            at = putVarint(at, zigzag(event.args[i] - c.args[i]));
-            c.args[i] = event.args[i];
+            at = putDelta(at, event.args[i], c.args[i]);
         }
     }
     for (u32 i = event.argCount; i < c.argCount; ++i) {
@@ -224,20 +276,49 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
     c.argCount = event.argCount;
     if (event.ret != c.ret) {
         mask |= kMaskRet;
-        at = putVarint(at, zigzag(event.ret - c.ret));
-        c.ret = event.ret;
+        at = putDelta(at, event.ret, c.ret);
     }
     *maskAt = mask;
-    if (event.in.empty()) {
-        c.inSize = 0;
-    } else {
-        at = putField(at, event.in, c.in, c.inSize, kChannelInBytes);
+    return putFields(at, event.in, event.out, c);
+}
+
+// A log line's channel: a hash of its code and its format's reference.
+inline constexpr u8 kLineCode = static_cast<u8>(Op::ZEP_DBG_Print);
+static_assert(keyArg(kLineCode) == LineEvent::kHeadArgs && LineEvent::kHeadArgs == kMaskedArgs,
+              "a line's head is its masked arguments, its format's reference the key after them");
+inline u32 lineChannel(u64 formatRef) { return channelOf(kLineCode, LineEvent::kHeadArgs, formatRef); }
+
+// A log line written as encodeEvent writes line.event(), without the event:
+// the code and key are known, and only the head's five arguments are compared.
+inline u8 *encodeLine(u8 *at, const LineEvent &line, Channel &c)
+{
+    *at++ = static_cast<u8>(kLineCode | (line.values.empty() ? 0 : kCodeHasIn));
+    at = putVarint(at, line.formatRef);
+    c.args[LineEvent::kHeadArgs] = line.formatRef;
+    u8 *const maskAt = at++;
+    u8 mask = line.ownFormat.empty() ? 0 : kMaskOut;
+    if (c.argCount != LineEvent::kArgs) [[unlikely]] {
+        // The channel's last event was another key's (keys share channels).
+        mask |= kMaskCount;
+        *at++ = LineEvent::kArgs;
+        for (u32 i = LineEvent::kArgs; i < c.argCount; ++i) {
+            c.args[i] = 0;
+        }
+        c.argCount = LineEvent::kArgs;
     }
-    if (event.out.empty()) {
-        c.outSize = 0;
-        return at;
+#pragma GCC unroll 5
+    for (u32 i = 0; i < LineEvent::kHeadArgs; ++i) {
+        if (line.head[i] != c.args[i]) {
+            mask |= static_cast<u8>(1u << i);
+            at = putDelta(at, line.head[i], c.args[i]);
+        }
     }
-    return putField(at, event.out, c.out, c.outSize, kChannelOutBytes);
+    if (c.ret != 0) [[unlikely]] {
+        mask |= kMaskRet;
+        at = putDelta(at, 0, c.ret);
+    }
+    *maskAt = mask;
+    return putFields(at, line.values, line.ownFormat, c);
 }
 
 // The reader's half: decodes the event at pos against its channel, moving

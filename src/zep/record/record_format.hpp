@@ -101,4 +101,33 @@ struct Event {
     const TextTable *texts = nullptr;
 };
 
+// A log line (ZEP_DBG_Print) as the recorder hands it to the writer, which
+// writes it exactly as event() would be written but without building that
+// event: its head (severity, module, category, whether a station was given,
+// the station's MAC as a 48-bit number), its format's reference (its
+// channel's key), its values as `in` and, for a format without an id, the
+// format's own text as `out`.
+struct LineEvent {
+    static constexpr u8 kHeadArgs = 5;
+    static constexpr u8 kArgs = kHeadArgs + 1;
+    u64 head[kHeadArgs] = {};
+    u64 formatRef = 0;
+    std::span<const u8> values;
+    std::span<const u8> ownFormat;
+
+    Event event() const
+    {
+        Event e;
+        e.id = static_cast<u8>(Op::ZEP_DBG_Print);
+        e.argCount = kArgs;
+        for (u32 i = 0; i < kHeadArgs; ++i) {
+            e.args[i] = head[i];
+        }
+        e.args[kHeadArgs] = formatRef;
+        e.in = values;
+        e.out = ownFormat;
+        return e;
+    }
+};
+
 }  // namespace zep::record

@@ -71,18 +71,13 @@ void Writer::addChecked(const Event &event)
         flush();
     }
     u8 *const start = buf_ + kBlockHeaderBytes + used_;
-    const auto size = static_cast<u32>(encode(start, event) - start);
+    const auto size = static_cast<u32>(encodeEvent(start, event, channels_) - start);
     // The block in progress, this event and the end block must all fit.
     if (written_ + kBlockHeaderBytes + used_ + size + kEndBlockBytes > maxBytes_) {
         close(EndReason::capReached);
         return;
     }
-    used_ += size;  // only now is the event part of what a flush writes
-    ++pending_;
-    ++totalEvents_;
-    if (used_ >= kBlockTarget) {
-        flush();
-    }
+    commit(size);  // only now is the event part of what a flush writes
 }
 
 void Writer::flush(bool compress)

@@ -22,17 +22,22 @@ public:
     // Inline: while the block has room (the usual case) this is the encoding alone.
     void add(const Event &event)
     {
-        const u64 bound = encodedBound(event);
-        if (used_ + bound > room_) [[unlikely]] {
+        if (used_ + encodedBound(event) > room_) [[unlikely]] {
             addChecked(event);
             return;
         }
-        used_ += static_cast<u32>(encode(buf_ + kBlockHeaderBytes + used_, event) - (buf_ + kBlockHeaderBytes + used_));
-        ++pending_;
-        ++totalEvents_;
-        if (used_ >= kBlockTarget) [[unlikely]] {
-            flush();
+        u8 *const at = buf_ + kBlockHeaderBytes + used_;
+        commit(static_cast<u32>(encodeEvent(at, event, channels_) - at));
+    }
+    // Appends a log line, the same bytes as add(line.event()).
+    void addLine(const LineEvent &line)
+    {
+        if (used_ + encodedBound(LineEvent::kArgs, line.values.size(), line.ownFormat.size()) > room_) [[unlikely]] {
+            addChecked(line.event());
+            return;
         }
+        u8 *const at = buf_ + kBlockHeaderBytes + used_;
+        commit(static_cast<u32>(encodeLine(at, line, channels_[lineChannel(line.formatRef)]) - at));
     }
     // Writes the buffered events and the end block, and closes the file.
     void close(EndReason reason);
@@ -46,13 +51,26 @@ public:
     u32 opens() const { return opens_; }
 
     // Bytes an event can take at most once encoded.
+    static u64 encodedBound(u32 argCount, std::size_t inSize, std::size_t outSize)
+    {
+        return 3 + (argCount + 2) * 10ull + fieldBound(inSize) + fieldBound(outSize);
+    }
     static u64 encodedBound(const Event &event)
     {
-        return 3 + (event.argCount + 2) * 10ull + fieldBound(event.in.size()) + fieldBound(event.out.size());
+        return encodedBound(event.argCount, event.in.size(), event.out.size());
     }
 
 private:
-    u8 *encode(u8 *at, const Event &event) { return encodeEvent(at, event, channels_); }
+    // An event of `size` bytes was encoded at the end of the block.
+    void commit(u32 size)
+    {
+        used_ += size;
+        ++pending_;
+        ++totalEvents_;
+        if (used_ >= kBlockTarget) [[unlikely]] {
+            flush();
+        }
+    }
     void addChecked(const Event &event);
     void updateRoom();
     bool writeAll(const u8 *bytes, u64 size);

@@ -54,7 +54,7 @@ void addLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const c
 {
     const std::span<const u8> ownFormat =
         f.ref == kStringInline ? calls::bytesOf(format, std::strlen(format)) : std::span<const u8>();
-    zep_record_writer->add(
+    zep_record_writer->addLine(
         calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f.ref, values, ownFormat));
 }
 
