@@ -5,6 +5,7 @@
 // the same way, event by event; docs/recording.md describes the bytes.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -230,7 +231,7 @@ inline u8 *putDelta(u8 *at, u64 now, u64 &kept)
 }
 
 // An event's `in` and `out`, each against the channel's kept one.
-inline u8 *putFields(u8 *at, std::span<const u8> in, std::span<const u8> out, Channel &c)
+[[gnu::noinline]] inline u8 *putFields(u8 *at, std::span<const u8> in, std::span<const u8> out, Channel &c)
 {
     if (in.empty()) {
         c.inSize = 0;
@@ -244,12 +245,21 @@ inline u8 *putFields(u8 *at, std::span<const u8> in, std::span<const u8> out, Ch
     return putField(at, out, c.out, c.outSize, kChannelOutBytes);
 }
 
+// Each code's key argument (keyArg), looked up rather than worked out per event.
+inline constexpr std::array<signed char, 128> kKeyArgs = [] {
+    std::array<signed char, 128> keys{};
+    for (u32 code = 0; code < keys.size(); ++code) {
+        keys[code] = static_cast<signed char>(keyArg(static_cast<u8>(code)));
+    }
+    return keys;
+}();
+
 // The writer's half: encodes event at `at` against its channel and moves the
 // channel on; returns the end.
 inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
 {
     const u8 code = eventCode(event.kind, event.id);
-    const int key = keyArg(code);
+    const int key = kKeyArgs[code & 0x7f];
     Channel &c = channels[channelOf(code, key, key >= 0 ? event.args[key] : 0)];
     *at++ = static_cast<u8>(code | (event.in.empty() ? 0 : kCodeHasIn));
     if (key >= 0) {
@@ -258,27 +268,39 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
     }
     u8 *const maskAt = at++;
     u8 mask = event.out.empty() ? 0 : kMaskOut;
-    if (event.argCount != c.argCount) {
+    const u32 count = event.argCount;
+    if (count != c.argCount) [[unlikely]] {
         mask |= kMaskCount;
         *at++ = event.argCount;
+        for (u32 i = count; i < c.argCount; ++i) {
+            c.args[i] = 0;
+        }
+        c.argCount = event.argCount;
     }
-    for (u32 i = 0; i < event.argCount; ++i) {
-        // The key is written already; past the masked ones every argument is written.
-        const bool written = i < kMaskedArgs ? event.args[i] != c.args[i] : static_cast<int>(i) != key;
-        if (written) {
-            mask |= static_cast<u8>(i < kMaskedArgs ? 1u << i : 0);
+    // The first arguments only when they differ (the key never: the channel
+    // has it already), every one after them but the key.
+    const u32 masked = count < kMaskedArgs ? count : kMaskedArgs;
+    for (u32 i = 0; i < masked; ++i) {
+        if (event.args[i] != c.args[i]) {
+            mask |= static_cast<u8>(1u << i);
             at = putDelta(at, event.args[i], c.args[i]);
         }
     }
-    for (u32 i = event.argCount; i < c.argCount; ++i) {
-        c.args[i] = 0;
+    for (u32 i = kMaskedArgs; i < count; ++i) {
+        if (static_cast<int>(i) != key) {
+            at = putDelta(at, event.args[i], c.args[i]);
+        }
     }
-    c.argCount = event.argCount;
     if (event.ret != c.ret) {
         mask |= kMaskRet;
         at = putDelta(at, event.ret, c.ret);
     }
     *maskAt = mask;
+    if (event.in.empty() && event.out.empty()) [[likely]] {
+        c.inSize = 0;
+        c.outSize = 0;
+        return at;
+    }
     return putFields(at, event.in, event.out, c);
 }
 
