@@ -122,7 +122,7 @@ u32 __wrap_ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
     if (zep_record_writer == nullptr || appInfo == nullptr) {
         const u32 r = __real_ZEP_MNG_RegApp(appId, phaseNum, appInfo);
         if (zep_record_writer != nullptr) {
-            recordCall(calls::ZEP_MNG_RegApp(appId, phaseNum, appInfo), r);
+            recordCallOutOfLine(calls::ZEP_MNG_RegApp(appId, phaseNum, appInfo), r);
         }
         return r;
     }
@@ -131,7 +131,7 @@ u32 __wrap_ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
     g_app.init = appInfo->init != nullptr ? recordedInit : nullptr;
     g_app.deInit = appInfo->deInit != nullptr ? recordedDeInit : nullptr;
     const u32 r = __real_ZEP_MNG_RegApp(appId, phaseNum, &g_app);
-    recordCall(calls::ZEP_MNG_RegApp(appId, phaseNum, appInfo), r);
+    recordCallOutOfLine(calls::ZEP_MNG_RegApp(appId, phaseNum, appInfo), r);
     return r;
 }
 
@@ -142,7 +142,7 @@ u32 __wrap_ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgH
     }
     const u32 r = __real_ZEP_MNG_RegMsg(kind, appId, msgId, reserved,
                                         trampolineFor(handler, entryOfKind(kind), msgId));
-    recordCall(calls::ZEP_MNG_RegMsg(kind, appId, msgId, reserved, reinterpret_cast<const void *>(handler)), r);
+    recordCallOutOfLine(calls::ZEP_MNG_RegMsg(kind, appId, msgId, reserved, reinterpret_cast<const void *>(handler)), r);
     return r;
 }
 
@@ -152,7 +152,7 @@ u32 __wrap_ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handl
         return __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, handler);
     }
     const u32 r = __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, trampolineFor(handler, entryOfKind(kind), msgId));
-    recordCall(calls::ZEP_MNG_UnRegMsg(kind, appId, msgId), r);
+    recordCallOutOfLine(calls::ZEP_MNG_UnRegMsg(kind, appId, msgId), r);
     return r;
 }
 
@@ -162,7 +162,7 @@ u32 __wrap_ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler
         return __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, handler, timer);
     }
     const u32 r = __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, trampolineFor(handler, Entry::timer, msgId), timer);
-    recordCall(calls::ZEP_MNG_FillTimerMsgInfo(appId, msgId, reinterpret_cast<const void *>(handler), timer), r);
+    recordCallOutOfLine(calls::ZEP_MNG_FillTimerMsgInfo(appId, msgId, reinterpret_cast<const void *>(handler), timer), r);
     return r;
 }
 
@@ -172,7 +172,7 @@ u32 __wrap_ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandl
         return __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, handler);
     }
     const u32 r = __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, trampolineFor(handler, Entry::config, itemType));
-    recordCall(calls::ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, reinterpret_cast<const void *>(handler)), r);
+    recordCallOutOfLine(calls::ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, reinterpret_cast<const void *>(handler)), r);
     return r;
 }
 
@@ -181,13 +181,13 @@ u32 __wrap_ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler
     if (zep_record_writer == nullptr || handler == nullptr) {
         const u32 r = __real_ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name);
         if (zep_record_writer != nullptr) {
-            recordCall(calls::ZEP_STA_RegAccessPrimHandle(primId, nullptr, priority), r);
+            recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, nullptr, priority), r);
         }
         return r;
     }
     g_prim = handler;
     const u32 r = __real_ZEP_STA_RegAccessPrimHandle(primId, recordedPrim, priority, name);
-    recordCall(calls::ZEP_STA_RegAccessPrimHandle(primId, reinterpret_cast<const void *>(handler), priority), r);
+    recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, reinterpret_cast<const void *>(handler), priority), r);
     return r;
 }
 

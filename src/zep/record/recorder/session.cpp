@@ -102,6 +102,11 @@ __attribute__((destructor)) void stopRecording()
 
 }  // namespace
 
+void recordCallOutOfLine(Event call, u64 ret, std::span<const u8> out)
+{
+    recordCall(call, ret, out);
+}
+
 u64 elapsedMs()
 {
     // The recorder's own clock reads are not recorded: a replay does not make them.

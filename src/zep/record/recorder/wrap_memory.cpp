@@ -37,6 +37,41 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 
 // The recording halves, out of line so that the wrappers below need no stack
 // frame on their way straight to the framework.
+[[gnu::noinline]] void *recorded_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
+{
+    void *r = __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
+    recordCall(calls::UMAC_OBJMNG_GetRadioDataInfo(radioId), calls::given(r));
+    return r;
+}
+
+[[gnu::noinline]] void *recorded_UMAC_MallocZero(const char *file, u32 line, u32 size)
+{
+    void *r = __real_UMAC_MallocZero(file, line, size);
+    recordCall(calls::UMAC_MallocZero(line, size), calls::given(r));
+    return r;
+}
+
+[[gnu::noinline]] ZEP_MemPool *recorded_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
+{
+    ZEP_MemPool *r = __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
+    recordCall(calls::ZEP_MEMPOOL_Create(blockSize, blockCount, flags, align, reserved), calls::given(r));
+    return r;
+}
+
+[[gnu::noinline]] void *recorded_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
+{
+    void *r = __real_ZEP_MEMPOOL_Malloc(pool);
+    recordCall(calls::ZEP_MEMPOOL_Malloc(pool), calls::given(r));
+    return r;
+}
+
+[[gnu::noinline]] ZEP_HashTable *recorded_ZEP_HASH_CreateNew(u32 bucketNum)
+{
+    ZEP_HashTable *r = __real_ZEP_HASH_CreateNew(bucketNum);
+    recordCall(calls::ZEP_HASH_CreateNew(bucketNum), calls::given(r));
+    return r;
+}
+
 [[gnu::noinline]] u32 recorded_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
 {
     u32 r = __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
@@ -153,20 +188,18 @@ u32 __wrap_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAre
 
 void *__wrap_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 {
-    void *r = __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
-    if (zep_record_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_OBJMNG_GetRadioDataInfo(radioId), calls::given(r));
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
     }
-    return r;
+    return recorded_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
 }
 
 void *__wrap_UMAC_MallocZero(const char *file, u32 line, u32 size)
 {
-    void *r = __real_UMAC_MallocZero(file, line, size);
-    if (zep_record_writer != nullptr) [[unlikely]] {
-        recordCall(calls::UMAC_MallocZero(line, size), calls::given(r));
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_UMAC_MallocZero(file, line, size);
     }
-    return r;
+    return recorded_UMAC_MallocZero(file, line, size);
 }
 
 void __wrap_UMAC_Free(const char *file, u32 line, void *block)
@@ -187,20 +220,18 @@ void __wrap_ZEP_Free(void *block)
 
 ZEP_MemPool *__wrap_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
 {
-    ZEP_MemPool *r = __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
-    if (zep_record_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_MEMPOOL_Create(blockSize, blockCount, flags, align, reserved), calls::given(r));
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
     }
-    return r;
+    return recorded_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
 }
 
 void *__wrap_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
 {
-    void *r = __real_ZEP_MEMPOOL_Malloc(pool);
-    if (zep_record_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_MEMPOOL_Malloc(pool), calls::given(r));
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_MEMPOOL_Malloc(pool);
     }
-    return r;
+    return recorded_ZEP_MEMPOOL_Malloc(pool);
 }
 
 u32 __wrap_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
@@ -221,11 +252,10 @@ u32 __wrap_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
 
 ZEP_HashTable *__wrap_ZEP_HASH_CreateNew(u32 bucketNum)
 {
-    ZEP_HashTable *r = __real_ZEP_HASH_CreateNew(bucketNum);
-    if (zep_record_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_HASH_CreateNew(bucketNum), calls::given(r));
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_HASH_CreateNew(bucketNum);
     }
-    return r;
+    return recorded_ZEP_HASH_CreateNew(bucketNum);
 }
 
 u32 __wrap_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)

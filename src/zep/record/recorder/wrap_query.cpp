@@ -27,6 +27,13 @@ u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
 
 // The recording halves, out of line so that the wrappers below need no stack
 // frame on their way straight to the framework.
+[[gnu::noinline]] const u8 *recorded_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
+{
+    const u8 *r = __real_ZEP_STA_GetVapBssid(radioId, vapId);
+    recordCall(calls::ZEP_STA_GetVapBssid(radioId, vapId), calls::given(r), calls::bytesOf(r, 6));
+    return r;
+}
+
 [[gnu::noinline]] u32 recorded_ZEP_PROFILE_GetMaxRadioNum(void)
 {
     u32 r = __real_ZEP_PROFILE_GetMaxRadioNum();
@@ -190,11 +197,10 @@ u32 __wrap_ZEP_STA_GetRadioFreq(u32 radioId)
 
 const u8 *__wrap_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
-    const u8 *r = __real_ZEP_STA_GetVapBssid(radioId, vapId);
-    if (zep_record_writer != nullptr) [[unlikely]] {
-        recordCall(calls::ZEP_STA_GetVapBssid(radioId, vapId), calls::given(r), calls::bytesOf(r, 6));
+    if (zep_record_writer == nullptr) [[likely]] {
+        return __real_ZEP_STA_GetVapBssid(radioId, vapId);
     }
-    return r;
+    return recorded_ZEP_STA_GetVapBssid(radioId, vapId);
 }
 
 u32 __wrap_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
