@@ -340,6 +340,11 @@ inline u8 *encodeLine(u8 *at, const LineEvent &line, Channel &c)
         at = putDelta(at, 0, c.ret);
     }
     *maskAt = mask;
+    // The values inline: a line nearly always has some, and rarely a format of its own.
+    if (line.ownFormat.empty() && !line.values.empty()) [[likely]] {
+        c.outSize = 0;
+        return putField(at, line.values, c.in, c.inSize, kChannelInBytes);
+    }
     return putFields(at, line.values, line.ownFormat, c);
 }
 

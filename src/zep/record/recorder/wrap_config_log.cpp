@@ -49,7 +49,7 @@ const LineFormat *formatToRecord(const char *format)
     return format != nullptr ? lineFormat(format, *zep_record_writer) : nullptr;
 }
 
-void addLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
+[[gnu::always_inline]] inline void addLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
              const LineFormat &f, std::span<const u8> values)
 {
     const std::span<const u8> ownFormat =
