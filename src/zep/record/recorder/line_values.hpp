@@ -26,6 +26,24 @@ inline constexpr std::size_t kLineValuesRoom =
 static_assert(std::endian::native == std::endian::little,
               "a value's bytes are copied as they lie in its slot");
 
+// A %s that is value i of f: the reference the last line of f gave the same
+// address, or looked up (and remembered when it names a text).
+inline u8 *putSlotString(u8 *at, const u8 *end, const LineFormat &f, u32 i, const char *text, Writer &writer)
+{
+    const bool remembered = i < LineFormat::kRememberedStrings;
+    if (remembered && text == f.lastText[i] && text != nullptr) [[likely]] {
+        return putLittle(at, f.lastRef[i], kStringRefBytes);
+    }
+    u8 *const start = at;
+    at = putString(at, end, text, writer);
+    const u64 ref = getLittle(start, kStringRefBytes);
+    if (remembered && ref >= kStringTextBase) {
+        f.lastText[i] = text;
+        f.lastRef[i] = static_cast<u16>(ref);
+    }
+    return at;
+}
+
 // Values [from, to) of f, one slot each from slot on. 8 bytes are copied
 // whatever the width (an int32 then takes its low 4): the room past `at`
 // covers it.
@@ -35,7 +53,7 @@ inline u8 *putFromSlots(u8 *at, const u8 *end, const LineFormat &f, u32 from, u3
     for (u32 i = from; i < to; ++i, ++slot) {
         const u8 bytes = f.bytes[i];
         if (bytes == 0) {
-            at = putString(at, end, reinterpret_cast<const char *>(*slot), writer);
+            at = putSlotString(at, end, f, i, reinterpret_cast<const char *>(*slot), writer);
             continue;
         }
         std::memcpy(at, slot, kMaxValueBytes);

@@ -100,6 +100,7 @@ bool parse(const char *format, std::size_t length, LineFormat &out)
     out.count = static_cast<u8>(count < 0 ? 0 : count);
     out.hasReal = false;
     out.stringsEnd = 0;
+    std::fill(std::begin(out.lastText), std::end(out.lastText), nullptr);
     for (u32 i = 0; i < out.count; ++i) {
         const ArgClass cls = out.classes[i];
         out.bytes[i] = static_cast<u8>(cls == ArgClass::string ? 0 : valueBytes(cls));

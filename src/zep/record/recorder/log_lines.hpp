@@ -15,6 +15,13 @@ struct LineFormat {
     u8 stringsEnd = 0;     // one past its last string: every value from there on is a number
     ArgClass classes[kMaxLogArgs];
     u8 bytes[kMaxLogArgs];  // each value's width in the line; 0 for a string
+    // The %s of each of the first values, when the last line named it as a
+    // text: a read-only text never changes, so the same address again is the
+    // same reference, with no lookup (a line's strings are nearly always
+    // __func__ and a severity tag, among its first values).
+    static constexpr u32 kRememberedStrings = 4;
+    mutable const char *lastText[kRememberedStrings] = {};
+    mutable u16 lastRef[kRememberedStrings] = {};
 };
 
 // The format's classes and reference, its definition written the first time;
