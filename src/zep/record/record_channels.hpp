@@ -255,8 +255,9 @@ inline constexpr std::array<signed char, 128> kKeyArgs = [] {
 }();
 
 // The writer's half: encodes event at `at` against its channel and moves the
-// channel on; returns the end.
-inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
+// channel on; returns the end. Its result and `out` are given apart, so that a
+// call built before its result was known is encoded as it is, not copied.
+inline u8 *encodeEvent(u8 *at, const Event &event, u64 ret, std::span<const u8> out, Channel *channels)
 {
     const u8 code = eventCode(event.kind, event.id);
     const int key = kKeyArgs[code & 0x7f];
@@ -267,7 +268,7 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
         c.args[key] = event.args[key];
     }
     u8 *const maskAt = at++;
-    u8 mask = event.out.empty() ? 0 : kMaskOut;
+    u8 mask = out.empty() ? 0 : kMaskOut;
     const u32 count = event.argCount;
     if (count != c.argCount) [[unlikely]] {
         mask |= kMaskCount;
@@ -291,17 +292,22 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
             at = putDelta(at, event.args[i], c.args[i]);
         }
     }
-    if (event.ret != c.ret) {
+    if (ret != c.ret) {
         mask |= kMaskRet;
-        at = putDelta(at, event.ret, c.ret);
+        at = putDelta(at, ret, c.ret);
     }
     *maskAt = mask;
-    if (event.in.empty() && event.out.empty()) [[likely]] {
+    if (event.in.empty() && out.empty()) [[likely]] {
         c.inSize = 0;
         c.outSize = 0;
         return at;
     }
-    return putFields(at, event.in, event.out, c);
+    return putFields(at, event.in, out, c);
+}
+
+inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
+{
+    return encodeEvent(at, event, event.ret, event.out, channels);
 }
 
 // A log line's channel: a hash of its code and its format's reference.

@@ -20,14 +20,19 @@ public:
     bool active() const { return fd_ >= 0; }
     // Appends one event; at the cap the recording ends (marked cut short).
     // Inline: while the block has room (the usual case) this is the encoding alone.
-    void add(const Event &event)
+    void add(const Event &event) { add(event, event.ret, event.out); }
+    // The same for a call whose result and `out` came after it was built.
+    void add(const Event &call, u64 ret, std::span<const u8> out)
     {
-        if (used_ + encodedBound(event) > room_) [[unlikely]] {
+        if (used_ + encodedBound(call.argCount, call.in.size(), out.size()) > room_) [[unlikely]] {
+            Event event = call;
+            event.ret = ret;
+            event.out = out;
             addChecked(event);
             return;
         }
         u8 *const at = buf_ + kBlockHeaderBytes + used_;
-        commit(static_cast<u32>(encodeEvent(at, event, channels_) - at));
+        commit(static_cast<u32>(encodeEvent(at, call, ret, out, channels_) - at));
     }
     // Appends a log line, the same bytes as add(line.event()).
     void addLine(const LineEvent &line)

@@ -12,17 +12,15 @@ extern "C" zep::record::Writer *zep_record_writer;
 
 namespace zep::record::recorder {
 
-inline void recordCall(Event call, u64 ret, std::span<const u8> out = {})
+inline void recordCall(const Event &call, u64 ret, std::span<const u8> out = {})
 {
-    call.ret = ret;
-    call.out = out;
-    zep_record_writer->add(call);
+    zep_record_writer->add(call, ret, out);
 }
 
 // The same, out of line: for a wrapper that records in its own body, so that
 // the encoding inlined there does not grow the frame of its way straight to
 // the framework, which recording off takes.
-[[gnu::noinline]] void recordCallOutOfLine(Event call, u64 ret, std::span<const u8> out = {});
+[[gnu::noinline]] void recordCallOutOfLine(const Event &call, u64 ret, std::span<const u8> out = {});
 
 // Virtual milliseconds since recording began, from the framework's ticks.
 u64 elapsedMs();

@@ -102,7 +102,7 @@ __attribute__((destructor)) void stopRecording()
 
 }  // namespace
 
-void recordCallOutOfLine(Event call, u64 ret, std::span<const u8> out)
+void recordCallOutOfLine(const Event &call, u64 ret, std::span<const u8> out)
 {
     recordCall(call, ret, out);
 }
