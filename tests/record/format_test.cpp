@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "record_calls.hpp"
 #include "record_reader.hpp"
 #include "record_writer.hpp"
 #include "recorded_log.hpp"
@@ -98,6 +99,19 @@ TEST(RecordFormat, EventsComeBackAsWritten)
     }
     EXPECT_EQ(reader.next(e), Status::end);
     EXPECT_EQ(reader.endReason(), EndReason::closed);
+}
+
+// A line's station is its MAC as one number, the first byte highest, on every
+// host (a recording made on one machine replays on another), and 0 without one.
+TEST(RecordFormat, ALinesStationIsItsMacAsOneNumber)
+{
+    constexpr u8 kMac[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0xf5};
+    const LineEvent line = calls::ZEP_DBG_Print(2, 63, 1, kMac, 7, {}, {});
+    EXPECT_EQ(line.head[3], 1u);
+    EXPECT_EQ(line.head[4], 0x0011223344f5ull);
+    const LineEvent none = calls::ZEP_DBG_Print(2, 63, 1, nullptr, 7, {}, {});
+    EXPECT_EQ(none.head[3], 0u);
+    EXPECT_EQ(none.head[4], 0u);
 }
 
 TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)
