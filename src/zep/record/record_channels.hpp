@@ -230,7 +230,9 @@ inline u8 *putDelta(u8 *at, u64 now, u64 &kept)
     return at;
 }
 
-// An event's `in` and `out`, each against the channel's kept one.
+// An event's `in` and `out`, each against the channel's kept one. Out of line:
+// most events have neither, and the encoding inlined into each operation's
+// recording half then needs no frame large enough for the fields' work.
 [[gnu::noinline]] inline u8 *putFields(u8 *at, std::span<const u8> in, std::span<const u8> out, Channel &c)
 {
     if (in.empty()) {
