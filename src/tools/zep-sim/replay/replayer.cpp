@@ -167,18 +167,18 @@ void Replayer::keep(const Event &recorded, const void *subject)
         app_ = static_cast<const ZEP_AppInfo *>(subject);
         break;
     case Op::ZEP_MNG_RegMsg:
-        handlers_[{static_cast<u32>(recorded.args[0]), static_cast<u32>(recorded.args[2])}] = handler;
+        handlers_.set(handlerKey(recorded.args[0], recorded.args[2]), handler);
         break;
     case Op::ZEP_MNG_UnRegMsg:
-        handlers_.erase({static_cast<u32>(recorded.args[0]), static_cast<u32>(recorded.args[2])});
+        handlers_.erase(handlerKey(recorded.args[0], recorded.args[2]));
         break;
     case Op::ZEP_MNG_StartTimer: {
         const auto *timer = static_cast<const ZEP_TimerInfo *>(subject);
-        timers_[timer->msgId] = timer->handler;
+        timers_.set(timer->msgId, timer->handler);
         break;
     }
     case Op::ZEP_CFG_RegRadioSingleCfgMsg:
-        configs_[static_cast<u32>(recorded.args[1])] = reinterpret_cast<ZEP_CfgMsgHandler>(handler);
+        configs_.set(static_cast<u32>(recorded.args[1]), reinterpret_cast<ZEP_CfgMsgHandler>(handler));
         break;
     case Op::ZEP_STA_RegAccessPrimHandle:
         prim_ = reinterpret_cast<ZEP_AccessPrimHandler>(const_cast<void *>(subject));

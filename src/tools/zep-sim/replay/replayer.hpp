@@ -4,7 +4,7 @@
 // the one recorded, with the same arguments, in the same order.
 #pragma once
 
-#include <map>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +43,38 @@ public:
     virtual void answered(const zep::record::Event &call, u64 result) = 0;
 };
 
+// What the application registered under each key: a handful of entries,
+// looked up once per delivered entry, where a flat list beats a tree.
+template <class Key, class Value>
+class Registrations {
+public:
+    const Value *find(Key key) const
+    {
+        const auto it = std::ranges::find(entries_, key, &Entry::first);
+        return it != entries_.end() ? &it->second : nullptr;
+    }
+    void set(Key key, Value value)
+    {
+        const auto it = std::ranges::find(entries_, key, &Entry::first);
+        if (it != entries_.end()) {
+            it->second = value;
+        } else {
+            entries_.emplace_back(key, value);
+        }
+    }
+    void erase(Key key) { std::erase_if(entries_, [key](const Entry &entry) { return entry.first == key; }); }
+
+private:
+    using Entry = std::pair<Key, Value>;
+    std::vector<Entry> entries_;
+};
+
+// A message handler's key: its kind and message id, as the framework takes them.
+inline u64 handlerKey(u64 kind, u64 msgId)
+{
+    return static_cast<u64>(static_cast<u32>(kind)) << 32 | static_cast<u32>(msgId);
+}
+
 // Per recorded text: the read-only address this build last gave it from.
 using TextsSeen = std::vector<const char *>;
 
@@ -67,7 +99,7 @@ private:
     void diverge(const std::string &recorded, const std::string &actual);
     bool checking() const { return !outcome_.divergence && !exhausted_; }
     void deliver(const zep::record::Event &entry);
-    std::optional<u32> callEntry(const zep::record::Event &entry, std::vector<u8> &body);
+    std::optional<u32> callEntry(const zep::record::Event &entry, std::span<u8> body);
     std::optional<u32> callPrim(const zep::record::Event &entry);
     void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
     void keep(const zep::record::Event &recorded, const void *subject);
@@ -85,10 +117,11 @@ private:
 
     // What the application registered, as the recording says it was accepted.
     const ZEP_AppInfo *app_ = nullptr;
-    std::map<std::pair<u32, u32>, ZEP_MsgHandler> handlers_;  // (kind, msgId)
-    std::map<u32, ZEP_MsgHandler> timers_;                    // msgId
-    std::map<u32, ZEP_CfgMsgHandler> configs_;                // item type
+    Registrations<u64, ZEP_MsgHandler> handlers_;   // kind << 32 | msgId
+    Registrations<u32, ZEP_MsgHandler> timers_;     // msgId
+    Registrations<u32, ZEP_CfgMsgHandler> configs_;  // item type
     ZEP_AccessPrimHandler prim_ = nullptr;
+    std::vector<u8> body_;  // the entry's bytes as handed to the handler, kept from entry to entry
 
     // Per recorded format: the address this build last logged it from, and
     // whether this build's text there is the recorded one.
