@@ -80,29 +80,11 @@ Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host)
 {
 }
 
-const Event *Replayer::peek()
+void Replayer::ended(zep::record::Reader::Status status)
 {
-    if (!havePeeked_ && !exhausted_) {
-        const auto status = reader_.next(next_);
-        if (status == zep::record::Reader::Status::event) {
-            havePeeked_ = true;
-        } else {
-            exhausted_ = true;
-            outcome_.ending = reader_.why();
-            outcome_.damaged = status == zep::record::Reader::Status::damaged;
-        }
-    }
-    return havePeeked_ ? &next_ : nullptr;
-}
-
-const Event *Replayer::take()
-{
-    const Event *event = peek();
-    if (event != nullptr) {
-        havePeeked_ = false;
-        ++outcome_.events;
-    }
-    return event;
+    exhausted_ = true;
+    outcome_.ending = reader_.why();
+    outcome_.damaged = status == zep::record::Reader::Status::damaged;
 }
 
 void Replayer::diverge(const std::string &recorded, const std::string &actual)

@@ -94,8 +94,29 @@ public:
                va_list args) override;
 
 private:
-    const zep::record::Event *peek();
-    const zep::record::Event *take();
+    // Inline: every event of the recording passes through them.
+    const zep::record::Event *peek()
+    {
+        if (!havePeeked_ && !exhausted_) {
+            const auto status = reader_.next(next_);
+            if (status != zep::record::Reader::Status::event) [[unlikely]] {
+                ended(status);
+            } else {
+                havePeeked_ = true;
+            }
+        }
+        return havePeeked_ ? &next_ : nullptr;
+    }
+    const zep::record::Event *take()
+    {
+        const zep::record::Event *event = peek();
+        if (event != nullptr) {
+            havePeeked_ = false;
+            ++outcome_.events;
+        }
+        return event;
+    }
+    void ended(zep::record::Reader::Status status);
     void diverge(const std::string &recorded, const std::string &actual);
     bool checking() const { return !outcome_.divergence && !exhausted_; }
     void deliver(const zep::record::Event &entry);
