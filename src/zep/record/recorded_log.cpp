@@ -11,7 +11,9 @@ void RecordedText::setClasses(std::span<const ArgClass> parsed)
     widths.assign(parsed.size(), 0);
     numbersFrom = 0;
     hasReal = false;
+    refBytes = 0;
     for (std::size_t i = 0; i < parsed.size(); ++i) {
+        refBytes += valueBytes(parsed[i]);
         const bool byMeaning = parsed[i] == ArgClass::string || parsed[i] == ArgClass::pointer;
         widths[i] = static_cast<u8>(byMeaning ? 0 : valueBytes(parsed[i]));
         numbersFrom = byMeaning ? static_cast<u32>(i + 1) : numbersFrom;

@@ -24,6 +24,9 @@ struct RecordedText {
     std::vector<u8> widths;
     u32 numbersFrom = 0;
     bool hasReal = false;
+    // A line's bytes when each of its strings is a reference (a string kept
+    // inline makes it longer): its values then lie at fixed places.
+    u32 refBytes = 0;
 
     // Sets classes and what follows from them.
     void setClasses(std::span<const ArgClass> parsed);
