@@ -38,6 +38,7 @@ public:
     // Adds the next text; false with a reason when the definition is wrong.
     bool define(EventKind kind, u64 id, std::span<const u8> text, const char *&why);
     const RecordedText *find(u64 id) const { return id < texts_.size() ? &texts_[id] : nullptr; }
+    bool isFormat(u64 id) const { return id < texts_.size() && texts_[id].isFormat; }
     std::size_t size() const { return texts_.size(); }
 
 private:

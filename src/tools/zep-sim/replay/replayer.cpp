@@ -21,9 +21,9 @@ using zep::record::Op;
 
 constexpr std::size_t kContextEvents = 4;
 
-bool answeredFromRecording(u8 id)
+constexpr bool answeredFromRecording(Op id)
 {
-    switch (static_cast<Op>(id)) {
+    switch (id) {
     case Op::ZEP_MNG_RegApp: case Op::ZEP_MNG_RegMsg: case Op::ZEP_MNG_UnRegMsg:
     case Op::ZEP_MNG_SendMsg: case Op::ZEP_MNG_SendIPCMsg: case Op::ZEP_MNG_StartTimer:
     case Op::ZEP_MNG_StopTimer: case Op::ZEP_STA_RegAccessPrimHandle: case Op::ZEP_GetTick:
@@ -40,6 +40,16 @@ bool answeredFromRecording(u8 id)
         return false;
     }
 }
+
+// Looked up for every call: one bit per operation, worked out once.
+constexpr u64 kAnswered = [] {
+    u64 bits = 0;
+    for (u32 id = 0; id < static_cast<u32>(Op::count); ++id) {
+        bits |= answeredFromRecording(static_cast<Op>(id)) ? 1ull << id : 0;
+    }
+    return bits;
+}();
+static_assert(static_cast<u32>(Op::count) <= 64);
 
 // Computed operations that can fail for reasons outside the application (no
 // memory, an injected fault): the replay fails them where they failed.
@@ -121,11 +131,13 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
         diverge(describe(*recorded), describe(call) + where);
         return std::nullopt;
     }
-    if (answeredFromRecording(recorded->id)) {
+    if (((kAnswered >> recorded->id) & 1) != 0) {
         if (!out.empty() && !recorded->out.empty()) {
             std::memcpy(out.data(), recorded->out.data(), std::min(out.size(), recorded->out.size()));
         }
-        keep(*recorded, subject);
+        if (recorded->ret == 0 && subject != nullptr) {
+            keep(*recorded, subject);
+        }
         if (watcher_ != nullptr) {
             watcher_->answered(call, recorded->ret);
         }
@@ -137,12 +149,10 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
     return std::nullopt;
 }
 
-// Registrations the recording says succeeded: what the replay delivers to.
+// Registrations the recording says succeeded (they returned 0 and named
+// what they registered): what the replay delivers to.
 void Replayer::keep(const Event &recorded, const void *subject)
 {
-    if (recorded.ret != 0 || subject == nullptr) {
-        return;
-    }
     const auto handler = reinterpret_cast<ZEP_MsgHandler>(const_cast<void *>(subject));
     switch (static_cast<Op>(recorded.id)) {
     case Op::ZEP_MNG_RegApp:
