@@ -85,10 +85,11 @@ void logChangedFormat()
 }
 
 // Strings that are all literals: from its second line on, a format's values
-// are compared where each lies, straight from the argument slots.
+// are compared where each lies, straight from the argument slots (the count
+// from a register, the tick from the stack).
 void logWithLiteralsOnly(u32 count, u64 tick, const void *at, const char *word)
 {
-    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s: count %u tick %llu at %p %s\r\n", __func__, count,
+    ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "count %u %s tick %llu at %p %s\r\n", count, __func__,
                   static_cast<unsigned long long>(tick), at, word);
 }
 
@@ -236,7 +237,7 @@ TEST(RecordedLogLine, ReplayComparesARepeatedLineValueByValue)
         std::string recorded;
         std::string actual;
     } cases[] = {
-        {lines(3, 1ull << 41, nullptr, "first"), "count 2 tick", "count 3 tick"},
+        {lines(3, 1ull << 41, nullptr, "first"), "count 2 log", "count 3 log"},
         {lines(2, 1ull << 42, nullptr, "first"), "tick 2199023255552 at", "tick 4398046511104 at"},
         {lines(2, 1ull << 41, kMac, "first"), "at (nil) first", "at 0x"},
         {lines(2, 1ull << 41, nullptr, "other"), "(nil) first\"", "(nil) other\""},

@@ -25,8 +25,18 @@ struct RecordedText {
     u32 numbersFrom = 0;
     bool hasReal = false;
     // A line's bytes when each of its strings is a reference (a string kept
-    // inline makes it longer): its values then lie at fixed places.
+    // inline makes it longer): its values then lie at fixed places, the
+    // numbers' (with the bits each keeps) and the strings' and pointers',
+    // in the order of their arguments.
     u32 refBytes = 0;
+    struct Place {
+        u64 bits = 0;
+        u16 offset = 0;
+        u8 arg = 0;
+        ArgClass cls = ArgClass::int32;
+    };
+    std::vector<Place> numberPlaces;
+    std::vector<Place> meaningPlaces;
 
     // Sets classes and what follows from them.
     void setClasses(std::span<const ArgClass> parsed);

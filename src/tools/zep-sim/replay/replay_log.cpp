@@ -151,49 +151,54 @@ bool sameNumbers(const Event &recorded, u64 &pos, const zep::record::RecordedTex
     return sameRun(recorded.in, pos, {run, at});
 }
 
+// The numbers of a line whose strings are all references, against the
+// recorded bytes (padded, so that every place is read as 8 bytes): the bits
+// that differ, gathered without a branch per value. Places come in argument
+// order, those in registers first.
+u64 numbersDiffer(const zep::record::u8 *padded, const zep::record::RecordedText &text, const ListSlots &slots)
+{
+    u64 differ = 0;
+    std::size_t k = 0;
+    const std::size_t count = text.numberPlaces.size();
+    for (; k < count && text.numberPlaces[k].arg < slots.regCount; ++k) {
+        const auto &place = text.numberPlaces[k];
+        differ |= (loadLittle<u64>(padded + place.offset) ^ slots.regs[place.arg]) & place.bits;
+    }
+    for (; k < count; ++k) {
+        const auto &place = text.numberPlaces[k];
+        differ |= (loadLittle<u64>(padded + place.offset) ^ slots.stack[place.arg - slots.regCount]) & place.bits;
+    }
+    return differ;
+}
+
 // A line with no real whose strings are all references (null or a recorded
 // text): each value is compared where it lies, straight from its slot. True
 // only when every value is the same; anything else (an inline string, a text
 // this build has not given from that address before, a difference) is left
 // to sameFromSlots, which gives the verdict.
 bool sameAtFixedPlaces(const Event &recorded, const zep::record::RecordedText &text, const ListSlots &slots,
-                       TextsSeen &seen)
+                       const TextsSeen &seen)
 {
     if (recorded.in.size() != text.refBytes) {
         return false;
     }
-    const zep::record::u8 *at = recorded.in.data();
-    const std::size_t count = text.classes.size();
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const u64 actual = slots[i];
-        switch (text.classes[i]) {
-        case ArgClass::int32:
-            if (loadLittle<std::uint32_t>(at) != static_cast<std::uint32_t>(actual)) {
+    zep::record::u8 padded[zep::record::kMaxLogArgs * zep::record::kMaxValueBytes + sizeof(u64)];
+    std::memcpy(padded, recorded.in.data(), text.refBytes);
+    std::memset(padded + text.refBytes, 0, sizeof(u64));
+    if (numbersDiffer(padded, text, slots) != 0) {
+        return false;
+    }
+    for (const auto &place : text.meaningPlaces) {
+        const u64 actual = slots[place.arg];
+        if (place.cls == ArgClass::pointer) {
+            if ((loadLittle<u64>(padded + place.offset) == 0) != (actual == 0)) {
                 return false;
             }
-            at += sizeof(std::uint32_t);
-            break;
-        case ArgClass::int64:
-        case ArgClass::real:
-            if (loadLittle<u64>(at) != actual) {
-                return false;
-            }
-            at += sizeof(u64);
-            break;
-        case ArgClass::pointer:
-            if ((loadLittle<u64>(at) == 0) != (actual == 0)) {
-                return false;
-            }
-            at += sizeof(u64);
-            break;
-        case ArgClass::string: {
-            const u64 ref = loadLittle<std::uint16_t>(at) - zep::record::kStringTextBase;
-            if (ref >= seen.size() || actual == 0 || seen[ref] != reinterpret_cast<const char *>(actual)) {
-                return false;
-            }
-            at += zep::record::kStringRefBytes;
-            break;
+            continue;
         }
+        const u64 ref = loadLittle<std::uint16_t>(padded + place.offset) - zep::record::kStringTextBase;
+        if (ref >= seen.size() || actual == 0 || seen[ref] != reinterpret_cast<const char *>(actual)) {
+            return false;
         }
     }
     return true;
