@@ -247,7 +247,7 @@ bool sameHeader(const Event &recorded, const u64 (&actual)[zep::record::logForma
 
 // The recorded format of a line, if this build's format has the same text;
 // the text comparison is made once per (recorded format, address) pair.
-const zep::record::RecordedText *Replayer::sameFormat(const Event &recorded, const char *format)
+const zep::record::RecordedText *Replayer::sameFormatFirstSeen(const Event &recorded, const char *format)
 {
     const u64 ref = recorded.args[zep::record::logFormatRef];
     if (ref == zep::record::kStringInline) {

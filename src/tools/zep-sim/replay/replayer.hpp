@@ -124,7 +124,16 @@ private:
     std::optional<u32> callPrim(const zep::record::Event &entry);
     void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
     void keep(const zep::record::Event &recorded, const void *subject);
-    const zep::record::RecordedText *sameFormat(const zep::record::Event &recorded, const char *format);
+    // Inline: the usual line comes from the address its format was last seen at.
+    const zep::record::RecordedText *sameFormat(const zep::record::Event &recorded, const char *format)
+    {
+        const u64 id = recorded.args[zep::record::logFormatRef] - zep::record::kStringTextBase;
+        if (id < formatSeen_.size() && formatSeen_[id].address == format) [[likely]] {
+            return formatSeen_[id].same ? recorded.texts->find(id) : nullptr;
+        }
+        return sameFormatFirstSeen(recorded, format);
+    }
+    const zep::record::RecordedText *sameFormatFirstSeen(const zep::record::Event &recorded, const char *format);
     bool sameLine(const zep::record::Event &recorded, const char *format, va_list &args);
 
     std::span<const u8> recording_;
