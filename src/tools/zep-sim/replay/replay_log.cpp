@@ -240,7 +240,7 @@ bool sameHeader(const Event &recorded, const u64 (&actual)[zep::record::logForma
 {
     return recorded.kind == zep::record::EventKind::op &&
            recorded.id == static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print) && recorded.texts != nullptr &&
-           std::equal(actual, actual + zep::record::logFormatRef, recorded.args);
+           sameWords(recorded.args, actual, zep::record::logFormatRef);
 }
 
 }  // namespace

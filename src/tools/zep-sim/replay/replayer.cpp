@@ -78,8 +78,8 @@ std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
 
 bool sameCall(const Event &a, const Event &b)
 {
-    return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount &&
-           std::equal(a.args, a.args + a.argCount, b.args) && std::ranges::equal(a.in, b.in);
+    return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount && sameWords(a.args, b.args, a.argCount) &&
+           a.in.size() == b.in.size() && (a.in.empty() || std::memcmp(a.in.data(), b.in.data(), a.in.size()) == 0);
 }
 
 

@@ -69,6 +69,17 @@ private:
     std::vector<Entry> entries_;
 };
 
+// n recorded words against this build's, inline: std::equal on a handful of
+// words calls memcmp, which costs more than the comparing.
+inline bool sameWords(const u64 *recorded, const u64 *actual, u32 n)
+{
+    u64 differ = 0;
+    for (u32 i = 0; i < n; ++i) {
+        differ |= recorded[i] ^ actual[i];
+    }
+    return differ == 0;
+}
+
 // A message handler's key: its kind and message id, as the framework takes them.
 inline u64 handlerKey(u64 kind, u64 msgId)
 {
