@@ -171,11 +171,11 @@ u64 numbersDiffer(const zep::record::u8 *padded, const zep::record::RecordedText
     return differ;
 }
 
-// A line with no real whose strings are all references (null or a recorded
-// text): each value is compared where it lies, straight from its slot. True
-// only when every value is the same; anything else (an inline string, a text
-// this build has not given from that address before, a difference) is left
-// to sameFromSlots, which gives the verdict.
+// A line with no real whose strings are all references: each value is
+// compared where it lies, straight from its slot. True only when every value
+// is the same; anything else (a string kept inline or null, a text this build
+// has not given from that address before, a difference) is left to
+// sameFromSlots, which gives the verdict.
 bool sameAtFixedPlaces(const Event &recorded, const zep::record::RecordedText &text, const ListSlots &slots,
                        const TextsSeen &seen)
 {
