@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "record_channels.hpp"
+#include "recorded_log.hpp"
 
 struct ZSTD_DCtx_s;
 typedef struct ZSTD_DCtx_s ZSTD_DCtx;
@@ -40,7 +41,8 @@ public:
             }
             --blockEvents_;
             event.texts = nullptr;
-            if (event.kind == EventKind::op && event.id != static_cast<u8>(Op::ZEP_DBG_Print)) [[likely]] {
+            if (event.kind == EventKind::op && (event.id != static_cast<u8>(Op::ZEP_DBG_Print) || namesFormat(event)))
+                [[likely]] {
                 ++eventsRead_;
                 return Status::event;
             }
@@ -63,6 +65,16 @@ public:
     const TextTable &texts() const { return *texts_; }
 
 private:
+    // A log line that names a format defined before it, the usual line: it
+    // gets the texts its references name. Any other goes the long way.
+    bool namesFormat(Event &line) const
+    {
+        if (line.argCount != logArgCount || !texts_->isFormat(line.args[logFormatRef] - kStringTextBase)) {
+            return false;
+        }
+        line.texts = texts_.get();
+        return true;
+    }
     Status fail(Status status, u64 offset, const char *what);
     Status openBlock(bool unpackEvents = true);
     Status unpack(u64 at);

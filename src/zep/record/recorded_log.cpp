@@ -11,8 +11,16 @@ void RecordedText::setClasses(std::span<const ArgClass> parsed)
     widths.assign(parsed.size(), 0);
     numbersFrom = 0;
     hasReal = false;
+    refBytes = 0;
+    numberPlaces.clear();
+    meaningPlaces.clear();
     for (std::size_t i = 0; i < parsed.size(); ++i) {
         const bool byMeaning = parsed[i] == ArgClass::string || parsed[i] == ArgClass::pointer;
+        const u32 bytes = valueBytes(parsed[i]);
+        const Place place{bytes == 8 ? ~0ull : (1ull << (8 * bytes)) - 1, static_cast<u16>(refBytes),
+                          static_cast<u8>(i), parsed[i]};
+        (byMeaning ? meaningPlaces : numberPlaces).push_back(place);
+        refBytes += bytes;
         widths[i] = static_cast<u8>(byMeaning ? 0 : valueBytes(parsed[i]));
         numbersFrom = byMeaning ? static_cast<u32>(i + 1) : numbersFrom;
         hasReal = hasReal || parsed[i] == ArgClass::real;

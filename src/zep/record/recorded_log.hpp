@@ -24,6 +24,19 @@ struct RecordedText {
     std::vector<u8> widths;
     u32 numbersFrom = 0;
     bool hasReal = false;
+    // A line's bytes when each of its strings is a reference (a string kept
+    // inline makes it longer): its values then lie at fixed places, the
+    // numbers' (with the bits each keeps) and the strings' and pointers',
+    // in the order of their arguments.
+    u32 refBytes = 0;
+    struct Place {
+        u64 bits = 0;
+        u16 offset = 0;
+        u8 arg = 0;
+        ArgClass cls = ArgClass::int32;
+    };
+    std::vector<Place> numberPlaces;
+    std::vector<Place> meaningPlaces;
 
     // Sets classes and what follows from them.
     void setClasses(std::span<const ArgClass> parsed);
@@ -35,6 +48,7 @@ public:
     // Adds the next text; false with a reason when the definition is wrong.
     bool define(EventKind kind, u64 id, std::span<const u8> text, const char *&why);
     const RecordedText *find(u64 id) const { return id < texts_.size() ? &texts_[id] : nullptr; }
+    bool isFormat(u64 id) const { return id < texts_.size() && texts_[id].isFormat; }
     std::size_t size() const { return texts_.size(); }
 
 private:

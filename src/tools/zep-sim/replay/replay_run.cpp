@@ -41,7 +41,8 @@ Outcome Replayer::run()
 void Replayer::deliver(const Event &entry)
 {
     outcome_.atMs = entry.argCount > 0 ? entry.args[entry.argCount - 1] : 0;
-    std::vector<u8> body(entry.in.begin(), entry.in.end());
+    body_.assign(entry.in.begin(), entry.in.end());
+    const std::span<u8> body = body_;
     if (watcher_ != nullptr) {
         watcher_->entering(entry);
     }
@@ -56,7 +57,7 @@ void Replayer::deliver(const Event &entry)
     expectReturn(entry, *status, body);
 }
 
-std::optional<u32> Replayer::callEntry(const Event &entry, std::vector<u8> &body)
+std::optional<u32> Replayer::callEntry(const Event &entry, std::span<u8> body)
 {
     const auto id = static_cast<u32>(entry.argCount > 1 ? entry.args[0] : 0);
     const auto len = static_cast<u32>(body.size());
@@ -68,23 +69,23 @@ std::optional<u32> Replayer::callEntry(const Event &entry, std::vector<u8> &body
     case Entry::event:
     case Entry::rpc: {
         const u32 kind = entry.id == static_cast<u8>(Entry::rpc) ? ZEP_MSG_KIND_RPC : ZEP_MSG_KIND_EVENT;
-        const auto it = handlers_.find({kind, id});
-        return it != handlers_.end() ? std::optional(it->second(body.data(), len)) : std::nullopt;
+        const ZEP_MsgHandler *handler = handlers_.find(handlerKey(kind, id));
+        return handler != nullptr ? std::optional((*handler)(body.data(), len)) : std::nullopt;
     }
     case Entry::timer: {
-        const auto it = timers_.find(id);
-        if (it == timers_.end()) {
+        const ZEP_MsgHandler *handler = timers_.find(id);
+        if (handler == nullptr) {
             return std::nullopt;
         }
         if (body.size() >= sizeof(ZEP_TimerInfo)) {
             // The recording clears the record's code address; this run's goes back in.
-            std::memcpy(body.data() + offsetof(ZEP_TimerInfo, handler), &it->second, sizeof it->second);
+            std::memcpy(body.data() + offsetof(ZEP_TimerInfo, handler), handler, sizeof *handler);
         }
-        return it->second(body.data(), len);
+        return (*handler)(body.data(), len);
     }
     case Entry::config: {
-        const auto it = configs_.find(id);
-        return it != configs_.end() ? std::optional(it->second(body.data(), len)) : std::nullopt;
+        const ZEP_CfgMsgHandler *handler = configs_.find(id);
+        return handler != nullptr ? std::optional((*handler)(body.data(), len)) : std::nullopt;
     }
     case Entry::prim:
         return callPrim(entry);

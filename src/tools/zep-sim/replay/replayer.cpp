@@ -21,9 +21,9 @@ using zep::record::Op;
 
 constexpr std::size_t kContextEvents = 4;
 
-bool answeredFromRecording(u8 id)
+constexpr bool answeredFromRecording(Op id)
 {
-    switch (static_cast<Op>(id)) {
+    switch (id) {
     case Op::ZEP_MNG_RegApp: case Op::ZEP_MNG_RegMsg: case Op::ZEP_MNG_UnRegMsg:
     case Op::ZEP_MNG_SendMsg: case Op::ZEP_MNG_SendIPCMsg: case Op::ZEP_MNG_StartTimer:
     case Op::ZEP_MNG_StopTimer: case Op::ZEP_STA_RegAccessPrimHandle: case Op::ZEP_GetTick:
@@ -40,6 +40,16 @@ bool answeredFromRecording(u8 id)
         return false;
     }
 }
+
+// Looked up for every call: one bit per operation, worked out once.
+constexpr u64 kAnswered = [] {
+    u64 bits = 0;
+    for (u32 id = 0; id < static_cast<u32>(Op::count); ++id) {
+        bits |= answeredFromRecording(static_cast<Op>(id)) ? 1ull << id : 0;
+    }
+    return bits;
+}();
+static_assert(static_cast<u32>(Op::count) <= 64);
 
 // Computed operations that can fail for reasons outside the application (no
 // memory, an injected fault): the replay fails them where they failed.
@@ -68,8 +78,8 @@ std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
 
 bool sameCall(const Event &a, const Event &b)
 {
-    return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount &&
-           std::equal(a.args, a.args + a.argCount, b.args) && std::ranges::equal(a.in, b.in);
+    return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount && sameWords(a.args, b.args, a.argCount) &&
+           a.in.size() == b.in.size() && (a.in.empty() || std::memcmp(a.in.data(), b.in.data(), a.in.size()) == 0);
 }
 
 
@@ -80,29 +90,11 @@ Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host)
 {
 }
 
-const Event *Replayer::peek()
+void Replayer::ended(zep::record::Reader::Status status)
 {
-    if (!havePeeked_ && !exhausted_) {
-        const auto status = reader_.next(next_);
-        if (status == zep::record::Reader::Status::event) {
-            havePeeked_ = true;
-        } else {
-            exhausted_ = true;
-            outcome_.ending = reader_.why();
-            outcome_.damaged = status == zep::record::Reader::Status::damaged;
-        }
-    }
-    return havePeeked_ ? &next_ : nullptr;
-}
-
-const Event *Replayer::take()
-{
-    const Event *event = peek();
-    if (event != nullptr) {
-        havePeeked_ = false;
-        ++outcome_.events;
-    }
-    return event;
+    exhausted_ = true;
+    outcome_.ending = reader_.why();
+    outcome_.damaged = status == zep::record::Reader::Status::damaged;
 }
 
 void Replayer::diverge(const std::string &recorded, const std::string &actual)
@@ -139,11 +131,13 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
         diverge(describe(*recorded), describe(call) + where);
         return std::nullopt;
     }
-    if (answeredFromRecording(recorded->id)) {
+    if (((kAnswered >> recorded->id) & 1) != 0) {
         if (!out.empty() && !recorded->out.empty()) {
             std::memcpy(out.data(), recorded->out.data(), std::min(out.size(), recorded->out.size()));
         }
-        keep(*recorded, subject);
+        if (recorded->ret == 0 && subject != nullptr) {
+            keep(*recorded, subject);
+        }
         if (watcher_ != nullptr) {
             watcher_->answered(call, recorded->ret);
         }
@@ -155,30 +149,28 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
     return std::nullopt;
 }
 
-// Registrations the recording says succeeded: what the replay delivers to.
+// Registrations the recording says succeeded (they returned 0 and named
+// what they registered): what the replay delivers to.
 void Replayer::keep(const Event &recorded, const void *subject)
 {
-    if (recorded.ret != 0 || subject == nullptr) {
-        return;
-    }
     const auto handler = reinterpret_cast<ZEP_MsgHandler>(const_cast<void *>(subject));
     switch (static_cast<Op>(recorded.id)) {
     case Op::ZEP_MNG_RegApp:
         app_ = static_cast<const ZEP_AppInfo *>(subject);
         break;
     case Op::ZEP_MNG_RegMsg:
-        handlers_[{static_cast<u32>(recorded.args[0]), static_cast<u32>(recorded.args[2])}] = handler;
+        handlers_.set(handlerKey(recorded.args[0], recorded.args[2]), handler);
         break;
     case Op::ZEP_MNG_UnRegMsg:
-        handlers_.erase({static_cast<u32>(recorded.args[0]), static_cast<u32>(recorded.args[2])});
+        handlers_.erase(handlerKey(recorded.args[0], recorded.args[2]));
         break;
     case Op::ZEP_MNG_StartTimer: {
         const auto *timer = static_cast<const ZEP_TimerInfo *>(subject);
-        timers_[timer->msgId] = timer->handler;
+        timers_.set(timer->msgId, timer->handler);
         break;
     }
     case Op::ZEP_CFG_RegRadioSingleCfgMsg:
-        configs_[static_cast<u32>(recorded.args[1])] = reinterpret_cast<ZEP_CfgMsgHandler>(handler);
+        configs_.set(static_cast<u32>(recorded.args[1]), reinterpret_cast<ZEP_CfgMsgHandler>(handler));
         break;
     case Op::ZEP_STA_RegAccessPrimHandle:
         prim_ = reinterpret_cast<ZEP_AccessPrimHandler>(const_cast<void *>(subject));

@@ -4,7 +4,7 @@
 // the one recorded, with the same arguments, in the same order.
 #pragma once
 
-#include <map>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +43,49 @@ public:
     virtual void answered(const zep::record::Event &call, u64 result) = 0;
 };
 
+// What the application registered under each key: a handful of entries,
+// looked up once per delivered entry, where a flat list beats a tree.
+template <class Key, class Value>
+class Registrations {
+public:
+    const Value *find(Key key) const
+    {
+        const auto it = std::ranges::find(entries_, key, &Entry::first);
+        return it != entries_.end() ? &it->second : nullptr;
+    }
+    void set(Key key, Value value)
+    {
+        const auto it = std::ranges::find(entries_, key, &Entry::first);
+        if (it != entries_.end()) {
+            it->second = value;
+        } else {
+            entries_.emplace_back(key, value);
+        }
+    }
+    void erase(Key key) { std::erase_if(entries_, [key](const Entry &entry) { return entry.first == key; }); }
+
+private:
+    using Entry = std::pair<Key, Value>;
+    std::vector<Entry> entries_;
+};
+
+// n recorded words against this build's, inline: std::equal on a handful of
+// words calls memcmp, which costs more than the comparing.
+inline bool sameWords(const u64 *recorded, const u64 *actual, u32 n)
+{
+    u64 differ = 0;
+    for (u32 i = 0; i < n; ++i) {
+        differ |= recorded[i] ^ actual[i];
+    }
+    return differ == 0;
+}
+
+// A message handler's key: its kind and message id, as the framework takes them.
+inline u64 handlerKey(u64 kind, u64 msgId)
+{
+    return static_cast<u64>(static_cast<u32>(kind)) << 32 | static_cast<u32>(msgId);
+}
+
 // Per recorded text: the read-only address this build last gave it from.
 using TextsSeen = std::vector<const char *>;
 
@@ -62,16 +105,46 @@ public:
                va_list args) override;
 
 private:
-    const zep::record::Event *peek();
-    const zep::record::Event *take();
+    // Inline: every event of the recording passes through them.
+    const zep::record::Event *peek()
+    {
+        if (!havePeeked_ && !exhausted_) {
+            const auto status = reader_.next(next_);
+            if (status != zep::record::Reader::Status::event) [[unlikely]] {
+                ended(status);
+            } else {
+                havePeeked_ = true;
+            }
+        }
+        return havePeeked_ ? &next_ : nullptr;
+    }
+    const zep::record::Event *take()
+    {
+        const zep::record::Event *event = peek();
+        if (event != nullptr) {
+            havePeeked_ = false;
+            ++outcome_.events;
+        }
+        return event;
+    }
+    void ended(zep::record::Reader::Status status);
     void diverge(const std::string &recorded, const std::string &actual);
     bool checking() const { return !outcome_.divergence && !exhausted_; }
     void deliver(const zep::record::Event &entry);
-    std::optional<u32> callEntry(const zep::record::Event &entry, std::vector<u8> &body);
+    std::optional<u32> callEntry(const zep::record::Event &entry, std::span<u8> body);
     std::optional<u32> callPrim(const zep::record::Event &entry);
     void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
     void keep(const zep::record::Event &recorded, const void *subject);
-    const zep::record::RecordedText *sameFormat(const zep::record::Event &recorded, const char *format);
+    // Inline: the usual line comes from the address its format was last seen at.
+    const zep::record::RecordedText *sameFormat(const zep::record::Event &recorded, const char *format)
+    {
+        const u64 id = recorded.args[zep::record::logFormatRef] - zep::record::kStringTextBase;
+        if (id < formatSeen_.size() && formatSeen_[id].address == format) [[likely]] {
+            return formatSeen_[id].same ? recorded.texts->find(id) : nullptr;
+        }
+        return sameFormatFirstSeen(recorded, format);
+    }
+    const zep::record::RecordedText *sameFormatFirstSeen(const zep::record::Event &recorded, const char *format);
     bool sameLine(const zep::record::Event &recorded, const char *format, va_list &args);
 
     std::span<const u8> recording_;
@@ -85,10 +158,11 @@ private:
 
     // What the application registered, as the recording says it was accepted.
     const ZEP_AppInfo *app_ = nullptr;
-    std::map<std::pair<u32, u32>, ZEP_MsgHandler> handlers_;  // (kind, msgId)
-    std::map<u32, ZEP_MsgHandler> timers_;                    // msgId
-    std::map<u32, ZEP_CfgMsgHandler> configs_;                // item type
+    Registrations<u64, ZEP_MsgHandler> handlers_;   // kind << 32 | msgId
+    Registrations<u32, ZEP_MsgHandler> timers_;     // msgId
+    Registrations<u32, ZEP_CfgMsgHandler> configs_;  // item type
     ZEP_AccessPrimHandler prim_ = nullptr;
+    std::vector<u8> body_;  // the entry's bytes as handed to the handler, kept from entry to entry
 
     // Per recorded format: the address this build last logged it from, and
     // whether this build's text there is the recorded one.
