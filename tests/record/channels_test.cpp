@@ -134,8 +134,8 @@ TEST(RecordChannels, ALineIsWrittenAsTheEventItStandsFor)
             continue;
         }
         LineEvent line;
-        std::copy_n(last.args, LineEvent::kHeadArgs, line.head);
-        line.formatRef = gen.pick(2) == 0 ? sharedRef : last.args[LineEvent::kHeadArgs];
+        std::copy_n(last.args, logFormatRef, line.head);
+        line.formatRef = gen.pick(2) == 0 ? sharedRef : last.args[logFormatRef];
         line.values = last.in;
         line.ownFormat = last.out;
         const u8 *const end = encodeEvent(bytesAsEvents.data(), line.event(), asEvents.data());

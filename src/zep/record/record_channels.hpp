@@ -70,7 +70,7 @@ constexpr int keyArg(u8 code)
     case static_cast<u8>(Op::ZEP_MNG_SendIPCMsg):
         return 1;
     case static_cast<u8>(Op::ZEP_DBG_Print):
-        return 5;
+        return logFormatRef;
     default:
         return -1;
     }
@@ -314,9 +314,9 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
 
 // A log line's channel: a hash of its code and its format's reference.
 inline constexpr u8 kLineCode = static_cast<u8>(Op::ZEP_DBG_Print);
-static_assert(keyArg(kLineCode) == LineEvent::kHeadArgs && LineEvent::kHeadArgs == kMaskedArgs,
+static_assert(keyArg(kLineCode) == logFormatRef && logFormatRef == kMaskedArgs,
               "a line's head is its masked arguments, its format's reference the key after them");
-inline u32 lineChannel(u64 formatRef) { return channelOf(kLineCode, LineEvent::kHeadArgs, formatRef); }
+inline u32 lineChannel(u64 formatRef) { return channelOf(kLineCode, logFormatRef, formatRef); }
 
 // A log line written as encodeEvent writes line.event(), without the event:
 // the code and key are known, and only the head's five arguments are compared.
@@ -324,20 +324,20 @@ inline u8 *encodeLine(u8 *at, const LineEvent &line, Channel &c)
 {
     *at++ = static_cast<u8>(kLineCode | (line.values.empty() ? 0 : kCodeHasIn));
     at = putVarint(at, line.formatRef);
-    c.args[LineEvent::kHeadArgs] = line.formatRef;
+    c.args[logFormatRef] = line.formatRef;
     u8 *const maskAt = at++;
     u8 mask = line.ownFormat.empty() ? 0 : kMaskOut;
-    if (c.argCount != LineEvent::kArgs) [[unlikely]] {
+    if (c.argCount != logArgCount) [[unlikely]] {
         // The channel's last event was another key's (keys share channels).
         mask |= kMaskCount;
-        *at++ = LineEvent::kArgs;
-        for (u32 i = LineEvent::kArgs; i < c.argCount; ++i) {
+        *at++ = logArgCount;
+        for (u32 i = logArgCount; i < c.argCount; ++i) {
             c.args[i] = 0;
         }
-        c.argCount = LineEvent::kArgs;
+        c.argCount = logArgCount;
     }
 #pragma GCC unroll 5
-    for (u32 i = 0; i < LineEvent::kHeadArgs; ++i) {
+    for (u32 i = 0; i < logFormatRef; ++i) {
         if (line.head[i] != c.args[i]) {
             mask |= static_cast<u8>(1u << i);
             at = putDelta(at, line.head[i], c.args[i]);

@@ -101,6 +101,9 @@ struct Event {
     const TextTable *texts = nullptr;
 };
 
+// What a log line event carries in its arguments.
+enum LogArg : u32 { logSeverity, logModule, logCategory, logHasStation, logStation, logFormatRef, logArgCount };
+
 // A log line (ZEP_DBG_Print) as the recorder hands it to the writer, which
 // writes it exactly as event() would be written but without building that
 // event: its head (severity, module, category, whether a station was given,
@@ -108,9 +111,7 @@ struct Event {
 // channel's key), its values as `in` and, for a format without an id, the
 // format's own text as `out`.
 struct LineEvent {
-    static constexpr u8 kHeadArgs = 5;
-    static constexpr u8 kArgs = kHeadArgs + 1;
-    u64 head[kHeadArgs] = {};
+    u64 head[logFormatRef] = {};
     u64 formatRef = 0;
     std::span<const u8> values;
     std::span<const u8> ownFormat;
@@ -119,11 +120,11 @@ struct LineEvent {
     {
         Event e;
         e.id = static_cast<u8>(Op::ZEP_DBG_Print);
-        e.argCount = kArgs;
-        for (u32 i = 0; i < kHeadArgs; ++i) {
+        e.argCount = logArgCount;
+        for (u32 i = 0; i < logFormatRef; ++i) {
             e.args[i] = head[i];
         }
-        e.args[kHeadArgs] = formatRef;
+        e.args[logFormatRef] = formatRef;
         e.in = values;
         e.out = ownFormat;
         return e;

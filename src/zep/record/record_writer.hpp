@@ -37,7 +37,7 @@ public:
     // Appends a log line, the same bytes as add(line.event()).
     void addLine(const LineEvent &line)
     {
-        if (used_ + encodedBound(LineEvent::kArgs, line.values.size(), line.ownFormat.size()) > room_) [[unlikely]] {
+        if (used_ + encodedBound(logArgCount, line.values.size(), line.ownFormat.size()) > room_) [[unlikely]] {
             addChecked(line.event());
             return;
         }

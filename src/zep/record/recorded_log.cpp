@@ -21,7 +21,7 @@ void RecordedText::setClasses(std::span<const ArgClass> parsed)
                           static_cast<u8>(i), parsed[i]};
         (byMeaning ? meaningPlaces : numberPlaces).push_back(place);
         refBytes += bytes;
-        widths[i] = static_cast<u8>(byMeaning ? 0 : valueBytes(parsed[i]));
+        widths[i] = static_cast<u8>(byMeaning ? 0 : bytes);
         numbersFrom = byMeaning ? static_cast<u32>(i + 1) : numbersFrom;
         hasReal = hasReal || parsed[i] == ArgClass::real;
     }

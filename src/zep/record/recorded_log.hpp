@@ -10,9 +10,6 @@
 
 namespace zep::record {
 
-// What a log line event carries in its arguments.
-enum LogArg : u32 { logSeverity, logModule, logCategory, logHasStation, logStation, logFormatRef, logArgCount };
-
 struct RecordedText {
     std::string text;
     bool isFormat = false;
