@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,6 +52,7 @@ protected:
 
     void TearDown() override
     {
+        EXPECT_EQ(untaggedStationLines(), "");
         if (started_) {
             EXPECT_EQ(describe(tableViolations(host_, AppStage::Running)), "");
             EXPECT_EQ(describe(deinitViolations(host_)), "");
@@ -95,6 +97,51 @@ protected:
         for (const auto &line : host_.logs()) {
             if (line.category == category) {
                 out.push_back(bodyOf(line.text));
+            }
+        }
+        return out;
+    }
+
+    // Every captured line with its source line number left out ("fn[]: ..."):
+    // what a refusal says and which operation says it, not where it sits.
+    std::vector<std::string> linesWithoutSourceLine() const
+    {
+        std::vector<std::string> out;
+        for (const auto &line : host_.logs()) {
+            std::string text = line.text;
+            for (std::size_t open = text.find('['); open != std::string::npos; open = text.find('[', open + 1)) {
+                const std::size_t close = text.find_first_not_of("0123456789", open + 1);
+                if (close != open + 1 && close != std::string::npos && text[close] == ']') {
+                    text.erase(open + 1, close - open - 1);
+                    break;
+                }
+            }
+            out.push_back(text);
+        }
+        return out;
+    }
+
+    // The logger filters by the station argument, so a line about one station
+    // passes the MAC that its text names, and no other line passes one.
+    std::string untaggedStationLines() const
+    {
+        static constexpr std::string_view kTag = "[STA_MEAS][";
+        std::string out;
+        for (const auto &line : host_.logs()) {
+            const std::size_t at = line.text.find(kTag);
+            std::string named;
+            if (at != std::string::npos) {
+                named = line.text.substr(at + kTag.size(), 14);
+            }
+            std::string passed;
+            if (line.sta.has_value()) {
+                const Mac &m = *line.sta;
+                char text[15];
+                std::snprintf(text, sizeof(text), "%02x%02x-%02x%02x-%02x%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
+                passed = text;
+            }
+            if (named != passed) {
+                out += "station [" + passed + "] passed with: " + line.text;
             }
         }
         return out;

@@ -166,6 +166,7 @@ TEST_F(CoMeasScanTest, NeighbourQualifiesByBandSsidAndChannelOrScanEirp)
         {"other channel", 0, neighbour(1, 11), false, -1},
         {"other band", 0, neighbour(1, 6, kBand + 1), false, -1},
         {"ssid checked and different", kSsid, neighbour(1, 6, kBand, "guest"), false, -1},
+        {"ssid checked and the same", kSsid, neighbour(1, 6), false, 220},
         {"ssid different, unchecked", 0, neighbour(1, 6, kBand, "guest"), false, 220},
         {"on scan with a scan eirp", kOnScan, neighbour(1, 11), true, 20},
         {"on scan without a scan eirp", kOnScan, neighbour(1, 6), false, -1},

@@ -138,6 +138,71 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(param.param.op) + "_call" + std::to_string(param.param.nth);
     });
 
+// De-initialisation withdraws every message handler, the reports' too, so a
+// report that arrives later is neither handled nor forwarded. The two dumps
+// stay registered: they find nothing to dump.
+TEST_F(CoreTest, DeinitWithdrawsEveryMessageHandlerButTheDumps)
+{
+    ASSERT_EQ(startApp(), 0u);
+    host_.radio(0).bssid[0] = Mac{0x02, 0, 0, 0, 0, 1};
+    started_ = false;
+    ASSERT_EQ(host_.deinit(), 0u);
+    for (u32 id : kEventMsgs) {
+        EXPECT_FALSE(host_.hasHandler(kEvent, id)) << id;
+    }
+    EXPECT_TRUE(host_.hasHandler(kRpc, 69));
+    EXPECT_TRUE(host_.hasHandler(kRpc, 70));
+    EXPECT_EQ(host_.deliver(168, bytesOf(LmReportMsg{})), std::nullopt);
+    EXPECT_TRUE(host_.sent().empty());
+}
+
+// The framework may call a phase past the last one: it does nothing.
+TEST_F(CoreTest, PhasePastTheLastDoesNothing)
+{
+    ASSERT_EQ(startApp(), 0u);
+    const u64 allocs = host_.memory().totalAllocations();
+    EXPECT_EQ(host_.initPhase(2), 0u);
+    EXPECT_TRUE(host_.logs().empty());
+    EXPECT_EQ(host_.memory().totalAllocations(), allocs);
+}
+
+struct UnregFailure {
+    u32 nth;  // which withdrawal is refused, in de-initialisation's order
+    u32 category;
+    std::string line;
+};
+
+void PrintTo(const UnregFailure &c, std::ostream *os) { *os << "withdrawal " << c.nth; }
+
+class UnregFailureTest : public CoreTest, public ::testing::WithParamInterface<UnregFailure> {};
+
+// A refused withdrawal is logged and de-initialisation goes on with the rest.
+TEST_P(UnregFailureTest, IsLoggedAndTheOthersAreStillWithdrawn)
+{
+    const UnregFailure &c = GetParam();
+    ASSERT_EQ(startApp(), 0u);
+    started_ = false;
+    host_.faults().failCall("ZEP_MNG_UnRegMsg", c.nth);
+    ASSERT_EQ(host_.deinit(), 0u);
+    EXPECT_EQ(logBodies(c.category), std::vector<std::string>{c.line});
+    EXPECT_EQ(host_.logs().at(0).severity, ZEP_DBG_ERROR);
+    EXPECT_EQ(eventHandlers(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Withdrawals, UnregFailureTest,
+    ::testing::Values(
+        UnregFailure{1, STAMEAS_CAT_MEAS_FUNC, "Unreg sta measure start msg failed 7.\r\n"},
+        UnregFailure{2, STAMEAS_CAT_MEAS_FUNC, "Unreg sta measure stop msg failed 7.\r\n"},
+        UnregFailure{3, STAMEAS_CAT_COMEAS_FUNC, "Unreg sta co-measure start msg failed 7.\r\n"},
+        UnregFailure{4, STAMEAS_CAT_COMEAS_FUNC, "Unreg sta co-measure stop msg failed 7.\r\n"},
+        UnregFailure{5, STAMEAS_CAT_COMEAS_FUNC, "Unreg sta co-measure scan msg failed 7.\r\n"},
+        UnregFailure{6, STAMEAS_CAT_COMEAS_FUNC, "Unreg co-measure to nb msg failed 7.\r\n"},
+        UnregFailure{7, STAMEAS_CAT_COMEAS_FUNC, "Unreg scan channel set change msg failed 7.\r\n"},
+        UnregFailure{8, STAMEAS_CAT_CORE, "unreg lm report msg proc fail 7.\r\n"},
+        UnregFailure{9, STAMEAS_CAT_CORE, "unreg tpc report msg proc fail 7.\r\n"}),
+    [](const ::testing::TestParamInfo<UnregFailure> &param) { return "Nth" + std::to_string(param.param.nth); });
+
 struct SwitchStep {
     u32 radio;
     u8 value;

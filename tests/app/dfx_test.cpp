@@ -1,6 +1,7 @@
 // Diagnostics: handler cost figures, the hourly co-measurement statistics and
 // the RPC dumps of a measurement table (69) and a co-measurement list (70).
 #include <algorithm>
+#include <functional>
 
 #include "app_fixture.hpp"
 
@@ -215,6 +216,87 @@ TEST_F(DfxTest, UnservedDumpsLeaveTheBufferAsItWas)
         EXPECT_EQ(host_.rpc(msgId, buf), 0u);
         EXPECT_EQ(buf, request) << msgId;
     }
+}
+
+struct DfxRefusal {
+    const char *what;
+    std::function<u32()> call;  // the status, or 0 when the call left everything as it was
+    u32 status;
+    std::string line;  // without its source line number; "": nothing logged
+    const char *fault = nullptr;
+};
+
+// What the statistics and the cost figures cannot count is refused with its
+// status and its line: a radio beyond the device's, statistics not made yet or
+// already freed, a clock that fails, a run that ends before it starts, and a
+// node without a host in a dump.
+TEST_F(DfxTest, RefusalsGiveTheirStatusAndLine)
+{
+    ASSERT_EQ(startApp(), 0u);
+    addNode(0, 1, 167, 0, 0);
+    addNode(0, 2, 167, 0b001, 100);
+    MeasCostInfo cost = {7, 7, 7};
+    const auto costKept = [&] { return cost.min == 7 && cost.avg == 7 && cost.max == 7 ? 0u : 1u; };
+    const std::string badRadio = "ZEP_STAMEAS_GetRadioCoMeasStats[]: [STA-COMEAS-LOG] invalid radioId 2.\r\n";
+    const std::vector<DfxRefusal> live = {
+        {"request counted for radio 2", [] { return ZEP_STAMEAS_CoMeasStatsSetCoMeasReq(2), 0u; }, 0, badRadio},
+        {"report counted for radio 2", [] { return ZEP_STAMEAS_CoMeasStatsSetCoMeasRep(2), 0u; }, 0, badRadio},
+        {"statistics of radio 2", [] { return ZEP_STAMEAS_LogCoMeasStats(2); }, STAMEAS_ERR_INVALID_RADIO, badRadio},
+        {"statistics without a clock", [] { return ZEP_STAMEAS_LogCoMeasStats(0); }, 7,
+         "ZEP_STAMEAS_LogCoMeasStats[]: [STA-COMEAS-LOG] get time fail, ret[7].\r\n", "ZEP_HiPrecisionMsNow64"},
+        {"a second creation",
+         [] {
+             const CoMeasStats *made = g_coMeasStats;
+             return ZEP_STAMEAS_CoMeasStatsInit() + (g_coMeasStats == made ? 0u : 100u);
+         },
+         0, ""},
+        {"a run never timed", [&] { return ZEP_STAMEAS_SetMeasCostTick("f", &cost, 0), costKept(); }, 0, ""},
+        {"no figures to keep", [] { return ZEP_STAMEAS_SetMeasCostTick("f", nullptr, 5000), 0u; }, 0, ""},
+        {"a run that ends before it starts",
+         [&] {
+             host_.ticks().script({4000});
+             return ZEP_STAMEAS_SetMeasCostTick("f", &cost, 5000), costKept();
+         },
+         0, "ZEP_STAMEAS_SetMeasCostTick[]: Invalid endTick 4000 or startTick 5000.\r\n"},
+        {"a node without a host in a dump",
+         [&] {
+             std::vector<u8> buf = bytesOf(measRequest(0, 0));
+             const u32 status = host_.rpc(69, buf).value_or(~0u);
+             StaMeasListRpcMsg got;
+             std::memcpy(&got, buf.data(), sizeof(got));
+             return status + (got.num == 1 && got.entry[0].staMac[5] == 2 ? 0u : 100u);
+         },
+         0, " [error]ZEP_STAMEAS_FillRpcStaMeasList[][STA_MEAS][0011-2233-4401]: Cant get measure host, bitmap 0x0 weight 0.\r\n"},
+    };
+    const std::vector<DfxRefusal> freed = {
+        {"request counted", [] { return ZEP_STAMEAS_CoMeasStatsSetCoMeasReq(0), 0u; }, 0, ""},
+        {"report counted", [] { return ZEP_STAMEAS_CoMeasStatsSetCoMeasRep(0), 0u; }, 0, ""},
+        {"statistics", [] { return ZEP_STAMEAS_LogCoMeasStats(0); }, STAMEAS_ERR,
+         "ZEP_STAMEAS_LogCoMeasStats[]: [STA-COMEAS-LOG] log comeas statistics fail.\r\n"},
+        {"a second free", [] { return ZEP_STAMEAS_CoMeasStatsDeInit(), 0u; }, 0, ""},
+    };
+    const auto check = [&](const DfxRefusal &c) {
+        SCOPED_TRACE(c.what);
+        host_.clearCaptures();
+        host_.faults().clear();
+        if (c.fault != nullptr) {
+            host_.faults().failCall(c.fault, 1);
+        }
+        EXPECT_EQ(c.call(), c.status);
+        EXPECT_EQ(linesWithoutSourceLine(), c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
+        if (!c.line.empty()) {
+            EXPECT_EQ(lastLog().severity, ZEP_DBG_ERROR);
+        }
+    };
+    for (const DfxRefusal &c : live) check(c);
+    for (u32 radio = 0; radio < 2; radio++) {
+        EXPECT_EQ(g_coMeasStats[radio].sendCoMeasReqCount + g_coMeasStats[radio].rcvCoMeasReportCount, 0u);
+    }
+    ZEP_STAMEAS_CoMeasStatsDeInit();
+    for (const DfxRefusal &c : freed) check(c);
+    ZEP_STAMEAS_MeasTblDeInit();  // the node without a host goes
+    ASSERT_EQ(ZEP_STAMEAS_MeasTblInit(), 0u);
+    ASSERT_EQ(ZEP_STAMEAS_CoMeasStatsInit(), 0u);
 }
 
 struct MeasDumpCase {

@@ -1,5 +1,7 @@
 // Start, stop and station-leave handlers: validation, updates that follow a node
 // to its radio, eviction for heavier hosts, and what a stop or a leave removes.
+#include <algorithm>
+
 #include "meas_fixture.hpp"
 
 namespace zep::test {
@@ -132,6 +134,47 @@ TEST_F(MeasStartTest, StartSortsAListOfMoreThanSixtyFour)
     EXPECT_EQ(host_.sent()[64].body, reqBytes(0xC0));
 }
 
+// The timer comes with the first node of a radio's table, and only then: a
+// start whose entries are all refused, or all found on another radio, leaves
+// no timer, and a start after a refused timer tries again.
+TEST_F(MeasStartTest, TimerComesWithTheFirstNodeInTheTable)
+{
+    struct Case {
+        const char *name;
+        u32 radio;
+        StaMeasStartEntry entry;
+        const char *fault;
+        u32 category;
+        std::string line;
+        std::size_t timers;
+    };
+    const u32 kFunc = STAMEAS_CAT_MEAS_FUNC;
+    const std::vector<Case> cases = {
+        {"automatic entry for an unknown station", 0, startEntry(macOf(9), kAuto, loopEvery(1)), nullptr, kFunc,
+         "unsupport measId 4294967295.\r\n", 0},
+        {"node refused by the pool", 0, startEntry(macOf(1), kLm, loopEvery(1)), "ZEP_MEMPOOL_Malloc",
+         STAMEAS_CAT_TABLE, "Radio 0 sta measure node malloc fail, current number 0.\r\n", 0},
+        {"timer refused", 0, startEntry(macOf(1), kLm, loopEvery(1)), "ZEP_MNG_StartTimer", kFunc,
+         "sta measure timer create fail 7.\r\n", 0},
+        {"node found on another radio", 1, startEntry(macOf(1), kLm, loopEvery(2)), nullptr, kFunc,
+         "measId:167 host:0 isLoop:1 periodInSec:2 count:0 isAutoMeas:0 hostBitmap:0x1 weight:100.\r\n", 0},
+        {"a later start", 0, startEntry(macOf(2), kLm, loopEvery(1)), nullptr, kFunc,
+         "sta measure timer create successful, timerId 1.\r\n", 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        host_.clearCaptures();
+        host_.faults().clear();
+        if (c.fault != nullptr) {
+            host_.faults().failCall(c.fault, 1);
+        }
+        EXPECT_EQ(start(0, c.radio, {c.entry}), 0u);
+        const std::vector<std::string> lines = logBodies(c.category);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end());
+        EXPECT_EQ(host_.activeTimers(), c.timers);
+    }
+}
+
 TEST_F(MeasStartTest, AutomaticEntryTakesIdAndRequestFromTheStation)
 {
     struct Case {
@@ -176,6 +219,7 @@ TEST_F(MeasStartTest, StopTakesOnlyTheSendersShare)
     ASSERT_EQ(start(2, 0, {startEntry(macOf(1), kLm, loopEvery(1)), startEntry(macOf(1), kTpc, loopEvery(1))}), 0u);
     ASSERT_EQ(start(0, 1, {startEntry(macOf(2), kLm, loopEvery(1))}), 0u);
 
+    EXPECT_EQ(stop(1, 0, {stopEntry(macOf(1), kLm)}), 0u);  // a host that never asked
     EXPECT_EQ(stop(0, 0, {stopEntry(Mac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0)}), 0u);
     EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "Clean"), std::vector<std::string>{"Clean table with radioId 0 host 0.\r\n"});
     for (u32 id : {kLm, kTpc}) {

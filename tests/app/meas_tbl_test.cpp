@@ -1,4 +1,7 @@
-// Measurement table: the cut that makes room for a heavier host.
+// Measurement table: the cut that makes room for a heavier host, and the
+// operations refused for a radio that has no table.
+#include <functional>
+
 #include "meas_fixture.hpp"
 
 namespace zep::test {
@@ -72,6 +75,129 @@ TEST_F(MeasTblTest, CutEvictsOnlyNodesLighterThanTheAskingHost)
         if (c.evicted.empty() && c.filled + c.newNum <= 128) {
             EXPECT_EQ(order(0), inserted);  // not even sorted
         }
+    }
+}
+
+// A radio id beyond the device's radios, or any radio once the table is freed,
+// has no table: each operation refuses it under its own name, and a walk visits
+// nothing without a word.
+TEST_F(MeasTblTest, OperationsOnARadioWithoutATableAreRefused)
+{
+    struct Case {
+        const char *op;  // "": quiet
+        std::function<u32(u32)> call;
+    };
+    StaMeasKey key{};
+    std::memcpy(key.staMac, macOf(1).data(), 6);
+    key.measId = kLm;
+    u32 visits = 0;
+    const auto visit = [](StaMeasInfo *, void *n) -> u32 { return ++*static_cast<u32 *>(n), 0u; };
+    const auto visit2 = [](StaMeasInfo *, void *n, void *) -> u32 { return ++*static_cast<u32 *>(n), 0u; };
+    const auto visit3 = [](StaMeasInfo *, void *n, void *, void *) -> u32 { return ++*static_cast<u32 *>(n), 0u; };
+    const std::vector<Case> cases = {
+        {"ZEP_STAMEAS_GetMeasTblSize", [](u32 r) { return ZEP_STAMEAS_GetMeasTblSize(r); }},
+        {"ZEP_STAMEAS_AddMeasInfo", [&](u32 r) { return ZEP_STAMEAS_AddMeasInfo(r, &key) == nullptr ? 0u : 1u; }},
+        {"ZEP_STAMEAS_ChkAndCutTblForNewMeas", [](u32 r) { return ZEP_STAMEAS_ChkAndCutTblForNewMeas(r, 200, 100), 0u; }},
+        {"ZEP_STAMEAS_SortMeasTbl", [](u32 r) { return ZEP_STAMEAS_SortMeasTbl(r), 0u; }},
+        {"", [&](u32 r) { return ZEP_STAMEAS_WalkMeasTbl(r, visit, &visits), visits; }},
+        {"", [&](u32 r) { return ZEP_STAMEAS_WalkMeasTbl2(r, visit2, &visits, nullptr), visits; }},
+        {"", [&](u32 r) { return ZEP_STAMEAS_WalkMeasTbl3(r, visit3, &visits, nullptr, nullptr), visits; }},
+    };
+    add(0, 1);
+    add(1, 2);
+    for (const u32 radio : {2u, 0u}) {
+        if (radio == 0) {
+            ZEP_STAMEAS_MeasTblDeInit();
+        }
+        for (const Case &c : cases) {
+            SCOPED_TRACE(testing::Message() << (*c.op != '\0' ? c.op : "walk") << " on radio " << radio);
+            host_.clearCaptures();
+            EXPECT_EQ(c.call(radio), 0u);
+            const std::string line = std::string(c.op) + "[]: Invalid radioId " + std::to_string(radio) + ".\r\n";
+            EXPECT_EQ(linesWithoutSourceLine(), *c.op != '\0' ? std::vector<std::string>{line} : std::vector<std::string>{});
+            if (*c.op != '\0') {
+                EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
+            }
+        }
+    }
+    EXPECT_EQ(ZEP_STAMEAS_FindMeasInfo(&key), nullptr);
+    ASSERT_EQ(ZEP_STAMEAS_MeasTblInit(), 0u);
+}
+
+// Every walk, of a radio's table or of a co-measurement list, reads the next
+// element before it calls back, so the callback may delete the element it is
+// given; 60 ends the walk, and without a callback or a list nothing is visited.
+TEST_F(MeasTblTest, WalksLetTheCallbackDeleteItsElementAndStopAtSixty)
+{
+    using Seen = std::vector<u8>;
+    static constexpr auto onNode = [](StaMeasInfo *info, void *seen) -> u32 {
+        auto &macs = *static_cast<Seen *>(seen);
+        macs.push_back(info->staMac[5]);
+        ZEP_STAMEAS_DelStaAutoMeasNodes(info->staMac);  // the station's only node
+        return macs.size() == 2 ? STAMEAS_WALK_STOP : 0u;
+    };
+    static constexpr auto onRecord = [](ZEP_SLL_Head *list, CoMeasInfo *info, void *seen) -> u32 {
+        auto &macs = *static_cast<Seen *>(seen);
+        macs.push_back(info->staMac[5]);
+        ZEP_SLL_Node *element = list->first;
+        while (element->data != info) element = element->next;
+        ZEP_STAMEAS_DelCoMeasNode(list, element);
+        return macs.size() == 2 ? STAMEAS_WALK_STOP : 0u;
+    };
+    ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(0, 36);
+    struct Walker {
+        const char *name;
+        bool onList;
+        std::function<void(bool withCallback, Seen &)> walk;
+    };
+    const std::vector<Walker> walkers = {
+        {"table walk", false,
+         [](bool fn, Seen &seen) {
+             ZEP_STAMEAS_WalkMeasTbl(0, fn ? +[](StaMeasInfo *i, void *s) { return onNode(i, s); } : nullptr, &seen);
+         }},
+        {"table walk of two", false,
+         [](bool fn, Seen &seen) {
+             ZEP_STAMEAS_WalkMeasTbl2(0, fn ? +[](StaMeasInfo *i, void *s, void *) { return onNode(i, s); } : nullptr,
+                                      &seen, nullptr);
+         }},
+        {"table walk of three", false,
+         [](bool fn, Seen &seen) {
+             ZEP_STAMEAS_WalkMeasTbl3(
+                 0, fn ? +[](StaMeasInfo *i, void *s, void *, void *) { return onNode(i, s); } : nullptr, &seen,
+                 nullptr, nullptr);
+         }},
+        {"list walk", true,
+         [list](bool fn, Seen &seen) {
+             ZEP_STAMEAS_TraverseCoMeasList(list, fn ? +onRecord : nullptr, &seen);
+             ZEP_STAMEAS_TraverseCoMeasList(nullptr, +onRecord, &seen);
+         }},
+        {"list walk of three", true,
+         [list](bool fn, Seen &seen) {
+             const auto cb = +[](ZEP_SLL_Head *l, CoMeasInfo *i, void *s, void *, void *) { return onRecord(l, i, s); };
+             ZEP_STAMEAS_TraverseCoMeasListEx(list, fn ? cb : nullptr, &seen, nullptr, nullptr);
+             ZEP_STAMEAS_TraverseCoMeasListEx(nullptr, cb, &seen, nullptr, nullptr);
+         }},
+    };
+    for (const Walker &w : walkers) {
+        SCOPED_TRACE(w.name);
+        for (u8 last = 1; last <= 3; last++) {
+            CoMeasKey key{{0x00, 0x11, 0x22, 0x33, 0x44, last}, {}, 200};
+            ASSERT_NE(w.onList ? static_cast<void *>(ZEP_STAMEAS_AddCoMeasInfo(list, &key))
+                               : static_cast<void *>(add(0, last)),
+                      nullptr);
+        }
+        const auto left = [&] { return w.onList ? ZEP_STAMEAS_GetCoMeasNodeNum(list) : ZEP_STAMEAS_GetMeasTblSize(0); };
+        Seen seen;
+        w.walk(false, seen);
+        EXPECT_TRUE(seen.empty());
+        EXPECT_EQ(left(), 3u);
+        w.walk(true, seen);
+        EXPECT_EQ(seen, (Seen{1, 2}));
+        EXPECT_EQ(left(), 1u);
+        seen.clear();
+        w.walk(true, seen);  // the last one, deleted, and the walk ends by itself
+        EXPECT_EQ(seen, Seen{3});
+        EXPECT_EQ(left(), 0u);
     }
 }
 

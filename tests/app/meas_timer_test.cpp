@@ -100,6 +100,8 @@ TEST_F(MeasTimerTest, SilentStationLosesAutomaticHostsToItsTpcNode)
         if (answered) {
             EXPECT_EQ(tpc, nullptr);
             EXPECT_EQ(lm->reportChecked, 1u);
+            expire(3);  // confirmed for good, though no report follows
+            EXPECT_EQ(node(mac, kTpc), nullptr);
             continue;
         }
         EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "sta dont"),
@@ -117,17 +119,71 @@ TEST_F(MeasTimerTest, SilentStationLosesAutomaticHostsToItsTpcNode)
     }
 }
 
+// A host that restarts a node with a request of its own is no longer automatic
+// there; only the hosts still automatic move when the station stays silent.
+TEST_F(MeasTimerTest, ExplicitRestartTakesTheHostOutOfTheGiveUp)
+{
+    const Mac mac = macOf(1);
+    host_.addStation({mac, 0, 1, true, true, 10});
+    ASSERT_EQ(start(2, 0, {startEntry(mac, kAuto, loopEvery(1))}), 0u);
+    ASSERT_EQ(start(0, 0, {startEntry(mac, kAuto, loopEvery(1))}), 0u);
+    ASSERT_EQ(start(0, 0, {startEntry(mac, kLm, loopEvery(1), 0xC0)}), 0u);
+    ASSERT_EQ(node(mac, kLm)->autoMeasBitmap, 0x4u);
+    expire(5);  // a skipped expiry, three requests, then the check
+    const StaMeasInfo *lm = node(mac, kLm);
+    ASSERT_NE(lm, nullptr);
+    EXPECT_EQ(lm->hostBitmap, 0x1u);
+    EXPECT_EQ(lm->autoMeasBitmap, 0u);
+    const StaMeasInfo *tpc = node(mac, kTpc);
+    ASSERT_NE(tpc, nullptr);
+    EXPECT_EQ(tpc->hostBitmap, 0x4u);
+    host_.clearCaptures();
+    expire();
+    ASSERT_FALSE(host_.sent().empty());
+    EXPECT_EQ(host_.sent()[0].msgId, kLm);
+    EXPECT_EQ(host_.sent()[0].body, reqBytes(0xC0));
+}
+
+// A radio whose measurement switch is off keeps its nodes as they are: nothing
+// sent, no count used up; the radios after it go on.
+TEST_F(MeasTimerTest, SwitchedOffRadioSendsNothingAndKeepsItsCounts)
+{
+    const StaMeasInfo *off = ready(0, 0, macOf(1), countOf(3), 0xB0);
+    const StaMeasInfo *on = ready(0, 1, macOf(2), countOf(3), 0xB1);
+    const std::vector<u8> switchOff = {0}, switchOn = {1};
+    ASSERT_EQ(host_.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, 0, switchOff), 0u);
+    host_.clearCaptures();
+    expire(2);
+    ASSERT_EQ(host_.sent().size(), 2u);
+    EXPECT_EQ(host_.sent()[1].body, reqBytes(0xB1));
+    EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "radio "),
+              std::vector<std::string>(2, "radio 0 dont send measure request as meas-disabled.\r\n"));
+    EXPECT_EQ(off->hostSched[0].count, 3u);
+    EXPECT_EQ(off->reqNum, 0u);
+    EXPECT_EQ(on->hostSched[0].count, 1u);
+
+    ASSERT_EQ(host_.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, 0, switchOn), 0u);
+    host_.clearCaptures();
+    expire();
+    ASSERT_EQ(host_.sent().size(), 2u);
+    EXPECT_EQ(host_.sent()[0].body, reqBytes(0xB0));
+    EXPECT_EQ(off->hostSched[0].count, 2u);
+}
+
 // The automatic hosts join a TPC node that other hosts hold already; a
 // station gone from the database gives them nowhere to go: a TPC node made
-// for it goes again, one that other hosts held stays as it was.
+// for it goes again, one that other hosts held stays as it was. A silent TPC
+// node has nothing to fall back on: its automatic hosts go, and the node with them.
 TEST_F(MeasTimerTest, GiveUpJoinsAnExistingTpcNodeOrDropsTheHosts)
 {
-    const Mac joins = macOf(1), gone = macOf(2), kept = macOf(3);
+    const Mac joins = macOf(1), gone = macOf(2), kept = macOf(3), tpcOnly = macOf(4);
     for (const Mac &mac : {joins, gone, kept}) host_.addStation({mac, 0, 1, true, true, 10});
+    host_.addStation({tpcOnly, 0, 1, false, true, 10});
     ASSERT_EQ(start(1, 0, {startEntry(joins, kTpc, loopEvery(1), 0xC1), startEntry(kept, kTpc, loopEvery(1), 0xC3)}), 0u);
     ASSERT_EQ(start(0, 0, {startEntry(joins, kAuto, loopEvery(1)), startEntry(gone, kAuto, loopEvery(1)),
-                           startEntry(kept, kAuto, loopEvery(1))}),
+                           startEntry(kept, kAuto, loopEvery(1)), startEntry(tpcOnly, kAuto, loopEvery(1))}),
               0u);
+    ASSERT_NE(node(tpcOnly, kTpc), nullptr);
     expire(4);  // a skipped expiry, then three requests
     host_.removeStation(gone);
     host_.removeStation(kept);
@@ -143,6 +199,7 @@ TEST_F(MeasTimerTest, GiveUpJoinsAnExistingTpcNodeOrDropsTheHosts)
     ASSERT_NE(node(kept, kTpc), nullptr);
     EXPECT_EQ(node(kept, kTpc)->hostBitmap, 0x2u);
     EXPECT_EQ(linesStarting(STAMEAS_CAT_MEAS_FUNC, "cant find"), std::vector<std::string>(2, "cant find sta info.\r\n"));
+    EXPECT_EQ(node(tpcOnly, kTpc), nullptr);
     EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 2u);
 }
 
