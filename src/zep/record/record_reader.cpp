@@ -4,8 +4,9 @@
 
 #include <zstd.h>
 
-#include <fstream>
+#include <cstdint>
 
+#include "files.hpp"
 #include "record_channels.hpp"
 #include "recorded_log.hpp"
 
@@ -217,23 +218,13 @@ Reader::Status Reader::unpack(u64 at)
 
 bool readFile(const char *path, std::vector<u8> &bytes, std::string &why)
 {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        why = std::string("cannot open ") + path;
+    try {
+        bytes = readWholeFile(path, UINT64_MAX);
+        return true;
+    } catch (const FileError &e) {
+        why = e.what();
         return false;
     }
-    const std::streamoff size = file.tellg();
-    if (size < 0) {
-        why = std::string("cannot read ") + path;
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    file.seekg(0);
-    if (!file.read(reinterpret_cast<char *>(bytes.data()), size)) {
-        why = std::string("cannot read ") + path;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace zep::record

@@ -106,8 +106,9 @@ private:
     ZSTD_DCtx *zstd_ = nullptr;  // made at the first compressed block, reused by the rest
 };
 
-// Reads a whole file into memory (as many bytes as the file holds).
-// Returns false, with a reason, when it cannot be read.
+// Reads a whole file into memory, plain or gzip-compressed, with the checks
+// every input gets (files.hpp). Returns false, with "PATH: REASON", when it
+// cannot be read.
 bool readFile(const char *path, std::vector<u8> &bytes, std::string &why);
 
 }  // namespace zep::record

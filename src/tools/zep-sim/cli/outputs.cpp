@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "files.hpp"
+
 #include "logs/log_report.hpp"
 
 namespace zep::sim::cli {
@@ -42,9 +44,9 @@ Outputs::Outputs(const Scenario &scenario, std::span<const SinkOption> sinkOptio
 
 std::ofstream *Outputs::openFile(const std::string &path, const std::string &what)
 {
-    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
-    if (!*file) {
-        std::cerr << "zep-sim: cannot write " << what << " to " << path << '\n';
+    auto file = std::make_unique<std::ofstream>();
+    if (const std::string why = record::openOutputFile(*file, path); !why.empty()) {
+        std::cerr << "zep-sim: cannot write " << what << " to " << path << ": " << why << '\n';
         return nullptr;
     }
     files_.emplace_back(std::move(file), what + " (" + path + ")");

@@ -1,6 +1,5 @@
 #include "cli/play.hpp"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -36,20 +35,11 @@ void catchStopSignals()
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-// `zep-sim < file.yaml` means that file; a terminal, a pipe that may never
-// end, or /dev/null leave the built-in demo.
-bool stdinIsAFile()
-{
-    struct stat st {};
-    return fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
-}
-
+// Standard input is read only when named "-": a run never depends on what
+// standard input happens to be (a script's file, a terminal, /dev/null).
 std::optional<Scenario> readScenario(const PlayOptions &options)
 {
     try {
-        if (options.scenarioPath == "-" || (options.scenarioPath.empty() && stdinIsAFile())) {
-            return readScenarioStream(std::cin, "(standard input)");
-        }
         if (options.scenarioPath.empty()) {
             return readScenarioText(std::string(demoScenarioText()), std::string(kDemoScenarioName));
         }
@@ -163,8 +153,8 @@ int playMain(int argc, char **argv, std::span<const Subcommand> subcommands,
              std::span<const SinkOption> sinkOptions)
 {
     CLI::App cli{"Plays a scenario against libsta_meas.so on the emulated framework.\n"
-                 "Without a scenario file it plays the built-in demo (scenarios/demo.yaml),\n"
-                 "or the file standard input is redirected from. Exit status: 0 every\n"
+                 "Without a scenario file it plays the built-in demo (scenarios/demo.yaml);\n"
+                 "- reads the scenario from standard input. Exit status: 0 every\n"
                  "expectation held, 1 one failed, 2 unreadable input or an output that\n"
                  "could not be written, 130/143 interrupted.",
                  "zep-sim"};

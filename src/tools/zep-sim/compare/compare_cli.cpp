@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "compare/compare.hpp"
+#include "files.hpp"
 #include "run/runner.hpp"
 #include "scenario/scenario_reader.hpp"
 
@@ -148,16 +149,15 @@ int compareScenario(const std::string &file, const std::vector<std::string> &lib
 
 int compareSavedTraces(const std::vector<std::string> &traces)
 {
-    std::ifstream a(traces[0], std::ios::binary);
-    std::ifstream b(traces[1], std::ios::binary);
-    for (const auto &[in, path] : {std::pair{&a, traces[0]}, std::pair{&b, traces[1]}}) {
-        if (!*in) {
-            std::cerr << "zep-sim compare: cannot open " << path << '\n';
-            return compare::kUnreadable;
-        }
+    try {
+        record::InputStream a(traces[0]);
+        record::InputStream b(traces[1]);
+        return compare::compareTraces(a, b, traces[0] + " vs " + traces[1], {traces[0], traces[1]},
+                                      std::cout);
+    } catch (const record::FileError &e) {
+        std::cerr << "zep-sim compare: " << e.what() << '\n';
+        return compare::kUnreadable;
     }
-    return compare::compareTraces(a, b, traces[0] + " vs " + traces[1], {traces[0], traces[1]},
-                                  std::cout);
 }
 
 }  // namespace

@@ -839,6 +839,13 @@ void FieldLog::feed(std::string_view line, u64 lineNo)
     }
 }
 
+void FieldLog::feedLong(std::string_view start, u64 length)
+{
+    ++lines_;
+    ++moduleLines_;
+    noteUnparsed(std::string(start) + "... (" + std::to_string(length) + " bytes in all)");
+}
+
 void FieldLog::feedText(std::string_view text)
 {
     while (!text.empty()) {

@@ -106,6 +106,10 @@ public:
 
     // One line of the log, as read (line feed removed); lineNo counts from 1.
     void feed(std::string_view line, u64 lineNo);
+    // A line too long to be read whole, by its start. It may be anything, the
+    // module's included, so it counts as a module line that could not be
+    // parsed: it shows among those, with its start.
+    void feedLong(std::string_view start, u64 length);
     // One log call's text as the module formatted it, one line per line break.
     void feedText(std::string_view text);
     // The end of the log: the last open neighbour blocks went out.

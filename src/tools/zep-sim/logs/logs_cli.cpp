@@ -40,7 +40,10 @@ std::vector<Source> sources(const std::vector<std::string> &files, const std::ve
 bool readInto(const Source &src, logs::FieldLog &log)
 {
     try {
-        if (!logs::readLogLines(src.path, [&log](std::string_view line, u64 no) { log.feed(line, no); })) {
+        const logs::LineHandlers handlers{
+            [&log](std::string_view line, u64 no) { log.feed(line, no); },
+            [&log](std::string_view start, u64 length, u64) { log.feedLong(start, length); }};
+        if (!logs::readLogLines(src.path, handlers)) {
             std::cerr << "zep-sim logs: " << src.path
                       << ": the compressed stream ends early; what it holds up to there is read\n";
         }
@@ -50,6 +53,21 @@ bool readInto(const Source &src, logs::FieldLog &log)
     }
     log.finish();
     return true;
+}
+
+// Every log is opened once before any is read, so that a path that is not a
+// log ends the command before any table is printed.
+bool allOpen(const std::vector<Source> &all)
+{
+    try {
+        for (const Source &src : all) {
+            const record::InputFile file(src.path);
+        }
+        return true;
+    } catch (const record::FileError &e) {
+        std::cerr << "zep-sim logs: " << e.what() << '\n';
+        return false;
+    }
 }
 
 // Where each output goes; a file that cannot be opened ends the command before any log is read.
@@ -73,14 +91,14 @@ struct LogsOutputs {
     }
     static bool openFile(std::ofstream &file, const std::string &path)
     {
-        if (!path.empty()) {
-            file.open(path, std::ios::binary | std::ios::trunc);
-            if (!file) {
-                std::cerr << "zep-sim logs: cannot write " << path << '\n';
-                return false;
-            }
+        if (path.empty()) {
+            return true;
         }
-        return true;
+        const std::string why = record::openOutputFile(file, path);
+        if (!why.empty()) {
+            std::cerr << "zep-sim logs: cannot write " << path << ": " << why << '\n';
+        }
+        return why.empty();
     }
     void add(const logs::FieldLog &log, const Source &src, bool first)
     {
@@ -140,7 +158,7 @@ int logsMain(int argc, char **argv)
         std::cerr << "zep-sim logs: no log file given\n";
         return kExitUnreadable;
     }
-    if (!outputs.open()) {
+    if (!allOpen(all) || !outputs.open()) {
         return kExitUnreadable;
     }
     for (const Source &src : all) {

@@ -79,7 +79,9 @@ struct ReplayOptions {
 
 void addReplayOptions(CLI::App &cli, ReplayOptions &options)
 {
-    cli.add_option("file", options.file, "The recording (STA_MEAS_RECORD's file)")->required();
+    cli.add_option("file", options.file,
+                   "The recording (STA_MEAS_RECORD's file), plain or gzip; - reads standard input")
+        ->required();
     cli.add_option("--lib", options.lib, "The application library (default: the one beside this program)");
     cli.add_option("--trace", options.outputs.tracePath, "Write the replay's JSON Lines trace to FILE, or to stdout with -")
         ->type_name("FILE|-");

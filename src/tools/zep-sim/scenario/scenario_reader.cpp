@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <set>
 
+#include "files.hpp"
 #include "scenario/scenario_limits.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
@@ -671,11 +671,15 @@ Scenario readScenarioText(const std::string &text, const std::string &name)
 
 Scenario readScenarioFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw ScenarioError(path, 0, "cannot open the file");
+    const std::string name = path == "-" ? "(standard input)" : path;
+    std::string text;
+    try {
+        record::InputStream in(path);
+        text = readBoundedText(in, name);
+    } catch (const record::FileError &e) {
+        throw ScenarioError(name, 0, e.reason());
     }
-    return readScenarioStream(in, path);
+    return readScenarioText(text, name);
 }
 
 Scenario readScenarioStream(std::istream &in, const std::string &name)

@@ -9,9 +9,10 @@
 
 namespace zep::sim {
 
+// A scenario file, or standard input for "-"; a path that is no file to read
+// (a directory, a device, an empty file...) is a ScenarioError with the reason.
 Scenario readScenarioFile(const std::string &path);
-// name stands for the file in messages.
-// A scenario from a stream (standard input); name stands for it in messages.
+// A scenario from a stream; name stands for it in messages.
 Scenario readScenarioStream(std::istream &in, const std::string &name);
 Scenario readScenarioText(const std::string &text, const std::string &name);
 

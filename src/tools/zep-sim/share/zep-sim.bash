@@ -8,15 +8,18 @@ _zep_sim()
     local options="--help --version --lib --trace --report --junit --summary-json --seed
                    --verbose --quiet --log-level --strict --log --record -h -v -q"
     local subcommands="compare logs replay help"
+    # What a word that is no option's value names: a scenario (or - for
+    # standard input, read only when named), a log, a recording.
+    local files='!*.y*ml' stdin="-"
     if [[ ${COMP_WORDS[1]} == compare ]]; then
         options="--help --lib --trace --seed"
-        subcommands=""
+        subcommands="" stdin=""
     elif [[ ${COMP_WORDS[1]} == logs ]]; then
         options="--help --json --verbose --ap --scenario --report -v"
-        subcommands=""
+        subcommands="" files=""
     elif [[ ${COMP_WORDS[1]} == replay ]]; then
         options="--help --lib --trace --report --timeline --verbose --log-level -v"
-        subcommands=""
+        subcommands="" files=""
     fi
     case $prev in
         --lib)
@@ -35,13 +38,13 @@ _zep_sim()
             return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        COMPREPLY=($(compgen -W "$options $stdin" -- "$cur"))
         return
     fi
-    local words=""
+    local words=$stdin
     if (( COMP_CWORD == 1 )); then
-        words=$subcommands
+        words+=" $subcommands"
     fi
-    COMPREPLY=($(compgen -W "$words" -- "$cur") $(compgen -f -X '!*.y*ml' -- "$cur") $(compgen -d -- "$cur"))
+    COMPREPLY=($(compgen -W "$words" -- "$cur") $(compgen -f -X "$files" -- "$cur") $(compgen -d -- "$cur"))
 }
 complete -o filenames -F _zep_sim zep-sim

@@ -1,0 +1,194 @@
+// Files that are not what a command takes: each is refused before anything is
+// read or played, with exit 2 and one line that names the path and the reason.
+// And the log reader's bound on a line.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "logs/log_source.hpp"
+
+namespace zep::sim
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+struct Ran {
+    int status = -1;
+    std::string err;
+};
+
+std::string readAll(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+Ran runZepSim(const std::string &args, const fs::path &dir)
+{
+    const fs::path err = dir / "stderr";
+    const int raw =
+        std::system((ZEP_SIM_TEST_PROGRAM " " + args + " > /dev/null 2> " + err.string()).c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(err)};
+}
+
+class BadFiles : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("zep_sim_bad_files_" + std::to_string(getpid()));
+        fs::create_directories(dir_ / "a_directory");
+        std::ofstream(dir_ / "empty");
+        std::ofstream(dir_ / "good.yaml") << "steps: [start]\n";
+        std::ofstream(dir_ / "good.jsonl") << "{\"ev\":\"reg\",\"t\":0}\n";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string path(const char *name) const { return (dir_ / name).string(); }
+    // Exit 2, and one line on stderr that holds the path and the reason.
+    void expectRefused(const std::string &args, const std::string &bad,
+                       const std::string &reason) const
+    {
+        const Ran ran = runZepSim(args, dir_);
+        EXPECT_EQ(ran.status, 2) << args << "\n" << ran.err;
+        EXPECT_EQ(std::count(ran.err.begin(), ran.err.end(), '\n'), 1) << args << "\n" << ran.err;
+        EXPECT_NE(ran.err.find(bad + ": " + reason), std::string::npos) << args << "\n" << ran.err;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(BadFiles, EveryInputIsCheckedBeforeItIsRead)
+{
+    const std::string lib = std::string("--lib ") + ZEP_SIM_TEST_LIB;
+    // {} stands for the file under test.
+    const std::vector<std::string> commands = {
+        lib + " {}",
+        "logs {}",
+        "logs " + path("good.yaml") + " --ap second={}",
+        "replay " + lib + " {}",
+        "compare --trace {} " + path("good.jsonl"),
+        "compare --trace " + path("good.jsonl") + " {}",
+        "compare " + lib + " --lib " + ZEP_SIM_TEST_LIB + " {}",
+    };
+    const std::pair<std::string, const char *> kBad[] = {
+        {path("a_directory"), "is a directory"},
+        {path("empty"), "is empty"},
+        {"/dev/zero", "is a device or a socket, not a file"},
+        {path("missing"), "cannot be opened: No such file or directory"},
+    };
+    for (const std::string &command : commands) {
+        for (const auto &[bad, reason] : kBad) {
+            std::string args = command;
+            args.replace(args.find("{}"), 2, bad);
+            expectRefused(args, bad, reason);
+        }
+    }
+}
+
+TEST_F(BadFiles, EveryOutputIsCheckedBeforeTheRun)
+{
+    const std::string play = std::string("--lib ") + ZEP_SIM_TEST_LIB + " " + path("good.yaml");
+    const std::vector<std::string> commands = {
+        play + " --trace {}",
+        play + " --report {}",
+        play + " --summary-json {}",
+        play + " --junit {}",
+        play + " --log {}",
+        "logs " + path("good.yaml") + " --report {}",
+        "logs " + path("good.yaml") + " --scenario {}",
+    };
+    const std::pair<std::string, const char *> kBad[] = {
+        {path("a_directory"), "is a directory"},
+        {path("missing/out"), "No such file or directory"},
+    };
+    for (const std::string &command : commands) {
+        for (const auto &[bad, reason] : kBad) {
+            std::string args = command;
+            args.replace(args.find("{}"), 2, bad);
+            expectRefused(args, bad, reason);
+        }
+    }
+}
+
+// Standard input is read only when named: a script's redirected file, even one
+// that is no scenario, leaves the built-in demo.
+TEST_F(BadFiles, StandardInputIsReadOnlyWhenNamed)
+{
+    std::ofstream(dir_ / "not_a_scenario") << "just: text\n";
+    const std::string lib = std::string("--lib ") + ZEP_SIM_TEST_LIB;
+    EXPECT_EQ(runZepSim(lib + " -q < " + path("not_a_scenario"), dir_).status, 0);
+    EXPECT_EQ(runZepSim(lib + " -q < " + path("empty"), dir_).status, 0);
+    const Ran named = runZepSim(lib + " -q - < " + path("not_a_scenario"), dir_);
+    EXPECT_EQ(named.status, 2);
+    EXPECT_NE(named.err.find("(standard input)"), std::string::npos) << named.err;
+    const Ran empty = runZepSim(lib + " -q - < /dev/null", dir_);
+    EXPECT_EQ(empty.err, "zep-sim: (standard input): is empty\n");
+}
+
+struct LongLines {
+    std::vector<std::string> lines; // "N:TEXT" for a whole line, "N:START...LENGTH" for a long one
+};
+
+LongLines readLines(const std::string &file)
+{
+    LongLines got;
+    logs::readLogLines(
+        file, {[&](std::string_view l, u64 no) {
+                   got.lines.push_back(std::to_string(no) + ":" + std::string(l.substr(0, 8)) +
+                                       "/" + std::to_string(l.size()));
+               },
+               [&](std::string_view start, u64 length, u64 no) {
+                   got.lines.push_back(std::to_string(no) + ":" + std::string(start.substr(0, 8)) +
+                                       "..." + std::to_string(length) + "/" +
+                                       std::to_string(start.size()));
+               }});
+    return got;
+}
+
+// A line is whole up to the cap and cut from one byte past it, whether it
+// arrives in one read or across many, and the lines after it keep their numbers.
+TEST(SimLogLines, ALineOverTheCapIsHandedOutByItsStart)
+{
+    constexpr std::size_t cap = logs::kMaxLogLine;
+    const std::string atCap(cap, 'a');
+    const std::string pastCap(cap + 1, 'b');
+    const std::string huge(20 * cap + 7, 'c'); // across many reads
+    const std::string text =
+        "first\n" + atCap + "\n" + pastCap + "\nmiddle\n" + huge + "\nlast\n" + pastCap;
+    const fs::path dir = fs::temp_directory_path();
+    const std::string plain = (dir / "zep_sim_long_lines.log").string();
+    const std::string packed = (dir / "zep_sim_long_lines.log.gz").string();
+    std::ofstream(plain, std::ios::binary) << text;
+    gzFile gz = gzopen(packed.c_str(), "wb");
+    gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
+    gzclose(gz);
+    const std::string start = std::to_string(logs::kLongLineStart);
+    const std::vector<std::string> expected = {
+        "1:first/5",
+        "2:aaaaaaaa/" + std::to_string(cap),
+        "3:bbbbbbbb..." + std::to_string(cap + 1) + "/" + start,
+        "4:middle/6",
+        "5:cccccccc..." + std::to_string(huge.size()) + "/" + start,
+        "6:last/4",
+        "7:bbbbbbbb..." + std::to_string(cap + 1) + "/" + start, // the last, without its line feed
+    };
+    EXPECT_EQ(readLines(plain).lines, expected);
+    EXPECT_EQ(readLines(packed).lines, expected);
+    fs::remove(plain);
+    fs::remove(packed);
+}
+
+} // namespace
+} // namespace zep::sim
