@@ -1,8 +1,45 @@
 # Front door. `make test` is what CI runs on a fresh machine.
-DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev pkg-config \
-	libsafec-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	libyaml-cpp-dev nlohmann-json3-dev libcli11-dev zlib1g-dev libzstd-dev valgrind dpkg-dev python3 \
-	libjs-chart.js chromium universal-ctags
+#
+# What each command needs, one list per purpose: a command installs its own
+# list and no more (and never what apt merely recommends), so that playing the
+# demo does not bring in a browser.
+# Building and running zep-sim and the library (Chart.js is embedded in zep-sim).
+RUN_PACKAGES := cmake ninja-build g++ pkg-config libsafec-dev libyaml-cpp-dev nlohmann-json3-dev \
+	libcli11-dev zlib1g-dev libzstd-dev libjs-chart.js
+# CPack's Debian package: dpkg-shlibdeps for its run-time dependencies, and
+# file(1), which it runs to find the binaries to give it.
+DEB_TOOLS := dpkg-dev file
+# The test suite on one compiler: GoogleTest, the report's page opened in a
+# headless browser, and the .deb's tools for its test.
+TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev chromium $(DEB_TOOLS)
+# The second compiler of `make test`, with its sanitizer and libFuzzer runtimes.
+CLANG_PACKAGES := clang libclang-rt-14-dev
+BENCH_PACKAGES := $(RUN_PACKAGES) libbenchmark-dev
+PERF_PACKAGES := $(BENCH_PACKAGES) valgrind
+DEB_PACKAGES := $(RUN_PACKAGES) $(DEB_TOOLS)
+FUZZ_PACKAGES := $(RUN_PACKAGES) $(CLANG_PACKAGES)
+COVERAGE_PACKAGES := $(TEST_PACKAGES) gcovr
+MEMCHECK_PACKAGES := $(TEST_PACKAGES) valgrind
+MUTATE_PACKAGES := $(TEST_PACKAGES) python3
+SHAPE_PACKAGES := universal-ctags
+# Every list at once, for `make deps`.
+DEBIAN_PACKAGES := $(sort $(TEST_PACKAGES) $(CLANG_PACKAGES) $(BENCH_PACKAGES) $(PERF_PACKAGES) \
+	$(DEB_PACKAGES) $(COVERAGE_PACKAGES) $(MUTATE_PACKAGES) $(SHAPE_PACKAGES))
+
+# The install targets: deps-run for `make run`, deps-test for `make test`, ...
+DEPS_TARGETS := deps-run deps-test deps-clang deps-bench deps-perf deps-deb deps-fuzz deps-coverage \
+	deps-memcheck deps-mutate deps-shape
+
+# Installs what is missing of the list given (needs root on a fresh machine).
+define install_missing
+	@missing=""; for p in $(1); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+	fi
+endef
 
 # The aarch64 cross build: compiler, qemu-user and Debian's :arm64 libraries.
 CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
@@ -11,19 +48,35 @@ CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
 CROSS_SIDE_DIR := build/aarch64-deps
 CROSS_SIDE_PACKAGES := libyaml-cpp-dev:arm64 libyaml-cpp0.7:arm64
 
-.PHONY: all deps test test-gcc test-clang cross-deps cross-test deb run load-day record-day bench perf fuzz fuzz-run soak shape clean
+.PHONY: all deps $(DEPS_TARGETS) test test-gcc test-clang cross-deps cross-test deb run load-day record-day bench perf fuzz fuzz-run soak shape clean
 
 all: test
 
-# Installs the Debian packages that are missing (needs root on a fresh machine).
+# deps installs every list; deps-NAME one of them.
 deps:
-	@missing=""; for p in $(DEBIAN_PACKAGES); do \
-	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "installing:$$missing"; \
-	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
-	fi
+	$(call install_missing,$(DEBIAN_PACKAGES))
+deps-run:
+	$(call install_missing,$(RUN_PACKAGES))
+deps-test:
+	$(call install_missing,$(TEST_PACKAGES))
+deps-clang:
+	$(call install_missing,$(TEST_PACKAGES) $(CLANG_PACKAGES))
+deps-bench:
+	$(call install_missing,$(BENCH_PACKAGES))
+deps-perf:
+	$(call install_missing,$(PERF_PACKAGES))
+deps-deb:
+	$(call install_missing,$(DEB_PACKAGES))
+deps-fuzz:
+	$(call install_missing,$(FUZZ_PACKAGES))
+deps-coverage:
+	$(call install_missing,$(COVERAGE_PACKAGES))
+deps-memcheck:
+	$(call install_missing,$(MEMCHECK_PACKAGES))
+deps-mutate:
+	$(call install_missing,$(MUTATE_PACKAGES))
+deps-shape:
+	$(call install_missing,$(SHAPE_PACKAGES))
 
 # The cross run goes last: it compares its traces with the native build's.
 test:
@@ -31,17 +84,17 @@ test:
 	$(MAKE) test-clang
 	$(MAKE) cross-test
 
-test-gcc: deps
+test-gcc: deps-test
 	cmake --preset test
 	cmake --build --preset test
 	ctest --preset test
 
-test-clang: deps
+test-clang: deps-clang
 	cmake --preset clang-test
 	cmake --build --preset clang-test
 	ctest --preset clang-test
 
-cross-deps: deps
+cross-deps: deps-test
 	@dpkg --print-foreign-architectures | grep -qx arm64 || \
 	  { dpkg --add-architecture arm64 && apt-get update; }
 	@missing=""; for p in $(CROSS_PACKAGES); do \
@@ -69,47 +122,47 @@ cross-test: cross-deps
 	ctest --preset aarch64
 
 # Debian package of the library, headers, pkg-config file and zep-sim.
-deb: deps
+deb: deps-deb
 	cmake --preset package
 	cmake --build --preset package
 	cpack --preset package -B $(CURDIR)/build/package/deb
 	@ls build/package/deb/*.deb
 
 # The main job: the simulator's built-in demo.
-run: deps
-	cmake --preset release
+run: deps-run
+	cmake --preset release -DZEP_BUILD_BENCH=OFF
 	cmake --build --preset release --target zep-sim sta_meas
 	./build/release/bin/zep-sim --lib ./build/release/lib/libsta_meas.so
 
 # A day of full load on a release build: too long for the sanitizer builds of `make test`.
-load-day: deps
-	cmake --preset release
+load-day: deps-run
+	cmake --preset release -DZEP_BUILD_BENCH=OFF
 	cmake --build --preset release --target zep-sim sta_meas
 	./build/release/bin/zep-sim --quiet --lib ./build/release/lib/libsta_meas.so scenarios/load-day.yaml
 
 # The day of full load played with the recording build, then the recording
 # replayed on the normal one: it stops at the 64 MiB cap, about three hours in,
 # and the replay says so.
-record-day: deps
-	cmake --preset release
+record-day: deps-run
+	cmake --preset release -DZEP_BUILD_BENCH=OFF
 	cmake --build --preset release --target zep-sim sta_meas sta_meas_rec
 	./build/release/bin/zep-sim --quiet --record build/release/load-day.rec scenarios/load-day.yaml
 	./build/release/bin/zep-sim replay build/release/load-day.rec
 
 # Sixty virtual days, across the 32-bit tick wrap, on a release build with the
 # structure checker after every step (zep-soak links the application in).
-soak: deps
+soak: deps-run
 	cmake -S . -B build/soak -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++
 	cmake --build build/soak --target zep-soak
 	./build/soak/bin/zep-soak scenarios/soak.yaml
 
-bench: deps
+bench: deps-bench
 	cmake --preset release
 	cmake --build --preset release
 	./build/release/bench/sta_meas_bench
 
 # Instructions per operation of every benchmark, under callgrind (docs/performance.md).
-perf: deps
+perf: deps-perf
 	cmake --preset release
 	cmake --build --preset release --target sta_meas_bench sta_meas_rec_bench
 	bench/icount.sh build/release/bench/sta_meas_bench . ZEP_MNG_SendMsg ZEP_MNG_SendIPCMsg \
@@ -118,7 +171,7 @@ perf: deps
 	bench/icount.sh build/release/bench/sta_meas_rec_bench 'HostSendMsg$$|HostFilteredLog|MeasLmReport$$|MeasExpiry4RadiosFullUncaptured'
 
 
-fuzz: deps
+fuzz: deps-fuzz
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 
@@ -140,14 +193,12 @@ fuzz-run: fuzz
 
 # Every function in src/ longer than 60 lines (LIMIT=N for another bound);
 # fails when there is one. Needs no build.
-shape: deps
+shape: deps-shape
 	LIMIT=$(or $(LIMIT),60) tools/long-functions.sh src
 
 clean:
 	rm -rf build
 
-# gcovr turns the gcov counters into the coverage reports.
-DEBIAN_PACKAGES += gcovr
 .PHONY: coverage memcheck mutate
 
 # Line and branch coverage of the whole ctest suite, per file of src/, and the
@@ -156,7 +207,7 @@ DEBIAN_PACKAGES += gcovr
 COVERAGE_DIR := build/coverage
 APP_DIR := src/zep/app/sta_mng/advance/sta_meas
 GCOVR_REPORT := gcovr --root . --add-tracefile $(COVERAGE_DIR)/coverage.json
-coverage: deps
+coverage: deps-coverage
 	cmake --preset coverage
 	cmake --build --preset coverage
 	find $(COVERAGE_DIR) -name '*.gcda' -delete
@@ -178,7 +229,7 @@ coverage: deps
 # Children are traced, so zep-sim runs checked where a cmake script starts it.
 # The exports check is left out: it only runs nm on the library, and nm's
 # loader trips a known ld.so false positive, with none of our code involved.
-memcheck: deps
+memcheck: deps-memcheck
 	cmake --preset memcheck
 	cmake --build --preset memcheck
 	ctest --test-dir build/memcheck -j2 -T memcheck --output-on-failure -E '^sta_meas_exports$$' \
@@ -187,5 +238,5 @@ memcheck: deps
 
 # Each fault of tools/mutants.json alone, against the suites that judge it
 # (build/mutate, unsanitized Debug); kill rate, survivors, kills per test.
-mutate: deps
+mutate: deps-mutate
 	python3 tools/mutate.py

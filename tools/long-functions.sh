@@ -8,7 +8,7 @@
 set -eu
 limit=${LIMIT:-60}
 [ $# -gt 0 ] || { cd "$(dirname "$0")/.." && set -- src; }
-command -v ctags-universal >/dev/null || { echo "$0: needs universal-ctags (make deps)" >&2; exit 2; }
+command -v ctags-universal >/dev/null || { echo "$0: needs universal-ctags (make deps-shape)" >&2; exit 2; }
 
 long=$(ctags-universal -R --languages=C,C++ --kinds-C=f --kinds-C++=f --fields=+ne -x \
   --_xformat='%{line}	%{end}	%{input}	%{scope}	%{name}' "$@" |

@@ -102,5 +102,39 @@ TEST(SimCli, UnusableCommandLinesAndFailedWritesExitTwo)
     std::filesystem::remove(errors);
 }
 
+// `--record` exits 2 when the file is not a whole recording: a write that
+// fails part way (a file size limit, as a full disk would) leaves it cut
+// short. A recording that stops at the cap it was given is whole, and said.
+TEST(SimCli, ARecordingThatIsNotWholeExitsTwo)
+{
+    const auto dir = std::filesystem::temp_directory_path();
+    const std::string scenario = std::string(ZEP_SIM_SCENARIO_DIR) + "/station_measurement.yaml";
+    const std::string rec = (dir / "zep_sim_record.rec").string();
+    const std::string errors = (dir / "zep_sim_record.err").string();
+    const std::string play = std::string(ZEP_SIM_TEST_PROGRAM) + " -q --lib " + ZEP_SIM_TEST_REC_LIB +
+                             " --record " + rec + " " + scenario + " > /dev/null 2> " + errors;
+    struct Case {
+        std::string command;
+        int status;
+        std::string text;
+    };
+    const Case kCases[] = {
+        {play, 0, ""},
+        // 512 bytes: the header and part of the first block.
+        {"sh -c \"trap '' XFSZ; ulimit -f 1; exec " + play + "\"", 2,
+         "sta-meas recorder: recording to " + rec + " stopped at byte 512: File too large\nzep-sim: " + rec +
+             ": the recording is not whole: byte 16: the recording stops inside a block"},
+        {"STA_MEAS_RECORD_MAX=100 " + play, 0,
+         "zep-sim: " + rec + ": byte 98: the recorder stopped at its size cap (STA_MEAS_RECORD_MAX)\n"},
+    };
+    for (const Case &c : kCases) {
+        EXPECT_EQ(shellStatus(c.command), c.status) << c.command;
+        const std::string said = readAll(errors);
+        EXPECT_TRUE(c.text.empty() ? said.empty() : said.find(c.text) != std::string::npos) << c.command << "\n" << said;
+    }
+    std::filesystem::remove(rec);
+    std::filesystem::remove(errors);
+}
+
 }  // namespace
 }  // namespace zep::sim

@@ -29,6 +29,10 @@ Host::~Host()
 {
     // The Impl frees every block, pool, table and area still live, then closes
     // the application library; only then do the entry points lose their host.
+    // What the library logs while it is unloaded (a recorder's last word) is
+    // dropped: the captures and the observer are gone by then.
+    impl_->observer = nullptr;
+    impl_->logThreshold = ~0u;
     impl_.reset();
     detail::liveImpl = nullptr;
     detail::g_tap = nullptr;

@@ -2,6 +2,7 @@
 // and the crash path may flush from a signal handler.
 #include "record_writer.hpp"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,15 +23,11 @@ constexpr u64 kEndBlockBytes = kBlockHeaderBytes + 1;
 
 bool Writer::open(const char *path, u64 maxBytes)
 {
+    error_ = 0;
     fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) {
+        error_ = errno;
         return false;
-    }
-    if (zstd_ == nullptr) {
-        zstd_ = ZSTD_createCCtx();
-        // Level 1: the events repeat so much that the fastest level already
-        // shrinks them many times over.
-        ZSTD_CCtx_setParameter(zstd_, ZSTD_c_compressionLevel, 1);
     }
     maxBytes_ = std::max<u64>(maxBytes, kFileHeaderBytes + kEndBlockBytes);
     written_ = totalEvents_ = 0;
@@ -42,9 +39,17 @@ bool Writer::open(const char *path, u64 maxBytes)
     std::memcpy(header, kMagic, sizeof kMagic);
     putWord(header + 8, kVersion);
     if (!writeAll(header, sizeof header)) {
+        error_ = errno;
         ::close(fd_);
         fd_ = -1;
         return false;
+    }
+    // Made once the header is written: a file that cannot be made leaves nothing allocated.
+    if (zstd_ == nullptr) {
+        zstd_ = ZSTD_createCCtx();
+        // Level 1: the events repeat so much that the fastest level already
+        // shrinks them many times over.
+        ZSTD_CCtx_setParameter(zstd_, ZSTD_c_compressionLevel, 1);
     }
     updateRoom();
     return true;
@@ -105,6 +110,9 @@ void Writer::close(EndReason reason)
         return;
     }
     flush();
+    if (fd_ < 0) {
+        return;  // the flush's write failed: the file is given up already
+    }
     const u8 why = static_cast<u8>(reason);
     writeBlock(kTagEnd, &why, 1, 0);
     ::close(fd_);
@@ -128,11 +136,20 @@ void Writer::writeBlock(u32 tag, const u8 *payload, u32 size, u32 events)
     if (!writeAll(header, kBlockHeaderBytes + size)) {
         // A full disk or a vanished file: stop recording rather than leave a
         // block half written and carry on after it.
-        ::close(fd_);
-        fd_ = -1;
-        room_ = 0;
-        ZSTD_freeCCtx(zstd_);
-        zstd_ = nullptr;
+        giveUp(errno);
+    }
+}
+
+void Writer::giveUp(int error)
+{
+    error_ = error;
+    ::close(fd_);
+    fd_ = -1;
+    room_ = 0;
+    ZSTD_freeCCtx(zstd_);
+    zstd_ = nullptr;
+    if (notice_ != nullptr) {
+        notice_(error);
     }
 }
 
@@ -140,7 +157,13 @@ bool Writer::writeAll(const u8 *bytes, u64 size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd_, bytes, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;  // a write that takes nothing would never end
+            }
             return false;
         }
         bytes += n;

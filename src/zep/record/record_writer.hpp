@@ -14,10 +14,18 @@ namespace zep::record {
 
 class Writer {
 public:
+    // Told once, with errno, when a write fails and the file is given up: the
+    // recording stops there, and whoever records says so.
+    using FailureNotice = void (*)(int error);
+
     // Creates (truncates) path and writes the file header. maxBytes caps the
-    // whole file, end block included. Returns false when the file cannot be made.
+    // whole file, end block included. Returns false when the file cannot be
+    // made; error() then says why.
     bool open(const char *path, u64 maxBytes);
     bool active() const { return fd_ >= 0; }
+    void onFailure(FailureNotice notice) { notice_ = notice; }
+    // errno of the open or write that failed; 0 while none has.
+    int error() const { return error_; }
     // Appends one event; at the cap the recording ends (marked cut short).
     // Inline: while the block has room (the usual case) this is the encoding alone.
     void add(const Event &event) { add(event, event.ret, event.out); }
@@ -79,6 +87,7 @@ private:
     void addChecked(const Event &event);
     void updateRoom();
     bool writeAll(const u8 *bytes, u64 size);
+    void giveUp(int error);
     void writeBlock(u32 tag, const u8 *payload, u32 size, u32 events);
 
     ZSTD_CCtx *zstd_ = nullptr;  // made once at open, reused by every block
@@ -93,6 +102,8 @@ private:
     // 0 while closed, so that every add takes the checked way.
     u64 room_ = 0;
     u32 opens_ = 0;
+    int error_ = 0;
+    FailureNotice notice_ = nullptr;
     Channel channels_[kChannelCount];  // what the next event is written against
     u8 buf_[kBlockHeaderBytes + kMaxBlockPayload];
     u8 packed_[kBlockHeaderBytes + kMaxBlockPayload + kMaxBlockPayload / 128 + 1024];  // >= ZSTD_compressBound

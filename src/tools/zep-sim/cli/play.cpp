@@ -9,6 +9,7 @@
 
 #include "cli/outputs.hpp"
 #include "cli/result.hpp"
+#include "record_reader.hpp"
 #include "scenario/demo.hpp"
 #include "scenario/scenario_reader.hpp"
 
@@ -117,7 +118,8 @@ int showHelp(const CLI::App &cli, std::span<const Subcommand> subcommands, int a
     return kExitHeld;
 }
 
-int play(const Scenario &scenario, const PlayOptions &options, std::span<const SinkOption> sinkOptions)
+// Plays the scenario; the library is unloaded when this returns.
+int playScenario(const Scenario &scenario, const PlayOptions &options, std::span<const SinkOption> sinkOptions)
 {
     RunOptions run = runOptionsFor(options);
     Outputs outputs(scenario, sinkOptions);
@@ -145,6 +147,69 @@ int play(const Scenario &scenario, const PlayOptions &options, std::span<const S
         std::cerr << "zep-sim: " << e.what() << '\n';
     }
     return kExitUnreadable;
+}
+
+// A file's identity and last change: a recording the recorder could not
+// replace (a read-only file) stays as it was, and is not this run's.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    bool operator==(const FileStamp &o) const
+    {
+        return device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> stampOf(const std::string &path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return FileStamp{st.st_dev, st.st_ino, st.st_mtim};
+}
+
+// Empty when the recording is whole (closed, or stopped at the cap it was
+// given), else what is wrong with it. The library writes the end block when
+// it is unloaded, so this reads the file after the run: whatever stopped the
+// recorder (a file it could not make, a write that failed), the file shows it.
+std::string recordingFault(const std::string &path, const std::optional<FileStamp> &before)
+{
+    const std::optional<FileStamp> after = stampOf(path);
+    if (!after || after == before) {
+        return path + ": no recording was made";
+    }
+    std::vector<u8> bytes;
+    std::string why;
+    if (!record::readFile(path.c_str(), bytes, why)) {
+        return why;
+    }
+    record::Reader reader(bytes);
+    const record::Reader::Status status = reader.scanBlocks();
+    if (status == record::Reader::Status::end && reader.endReason() == record::EndReason::capReached) {
+        std::cerr << "zep-sim: " << path << ": " << reader.why() << '\n';
+        return {};
+    }
+    if (status == record::Reader::Status::end && reader.endReason() == record::EndReason::closed) {
+        return {};
+    }
+    return path + ": the recording is not whole: " + reader.why();
+}
+
+int play(const Scenario &scenario, const PlayOptions &options, std::span<const SinkOption> sinkOptions)
+{
+    const std::optional<FileStamp> before = stampOf(options.recordPath);
+    const int status = playScenario(scenario, options, sinkOptions);
+    if (options.recordPath.empty() || status == kExitUnreadable) {
+        return status;
+    }
+    if (const std::string fault = recordingFault(options.recordPath, before); !fault.empty()) {
+        std::cerr << "zep-sim: " << fault << '\n';
+        return kExitUnreadable;
+    }
+    return status;
 }
 
 }  // namespace

@@ -1,16 +1,25 @@
 // Starts the recorder when the library is loaded with STA_MEAS_RECORD set,
 // closes the file when it is unloaded, and flushes what is buffered if the
 // process dies of a signal, so that a crash leaves every complete event.
+// A file that cannot be made or written is said once, in the framework's log
+// and on standard error, and recording stops: the module itself goes on.
 #include <signal.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "recorder.hpp"
+#include "zep_dbg.h"
 
-extern "C" u32 __real_ZEP_GetTick(void);
-extern "C" u32 __real_ZEP_TmTickToMillSec(u32 ticks);
+extern "C" {
+u32 __real_ZEP_GetTick(void);
+u32 __real_ZEP_TmTickToMillSec(u32 ticks);
+void __real_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
+    __attribute__((format(printf, 5, 6)));
+}
 
 zep::record::Writer *zep_record_writer = nullptr;
 
@@ -32,6 +41,30 @@ bool g_clockStarted = false;
 u32 g_lastTick = 0;
 u64 g_ticks = 0;
 
+// The file's name as it was given: the environment may change later.
+char g_path[4096];
+
+// Under the module's own id (ZEP_RECORDER_APP_ID, the build takes it from the
+// module), so that whoever follows the module in the access point's log sees
+// why its recording is missing. The line itself is not recorded: a replay
+// does not make it.
+__attribute__((format(printf, 1, 2))) void sayRecordingStopped(const char *format, ...)
+{
+    char text[sizeof g_path + 256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    __real_ZEP_DBG_Print(ZEP_DBG_ERROR, ZEP_RECORDER_APP_ID, 0, nullptr, "sta-meas recorder: %s\r\n", text);
+    std::fprintf(stderr, "sta-meas recorder: %s\n", text);
+}
+
+void onWriteFailure(int error)
+{
+    sayRecordingStopped("recording to %s stopped at byte %llu: %s", g_path,
+                        static_cast<unsigned long long>(g_file->bytesWritten()), std::strerror(error));
+}
+
 u64 maxBytesFromEnv()
 {
     const char *text = std::getenv("STA_MEAS_RECORD_MAX");
@@ -45,6 +78,7 @@ u64 maxBytesFromEnv()
 
 void onFatalSignal(int sig)
 {
+    g_file->onFailure(nullptr);  // the logger is no place to go from a signal handler
     g_file->flush(false);  // no compression: nothing but write(2) in a signal handler
     for (std::size_t i = 0; i < std::size(kFatalSignals); ++i) {
         if (kFatalSignals[i] == sig) {
@@ -80,10 +114,13 @@ bool startRecording()
     if (path == nullptr || *path == '\0') {
         return false;
     }
+    std::snprintf(g_path, sizeof g_path, "%s", path);
     g_file = new (g_storage) Writer;  // not Writer(): its buffers need no zeroing
     if (!g_file->open(path, maxBytesFromEnv())) {
+        sayRecordingStopped("cannot record to %s: %s", g_path, std::strerror(g_file->error()));
         return false;
     }
+    g_file->onFailure(onWriteFailure);
     zep_record_writer = g_file;
     catchFatalSignals();
     return true;

@@ -1,0 +1,139 @@
+// A recording that cannot be made: the recorder says so once, in the
+// framework's log and on standard error, stops, and the module goes on as if
+// it were not recording at all.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "run/runner.hpp"
+#include "sta_meas_msg.h"
+#include "scenario/scenario_reader.hpp"
+
+namespace zep::sim {
+namespace {
+
+const std::string kScenario = std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/station_measurement.yaml";
+
+// The trace of one play of scenario with lib; `between` runs after the
+// library is loaded and before the first step.
+std::string traceOf(const char *lib, const std::string &scenario, const std::function<void()> &between = {})
+{
+    std::ostringstream trace;
+    RunOptions options;
+    options.libPath = lib;
+    options.trace = &trace;
+    const Scenario played = readScenarioFile(scenario);
+    Runner runner(played, options);
+    if (between) {
+        between();
+    }
+    runner.run();
+    return trace.str();
+}
+
+// What the play wrote on standard error, the library's unloading included.
+struct Played {
+    std::string trace;
+    std::string errors;
+};
+
+Played recordingTo(const std::string &path, const std::string &scenario, const std::function<void()> &between = {})
+{
+    setenv("STA_MEAS_RECORD", path.c_str(), 1);
+    testing::internal::CaptureStderr();
+    Played played;
+    played.trace = traceOf(ZEP_RECORD_TEST_REC_LIB, scenario, between);
+    played.errors = testing::internal::GetCapturedStderr();
+    unsetenv("STA_MEAS_RECORD");
+    return played;
+}
+
+TEST(RecorderFailure, AFileThatCannotBeMadeIsSaidOnceAndTheTraceIsAsWithoutRecording)
+{
+    const std::string plain = traceOf(ZEP_RECORD_TEST_LIB, kScenario);
+    const std::string dir = std::filesystem::temp_directory_path().string();
+    const std::pair<std::string, const char *> kPaths[] = {
+        {"/nonexistent/x.rec", "No such file or directory"},
+        {dir, "Is a directory"},
+        {"/dev/full", "No space left on device"},  // opens, and the header's write fails
+    };
+    for (const auto &[path, reason] : kPaths) {
+        const Played played = recordingTo(path, kScenario);
+        EXPECT_EQ(played.errors, "sta-meas recorder: cannot record to " + path + ": " + reason + "\n");
+        EXPECT_TRUE(played.trace == plain) << path;
+    }
+}
+
+// On an access point the framework's log is where a field engineer looks:
+// the line is there, an error, under the module's own id.
+TEST(RecorderFailure, TheFrameworkLogHasTheLineUnderTheModulesId)
+{
+    setenv("STA_MEAS_RECORD", "/nonexistent/x.rec", 1);
+    testing::internal::CaptureStderr();
+    host::Host host;
+    std::string error;
+    ASSERT_TRUE(host.loadSharedApp(ZEP_RECORD_TEST_REC_LIB, &error)) << error;
+    testing::internal::GetCapturedStderr();
+    unsetenv("STA_MEAS_RECORD");
+    host.start();
+    const u8 tooShort[1] = {};
+    host.deliver(STAMEAS_MSG_MEAS_START, tooShort);  // the module logs its refusal
+    ASSERT_FALSE(host.logs().empty());
+    const host::LogLine &line = host.logs().front();
+    EXPECT_EQ(line.severity, ZEP_DBG_ERROR);
+    EXPECT_EQ(line.text, "sta-meas recorder: cannot record to /nonexistent/x.rec: No such file or directory\r\n");
+    // The module's own lines carry the id it registered with; so does this one.
+    const auto own = std::find_if(host.logs().begin() + 1, host.logs().end(),
+                                  [](const host::LogLine &l) { return l.text.find("sta-meas recorder") == std::string::npos; });
+    ASSERT_NE(own, host.logs().end()) << "the module logs a message it refuses";
+    EXPECT_EQ(line.module, own->module);
+}
+
+// A write that fails in the middle of a run (the reader of a pipe gone, as a
+// full disk would fail it): the line comes when it happens, in the trace as
+// the module's log, and nothing else of the run changes.
+TEST(RecorderFailure, AWriteThatFailsMidRunStopsTheRecordingWithOneLine)
+{
+    // Enough events for a block to be written while the run goes on.
+    const std::string scenario = std::filesystem::temp_directory_path() / ("recorder_failure." + std::to_string(getpid()) + ".yaml");
+    std::ofstream(scenario) << R"(
+stations: [{mac: "00:11:22:00:00:00", caps: [lm], reply: {delayMs: 20, rate: 1.0}, repeat: 32}]
+steps:
+  - start
+  - send: {id: 182, host: 0, radioId: 0, entries: [{staMac: "00:11:22:00:00:00", measId: lm, repeat: 32}]}
+  - advance: 120000
+)";
+    const std::string plain = traceOf(ZEP_RECORD_TEST_LIB, scenario);
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const auto keptPipeAction = std::signal(SIGPIPE, SIG_IGN);
+    const std::string path = "/proc/self/fd/" + std::to_string(ends[1]);
+    // The header goes into the pipe when the library is loaded; then its
+    // reader is gone, and the first block's write fails.
+    const Played played = recordingTo(path, scenario, [&] {
+        close(ends[0]);
+        close(ends[1]);
+    });
+    std::signal(SIGPIPE, keptPipeAction);
+    std::filesystem::remove(scenario);
+    const std::string said = "sta-meas recorder: recording to " + path + " stopped at byte 16: Broken pipe";
+    EXPECT_EQ(played.errors, said + "\n");
+    const std::size_t at = played.trace.find(said);
+    ASSERT_NE(at, std::string::npos) << "the line is in the framework's log while the run goes on";
+    const std::size_t begin = played.trace.rfind('\n', at) + 1;
+    const std::size_t end = played.trace.find('\n', at) + 1;
+    EXPECT_NE(played.trace.substr(begin, end - begin).find("\"ev\":\"log\""), std::string::npos);
+    EXPECT_TRUE(played.trace.substr(0, begin) + played.trace.substr(end) == plain);
+}
+
+}  // namespace
+}  // namespace zep::sim
