@@ -96,10 +96,11 @@ std::vector<u8> readWholeFile(const std::string &path, u64 maxBytes)
 {
     InputFile file(path);
     const u64 limit = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
-    // A plain file says how much it holds: room for that much is made at once,
-    // and anything else grows as its bytes arrive.
+    // A plain file says how much it holds: room for that much is made at once
+    // (and a byte more, where its end is seen), and anything else grows as its
+    // bytes arrive.
     std::vector<u8> bytes(static_cast<std::size_t>(
-        std::min<u64>(std::max<u64>(file.sizeOnDisk(), kZlibBuffer), limit)));
+        std::min<u64>(std::max<u64>(file.sizeOnDisk() + 1, kZlibBuffer), limit)));
     std::size_t filled = 0;
     while (filled < limit) {
         if (filled == bytes.size()) {
