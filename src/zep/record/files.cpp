@@ -43,12 +43,13 @@ std::string unreadableKind(const struct stat &st, bool standardInput)
 
 } // namespace
 
-InputFile::InputFile(const std::string &path) : path_(path)
+InputFile::InputFile(const std::string &path)
+    : path_(path == "-" ? "(standard input)" : path)
 {
     const bool standardInput = path == "-";
     const int fd = standardInput ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        throw FileError(path, systemReason("cannot be opened"));
+        throw FileError(path_, systemReason("cannot be opened"));
     }
     struct stat st {
     };
@@ -60,7 +61,7 @@ InputFile::InputFile(const std::string &path) : path_(path)
     }
     if (!why.empty()) {
         close(fd);
-        throw FileError(path, why);
+        throw FileError(path_, why);
     }
     sizeOnDisk_ = S_ISREG(st.st_mode) ? static_cast<u64>(st.st_size) : 0;
     gzbuffer(gz_, kZlibBuffer);
