@@ -162,6 +162,38 @@ TEST(HostLedger, AnAutomaticRequestIsBuiltFromTheStationsFacts)
     EXPECT_TRUE(unknown.nodes().empty());
 }
 
+// A station under automatic measurement that answered none of its first three
+// requests has its automatic hosts moved to its TPC node at the next tick, as
+// the timer moves them; an explicit host stays, and one report keeps them.
+TEST(HostLedger, ASilentStationsAutomaticHostsMoveToItsTpcNode)
+{
+    for (const bool answered : {false, true}) {
+        HostLedger ledger;
+        ledger.setStation({kSta, 0, 1, true, true, 7});
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, kAuto, request(0)), 0);
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(1, kSta, STAMEAS_MSG_LM_REQ, request(9)), 0);
+        for (int tick = 0; tick < 3; ++tick) {
+            EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 2);
+            if (answered && tick == 2) {
+                LmReportMsg report{};
+                std::memcpy(report.staMac, kSta.data(), kSta.size());
+                report.tokenId = 7;
+                ledger.delivered(STAMEAS_MSG_LM_REPORT, {reinterpret_cast<const u8 *>(&report), sizeof report}, 0);
+            }
+            ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);
+        }
+        ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);  // the fourth expiry sent nothing
+        std::vector<std::pair<u32, std::size_t>> nodes;  // id, hosts
+        for (const NodeShares &n : ledger.nodes()) {
+            nodes.emplace_back(n.measId, n.hosts.size());
+        }
+        using Nodes = std::vector<std::pair<u32, std::size_t>>;
+        const Nodes expected = answered ? Nodes{{STAMEAS_MSG_LM_REQ, 2}}
+                                        : Nodes{{STAMEAS_MSG_LM_REQ, 1}, {STAMEAS_MSG_TPC_REQ, 1}};
+        EXPECT_EQ(nodes, expected) << (answered ? "answered" : "silent");
+    }
+}
+
 // A stop walks the table of its radio only: one station and id, every id of
 // the station, or every node; a station's leave ends all of its nodes.
 TEST(HostLedger, StopsAndLeavesTakeHostsOutOfNodes)
