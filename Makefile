@@ -201,9 +201,12 @@ clean:
 
 .PHONY: coverage memcheck mutate
 
-# Line and branch coverage of the whole ctest suite, per file of src/, and the
-# application's totals. Counters are cleared first so that runs do not add up;
-# gcov runs once into a JSON tracefile that every report reads.
+# Line and branch coverage of the whole ctest suite, per file of src/ with the
+# lines not run and the lines with a branch not taken, and the application's
+# totals. Counters are cleared first so that runs do not add up; gcov runs once
+# into a JSON tracefile that every report reads. Each report names its files
+# with --filter: a tree built through a symbolic link gives the tracefile
+# absolute source paths, which gcovr's implicit filter on the root drops.
 COVERAGE_DIR := build/coverage
 APP_DIR := src/zep/app/sta_mng/advance/sta_meas
 GCOVR_REPORT := gcovr --root . --add-tracefile $(COVERAGE_DIR)/coverage.json
@@ -215,10 +218,10 @@ coverage: deps-coverage
 	gcovr --root . --object-directory $(COVERAGE_DIR) --exclude-directories '.*/CMakeFiles/[0-9.]+' \
 	  --filter src/ --exclude-unreachable-branches --exclude-throw-branches \
 	  --json $(COVERAGE_DIR)/coverage.json
-	$(GCOVR_REPORT) --txt $(COVERAGE_DIR)/lines.txt
-	$(GCOVR_REPORT) --branches --txt $(COVERAGE_DIR)/branches.txt
+	$(GCOVR_REPORT) --filter src/ --txt $(COVERAGE_DIR)/lines.txt
+	$(GCOVR_REPORT) --filter src/ --branches --txt $(COVERAGE_DIR)/branches.txt
 	mkdir -p $(COVERAGE_DIR)/html
-	$(GCOVR_REPORT) --html-details $(COVERAGE_DIR)/html/index.html
+	$(GCOVR_REPORT) --filter src/ --html-details $(COVERAGE_DIR)/html/index.html
 	@cat $(COVERAGE_DIR)/lines.txt $(COVERAGE_DIR)/branches.txt
 	@echo "application ($(APP_DIR)):"
 	@$(GCOVR_REPORT) --filter $(APP_DIR)/ --print-summary --txt /dev/null

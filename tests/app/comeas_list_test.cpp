@@ -8,14 +8,37 @@
 namespace zep::test::comeas {
 namespace {
 
-using CoMeasListTest = CoMeasTest;
-
 struct Refusal {
     const char *op;
     std::function<u32(u32 radio)> call;  // the operation's result as a number
     std::string words;                   // after "op[]: "; "": nothing logged
     const char *fault = nullptr;
     bool aboutStation = false;
+};
+
+class CoMeasListTest : public CoMeasTest {
+protected:
+    void expectRefusal(const Refusal &c, u32 radio)
+    {
+        SCOPED_TRACE(testing::Message() << c.op << " on radio " << radio << ": " << c.words);
+        host_.clearCaptures();
+        host_.faults().clear();
+        if (c.fault != nullptr) {
+            host_.faults().failCall(c.fault, 1);
+        }
+        EXPECT_EQ(c.call(radio), 0u);
+        std::string words = c.words;
+        if (const std::size_t at = words.find('%'); at != std::string::npos) {
+            words.replace(at, 1, std::to_string(radio));
+        }
+        const std::string prefix = c.aboutStation ? " [error]" + std::string(c.op) + "[][STA_MEAS][0011-2233-4401]: "
+                                                  : std::string(c.op) + "[]: ";
+        EXPECT_EQ(linesWithoutSourceLine(),
+                  words.empty() ? std::vector<std::string>{} : std::vector<std::string>{prefix + words});
+        if (!words.empty()) {
+            EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
+        }
+    }
 };
 
 TEST_F(CoMeasListTest, EachRefusalHasItsResultAndItsLine)
@@ -59,31 +82,11 @@ TEST_F(CoMeasListTest, EachRefusalHasItsResultAndItsLine)
         {"ZEP_STAMEAS_ChkAndCutCoMeasList", [](u32) { return ZEP_STAMEAS_ChkAndCutCoMeasList(nullptr, 17, 0), 0u; }, ""},
         {"ZEP_STAMEAS_TraverseCoMeasList", [&](u32) { return ZEP_STAMEAS_TraverseCoMeasList(nullptr, visit, nullptr), 0u; }, ""},
     };
-    const auto check = [&](const Refusal &c, u32 radio) {
-        SCOPED_TRACE(testing::Message() << c.op << " on radio " << radio << ": " << c.words);
-        host_.clearCaptures();
-        host_.faults().clear();
-        if (c.fault != nullptr) {
-            host_.faults().failCall(c.fault, 1);
-        }
-        EXPECT_EQ(c.call(radio), 0u);
-        std::string words = c.words;
-        if (const std::size_t at = words.find('%'); at != std::string::npos) {
-            words.replace(at, 1, std::to_string(radio));
-        }
-        const std::string prefix = c.aboutStation ? " [error]" + std::string(c.op) + "[][STA_MEAS][0011-2233-4401]: "
-                                                  : std::string(c.op) + "[]: ";
-        EXPECT_EQ(linesWithoutSourceLine(), words.empty() ? std::vector<std::string>{}
-                                                          : std::vector<std::string>{prefix + words});
-        if (!words.empty()) {
-            EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
-        }
-    };
-    for (const Refusal &c : perRadio) check(c, 2);
-    for (const Refusal &c : others) check(c, kRadio);
+    for (const Refusal &c : perRadio) expectRefusal(c, 2);
+    for (const Refusal &c : others) expectRefusal(c, kRadio);
     EXPECT_TRUE(records().empty());
     ZEP_STAMEAS_CoMeasListDeInit();
-    for (const Refusal &c : perRadio) check(c, 0);
+    for (const Refusal &c : perRadio) expectRefusal(c, 0);
     host_.clearCaptures();
     ZEP_STAMEAS_CoMeasListDeInit();
     EXPECT_EQ(linesWithoutSourceLine(), std::vector<std::string>{"ZEP_STAMEAS_CoMeasListDeInit[]: Sta co-measure list not exist.\r\n"});

@@ -114,7 +114,7 @@ TEST_P(Phase1FailureTest, KeepsEarlierRegistrationsAndStops)
 
     std::vector<std::string> lines;
     for (const auto &line : host_.logs()) {
-        if (line.category == STAMEAS_CAT_CORE || line.category == STAMEAS_CAT_DFX) {
+        if (line.severity == ZEP_DBG_ERROR) {
             lines.push_back(bodyOf(line.text));
         }
     }
@@ -124,12 +124,24 @@ TEST_P(Phase1FailureTest, KeepsEarlierRegistrationsAndStops)
     EXPECT_EQ(host_.hasHandler(kRpc, 70), c.rpc70);
 }
 
-// Phase 1 makes nine event registrations before the two RPCs.
+// Each registration of phase 1 refused in turn, in its order: the nine event
+// registrations (the station-leave handler after the second), then the two RPCs.
 INSTANTIATE_TEST_SUITE_P(
     Steps, Phase1FailureTest,
     ::testing::Values(
         Phase1Failure{"ZEP_CFG_RegRadioSingleCfgMsg", 1, "reg scan switch msg fail 9.\r\n",
                       0, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 1, "reg sta measure start msg failed 9.\r\n", 0, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 2, "reg sta measure stop msg failed 9.\r\n", 1, false, false},
+        Phase1Failure{"ZEP_STA_RegAccessPrimHandle", 1, "reg prim handle for sta-leave failed 9.\r\n", 2,
+                      false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 3, "reg sta co-measure start msg failed 9.\r\n", 2, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 4, "reg sta co-measure stop msg failed 9.\r\n", 3, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 5, "reg scan state change msg failed 9.\r\n", 4, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 6, "reg co-measure to nb msg failed 9.\r\n", 5, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 7, "reg scan channel set change msg failed 9.\r\n", 6, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 8, "reg lm report msg proc fail 9.\r\n", 7, false, false},
+        Phase1Failure{"ZEP_MNG_RegMsg", 9, "reg tpc report msg proc fail 9.\r\n", 8, false, false},
         Phase1Failure{"ZEP_MNG_RegMsg", 10, "reg rpc get_sta_meas_list msg fail 9.\r\n",
                       kEventMsgs.size(), false, false},
         Phase1Failure{"ZEP_MNG_RegMsg", 11, "reg rpc get_sta_comeas_list msg fail 9.\r\n",
@@ -166,42 +178,60 @@ TEST_F(CoreTest, PhasePastTheLastDoesNothing)
     EXPECT_EQ(host_.memory().totalAllocations(), allocs);
 }
 
-struct UnregFailure {
-    u32 nth;  // which withdrawal is refused, in de-initialisation's order
-    u32 category;
+struct DeinitFailure {
+    const char *op;
+    u32 nth;  // which call of op is refused, in de-initialisation's order
     std::string line;
+    std::size_t handlersLeft;
 };
 
-void PrintTo(const UnregFailure &c, std::ostream *os) { *os << "withdrawal " << c.nth; }
+void PrintTo(const DeinitFailure &c, std::ostream *os) { *os << c.op << " call " << c.nth; }
 
-class UnregFailureTest : public CoreTest, public ::testing::WithParamInterface<UnregFailure> {};
+class DeinitFailureTest : public CoreTest, public ::testing::WithParamInterface<DeinitFailure> {};
 
-// A refused withdrawal is logged and de-initialisation goes on with the rest.
-TEST_P(UnregFailureTest, IsLoggedAndTheOthersAreStillWithdrawn)
+// A refused withdrawal, or a refused stop of the timer, is logged and
+// de-initialisation goes on with the rest.
+TEST_P(DeinitFailureTest, IsLoggedAndTheRestIsStillUndone)
 {
-    const UnregFailure &c = GetParam();
+    const DeinitFailure &c = GetParam();
     ASSERT_EQ(startApp(), 0u);
+    StaMeasStartEntry entry{};
+    entry.measId = STAMEAS_MSG_LM_REQ;
+    entry.sched = StaMeasSched{1, 1, 0};
+    ASSERT_EQ(deliver(STAMEAS_MSG_MEAS_START, messageOf(StaMeasMsgHead{1, 0, {}, 0}, std::vector{entry})), 0u);
+    ASSERT_EQ(host_.activeTimers(), 1u);
+    host_.clearCaptures();
     started_ = false;
-    host_.faults().failCall("ZEP_MNG_UnRegMsg", c.nth);
+    host_.faults().failCall(c.op, c.nth);
     ASSERT_EQ(host_.deinit(), 0u);
-    EXPECT_EQ(logBodies(c.category), std::vector<std::string>{c.line});
-    EXPECT_EQ(host_.logs().at(0).severity, ZEP_DBG_ERROR);
-    EXPECT_EQ(eventHandlers(), 1u);
+    std::vector<std::string> errors;
+    for (const auto &line : host_.logs()) {
+        if (line.severity == ZEP_DBG_ERROR) {
+            errors.push_back(bodyOf(line.text));
+        }
+    }
+    EXPECT_EQ(errors, std::vector<std::string>{c.line});
+    EXPECT_EQ(eventHandlers(), c.handlersLeft);
+    EXPECT_EQ(host_.activeTimers(), c.handlersLeft == 0 ? 1u : 0u);
+    EXPECT_EQ(host_.memory().liveBlocks(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Withdrawals, UnregFailureTest,
+    Steps, DeinitFailureTest,
     ::testing::Values(
-        UnregFailure{1, STAMEAS_CAT_MEAS_FUNC, "Unreg sta measure start msg failed 7.\r\n"},
-        UnregFailure{2, STAMEAS_CAT_MEAS_FUNC, "Unreg sta measure stop msg failed 7.\r\n"},
-        UnregFailure{3, STAMEAS_CAT_COMEAS_FUNC, "Unreg sta co-measure start msg failed 7.\r\n"},
-        UnregFailure{4, STAMEAS_CAT_COMEAS_FUNC, "Unreg sta co-measure stop msg failed 7.\r\n"},
-        UnregFailure{5, STAMEAS_CAT_COMEAS_FUNC, "Unreg sta co-measure scan msg failed 7.\r\n"},
-        UnregFailure{6, STAMEAS_CAT_COMEAS_FUNC, "Unreg co-measure to nb msg failed 7.\r\n"},
-        UnregFailure{7, STAMEAS_CAT_COMEAS_FUNC, "Unreg scan channel set change msg failed 7.\r\n"},
-        UnregFailure{8, STAMEAS_CAT_CORE, "unreg lm report msg proc fail 7.\r\n"},
-        UnregFailure{9, STAMEAS_CAT_CORE, "unreg tpc report msg proc fail 7.\r\n"}),
-    [](const ::testing::TestParamInfo<UnregFailure> &param) { return "Nth" + std::to_string(param.param.nth); });
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 1, "Unreg sta measure start msg failed 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 2, "Unreg sta measure stop msg failed 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_StopTimer", 1, "sta measure timer stop fail 7, loopCnt 0.\r\n", 0},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 3, "Unreg sta co-measure start msg failed 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 4, "Unreg sta co-measure stop msg failed 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 5, "Unreg sta co-measure scan msg failed 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 6, "Unreg co-measure to nb msg failed 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 7, "Unreg scan channel set change msg failed 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 8, "unreg lm report msg proc fail 7.\r\n", 1},
+        DeinitFailure{"ZEP_MNG_UnRegMsg", 9, "unreg tpc report msg proc fail 7.\r\n", 1}),
+    [](const ::testing::TestParamInfo<DeinitFailure> &param) {
+        return std::string(param.param.op) + "_call" + std::to_string(param.param.nth);
+    });
 
 struct SwitchStep {
     u32 radio;

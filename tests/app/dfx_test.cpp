@@ -10,9 +10,33 @@ namespace {
 
 constexpr u8 kUntouched = 0xEE;
 
+struct DfxRefusal {
+    const char *what;
+    std::function<u32()> call;  // the status, or 0 when the call left everything as it was
+    u32 status;
+    std::string line;  // without its source line number; "": nothing logged
+    const char *fault = nullptr;
+};
+
 class DfxTest : public AppTest {
 protected:
     const host::LogLine &lastLog() const { return host_.logs().back(); }
+
+    void expectRefusal(const DfxRefusal &c)
+    {
+        SCOPED_TRACE(c.what);
+        host_.clearCaptures();
+        host_.faults().clear();
+        if (c.fault != nullptr) {
+            host_.faults().failCall(c.fault, 1);
+        }
+        EXPECT_EQ(c.call(), c.status);
+        EXPECT_EQ(linesWithoutSourceLine(),
+                  c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
+        if (!c.line.empty()) {
+            EXPECT_EQ(lastLog().severity, ZEP_DBG_ERROR);
+        }
+    }
 
     // One node on radio with every host's request and schedule distinct, so an
     // entry shows which host it was read from.
@@ -218,14 +242,6 @@ TEST_F(DfxTest, UnservedDumpsLeaveTheBufferAsItWas)
     }
 }
 
-struct DfxRefusal {
-    const char *what;
-    std::function<u32()> call;  // the status, or 0 when the call left everything as it was
-    u32 status;
-    std::string line;  // without its source line number; "": nothing logged
-    const char *fault = nullptr;
-};
-
 // What the statistics and the cost figures cannot count is refused with its
 // status and its line: a radio beyond the device's, statistics not made yet or
 // already freed, a clock that fails, a run that ends before it starts, and a
@@ -275,25 +291,12 @@ TEST_F(DfxTest, RefusalsGiveTheirStatusAndLine)
          "ZEP_STAMEAS_LogCoMeasStats[]: [STA-COMEAS-LOG] log comeas statistics fail.\r\n"},
         {"a second free", [] { return ZEP_STAMEAS_CoMeasStatsDeInit(), 0u; }, 0, ""},
     };
-    const auto check = [&](const DfxRefusal &c) {
-        SCOPED_TRACE(c.what);
-        host_.clearCaptures();
-        host_.faults().clear();
-        if (c.fault != nullptr) {
-            host_.faults().failCall(c.fault, 1);
-        }
-        EXPECT_EQ(c.call(), c.status);
-        EXPECT_EQ(linesWithoutSourceLine(), c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
-        if (!c.line.empty()) {
-            EXPECT_EQ(lastLog().severity, ZEP_DBG_ERROR);
-        }
-    };
-    for (const DfxRefusal &c : live) check(c);
+    for (const DfxRefusal &c : live) expectRefusal(c);
     for (u32 radio = 0; radio < 2; radio++) {
         EXPECT_EQ(g_coMeasStats[radio].sendCoMeasReqCount + g_coMeasStats[radio].rcvCoMeasReportCount, 0u);
     }
     ZEP_STAMEAS_CoMeasStatsDeInit();
-    for (const DfxRefusal &c : freed) check(c);
+    for (const DfxRefusal &c : freed) expectRefusal(c);
     ZEP_STAMEAS_MeasTblDeInit();  // the node without a host goes
     ASSERT_EQ(ZEP_STAMEAS_MeasTblInit(), 0u);
     ASSERT_EQ(ZEP_STAMEAS_CoMeasStatsInit(), 0u);

@@ -124,26 +124,36 @@ TEST_F(MeasTblTest, OperationsOnARadioWithoutATableAreRefused)
     ASSERT_EQ(ZEP_STAMEAS_MeasTblInit(), 0u);
 }
 
+// Walk callbacks that note the station, delete the element they are given and
+// end the walk at the second one.
+using Seen = std::vector<u8>;
+
+u32 takeNode(StaMeasInfo *info, void *seen)
+{
+    auto &macs = *static_cast<Seen *>(seen);
+    macs.push_back(info->staMac[5]);
+    ZEP_STAMEAS_DelStaAutoMeasNodes(info->staMac);  // the station's only node
+    return macs.size() == 2 ? STAMEAS_WALK_STOP : 0u;
+}
+u32 takeNode2(StaMeasInfo *info, void *seen, void *) { return takeNode(info, seen); }
+u32 takeNode3(StaMeasInfo *info, void *seen, void *, void *) { return takeNode(info, seen); }
+
+u32 takeRecord(ZEP_SLL_Head *list, CoMeasInfo *info, void *seen)
+{
+    auto &macs = *static_cast<Seen *>(seen);
+    macs.push_back(info->staMac[5]);
+    ZEP_SLL_Node *element = list->first;
+    while (element->data != info) element = element->next;
+    ZEP_STAMEAS_DelCoMeasNode(list, element);
+    return macs.size() == 2 ? STAMEAS_WALK_STOP : 0u;
+}
+u32 takeRecord3(ZEP_SLL_Head *list, CoMeasInfo *info, void *seen, void *, void *) { return takeRecord(list, info, seen); }
+
 // Every walk, of a radio's table or of a co-measurement list, reads the next
 // element before it calls back, so the callback may delete the element it is
 // given; 60 ends the walk, and without a callback or a list nothing is visited.
 TEST_F(MeasTblTest, WalksLetTheCallbackDeleteItsElementAndStopAtSixty)
 {
-    using Seen = std::vector<u8>;
-    static constexpr auto onNode = [](StaMeasInfo *info, void *seen) -> u32 {
-        auto &macs = *static_cast<Seen *>(seen);
-        macs.push_back(info->staMac[5]);
-        ZEP_STAMEAS_DelStaAutoMeasNodes(info->staMac);  // the station's only node
-        return macs.size() == 2 ? STAMEAS_WALK_STOP : 0u;
-    };
-    static constexpr auto onRecord = [](ZEP_SLL_Head *list, CoMeasInfo *info, void *seen) -> u32 {
-        auto &macs = *static_cast<Seen *>(seen);
-        macs.push_back(info->staMac[5]);
-        ZEP_SLL_Node *element = list->first;
-        while (element->data != info) element = element->next;
-        ZEP_STAMEAS_DelCoMeasNode(list, element);
-        return macs.size() == 2 ? STAMEAS_WALK_STOP : 0u;
-    };
     ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(0, 36);
     struct Walker {
         const char *name;
@@ -151,40 +161,27 @@ TEST_F(MeasTblTest, WalksLetTheCallbackDeleteItsElementAndStopAtSixty)
         std::function<void(bool withCallback, Seen &)> walk;
     };
     const std::vector<Walker> walkers = {
-        {"table walk", false,
-         [](bool fn, Seen &seen) {
-             ZEP_STAMEAS_WalkMeasTbl(0, fn ? +[](StaMeasInfo *i, void *s) { return onNode(i, s); } : nullptr, &seen);
-         }},
+        {"table walk", false, [](bool fn, Seen &s) { ZEP_STAMEAS_WalkMeasTbl(0, fn ? takeNode : nullptr, &s); }},
         {"table walk of two", false,
-         [](bool fn, Seen &seen) {
-             ZEP_STAMEAS_WalkMeasTbl2(0, fn ? +[](StaMeasInfo *i, void *s, void *) { return onNode(i, s); } : nullptr,
-                                      &seen, nullptr);
-         }},
+         [](bool fn, Seen &s) { ZEP_STAMEAS_WalkMeasTbl2(0, fn ? takeNode2 : nullptr, &s, nullptr); }},
         {"table walk of three", false,
-         [](bool fn, Seen &seen) {
-             ZEP_STAMEAS_WalkMeasTbl3(
-                 0, fn ? +[](StaMeasInfo *i, void *s, void *, void *) { return onNode(i, s); } : nullptr, &seen,
-                 nullptr, nullptr);
-         }},
+         [](bool fn, Seen &s) { ZEP_STAMEAS_WalkMeasTbl3(0, fn ? takeNode3 : nullptr, &s, nullptr, nullptr); }},
         {"list walk", true,
-         [list](bool fn, Seen &seen) {
-             ZEP_STAMEAS_TraverseCoMeasList(list, fn ? +onRecord : nullptr, &seen);
-             ZEP_STAMEAS_TraverseCoMeasList(nullptr, +onRecord, &seen);
+         [list](bool fn, Seen &s) {
+             ZEP_STAMEAS_TraverseCoMeasList(list, fn ? takeRecord : nullptr, &s);
+             ZEP_STAMEAS_TraverseCoMeasList(nullptr, takeRecord, &s);
          }},
         {"list walk of three", true,
-         [list](bool fn, Seen &seen) {
-             const auto cb = +[](ZEP_SLL_Head *l, CoMeasInfo *i, void *s, void *, void *) { return onRecord(l, i, s); };
-             ZEP_STAMEAS_TraverseCoMeasListEx(list, fn ? cb : nullptr, &seen, nullptr, nullptr);
-             ZEP_STAMEAS_TraverseCoMeasListEx(nullptr, cb, &seen, nullptr, nullptr);
+         [list](bool fn, Seen &s) {
+             ZEP_STAMEAS_TraverseCoMeasListEx(list, fn ? takeRecord3 : nullptr, &s, nullptr, nullptr);
+             ZEP_STAMEAS_TraverseCoMeasListEx(nullptr, takeRecord3, &s, nullptr, nullptr);
          }},
     };
     for (const Walker &w : walkers) {
         SCOPED_TRACE(w.name);
         for (u8 last = 1; last <= 3; last++) {
-            CoMeasKey key{{0x00, 0x11, 0x22, 0x33, 0x44, last}, {}, 200};
-            ASSERT_NE(w.onList ? static_cast<void *>(ZEP_STAMEAS_AddCoMeasInfo(list, &key))
-                               : static_cast<void *>(add(0, last)),
-                      nullptr);
+            const CoMeasKey key{{0x00, 0x11, 0x22, 0x33, 0x44, last}, {}, 200};
+            ASSERT_TRUE(w.onList ? ZEP_STAMEAS_AddCoMeasInfo(list, &key) != nullptr : add(0, last) != nullptr);
         }
         const auto left = [&] { return w.onList ? ZEP_STAMEAS_GetCoMeasNodeNum(list) : ZEP_STAMEAS_GetMeasTblSize(0); };
         Seen seen;

@@ -1,13 +1,11 @@
 // Which host's share each request served, and every host's share of a listed
-// node: read from the application's table through the emulation's pool.
+// node, as a play shows them: told by the ledger of what the hosts asked for.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "run/node_view.hpp"
 #include "run/runner.hpp"
 #include "scenario/scenario_reader.hpp"
-#include "sta_meas_inner.h"
 
 namespace zep::sim {
 namespace {
@@ -91,61 +89,6 @@ steps:
               "         host 0  weight 100  loop every 5s\n"
               "         host 1  weight 20   3x every 2s\n"
               "         host 2  weight 60   loop every 1s, automatic\n");
-}
-
-// The node record as the application lays it out, in a pool of its name.
-class NodeViewTest : public ::testing::Test {
-protected:
-    NodeViewTest()
-    {
-        pool_ = ZEP_MEMPOOL_Create(sizeof(StaMeasNode), 2, STAMEAS_TBL_POOL_NAME, 0, 0, 0);
-        node_ = static_cast<StaMeasNode *>(ZEP_MEMPOOL_Malloc(pool_));
-    }
-    host::Host host_;
-    ZEP_MemPool *pool_ = nullptr;
-    StaMeasNode *node_ = nullptr;
-};
-
-TEST_F(NodeViewTest, TheHostIsTheRequestsIndexAndNothingElseIsGuessed)
-{
-    const host::Memory &memory = host_.memory();
-    const StaMeasReq *req = node_->info.hostReq;
-    for (int h = 0; h < 3; ++h) {
-        EXPECT_EQ(servedHost(memory, &req[h]), h);
-    }
-    const auto *bytes = reinterpret_cast<const u8 *>(req);
-    EXPECT_EQ(servedHost(memory, bytes + 1), kUnknownHost);      // inside a request
-    EXPECT_EQ(servedHost(memory, &req[3]), kUnknownHost);        // past the last host's
-    EXPECT_EQ(servedHost(memory, &node_->info), kUnknownHost);   // before the first
-    EXPECT_EQ(servedHost(memory, nullptr), kUnknownHost);
-    StaMeasNode onStack{};
-    EXPECT_EQ(servedHost(memory, &onStack.info.hostReq[1]), kUnknownHost);
-    ZEP_MEMPOOL_Free(pool_, node_);
-    EXPECT_EQ(servedHost(memory, &req[1]), kUnknownHost);        // the node is gone
-}
-
-TEST_F(NodeViewTest, LiveNodesListTheHostsOfTheBitmapWithTheirSchedules)
-{
-    StaMeasInfo &info = node_->info;
-    const u8 mac[6] = {0, 0x11, 0x22, 0x33, 0x44, 0x01};
-    std::memcpy(info.staMac, mac, sizeof(mac));
-    info.measId = STAMEAS_MSG_TPC_REQ;
-    info.radioId = 1;
-    info.hostBitmap = 0b101;
-    info.autoMeasBitmap = 0b100;
-    info.hostSched[0] = {1, 4, 0};
-    info.hostSched[1] = {0, 9, 9};  // not in the bitmap: not shown
-    info.hostSched[2] = {0, 2, 7};
-    const std::vector<NodeShares> nodes = liveNodes(host_.memory());
-    ASSERT_EQ(nodes.size(), 1u);
-    EXPECT_EQ(nodes[0].staMac[5], 0x01);
-    EXPECT_EQ(std::tuple(nodes[0].measId, nodes[0].radioId), std::tuple(169u, 1u));
-    ASSERT_EQ(nodes[0].hosts.size(), 2u);
-    const HostShare &h0 = nodes[0].hosts[0];
-    const HostShare &h2 = nodes[0].hosts[1];
-    EXPECT_EQ(std::tuple(h0.host, h0.sched.isLoop, h0.sched.periodInSec, h0.automatic),
-              std::tuple(0u, 1, 4, false));
-    EXPECT_EQ(std::tuple(h2.host, h2.sched.count, h2.automatic), std::tuple(2u, 7, true));
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ TEST(ReaderErrorsFile, MissingFileIsNamed)
         readScenarioFile("/nonexistent/scenario.yaml");
         FAIL();
     } catch (const ScenarioError &e) {
-        EXPECT_STREQ(e.what(), "/nonexistent/scenario.yaml: cannot open the file");
+        EXPECT_STREQ(e.what(), "/nonexistent/scenario.yaml: cannot be opened: No such file or directory");
     }
 }
 

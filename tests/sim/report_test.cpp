@@ -298,7 +298,7 @@ TEST(LogsReport, OneSectionPerAccessPointAndFilteredNotesAreNamedNotZeroed)
     EXPECT_EQ(shell(zepSim("logs " + full.string() + " --report /nonexistent/r.html > /dev/null 2> " +
                            (dir.path() / "err.txt").string())),
               2);
-    EXPECT_EQ(readFile(dir.path() / "err.txt"), "zep-sim logs: cannot write /nonexistent/r.html\n");
+    EXPECT_EQ(readFile(dir.path() / "err.txt"), "zep-sim logs: cannot write /nonexistent/r.html: No such file or directory\n");
 }
 
 struct Browsed {

@@ -152,8 +152,6 @@ public:
     std::map<std::string, std::size_t> liveBySite() const override;
     std::size_t livePools() const override { return pools_.size(); }
     std::size_t poolBlocksInUse(std::string_view poolName) const override;
-    std::optional<PoolBlock> poolBlockAt(const void *address) const override;
-    std::vector<PoolBlock> poolBlocks(std::string_view poolName) const override;
     std::size_t badFrees() const override { return badFrees_; }
 
 private:
@@ -167,9 +165,6 @@ private:
     std::pmr::unsynchronized_pool_resource blockNodes_;
     std::pmr::unordered_map<void *, Block> blocks_ = std::pmr::unordered_map<void *, Block>(&blockNodes_);
     std::map<const ZEP_MemPool *, std::unique_ptr<ZEP_MemPool>> pools_;
-    // Every block any pool has made, by address: a block is made once and kept
-    // until its pool goes, so this changes only then, never on malloc or free.
-    std::map<const std::byte *, const ZEP_MemPool *> blockOwners_;
     u64 totalAllocations_ = 0;
     std::size_t badFrees_ = 0;
 };

@@ -99,7 +99,6 @@ void *MemoryLedger::poolMalloc(ZEP_MemPool *pool)
     } else if (pool->storage.size() < pool->blockCount) {
         pool->storage.push_back(std::make_unique<std::byte[]>(pool->blockSize));
         block = pool->storage.back().get();
-        blockOwners_.emplace(pool->storage.back().get(), pool);
     } else {
         return nullptr;
     }
@@ -131,9 +130,6 @@ u32 MemoryLedger::destroyPool(ZEP_MemPool *pool)
     if (it == pools_.end()) {
         return kErrNotFound;
     }
-    for (const auto &block : pool->storage) {
-        blockOwners_.erase(block.get());
-    }
     pools_.erase(it);
     return 0;
 }
@@ -147,32 +143,6 @@ std::size_t MemoryLedger::poolBlocksInUse(std::string_view poolName) const
         }
     }
     return total;
-}
-
-std::optional<PoolBlock> MemoryLedger::poolBlockAt(const void *address) const
-{
-    const auto *byte = static_cast<const std::byte *>(address);
-    auto it = blockOwners_.upper_bound(byte);
-    if (it == blockOwners_.begin()) {
-        return std::nullopt;
-    }
-    --it;
-    const auto &[start, pool] = *it;
-    if (!std::less<>()(byte, start + pool->blockSize) || !pool->inUse.contains(start)) {
-        return std::nullopt;
-    }
-    return PoolBlock{pool->name, {start, pool->blockSize}};
-}
-
-std::vector<PoolBlock> MemoryLedger::poolBlocks(std::string_view poolName) const
-{
-    std::vector<PoolBlock> blocks;
-    for (const auto &[start, pool] : blockOwners_) {
-        if (pool->name == poolName && pool->inUse.contains(start)) {
-            blocks.push_back({pool->name, {start, pool->blockSize}});
-        }
-    }
-    return blocks;
 }
 
 }  // namespace zep::host::detail

@@ -21,7 +21,7 @@ void reportRegistration(bool reg, u32 kind, u32 msgId, u32 status)
 
 SentMessage attempted(u32 dest, u32 msgId, const void *body, u32 len, bool ipc)
 {
-    SentMessage msg{detail::state().nowMs, dest, msgId, ipc, {}, body};
+    SentMessage msg{detail::state().nowMs, dest, msgId, ipc, {}};
     if (body != nullptr && len > 0) {
         const auto *bytes = static_cast<const u8 *>(body);
         msg.body.assign(bytes, bytes + len);
@@ -55,7 +55,6 @@ SentMessage attempted(u32 dest, u32 msgId, const void *body, u32 len, bool ipc)
     shown.dest = dest;
     shown.msgId = msgId;
     shown.ipc = ipc;
-    shown.source = body;
     const auto *bytes = static_cast<const u8 *>(body);
     shown.body.assign(bytes, bytes + (body != nullptr ? len : 0));
     s.observer->onSent(shown);

@@ -78,16 +78,6 @@ struct SentMessage {
     u32 msgId = 0;
     bool ipc = false;  // ZEP_MNG_SendIPCMsg rather than ZEP_MNG_SendMsg
     std::vector<u8> body;
-    // The address the application handed over as the body: where in its own
-    // memory the bytes came from. Meaningful only while the observer is shown
-    // the send; a captured record keeps it as a number, never to read through.
-    const void *source = nullptr;
-};
-
-// A block of a framework memory pool that the application holds: read-only.
-struct PoolBlock {
-    std::string_view pool;  // the name the pool was created with
-    std::span<const std::byte> bytes;
 };
 
 struct LogLine {
@@ -130,11 +120,6 @@ public:
     virtual std::map<std::string, std::size_t> liveBySite() const = 0;  // "file:line" -> blocks
     virtual std::size_t livePools() const = 0;
     virtual std::size_t poolBlocksInUse(std::string_view poolName) const = 0;
-    // The block in use that holds address, in any pool; nullopt when none does
-    // (a heap block, a global, a block already freed).
-    virtual std::optional<PoolBlock> poolBlockAt(const void *address) const = 0;
-    // Every block in use of the pools of that name, lowest address first.
-    virtual std::vector<PoolBlock> poolBlocks(std::string_view poolName) const = 0;
     // Frees of a block the host never handed out (double or wild frees); such a
     // pointer is reported and never passed on to the system allocator.
     virtual std::size_t badFrees() const = 0;

@@ -43,12 +43,13 @@ std::string unreadableKind(const struct stat &st, bool standardInput)
 
 } // namespace
 
-InputFile::InputFile(const std::string &path) : path_(path)
+InputFile::InputFile(const std::string &path)
+    : path_(path == "-" ? "(standard input)" : path)
 {
     const bool standardInput = path == "-";
     const int fd = standardInput ? dup(STDIN_FILENO) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        throw FileError(path, systemReason("cannot be opened"));
+        throw FileError(path_, systemReason("cannot be opened"));
     }
     struct stat st {
     };
@@ -60,7 +61,7 @@ InputFile::InputFile(const std::string &path) : path_(path)
     }
     if (!why.empty()) {
         close(fd);
-        throw FileError(path, why);
+        throw FileError(path_, why);
     }
     sizeOnDisk_ = S_ISREG(st.st_mode) ? static_cast<u64>(st.st_size) : 0;
     gzbuffer(gz_, kZlibBuffer);
@@ -96,10 +97,11 @@ std::vector<u8> readWholeFile(const std::string &path, u64 maxBytes)
 {
     InputFile file(path);
     const u64 limit = maxBytes == UINT64_MAX ? maxBytes : maxBytes + 1;
-    // A plain file says how much it holds: room for that much is made at once,
-    // and anything else grows as its bytes arrive.
+    // A plain file says how much it holds: room for that much is made at once
+    // (and a byte more, where its end is seen), and anything else grows as its
+    // bytes arrive.
     std::vector<u8> bytes(static_cast<std::size_t>(
-        std::min<u64>(std::max<u64>(file.sizeOnDisk(), kZlibBuffer), limit)));
+        std::min<u64>(std::max<u64>(file.sizeOnDisk() + 1, kZlibBuffer), limit)));
     std::size_t filled = 0;
     while (filled < limit) {
         if (filled == bytes.size()) {

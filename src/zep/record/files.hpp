@@ -54,6 +54,7 @@ class InputFile
     bool endedEarly() const { return endedEarly_; }
     // The size of a regular file on disk; 0 for a pipe.
     u64 sizeOnDisk() const { return sizeOnDisk_; }
+    // The path, as messages name it.
     const std::string &path() const { return path_; }
 
   private:

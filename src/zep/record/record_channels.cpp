@@ -18,15 +18,6 @@ constexpr u64 kMaxHeadBytes = 1 + 10 + 1 + 1 + (kMaxArgs + 1) * 10;
 // A varint from a place known to hold one whole, or false on one too long.
 inline bool takeVarint(const u8 *&at, u64 &value)
 {
-    if (*at < 0x80) [[likely]] {
-        value = *at++;
-        return true;
-    }
-    if (at[1] < 0x80) {
-        value = static_cast<u64>(at[0] & 0x7f) | static_cast<u64>(at[1]) << 7;
-        at += 2;
-        return true;
-    }
     value = 0;
     for (u32 shift = 0; shift < 64; shift += 7) {
         const u8 byte = *at++;

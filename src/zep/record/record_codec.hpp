@@ -33,19 +33,9 @@ inline u8 *putVarint(u8 *at, u64 value)
 }
 
 // Reads a varint at pos; false when it runs off the end or is longer than 10
-// bytes. Inline, with a one-byte fast way: most values are small.
+// bytes.
 inline bool getVarint(std::span<const u8> bytes, u64 &pos, u64 &value)
 {
-    if (pos < bytes.size() && bytes[pos] < 0x80) [[likely]] {
-        value = bytes[pos++];
-        return true;
-    }
-    if (bytes.size() - pos >= 2 && bytes[pos + 1] < 0x80) {
-        // Two bytes: a field's length from 64 bytes on.
-        value = static_cast<u64>(bytes[pos] & 0x7f) | static_cast<u64>(bytes[pos + 1]) << 7;
-        pos += 2;
-        return true;
-    }
     value = 0;
     for (u32 shift = 0; shift < 64; shift += 7) {
         if (pos >= bytes.size()) {

@@ -73,7 +73,7 @@ struct Event {
     // Out, OutFail of a measurement request sent by the timer, when wanted: the
     // host whose share it served, or kUnknownHost.
     std::optional<int> servedHost;
-    // Rpc 69 answered, when wanted: the table's live nodes; like body, valid
+    // Rpc 69 answered, when wanted: the nodes the hosts asked for; like body, valid
     // only while the sinks are handed the event.
     const std::vector<NodeShares> *nodes = nullptr;
 };
@@ -85,7 +85,7 @@ enum class Need : u8 {
     Fields = 1u << 0,  // Event::fields
     Text = 1u << 1,    // Event::summary
     Object = 1u << 2,  // Event::json
-    Shares = 1u << 3,  // Event::servedHost, Event::nodes: read from the application's table
+    Shares = 1u << 3,  // Event::servedHost, Event::nodes: from the ledger of what the hosts asked for
 };
 
 class Needs {

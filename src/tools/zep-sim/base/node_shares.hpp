@@ -1,5 +1,5 @@
-// What each host asked of one measurement node, as read from the application's
-// table while a run goes on: the dump lists only the top host's schedule.
+// What each host asked of one measurement node, as the ledger of what the
+// hosts asked for keeps it: the dump lists only the top host's schedule.
 #pragma once
 
 #include <array>
@@ -9,9 +9,13 @@
 
 namespace zep::sim {
 
-// A request whose body did not come from a live node's per-host request (a
-// build with another table layout, a fault) is attributed to no host.
+// A request whose body is no host's request (a fault, a build that builds
+// them otherwise), or that several could have been, is attributed to no host.
 inline constexpr int kUnknownHost = -1;
+
+// The weight each host's share adds to a node, by host id: the timer sends the
+// heaviest due host's request.
+inline constexpr u32 kHostWeights[] = {100, 20, 60};
 
 struct HostShare {
     u32 host = 0;

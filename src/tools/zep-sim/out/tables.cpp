@@ -19,9 +19,6 @@ std::string num(const Json &v)
     return v.dump();
 }
 
-// The weight each host's share adds to a node.
-constexpr u32 kHostWeights[] = {100, 20, 60};
-
 std::string shareText(const HostShare &share)
 {
     std::string weight = std::to_string(kHostWeights[share.host % std::size(kHostWeights)]);

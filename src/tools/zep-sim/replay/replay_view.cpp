@@ -113,7 +113,7 @@ void ReplayView::returned(const zep::record::Event &entry, u32 status, std::span
     recorder_.setContext(0);
 }
 
-void ReplayView::answered(const zep::record::Event &call, u64 result)
+void ReplayView::answered(const zep::record::Event &call, u64 result, std::span<const u8> out)
 {
     const auto status = static_cast<u32>(result);
     const auto arg = [&call](int i) { return static_cast<u32>(call.args[i]); };
@@ -126,7 +126,6 @@ void ReplayView::answered(const zep::record::Event &call, u64 result)
         msg.dest = arg(0);
         msg.msgId = msg.ipc ? arg(1) : arg(2);
         msg.body.assign(call.in.begin(), call.in.end());
-        msg.source = call.in.data();  // the module's own body: which host's request it was
         if (status == 0) {
             recorder_.onSent(msg);
         } else {
@@ -134,6 +133,11 @@ void ReplayView::answered(const zep::record::Event &call, u64 result)
         }
         break;
     }
+    case Op::ZEP_UAM_FindStaInfo:
+    case Op::ZEP_STA_GetRadioCurEirp:
+    case Op::ZEP_STA_GetRadioMaxPower:
+        noteFacts(call, result, out);
+        break;
     case Op::ZEP_MNG_RegMsg:
     case Op::ZEP_MNG_UnRegMsg:
         recorder_.onRegMsg(call.id == static_cast<u8>(Op::ZEP_MNG_RegMsg), arg(0), arg(2), status);
@@ -196,9 +200,51 @@ void ReplayView::emitLeave(std::span<const u8> station, u32 status, std::chrono:
         std::memcpy(mac.data(), sta.staMac, mac.size());
         e.json["sta"] = host::formatMac(mac);
         e.summary = host::formatMac(mac);
+        if (status == 0) {
+            recorder_.ledger().stationLeft(mac);
+        }
     }
     e.json["status"] = status;
     recorder_.emit(e);
+}
+
+void ReplayView::noteFacts(const zep::record::Event &call, u64 result, std::span<const u8> out)
+{
+    HostLedger &ledger = recorder_.ledger();
+    const auto radioId = static_cast<u32>(call.args[0]);
+    switch (static_cast<Op>(call.id)) {
+    case Op::ZEP_UAM_FindStaInfo: {
+        if (call.in.size() != sizeof(host::Mac)) {
+            break;
+        }
+        if (result == 0) {  // not in the database: the module builds no request for it
+            host::Mac mac;
+            std::memcpy(mac.data(), call.in.data(), mac.size());
+            ledger.forgetStation(mac);
+            break;
+        }
+        ZEP_UAM_StaInfo sta{};
+        zep::record::unpackStation(out, sta);
+        const auto capable = [&sta](u32 bit) { return ((sta.capBitmap[bit / 8] >> (bit % 8)) & 1u) != 0; };
+        host::StationFacts facts;
+        std::memcpy(facts.mac.data(), call.in.data(), facts.mac.size());
+        facts.radioId = sta.radioId;
+        facts.vapId = sta.vapId;
+        facts.linkMeas = capable(ZEP_STA_CAP_LINK_MEAS);
+        facts.tpc = capable(ZEP_STA_CAP_TPC_REQ);
+        facts.tokenCounter = sta.tokenCounter;
+        ledger.setStation(facts);
+        break;
+    }
+    case Op::ZEP_STA_GetRadioCurEirp:
+        ledger.radioPower(radioId).curEirp = static_cast<s8>(result);
+        break;
+    case Op::ZEP_STA_GetRadioMaxPower:
+        ledger.radioPower(radioId).maxPower = static_cast<s8>(result);
+        break;
+    default:
+        break;
+    }
 }
 
 // A dump's reply says how many records the radio's table (or one list)

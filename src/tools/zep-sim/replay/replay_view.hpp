@@ -43,7 +43,7 @@ public:
 
     void entering(const zep::record::Event &entry) override;
     void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) override;
-    void answered(const zep::record::Event &call, u64 result) override;
+    void answered(const zep::record::Event &call, u64 result, std::span<const u8> out) override;
 
     void onAppRegistered(u32 status) override { recorder_.onAppRegistered(status); }
     void onLog(const host::LogLine &line) override;
@@ -52,6 +52,9 @@ private:
     void emitConfig(std::span<const u8> msg, u32 status, std::chrono::nanoseconds elapsed);
     void emitLeave(std::span<const u8> station, u32 status, std::chrono::nanoseconds elapsed);
     void noteListSize(u32 rpcId, std::span<const u8> reply);
+    // The station and radio facts the recording answered: what the ledger
+    // builds the module's automatic requests from, as a play's scenario gives them.
+    void noteFacts(const zep::record::Event &call, u64 result, std::span<const u8> out);
     Event runnerEvent(EventKind kind, const char *ev) const;
 
     // StateProbe for the report: the sizes the recorded dumps answered, since

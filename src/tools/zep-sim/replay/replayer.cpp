@@ -139,7 +139,7 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
             keep(*recorded, subject);
         }
         if (watcher_ != nullptr) {
-            watcher_->answered(call, recorded->ret);
+            watcher_->answered(call, recorded->ret, recorded->out);
         }
         return recorded->ret;
     }

@@ -40,7 +40,8 @@ public:
     virtual void entering(const zep::record::Event &entry) = 0;
     // body: the entry's bytes as the handler left them (an RPC's reply).
     virtual void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) = 0;
-    virtual void answered(const zep::record::Event &call, u64 result) = 0;
+    // out: what the recording answered beside the result (a station record).
+    virtual void answered(const zep::record::Event &call, u64 result, std::span<const u8> out) = 0;
 };
 
 // What the application registered under each key: a handful of entries,

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "base/hex.hpp"
-#include "run/node_view.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
 #include "wire/msg_catalog.hpp"
@@ -130,6 +129,9 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     e.body = useOffered ? offered_->second : body;
     e.len = body.size();
     offered_.reset();
+    if (!rpc) {
+        ledger_.delivered(msgId, e.body, status);
+    }
     e.msg = inboundMsg(msgId);
     if (e.msg != nullptr && e.msg->radio != nullptr) {
         e.column = e.msg->column;
@@ -150,7 +152,7 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     }
     const bool tableDump = rpc && msgId == STAMEAS_RPC_GET_MEAS_LIST && status == 0;
     if (tableDump && needs_.has(e.kind, Need::Shares)) {
-        nodes_ = liveNodes(host_.memory());
+        nodes_ = ledger_.nodes();
         e.nodes = &nodes_;
     }
     emit(e);
@@ -184,12 +186,15 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
         }
         e.json["hex"] = toHex(e.body);
     }
-    // Which host's share a request served is read only where a sink shows it.
+    // Every request the timer sends goes through the ledger, which counts it
+    // against its node; the host it served is shown only where a sink wants it.
     const bool wanted = needs_.has(e.kind, Need::Shares) || !e.json.is_null();
-    if (wanted && context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr &&
-        e.msg->column == Column::Requests) {
-        e.servedHost = servedHost(host_.memory(), msg.source);
-        if (!e.json.is_null()) {
+    if (context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr && e.msg->column == Column::Requests) {
+        const int served = ledger_.hostOf(msg.msgId, msg.body, !status);
+        if (wanted) {
+            e.servedHost = served;
+        }
+        if (wanted && !e.json.is_null()) {
             e.json["host"] = *e.servedHost == kUnknownHost ? Json(nullptr) : Json(*e.servedHost);
         }
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/events.hpp"
+#include "run/host_ledger.hpp"
 #include "wire/codec.hpp"
 #include "zep_host.hpp"
 
@@ -44,6 +45,10 @@ public:
     void onSendFailed(const host::SentMessage &msg, u32 status) override;
     void onLog(const host::LogLine &line) override;
 
+    // What each host asked for: fed with the starts and stops delivered here,
+    // and by the runner (or the replay) with station facts and leaves.
+    HostLedger &ledger() { return ledger_; }
+
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;
     // The decoded one-liner and fields, each where a sink reads it.
@@ -57,6 +62,7 @@ private:
     u32 context_ = 0;
     std::optional<std::pair<u32, std::span<const u8>>> offered_;  // the runner's copy outlives it
     std::vector<NodeShares> nodes_;  // what the last table dump's event points at
+    HostLedger ledger_;
 };
 
 }  // namespace zep::sim

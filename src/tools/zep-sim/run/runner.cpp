@@ -82,8 +82,13 @@ void Runner::buildWorld()
     for (const auto &[id, facts] : sc_.radios) {
         host_.radio(id) = facts;
     }
+    HostLedger &ledger = recorder_.ledger();
+    for (const auto &[id, facts] : sc_.radios) {
+        ledger.setRadio(id, facts.curEirp, facts.maxPower);
+    }
     for (const StationEntry &s : sc_.stations) {
         host_.addStation(s.facts);
+        ledger.setStation(s.facts);
         stations_.add(s);
     }
     for (const host::NeighbourFacts &nb : sc_.neighbours) {
@@ -334,8 +339,12 @@ void Runner::exec(const step::StaLeave &s)
     e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
                       : "(null station)";
     recorder_.emit(e);
+    if (s.sta && status == 0u) {
+        recorder_.ledger().stationLeft(mac);
+    }
     if (s.sta && !s.keep) {
         host_.removeStation(mac);
+        recorder_.ledger().forgetStation(mac);
         stations_.remove(mac);
     }
     setStatus(status);
@@ -352,12 +361,14 @@ void Runner::exec(const step::Note &s)
 void Runner::exec(const step::AddStation &s)
 {
     host_.addStation(s.sta.facts);
+    recorder_.ledger().setStation(s.sta.facts);
     stations_.add(s.sta);
 }
 
 void Runner::exec(const step::RemoveStation &s)
 {
     host_.removeStation(s.mac);
+    recorder_.ledger().forgetStation(s.mac);
     stations_.remove(s.mac);
 }
 

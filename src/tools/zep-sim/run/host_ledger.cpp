@@ -1,0 +1,300 @@
+#include "run/host_ledger.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <iterator>
+
+#include "sta_meas_msg.h"
+
+namespace zep::sim {
+
+namespace {
+
+constexpr u32 kAutomaticId = 0xFFFFFFFFu;
+constexpr u32 kEveryId = 0xFFFFFFFFu;
+constexpr u32 kHosts = 3;
+constexpr u32 kTokens = 143;  // an automatic request's token runs 1..143
+const host::Mac kEveryStation = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+template <class Rec>
+Rec recordAt(std::span<const u8> body, std::size_t at)
+{
+    Rec rec{};
+    std::memcpy(&rec, body.data() + at, sizeof rec);
+    return rec;
+}
+
+// The header, when the body holds it and every entry it announces, as the
+// module's own checks take it; nullopt for a body the module refused.
+template <class Entry>
+std::optional<StaMeasMsgHead> headOf(std::span<const u8> body)
+{
+    if (body.size() < sizeof(StaMeasMsgHead)) {
+        return std::nullopt;
+    }
+    const auto head = recordAt<StaMeasMsgHead>(body, 0);
+    if (head.num == 0 || head.host >= kHosts || body.size() < sizeof head + head.num * sizeof(Entry)) {
+        return std::nullopt;
+    }
+    return head;
+}
+
+host::Mac macOf(const u8 *bytes)
+{
+    host::Mac mac;
+    std::memcpy(mac.data(), bytes, mac.size());
+    return mac;
+}
+
+}  // namespace
+
+void HostLedger::delivered(u32 msgId, std::span<const u8> body, u32 status)
+{
+    if (msgId == STAMEAS_MSG_MEAS_TIMER) {
+        beginTick();  // an expiry that sent nothing still gives silent stations up
+        ++tick_;
+        tickBegun_ = false;
+        return;
+    }
+    if (status != 0) {
+        return;
+    }
+    if (msgId == STAMEAS_MSG_MEAS_START) {
+        start(body);
+    } else if (msgId == STAMEAS_MSG_MEAS_STOP) {
+        stop(body);
+    } else if (msgId == STAMEAS_MSG_LM_REPORT && body.size() >= sizeof(LmReportMsg)) {
+        const auto report = recordAt<LmReportMsg>(body, 0);
+        reported(macOf(report.staMac), STAMEAS_MSG_LM_REQ, report.tokenId);
+    } else if (msgId == STAMEAS_MSG_TPC_REPORT && body.size() >= sizeof(TpcReportMsg)) {
+        const auto report = recordAt<TpcReportMsg>(body, 0);
+        reported(macOf(report.staMac), STAMEAS_MSG_TPC_REQ, report.tokenId);
+    }
+}
+
+// A report with a token the access point gives its own requests answers the
+// station's node of that id.
+void HostLedger::reported(const host::Mac &mac, u32 measId, u8 tokenId)
+{
+    const auto it = nodes_.find({mac, measId});
+    if (tokenId <= kTokens && it != nodes_.end()) {
+        ++it->second.reports;
+    }
+}
+
+void HostLedger::beginTick()
+{
+    if (!tickBegun_) {
+        tickBegun_ = true;
+        giveUpSilentStations();
+    }
+}
+
+// As the timer does at a node's visit: a station under automatic measurement
+// that answered none of its first three requests has its automatic hosts
+// moved from the link-measurement node to its TPC node (made when missing),
+// or dropped from a TPC node.
+void HostLedger::giveUpSilentStations()
+{
+    std::vector<Key> silent;
+    for (const auto &[key, node] : nodes_) {
+        const bool automatic = std::any_of(node.hosts.begin(), node.hosts.end(),
+                                           [](const auto &h) { return h.second.automatic; });
+        if (automatic && node.requests >= 3 && node.reports == 0) {
+            silent.push_back(key);
+        }
+    }
+    for (const Key &key : silent) {
+        Node &node = nodes_[key];
+        const bool toTpc = key.second == STAMEAS_MSG_LM_REQ && automaticRequest(key.first).has_value();
+        for (auto it = node.hosts.begin(); it != node.hosts.end();) {
+            if (!it->second.automatic) {
+                ++it;
+                continue;
+            }
+            if (toTpc) {
+                Node &target = nodes_.try_emplace({key.first, STAMEAS_MSG_TPC_REQ}, Node{node.radioId, {}}).first->second;
+                target.hosts[it->first] = it->second;
+            }
+            it = node.hosts.erase(it);
+        }
+        if (node.hosts.empty()) {
+            nodes_.erase(key);
+        }
+    }
+}
+
+bool HostLedger::due(const Share &share) const
+{
+    const StaMeasSched &s = share.sched;
+    return s.periodInSec != 0 && tick_ % s.periodInSec == 0 && (s.isLoop != 0 || s.count != 0);
+}
+
+void HostLedger::start(std::span<const u8> body)
+{
+    const auto head = headOf<StaMeasStartEntry>(body);
+    if (!head) {
+        return;
+    }
+    for (u32 i = 0; i < head->num; ++i) {
+        const auto entry = recordAt<StaMeasStartEntry>(body, sizeof *head + i * sizeof(StaMeasStartEntry));
+        const host::Mac mac = macOf(entry.staMac);
+        const bool automatic = entry.measId == kAutomaticId;
+        const std::optional<u32> measId = automatic ? automaticId(mac) : std::optional(entry.measId);
+        if (!measId || (*measId != STAMEAS_MSG_LM_REQ && *measId != STAMEAS_MSG_TPC_REQ)) {
+            continue;  // the module skips it as unsupported
+        }
+        if (automatic && !automaticRequest(mac)) {
+            continue;  // the station is not in the database: the module refuses the share
+        }
+        // One node per station and id, whichever radio: an existing one keeps its radio.
+        const auto [it, added] = nodes_.try_emplace({mac, *measId}, Node{head->radioId, {}});
+        it->second.hosts[head->host] = Share{entry.measReq, entry.sched, automatic};
+    }
+}
+
+void HostLedger::stop(std::span<const u8> body)
+{
+    const auto head = headOf<StaMeasStopEntry>(body);
+    if (!head) {
+        return;
+    }
+    for (u32 i = 0; i < head->num; ++i) {
+        const auto entry = recordAt<StaMeasStopEntry>(body, sizeof *head + i * sizeof(StaMeasStopEntry));
+        const host::Mac mac = macOf(entry.staMac);
+        const bool everyStation = mac == kEveryStation;
+        // Only the table of the message's radio is walked.
+        for (auto it = nodes_.begin(); it != nodes_.end();) {
+            const auto &[station, measId] = it->first;
+            Node &node = it->second;
+            const bool named = everyStation || (station == mac && (entry.measId == kEveryId || measId == entry.measId));
+            if (node.radioId == head->radioId && named) {
+                node.hosts.erase(head->host);
+            }
+            it = node.hosts.empty() ? nodes_.erase(it) : std::next(it);
+        }
+    }
+}
+
+void HostLedger::stationLeft(const host::Mac &mac)
+{
+    std::erase_if(nodes_, [&](const auto &node) { return node.first.first == mac; });
+}
+
+std::optional<u32> HostLedger::automaticId(const host::Mac &mac) const
+{
+    const auto it = stations_.find(mac);
+    if (it == stations_.end()) {
+        return std::nullopt;
+    }
+    if (it->second.linkMeas) {
+        return STAMEAS_MSG_LM_REQ;
+    }
+    return it->second.tpc ? std::optional<u32>(STAMEAS_MSG_TPC_REQ) : std::nullopt;
+}
+
+// As the module builds it from the station database: the station's radio and
+// VAP, its token counter taken into 1..143, its radio's power figures.
+std::optional<StaMeasReq> HostLedger::automaticRequest(const host::Mac &mac) const
+{
+    const auto station = stations_.find(mac);
+    if (station == stations_.end()) {
+        return std::nullopt;
+    }
+    const host::StationFacts &facts = station->second;
+    StaMeasReq req{};
+    req.radioId = facts.radioId;
+    req.vapId = facts.vapId;
+    std::memcpy(req.staMac, mac.data(), mac.size());
+    const u32 token = facts.tokenCounter % kTokens;
+    req.tokenId = static_cast<u8>(token == 0 ? kTokens : token);
+    if (const auto radio = radios_.find(facts.radioId); radio != radios_.end()) {
+        req.curEirp = radio->second.curEirp;
+        req.maxPower = static_cast<u8>(radio->second.maxPower);
+    }
+    return req;
+}
+
+std::optional<StaMeasReq> HostLedger::requestOf(const host::Mac &mac, const Share &share) const
+{
+    return share.automatic ? automaticRequest(mac) : std::optional(share.request);
+}
+
+int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent)
+{
+    beginTick();
+    if (body.size() != sizeof(StaMeasReq)) {
+        return kUnknownHost;
+    }
+    std::vector<Match> matches;
+    const auto collect = [&](const Key &key, Node &node) {
+        for (const auto &[host, share] : node.hosts) {
+            const std::optional<StaMeasReq> req = requestOf(key.first, share);
+            if (req && std::memcmp(&*req, body.data(), sizeof *req) == 0) {
+                matches.push_back({&node, host, due(share)});
+            }
+        }
+    };
+    // The node the body names (its station, under the id it went out as)
+    // first; any node's hosts when none of its requests is the body.
+    const Key named{macOf(body.data() + offsetof(StaMeasReq, staMac)), msgId};
+    if (const auto it = nodes_.find(named); it != nodes_.end()) {
+        collect(it->first, it->second);
+    }
+    if (matches.empty()) {
+        for (auto &[key, node] : nodes_) {
+            collect(key, node);
+        }
+    }
+    const std::optional<Match> match = served(matches);
+    if (sent && match) {
+        ++match->node->requests;
+    }
+    return match ? static_cast<int>(match->host) : kUnknownHost;
+}
+
+// One host's request is that host's. When several hosts' are the same bytes,
+// the timer sent the heaviest host due at this tick, of the one node they share.
+std::optional<HostLedger::Match> HostLedger::served(const std::vector<Match> &matches)
+{
+    if (matches.empty()) {
+        return std::nullopt;
+    }
+    const bool oneHost = std::all_of(matches.begin(), matches.end(),
+                                     [&](const Match &m) { return m.host == matches.front().host; });
+    if (oneHost) {
+        return matches.front();
+    }
+    std::optional<Match> heaviest;
+    for (const Match &m : matches) {
+        if (!m.due) {
+            continue;
+        }
+        if (heaviest && heaviest->node != m.node) {
+            return std::nullopt;  // due in two nodes: either could have been sent
+        }
+        if (!heaviest || kHostWeights[m.host] > kHostWeights[heaviest->host]) {
+            heaviest = m;
+        }
+    }
+    return heaviest;
+}
+
+std::vector<NodeShares> HostLedger::nodes() const
+{
+    std::vector<NodeShares> out;
+    for (const auto &[key, node] : nodes_) {
+        NodeShares shares;
+        shares.staMac = key.first;
+        shares.measId = key.second;
+        shares.radioId = node.radioId;
+        for (const auto &[host, share] : node.hosts) {
+            shares.hosts.push_back({host, share.sched, share.automatic});
+        }
+        out.push_back(std::move(shares));
+    }
+    return out;
+}
+
+}  // namespace zep::sim

@@ -1,0 +1,87 @@
+// Which host a measurement request served, told from outside the module: a
+// ledger of what each host asked for, kept from the bodies the module was
+// given (starts, stops, station leaves, reports, timer expiries) and from the
+// station facts an automatic request is built from. The module's own table is
+// never read.
+#pragma once
+
+#include <array>
+#include <map>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "base/node_shares.hpp"
+#include "zep_host.hpp"
+
+namespace zep::sim {
+
+class HostLedger {
+public:
+    // A message the module's handler returned status for: a start (182) or a
+    // stop (183) it took changes what the hosts asked for, a report (168, 170)
+    // answering the access point's own request confirms its station's
+    // automatic measurement, and each timer expiry (186) ends one tick of the
+    // schedules.
+    void delivered(u32 msgId, std::span<const u8> body, u32 status);
+    // The station left: its nodes are gone, whoever asked for them.
+    void stationLeft(const host::Mac &mac);
+
+    // What the station database answers for a station, and a radio's power
+    // figures: an automatic request is made of them.
+    void setStation(const host::StationFacts &facts) { stations_[facts.mac] = facts; }
+    void forgetStation(const host::Mac &mac) { stations_.erase(mac); }
+    struct RadioPower {
+        s8 curEirp = 0;
+        s8 maxPower = 0;
+    };
+    void setRadio(u32 radioId, s8 curEirp, s8 maxPower) { radios_[radioId] = {curEirp, maxPower}; }
+    RadioPower &radioPower(u32 radioId) { return radios_[radioId]; }
+
+    // The host whose request body (sent under msgId by the timer) is, byte for
+    // byte; when several hosts' requests are, the one the timer picks among
+    // them (due at this tick, the heaviest of one node); kUnknownHost when no
+    // host's is, or no single one of several. A request that went out counts
+    // against its node.
+    int hostOf(u32 msgId, std::span<const u8> body, bool sent);
+    // Every node a host asked for, with each host's share as it asked.
+    std::vector<NodeShares> nodes() const;
+
+private:
+    struct Share {
+        StaMeasReq request{};  // unused when automatic: built when asked
+        StaMeasSched sched{};
+        bool automatic = false;
+    };
+    struct Node {
+        u32 radioId = 0;
+        std::map<u32, Share> hosts;  // by host id
+        u32 requests = 0;  // sent
+        u32 reports = 0;   // answering them
+    };
+    using Key = std::pair<host::Mac, u32>;  // station, measurement id: one node each
+    struct Match {  // a host whose request is a sent body
+        Node *node;
+        u32 host;
+        bool due;
+    };
+    static std::optional<Match> served(const std::vector<Match> &matches);
+
+    void start(std::span<const u8> body);
+    void stop(std::span<const u8> body);
+    std::optional<u32> automaticId(const host::Mac &mac) const;
+    std::optional<StaMeasReq> automaticRequest(const host::Mac &mac) const;
+    std::optional<StaMeasReq> requestOf(const host::Mac &mac, const Share &share) const;
+    void reported(const host::Mac &mac, u32 measId, u8 tokenId);
+    void beginTick();
+    void giveUpSilentStations();
+    bool due(const Share &share) const;
+
+    std::map<Key, Node> nodes_;
+    u64 tick_ = 0;             // timer expiries so far: the schedules' count
+    bool tickBegun_ = false;   // this expiry's start has been looked at
+    std::map<host::Mac, host::StationFacts> stations_;
+    std::map<u32, RadioPower> radios_;
+};
+
+}  // namespace zep::sim

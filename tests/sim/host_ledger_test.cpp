@@ -1,0 +1,228 @@
+// The ledger that tells which host a measurement request served, from what
+// the hosts asked for alone.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "run/host_ledger.hpp"
+#include "sta_meas_msg.h"
+
+namespace zep::sim {
+namespace {
+
+const host::Mac kSta = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
+const host::Mac kOther = {0x00, 0x11, 0x22, 0x33, 0x44, 0x02};
+const host::Mac kEvery = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+constexpr u32 kAuto = 0xFFFFFFFFu;
+
+StaMeasReq request(u8 token)
+{
+    StaMeasReq req{};
+    req.radioId = 0;
+    req.vapId = 1;
+    std::memcpy(req.staMac, kSta.data(), kSta.size());
+    req.tokenId = token;
+    return req;
+}
+
+template <class Entry>
+std::vector<u8> message(u8 host, u32 radioId, const std::vector<Entry> &entries)
+{
+    StaMeasMsgHead head{};
+    head.num = static_cast<u8>(entries.size());
+    head.host = host;
+    head.radioId = radioId;
+    std::vector<u8> body(sizeof head + entries.size() * sizeof(Entry));
+    std::memcpy(body.data(), &head, sizeof head);
+    std::memcpy(body.data() + sizeof head, entries.data(), entries.size() * sizeof(Entry));
+    return body;
+}
+
+std::vector<u8> start(u8 host, const host::Mac &mac, u32 measId, const StaMeasReq &req, u32 radioId = 0)
+{
+    StaMeasStartEntry e{};
+    std::memcpy(e.staMac, mac.data(), mac.size());
+    e.measId = measId;
+    e.measReq = req;
+    e.sched = {1, 1, 0};
+    return message<StaMeasStartEntry>(host, radioId, {e});
+}
+
+std::vector<u8> stop(u8 host, const host::Mac &mac, u32 measId, u32 radioId = 0)
+{
+    StaMeasStopEntry e{};
+    std::memcpy(e.staMac, mac.data(), mac.size());
+    e.measId = measId;
+    return message<StaMeasStopEntry>(host, radioId, {e});
+}
+
+std::span<const u8> bytesOf(const StaMeasReq &req) { return {reinterpret_cast<const u8 *>(&req), sizeof req}; }
+
+int hostOf(HostLedger &ledger, u32 measId, const StaMeasReq &req)
+{
+    return ledger.hostOf(measId, bytesOf(req), true);
+}
+
+TEST(HostLedger, ARequestIsTheOneHostsWhoseBytesItHas)
+{
+    HostLedger ledger;
+    ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_LM_REQ, request(7)), 0);
+    ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, STAMEAS_MSG_TPC_REQ, request(9)), 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_TPC_REQ, request(9)), 2);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(8)), kUnknownHost);
+    const std::vector<u8> longer(sizeof(StaMeasReq) + 1);
+    EXPECT_EQ(ledger.hostOf(STAMEAS_MSG_LM_REQ, longer, true), kUnknownHost);
+    ledger.delivered(STAMEAS_MSG_MEAS_STOP, stop(0, kSta, STAMEAS_MSG_LM_REQ), 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), kUnknownHost);
+    // A message the module refused, or one too short for what it announces, changes nothing.
+    ledger.delivered(STAMEAS_MSG_MEAS_STOP, stop(2, kSta, kAuto), 43);
+    std::vector<u8> cut = stop(2, kSta, kAuto);
+    cut.pop_back();
+    ledger.delivered(STAMEAS_MSG_MEAS_STOP, cut, 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_TPC_REQ, request(9)), 2);
+}
+
+// Two hosts asking for the same bytes in one node: the timer sent the
+// heaviest of those due at this tick (host 0 weighs 100, host 2 60, host 1 20);
+// none due, or due in two nodes, and there is no telling.
+TEST(HostLedger, OfHostsWithTheSameRequestTheHeaviestDueOneWasServed)
+{
+    HostLedger ledger;
+    const auto every = [](u8 host, u32 measId, u8 period) {
+        std::vector<u8> body = start(host, kSta, measId, request(7));
+        body[sizeof(StaMeasMsgHead) + offsetof(StaMeasStartEntry, sched) + 1] = period;
+        return body;
+    };
+    ledger.delivered(STAMEAS_MSG_MEAS_START, every(0, STAMEAS_MSG_LM_REQ, 2), 0);
+    ledger.delivered(STAMEAS_MSG_MEAS_START, every(1, STAMEAS_MSG_LM_REQ, 1), 0);
+    ledger.delivered(STAMEAS_MSG_MEAS_START, every(2, STAMEAS_MSG_LM_REQ, 1), 0);
+    const int expected[] = {0, 2, 0, 2};  // ticks 0 to 3
+    for (const int host : expected) {
+        EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), host);
+        ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);
+    }
+    ledger.delivered(STAMEAS_MSG_MEAS_STOP, stop(2, kSta, kAuto), 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 0) << "tick 4";
+    ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 1) << "tick 5: host 1 alone is due";
+    ledger.delivered(STAMEAS_MSG_MEAS_STOP, stop(0, kSta, kAuto), 0);
+    ledger.delivered(STAMEAS_MSG_MEAS_STOP, stop(1, kSta, kAuto), 0);
+    ledger.delivered(STAMEAS_MSG_MEAS_START, every(0, STAMEAS_MSG_TPC_REQ, 0), 0);
+    ledger.delivered(STAMEAS_MSG_MEAS_START, every(1, STAMEAS_MSG_TPC_REQ, 0), 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_TPC_REQ, request(7)), kUnknownHost) << "none is due";
+    // Bytes that name no node, asked for in two nodes whose hosts are both due.
+    StaMeasReq elsewhere = request(7);
+    std::memcpy(elsewhere.staMac, kOther.data(), kOther.size());
+    HostLedger two;
+    two.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_LM_REQ, elsewhere), 0);
+    two.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, STAMEAS_MSG_TPC_REQ, elsewhere), 0);
+    EXPECT_EQ(hostOf(two, STAMEAS_MSG_LM_REQ, elsewhere), kUnknownHost);
+}
+
+// An automatic request is built as the module builds it: the station's radio
+// and VAP, its token counter in 1..143, its radio's power figures; its id
+// comes from the station's capabilities.
+TEST(HostLedger, AnAutomaticRequestIsBuiltFromTheStationsFacts)
+{
+    struct Case {
+        bool linkMeas, tpc;
+        u32 tokenCounter;
+        u32 measId;  // 0: no node
+        u8 token;
+    };
+    const Case kCases[] = {
+        {true, true, 286, STAMEAS_MSG_LM_REQ, 143},
+        {false, true, 144, STAMEAS_MSG_TPC_REQ, 1},
+        {false, false, 5, 0, 0},
+    };
+    for (const Case &c : kCases) {
+        HostLedger ledger;
+        ledger.setStation({kSta, 1, 2, c.linkMeas, c.tpc, c.tokenCounter});
+        ledger.setRadio(1, -3, 23);
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, kAuto, request(99)), 0);
+        StaMeasReq built{1, 2, {}, c.token, -3, 23, {}};
+        std::memcpy(built.staMac, kSta.data(), kSta.size());
+        const std::vector<NodeShares> nodes = ledger.nodes();
+        if (c.measId == 0) {
+            EXPECT_TRUE(nodes.empty()) << "a station that can do neither is skipped";
+            continue;
+        }
+        EXPECT_EQ(hostOf(ledger, c.measId, built), 2) << c.tokenCounter;
+        EXPECT_EQ(hostOf(ledger, c.measId, request(99)), kUnknownHost) << "the request sent along is ignored";
+        ASSERT_EQ(nodes.size(), 1u);
+        EXPECT_EQ(nodes[0].measId, c.measId);
+        ASSERT_EQ(nodes[0].hosts.size(), 1u);
+        EXPECT_TRUE(nodes[0].hosts[0].automatic);
+    }
+    HostLedger unknown;  // a station not in the database: the module refuses the share
+    unknown.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, kAuto, request(1)), 0);
+    EXPECT_TRUE(unknown.nodes().empty());
+}
+
+// A station under automatic measurement that answered none of its first three
+// requests has its automatic hosts moved to its TPC node at the next tick, as
+// the timer moves them; an explicit host stays, and one report keeps them.
+TEST(HostLedger, ASilentStationsAutomaticHostsMoveToItsTpcNode)
+{
+    for (const bool answered : {false, true}) {
+        HostLedger ledger;
+        ledger.setStation({kSta, 0, 1, true, true, 7});
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, kAuto, request(0)), 0);
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(1, kSta, STAMEAS_MSG_LM_REQ, request(9)), 0);
+        for (int tick = 0; tick < 3; ++tick) {
+            EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 2);
+            if (answered && tick == 2) {
+                LmReportMsg report{};
+                std::memcpy(report.staMac, kSta.data(), kSta.size());
+                report.tokenId = 7;
+                ledger.delivered(STAMEAS_MSG_LM_REPORT, {reinterpret_cast<const u8 *>(&report), sizeof report}, 0);
+            }
+            ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);
+        }
+        ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);  // the fourth expiry sent nothing
+        std::vector<std::pair<u32, std::size_t>> nodes;  // id, hosts
+        for (const NodeShares &n : ledger.nodes()) {
+            nodes.emplace_back(n.measId, n.hosts.size());
+        }
+        using Nodes = std::vector<std::pair<u32, std::size_t>>;
+        const Nodes expected = answered ? Nodes{{STAMEAS_MSG_LM_REQ, 2}}
+                                        : Nodes{{STAMEAS_MSG_LM_REQ, 1}, {STAMEAS_MSG_TPC_REQ, 1}};
+        EXPECT_EQ(nodes, expected) << (answered ? "answered" : "silent");
+    }
+}
+
+// A stop walks the table of its radio only: one station and id, every id of
+// the station, or every node; a station's leave ends all of its nodes.
+TEST(HostLedger, StopsAndLeavesTakeHostsOutOfNodes)
+{
+    struct Case {
+        const char *what;
+        std::vector<u8> stopBody;
+        std::size_t nodesLeft;
+    };
+    const Case kCases[] = {
+        {"one id", stop(0, kSta, STAMEAS_MSG_LM_REQ), 2},
+        {"every id of the station", stop(0, kSta, kAuto), 1},
+        {"every station of the radio", stop(0, kEvery, 0), 0},
+        {"another radio's table", stop(0, kEvery, 0, 1), 3},
+        {"another host", stop(1, kEvery, 0), 3},
+    };
+    for (const Case &c : kCases) {
+        HostLedger ledger;
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_LM_REQ, request(1)), 0);
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_TPC_REQ, request(2)), 0);
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kOther, STAMEAS_MSG_LM_REQ, request(3)), 0);
+        ledger.delivered(STAMEAS_MSG_MEAS_STOP, c.stopBody, 0);
+        EXPECT_EQ(ledger.nodes().size(), c.nodesLeft) << c.what;
+        ledger.stationLeft(kSta);
+        for (const NodeShares &n : ledger.nodes()) {
+            EXPECT_EQ(n.staMac, kOther) << c.what;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zep::sim
