@@ -1,5 +1,6 @@
 #include "cli/play.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
