@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "run/runner.hpp"
@@ -57,6 +58,25 @@ Played recordingTo(const std::string &path, const std::string &scenario, const s
     return played;
 }
 
+// The trace without its one line that holds `said`, which must be a log line;
+// nullopt when no line or more than one holds it.
+std::optional<std::string> traceWithoutTheLogLine(const std::string &trace, const std::string &said)
+{
+    const std::size_t at = trace.find(said);
+    if (at == std::string::npos || trace.find(said, at + 1) != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t begin = trace.rfind('\n', at) + 1;
+    const std::size_t end = trace.find('\n', at) + 1;
+    if (trace.substr(begin, end - begin).find("\"ev\":\"log\"") == std::string::npos) {
+        return std::nullopt;
+    }
+    return trace.substr(0, begin) + trace.substr(end);
+}
+
+// The line cannot go to the framework's log before the module registers (the
+// file is opened when the library is loaded, before the module has an id):
+// it goes there when the module registers, and so it is in the trace.
 TEST(RecorderFailure, AFileThatCannotBeMadeIsSaidOnceAndTheTraceIsAsWithoutRecording)
 {
     const std::string plain = traceOf(ZEP_RECORD_TEST_LIB, kScenario);
@@ -68,8 +88,9 @@ TEST(RecorderFailure, AFileThatCannotBeMadeIsSaidOnceAndTheTraceIsAsWithoutRecor
     };
     for (const auto &[path, reason] : kPaths) {
         const Played played = recordingTo(path, kScenario);
-        EXPECT_EQ(played.errors, "sta-meas recorder: cannot record to " + path + ": " + reason + "\n");
-        EXPECT_TRUE(played.trace == plain) << path;
+        const std::string said = "sta-meas recorder: cannot record to " + path + ": " + reason;
+        EXPECT_EQ(played.errors, said + "\n");
+        EXPECT_TRUE(traceWithoutTheLogLine(played.trace, said) == plain) << path;
     }
 }
 
@@ -127,12 +148,7 @@ steps:
     std::filesystem::remove(scenario);
     const std::string said = "sta-meas recorder: recording to " + path + " stopped at byte 16: Broken pipe";
     EXPECT_EQ(played.errors, said + "\n");
-    const std::size_t at = played.trace.find(said);
-    ASSERT_NE(at, std::string::npos) << "the line is in the framework's log while the run goes on";
-    const std::size_t begin = played.trace.rfind('\n', at) + 1;
-    const std::size_t end = played.trace.find('\n', at) + 1;
-    EXPECT_NE(played.trace.substr(begin, end - begin).find("\"ev\":\"log\""), std::string::npos);
-    EXPECT_TRUE(played.trace.substr(0, begin) + played.trace.substr(end) == plain);
+    EXPECT_TRUE(traceWithoutTheLogLine(played.trace, said) == plain) << "one log line while the run goes on";
 }
 
 }  // namespace

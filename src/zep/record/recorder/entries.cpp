@@ -119,6 +119,7 @@ extern "C" {
 
 u32 __wrap_ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
 {
+    moduleRegistered(appId);
     if (zep_record_writer == nullptr || appInfo == nullptr) {
         const u32 r = __real_ZEP_MNG_RegApp(appId, phaseNum, appInfo);
         if (zep_record_writer != nullptr) {

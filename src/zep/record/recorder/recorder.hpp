@@ -22,6 +22,10 @@ inline void recordCall(const Event &call, u64 ret, std::span<const u8> out = {})
 // the framework, which recording off takes.
 [[gnu::noinline]] void recordCallOutOfLine(const Event &call, u64 ret, std::span<const u8> out = {});
 
+// The module registered under appId: the recorder's own lines go under it,
+// and one said before now is said now.
+void moduleRegistered(u32 appId);
+
 // Virtual milliseconds since recording began, from the framework's ticks.
 u64 elapsedMs();
 

@@ -44,19 +44,33 @@ u64 g_ticks = 0;
 // The file's name as it was given: the environment may change later.
 char g_path[4096];
 
-// Under the module's own id (ZEP_RECORDER_APP_ID, the build takes it from the
-// module), so that whoever follows the module in the access point's log sees
-// why its recording is missing. The line itself is not recorded: a replay
-// does not make it.
+// The recorder's lines go under the module's own id, so that whoever follows
+// the module in the access point's log sees why its recording is missing. The
+// id is the one the module registers with; a line said before that (the file
+// cannot be made when the library is loaded) waits for it. The lines
+// themselves are not recorded: a replay does not make them.
+bool g_registered = false;
+u32 g_appId = 0;
+char g_unsaid[sizeof g_path + 256];
+
+void sayInFrameworkLog(const char *text)
+{
+    __real_ZEP_DBG_Print(ZEP_DBG_ERROR, g_appId, 0, nullptr, "sta-meas recorder: %s\r\n", text);
+}
+
 __attribute__((format(printf, 1, 2))) void sayRecordingStopped(const char *format, ...)
 {
-    char text[sizeof g_path + 256];
+    char text[sizeof g_unsaid];
     va_list args;
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    __real_ZEP_DBG_Print(ZEP_DBG_ERROR, ZEP_RECORDER_APP_ID, 0, nullptr, "sta-meas recorder: %s\r\n", text);
     std::fprintf(stderr, "sta-meas recorder: %s\n", text);
+    if (g_registered) {
+        sayInFrameworkLog(text);
+    } else {
+        std::snprintf(g_unsaid, sizeof g_unsaid, "%s", text);
+    }
 }
 
 void onWriteFailure(int error)
@@ -138,6 +152,19 @@ __attribute__((destructor)) void stopRecording()
 }
 
 }  // namespace
+
+void moduleRegistered(u32 appId)
+{
+    if (g_registered) {
+        return;
+    }
+    g_registered = true;
+    g_appId = appId;
+    if (g_unsaid[0] != '\0') {
+        sayInFrameworkLog(g_unsaid);
+        g_unsaid[0] = '\0';
+    }
+}
 
 void recordCallOutOfLine(const Event &call, u64 ret, std::span<const u8> out)
 {
