@@ -2,6 +2,8 @@
 // lifecycle (start-up, a realistic workload, de-initialisation), then inside
 // single operations on a steady state with full tables. After every step the
 // structures must hold, and nothing may crash, leak or free twice.
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <functional>
 #include <sstream>
@@ -59,7 +61,7 @@ std::vector<u8> measStart(u8 host, u8 first, u8 n, StaMeasSched sched)
     return measMsg(host, kRadio, entries);
 }
 
-std::vector<u8> coMeasStart(u8 host, u8 first, u8 n, u8 flags)
+std::vector<u8> coMeasStart(u8 host, u8 first, u8 n, u8 flags, u32 radio = kRadio)
 {
     std::vector<CoMeasStartEntry> entries;
     for (u8 i = first; i < first + n; i++) {
@@ -67,7 +69,7 @@ std::vector<u8> coMeasStart(u8 host, u8 first, u8 n, u8 flags)
         std::memcpy(e.staMac, stationMac(i).data(), sizeof(e.staMac));
         entries.push_back(e);
     }
-    return coMsg(host, entries, COMEAS_START_FLAG_TRIG_SCAN, kRadio, kChannel);
+    return coMsg(host, entries, COMEAS_START_FLAG_TRIG_SCAN, radio, kChannel);
 }
 
 std::vector<u8> coMeasToNeighbours(u8 n)
@@ -164,6 +166,9 @@ const std::vector<Step> &workload()
                        coMeasStart(2, 0, 2, COMEAS_ENTRY_FLAG_REPEAT_SEND));
              h.deliver(STAMEAS_MSG_COMEAS_START,
                        coMeasStart(2, 2, 1, COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL));
+             // Any radio: the one scanning the channel is asked for.
+             h.deliver(STAMEAS_MSG_COMEAS_START,
+                       coMeasStart(2, 3, 1, COMEAS_ENTRY_FLAG_REPEAT_SEND, STAMEAS_ALL_RADIO));
          }},
         {"scan on", [](host::Host &h) { scan(h, STAMEAS_SCAN_STATE_ON); }},
         {"neighbour request",
@@ -289,6 +294,31 @@ TEST(FaultSweep, LifecycleWithEachFallibleCallFailingKeepsEveryStructure)
     EXPECT_EQ(sweep.findings(), "");
     EXPECT_GT(k, 100u) << "the workload made suspiciously few fallible calls";
     EXPECT_LT(k, kLimit);
+}
+
+// Every name fault injection accepts must be one the emulation counts when its
+// operation is called: a fallible row whose entry point never asks would take
+// a rule and never fire it, and an operation the workload never calls is one
+// the sweep above never fails.
+TEST(FaultSweep, TheLifecycleCallsEveryFallibleOperation)
+{
+    resetAppGlobals();
+    host::Host h;
+    h.setCaptureLogs(false);
+    h.useLinkedApp(ZEP_STA_RegStaMeasApp);
+    setUpWorld(h);
+    ASSERT_EQ(h.start(), 0u);
+    for (const Step &step : workload()) {
+        step.run(h);
+    }
+    h.deinit();
+    std::vector<std::string_view> uncalled;
+    for (std::string_view op : host::Faults::operations()) {
+        if (h.faults().calls(op) == 0) {
+            uncalled.push_back(op);
+        }
+    }
+    EXPECT_THAT(uncalled, ::testing::IsEmpty());
 }
 
 class SteadyFaultSweep : public ::testing::TestWithParam<std::size_t>

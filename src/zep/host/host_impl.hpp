@@ -22,6 +22,7 @@
 #include "event_queues.hpp"
 #include "record_calls.hpp"
 #include "zep_host.hpp"
+#include "zep_operations.h"
 
 // The framework's opaque handles. Their layouts are the emulation's own.
 struct ZEP_HashTable {
@@ -47,44 +48,15 @@ struct ZEP_MemPool {
 
 namespace zep::host::detail {
 
-// Every framework operation that can fail, in one list: the enumeration the
-// emulation checks its rules by, and the names tests and scenarios arm them by.
-#define ZEP_HOST_FALLIBLE_OPS(X)                                                                   \
-    X(ZEP_MNG_RegApp)                                                                              \
-    X(ZEP_MNG_RegMsg)                                                                              \
-    X(ZEP_MNG_UnRegMsg)                                                                            \
-    X(ZEP_MNG_SendMsg)                                                                             \
-    X(ZEP_MNG_SendIPCMsg)                                                                          \
-    X(ZEP_MNG_FillTimerRegInfo)                                                                    \
-    X(ZEP_MNG_FillTimerMsgInfo)                                                                    \
-    X(ZEP_MNG_StartTimer)                                                                          \
-    X(ZEP_MNG_StopTimer)                                                                           \
-    X(ZEP_STA_RegAccessPrimHandle)                                                                 \
-    X(ZEP_CFG_RegRadioSingleCfgMsg)                                                                \
-    X(ZEP_CFG_MsgParseSingleTlv)                                                                   \
-    X(UMAC_OBJMNG_MallocDataArea)                                                                  \
-    X(UMAC_OBJMNG_GetRadioDataInfo)                                                                \
-    X(ZEP_HiPrecisionMsNow64)                                                                      \
-    X(UMAC_MallocZero)                                                                             \
-    X(ZEP_MEMPOOL_Create)                                                                          \
-    X(ZEP_MEMPOOL_Malloc)                                                                          \
-    X(ZEP_HASH_CreateNew)                                                                          \
-    X(ZEP_HASH_AddNode)                                                                            \
-    X(ZEP_UAM_FindStaInfo)                                                                         \
-    X(ZEP_STA_GetVapBssid)                                                                         \
-    X(ZEP_NB_GetNbScanEirp)                                                                        \
-    X(ZEP_NB_GetScanRadioId)                                                                       \
-    X(ZEP_NB_GetRadioScanEirp)                                                                     \
-    X(ZEP_NB_GetNbApVapBssidByTokenId)                                                             \
-    X(ZEP_NB_GetNbApVapEirpByTokenId)                                                              \
-    X(ZEP_NB_GetNbApRadioScanEirpByTokenId)
-
-#define ZEP_HOST_OP_ENUMERATOR(name) name,
-enum class Op : u8 { ZEP_HOST_FALLIBLE_OPS(ZEP_HOST_OP_ENUMERATOR) };
+// The fallible rows of the table of operations: the enumeration the emulation
+// checks its rules by, and the names tests and scenarios arm them by.
+#define ZEP_HOST_OP_ENUMERATOR(name, replay, fault, failure, note)                                 \
+    ZEP_OP_WHEN(ZEP_OP_FALLIBLE_##fault, name, )
+enum class Op : u8 { ZEP_OPERATIONS(ZEP_HOST_OP_ENUMERATOR) };
 #undef ZEP_HOST_OP_ENUMERATOR
 
-#define ZEP_HOST_OP_NAME(name) #name,
-inline constexpr std::string_view kOpNames[] = {ZEP_HOST_FALLIBLE_OPS(ZEP_HOST_OP_NAME)};
+#define ZEP_HOST_OP_NAME(name, replay, fault, failure, note) ZEP_OP_WHEN(ZEP_OP_FALLIBLE_##fault, #name, )
+inline constexpr std::string_view kOpNames[] = {ZEP_OPERATIONS(ZEP_HOST_OP_NAME)};
 #undef ZEP_HOST_OP_NAME
 
 inline constexpr std::size_t kOpCount = std::size(kOpNames);

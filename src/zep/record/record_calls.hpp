@@ -36,16 +36,8 @@ inline std::span<const u8> bytesOf(const void *p, u64 size)
 // those that cannot fail record nothing after the call but its status.
 inline bool failed(const Event &recorded)
 {
-    switch (static_cast<Op>(recorded.id)) {
-    case Op::UMAC_MallocZero:
-    case Op::ZEP_MEMPOOL_Create:
-    case Op::ZEP_MEMPOOL_Malloc:
-    case Op::ZEP_HASH_CreateNew:
-    case Op::UMAC_OBJMNG_GetRadioDataInfo:
-        return recorded.ret == 0;
-    default:
-        return recorded.ret != 0;
-    }
+    const bool nullFails = recorded.id < static_cast<u8>(Op::count) && kOps[recorded.id].nullFails;
+    return nullFails ? recorded.ret == 0 : recorded.ret != 0;
 }
 
 // One builder per operation, named after it.

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "zep_operations.h"
+
 namespace zep::record {
 
 using u8 = std::uint8_t;
@@ -47,39 +49,38 @@ enum class EventKind : u8 {
 // How the framework entered the application (the `id` of an in event).
 enum class Entry : u8 { init = 0, deinit = 1, event = 2, rpc = 3, timer = 4, config = 5, prim = 6 };
 
-// Every framework operation the application imports and the recording keeps,
-// in one list. Not in it: UMAC_BITMAP_IsBitUp and ZEP_HASH_FindNode, pure reads
-// of the application's own memory that a replay computes again.
-#define ZEP_RECORD_OPS(X)                                                                          \
-    X(ZEP_MNG_RegApp) X(ZEP_MNG_RegMsg) X(ZEP_MNG_UnRegMsg) X(ZEP_MNG_CheckMsgValid)               \
-    X(ZEP_MNG_SendMsg) X(ZEP_MNG_SendIPCMsg) X(ZEP_MNG_FillTimerRegInfo)                           \
-    X(ZEP_MNG_FillTimerMsgInfo) X(ZEP_MNG_StartTimer) X(ZEP_MNG_StopTimer)                         \
-    X(ZEP_STA_RegAccessPrimHandle) X(ZEP_GetTick) X(ZEP_TmTickToMillSec) X(ZEP_HiPrecisionMsNow64) \
-    X(ZEP_CFG_RegRadioSingleCfgMsg) X(ZEP_CFG_MsgParseSingleTlv) X(UMAC_OBJMNG_MallocDataArea)     \
-    X(UMAC_OBJMNG_GetRadioDataInfo) X(UMAC_MallocZero) X(UMAC_Free) X(ZEP_Free)                    \
-    X(ZEP_MEMPOOL_Create) X(ZEP_MEMPOOL_Malloc) X(ZEP_MEMPOOL_Free) X(ZEP_MEMPOOL_Destroy)         \
-    X(ZEP_HASH_CreateNew) X(ZEP_HASH_AddNode) X(ZEP_HASH_DeleteNode)                               \
-    X(ZEP_HASH_DeleteTable) X(ZEP_SLL_InsertInMiddle) X(ZEP_SLL_Delete) X(ZEP_SLL_Find)            \
-    X(ZEP_SLL_MergeSort) X(ZEP_SLL_FreeAll) X(UMAC_BITMAP_SetBit)                                 \
-    X(UMAC_BITMAP_ClearBit) X(UMAC_BITMAP_SetBitValue) X(ZEP_PROFILE_GetMaxRadioNum)               \
-    X(ZEP_PROFILE_GetMaxVapNumPerRadio) X(ZEP_PROFILE_IsValidRadioId) X(ZEP_STA_GetRadioCurEirp)   \
-    X(ZEP_STA_GetRadioMaxPower) X(ZEP_STA_GetRadioFreq) X(ZEP_STA_GetVapBssid)                     \
-    X(ZEP_UAM_FindStaInfo) X(ZEP_NB_WalkApVapWithP2) X(ZEP_NB_GetNbScanEirp)                       \
-    X(ZEP_NB_GetScanRadioId) X(ZEP_NB_GetRadioScanEirp) X(ZEP_NB_GetNbApVapBssidByTokenId)         \
-    X(ZEP_NB_GetNbApVapEirpByTokenId) X(ZEP_NB_GetNbApRadioScanEirpByTokenId) X(ZEP_StrnCmp)       \
-    X(ZEP_DBG_Print)
-
-#define ZEP_RECORD_OP_ENUMERATOR(name) name,
-enum class Op : u8 { ZEP_RECORD_OPS(ZEP_RECORD_OP_ENUMERATOR) count };
+// The recorded rows of the table of operations, in its order: an operation's
+// id is its place among them, which makes that order part of the format.
+#define ZEP_RECORD_OP_ENUMERATOR(name, replay, fault, failure, note)                               \
+    ZEP_OP_WHEN(ZEP_OP_RECORDED_##replay, name, )
+enum class Op : u8 { ZEP_OPERATIONS(ZEP_RECORD_OP_ENUMERATOR) count };
 #undef ZEP_RECORD_OP_ENUMERATOR
 
-#define ZEP_RECORD_OP_NAME(name) #name,
-inline constexpr std::string_view kOpNames[] = {ZEP_RECORD_OPS(ZEP_RECORD_OP_NAME)};
-#undef ZEP_RECORD_OP_NAME
+// Ids that recordings already carry: a row recorded out of its place, or one
+// that moved, would make every recording read as other operations.
+static_assert(static_cast<u8>(Op::ZEP_MNG_RegApp) == 0 && static_cast<u8>(Op::ZEP_HASH_DeleteTable) == 28 &&
+              static_cast<u8>(Op::UMAC_BITMAP_SetBit) == 34 && static_cast<u8>(Op::ZEP_DBG_Print) == 53 &&
+              static_cast<u8>(Op::count) == 54);
+
+// What the recorder and a replay need to know of a recorded operation.
+struct OpTraits {
+    std::string_view name;
+    bool answered;   // a replay gives back the recorded result; else the emulation computes it
+    bool fallible;   // it can fail for reasons outside the module (no memory, an injected fault)
+    bool nullFails;  // a null result is its failure, recorded as the pointer given or not
+};
+
+#define ZEP_RECORD_OP_TRAITS(name, replay, fault, failure, note)                                   \
+    ZEP_OP_WHEN(ZEP_OP_RECORDED_##replay, {#name, ZEP_OP_ANSWERED_##replay != 0,                   \
+                                           ZEP_OP_FALLIBLE_##fault != 0, ZEP_OP_NULL_FAILS_##failure != 0}, )
+// By id.
+inline constexpr OpTraits kOps[] = {ZEP_OPERATIONS(ZEP_RECORD_OP_TRAITS)};
+#undef ZEP_RECORD_OP_TRAITS
+static_assert(std::size(kOps) == static_cast<std::size_t>(Op::count));
 
 inline std::string_view opName(u8 op)
 {
-    return op < static_cast<u8>(Op::count) ? kOpNames[op] : std::string_view("unknown operation");
+    return op < static_cast<u8>(Op::count) ? kOps[op].name : std::string_view("unknown operation");
 }
 
 class TextTable;

@@ -21,50 +21,23 @@ using zep::record::Op;
 
 constexpr std::size_t kContextEvents = 4;
 
-constexpr bool answeredFromRecording(Op id)
+// One bit per recorded operation that has the trait, worked out once: looked
+// up for every call.
+constexpr u64 opBits(bool (*has)(const zep::record::OpTraits &))
 {
-    switch (id) {
-    case Op::ZEP_MNG_RegApp: case Op::ZEP_MNG_RegMsg: case Op::ZEP_MNG_UnRegMsg:
-    case Op::ZEP_MNG_SendMsg: case Op::ZEP_MNG_SendIPCMsg: case Op::ZEP_MNG_StartTimer:
-    case Op::ZEP_MNG_StopTimer: case Op::ZEP_STA_RegAccessPrimHandle: case Op::ZEP_GetTick:
-    case Op::ZEP_TmTickToMillSec: case Op::ZEP_HiPrecisionMsNow64: case Op::ZEP_CFG_RegRadioSingleCfgMsg:
-    case Op::ZEP_CFG_MsgParseSingleTlv: case Op::ZEP_PROFILE_GetMaxRadioNum:
-    case Op::ZEP_PROFILE_GetMaxVapNumPerRadio: case Op::ZEP_PROFILE_IsValidRadioId:
-    case Op::ZEP_STA_GetRadioCurEirp: case Op::ZEP_STA_GetRadioMaxPower: case Op::ZEP_STA_GetRadioFreq:
-    case Op::ZEP_STA_GetVapBssid: case Op::ZEP_UAM_FindStaInfo: case Op::ZEP_NB_WalkApVapWithP2:
-    case Op::ZEP_NB_GetNbScanEirp: case Op::ZEP_NB_GetScanRadioId: case Op::ZEP_NB_GetRadioScanEirp:
-    case Op::ZEP_NB_GetNbApVapBssidByTokenId: case Op::ZEP_NB_GetNbApVapEirpByTokenId:
-    case Op::ZEP_NB_GetNbApRadioScanEirpByTokenId:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Looked up for every call: one bit per operation, worked out once.
-constexpr u64 kAnswered = [] {
     u64 bits = 0;
     for (u32 id = 0; id < static_cast<u32>(Op::count); ++id) {
-        bits |= answeredFromRecording(static_cast<Op>(id)) ? 1ull << id : 0;
+        bits |= has(zep::record::kOps[id]) ? 1ull << id : 0;
     }
     return bits;
-}();
+}
 static_assert(static_cast<u32>(Op::count) <= 64);
 
+constexpr u64 kAnswered = opBits([](const zep::record::OpTraits &op) { return op.answered; });
 // Computed operations that can fail for reasons outside the application (no
 // memory, an injected fault): the replay fails them where they failed.
-bool failsAsRecorded(u8 id)
-{
-    switch (static_cast<Op>(id)) {
-    case Op::UMAC_MallocZero: case Op::ZEP_MEMPOOL_Create: case Op::ZEP_MEMPOOL_Malloc:
-    case Op::ZEP_HASH_CreateNew: case Op::ZEP_HASH_AddNode: case Op::ZEP_MNG_FillTimerRegInfo:
-    case Op::ZEP_MNG_FillTimerMsgInfo: case Op::UMAC_OBJMNG_MallocDataArea:
-    case Op::UMAC_OBJMNG_GetRadioDataInfo:
-        return true;
-    default:
-        return false;
-    }
-}
+constexpr u64 kFailsAsRecorded =
+    opBits([](const zep::record::OpTraits &op) { return !op.answered && op.fallible; });
 
 // Where two byte strings first differ, for the report; empty when they do not.
 std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
@@ -143,7 +116,7 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
         }
         return recorded->ret;
     }
-    if (failsAsRecorded(recorded->id) && zep::record::calls::failed(*recorded)) {
+    if (((kFailsAsRecorded >> recorded->id) & 1) != 0 && zep::record::calls::failed(*recorded)) {
         return recorded->ret;
     }
     return std::nullopt;
