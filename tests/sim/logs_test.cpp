@@ -269,7 +269,7 @@ std::map<std::string, double> answeredShares(const logs::FieldLog &log)
 {
     std::map<std::string, double> shares;
     for (const logs::NodeFigures &n : log.nodes()) {
-        shares[logs::macText(n.sta) + " " + logs::measText(n.measId)] =
+        shares[macText(n.sta) + " " + logs::measText(n.measId)] =
             static_cast<double>(n.reports) / static_cast<double>(std::max<u64>(n.requests, 1));
     }
     return shares;
@@ -317,8 +317,8 @@ steps:
         EXPECT_NEAR(after.at(node), share, 0.03) << node << "\n" << written.str();
     }
     for (const logs::NodeFigures &n : replayed.nodes()) {
-        EXPECT_NEAR(static_cast<double>(n.requests), 2000.0, 2.0) << logs::macText(n.sta);
-        EXPECT_EQ(n.hosts, logs::macText(n.sta) < "0011-2233-4403" ? 1u : 2u) << logs::macText(n.sta);
+        EXPECT_NEAR(static_cast<double>(n.requests), 2000.0, 2.0) << macText(n.sta);
+        EXPECT_EQ(n.hosts, macText(n.sta) < "0011-2233-4403" ? 1u : 2u) << macText(n.sta);
     }
 }
 
