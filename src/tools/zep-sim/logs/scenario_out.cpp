@@ -57,15 +57,15 @@ void writeStarts(std::ostream &out, const FieldLog &log)
     std::set<std::pair<u32, u64>> automatic;  // (host, station): one entry makes both of its nodes
     for (const NodeFigures &n : log.nodes()) {
         for (u32 h = 0; h < std::size(n.shares); ++h) {
-            const HostShare &sh = n.shares[h];
-            if (!sh.seen || (n.measId != STAMEAS_MSG_LM_REQ && n.measId != STAMEAS_MSG_TPC_REQ) ||
-                (sh.isAuto && !automatic.emplace(h, n.sta).second)) {
+            const std::optional<HostShare> &sh = n.shares[h];
+            if (!sh || (n.measId != STAMEAS_MSG_LM_REQ && n.measId != STAMEAS_MSG_TPC_REQ) ||
+                (sh->automatic && !automatic.emplace(h, n.sta).second)) {
                 continue;
             }
             entries[{h, n.radio}].push_back(
-                "{staMac: \"" + macText(n.sta) + "\", measId: " + (sh.isAuto ? "auto" : measText(n.measId)) +
-                ", sched: {isLoop: " + std::to_string(sh.isLoop) + ", periodInSec: " +
-                std::to_string(sh.periodInSec) + ", count: " + std::to_string(sh.count) + "}}");
+                "{staMac: \"" + macText(n.sta) + "\", measId: " + (sh->automatic ? "auto" : measText(n.measId)) +
+                ", sched: {isLoop: " + std::to_string(sh->sched.isLoop) + ", periodInSec: " +
+                std::to_string(sh->sched.periodInSec) + ", count: " + std::to_string(sh->sched.count) + "}}");
         }
     }
     for (const auto &[key, list] : entries) {
