@@ -199,7 +199,7 @@ TEST(Replay, TheCommandWritesAPlaysOutputsBesideItsVerdict)
     EXPECT_NE(fileText(report).find(rec), std::string::npos) << "the report names the recording";
     // At the default level the module's notes reach the report's station table.
     ASSERT_EQ(replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--report", report}).first, 0);
-    EXPECT_NE(fileText(report).find("0011-2233-4401"), std::string::npos);
+    EXPECT_NE(fileText(report).find("00:11:22:33:44:01"), std::string::npos);
     const auto [refused, nothing] = replayCommand({rec, "--lib", ZEP_RECORD_TEST_LIB, "--trace", "/nonexistent/t"});
     EXPECT_EQ(refused, 2);
     EXPECT_EQ(nothing, "");

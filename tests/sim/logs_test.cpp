@@ -8,6 +8,7 @@
 #include <functional>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "logs/field_log.hpp"
@@ -235,10 +236,10 @@ TEST(SimLogs, RunSummaryNamesWhyEachNodeLeft)
 {
     const std::string demo = summaryOf(std::string(demoScenarioText()));
     const std::pair<const char *, const char *> kRows[] = {
-        {"0011-2233-4401  lm        0  0+2        1        1  stop ", "29       0       28       97%"},
-        {"0011-2233-440a  lm        1  2          1        1  leave ", "gone"},
-        {"0011-2233-4403  tpc       0  0          1        1  done ", "gone"},
-        {"0011-2233-4404  tpc       0  2          1        1  give-up ", "gone, moved to TPC"},
+        {"00:11:22:33:44:01  lm        0  0+2        1        1  stop ", "29       0       28       97%"},
+        {"00:11:22:33:44:0a  lm        1  2          1        1  leave ", "gone"},
+        {"00:11:22:33:44:03  tpc       0  0          1        1  done ", "gone"},
+        {"00:11:22:33:44:04  tpc       0  2          1        1  give-up ", "gone, moved to TPC"},
     };
     for (const auto &[start, rest] : kRows) {
         const std::string row = rowOf(demo, start);
@@ -254,7 +255,7 @@ steps:
   - send: {id: 182, host: 2, radioId: 0, entries: [{staMac: "00:11:22:00:00:00", measId: lm, repeat: 128}]}
   - send: {id: 182, host: 0, radioId: 0, entries: [{staMac: "00:11:22:00:00:80", measId: lm}]}
 )");
-    EXPECT_NE(rowOf(evicted, "0011-2200-0080  lm        0  0          1        0").find("in table"),
+    EXPECT_NE(rowOf(evicted, "00:11:22:00:00:80  lm        0  0          1        0").find("in table"),
               std::string::npos) << evicted;
     EXPECT_NE(evicted.find("  eviction "), std::string::npos) << evicted;
 }
@@ -269,7 +270,7 @@ std::map<std::string, double> answeredShares(const logs::FieldLog &log)
 {
     std::map<std::string, double> shares;
     for (const logs::NodeFigures &n : log.nodes()) {
-        shares[logs::macText(n.sta) + " " + logs::measText(n.measId)] =
+        shares[macText(n.sta) + " " + logs::measText(n.measId)] =
             static_cast<double>(n.reports) / static_cast<double>(std::max<u64>(n.requests, 1));
     }
     return shares;
@@ -317,8 +318,8 @@ steps:
         EXPECT_NEAR(after.at(node), share, 0.03) << node << "\n" << written.str();
     }
     for (const logs::NodeFigures &n : replayed.nodes()) {
-        EXPECT_NEAR(static_cast<double>(n.requests), 2000.0, 2.0) << logs::macText(n.sta);
-        EXPECT_EQ(n.hosts, logs::macText(n.sta) < "0011-2233-4403" ? 1u : 2u) << logs::macText(n.sta);
+        EXPECT_NEAR(static_cast<double>(n.requests), 2000.0, 2.0) << macText(n.sta);
+        EXPECT_EQ(n.hosts, macText(n.sta) < "00:11:22:33:44:03" ? 1u : 2u) << macText(n.sta);
     }
 }
 
@@ -513,4 +514,32 @@ TEST(LogReader, FiguresFollowFromTheLinesBefore)
 }
 
 }  // namespace
+// The field log's tables and JSON name each station as the scenario and the
+// play's summary do, never in the module's own "0011-2233-4401" spelling.
+TEST(SimLogs, FieldLogAndPlayNameStationsAlike)
+{
+    const std::string demoText(demoScenarioText());
+    const Scenario sc = readScenarioText(demoText, "demo.yaml");
+    const logs::FieldLog log = playText(demoText);
+    const std::string played = summaryOf(demoText);
+    std::ostringstream text;
+    logs::printFieldLog(text, log, false);
+    const Json json = logs::fieldLogJson(log);
+    ASSERT_FALSE(json["stations"].empty()) << json.dump();
+    std::set<std::string> named;
+    for (const StationEntry &st : sc.stations) {
+        named.insert(macText(st.facts.mac));
+    }
+    for (const Json &row : json["stations"]) {
+        const std::string mac = row["sta"].get<std::string>();
+        EXPECT_TRUE(named.contains(mac)) << mac;
+        EXPECT_NE(text.str().find("\n  " + mac + "  "), std::string::npos) << mac << "\n" << text.str();
+        EXPECT_NE(played.find("\n  " + mac + "  "), std::string::npos) << mac << "\n" << played;
+    }
+    for (const std::string &out : {text.str(), played, json.dump()}) {
+        EXPECT_EQ(out.find("0011-2233-"), std::string::npos) << out;
+    }
+    EXPECT_EQ(macText(u64{0x00112233440b}), "00:11:22:33:44:0b");
+}
+
 }  // namespace zep::sim::logs

@@ -199,8 +199,8 @@ std::string joinedCells(const Json &row)
     return joined;
 }
 
-const Json kHeaviestDemoRow = {"0011-2233-4401", "lm", 0, "0+2", 1, 1, "stop", 29, 0, 28, "97%", 0, "gone"};
-const Json kMovedDemoRow = {"0011-2233-4404", "tpc", 0, "2", 1, 1, "give-up", 3, 0, 0, "0%", 1,
+const Json kHeaviestDemoRow = {"00:11:22:33:44:01", "lm", 0, "0+2", 1, 1, "stop", 29, 0, 28, "97%", 0, "gone"};
+const Json kMovedDemoRow = {"00:11:22:33:44:04", "tpc", 0, "2", 1, 1, "give-up", 3, 0, 0, "0%", 1,
                             "gone, moved to TPC"};
 
 TEST(ReportData, StationRowsAreTheSummaryTableHeaviestFirst)
@@ -375,7 +375,7 @@ TEST(ReportPage, DrawsEveryChartWithoutErrorAndAgreesWithTheSummary)
         }
     }
     // The filter keeps the one station and the chart of its radio alone.
-    EXPECT_EQ(stationRowsShown(b.dom), std::vector<std::string>{"0011-2233-440b"});
+    EXPECT_EQ(stationRowsShown(b.dom), std::vector<std::string>{"00:11:22:33:44:0b"});
     EXPECT_NE(b.dom.find("data-stations-matching=\"1\""), std::string::npos);
     EXPECT_NE(b.dom.find("<div data-radio=\"0\">"), std::string::npos);
     EXPECT_NE(b.dom.find("<div data-radio=\"1\" class=\"hidden\">"), std::string::npos);

@@ -1,4 +1,4 @@
-// One record per thing that happened during a run. The recorder turns the host's
+// One record per thing that happened during a run. The event fan-out turns the host's
 // observer calls into events and hands each to every sink (trace, timeline,
 // summary, and the journal that expectations look back on).
 #pragma once
@@ -44,7 +44,7 @@ inline constexpr std::size_t kEventKinds = static_cast<std::size_t>(EventKind::E
 enum class Column;
 struct MsgInfo;
 
-// Of the decoded fields, the one-liner and the trace object, the recorder fills
+// Of the decoded fields, the one-liner and the trace object, the fan-out fills
 // only what a sink asks for (its Needs); the rest is there for every event. The
 // few events the runner makes itself (notes, verdicts, configuration, leaves,
 // unhandled messages) come with their one-liner and trace object always.
@@ -80,7 +80,7 @@ struct Event {
 
 // What a sink reads of an event beyond the facts every event carries. Each
 // costs a decode or allocations per event, by the million on a long run, so
-// the recorder makes only what some sink has declared, kind by kind.
+// the fan-out makes only what some sink has declared, kind by kind.
 enum class Need : u8 {
     Fields = 1u << 0,  // Event::fields
     Text = 1u << 1,    // Event::summary

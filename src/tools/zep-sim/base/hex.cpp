@@ -60,4 +60,23 @@ std::optional<std::vector<u8>> parseHex(std::string_view text)
     return out;
 }
 
+std::string macText(const Mac &mac)
+{
+    return host::formatMac(mac);
+}
+
+std::string macText(const u8 (&bytes)[6])
+{
+    return macText(macAt(bytes, 0));
+}
+
+std::string macText(u64 sta)
+{
+    Mac mac{};
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        mac[i] = static_cast<u8>(sta >> (8 * (mac.size() - 1 - i)));
+    }
+    return macText(mac);
+}
+
 }  // namespace zep::sim

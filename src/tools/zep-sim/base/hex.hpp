@@ -42,6 +42,12 @@ inline Mac macPlus(Mac mac, std::size_t n)
     return mac;
 }
 
+// The one spelling of a MAC in everything zep-sim prints: "00:11:22:33:44:01".
+// The overloads take the other forms a MAC arrives in and end in the same code.
+std::string macText(const Mac &mac);
+std::string macText(const u8 (&bytes)[6]);
+std::string macText(u64 sta);  // the low six bytes, the first byte highest, as the log reader keeps it
+
 inline constexpr Mac kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 }  // namespace zep::sim

@@ -1,5 +1,6 @@
-// What each host asked of one measurement node, as the ledger of what the
-// hosts asked for keeps it: the dump lists only the top host's schedule.
+// What each host asked of one measurement node: the play's ledger keeps it from
+// the starts it delivers, the field log's reader from the start's share lines.
+// The dump lists only the top host's schedule.
 #pragma once
 
 #include <array>

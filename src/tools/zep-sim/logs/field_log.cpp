@@ -268,18 +268,23 @@ struct Handlers {
     {
         u32 measId = 0;
         u32 host = 0;
-        HostShare share;
+        u32 isLoop = 0;
+        u32 periodInSec = 0;
+        u32 count = 0;
         int isAuto = 0;
         if (!s.num(measId).lit(" host:").num(host).ok || host >= 32) {
             return false;
         }
-        share.seen = s.lit(" isLoop:").num(share.isLoop).lit(" periodInSec:").num(share.periodInSec)
-                         .lit(" count:").num(share.count).lit(" isAutoMeas:").snum(isAuto).ok;
-        share.isAuto = isAuto != 0;
+        const bool whole = s.lit(" isLoop:").num(isLoop).lit(" periodInSec:").num(periodInSec)
+                               .lit(" count:").num(count).lit(" isAutoMeas:").snum(isAuto).ok;
         if (NodeFigures *n = f.node(*m.sta, measId)) {
             n->hosts |= 1u << host;
-            if (host < std::size(n->shares) && share.seen) {
-                n->shares[host] = share;
+            if (host < std::size(n->shares) && whole) {
+                StaMeasSched sched{};
+                sched.isLoop = static_cast<u8>(isLoop);
+                sched.periodInSec = static_cast<u8>(periodInSec);
+                sched.count = static_cast<u16>(count);
+                n->shares[host] = HostShare{host, sched, isAuto != 0};
             }
         }
         return startEntry(f, m, s);

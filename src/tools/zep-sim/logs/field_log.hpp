@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/node_shares.hpp"
 #include "logs/flat_index.hpp"
 #include "logs/module_line.hpp"
 #include "zep_types.h"
@@ -19,21 +20,13 @@ namespace zep::sim::logs {
 enum class Removal { None, Stop, Leave, Eviction, Done, GiveUp, Other };
 const char *removalName(Removal r);
 
-// What one host asked of a node, from the share line of its start.
-struct HostShare {
-    bool seen = false;
-    bool isAuto = false;
-    u32 isLoop = 1;
-    u32 periodInSec = 1;
-    u32 count = 0;
-};
-
 struct NodeFigures {
     u64 sta = 0;
     u32 measId = 0;
     u32 radio = 0;
     u32 hosts = 0;  // bitmap of every host that asked for it
-    HostShare shares[3];  // the last share of each of the three hosts
+    // The last share line of each of the three hosts' starts, if one was read.
+    std::optional<HostShare> shares[3];
     u64 adds = 0;
     u64 removals = 0;
     Removal lastRemoval = Removal::None;

@@ -204,14 +204,6 @@ const std::vector<std::string> &noteFigures()
     return figures;
 }
 
-std::string macText(u64 sta)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof(buf), "%04x-%04x-%04x", static_cast<unsigned>((sta >> 32) & 0xFFFF),
-                  static_cast<unsigned>((sta >> 16) & 0xFFFF), static_cast<unsigned>(sta & 0xFFFF));
-    return buf;
-}
-
 std::string hostsText(u32 bitmap)
 {
     std::string text;

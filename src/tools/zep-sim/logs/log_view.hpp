@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/hex.hpp"
 #include "base/sim_json.hpp"
 #include "logs/field_log.hpp"
 
@@ -14,7 +15,6 @@ namespace zep::sim::logs {
 // The figures that only notes give, named when notes were filtered out.
 const std::vector<std::string> &noteFigures();
 
-std::string macText(u64 sta);                // "0011-2233-4401", as the module writes it
 std::string hostsText(u32 bitmap);           // "0+2"
 std::string measText(u32 measId);            // "lm", "tpc", or the id
 

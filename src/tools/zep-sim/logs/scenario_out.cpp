@@ -21,16 +21,6 @@ struct Station {
     u64 reports = 0;
 };
 
-std::string yamlMac(u64 sta)
-{
-    char buf[24];
-    std::snprintf(buf, sizeof(buf), "%02x:%02x:%02x:%02x:%02x:%02x",
-                  static_cast<unsigned>(sta >> 40 & 0xFF), static_cast<unsigned>(sta >> 32 & 0xFF),
-                  static_cast<unsigned>(sta >> 24 & 0xFF), static_cast<unsigned>(sta >> 16 & 0xFF),
-                  static_cast<unsigned>(sta >> 8 & 0xFF), static_cast<unsigned>(sta & 0xFF));
-    return buf;
-}
-
 // The model answers a station's requests at one rate, whatever the measurement.
 std::map<u64, Station> stationsOf(const FieldLog &log)
 {
@@ -54,7 +44,7 @@ void writeStations(std::ostream &out, const std::map<u64, Station> &stations)
             st.requests == 0 ? 1.0 : static_cast<double>(st.reports) / static_cast<double>(st.requests);
         char buf[160];
         std::snprintf(buf, sizeof(buf), "  - {mac: \"%s\", radio: %u, vap: 1, caps: [%s%s%s], reply: {rate: %.3f}}\n",
-                      yamlMac(sta).c_str(), st.radio, st.lm ? "lm" : "", st.lm && st.tpc ? ", " : "",
+                      macText(sta).c_str(), st.radio, st.lm ? "lm" : "", st.lm && st.tpc ? ", " : "",
                       st.tpc ? "tpc" : "", std::min(rate, 1.0));
         out << buf;
     }
@@ -67,15 +57,15 @@ void writeStarts(std::ostream &out, const FieldLog &log)
     std::set<std::pair<u32, u64>> automatic;  // (host, station): one entry makes both of its nodes
     for (const NodeFigures &n : log.nodes()) {
         for (u32 h = 0; h < std::size(n.shares); ++h) {
-            const HostShare &sh = n.shares[h];
-            if (!sh.seen || (n.measId != STAMEAS_MSG_LM_REQ && n.measId != STAMEAS_MSG_TPC_REQ) ||
-                (sh.isAuto && !automatic.emplace(h, n.sta).second)) {
+            const std::optional<HostShare> &sh = n.shares[h];
+            if (!sh || (n.measId != STAMEAS_MSG_LM_REQ && n.measId != STAMEAS_MSG_TPC_REQ) ||
+                (sh->automatic && !automatic.emplace(h, n.sta).second)) {
                 continue;
             }
             entries[{h, n.radio}].push_back(
-                "{staMac: \"" + yamlMac(n.sta) + "\", measId: " + (sh.isAuto ? "auto" : measText(n.measId)) +
-                ", sched: {isLoop: " + std::to_string(sh.isLoop) + ", periodInSec: " +
-                std::to_string(sh.periodInSec) + ", count: " + std::to_string(sh.count) + "}}");
+                "{staMac: \"" + macText(n.sta) + "\", measId: " + (sh->automatic ? "auto" : measText(n.measId)) +
+                ", sched: {isLoop: " + std::to_string(sh->sched.isLoop) + ", periodInSec: " +
+                std::to_string(sh->sched.periodInSec) + ", count: " + std::to_string(sh->sched.count) + "}}");
         }
     }
     for (const auto &[key, list] : entries) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/hex.hpp"
 #include "base/text_table.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
@@ -35,7 +36,7 @@ const NodeShares *nodeOfEntry(const Json &entry, u32 radioId, std::span<const No
     const bool lm = entry["measType"].get<u32>() == 0;
     for (const NodeShares &n : nodes) {
         if (n.radioId == radioId && (n.measId == STAMEAS_MSG_LM_REQ) == lm &&
-            host::formatMac(n.staMac) == entry["staMac"].get<std::string>()) {
+            macText(n.staMac) == entry["staMac"].get<std::string>()) {
             if (found != nullptr) {
                 return nullptr;  // two candidates: guessing would show the wrong one's hosts
             }

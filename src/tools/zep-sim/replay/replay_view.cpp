@@ -40,10 +40,10 @@ std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8
 }  // namespace
 
 ReplayView::ReplayView(host::Host &host, const ViewOptions &options)
-    : host_(host), recorder_(host), summary_(options.radios), human_(options.timeline),
+    : host_(host), fanout_(host), summary_(options.radios), human_(options.timeline),
       logLevel_(options.logLevel)
 {
-    outputs_ = attachOutputs(recorder_, summary_,
+    outputs_ = attachOutputs(fanout_, summary_,
                              {human_, options.verbose, options.trace, options.sinks, options.report}, *this,
                              host_.faults());
     if (outputs_.timeline) {
@@ -59,7 +59,7 @@ ReplayView::~ReplayView()
 
 void ReplayView::finish(u64 playedMs)
 {
-    recorder_.endStep();
+    fanout_.endStep();
     stationLog_.finish();
     if (human_ != nullptr) {
         summary_.print(*human_, playedMs);
@@ -72,11 +72,11 @@ void ReplayView::entering(const zep::record::Event &entry)
     host_.setNowMs(entry.argCount > 0 ? entry.args[entry.argCount - 1] : 0);
     const auto kind = static_cast<Entry>(entry.id);
     const bool message = kind == Entry::event || kind == Entry::rpc || kind == Entry::timer;
-    recorder_.setContext(message ? entryId(entry) : 0);
+    fanout_.setContext(message ? entryId(entry) : 0);
     if (kind == Entry::event) {
         // Handlers complete some messages in place: the event shows what came in.
         offered_.assign(entry.in.begin(), entry.in.end());
-        recorder_.offering(entryId(entry), offered_);
+        fanout_.offering(entryId(entry), offered_);
     }
     began_ = std::chrono::steady_clock::now();
 }
@@ -87,17 +87,17 @@ void ReplayView::returned(const zep::record::Event &entry, u32 status, std::span
     const u32 id = entryId(entry);
     switch (static_cast<Entry>(entry.id)) {
     case Entry::init:
-        recorder_.onPhase(id, status);
+        fanout_.onPhase(id, status);
         break;
     case Entry::deinit:
-        recorder_.onDeinit(status);
+        fanout_.onDeinit(status);
         break;
     case Entry::event:
     case Entry::timer:
-        recorder_.onDelivered(ZEP_MSG_KIND_EVENT, id, body, status, elapsed);
+        fanout_.onDelivered(ZEP_MSG_KIND_EVENT, id, body, status, elapsed);
         break;
     case Entry::rpc:
-        recorder_.onDelivered(ZEP_MSG_KIND_RPC, id, body, status, elapsed);
+        fanout_.onDelivered(ZEP_MSG_KIND_RPC, id, body, status, elapsed);
         if (status == 0) {
             noteListSize(id, body);
         }
@@ -109,8 +109,8 @@ void ReplayView::returned(const zep::record::Event &entry, u32 status, std::span
         emitLeave(body, status, elapsed);
         break;
     }
-    recorder_.withdrawOffer();
-    recorder_.setContext(0);
+    fanout_.withdrawOffer();
+    fanout_.setContext(0);
 }
 
 void ReplayView::answered(const zep::record::Event &call, u64 result, std::span<const u8> out)
@@ -127,9 +127,9 @@ void ReplayView::answered(const zep::record::Event &call, u64 result, std::span<
         msg.msgId = msg.ipc ? arg(1) : arg(2);
         msg.body.assign(call.in.begin(), call.in.end());
         if (status == 0) {
-            recorder_.onSent(msg);
+            fanout_.onSent(msg);
         } else {
-            recorder_.onSendFailed(msg, status);
+            fanout_.onSendFailed(msg, status);
         }
         break;
     }
@@ -140,7 +140,7 @@ void ReplayView::answered(const zep::record::Event &call, u64 result, std::span<
         break;
     case Op::ZEP_MNG_RegMsg:
     case Op::ZEP_MNG_UnRegMsg:
-        recorder_.onRegMsg(call.id == static_cast<u8>(Op::ZEP_MNG_RegMsg), arg(0), arg(2), status);
+        fanout_.onRegMsg(call.id == static_cast<u8>(Op::ZEP_MNG_RegMsg), arg(0), arg(2), status);
         break;
     default:
         break;
@@ -150,7 +150,7 @@ void ReplayView::answered(const zep::record::Event &call, u64 result, std::span<
 void ReplayView::onLog(const host::LogLine &line)
 {
     if (line.severity >= logLevel_) {
-        recorder_.onLog(line);
+        fanout_.onLog(line);
         stationLog_.feedText(line.text);
     }
 }
@@ -182,7 +182,7 @@ void ReplayView::emitConfig(std::span<const u8> msg, u32 status, std::chrono::na
         e.summary = "raw message of " + std::to_string(msg.size()) + " bytes";
         e.json["fields"] = {{"raw", toHex(msg)}};
     }
-    recorder_.emit(e);
+    fanout_.emit(e);
 }
 
 void ReplayView::emitLeave(std::span<const u8> station, u32 status, std::chrono::nanoseconds elapsed)
@@ -198,19 +198,19 @@ void ReplayView::emitLeave(std::span<const u8> station, u32 status, std::chrono:
         zep::record::unpackStation(station, sta);
         Mac mac;
         std::memcpy(mac.data(), sta.staMac, mac.size());
-        e.json["sta"] = host::formatMac(mac);
-        e.summary = host::formatMac(mac);
+        e.json["sta"] = macText(mac);
+        e.summary = macText(mac);
         if (status == 0) {
-            recorder_.ledger().stationLeft(mac);
+            fanout_.ledger().stationLeft(mac);
         }
     }
     e.json["status"] = status;
-    recorder_.emit(e);
+    fanout_.emit(e);
 }
 
 void ReplayView::noteFacts(const zep::record::Event &call, u64 result, std::span<const u8> out)
 {
-    HostLedger &ledger = recorder_.ledger();
+    HostLedger &ledger = fanout_.ledger();
     const auto radioId = static_cast<u32>(call.args[0]);
     switch (static_cast<Op>(call.id)) {
     case Op::ZEP_UAM_FindStaInfo: {

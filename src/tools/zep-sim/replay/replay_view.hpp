@@ -1,6 +1,6 @@
 // What a replay shows beside its verdict: the replayed entries, sends, log
 // lines and registrations become the events a play's sinks take (timeline,
-// trace, summary, report), through the same event recorder a play uses.
+// trace, summary, report), through the same event fan-out a play uses.
 #pragma once
 
 #include <chrono>
@@ -13,7 +13,7 @@
 #include "out/summary.hpp"
 #include "run/output_sinks.hpp"
 #include "replay/replayer.hpp"
-#include "run/recorder.hpp"
+#include "run/event_fanout.hpp"
 
 namespace zep::sim::replay {
 
@@ -45,7 +45,7 @@ public:
     void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) override;
     void answered(const zep::record::Event &call, u64 result, std::span<const u8> out) override;
 
-    void onAppRegistered(u32 status) override { recorder_.onAppRegistered(status); }
+    void onAppRegistered(u32 status) override { fanout_.onAppRegistered(status); }
     void onLog(const host::LogLine &line) override;
 
 private:
@@ -66,7 +66,7 @@ private:
     std::uint64_t activeTimers() override { return 0; }
 
     host::Host &host_;
-    Recorder recorder_;
+    EventFanout fanout_;
     Summary summary_;
     OutputSinks outputs_;
     std::ostream *human_;

@@ -2,25 +2,25 @@
 
 namespace zep::sim {
 
-OutputSinks attachOutputs(Recorder &recorder, Summary &summary, const OutputChoice &choice,
+OutputSinks attachOutputs(EventFanout &fanout, Summary &summary, const OutputChoice &choice,
                           StateProbe &probe, const host::Faults &faults)
 {
     OutputSinks out;
-    recorder.addSink(summary);
+    fanout.addSink(summary);
     if (choice.timeline != nullptr) {
         out.timeline = std::make_unique<Timeline>(*choice.timeline, choice.verbose);
-        recorder.addSink(*out.timeline);
+        fanout.addSink(*out.timeline);
     }
     if (choice.trace != nullptr) {
         out.trace = std::make_unique<TraceWriter>(*choice.trace);
-        recorder.addSink(*out.trace);
+        fanout.addSink(*out.trace);
     }
     for (EventSink *sink : choice.sinks) {
-        recorder.addSink(*sink);
+        fanout.addSink(*sink);
     }
     if (choice.report != nullptr) {
         choice.report->attach(probe, faults);
-        recorder.addSink(*choice.report);
+        fanout.addSink(*choice.report);
     }
     return out;
 }

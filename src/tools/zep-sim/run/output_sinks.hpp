@@ -11,7 +11,7 @@
 #include "out/summary.hpp"
 #include "out/timeline.hpp"
 #include "out/trace_writer.hpp"
-#include "run/recorder.hpp"
+#include "run/event_fanout.hpp"
 
 namespace zep::sim {
 
@@ -28,7 +28,7 @@ struct OutputSinks {
     std::unique_ptr<TraceWriter> trace;
 };
 
-OutputSinks attachOutputs(Recorder &recorder, Summary &summary, const OutputChoice &choice,
+OutputSinks attachOutputs(EventFanout &fanout, Summary &summary, const OutputChoice &choice,
                           StateProbe &probe, const host::Faults &faults);
 
 }  // namespace zep::sim

@@ -51,7 +51,7 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
       opt_(std::move(options)),
       seed_(opt_.seed.value_or(sc_.seed.value_or(kDefaultSeed))),
       host_(sc_.profile),
-      recorder_(host_),
+      fanout_(host_),
       stations_(seed_),
       summary_(sc_.profile.radios)
 {
@@ -62,14 +62,14 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     } else if (!host_.loadSharedApp(opt_.libPath, &error)) {
         throw LoadError("cannot load " + opt_.libPath + ": " + error);
     }
-    recorder_.addSink(*this);
+    fanout_.addSink(*this);
     const bool showTimeline = opt_.human != nullptr && opt_.timeline;
-    outputs_ = attachOutputs(recorder_, summary_,
+    outputs_ = attachOutputs(fanout_, summary_,
                              {showTimeline ? opt_.human : nullptr, opt_.verbose, opt_.trace, opt_.sinks, opt_.report},
                              *this, host_.faults());
     timeline_ = outputs_.timeline.get();
     buildWorld();
-    host_.setObserver(&recorder_);
+    host_.setObserver(&fanout_);
 }
 
 Runner::~Runner()
@@ -82,7 +82,7 @@ void Runner::buildWorld()
     for (const auto &[id, facts] : sc_.radios) {
         host_.radio(id) = facts;
     }
-    HostLedger &ledger = recorder_.ledger();
+    HostLedger &ledger = fanout_.ledger();
     for (const auto &[id, facts] : sc_.radios) {
         ledger.setRadio(id, facts.curEirp, facts.maxPower);
     }
@@ -162,7 +162,7 @@ void Runner::play(const Step &step, std::size_t index)
     stepIndex_ = index;
     stepLine_ = step.line;
     stepName_ = step.op + " (line " + std::to_string(step.line) + ")";
-    recorder_.beginStep(index, step.line, step.op);
+    fanout_.beginStep(index, step.line, step.op);
     std::visit([this](const auto &action) { exec(action); }, step.action);
     if (running_) {
         snapshotNodes();
@@ -170,7 +170,7 @@ void Runner::play(const Step &step, std::size_t index)
     if (opt_.afterStep) {
         opt_.afterStep(host_, running_);
     }
-    recorder_.endStep();
+    fanout_.endStep();
     host_.clearCaptures();
 }
 
@@ -229,12 +229,12 @@ void Runner::setStatus(std::optional<u32> status)
 
 std::optional<u32> Runner::deliver(u32 msgId, std::span<const u8> body)
 {
-    const u32 outer = recorder_.context();
-    recorder_.offering(msgId, body);
-    recorder_.setContext(msgId);
+    const u32 outer = fanout_.context();
+    fanout_.offering(msgId, body);
+    fanout_.setContext(msgId);
     const std::optional<u32> status = host_.deliver(msgId, body);
-    recorder_.setContext(outer);
-    recorder_.withdrawOffer();
+    fanout_.setContext(outer);
+    fanout_.withdrawOffer();
     if (!status) {
         Event e = runnerEvent(EventKind::Unhandled, "unhandled");
         e.id = msgId;
@@ -246,7 +246,7 @@ std::optional<u32> Runner::deliver(u32 msgId, std::span<const u8> body)
         if (!d.fields.empty()) {
             e.json["fields"] = std::move(d.fields);
         }
-        recorder_.emit(e);
+        fanout_.emit(e);
     }
     return status;
 }
@@ -272,22 +272,22 @@ void Runner::exec(const step::Send &s)
 void Runner::exec(const step::Rpc &s)
 {
     std::vector<u8> buffer = s.body;
-    recorder_.setContext(s.id);
+    fanout_.setContext(s.id);
     const std::optional<u32> status = host_.rpc(s.id, buffer);
-    recorder_.setContext(0);
+    fanout_.setContext(0);
     if (!status) {
         Event e = runnerEvent(EventKind::Unhandled, "unhandled");
         e.id = s.id;
         e.json["id"] = s.id;
         e.json["len"] = s.body.size();
-        recorder_.emit(e);
+        fanout_.emit(e);
     }
     setStatus(status);
 }
 
 void Runner::exec(const step::Advance &s)
 {
-    recorder_.setContext(STAMEAS_MSG_MEAS_TIMER);
+    fanout_.setContext(STAMEAS_MSG_MEAS_TIMER);
     if (opt_.stop == nullptr) {
         host_.advance(s.ms);
     } else {
@@ -300,7 +300,7 @@ void Runner::exec(const step::Advance &s)
             left -= slice;
         }
     }
-    recorder_.setContext(0);
+    fanout_.setContext(0);
 }
 
 void Runner::exec(const step::Config &s)
@@ -322,7 +322,7 @@ void Runner::exec(const step::Config &s)
         e.summary = "radio " + std::to_string(s.radio) + " scanSwitch " + std::to_string(value);
         e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(s.value)}};
     }
-    recorder_.emit(e);
+    fanout_.emit(e);
     setStatus(status);
 }
 
@@ -334,17 +334,17 @@ void Runner::exec(const step::StaLeave &s)
     Event e = runnerEvent(EventKind::Leave, "leave");
     e.elapsed = std::chrono::steady_clock::now() - begin;
     e.status = status;
-    e.json["sta"] = s.sta ? Json(host::formatMac(mac)) : Json(nullptr);
+    e.json["sta"] = s.sta ? Json(macText(mac)) : Json(nullptr);
     e.json["status"] = statusJson(status);
-    e.summary = s.sta ? host::formatMac(mac) + (s.keep ? " (stays in the station database)" : "")
+    e.summary = s.sta ? macText(mac) + (s.keep ? " (stays in the station database)" : "")
                       : "(null station)";
-    recorder_.emit(e);
+    fanout_.emit(e);
     if (s.sta && status == 0u) {
-        recorder_.ledger().stationLeft(mac);
+        fanout_.ledger().stationLeft(mac);
     }
     if (s.sta && !s.keep) {
         host_.removeStation(mac);
-        recorder_.ledger().forgetStation(mac);
+        fanout_.ledger().forgetStation(mac);
         stations_.remove(mac);
     }
     setStatus(status);
@@ -355,20 +355,20 @@ void Runner::exec(const step::Note &s)
     Event e = runnerEvent(EventKind::Note, "note");
     e.text = s.text;
     e.json["text"] = s.text;
-    recorder_.emit(e);
+    fanout_.emit(e);
 }
 
 void Runner::exec(const step::AddStation &s)
 {
     host_.addStation(s.sta.facts);
-    recorder_.ledger().setStation(s.sta.facts);
+    fanout_.ledger().setStation(s.sta.facts);
     stations_.add(s.sta);
 }
 
 void Runner::exec(const step::RemoveStation &s)
 {
     host_.removeStation(s.mac);
-    recorder_.ledger().forgetStation(s.mac);
+    fanout_.ledger().forgetStation(s.mac);
     stations_.remove(s.mac);
 }
 
@@ -422,7 +422,7 @@ void Runner::exec(const step::Check &s)
     e.json["line"] = stepLine_;
     e.json["ok"] = failed.empty();
     e.json["failures"] = failed;
-    recorder_.emit(e);
+    fanout_.emit(e);
     window_.clear();
     last_ = {};
     for (const std::string &what : failed) {
@@ -442,7 +442,7 @@ void Runner::exec(const step::Repeat &r)
     if (!showAll) {
         timeline_->mute("passes 2 to " + std::to_string(r.times) + " of the repeat at line " +
                         std::to_string(line) + " are not shown (-v shows them)");
-        recorder_.refreshNeeds();
+        fanout_.refreshNeeds();
     }
     playPasses(r, 1, firstStart);
     if (!showAll) {
@@ -450,7 +450,7 @@ void Runner::exec(const step::Repeat &r)
             progress_->clear();
         }
         timeline_->unmute();
-        recorder_.refreshNeeds();
+        fanout_.refreshNeeds();
     }
 }
 
@@ -491,7 +491,7 @@ std::optional<std::vector<u8>> Runner::silentRpc(u32 msgId, std::vector<u8> buff
     // Looking must not show up in what is looked at: no events while it runs.
     host_.setObserver(nullptr);
     const std::optional<u32> status = host_.rpc(msgId, buffer);
-    host_.setObserver(&recorder_);
+    host_.setObserver(&fanout_);
     if (status != 0u) {
         return std::nullopt;
     }

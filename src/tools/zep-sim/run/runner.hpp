@@ -19,7 +19,7 @@
 #include "out/report_collector.hpp"
 #include "out/summary.hpp"
 #include "run/output_sinks.hpp"
-#include "run/recorder.hpp"
+#include "run/event_fanout.hpp"
 #include "run/station_model.hpp"
 #include "scenario/expect.hpp"
 #include "scenario/scenario.hpp"
@@ -124,7 +124,7 @@ private:
     RunOptions opt_;
     u64 seed_;
     host::Host host_;
-    Recorder recorder_;
+    EventFanout fanout_;
     StationModel stations_;
     Summary summary_;
     // The stations' table of the summary, read from the module's own log lines

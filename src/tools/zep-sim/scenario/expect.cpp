@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/hex.hpp"
 #include "wire/msg_catalog.hpp"
 #include "wire/trace_keys.hpp"
 
@@ -247,7 +248,7 @@ void spellMacsAsTheTrace(Json &pattern)
             spellMacsAsTheTrace(value);
         } else if (value.is_string()) {
             if (const auto mac = host::parseMac(value.get<std::string>())) {
-                value = host::formatMac(*mac);
+                value = macText(*mac);
             }
         }
     }

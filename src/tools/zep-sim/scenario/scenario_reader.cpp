@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 
+#include "base/hex.hpp"
 #include "files.hpp"
 #include "scenario/scenario_limits.hpp"
 #include "sta_meas_msg.h"
@@ -53,7 +54,7 @@ public:
         for (const Node &n : top.list("stations")) {
             for (StationEntry &s : readStations(n)) {
                 if (!known_.emplace(s.facts.mac, s.facts).second) {
-                    Fields(n).at("mac").fail("station " + host::formatMac(s.facts.mac) +
+                    Fields(n).at("mac").fail("station " + macText(s.facts.mac) +
                                              " is listed twice");
                 }
                 sc_.stations.push_back(std::move(s));

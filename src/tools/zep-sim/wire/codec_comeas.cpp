@@ -213,13 +213,13 @@ Decoded decodeCoMeasReqBody(std::span<const u8> body)
     const bool work = (body[COMEAS_REQ_FLAGS_OFFSET] & 1u) != 0;
     Decoded d;
     d.fields = {{"radioId", radio},
-                {"addr", host::formatMac(addr)},
+                {"addr", macText(addr)},
                 {"band", body[COMEAS_REQ_BAND_OFFSET]},
                 {"eirp", eirp},
                 {"byte18", body[COMEAS_REQ_DUMP_BYTE_OFFSET]},
                 {"eirp2", eirp2},
                 {"isOnWorkChannel", work}};
-    d.summary = "-> " + host::formatMac(addr) + "  radio " + std::to_string(radio) + " band " +
+    d.summary = "-> " + macText(addr) + "  radio " + std::to_string(radio) + " band " +
                 std::to_string(body[COMEAS_REQ_BAND_OFFSET]) + " eirp " + std::to_string(eirp) + "/" +
                 std::to_string(eirp2) + (work ? " work-channel" : "");
     return d;

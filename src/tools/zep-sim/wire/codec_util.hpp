@@ -44,11 +44,6 @@ inline Mac macOf(const u8 (&src)[6])
     return mac;
 }
 
-inline std::string macText(const u8 (&src)[6])
-{
-    return host::formatMac(macOf(src));
-}
-
 // Header and entry count of a message made of a header and records, with the
 // entries that are wholly present.
 template <class Head, class Entry>

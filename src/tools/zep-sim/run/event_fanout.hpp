@@ -12,11 +12,11 @@
 
 namespace zep::sim {
 
-class Recorder : public host::Observer {
+class EventFanout : public host::Observer {
 public:
-    explicit Recorder(host::Host &host) : host_(host) {}
+    explicit EventFanout(host::Host &host) : host_(host) {}
 
-    // The sink's needs join the union the recorder fills events by.
+    // The sink's needs join the union the fan-out fills events by.
     void addSink(EventSink &sink);
     // Asks every sink again, after one changed what it reads.
     void refreshNeeds();

@@ -1,4 +1,4 @@
-#include "run/recorder.hpp"
+#include "run/event_fanout.hpp"
 
 #include <cstring>
 
@@ -9,7 +9,7 @@
 
 namespace zep::sim {
 
-Event Recorder::make(EventKind kind, const char *ev, u64 t) const
+Event EventFanout::make(EventKind kind, const char *ev, u64 t) const
 {
     Event e;
     e.kind = kind;
@@ -21,13 +21,13 @@ Event Recorder::make(EventKind kind, const char *ev, u64 t) const
     return e;
 }
 
-void Recorder::addSink(EventSink &sink)
+void EventFanout::addSink(EventSink &sink)
 {
     sinks_.push_back(&sink);
     needs_ |= sink.needs();
 }
 
-void Recorder::refreshNeeds()
+void EventFanout::refreshNeeds()
 {
     needs_ = {};
     for (const EventSink *sink : sinks_) {
@@ -35,33 +35,33 @@ void Recorder::refreshNeeds()
     }
 }
 
-void Recorder::offering(u32 msgId, std::span<const u8> body)
+void EventFanout::offering(u32 msgId, std::span<const u8> body)
 {
     offered_.emplace(msgId, body);
 }
 
-void Recorder::emit(const Event &ev)
+void EventFanout::emit(const Event &ev)
 {
     for (EventSink *sink : sinks_) {
         sink->onEvent(ev);
     }
 }
 
-void Recorder::beginStep(std::size_t index, int line, const std::string &op)
+void EventFanout::beginStep(std::size_t index, int line, const std::string &op)
 {
     for (EventSink *sink : sinks_) {
         sink->beginStep(index, line, op);
     }
 }
 
-void Recorder::endStep()
+void EventFanout::endStep()
 {
     for (EventSink *sink : sinks_) {
         sink->endStep();
     }
 }
 
-void Recorder::onAppRegistered(u32 status)
+void EventFanout::onAppRegistered(u32 status)
 {
     Event e = make(EventKind::Reg, "reg", host_.nowMs());
     e.status = status;
@@ -78,7 +78,7 @@ void Recorder::onAppRegistered(u32 status)
     emit(e);
 }
 
-void Recorder::onPhase(u32 phase, u32 status)
+void EventFanout::onPhase(u32 phase, u32 status)
 {
     Event e = make(EventKind::Phase, "phase", host_.nowMs());
     e.id = phase;
@@ -90,7 +90,7 @@ void Recorder::onPhase(u32 phase, u32 status)
     emit(e);
 }
 
-void Recorder::onDeinit(u32 status)
+void EventFanout::onDeinit(u32 status)
 {
     Event e = make(EventKind::Deinit, "deinit", host_.nowMs());
     e.status = status;
@@ -100,7 +100,7 @@ void Recorder::onDeinit(u32 status)
     emit(e);
 }
 
-void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
+void EventFanout::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
 {
     Event e = make(reg ? EventKind::RegMsg : EventKind::UnregMsg, reg ? "regmsg" : "unregmsg",
                    host_.nowMs());
@@ -114,7 +114,7 @@ void Recorder::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
     emit(e);
 }
 
-void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
+void EventFanout::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 status,
                            std::chrono::nanoseconds elapsed)
 {
     const bool rpc = kind == ZEP_MSG_KIND_RPC;
@@ -158,11 +158,11 @@ void Recorder::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32 st
     emit(e);
 }
 
-void Recorder::onSent(const host::SentMessage &msg) { emitSend(msg, std::nullopt); }
+void EventFanout::onSent(const host::SentMessage &msg) { emitSend(msg, std::nullopt); }
 
-void Recorder::onSendFailed(const host::SentMessage &msg, u32 status) { emitSend(msg, status); }
+void EventFanout::onSendFailed(const host::SentMessage &msg, u32 status) { emitSend(msg, status); }
 
-void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
+void EventFanout::emitSend(const host::SentMessage &msg, std::optional<u32> status)
 {
     Event e = status ? make(msg.ipc ? EventKind::IpcFail : EventKind::OutFail,
                             msg.ipc ? "ipcfail" : "outfail", msg.atMs)
@@ -204,7 +204,7 @@ void Recorder::emitSend(const host::SentMessage &msg, std::optional<u32> status)
     emit(e);
 }
 
-void Recorder::describe(Event &e, Decoded &&d) const
+void EventFanout::describe(Event &e, Decoded &&d) const
 {
     if (needs_.has(e.kind, Need::Text)) {
         e.summary = std::move(d.summary);
@@ -218,7 +218,7 @@ void Recorder::describe(Event &e, Decoded &&d) const
     }
 }
 
-void Recorder::onLog(const host::LogLine &line)
+void EventFanout::onLog(const host::LogLine &line)
 {
     Event e = make(EventKind::Log, "log", line.atMs);
     e.severity = line.severity;
@@ -228,7 +228,7 @@ void Recorder::onLog(const host::LogLine &line)
         e.json["sev"] = line.severity;
         e.json["mod"] = line.module;
         e.json["cat"] = line.category;
-        e.json["sta"] = line.sta ? Json(host::formatMac(*line.sta)) : Json(nullptr);
+        e.json["sta"] = line.sta ? Json(macText(*line.sta)) : Json(nullptr);
         e.json["text"] = line.text;
     }
     emit(e);
