@@ -95,16 +95,31 @@ void HostLedger::beginTick()
 // that answered none of its first three requests has its automatic hosts
 // moved from the link-measurement node to its TPC node (made when missing),
 // or dropped from a TPC node.
+void HostLedger::mayBeSilent(const Key &key, const Node &node)
+{
+    if (node.requests >= 3 && node.reports == 0) {
+        maybeSilent_.push_back(key);
+    }
+}
+
 void HostLedger::giveUpSilentStations()
 {
+    // In the table's order, as the timer meets them: a station's link node
+    // before its TPC node, which may take the link node's hosts.
     std::vector<Key> silent;
-    for (const auto &[key, node] : nodes_) {
+    silent.swap(maybeSilent_);
+    std::sort(silent.begin(), silent.end(), KeyLess{});
+    silent.erase(std::unique(silent.begin(), silent.end()), silent.end());
+    std::erase_if(silent, [&](const Key &key) {
+        const auto it = nodes_.find(key);
+        if (it == nodes_.end()) {
+            return true;
+        }
+        const Node &node = it->second;
         const bool automatic = std::any_of(node.hosts.begin(), node.hosts.end(),
                                            [](const auto &h) { return h.second.automatic; });
-        if (automatic && node.requests >= 3 && node.reports == 0) {
-            silent.push_back(key);
-        }
-    }
+        return !(automatic && node.requests >= 3 && node.reports == 0);
+    });
     for (const Key &key : silent) {
         Node &node = nodes_[key];
         const bool toTpc = key.second == STAMEAS_MSG_LM_REQ && automaticRequest(key.first).has_value();
@@ -116,6 +131,7 @@ void HostLedger::giveUpSilentStations()
             if (toTpc) {
                 Node &target = nodes_.try_emplace({key.first, STAMEAS_MSG_TPC_REQ}, Node{node.radioId, {}}).first->second;
                 target.hosts[it->first] = it->second;
+                mayBeSilent({key.first, STAMEAS_MSG_TPC_REQ}, target);
             }
             it = node.hosts.erase(it);
         }
@@ -151,6 +167,9 @@ void HostLedger::start(std::span<const u8> body)
         // One node per station and id, whichever radio: an existing one keeps its radio.
         const auto [it, added] = nodes_.try_emplace({mac, *measId}, Node{head->radioId, {}});
         it->second.hosts[head->host] = Share{entry.measReq, entry.sched, automatic};
+        if (automatic) {
+            mayBeSilent(it->first, it->second);
+        }
     }
 }
 
@@ -227,12 +246,13 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent)
     if (body.size() != sizeof(StaMeasReq)) {
         return kUnknownHost;
     }
-    std::vector<Match> matches;
+    std::vector<Match> &matches = matches_;
+    matches.clear();
     const auto collect = [&](const Key &key, Node &node) {
         for (const auto &[host, share] : node.hosts) {
             const std::optional<StaMeasReq> req = requestOf(key.first, share);
             if (req && std::memcmp(&*req, body.data(), sizeof *req) == 0) {
-                matches.push_back({&node, host, due(share)});
+                matches.push_back({&node, &key, host, due(share)});
             }
         }
     };
@@ -246,10 +266,13 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent)
         for (auto &[key, node] : nodes_) {
             collect(key, node);
         }
+        std::stable_sort(matches.begin(), matches.end(),
+                         [](const Match &a, const Match &b) { return KeyLess{}(*a.key, *b.key); });
     }
     const std::optional<Match> match = served(matches);
     if (sent && match) {
         ++match->node->requests;
+        mayBeSilent(*match->key, *match->node);
     }
     return match ? static_cast<int>(match->host) : kUnknownHost;
 }
@@ -294,6 +317,9 @@ std::vector<NodeShares> HostLedger::nodes() const
         }
         out.push_back(std::move(shares));
     }
+    std::sort(out.begin(), out.end(), [](const NodeShares &a, const NodeShares &b) {
+        return KeyLess{}({a.staMac, a.measId}, {b.staMac, b.measId});
+    });
     return out;
 }
 

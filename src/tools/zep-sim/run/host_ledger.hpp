@@ -6,9 +6,12 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "base/node_shares.hpp"
@@ -60,8 +63,28 @@ private:
         u32 reports = 0;   // answering them
     };
     using Key = std::pair<host::Mac, u32>;  // station, measurement id: one node each
+    // The order of the pair (station bytes, then id), with the station
+    // compared as one number: every request sent looks its node up.
+    struct KeyLess {
+        static u64 number(const host::Mac &mac)  // first byte highest: ordered as the bytes are
+        {
+            u64 bytes = 0;
+            std::memcpy(&bytes, mac.data(), mac.size());
+            if constexpr (std::endian::native == std::endian::little) {
+                bytes = __builtin_bswap64(bytes);
+            }
+            return bytes;
+        }
+        bool operator()(const Key &a, const Key &b) const
+        {
+            const u64 first = number(a.first);
+            const u64 second = number(b.first);
+            return first != second ? first < second : a.second < b.second;
+        }
+    };
     struct Match {  // a host whose request is a sent body
         Node *node;
+        const Key *key;
         u32 host;
         bool due;
     };
@@ -77,7 +100,17 @@ private:
     void giveUpSilentStations();
     bool due(const Share &share) const;
 
-    std::map<Key, Node> nodes_;
+    struct KeyHash {
+        std::size_t operator()(const Key &key) const { return KeyLess::number(key.first) ^ key.second; }
+    };
+    // Looked up for every request sent and every report; walked in the
+    // table's order (KeyLess) wherever the order shows.
+    std::unordered_map<Key, Node, KeyHash> nodes_;
+    std::vector<Match> matches_;
+    // Nodes that may have become silent since the last tick (a request went
+    // out, an automatic host came): only they are looked at when one begins.
+    std::vector<Key> maybeSilent_;
+    void mayBeSilent(const Key &key, const Node &node);  // hostOf's, kept so that a request allocates nothing
     u64 tick_ = 0;             // timer expiries so far: the schedules' count
     bool tickBegun_ = false;   // this expiry's start has been looked at
     std::map<host::Mac, host::StationFacts> stations_;
