@@ -149,6 +149,7 @@ void Outputs::writeSummaryJson(const RunFacts &facts, const Verdict &verdict)
 {
     const Runner &runner = *verdict.runner;
     Json out = runner.summary().toJson(runner.playedMs());
+    out["findings"] = findingsJson(runner.findings());
     out["scenario"] = facts.scenario;
     out["file"] = facts.file;
     out["library"] = facts.library;

@@ -23,6 +23,11 @@ std::vector<std::string> strictFindings(const Runner &runner)
     if (runner.checksPlayed() == 0) {
         found.emplace_back("no expect step was played");
     }
+    for (const Finding &f : runner.findings()) {
+        if (f.severity == Severity::Warning) {
+            found.push_back("finding " + f.rule + ": " + f.title);
+        }
+    }
     return found;
 }
 

@@ -41,6 +41,19 @@ std::string radioName(u32 radio)
 constexpr u32 kConfigKey = ~0u - 1;
 constexpr u32 kLeaveKey = ~0u;
 
+}  // namespace
+
+std::optional<u32> handlerKey(const Event &ev)
+{
+    switch (ev.kind) {
+    case EventKind::In:
+    case EventKind::Rpc: return ev.id;
+    case EventKind::Config: return kConfigKey;
+    case EventKind::Leave: return kLeaveKey;
+    default: return std::nullopt;
+    }
+}
+
 std::string handlerName(u32 key)
 {
     switch (key) {
@@ -49,8 +62,6 @@ std::string handlerName(u32 key)
     default: return msgLabel(key);
     }
 }
-
-}  // namespace
 
 Summary::Summary(u32 radios)
 {
@@ -67,12 +78,8 @@ Summary::RadioStats &Summary::stats(u32 radio)
 void Summary::onEvent(const Event &ev)
 {
     count(ev);
-    switch (ev.kind) {
-    case EventKind::In:
-    case EventKind::Rpc: addCost(ev.id, ev); break;
-    case EventKind::Config: addCost(kConfigKey, ev); break;
-    case EventKind::Leave: addCost(kLeaveKey, ev); break;
-    default: break;
+    if (const std::optional<u32> key = handlerKey(ev)) {
+        addCost(*key, ev);
     }
 }
 
@@ -140,10 +147,12 @@ void Summary::countBlocks(const Event &ev)
     }
 }
 
-void Summary::print(std::ostream &out, u64 playedMs) const
+void Summary::print(std::ostream &out, u64 playedMs, std::span<const Finding> findings) const
 {
     out << "\nSummary after " << formatSeconds(playedMs)
         << " s of virtual time\n\n";
+    printFindings(out, findings);
+    out << '\n';
     TextTable radios({{"radio", Align::Right},
                       {"nodes", Align::Right},
                       {"peak", Align::Right},

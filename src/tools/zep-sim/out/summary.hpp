@@ -11,8 +11,14 @@
 #include <vector>
 
 #include "base/events.hpp"
+#include "findings/finding.hpp"
 
 namespace zep::sim {
+
+// The handler an event reports the cost of, as a key that sorts message
+// handlers by id and the others after them; nullopt for other events.
+std::optional<u32> handlerKey(const Event &ev);
+std::string handlerName(u32 key);
 
 class Summary : public EventSink {
 public:
@@ -28,8 +34,9 @@ public:
         r.nodes = nodes;
         r.peakNodes = std::max(r.peakNodes.value_or(0), nodes);
     }
-    // playedMs: the virtual time the run covered, which may pass its last event.
-    void print(std::ostream &out, u64 playedMs) const;
+    // playedMs: the virtual time the run covered, which may pass its last
+    // event. The findings come first, before the tables.
+    void print(std::ostream &out, u64 playedMs, std::span<const Finding> findings) const;
     // The same figures for scripts (--summary-json).
     Json toJson(u64 playedMs) const;
     u64 errorLogLines() const { return logs_[2]; }

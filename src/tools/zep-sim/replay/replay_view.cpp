@@ -44,7 +44,7 @@ ReplayView::ReplayView(host::Host &host, const ViewOptions &options)
       logLevel_(options.logLevel)
 {
     outputs_ = attachOutputs(fanout_, summary_,
-                             {human_, options.verbose, options.trace, options.sinks, options.report}, *this,
+                             {human_, options.verbose, options.trace, options.sinks, options.report, {}}, *this,
                              host_.faults());
     if (outputs_.timeline) {
         outputs_.timeline->printHeader();
@@ -62,7 +62,7 @@ void ReplayView::finish(u64 playedMs)
     fanout_.endStep();
     stationLog_.finish();
     if (human_ != nullptr) {
-        summary_.print(*human_, playedMs);
+        summary_.print(*human_, playedMs, findings());
         logs::printStationTable(*human_, stationLog_);
     }
 }

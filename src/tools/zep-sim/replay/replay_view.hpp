@@ -38,6 +38,7 @@ public:
     // Flushes what the timeline holds back and prints the summary and the stations' table.
     void finish(u64 playedMs);
     const Summary &summary() const { return summary_; }
+    std::vector<Finding> findings() const { return outputs_.findings->findings(); }
     // The stations' figures, read from the module's lines as a play reads them.
     const logs::FieldLog &stationLog() const { return stationLog_; }
 

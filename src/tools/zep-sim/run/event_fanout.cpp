@@ -130,7 +130,7 @@ void EventFanout::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32
     e.len = body.size();
     offered_.reset();
     if (!rpc) {
-        ledger_.delivered(msgId, e.body, status);
+        ledger_.delivered(msgId, e.body, status, e.t);
     }
     e.msg = inboundMsg(msgId);
     if (e.msg != nullptr && e.msg->radio != nullptr) {

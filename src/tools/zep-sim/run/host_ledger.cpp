@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/hex.hpp"
 #include "sta_meas_msg.h"
 
 namespace zep::sim {
@@ -15,6 +16,8 @@ constexpr u32 kAutomaticId = 0xFFFFFFFFu;
 constexpr u32 kEveryId = 0xFFFFFFFFu;
 constexpr u32 kHosts = 3;
 constexpr u32 kTokens = 143;  // an automatic request's token runs 1..143
+constexpr u32 kGiveUpAfter = 3;  // requests without a report
+constexpr u32 kSendsPerRadio = 64;  // the timer's most per radio and expiry
 const host::Mac kEveryStation = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 template <class Rec>
@@ -49,10 +52,12 @@ host::Mac macOf(const u8 *bytes)
 
 }  // namespace
 
-void HostLedger::delivered(u32 msgId, std::span<const u8> body, u32 status)
+void HostLedger::delivered(u32 msgId, std::span<const u8> body, u32 status, u64 atMs)
 {
+    nowMs_ = atMs;
     if (msgId == STAMEAS_MSG_MEAS_TIMER) {
         beginTick();  // an expiry that sent nothing still gives silent stations up
+        endTick();
         ++tick_;
         tickBegun_ = false;
         return;
@@ -77,9 +82,55 @@ void HostLedger::delivered(u32 msgId, std::span<const u8> body, u32 status)
 // station's node of that id.
 void HostLedger::reported(const host::Mac &mac, u32 measId, u8 tokenId)
 {
-    const auto it = nodes_.find({mac, measId});
-    if (tokenId <= kTokens && it != nodes_.end()) {
+    if (tokenId > kTokens) {
+        return;  // a neighbour's token: not the access point's own request
+    }
+    if (const auto it = nodes_.find({mac, measId}); it != nodes_.end()) {
         ++it->second.reports;
+        return;
+    }
+    unmatched_.note(nowMs_, macText(mac) + (measId == STAMEAS_MSG_TPC_REQ ? " tpc" : " lm"));
+}
+
+// The expiry has sent all it will. A node with a host due and no request
+// tried was passed over: starved when its radio had sent its most by then
+// (otherwise its first visit only cleared the new node's skip). Where a
+// request was tried, every due host used up one of its count.
+void HostLedger::endTick()
+{
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        auto &[key, node] = *it;
+        const bool anyDue = std::any_of(node.hosts.begin(), node.hosts.end(),
+                                        [&](const auto &h) { return due(h.second); });
+        if (anyDue) {
+            NodeHistory &past = history_[key];
+            past.radioId = node.radioId;
+            ++past.dueTicks;
+            for (const auto &[host, share] : node.hosts) {
+                past.hosts[host].due += due(share) ? 1 : 0;
+            }
+            const auto sent = sentThisTick_.find(node.radioId);
+            const bool attempted = node.attemptedTick == tick_;
+            if (!attempted && sent != sentThisTick_.end() && sent->second >= kSendsPerRadio) {
+                past.firstStarvedMs = past.starvedTicks++ == 0 ? nowMs_ : past.firstStarvedMs;
+                past.lastStarvedMs = nowMs_;
+            }
+            if (attempted) {
+                useUpCounts(node);
+            }
+        }
+        it = node.hosts.empty() ? nodes_.erase(it) : std::next(it);
+    }
+    sentThisTick_.clear();
+}
+
+// A host measured a number of times leaves the node with its last request.
+void HostLedger::useUpCounts(Node &node)
+{
+    for (auto it = node.hosts.begin(); it != node.hosts.end();) {
+        StaMeasSched &sched = it->second.sched;
+        const bool lastOne = due(it->second) && sched.isLoop == 0 && --sched.count == 0;
+        it = lastOne ? node.hosts.erase(it) : std::next(it);
     }
 }
 
@@ -91,17 +142,25 @@ void HostLedger::beginTick()
     }
 }
 
-// As the timer does at a node's visit: a station under automatic measurement
-// that answered none of its first three requests has its automatic hosts
-// moved from the link-measurement node to its TPC node (made when missing),
-// or dropped from a TPC node.
+// A station is taken not to answer once three requests went out to its node
+// and none was answered; the timer gives it up only if an automatic host is
+// there, which giveUpSilentStations checks when the tick begins.
+bool HostLedger::unanswered(const Node &node)
+{
+    return node.requests >= kGiveUpAfter && node.reports == 0;
+}
+
 void HostLedger::mayBeSilent(const Key &key, const Node &node)
 {
-    if (node.requests >= 3 && node.reports == 0) {
+    if (unanswered(node)) {
         maybeSilent_.push_back(key);
     }
 }
 
+// As the timer does at a node's visit: a station under automatic measurement
+// that answered none of its first three requests has its automatic hosts
+// moved from the link-measurement node to its TPC node (made when missing),
+// or dropped from a TPC node.
 void HostLedger::giveUpSilentStations()
 {
     // In the table's order, as the timer meets them: a station's link node
@@ -118,11 +177,16 @@ void HostLedger::giveUpSilentStations()
         const Node &node = it->second;
         const bool automatic = std::any_of(node.hosts.begin(), node.hosts.end(),
                                            [](const auto &h) { return h.second.automatic; });
-        return !(automatic && node.requests >= 3 && node.reports == 0);
+        return !(automatic && unanswered(node));
     });
     for (const Key &key : silent) {
         Node &node = nodes_[key];
         const bool toTpc = key.second == STAMEAS_MSG_LM_REQ && automaticRequest(key.first).has_value();
+        NodeHistory &past = history_[key];
+        past.radioId = node.radioId;
+        ++past.giveUps;
+        past.movedToTpc = past.movedToTpc || toTpc;
+        past.lastGiveUpMs = nowMs_;
         for (auto it = node.hosts.begin(); it != node.hosts.end();) {
             if (!it->second.automatic) {
                 ++it;
@@ -270,9 +334,16 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent)
                          [](const Match &a, const Match &b) { return KeyLess{}(*a.key, *b.key); });
     }
     const std::optional<Match> match = served(matches);
+    if (match) {
+        match->node->attemptedTick = tick_;
+    }
     if (sent && match) {
         ++match->node->requests;
         mayBeSilent(*match->key, *match->node);
+        ++history_[*match->key].hosts[match->host].served;
+    }
+    if (sent) {
+        ++sentThisTick_[match ? match->node->radioId : recordAt<u32>(body, offsetof(StaMeasReq, radioId))];
     }
     return match ? static_cast<int>(match->host) : kUnknownHost;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/node_shares.hpp"
+#include "findings/facts.hpp"
 #include "zep_host.hpp"
 
 namespace zep::sim {
@@ -26,7 +27,8 @@ public:
     // answering the access point's own request confirms its station's
     // automatic measurement, and each timer expiry (186) ends one tick of the
     // schedules.
-    void delivered(u32 msgId, std::span<const u8> body, u32 status);
+    // atMs: the virtual time it was delivered at, which the history keeps.
+    void delivered(u32 msgId, std::span<const u8> body, u32 status, u64 atMs = 0);
     // The station left: its nodes are gone, whoever asked for them.
     void stationLeft(const host::Mac &mac);
 
@@ -50,6 +52,13 @@ public:
     // Every node a host asked for, with each host's share as it asked.
     std::vector<NodeShares> nodes() const;
 
+    // What became of each node over the run, kept after the node is gone:
+    // what findings read.
+    using Key = NodeKey;  // station, measurement id: one node each
+    const std::map<Key, NodeHistory> &history() const { return history_; }
+    // Reports with the access point's own token and no node to count against, by station.
+    const Occurrences &unmatchedReports() const { return unmatched_; }
+
 private:
     struct Share {
         StaMeasReq request{};  // unused when automatic: built when asked
@@ -61,8 +70,8 @@ private:
         std::map<u32, Share> hosts;  // by host id
         u32 requests = 0;  // sent
         u32 reports = 0;   // answering them
+        u64 attemptedTick = ~u64{0};  // the last expiry that tried to send its request
     };
-    using Key = std::pair<host::Mac, u32>;  // station, measurement id: one node each
     // The order of the pair (station bytes, then id), with the station
     // compared as one number: every request sent looks its node up.
     struct KeyLess {
@@ -97,6 +106,8 @@ private:
     std::optional<StaMeasReq> requestOf(const host::Mac &mac, const Share &share) const;
     void reported(const host::Mac &mac, u32 measId, u8 tokenId);
     void beginTick();
+    void endTick();
+    void useUpCounts(Node &node);
     void giveUpSilentStations();
     bool due(const Share &share) const;
 
@@ -110,8 +121,13 @@ private:
     // Nodes that may have become silent since the last tick (a request went
     // out, an automatic host came): only they are looked at when one begins.
     std::vector<Key> maybeSilent_;
+    static bool unanswered(const Node &node);
     void mayBeSilent(const Key &key, const Node &node);  // hostOf's, kept so that a request allocates nothing
     u64 tick_ = 0;             // timer expiries so far: the schedules' count
+    u64 nowMs_ = 0;            // when the last message was delivered
+    std::map<u32, u32> sentThisTick_;  // by radio
+    std::map<Key, NodeHistory> history_;
+    Occurrences unmatched_;
     bool tickBegun_ = false;   // this expiry's start has been looked at
     std::map<host::Mac, host::StationFacts> stations_;
     std::map<u32, RadioPower> radios_;

@@ -7,6 +7,8 @@ OutputSinks attachOutputs(EventFanout &fanout, Summary &summary, const OutputCho
 {
     OutputSinks out;
     fanout.addSink(summary);
+    out.findings = std::make_unique<FindingSink>(fanout.ledger(), choice.findingLimits);
+    fanout.addSink(*out.findings);
     if (choice.timeline != nullptr) {
         out.timeline = std::make_unique<Timeline>(*choice.timeline, choice.verbose);
         fanout.addSink(*out.timeline);

@@ -1,6 +1,7 @@
-// The outputs a run shows whether it is played or replayed: the summary always,
-// then the timeline, the trace, further listeners and the report when asked, in
-// that order, since a sink sees each event after the sinks before it.
+// The outputs a run shows whether it is played or replayed: the summary and
+// the findings always, then the timeline, the trace, further listeners and
+// the report when asked, in that order, since a sink sees each event after
+// the sinks before it.
 #pragma once
 
 #include <memory>
@@ -12,6 +13,7 @@
 #include "out/timeline.hpp"
 #include "out/trace_writer.hpp"
 #include "run/event_fanout.hpp"
+#include "run/finding_sink.hpp"
 
 namespace zep::sim {
 
@@ -21,9 +23,11 @@ struct OutputChoice {
     std::ostream *trace = nullptr;     // JSON Lines; null for none
     std::span<EventSink *const> sinks;
     ReportCollector *report = nullptr;  // asks probe for the run's state
+    FindingLimits findingLimits;
 };
 
 struct OutputSinks {
+    std::unique_ptr<FindingSink> findings;  // always there: findings are always drawn
     std::unique_ptr<Timeline> timeline;
     std::unique_ptr<TraceWriter> trace;
 };

@@ -65,7 +65,8 @@ Runner::Runner(const Scenario &scenario, RunOptions options)
     fanout_.addSink(*this);
     const bool showTimeline = opt_.human != nullptr && opt_.timeline;
     outputs_ = attachOutputs(fanout_, summary_,
-                             {showTimeline ? opt_.human : nullptr, opt_.verbose, opt_.trace, opt_.sinks, opt_.report},
+                             {showTimeline ? opt_.human : nullptr, opt_.verbose, opt_.trace, opt_.sinks, opt_.report,
+                              sc_.findingLimits},
                              *this, host_.faults());
     timeline_ = outputs_.timeline.get();
     buildWorld();
@@ -135,7 +136,7 @@ std::vector<Failure> Runner::run()
     }
     stationLog_.finish();
     if (opt_.human != nullptr) {
-        summary_.print(*opt_.human, playedMs());
+        summary_.print(*opt_.human, playedMs(), findings());
         logs::printStationTable(*opt_.human, stationLog_);
         printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();

@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "findings/finding.hpp"
 #include "scenario/expect.hpp"
 #include "zep_host.hpp"
 
@@ -146,6 +147,7 @@ struct Scenario {
     std::vector<host::NeighbourFacts> neighbours;
     std::vector<host::TokenFacts> tokens;
     std::vector<FaultRule> faults;
+    FindingLimits findingLimits;
     std::vector<Step> steps;
     u64 durationMs = 0;  // virtual time the steps move the clock in all
 };

@@ -69,6 +69,7 @@ public:
         for (const Node &n : top.list("faults")) {
             sc_.faults.push_back(readFault(n));
         }
+        readFindingLimits(top.get("findings"));
         const Node steps = top.at("steps");
         if (!steps.isSequence()) {
             steps.fail("steps is a list of steps");
@@ -82,6 +83,24 @@ public:
     }
 
 private:
+    // Every limit has a default; a scenario sets only those it changes.
+    void readFindingLimits(const std::optional<Node> &node)
+    {
+        if (!node) {
+            return;
+        }
+        const Fields f(*node);
+        FindingLimits &l = sc_.findingLimits;
+        l.starvedExpiries = f.integerIn<u64>("starvedExpiries", l.starvedExpiries, 1, ~u64{0});
+        l.unservedShareDue = f.integerIn<u64>("unservedShareDue", l.unservedShareDue, 1, ~u64{0});
+        l.burstLines = f.integerIn<u64>("burstLines", l.burstLines, 2, ~u64{0});
+        l.burstWindowMs = f.integer<u64>("burstWindowMs", l.burstWindowMs);
+        l.costFactor = f.integerIn<u64>("costFactor", l.costFactor, 1, 1000000);
+        l.costFloorMs = f.integer<u64>("costFloorMs", l.costFloorMs);
+        l.costMinCalls = f.integer<u64>("costMinCalls", l.costMinCalls);
+        f.finish();
+    }
+
     void readHost(const std::optional<Node> &node)
     {
         if (!node) {

@@ -1,0 +1,83 @@
+// The facts findings are drawn from, gathered over a whole run, a replay or a
+// field log. Every figure here is bounded by the stations, radios and handlers
+// seen, never by time, so findings can stay on for a day of full load.
+#pragma once
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "zep_host.hpp"
+
+namespace zep::sim {
+
+struct ShareHistory {
+    u64 due = 0;     // expiries at which the host was due
+    u64 served = 0;  // requests that went out as the host's
+};
+
+// One measurement node (a station under one measurement id), over its whole
+// life and any re-adds.
+struct NodeHistory {
+    u32 radioId = 0;
+    u64 dueTicks = 0;      // expiries at which one of its hosts was due
+    u64 starvedTicks = 0;  // of those, ones whose radio sent its most before any of its requests
+    u64 firstStarvedMs = 0;
+    u64 lastStarvedMs = 0;
+    std::array<ShareHistory, 3> hosts{};
+    u32 giveUps = 0;  // automatic measurement given up
+    bool movedToTpc = false;
+    u64 lastGiveUpMs = 0;
+};
+using NodeKey = std::pair<host::Mac, u32>;  // station, measurement id
+
+// Occurrences of one kind of thing: how many, when, and of what (by a label).
+struct Occurrences {
+    u64 count = 0;
+    u64 firstMs = 0;
+    u64 lastMs = 0;
+    std::map<std::string, u64> by;  // e.g. the message, the station
+    void note(u64 atMs, const std::string &what)
+    {
+        firstMs = count++ == 0 ? atMs : firstMs;
+        lastMs = atMs;
+        ++by[what];
+    }
+};
+
+// Runs of error lines close together.
+struct ErrorBursts {
+    u64 count = 0;
+    u64 lines = 0;  // in the bursts
+    u64 firstMs = 0;
+    u64 lastMs = 0;
+    std::string example;  // the first burst's first line
+};
+
+// One handler's cost: a log-2 histogram of microseconds gives its 99th
+// percentile in bounded memory.
+struct HandlerCost {
+    u64 calls = 0;
+    u64 maxUs = 0;
+    std::array<u64, 40> byLog2{};
+    void note(u64 us);
+    u64 percentileUs(double p) const;  // the upper bound of the bucket it falls in
+};
+
+struct FindingFacts {
+    std::map<NodeKey, NodeHistory> nodes;
+    Occurrences unmatchedReports;  // the access point's token, and no node to count against
+    Occurrences failedSends;       // by message
+    Occurrences failedIpc;         // by message
+    u64 errorLines = 0;
+    ErrorBursts bursts;
+    std::map<std::string, HandlerCost> costs;  // by handler name
+    // What the source could not tell, one phrase each; a finding a source
+    // cannot check is listed as such rather than left out.
+    std::vector<std::string> unchecked;
+};
+
+}  // namespace zep::sim

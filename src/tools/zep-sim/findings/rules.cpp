@@ -1,0 +1,262 @@
+#include <algorithm>
+#include <set>
+
+#include "base/hex.hpp"
+#include "findings/finding.hpp"
+#include "sta_meas_msg.h"
+
+namespace zep::sim {
+
+namespace {
+
+constexpr std::size_t kFirstFew = 5;
+
+// Collects what a finding concerns, in the order first seen, keeping the first few.
+class SampleOf {
+public:
+    void add(const std::string &what)
+    {
+        if (seen_.insert(what).second && sample_.first.size() < kFirstFew) {
+            sample_.first.push_back(what);
+        }
+        sample_.inAll = seen_.size();
+    }
+    Sample take() const { return sample_; }
+
+private:
+    std::set<std::string> seen_;
+    Sample sample_;
+};
+
+std::string nodeName(const NodeKey &key)
+{
+    return macText(key.first) + (key.second == STAMEAS_MSG_TPC_REQ ? " tpc" : " lm");
+}
+
+std::string plural(u64 n, const std::string &one, const std::string &many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Widens a finding's first and last time to take in [first, last].
+void span(Finding &f, u64 first, u64 last)
+{
+    f.firstMs = f.firstMs ? std::min(*f.firstMs, first) : first;
+    f.lastMs = f.lastMs ? std::max(*f.lastMs, last) : last;
+}
+
+std::optional<Finding> starvedNodes(const FindingFacts &facts, const FindingLimits &limits)
+{
+    Finding f{"starved-nodes", Severity::Warning, "", 0, {}, {}, {}, {}, {},
+              "The timer sends at most 64 requests per radio at each expiry, to the nodes at the front of "
+              "the radio's list (heaviest first once sorted), so while more than 64 are due the ones "
+              "further down get none."};
+    SampleOf radios;
+    SampleOf stations;
+    u64 expiries = 0;
+    for (const auto &[key, node] : facts.nodes) {
+        if (node.starvedTicks < limits.starvedExpiries) {
+            continue;
+        }
+        ++f.count;
+        expiries += node.starvedTicks;
+        radios.add(std::to_string(node.radioId));
+        stations.add(nodeName(key));
+        span(f, node.firstStarvedMs, node.lastStarvedMs);
+    }
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    f.radios = radios.take();
+    f.stations = stations.take();
+    f.title = plural(f.count, "node", "nodes") + " got no request at " + std::to_string(expiries) +
+              " expiries where they were due, their radio's 64 requests having gone to others";
+    return f;
+}
+
+std::optional<Finding> unservedShares(const FindingFacts &facts, const FindingLimits &limits)
+{
+    Finding f{"share-never-sent", Severity::Warning, "", 0, {}, {}, {}, {}, {},
+              "Of the hosts due in one node at an expiry only the heaviest one's request is sent (host 0, "
+              "then 2, then 1), and every due host's count is used up all the same."};
+    SampleOf radios;
+    SampleOf hosts;
+    SampleOf stations;
+    for (const auto &[key, node] : facts.nodes) {
+        const bool nodeServed = std::any_of(node.hosts.begin(), node.hosts.end(),
+                                            [](const ShareHistory &h) { return h.served != 0; });
+        for (std::size_t host = 0; host < node.hosts.size(); ++host) {
+            const ShareHistory &share = node.hosts[host];
+            if (!nodeServed || share.served != 0 || share.due < limits.unservedShareDue) {
+                continue;
+            }
+            ++f.count;
+            radios.add(std::to_string(node.radioId));
+            hosts.add(std::to_string(host));
+            stations.add(nodeName(key));
+        }
+    }
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    f.radios = radios.take();
+    f.hosts = hosts.take();
+    f.stations = stations.take();
+    f.title = plural(f.count, "host's share was", "hosts' shares were") +
+              " due and never sent, a heavier host of the same node being due at the same expiries";
+    return f;
+}
+
+std::optional<Finding> givenUp(const FindingFacts &facts)
+{
+    Finding f{"automatic-given-up", Severity::Info, "", 0, {}, {}, {}, {}, {},
+              "A station under automatic measurement that answered none of its first three requests is "
+              "given up: its link-measurement hosts move to a TPC node, and a TPC node's are dropped."};
+    std::map<u32, std::pair<std::set<host::Mac>, std::set<host::Mac>>> byRadio;  // given up, in all
+    SampleOf stations;
+    u64 moved = 0;
+    u64 dropped = 0;
+    for (const auto &[key, node] : facts.nodes) {
+        auto &[gaveUp, all] = byRadio[node.radioId];
+        all.insert(key.first);
+        if (node.giveUps == 0) {
+            continue;
+        }
+        ++f.count;
+        gaveUp.insert(key.first);
+        stations.add(nodeName(key));
+        (node.movedToTpc ? moved : dropped) += 1;
+        span(f, node.lastGiveUpMs, node.lastGiveUpMs);
+    }
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    for (const auto &[radio, sets] : byRadio) {
+        if (!sets.first.empty() && f.radios.first.size() < kFirstFew) {
+            f.radios.first.push_back(std::to_string(radio) + " (" + std::to_string(sets.first.size()) + " of " +
+                                     std::to_string(sets.second.size()) + " stations)");
+        }
+        f.radios.inAll += sets.first.empty() ? 0 : 1;
+    }
+    f.stations = stations.take();
+    f.title = "Automatic measurement given up at " + plural(f.count, "node", "nodes") + ": " +
+              std::to_string(moved) + " moved to TPC, " + std::to_string(dropped) + " dropped";
+    return f;
+}
+
+// Reports, failed sends, failed IPC: how many, when, and of what.
+std::optional<Finding> occurrences(const Occurrences &o, const char *rule, Severity severity,
+                                   const std::string &title, const char *why, bool byStation)
+{
+    if (o.count == 0) {
+        return std::nullopt;
+    }
+    Finding f{rule, severity, title, o.count, o.firstMs, o.lastMs, {}, {}, {}, why};
+    Sample &sample = byStation ? f.stations : f.hosts;
+    for (const auto &[what, times] : o.by) {
+        if (sample.first.size() < kFirstFew) {
+            sample.first.push_back(byStation ? what : what + " (" + std::to_string(times) + ")");
+        }
+    }
+    sample.inAll = o.by.size();
+    return f;
+}
+
+std::optional<Finding> errorBursts(const FindingFacts &facts)
+{
+    const ErrorBursts &b = facts.bursts;
+    if (b.count == 0) {
+        return std::nullopt;
+    }
+    return Finding{"error-bursts", Severity::Warning,
+                   plural(b.count, "burst", "bursts") + " of error lines (" + std::to_string(b.lines) + " of " +
+                       std::to_string(facts.errorLines) + " error lines); the first says: " + b.example,
+                   b.count, b.firstMs, b.lastMs, {}, {}, {},
+                   "Error lines that come close together mostly share one cause, which the first line of "
+                   "each burst names."};
+}
+
+std::optional<Finding> costOutliers(const FindingFacts &facts, const FindingLimits &limits)
+{
+    Finding f{"cost-outliers", Severity::Info, "", 0, {}, {}, {}, {}, {},
+              "Handlers run one at a time on the framework's dispatching context, so one slow run holds "
+              "up every message and expiry queued behind it."};
+    for (const auto &[name, cost] : facts.costs) {
+        const u64 p99 = cost.percentileUs(0.99);
+        if (cost.calls < limits.costMinCalls || cost.maxUs < limits.costFloorMs * 1000 ||
+            cost.maxUs < limits.costFactor * std::max<u64>(p99, 1)) {
+            continue;
+        }
+        ++f.count;
+        if (f.hosts.first.size() < kFirstFew) {
+            f.hosts.first.push_back(name + " (max " + std::to_string(cost.maxUs) + " us, 99% under " +
+                                    std::to_string(p99) + " us)");
+        }
+        f.hosts.inAll = f.count;
+    }
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    f.title = plural(f.count, "handler's", "handlers'") + " longest run far above its 99th percentile";
+    return f;
+}
+
+std::optional<Finding> unchecked(const FindingFacts &facts)
+{
+    if (facts.unchecked.empty()) {
+        return std::nullopt;
+    }
+    Finding f{"not-checked", Severity::Info, "", facts.unchecked.size(), {}, {}, {}, {}, {},
+              "Findings are drawn only from what the source holds."};
+    f.title = "Not checked: ";
+    for (std::size_t i = 0; i < facts.unchecked.size(); ++i) {
+        f.title += (i == 0 ? "" : "; ") + facts.unchecked[i];
+    }
+    return f;
+}
+
+}  // namespace
+
+std::vector<Finding> findingsOf(const FindingFacts &facts, const FindingLimits &limits)
+{
+    std::vector<Finding> out;
+    const std::optional<Finding> each[] = {
+        starvedNodes(facts, limits),
+        unservedShares(facts, limits),
+        givenUp(facts),
+        occurrences(facts.unmatchedReports, "reports-unmatched", Severity::Info,
+                    plural(facts.unmatchedReports.count, "report", "reports") +
+                        " with the access point's token matched no node",
+                    "A report whose token is below 144 answers the access point's own request and counts "
+                    "against the station's node of that measurement; with no such node it counts for nothing.",
+                    true),
+        occurrences(facts.failedSends, "failed-sends", Severity::Warning,
+                    plural(facts.failedSends.count, "message", "messages") + " the framework refused to send",
+                    "A send that fails is not tried again: a request is lost, and the due hosts' counts are "
+                    "used up all the same.",
+                    false),
+        occurrences(facts.failedIpc, "failed-ipc", Severity::Warning,
+                    plural(facts.failedIpc.count, "IPC", "IPCs") + " the framework refused to send",
+                    "An IPC that fails loses the co-measurement requests packed into it; they are not sent again.",
+                    false),
+        errorBursts(facts),
+        costOutliers(facts, limits),
+        unchecked(facts),
+    };
+    for (const std::optional<Finding> &f : each) {
+        if (f) {
+            out.push_back(*f);
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Finding &a, const Finding &b) { return a.severity > b.severity; });
+    return out;
+}
+
+bool anyWarning(std::span<const Finding> findings)
+{
+    return std::any_of(findings.begin(), findings.end(),
+                       [](const Finding &f) { return f.severity == Severity::Warning; });
+}
+
+}  // namespace zep::sim

@@ -1,0 +1,34 @@
+// Gathers what findings are drawn from in a play or a replay: the ledger's
+// history of each node, and from the events the failed sends, the bursts of
+// error lines and the handlers' costs.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "base/events.hpp"
+#include "findings/finding.hpp"
+#include "run/host_ledger.hpp"
+
+namespace zep::sim {
+
+class FindingSink : public EventSink {
+public:
+    FindingSink(const HostLedger &ledger, FindingLimits limits) : ledger_(ledger), limits_(limits) {}
+
+    void onEvent(const Event &ev) override;
+    // The findings so far; the burst still open counts if it is one.
+    std::vector<Finding> findings() const;
+
+private:
+    void noteError(const Event &ev);
+    bool isBurst(const ErrorBursts &run) const { return run.lines >= limits_.burstLines; }
+    static void addBurst(ErrorBursts &into, const ErrorBursts &run);
+
+    const HostLedger &ledger_;
+    FindingLimits limits_;
+    FindingFacts facts_;
+    std::optional<ErrorBursts> run_;  // the error lines close together so far
+};
+
+}  // namespace zep::sim
