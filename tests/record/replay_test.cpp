@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "base/sim_json.hpp"
+#include "logs/log_findings.hpp"
 #include "record_reader.hpp"
 #include "recorded_log.hpp"
 #include "record_writer.hpp"
@@ -206,6 +207,73 @@ TEST(Replay, TheCommandWritesAPlaysOutputsBesideItsVerdict)
     for (const std::string &path : {rec, trace, report}) {
         fs::remove(path);
     }
+}
+
+// A finding as a person reads it, without its times: a replay counts time
+// from its first entry, and a log knows the time only where a line says it.
+std::string withoutTimes(const Finding &f)
+{
+    std::string text = f.rule + ": " + f.title;
+    for (const Sample *s : {&f.radios, &f.hosts, &f.stations, &f.messages}) {
+        text += " |";
+        for (const std::string &first : s->first) {
+            text += " " + first;
+        }
+        text += " (" + std::to_string(s->inAll) + ")";
+    }
+    return text;
+}
+
+std::vector<std::string> withoutTimes(const std::vector<Finding> &findings)
+{
+    std::vector<std::string> out;
+    for (const Finding &f : findings) {
+        out.push_back(withoutTimes(f));
+    }
+    return out;
+}
+
+TEST(Replay, APlayItsReplayAndItsLogGiveTheSameFindings)
+{
+    const std::string scenario = std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml";
+    const Scenario sc = readScenarioFile(scenario);
+    std::vector<std::string> played;
+    std::vector<Finding> logged;
+    {
+        RunOptions options;
+        options.libPath = ZEP_RECORD_TEST_LIB;
+        Runner runner(sc, options);
+        runner.run();
+        played = withoutTimes(runner.findings());
+        logged = logs::findingsOf(runner.stationLog());
+    }  // one host at a time
+    ASSERT_EQ(played.size(), 3u);
+    EXPECT_TRUE(played[0].starts_with("share-never-sent: ")) << played[0];
+
+    const std::string rec = tempPath("findings");
+    record(scenario, rec);
+    const std::vector<u8> bytes = bytesOf(rec);
+    host::Host host;
+    host.setCaptureLogs(false);
+    std::string error;
+    ASSERT_TRUE(host.loadSharedApp(ZEP_RECORD_TEST_LIB, &error)) << error;
+    replay::ViewOptions view;
+    view.radios = sc.profile.radios;
+    replay::ReplayView watching(host, view);
+    replay::Replayer replayer(bytes, host);
+    replayer.setWatcher(&watching);
+    ASSERT_FALSE(replayer.run().divergence);
+    EXPECT_EQ(withoutTimes(watching.findings()), played);
+
+    // The log holds the give-ups; it cannot tell when a host was due, nor
+    // which reports matched nothing, and says so.
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(withoutTimes(logged[0]), played[1]);
+    EXPECT_TRUE(played[1].starts_with("automatic-given-up: ")) << played[1];
+    EXPECT_EQ(logged[1].rule, "not-checked");
+    EXPECT_NE(logged[1].title.find("hosts' shares never sent"), std::string::npos) << logged[1].title;
+    EXPECT_NE(logged[1].title.find("reports that match no node"), std::string::npos) << logged[1].title;
+    fs::remove(rec);
 }
 
 // The recording written again with the last byte of the first event of op's

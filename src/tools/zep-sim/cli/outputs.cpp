@@ -113,7 +113,7 @@ void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream
 {
     if (report_ != nullptr) {
         const logs::FieldLog &log = verdict.stationLog != nullptr ? *verdict.stationLog : verdict.runner->stationLog();
-        if (!saveReport(*report_, reportPath_, reportPage(facts, log), human)) {
+        if (!saveReport(*report_, reportPath_, reportPage(facts, log, verdict.findings), human)) {
             throw WriteError("cannot write the report to " + reportPath_);
         }
     }
@@ -129,9 +129,11 @@ void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream
     static_cast<const WriteWatch &>(*watch_).check();
 }
 
-ReportPage Outputs::reportPage(const RunFacts &facts, const logs::FieldLog &log) const
+ReportPage Outputs::reportPage(const RunFacts &facts, const logs::FieldLog &log,
+                               std::span<const Finding> findings) const
 {
     Json section = runSection(collected_, facts);
+    section["findings"] = findingsJson(findings);
     if (log.notesSeen() || logLevel_ == 0) {
         section["stations"] = logs::stationTable(log);
     } else {
@@ -149,7 +151,7 @@ void Outputs::writeSummaryJson(const RunFacts &facts, const Verdict &verdict)
 {
     const Runner &runner = *verdict.runner;
     Json out = runner.summary().toJson(runner.playedMs());
-    out["findings"] = findingsJson(runner.findings());
+    out["findings"] = findingsJson(verdict.findings);
     out["scenario"] = facts.scenario;
     out["file"] = facts.file;
     out["library"] = facts.library;

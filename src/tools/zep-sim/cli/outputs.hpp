@@ -33,6 +33,7 @@ struct Verdict {
     int status = 0;
     // The stations' log the report shows, when there is no runner (a replay).
     const logs::FieldLog *stationLog = nullptr;
+    std::vector<Finding> findings;
 };
 
 class Outputs {
@@ -50,7 +51,8 @@ private:
     std::ofstream *openFile(const std::string &path, const std::string &what);
     bool openSinks(const PlayOptions &options, RunOptions &run);
     void writeSummaryJson(const RunFacts &facts, const Verdict &verdict);
-    ReportPage reportPage(const RunFacts &facts, const logs::FieldLog &log) const;
+    ReportPage reportPage(const RunFacts &facts, const logs::FieldLog &log,
+                          std::span<const Finding> findings) const;
 
     const Scenario &scenario_;
     std::span<const SinkOption> sinkOptions_;

@@ -30,20 +30,24 @@ struct NodeHistory {
     std::array<ShareHistory, 3> hosts{};
     u32 giveUps = 0;  // automatic measurement given up
     bool movedToTpc = false;
-    u64 lastGiveUpMs = 0;
+    std::optional<u64> lastGiveUpMs;  // unknown in a log that does not say the time
 };
 using NodeKey = std::pair<host::Mac, u32>;  // station, measurement id
 
-// Occurrences of one kind of thing: how many, when, and of what (by a label).
+// Occurrences of one kind of thing: how many, when (where the source says),
+// and of what, by a label.
 struct Occurrences {
     u64 count = 0;
-    u64 firstMs = 0;
-    u64 lastMs = 0;
+    std::optional<u64> firstMs;
+    std::optional<u64> lastMs;
     std::map<std::string, u64> by;  // e.g. the message, the station
-    void note(u64 atMs, const std::string &what)
+    void note(std::optional<u64> atMs, const std::string &what)
     {
-        firstMs = count++ == 0 ? atMs : firstMs;
-        lastMs = atMs;
+        ++count;
+        if (atMs) {
+            firstMs = firstMs.value_or(*atMs);
+            lastMs = atMs;
+        }
         ++by[what];
     }
 };
@@ -52,9 +56,9 @@ struct Occurrences {
 struct ErrorBursts {
     u64 count = 0;
     u64 lines = 0;  // in the bursts
-    u64 firstMs = 0;
-    u64 lastMs = 0;
-    std::string example;  // the first burst's first line
+    std::optional<u64> firstMs;
+    std::optional<u64> lastMs;
+    std::string example;  // the first burst's first line, where known
 };
 
 // One handler's cost: a log-2 histogram of microseconds gives its 99th

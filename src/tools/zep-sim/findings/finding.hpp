@@ -32,6 +32,7 @@ struct Finding {
     Sample radios;
     Sample hosts;
     Sample stations;
+    Sample messages;
     std::string why;  // the module's rule behind it, in one sentence
 };
 
@@ -42,7 +43,7 @@ struct FindingLimits {
     u64 burstLines = 10;           // error lines that make a burst...
     u64 burstWindowMs = 1000;      // ...each within this of the one before
     u64 costFactor = 20;           // a maximum this many times the 99th percentile...
-    u64 costFloorMs = 50;          // ...and at least this long, over...
+    u64 costFloorMs = 100;         // ...and at least this long (wall-clock in a play), over...
     u64 costMinCalls = 100;        // ...at least this many calls
 };
 

@@ -64,6 +64,7 @@ void printFindings(std::ostream &out, std::span<const Finding> findings)
         printSample(out, "radios", f.radios);
         printSample(out, "hosts", f.hosts);
         printSample(out, "stations", f.stations);
+        printSample(out, "messages", f.messages);
         if (f.firstMs) {
             out << "      from " << formatSeconds(*f.firstMs) << " s to " << formatSeconds(*f.lastMs) << " s\n";
         }
@@ -82,6 +83,7 @@ Json findingsJson(std::span<const Finding> findings)
                {"radios", sampleJson(f.radios)},
                {"hosts", sampleJson(f.hosts)},
                {"stations", sampleJson(f.stations)},
+               {"messages", sampleJson(f.messages)},
                {"first_ms", f.firstMs ? Json(*f.firstMs) : Json(nullptr)},
                {"last_ms", f.lastMs ? Json(*f.lastMs) : Json(nullptr)},
                {"why", f.why}};

@@ -28,6 +28,15 @@ private:
     Sample sample_;
 };
 
+Finding finding(const char *rule, Severity severity, const char *why)
+{
+    Finding f;
+    f.rule = rule;
+    f.severity = severity;
+    f.why = why;
+    return f;
+}
+
 std::string nodeName(const NodeKey &key)
 {
     return macText(key.first) + (key.second == STAMEAS_MSG_TPC_REQ ? " tpc" : " lm");
@@ -47,10 +56,10 @@ void span(Finding &f, u64 first, u64 last)
 
 std::optional<Finding> starvedNodes(const FindingFacts &facts, const FindingLimits &limits)
 {
-    Finding f{"starved-nodes", Severity::Warning, "", 0, {}, {}, {}, {}, {},
+    Finding f = finding("starved-nodes", Severity::Warning,
               "The timer sends at most 64 requests per radio at each expiry, to the nodes at the front of "
               "the radio's list (heaviest first once sorted), so while more than 64 are due the ones "
-              "further down get none."};
+              "further down get none.");
     SampleOf radios;
     SampleOf stations;
     u64 expiries = 0;
@@ -76,9 +85,9 @@ std::optional<Finding> starvedNodes(const FindingFacts &facts, const FindingLimi
 
 std::optional<Finding> unservedShares(const FindingFacts &facts, const FindingLimits &limits)
 {
-    Finding f{"share-never-sent", Severity::Warning, "", 0, {}, {}, {}, {}, {},
+    Finding f = finding("share-never-sent", Severity::Warning,
               "Of the hosts due in one node at an expiry only the heaviest one's request is sent (host 0, "
-              "then 2, then 1), and every due host's count is used up all the same."};
+              "then 2, then 1), and every due host's count is used up all the same.");
     SampleOf radios;
     SampleOf hosts;
     SampleOf stations;
@@ -109,9 +118,9 @@ std::optional<Finding> unservedShares(const FindingFacts &facts, const FindingLi
 
 std::optional<Finding> givenUp(const FindingFacts &facts)
 {
-    Finding f{"automatic-given-up", Severity::Info, "", 0, {}, {}, {}, {}, {},
+    Finding f = finding("automatic-given-up", Severity::Info,
               "A station under automatic measurement that answered none of its first three requests is "
-              "given up: its link-measurement hosts move to a TPC node, and a TPC node's are dropped."};
+              "given up: its link-measurement hosts move to a TPC node, and a TPC node's are dropped.");
     std::map<u32, std::pair<std::set<host::Mac>, std::set<host::Mac>>> byRadio;  // given up, in all
     SampleOf stations;
     u64 moved = 0;
@@ -126,7 +135,9 @@ std::optional<Finding> givenUp(const FindingFacts &facts)
         gaveUp.insert(key.first);
         stations.add(nodeName(key));
         (node.movedToTpc ? moved : dropped) += 1;
-        span(f, node.lastGiveUpMs, node.lastGiveUpMs);
+        if (node.lastGiveUpMs) {
+            span(f, *node.lastGiveUpMs, *node.lastGiveUpMs);
+        }
     }
     if (f.count == 0) {
         return std::nullopt;
@@ -151,8 +162,12 @@ std::optional<Finding> occurrences(const Occurrences &o, const char *rule, Sever
     if (o.count == 0) {
         return std::nullopt;
     }
-    Finding f{rule, severity, title, o.count, o.firstMs, o.lastMs, {}, {}, {}, why};
-    Sample &sample = byStation ? f.stations : f.hosts;
+    Finding f = finding(rule, severity, why);
+    f.title = title;
+    f.count = o.count;
+    f.firstMs = o.firstMs;
+    f.lastMs = o.lastMs;
+    Sample &sample = byStation ? f.stations : f.messages;
     for (const auto &[what, times] : o.by) {
         if (sample.first.size() < kFirstFew) {
             sample.first.push_back(byStation ? what : what + " (" + std::to_string(times) + ")");
@@ -168,19 +183,23 @@ std::optional<Finding> errorBursts(const FindingFacts &facts)
     if (b.count == 0) {
         return std::nullopt;
     }
-    return Finding{"error-bursts", Severity::Warning,
-                   plural(b.count, "burst", "bursts") + " of error lines (" + std::to_string(b.lines) + " of " +
-                       std::to_string(facts.errorLines) + " error lines); the first says: " + b.example,
-                   b.count, b.firstMs, b.lastMs, {}, {}, {},
-                   "Error lines that come close together mostly share one cause, which the first line of "
-                   "each burst names."};
+    Finding f = finding("error-bursts", Severity::Warning,
+                        "Error lines that come close together mostly share one cause, which the first line "
+                        "of each burst names.");
+    f.title = plural(b.count, "burst", "bursts") + " of error lines (" + std::to_string(b.lines) + " of " +
+              std::to_string(facts.errorLines) + " error lines)" +
+              (b.example.empty() ? "" : "; the first says: " + b.example);
+    f.count = b.count;
+    f.firstMs = b.firstMs;
+    f.lastMs = b.lastMs;
+    return f;
 }
 
 std::optional<Finding> costOutliers(const FindingFacts &facts, const FindingLimits &limits)
 {
-    Finding f{"cost-outliers", Severity::Info, "", 0, {}, {}, {}, {}, {},
+    Finding f = finding("cost-outliers", Severity::Info,
               "Handlers run one at a time on the framework's dispatching context, so one slow run holds "
-              "up every message and expiry queued behind it."};
+              "up every message and expiry queued behind it.");
     for (const auto &[name, cost] : facts.costs) {
         const u64 p99 = cost.percentileUs(0.99);
         if (cost.calls < limits.costMinCalls || cost.maxUs < limits.costFloorMs * 1000 ||
@@ -206,8 +225,8 @@ std::optional<Finding> unchecked(const FindingFacts &facts)
     if (facts.unchecked.empty()) {
         return std::nullopt;
     }
-    Finding f{"not-checked", Severity::Info, "", facts.unchecked.size(), {}, {}, {}, {}, {},
-              "Findings are drawn only from what the source holds."};
+    Finding f = finding("not-checked", Severity::Info, "Findings are drawn only from what the source holds.");
+    f.count = facts.unchecked.size();
     f.title = "Not checked: ";
     for (std::size_t i = 0; i < facts.unchecked.size(); ++i) {
         f.title += (i == 0 ? "" : "; ") + facts.unchecked[i];

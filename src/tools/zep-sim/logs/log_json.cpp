@@ -1,6 +1,7 @@
 // `zep-sim logs --json`: the same figures as the tables, for scripts.
 #include "logs/log_view.hpp"
 
+#include "logs/log_findings.hpp"
 #include "sta_meas_msg.h"
 
 namespace zep::sim::logs {
@@ -91,7 +92,8 @@ Json fieldLogJson(const FieldLog &log)
                {"moduleLines", log.moduleLines()},
                {"unparsed", log.unparsedLines()},
                {"nbBlocks", log.nbBlocks()},
-               {"notesSeen", log.notesSeen()}};
+               {"notesSeen", log.notesSeen()},
+               {"findings", findingsJson(findingsOf(log))}};
     if (log.notesSeen()) {
         ap["radios"] = radiosJson(log);
         ap["stations"] = stationsJson(log);

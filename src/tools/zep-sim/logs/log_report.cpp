@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "logs/log_findings.hpp"
 #include "logs/log_view.hpp"
 #include "out/report_html.hpp"
 #include "sta_meas_msg.h"
@@ -159,6 +160,7 @@ Json logSection(const FieldLog &log, const std::string &path)
     Json s;
     s["name"] = log.name();
     s["title"] = "access point " + log.name();
+    s["findings"] = findingsJson(findingsOf(log));
     s["facts"] = Json::array({{"log", path},
                               {"lines", std::to_string(log.lines())},
                               {"module lines", std::to_string(log.moduleLines())},

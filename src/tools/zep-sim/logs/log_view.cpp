@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/text_table.hpp"
+#include "logs/log_findings.hpp"
 #include "out/report_html.hpp"
 #include "sta_meas_msg.h"
 
@@ -232,6 +233,8 @@ void printFieldLog(std::ostream &out, const FieldLog &log, bool verbose)
         out << "  No line of the module.\n";
         return;
     }
+    printFindings(out, findingsOf(log));
+    out << '\n';
     if (log.notesSeen()) {
         printRadios(out, log);
         printStationTable(out, log);

@@ -190,7 +190,7 @@ void EventFanout::emitSend(const host::SentMessage &msg, std::optional<u32> stat
     // against its node; the host it served is shown only where a sink wants it.
     const bool wanted = needs_.has(e.kind, Need::Shares) || !e.json.is_null();
     if (context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr && e.msg->column == Column::Requests) {
-        const int served = ledger_.hostOf(msg.msgId, msg.body, !status);
+        const int served = ledger_.hostOf(msg.msgId, msg.body, !status, msg.atMs);
         if (wanted) {
             e.servedHost = served;
         }

@@ -26,7 +26,7 @@ void FindingSink::onEvent(const Event &ev)
 void FindingSink::noteError(const Event &ev)
 {
     ++facts_.errorLines;
-    if (run_ && ev.t - run_->lastMs <= limits_.burstWindowMs) {
+    if (run_ && ev.t - *run_->lastMs <= limits_.burstWindowMs) {
         ++run_->lines;
         run_->lastMs = ev.t;
         return;

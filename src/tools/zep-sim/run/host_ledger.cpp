@@ -304,8 +304,9 @@ std::optional<StaMeasReq> HostLedger::requestOf(const host::Mac &mac, const Shar
     return share.automatic ? automaticRequest(mac) : std::optional(share.request);
 }
 
-int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent)
+int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
 {
+    nowMs_ = std::max(nowMs_, atMs);
     beginTick();
     if (body.size() != sizeof(StaMeasReq)) {
         return kUnknownHost;

@@ -48,7 +48,7 @@ public:
     // them (due at this tick, the heaviest of one node); kUnknownHost when no
     // host's is, or no single one of several. A request that went out counts
     // against its node.
-    int hostOf(u32 msgId, std::span<const u8> body, bool sent);
+    int hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs = 0);
     // Every node a host asked for, with each host's share as it asked.
     std::vector<NodeShares> nodes() const;
 

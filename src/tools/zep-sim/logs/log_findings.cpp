@@ -1,0 +1,69 @@
+#include "logs/log_findings.hpp"
+
+#include <cstring>
+
+#include "sta_meas_msg.h"
+#include "wire/msg_catalog.hpp"
+
+namespace zep::sim::logs {
+
+namespace {
+
+host::Mac macOf(u64 sta)  // the low six bytes, the first byte highest
+{
+    host::Mac mac{};
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        mac[i] = static_cast<u8>(sta >> (8 * (mac.size() - 1 - i)));
+    }
+    return mac;
+}
+
+// A station's TPC node made by the switch marks its link-measurement node as
+// moved, as the play's ledger keeps it.
+void addNodes(const FieldLog &log, FindingFacts &facts)
+{
+    for (const NodeFigures &n : log.nodes()) {
+        NodeHistory &h = facts.nodes[{macOf(n.sta), n.measId}];
+        h.radioId = n.radio;
+        h.giveUps += static_cast<u32>(n.giveUps);
+        if (n.giveUps != 0 && n.removedAtMs) {
+            h.lastGiveUpMs = n.removedAtMs;
+        }
+        if (n.movedToTpc) {
+            facts.nodes[{macOf(n.sta), STAMEAS_MSG_LM_REQ}].movedToTpc = true;
+        }
+        for (u64 i = 0; i < n.failed; ++i) {
+            facts.failedSends.note(std::nullopt, msgLabel(n.measId));
+        }
+    }
+}
+
+}  // namespace
+
+FindingFacts findingFactsOf(const FieldLog &log)
+{
+    FindingFacts facts;
+    addNodes(log, facts);
+    for (const auto &[kind, errors] : log.errors()) {
+        facts.errorLines += errors.count;
+    }
+    for (const Burst &b : log.bursts()) {
+        facts.bursts.count += 1;
+        facts.bursts.lines += b.errors;
+    }
+    facts.unchecked = {"starved nodes and hosts' shares never sent (a log does not say when a host was due)",
+                       "reports that match no node (the module logs only those that match)",
+                       "cost outliers (the module logs each handler's minimum, average and maximum, not its "
+                       "spread)"};
+    if (!log.notesSeen()) {
+        facts.unchecked.push_back("automatic measurements given up and failed requests (notes filtered out)");
+    }
+    return facts;
+}
+
+std::vector<Finding> findingsOf(const FieldLog &log, const FindingLimits &limits)
+{
+    return zep::sim::findingsOf(findingFactsOf(log), limits);
+}
+
+}  // namespace zep::sim::logs
