@@ -228,5 +228,112 @@ TEST(Findings, TheSummaryShowsThemFirstOrSaysThereAreNone)
               std::string::npos);
 }
 
+
+// Radio 0 full: 127 nodes of host 2 and station 01:00 of host 1, the
+// lightest. Each of `cycles` starts of host 0 evicts 01:00, which host 1 then
+// asks for again while host 0 has stopped; a last start of host 1 finds only
+// nodes at least as heavy as itself.
+std::string fullTable(int cycles)
+{
+    const auto start = [](int host, const std::string &mac) {
+        return "  - send: {id: 182, host: " + std::to_string(host) + ", entries: [{staMac: \"" + mac +
+               "\", measId: lm, sched: {isLoop: 1, periodInSec: 1}}]}\n";
+    };
+    std::string steps = "steps:\n  - start\n"
+                        "  - send: {id: 182, host: 2, entries: [{staMac: \"00:11:22:00:00:00\", measId: lm, "
+                        "sched: {isLoop: 1, periodInSec: 1}, repeat: 127}]}\n" +
+                        start(1, "00:11:22:00:01:00");
+    for (int i = 0; i < cycles; ++i) {
+        steps += start(0, "00:11:22:00:02:00") + "  - advance: 2000\n" +
+                 "  - send: {id: 183, host: 0, entries: [{staMac: \"00:11:22:00:02:00\", measId: lm}]}\n" +
+                 start(1, "00:11:22:00:01:00") + "  - advance: 2000\n";
+    }
+    return steps + start(1, "00:11:22:00:03:00") + "  - advance: 1000\n";
+}
+
+TEST(Findings, ANodeEvictedAgainAndAgainChurnsAndAFullTableRefusesTheLightest)
+{
+    const Played p = play(fullTable(3));
+    const Finding *churn = findingOf(p, "eviction-churn");
+    ASSERT_NE(churn, nullptr) << p.summary;
+    EXPECT_EQ(churn->severity, Severity::Warning);
+    EXPECT_EQ(churn->title, "1 node was evicted and added again, 3 evictions in all");
+    EXPECT_EQ(churn->stations.first, std::vector<std::string>{"00:11:22:00:01:00 lm"});
+    EXPECT_EQ(churn->radios.first, std::vector<std::string>{"0"});
+    const Finding *refused = findingOf(p, "adds-refused");
+    ASSERT_NE(refused, nullptr) << p.summary;
+    EXPECT_EQ(refused->title, "1 station not added, its radio's table holding 128 nodes");
+    EXPECT_EQ(refused->radios.first, std::vector<std::string>{"0 (1)"});
+    // Two evictions are not yet churn; the refusal stays.
+    EXPECT_EQ(rulesOf(play(fullTable(2))), std::vector<std::string>{"adds-refused"});
+}
+
+// Radio 1 knows channels 36 and 40 as scannable; host 1 lists a station for
+// each, the second start within 500 ms of the first's scan trigger. Channel
+// 36 is scanned after `waitMs`, channel 40 then too or never; the run goes on
+// as long again.
+std::string listedChannels(int waitMs, bool scanFortyToo)
+{
+    const std::string wait = std::to_string(waitMs);
+    return R"(
+host: {clockStartMs: 10000}
+radio:
+  1: {curEirp: 23, maxPower: 26, band: 1, scanEirp: {36: 18, 40: 18}}
+steps:
+  - start
+  - send: {id: 34, radioId: 1, scanState: 1, channel: 36}
+  - send: {id: 34, radioId: 1, scanState: 1, channel: 40}
+  - send: {id: 34, radioId: 1, scanState: 0, channel: 40}
+  - send: {id: 184, host: 1, radioId: 1, channel: 36, isTrigScan: true, entries: [{staMac: "00:11:22:33:44:06"}]}
+  - send: {id: 184, host: 1, radioId: 1, channel: 40, isTrigScan: true, entries: [{staMac: "00:11:22:33:44:07"}, {staMac: "00:11:22:33:44:08"}]}
+  - advance: )" + wait + R"(
+  - send: {id: 34, radioId: 1, scanState: 1, channel: 36}
+  - send: {id: 34, radioId: 1, scanState: 0, channel: 36}
+)" + (scanFortyToo ? "  - send: {id: 34, radioId: 1, scanState: 1, channel: 40}\n" : "") +
+           "  - advance: " + wait + "\n";
+}
+
+TEST(Findings, RequestsListedForAChannelNotScannedWaitAndATriggerTooSoonIsHeldBack)
+{
+    const Played p = play(listedChannels(11000, false));
+    const Finding *f = findingOf(p, "comeas-waiting");
+    ASSERT_NE(f, nullptr) << p.summary;
+    EXPECT_EQ(f->severity, Severity::Warning);
+    EXPECT_EQ(f->title, "2 channels' co-measurement requests waited longer than 10.000 s for a scan, at most "
+                        "22.000 s");
+    EXPECT_EQ(f->messages.first,
+              (std::vector<std::string>{"radio 1 channel 36", "radio 1 channel 40 (still waiting)"}));
+    EXPECT_EQ(f->radios.first, std::vector<std::string>{"1"});
+    EXPECT_EQ(f->firstMs, 10000u);
+    EXPECT_EQ(f->lastMs, 32000u);
+    const Finding *held = findingOf(p, "scan-inhibited");
+    ASSERT_NE(held, nullptr) << p.summary;
+    EXPECT_EQ(held->title, "1 scan trigger not sent, within 500 ms of its radio's last");
+    EXPECT_EQ(held->radios.first, std::vector<std::string>{"1 (1)"});
+    // Exactly the window is not too long.
+    EXPECT_EQ(rulesOf(play(listedChannels(10000, false))),
+              (std::vector<std::string>{"comeas-waiting", "scan-inhibited"}));  // 40 waits on, 20 s
+    EXPECT_EQ(rulesOf(play(listedChannels(10000, true))), std::vector<std::string>{"scan-inhibited"});
+}
+
+TEST(Findings, AReportNamingANeighbourNoQueryKnowsIsNotForwarded)
+{
+    const std::string reports = R"(
+steps:
+  - start
+  - send: {id: 168, staMac: "00:11:22:33:44:01", tokenId: 150}
+  - send: {id: 170, staMac: "00:11:22:33:44:02", tokenId: 150}
+  - send: {id: 168, staMac: "00:11:22:33:44:03", tokenId: 143}
+)";
+    const Played p = play(reports);
+    const Finding *f = findingOf(p, "neighbour-unknown");
+    ASSERT_NE(f, nullptr) << p.summary;
+    EXPECT_EQ(f->title, "2 reports with a neighbour's token named no neighbour VAP the framework knew");
+    EXPECT_EQ(f->stations.first, (std::vector<std::string>{"00:11:22:33:44:01", "00:11:22:33:44:02"}));
+    const Played known = play("nbTokens: [{token: 150, radio: 0, vap: 0, bssid: \"66:77:88:99:aa:10\", eirp: 17, "
+                              "scanEirp: 12}]\n" + reports);
+    EXPECT_EQ(findingOf(known, "neighbour-unknown"), nullptr) << known.summary;
+}
+
 }  // namespace
 }  // namespace zep::sim

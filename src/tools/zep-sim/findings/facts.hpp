@@ -29,6 +29,7 @@ struct NodeHistory {
     u64 lastStarvedMs = 0;
     std::array<ShareHistory, 3> hosts{};
     u32 giveUps = 0;  // automatic measurement given up
+    u64 evictions = 0;  // removed to make room for a heavier host's start
     bool movedToTpc = false;
     std::optional<u64> lastGiveUpMs;  // unknown in a log that does not say the time
 };
@@ -71,6 +72,19 @@ struct HandlerCost {
     u64 percentileUs(double p) const;  // the upper bound of the bucket it falls in
 };
 
+// The co-measurement requests listed for one channel of one radio, which wait
+// until the radio reports scanning it.
+struct ChannelWait {
+    u64 listed = 0;   // entries listed (new or merged)
+    u64 served = 0;   // scans of the channel that sent them
+    u64 dropped = 0;  // lists dropped by a change of the radio's scan channels
+    bool waiting = false;           // listed and not yet sent or dropped
+    std::optional<u64> sinceMs;     // when the waiting began, when known
+    u64 longestMs = 0;              // the longest wait that ended
+    std::optional<u64> longestFromMs;
+    bool untimed = false;           // some waiting began where the source told no time
+};
+
 struct FindingFacts {
     std::map<NodeKey, NodeHistory> nodes;
     Occurrences unmatchedReports;  // the access point's token, and no node to count against
@@ -79,6 +93,11 @@ struct FindingFacts {
     u64 errorLines = 0;
     ErrorBursts bursts;
     std::map<std::string, HandlerCost> costs;  // by handler name
+    std::map<u32, u64> refusedAdds;   // by radio: stations not added, the table holding 128 nodes
+    std::map<u32, u64> scanInhibits;  // by radio: scan triggers not sent
+    std::map<std::pair<u32, u32>, ChannelWait> channelWaits;  // by (radio, channel)
+    Occurrences unknownNeighbours;    // reports naming a neighbour VAP no query knew, by station
+    std::optional<u64> endMs;         // when the source ends, where known: what is still waiting waits until then
     // What the source could not tell, one phrase each; a finding a source
     // cannot check is listed as such rather than left out.
     std::vector<std::string> unchecked;

@@ -45,6 +45,8 @@ struct FindingLimits {
     u64 costFactor = 20;           // a maximum this many times the 99th percentile...
     u64 costFloorMs = 100;         // ...and at least this long (wall-clock in a play), over...
     u64 costMinCalls = 100;        // ...at least this many calls
+    u64 churnEvictions = 3;        // a node evicted this many times churns
+    u64 channelWaitMs = 10000;     // co-measurement requests listed longer than this wait too long
 };
 
 // Every rule over the facts, warnings first, then in the rules' order.

@@ -2,6 +2,7 @@
 #include <set>
 
 #include "base/hex.hpp"
+#include "base/time_text.hpp"
 #include "findings/finding.hpp"
 #include "sta_meas_msg.h"
 
@@ -220,6 +221,99 @@ std::optional<Finding> costOutliers(const FindingFacts &facts, const FindingLimi
     return f;
 }
 
+std::optional<Finding> evictionChurn(const FindingFacts &facts, const FindingLimits &limits)
+{
+    Finding f = finding("eviction-churn", Severity::Warning,
+              "A start that would take a radio past 128 nodes evicts the lightest nodes that weigh less than "
+              "its host; a station whose host asks again is added back and skipped at its first expiry "
+              "(\"new sta dont measure\"), so it is measured less often than its schedule says.");
+    SampleOf radios;
+    SampleOf stations;
+    u64 evictions = 0;
+    for (const auto &[key, node] : facts.nodes) {
+        if (node.evictions < limits.churnEvictions) {
+            continue;
+        }
+        ++f.count;
+        evictions += node.evictions;
+        radios.add(std::to_string(node.radioId));
+        stations.add(nodeName(key));
+    }
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    f.radios = radios.take();
+    f.stations = stations.take();
+    f.title = plural(f.count, "node was", "nodes were") + " evicted and added again, " +
+              std::to_string(evictions) + " evictions in all";
+    return f;
+}
+
+// Counts kept by radio: how many in all, and the radios with their counts.
+std::optional<Finding> byRadio(const std::map<u32, u64> &counts, Finding f, const std::string &one,
+                               const std::string &many)
+{
+    for (const auto &[radio, n] : counts) {
+        f.count += n;
+        if (f.radios.first.size() < kFirstFew) {
+            f.radios.first.push_back(std::to_string(radio) + " (" + std::to_string(n) + ")");
+        }
+    }
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    f.radios.inAll = counts.size();
+    f.title = plural(f.count, one, many);
+    return f;
+}
+
+// How long a channel's requests waited at the longest, counting one still
+// waiting at the end up to the end.
+std::optional<std::pair<u64, u64>> longestWait(const ChannelWait &w, std::optional<u64> endMs)
+{
+    std::optional<std::pair<u64, u64>> longest;  // (from, how long)
+    if (w.longestFromMs) {
+        longest = std::pair(*w.longestFromMs, w.longestMs);
+    }
+    if (w.waiting && w.sinceMs && endMs && *endMs >= *w.sinceMs &&
+        (!longest || *endMs - *w.sinceMs > longest->second)) {
+        longest = std::pair(*w.sinceMs, *endMs - *w.sinceMs);
+    }
+    return longest;
+}
+
+std::optional<Finding> channelWaits(const FindingFacts &facts, const FindingLimits &limits)
+{
+    Finding f = finding("comeas-waiting", Severity::Warning,
+              "Co-measurement requests for a channel other than the working one go out only when the radio "
+              "reports scanning that channel (message 34); until then they wait in its list, and a change of "
+              "the radio's scan channels drops them.");
+    SampleOf radios;
+    u64 longestMs = 0;
+    for (const auto &[at, wait] : facts.channelWaits) {
+        const auto longest = longestWait(wait, facts.endMs);
+        if (!longest || longest->second <= limits.channelWaitMs) {
+            continue;
+        }
+        ++f.count;
+        longestMs = std::max(longestMs, longest->second);
+        radios.add(std::to_string(at.first));
+        if (f.messages.first.size() < kFirstFew) {
+            f.messages.first.push_back("radio " + std::to_string(at.first) + " channel " +
+                                       std::to_string(at.second) + (wait.waiting ? " (still waiting)" : ""));
+        }
+        span(f, longest->first, longest->first + longest->second);
+    }
+    if (f.count == 0) {
+        return std::nullopt;
+    }
+    f.radios = radios.take();
+    f.messages.inAll = f.count;
+    f.title = plural(f.count, "channel's", "channels'") + " co-measurement requests waited longer than " +
+              formatSeconds(limits.channelWaitMs) + " s for a scan, at most " + formatSeconds(longestMs) + " s";
+    return f;
+}
+
 std::optional<Finding> unchecked(const FindingFacts &facts)
 {
     if (facts.unchecked.empty()) {
@@ -259,6 +353,26 @@ std::vector<Finding> findingsOf(const FindingFacts &facts, const FindingLimits &
                     "An IPC that fails loses the co-measurement requests packed into it; they are not sent again.",
                     false),
         errorBursts(facts),
+        evictionChurn(facts, limits),
+        byRadio(facts.refusedAdds,
+                finding("adds-refused", Severity::Warning,
+                        "Eviction takes only nodes lighter than the asking host, so when a radio's 128 nodes weigh "
+                        "as much as it the rest of its start is dropped (\"reach max number\")."),
+                "station not added, its radio's table holding 128 nodes",
+                "stations not added, their radio's table holding 128 nodes"),
+        channelWaits(facts, limits),
+        byRadio(facts.scanInhibits,
+                finding("scan-inhibited", Severity::Info,
+                        "A radio is asked to scan at most once per 500 ms; a co-measurement start inside that gap "
+                        "lists its requests without asking for a scan (\"scan inhibit\")."),
+                "scan trigger not sent, within 500 ms of its radio's last",
+                "scan triggers not sent, each within 500 ms of its radio's last"),
+        occurrences(facts.unknownNeighbours, "neighbour-unknown", Severity::Info,
+                    plural(facts.unknownNeighbours.count, "report", "reports") +
+                        " with a neighbour's token named no neighbour VAP the framework knew",
+                    "A token of 144 or more names a neighbouring access point's VAP; when the neighbour queries "
+                    "know none, the report is counted but not forwarded (no message 197).",
+                    true),
         costOutliers(facts, limits),
         unchecked(facts),
     };

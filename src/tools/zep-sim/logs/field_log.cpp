@@ -159,6 +159,7 @@ struct Handlers {
         // line of its own; only the give-up names its station.
         const bool otherGaveUp = f.context_ == Removal::GiveUp && f.contextSta_ != *m.sta;
         n.lastRemoval = otherGaveUp ? Removal::Done : f.context_;
+        n.evictions += n.lastRemoval == Removal::Eviction ? 1 : 0;
         ++f.radio(radio).removals;
         f.setTableSize(radio, left);
         return true;
@@ -237,6 +238,12 @@ struct Handlers {
         }
         answer(f, *m.sta, radio, false);
         return true;
+    }
+
+    static bool noNeighbour(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        ++f.unknownNeighbours_[*m.sta];
+        return noBssid(f, m, s);
     }
 
     static bool reportNotSent(FieldLog &f, const ModuleLine &m, Scan &)
@@ -354,6 +361,10 @@ struct Handlers {
         if (!s.num(radio).ok) {
             return false;
         }
+        u32 channel = 0;
+        const bool listing = s.s.starts_with(", channel ") && s.lit(", channel ").num(channel).ok &&
+                             s.s.starts_with(", number ");
+        f.listing_ = listing ? std::optional(std::pair(radio, channel)) : std::nullopt;
         f.radio(radio).comeas += f.workChannelSends_;
         f.hour(radio).comeas += f.workChannelSends_;
         f.workChannelSends_ = 0;
@@ -363,10 +374,56 @@ struct Handlers {
     static bool scanServed(FieldLog &f, const ModuleLine &, Scan &s)
     {
         u32 radio = 0;
-        if (!s.num(radio).lit(" channel ").ok) {
+        u32 channel = 0;
+        if (!s.num(radio).lit(" channel ").num(channel).ok) {
             return false;
         }
         f.scanRadio_ = radio;
+        ChannelWait &w = f.channelWaits_[{radio, channel}];
+        ++w.served;
+        endWait(f, w);
+        return true;
+    }
+
+    // The channel's requests went out or were dropped: how long they waited.
+    static void endWait(const FieldLog &f, ChannelWait &w)
+    {
+        const std::optional<u64> now = f.now();
+        if (w.waiting && w.sinceMs && now && *now - *w.sinceMs >= w.longestMs) {
+            w.longestMs = *now - *w.sinceMs;
+            w.longestFromMs = w.sinceMs;
+        }
+        w.waiting = false;
+    }
+
+    static bool comeasListed(FieldLog &f)
+    {
+        if (f.listing_) {
+            ChannelWait &w = f.channelWaits_[*f.listing_];
+            ++w.listed;
+            if (!w.waiting) {
+                w.waiting = true;
+                w.sinceMs = f.now();
+                w.untimed = w.untimed || !w.sinceMs;
+            }
+        }
+        return true;
+    }
+
+    static bool scanChannelsChanged(FieldLog &f, const ModuleLine &, Scan &s)
+    {
+        u32 radio = 0;
+        if (!s.num(radio).ok) {
+            return false;
+        }
+        if (!s.s.starts_with(" scan channel set update")) {
+            return true;  // another "Radio " line: nothing to keep
+        }
+        for (auto it = f.channelWaits_.lower_bound({radio, 0}); it != f.channelWaits_.end() && it->first.first == radio;
+             ++it) {
+            it->second.dropped += it->second.waiting ? 1 : 0;
+            endWait(f, it->second);
+        }
         return true;
     }
 
@@ -494,13 +551,20 @@ struct Handlers {
         if (s.s.find(" delete from table") != std::string_view::npos) {
             return nodeRemoved(f, m, s);
         }
+        if (s.s.find(" sta measure list reach max number ") != std::string_view::npos) {
+            u32 radio = 0;
+            if (s.num(radio).ok) {
+                ++f.radio(radio).refusedAdds;
+            }
+            return s.ok;
+        }
         return s.s.find(" sta measure ") != std::string_view::npos ||
                s.s.find(" hash add fail ") != std::string_view::npos;
     }
 
     static bool hostOrComeasShare(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        return s.s.find(" topHost:") != std::string_view::npos || hostShare(f, m, s);
+        return s.s.find(" topHost:") != std::string_view::npos ? comeasListed(f) : hostShare(f, m, s);
     }
 
     static bool stationStop(FieldLog &f, const ModuleLine &m, Scan &s)
@@ -553,8 +617,14 @@ struct Handlers {
         if (t.find(" scanSwitch ") != std::string_view::npos) {
             return switchSet(f, m, s);
         }
-        return t.find(" scan inhibit.") != std::string_view::npos ||
-               t.find(" co-measure request as meas-disabled.") != std::string_view::npos;
+        if (t.find(" scan inhibit.") != std::string_view::npos) {
+            u32 radio = 0;
+            if (s.num(radio).ok) {
+                ++f.radio(radio).scanInhibits;
+            }
+            return s.ok;
+        }
+        return t.find(" co-measure request as meas-disabled.") != std::string_view::npos;
     }
 
     static bool plainStats(FieldLog &f, const ModuleLine &m, Scan &s)
@@ -587,9 +657,9 @@ constexpr Pattern kStationPatterns[] = {
     {"nb[", Handlers::nbSatisfied, Tag::Note},
     {"measId[", Handlers::ignore, Tag::Note},
     {"cant get bssid for radio ", Handlers::noBssid, Tag::Error},
-    {"cant get nb bssid for radio ", Handlers::noBssid, Tag::Note},
-    {"cant get nb eirp for radio ", Handlers::noBssid, Tag::Note},
-    {"cant get nb scan eirp for radio ", Handlers::noBssid, Tag::Note},
+    {"cant get nb bssid for radio ", Handlers::noNeighbour, Tag::Note},
+    {"cant get nb eirp for radio ", Handlers::noNeighbour, Tag::Note},
+    {"cant get nb scan eirp for radio ", Handlers::noNeighbour, Tag::Note},
     {"send measure report fail ", Handlers::reportNotSent, Tag::Error},
     {"sta dont support measId ", Handlers::gaveUp, Tag::Note},
     {"Host ", Handlers::stationStop, Tag::Note},
@@ -615,7 +685,7 @@ constexpr Pattern kPlainPatterns[] = {
     {"send co-measure request success to nb ", Handlers::nbFlushed, Tag::Note},
     {"send nb co-measure request fail ", Handlers::nbLost, Tag::Error},
     {"no sta can be measured by nb ", Handlers::ignore, Tag::Note},
-    {"Radio ", Handlers::ignore, Tag::Note},
+    {"Radio ", Handlers::scanChannelsChanged, Tag::Note},
     {"radioId[", Handlers::ignore, Tag::Note},
     {"sta measure timer ", Handlers::ignore, Tag::Note},
     {"cant get scan", Handlers::ignore, Tag::Note},

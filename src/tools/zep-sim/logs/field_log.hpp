@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/node_shares.hpp"
+#include "findings/facts.hpp"
 #include "logs/flat_index.hpp"
 #include "logs/module_line.hpp"
 #include "zep_types.h"
@@ -35,6 +36,7 @@ struct NodeFigures {
     u64 failed = 0;    // sends that failed
     u64 reports = 0;   // counted against its requests
     u64 giveUps = 0;   // automatic measurement given up
+    u64 evictions = 0; // removed to make room for a heavier host's start
     bool movedToTpc = false;
     std::optional<u64> addedAtMs;    // module clock of the last add, when known
     std::optional<u64> removedAtMs;  // module clock of the last removal
@@ -54,7 +56,10 @@ struct RadioFigures {
     u32 peak = 0;
     u64 switchedOff = 0;      // scan switch set to 0
     u64 disabledRounds = 0;   // timer rounds skipped as measurement was off
+    u64 refusedAdds = 0;      // stations not added: the table held 128 nodes
+    u64 scanInhibits = 0;     // scan triggers not sent, the last being too recent
 };
+
 
 // One hour of the module's clock on one radio.
 struct HourFigures {
@@ -127,6 +132,15 @@ public:
     // Notes are the module's everyday lines; an access point that filters
     // them out leaves most figures unknown rather than zero.
     bool notesSeen() const { return notesSeen_; }
+    // Co-measurement lists by (radio, channel).
+    const std::map<std::pair<u32, u32>, ChannelWait> &channelWaits() const { return channelWaits_; }
+    // Reports with a neighbour's token whose neighbour VAP the queries did not know, by station.
+    const std::map<u64, u64> &unknownNeighbours() const { return unknownNeighbours_; }
+    // A reader that knows when each line was said (a play) gives it here
+    // before the line; a field log's time is the module's clock where its
+    // lines tell it.
+    void setLineTime(u64 ms) { lineMs_ = ms; }
+    std::optional<u64> now() const { return lineMs_ ? lineMs_ : clockMs_; }
 
 private:
     friend struct Handlers;
@@ -162,6 +176,8 @@ private:
     u64 unparsedCount_ = 0;
     u64 nbBlocks_ = 0;
     bool notesSeen_ = false;
+    std::map<std::pair<u32, u32>, ChannelWait> channelWaits_;
+    std::map<u64, u64> unknownNeighbours_;
 
     // State carried from one line to the next.
     std::optional<u64> clockMs_;       // the module's clock, from its hourly-statistics checks
@@ -170,6 +186,8 @@ private:
     u64 workChannelSends_ = 0;         // co-measurement sends waiting for their radio
     std::optional<u32> scanRadio_;     // radio of the scan being served
     std::optional<u32> startRadio_;    // radio of the measurement start being served
+    std::optional<std::pair<u32, u32>> listing_;  // (radio, channel) of the co-measurement start being served
+    std::optional<u64> lineMs_;        // when the line being read was said, where the reader knows
     struct Block {
         u64 nb = 0;
         std::vector<u32> radios;

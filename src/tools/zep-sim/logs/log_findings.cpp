@@ -1,7 +1,9 @@
 #include "logs/log_findings.hpp"
 
+#include <algorithm>
 #include <cstring>
 
+#include "base/hex.hpp"
 #include "sta_meas_msg.h"
 #include "wire/msg_catalog.hpp"
 
@@ -40,6 +42,41 @@ void addNodes(const FieldLog &log, FindingFacts &facts)
 
 }  // namespace
 
+void addLineFacts(const FieldLog &log, FindingFacts &facts, bool notesKept)
+{
+    for (const NodeFigures &n : log.nodes()) {
+        if (n.evictions != 0) {
+            NodeHistory &h = facts.nodes[{macOf(n.sta), n.measId}];
+            h.radioId = n.radio;
+            h.evictions = n.evictions;
+        }
+    }
+    for (const auto &[radio, figures] : log.radios()) {
+        if (figures.refusedAdds != 0) {
+            facts.refusedAdds[radio] = figures.refusedAdds;
+        }
+        if (figures.scanInhibits != 0) {
+            facts.scanInhibits[radio] = figures.scanInhibits;
+        }
+    }
+    facts.channelWaits = log.channelWaits();
+    for (const auto &[sta, reports] : log.unknownNeighbours()) {
+        for (u64 i = 0; i < reports; ++i) {
+            facts.unknownNeighbours.note(std::nullopt, macText(macOf(sta)));
+        }
+    }
+    facts.endMs = log.now();
+    const auto untimed = [](const auto &wait) { return wait.second.untimed; };
+    if (std::any_of(facts.channelWaits.begin(), facts.channelWaits.end(), untimed)) {
+        facts.unchecked.push_back("how long co-measurement requests waited that were listed before the log "
+                                  "told the time");
+    }
+    if (!notesKept) {
+        facts.unchecked.push_back("evictions, refused adds, co-measurement waits and unknown neighbours "
+                                  "(notes filtered out)");
+    }
+}
+
 FindingFacts findingFactsOf(const FieldLog &log)
 {
     FindingFacts facts;
@@ -58,6 +95,7 @@ FindingFacts findingFactsOf(const FieldLog &log)
     if (!log.notesSeen()) {
         facts.unchecked.push_back("automatic measurements given up and failed requests (notes filtered out)");
     }
+    addLineFacts(log, facts, log.notesSeen());
     return facts;
 }
 

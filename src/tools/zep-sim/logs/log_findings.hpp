@@ -9,6 +9,14 @@
 
 namespace zep::sim::logs {
 
+// The facts only the module's lines hold, whatever read them (a play, a
+// replay or a field log): evictions, refused adds, co-measurement waits,
+// scan triggers held back and neighbours unknown.
+// notesKept: whether the source kept the module's everyday lines (notes);
+// without them these facts cannot be told and are listed as not checked.
+void addLineFacts(const FieldLog &log, FindingFacts &facts, bool notesKept);
+// Every fact a field log holds, its lines' and what the play's ledger would
+// otherwise give.
 FindingFacts findingFactsOf(const FieldLog &log);
 std::vector<Finding> findingsOf(const FieldLog &log, const FindingLimits &limits = {});
 

@@ -61,6 +61,7 @@ void ReplayView::finish(u64 playedMs)
 {
     fanout_.endStep();
     stationLog_.finish();
+    endMs_ = host_.nowMs();
     if (human_ != nullptr) {
         summary_.print(*human_, playedMs, findings());
         logs::printStationTable(*human_, stationLog_);
@@ -151,6 +152,7 @@ void ReplayView::onLog(const host::LogLine &line)
 {
     if (line.severity >= logLevel_) {
         fanout_.onLog(line);
+        stationLog_.setLineTime(line.atMs);
         stationLog_.feedText(line.text);
     }
 }

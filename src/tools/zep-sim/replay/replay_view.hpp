@@ -38,7 +38,10 @@ public:
     // Flushes what the timeline holds back and prints the summary and the stations' table.
     void finish(u64 playedMs);
     const Summary &summary() const { return summary_; }
-    std::vector<Finding> findings() const { return outputs_.findings->findings(); }
+    std::vector<Finding> findings() const
+    {
+        return outputs_.findings->findings(stationLog_, logLevel_ == 0, endMs_);
+    }
     // The stations' figures, read from the module's lines as a play reads them.
     const logs::FieldLog &stationLog() const { return stationLog_; }
 
@@ -73,6 +76,7 @@ private:
     std::ostream *human_;
     u32 logLevel_;
     logs::FieldLog stationLog_{"replay"};
+    std::optional<u64> endMs_;  // the clock when the replay finished
     std::vector<u8> offered_;  // the entry's body before the handler could change it
     std::chrono::steady_clock::time_point began_;
     std::map<u32, u32> tableSizes_;

@@ -1,5 +1,6 @@
 #include "run/finding_sink.hpp"
 
+#include "logs/log_findings.hpp"
 #include "out/summary.hpp"
 #include "wire/msg_catalog.hpp"
 
@@ -52,11 +53,14 @@ void FindingSink::addBurst(ErrorBursts &into, const ErrorBursts &run)
     into.lastMs = run.lastMs;
 }
 
-std::vector<Finding> FindingSink::findings() const
+std::vector<Finding> FindingSink::findings(const logs::FieldLog &lines, bool notesKept,
+                                           std::optional<u64> endMs) const
 {
     FindingFacts facts = facts_;
     facts.nodes = ledger_.history();
     facts.unmatchedReports = ledger_.unmatchedReports();
+    logs::addLineFacts(lines, facts, notesKept);
+    facts.endMs = endMs ? endMs : facts.endMs;
     if (run_ && isBurst(*run_)) {
         addBurst(facts.bursts, *run_);
     }

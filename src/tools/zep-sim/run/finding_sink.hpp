@@ -8,6 +8,7 @@
 
 #include "base/events.hpp"
 #include "findings/finding.hpp"
+#include "logs/field_log.hpp"
 #include "run/host_ledger.hpp"
 
 namespace zep::sim {
@@ -17,8 +18,11 @@ public:
     FindingSink(const HostLedger &ledger, FindingLimits limits) : ledger_(ledger), limits_(limits) {}
 
     void onEvent(const Event &ev) override;
-    // The findings so far; the burst still open counts if it is one.
-    std::vector<Finding> findings() const;
+    // The findings so far, with the facts the module's lines held (read into
+    // `lines`) and, where known, when the run ended; the burst still open
+    // counts if it is one.
+    // notesKept: the run's log level let the module's notes through.
+    std::vector<Finding> findings(const logs::FieldLog &lines, bool notesKept, std::optional<u64> endMs) const;
 
 private:
     void noteError(const Event &ev);

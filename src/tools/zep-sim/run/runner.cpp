@@ -190,6 +190,7 @@ void Runner::onEvent(const Event &ev)
     }
     window_.add(ev);
     if (ev.kind == EventKind::Log) {
+        stationLog_.setLineTime(ev.t);
         stationLog_.feedText(ev.text);
     }
     // Measurement requests from the timer reach the stations, which may answer.

@@ -74,7 +74,10 @@ public:
     bool interrupted() const { return interrupted_; }
     const Summary &summary() const { return summary_; }
     // What a person should look at in the run so far, warnings first.
-    std::vector<Finding> findings() const { return outputs_.findings->findings(); }
+    std::vector<Finding> findings() const
+    {
+        return outputs_.findings->findings(stationLog_, opt_.logLevel.value_or(sc_.logLevel) == 0, host_.nowMs());
+    }
     // The module's log lines of the run, read as an access point's: the stations' table.
     const logs::FieldLog &stationLog() const { return stationLog_; }
     // Virtual time played, from the scenario's clock start.

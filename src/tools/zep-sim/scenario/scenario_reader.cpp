@@ -98,6 +98,8 @@ private:
         l.costFactor = f.integerIn<u64>("costFactor", l.costFactor, 1, 1000000);
         l.costFloorMs = f.integer<u64>("costFloorMs", l.costFloorMs);
         l.costMinCalls = f.integer<u64>("costMinCalls", l.costMinCalls);
+        l.churnEvictions = f.integerIn<u64>("churnEvictions", l.churnEvictions, 1, ~u64{0});
+        l.channelWaitMs = f.integer<u64>("channelWaitMs", l.channelWaitMs);
         f.finish();
     }
 
