@@ -5,11 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "record_format.hpp"
 #include "zep_host.hpp"
 
 namespace {
@@ -24,17 +26,12 @@ public:
     std::vector<std::string> seen;
     std::map<std::string, u64> answers;
 
-    std::optional<u64> onCall(const zep::record::Event &call, std::span<u8>, const void *) override
+    std::optional<u64> onCall(const Call &call) override
     {
-        const std::string name(zep::record::opName(call.id));
+        const std::string name(operationName(call.op));
         seen.push_back(name);
         const auto it = answers.find(name);
         return it != answers.end() ? std::optional(it->second) : std::nullopt;
-    }
-    u32 walkNeighbours(ZEP_NB_WalkFn, void *, void *) override
-    {
-        seen.emplace_back("walk");
-        return 0;
     }
     void onLog(u32, u32, u32, const u8 *, const char *format, va_list) override { seen.emplace_back(format); }
 };
@@ -44,6 +41,7 @@ TEST(Tap, AnsweredCallsSkipTheEmulationAndDeclinedOnesRunItOnce)
     Host host;
     ScriptedTap tap;
     tap.answers["ZEP_MNG_SendMsg"] = 5;
+    tap.answers["ZEP_NB_WalkApVapWithP2"] = 0;
     host.setCallTap(&tap);
     const u8 body[2] = {1, 2};
     EXPECT_EQ(ZEP_MNG_SendMsg(1, 0, 167, body, 2), 5u);
@@ -56,7 +54,8 @@ TEST(Tap, AnsweredCallsSkipTheEmulationAndDeclinedOnesRunItOnce)
     UMAC_Free(__FILE__, __LINE__, block);
     EXPECT_EQ(host.memory().liveBlocks(), 0u);
     EXPECT_EQ(ZEP_NB_WalkApVapWithP2(nullptr, nullptr, nullptr), 0u) << "the tap walks, not the emulation";
-    EXPECT_THAT(tap.seen, ElementsAre("ZEP_MNG_SendMsg", "ZEP_MNG_SendIPCMsg", "UMAC_MallocZero", "UMAC_Free", "walk"));
+    EXPECT_THAT(tap.seen, ElementsAre("ZEP_MNG_SendMsg", "ZEP_MNG_SendIPCMsg", "UMAC_MallocZero", "UMAC_Free",
+                                      "ZEP_NB_WalkApVapWithP2"));
 
     host.setCallTap(nullptr);
     EXPECT_EQ(ZEP_MNG_SendMsg(1, 0, 167, body, 2), 0u);
@@ -86,6 +85,93 @@ TEST(Tap, CallsFromTheApplicationsCallbacksReachTheTapToo)
     // A log line reaches the tap as its format, whatever the threshold.
     ZEP_DBG_Print(ZEP_DBG_NOTE, 1, 0, nullptr, "line %u\r\n", 7u);
     EXPECT_THAT(tap.seen, ElementsAre("ZEP_SLL_Find", "ZEP_GetTick", "ZEP_SLL_Find", "ZEP_GetTick", "line %u\r\n"));
+    host.setCallTap(nullptr);
+}
+
+// A tap that answers every call with what its function says.
+class FunctionTap final : public CallTap {
+public:
+    std::function<std::optional<u64>(const Call &)> answer;
+
+    std::optional<u64> onCall(const Call &call) override { return answer(call); }
+    void onLog(u32, u32, u32, const u8 *, const char *, va_list) override {}
+};
+
+TEST(Tap, SeesTheArgumentsAndWritesTheOutputsTheTableNames)
+{
+    Host host;
+    host.setScanRadio(36, 1, 2);
+    FunctionTap tap;
+    tap.answer = [](const Call &call) -> std::optional<u64> {
+        if (call.op != Operation::ZEP_NB_GetScanRadioId) {
+            return std::nullopt;
+        }
+        const auto [channel, freqInd, radioId, aux] = call.argumentsOf<Operation::ZEP_NB_GetScanRadioId>();
+        EXPECT_EQ(channel, 36u);
+        EXPECT_EQ(freqInd, 1u);
+        EXPECT_EQ(call.outputs.size(), 2u);
+        EXPECT_EQ(call.outputs[0].bytes, reinterpret_cast<u8 *>(radioId));
+        EXPECT_EQ(call.outputs[0].size, 4u);
+        EXPECT_EQ(call.outputs[1].bytes, aux);
+        EXPECT_EQ(call.outputs[1].size, 1u);
+        const u32 answeredRadio = 7;
+        std::memcpy(call.outputs[0].bytes, &answeredRadio, sizeof answeredRadio);
+        if (call.outputs[1].bytes != nullptr) {
+            *call.outputs[1].bytes = 9;
+        }
+        return 0;
+    };
+    host.setCallTap(&tap);
+    u32 radioId = 0;
+    u8 aux = 0;
+    EXPECT_EQ(ZEP_NB_GetScanRadioId(36, 1, &radioId, &aux), 0u);
+    EXPECT_EQ(radioId, 7u) << "the tap's answer, not the emulation's radio 2";
+    EXPECT_EQ(aux, 9u);
+    EXPECT_EQ(ZEP_NB_GetScanRadioId(36, 1, &radioId, nullptr), 0u) << "an output not passed is null, its size kept";
+    host.setCallTap(nullptr);
+    EXPECT_EQ(ZEP_NB_GetScanRadioId(36, 1, &radioId, &aux), 0u);
+    EXPECT_EQ(radioId, 2u);
+    EXPECT_EQ(aux, 0u);
+}
+
+TEST(Tap, APointerAnswerIsTheAddressTheTapGives)
+{
+    Host host;
+    ZEP_UAM_StaInfo station{};
+    station.radioId = 1;
+    FunctionTap tap;
+    tap.answer = [&station](const Call &call) -> std::optional<u64> {
+        if (call.op == Operation::ZEP_UAM_FindStaInfo) {
+            return reinterpret_cast<std::uintptr_t>(&station);
+        }
+        if (call.op == Operation::UMAC_MallocZero) {
+            return 0;  // as a replay fails an allocation that failed when recorded
+        }
+        return std::nullopt;
+    };
+    host.setCallTap(&tap);
+    const u8 mac[6] = {0, 0x11, 0x22, 0x33, 0x44, 0x55};
+    EXPECT_EQ(ZEP_UAM_FindStaInfo(mac), &station) << "no such station in the emulation";
+    EXPECT_EQ(UMAC_MallocZero(__FILE__, __LINE__, 8), nullptr);
+    EXPECT_EQ(host.memory().totalAllocations(), 0u);
+    host.setCallTap(nullptr);
+}
+
+TEST(Tap, AnApplicationTheTapAcceptsIsTheHostsToo)
+{
+    Host host;
+    FunctionTap tap;
+    u64 status = kErrInjected;
+    tap.answer = [&status](const Call &call) -> std::optional<u64> {
+        return call.op == Operation::ZEP_MNG_RegApp ? std::optional(status) : std::nullopt;
+    };
+    host.setCallTap(&tap);
+    const ZEP_AppInfo app{};
+    EXPECT_EQ(ZEP_MNG_RegApp(1, 2, &app), kErrInjected);
+    EXPECT_EQ(host.appInfo(), nullptr) << "a refused registration is not kept";
+    status = 0;
+    EXPECT_EQ(ZEP_MNG_RegApp(1, 2, &app), 0u);
+    EXPECT_EQ(host.appInfo(), &app);
     host.setCallTap(nullptr);
 }
 

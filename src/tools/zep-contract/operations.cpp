@@ -9,7 +9,7 @@ namespace zep::contract {
 
 namespace {
 
-#define ZEP_CONTRACT_OPERATION(name, replay, fault, failure, note) {#name, note},
+#define ZEP_CONTRACT_OPERATION(name, replay, fault, failure, entry, result, params, outputs, note) {#name, note},
 constexpr Operation kOperations[] = {ZEP_OPERATIONS(ZEP_CONTRACT_OPERATION)};
 #undef ZEP_CONTRACT_OPERATION
 

@@ -100,25 +100,19 @@ void Host::forgetApp()
 
 const ZEP_AppInfo *Host::appInfo() const { return impl_->app; }
 
+void detail::keepAcceptedApp(u64 status, const ZEP_AppInfo *app)
+{
+    if (status == 0) {
+        state().app = app;
+    }
+}
+
 }  // namespace zep::host
 
 using namespace zep::host;
 
-u32 ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
+u32 emulated::ZEP_MNG_RegApp(u32 /*appId*/, u32 /*phaseNum*/, const ZEP_AppInfo *appInfo)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 appId_, u32 phaseNum_, const ZEP_AppInfo *appInfo_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_RegApp, r, {}, appInfo_, appId_, phaseNum_, appInfo_)) {
-                // A registration the replay accepted is the host's record too, so
-                // that appInfo_() names the application as in a play.
-                if (r == 0) {
-                    detail::state().app = appInfo_;
-                }
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_RegApp, appId_, phaseNum_, appInfo_);
-        }, appId, phaseNum, appInfo);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegApp)) {
         return *fault;
     }

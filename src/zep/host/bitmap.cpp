@@ -20,7 +20,7 @@ u32 setBitValue(void *bitmap, u32 bit, u32 value)
 
 using namespace zep::host;
 
-u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
+u32 emulated::UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
 {
     if (bitmap == nullptr) {
         return 0;
@@ -28,41 +28,17 @@ u32 UMAC_BITMAP_IsBitUp(const void *bitmap, u32 bit)
     return (static_cast<const u8 *>(bitmap)[bit / 8] & mask(bit)) != 0 ? 1 : 0;
 }
 
-u32 UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
+u32 emulated::UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](void *bitmap_, u32 bit_) -> u32 {
-            if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBit, r, {}, nullptr, bitmap_, bit_)) {
-                return r;
-            }
-            return detail::emulated(UMAC_BITMAP_SetBit, bitmap_, bit_);
-        }, bitmap, bit);
-    }
     return setBitValue(bitmap, bit, 1);
 }
 
-u32 UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
+u32 emulated::UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](void *bitmap_, u32 bit_) -> u32 {
-            if (u32 r; detail::tapped(calls::UMAC_BITMAP_ClearBit, r, {}, nullptr, bitmap_, bit_)) {
-                return r;
-            }
-            return detail::emulated(UMAC_BITMAP_ClearBit, bitmap_, bit_);
-        }, bitmap, bit);
-    }
     return setBitValue(bitmap, bit, 0);
 }
 
-u32 UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
+u32 emulated::UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](void *bitmap_, u32 bit_, u32 value_) -> u32 {
-            if (u32 r; detail::tapped(calls::UMAC_BITMAP_SetBitValue, r, {}, nullptr, bitmap_, bit_, value_)) {
-                return r;
-            }
-            return detail::emulated(UMAC_BITMAP_SetBitValue, bitmap_, bit_, value_);
-        }, bitmap, bit, value);
-    }
     return setBitValue(bitmap, bit, value);
 }

@@ -82,16 +82,8 @@ Ticks &Host::ticks() { return impl_->ticks; }
 
 using namespace zep::host;
 
-u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
+u32 emulated::ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 periodMs_, u32 isRepeat_, u32 reserved_, ZEP_TimerInfo *timer_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_FillTimerRegInfo, r, {}, nullptr, periodMs_, isRepeat_, reserved_, timer_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_FillTimerRegInfo, periodMs_, isRepeat_, reserved_, timer_);
-        }, periodMs, isRepeat, reserved, timer);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerRegInfo)) {
         return *fault;
     }
@@ -104,16 +96,8 @@ u32 ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_Timer
     return 0;
 }
 
-u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
+u32 emulated::ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 appId_, u32 msgId_, ZEP_MsgHandler handler_, ZEP_TimerInfo *timer_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_FillTimerMsgInfo, r, {}, nullptr, appId_, msgId_, reinterpret_cast<const void *>(handler_), timer_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_FillTimerMsgInfo, appId_, msgId_, handler_, timer_);
-        }, appId, msgId, handler, timer);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerMsgInfo)) {
         return *fault;
     }
@@ -126,16 +110,8 @@ u32 ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_T
     return 0;
 }
 
-u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
+u32 emulated::ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](const ZEP_TimerInfo *timer_, u32 *timerId_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_StartTimer, r, detail::outBytes(timerId_), timer_, timer_, timerId_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_StartTimer, timer_, timerId_);
-        }, timer, timerId);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StartTimer)) {
         return *fault;
     }
@@ -152,16 +128,8 @@ u32 ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
     return 0;
 }
 
-u32 ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
+u32 emulated::ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 *timerId_, u32 timerIdValue_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_StopTimer, r, detail::outBytes(timerId_), nullptr, timerId_, timerIdValue_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_StopTimer, timerId_, timerIdValue_);
-        }, timerId, timerIdValue);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StopTimer)) {
         return *fault;
     }
@@ -177,43 +145,19 @@ u32 ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
     return 0;
 }
 
-u32 ZEP_GetTick(void)
+u32 emulated::ZEP_GetTick(void)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[]() -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_GetTick, r, {}, nullptr)) {
-                return r;
-            }
-            return detail::emulated(ZEP_GetTick);
-        });
-    }
     Host::Impl &s = detail::state();
     return s.ticks.next(s.nowMs);
 }
 
-u32 ZEP_TmTickToMillSec(u32 ticks)
+u32 emulated::ZEP_TmTickToMillSec(u32 ticks)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 ticks_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_TmTickToMillSec, r, {}, nullptr, ticks_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_TmTickToMillSec, ticks_);
-        }, ticks);
-    }
     return ticks / detail::state().ticks.ticksPerMs();
 }
 
-u32 ZEP_HiPrecisionMsNow64(u64 *nowMs)
+u32 emulated::ZEP_HiPrecisionMsNow64(u64 *nowMs)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u64 *nowMs_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_HiPrecisionMsNow64, r, detail::outBytes(nowMs_), nullptr, nowMs_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_HiPrecisionMsNow64, nowMs_);
-        }, nowMs);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_HiPrecisionMsNow64)) {
         return *fault;
     }

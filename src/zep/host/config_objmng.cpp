@@ -71,17 +71,8 @@ std::optional<u32> Host::staLeave(const Mac *mac)
 
 using namespace zep::host;
 
-u32 ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandler handler)
+u32 emulated::ZEP_CFG_RegRadioSingleCfgMsg(u32 /*appId*/, u32 itemType, ZEP_CfgMsgHandler handler)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 appId_, u32 itemType_, ZEP_CfgMsgHandler handler_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_CFG_RegRadioSingleCfgMsg, r, {}, reinterpret_cast<const void *>(handler_), appId_, itemType_,
-                                          reinterpret_cast<const void *>(handler_))) {
-                return r;
-            }
-            return detail::emulated(ZEP_CFG_RegRadioSingleCfgMsg, appId_, itemType_, handler_);
-        }, appId, itemType, handler);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_CFG_RegRadioSingleCfgMsg)) {
         return *fault;
     }
@@ -91,16 +82,8 @@ u32 ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandler hand
     return detail::state().cfgHandlers.try_emplace(itemType, handler).second ? 0 : kErrDuplicate;
 }
 
-void *ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
+void *emulated::ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](void *cfgMsg_, u32 len_, u32 *radioId_, u32 tlvIndex_, u32 minValueLen_) -> void * {
-            if (u64 r; detail::tapped(calls::ZEP_CFG_MsgParseSingleTlv, r, detail::outBytes(radioId_), nullptr, cfgMsg_, len_, radioId_, tlvIndex_, minValueLen_)) {
-                return r != 0 ? static_cast<u8 *>(cfgMsg_) + (r - 1) : nullptr;
-            }
-            return detail::emulated(ZEP_CFG_MsgParseSingleTlv, cfgMsg_, len_, radioId_, tlvIndex_, minValueLen_);
-        }, cfgMsg, len, radioId, tlvIndex, minValueLen);
-    }
     if (detail::injectedFault(detail::Op::ZEP_CFG_MsgParseSingleTlv)) {
         return nullptr;
     }
@@ -135,16 +118,8 @@ void *ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvInde
     }
 }
 
-u32 UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
+u32 emulated::UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u64 *areaHandle_, const UMAC_OBJMNG_DataAreaReq *req_) -> u32 {
-            if (u32 r; detail::tapped(calls::UMAC_OBJMNG_MallocDataArea, r, {}, nullptr, areaHandle_, req_)) {
-                return r;
-            }
-            return detail::emulated(UMAC_OBJMNG_MallocDataArea, areaHandle_, req_);
-        }, areaHandle, req);
-    }
     if (auto fault = detail::injectedFault(detail::Op::UMAC_OBJMNG_MallocDataArea)) {
         return *fault;
     }
@@ -168,16 +143,8 @@ u32 UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *r
     return 0;
 }
 
-void *UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
+void *emulated::UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u64 areaHandle_, u32 radioId_) -> void * {
-            if (u64 r; detail::tapped(calls::UMAC_OBJMNG_GetRadioDataInfo, r, {}, nullptr, radioId_)) {
-                return nullptr;
-            }
-            return detail::emulated(UMAC_OBJMNG_GetRadioDataInfo, areaHandle_, radioId_);
-        }, areaHandle, radioId);
-    }
     if (detail::injectedFault(detail::Op::UMAC_OBJMNG_GetRadioDataInfo)) {
         return nullptr;
     }
@@ -190,18 +157,9 @@ void *UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
     return it->second.bytes.get() + req.globalBytes + std::size_t{radioId} * req.bytesPerRadio;
 }
 
-u32 ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 priority,
-                                const char *name)
+u32 emulated::ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 /*priority*/,
+                                const char */*name*/)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 primId_, ZEP_AccessPrimHandler handler_, u32 priority_, const char *name_) -> u32 {
-            const auto *subject = reinterpret_cast<const void *>(handler_);
-            if (u32 r; detail::tapped(calls::ZEP_STA_RegAccessPrimHandle, r, {}, subject, primId_, subject, priority_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_STA_RegAccessPrimHandle, primId_, handler_, priority_, name_);
-        }, primId, handler, priority, name);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_STA_RegAccessPrimHandle)) {
         return *fault;
     }

@@ -76,97 +76,41 @@ void Host::setScanRadio(u16 channel, u8 freqInd, u32 radioId)
 
 using namespace zep::host;
 
-u32 ZEP_PROFILE_GetMaxRadioNum(void)
+u32 emulated::ZEP_PROFILE_GetMaxRadioNum(void)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[]() -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxRadioNum, r, {}, nullptr)) {
-                return r;
-            }
-            return detail::emulated(ZEP_PROFILE_GetMaxRadioNum);
-        });
-    }
     return detail::state().profile.radios;
 }
 
-u32 ZEP_PROFILE_GetMaxVapNumPerRadio(void)
+u32 emulated::ZEP_PROFILE_GetMaxVapNumPerRadio(void)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[]() -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_PROFILE_GetMaxVapNumPerRadio, r, {}, nullptr)) {
-                return r;
-            }
-            return detail::emulated(ZEP_PROFILE_GetMaxVapNumPerRadio);
-        });
-    }
     return detail::state().profile.vapsPerRadio;
 }
 
-u32 ZEP_PROFILE_IsValidRadioId(u32 radioId)
+u32 emulated::ZEP_PROFILE_IsValidRadioId(u32 radioId)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 radioId_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_PROFILE_IsValidRadioId, r, {}, nullptr, radioId_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_PROFILE_IsValidRadioId, radioId_);
-        }, radioId);
-    }
     return radioId < detail::state().profile.radios ? 1 : 0;
 }
 
-s8 ZEP_STA_GetRadioCurEirp(u32 radioId)
+s8 emulated::ZEP_STA_GetRadioCurEirp(u32 radioId)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 radioId_) -> s8 {
-            if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioCurEirp, r, {}, nullptr, radioId_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_STA_GetRadioCurEirp, radioId_);
-        }, radioId);
-    }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->curEirp : 0;
 }
 
-s8 ZEP_STA_GetRadioMaxPower(u32 radioId)
+s8 emulated::ZEP_STA_GetRadioMaxPower(u32 radioId)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 radioId_) -> s8 {
-            if (s8 r; detail::tapped(calls::ZEP_STA_GetRadioMaxPower, r, {}, nullptr, radioId_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_STA_GetRadioMaxPower, radioId_);
-        }, radioId);
-    }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->maxPower : 0;
 }
 
-u32 ZEP_STA_GetRadioFreq(u32 radioId)
+u32 emulated::ZEP_STA_GetRadioFreq(u32 radioId)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 radioId_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_STA_GetRadioFreq, r, {}, nullptr, radioId_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_STA_GetRadioFreq, radioId_);
-        }, radioId);
-    }
     const RadioFacts *radio = findRadio(radioId);
     return radio != nullptr ? radio->band : 0;
 }
 
-const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
+const u8 *emulated::ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 radioId_, u32 vapId_) -> const u8 * {
-            if (u64 r; detail::tapped(calls::ZEP_STA_GetVapBssid, r, detail::state().tappedBssid, nullptr, radioId_, vapId_)) {
-                return r != 0 ? detail::state().tappedBssid.data() : nullptr;
-            }
-            return detail::emulated(ZEP_STA_GetVapBssid, radioId_, vapId_);
-        }, radioId, vapId);
-    }
     if (detail::injectedFault(detail::Op::ZEP_STA_GetVapBssid)) {
         return nullptr;
     }
@@ -178,21 +122,8 @@ const u8 *ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
     return it != radio->bssid.end() ? it->second.data() : nullptr;
 }
 
-const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
+const ZEP_UAM_StaInfo *emulated::ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](const u8 *staMac_) -> const ZEP_UAM_StaInfo * {
-            u8 station[zep::record::kStationBytes];
-            if (u64 found; detail::tapped(calls::ZEP_UAM_FindStaInfo, found, station, nullptr, staMac_)) {
-                if (found == 0) {
-                    return nullptr;
-                }
-                zep::record::unpackStation(station, detail::state().tappedStation);
-                return &detail::state().tappedStation;
-            }
-            return detail::emulated(ZEP_UAM_FindStaInfo, staMac_);
-        }, staMac);
-    }
     if (detail::injectedFault(detail::Op::ZEP_UAM_FindStaInfo)) {
         return nullptr;
     }
@@ -206,12 +137,8 @@ const ZEP_UAM_StaInfo *ZEP_UAM_FindStaInfo(const u8 *staMac)
     return it != stations.end() ? it->second.get() : nullptr;
 }
 
-u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
+u32 emulated::ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_NB_WalkFn fn_, void *p1_, void *p2_) { return detail::g_tap->walkNeighbours(fn_, p1_, p2_); },
-                                  fn, p1, p2);
-    }
     if (fn == nullptr) {
         return kErrNullPtr;
     }
@@ -224,16 +151,8 @@ u32 ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
     return 0;
 }
 
-u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
+u32 emulated::ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 /*selector*/, s8 *eirp)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](const ZEP_NB_ApRecord *nb_, u8 channel_, u8 selector_, s8 *eirp_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbScanEirp, r, detail::outBytes(eirp_), nullptr, nb_ != nullptr ? nb_->bssid : nullptr, channel_, selector_, eirp_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_NB_GetNbScanEirp, nb_, channel_, selector_, eirp_);
-        }, nb, channel, selector, eirp);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbScanEirp)) {
         return *fault;
     }
@@ -254,23 +173,8 @@ u32 ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 
     return kErrNotFound;
 }
 
-u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
+u32 emulated::ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u16 channel_, u8 freqInd_, u32 *radioId_, u8 *aux_) -> u32 {
-            u8 found[5] = {};
-            if (u32 r; detail::tapped(calls::ZEP_NB_GetScanRadioId, r, found, nullptr, channel_, freqInd_, radioId_, aux_)) {
-                if (r == 0 && radioId_ != nullptr) {
-                    std::memcpy(radioId_, found, 4);
-                }
-                if (r == 0 && aux_ != nullptr) {
-                    *aux_ = found[4];
-                }
-                return r;
-            }
-            return detail::emulated(ZEP_NB_GetScanRadioId, channel_, freqInd_, radioId_, aux_);
-        }, channel, freqInd, radioId, aux);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetScanRadioId)) {
         return *fault;
     }
@@ -289,16 +193,8 @@ u32 ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
     return 0;
 }
 
-u32 ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
+u32 emulated::ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 radioId_, u32 channel_, s8 *eirp_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_NB_GetRadioScanEirp, r, detail::outBytes(eirp_), nullptr, radioId_, channel_, eirp_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_NB_GetRadioScanEirp, radioId_, channel_, eirp_);
-        }, radioId, channel, eirp);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetRadioScanEirp)) {
         return *fault;
     }
@@ -330,17 +226,8 @@ const TokenFacts *findToken(Match match)
 
 }  // namespace
 
-u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
+u32 emulated::ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u8 tokenId_, u32 radioId_, u32 vapId_, u8 *bssid_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapBssidByTokenId, r, std::span<u8>(bssid_, bssid_ != nullptr ? 6 : 0), nullptr,
-                                      tokenId_, radioId_, vapId_, bssid_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_NB_GetNbApVapBssidByTokenId, tokenId_, radioId_, vapId_, bssid_);
-        }, tokenId, radioId, vapId, bssid);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapBssidByTokenId)) {
         return *fault;
     }
@@ -357,16 +244,8 @@ u32 ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssi
     return 0;
 }
 
-u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
+u32 emulated::ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u8 tokenId_, u32 radioId_, u32 vapId_, s8 *eirp_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApVapEirpByTokenId, r, detail::outBytes(eirp_), nullptr, tokenId_, radioId_, vapId_, eirp_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_NB_GetNbApVapEirpByTokenId, tokenId_, radioId_, vapId_, eirp_);
-        }, tokenId, radioId, vapId, eirp);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapEirpByTokenId)) {
         return *fault;
     }
@@ -383,16 +262,8 @@ u32 ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
     return 0;
 }
 
-u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
+u32 emulated::ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u8 tokenId_, u32 radioId_, s8 *scanEirp_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId, r, detail::outBytes(scanEirp_), nullptr, tokenId_, radioId_, scanEirp_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_NB_GetNbApRadioScanEirpByTokenId, tokenId_, radioId_, scanEirp_);
-        }, tokenId, radioId, scanEirp);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApRadioScanEirpByTokenId)) {
         return *fault;
     }
@@ -409,16 +280,8 @@ u32 ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
     return 0;
 }
 
-s32 ZEP_StrnCmp(const void *a, const void *b, u32 n)
+s32 emulated::ZEP_StrnCmp(const void *a, const void *b, u32 n)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](const void *a_, const void *b_, u32 n_) -> s32 {
-            if (s32 r; detail::tapped(calls::ZEP_StrnCmp, r, {}, nullptr, n_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_StrnCmp, a_, b_, n_);
-        }, a, b, n);
-    }
     if (n == 0 || a == b) {
         return 0;
     }

@@ -18,16 +18,8 @@ u32 checkTable(const ZEP_HashTable *tbl)
 
 }  // namespace
 
-ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
+ZEP_HashTable *emulated::ZEP_HASH_CreateNew(u32 bucketNum)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 bucketNum_) -> ZEP_HashTable * {
-            if (u64 r; detail::tapped(calls::ZEP_HASH_CreateNew, r, {}, nullptr, bucketNum_)) {
-                return nullptr;
-            }
-            return detail::emulated(ZEP_HASH_CreateNew, bucketNum_);
-        }, bucketNum);
-    }
     if (detail::injectedFault(detail::Op::ZEP_HASH_CreateNew)) {
         return nullptr;
     }
@@ -41,16 +33,8 @@ ZEP_HashTable *ZEP_HASH_CreateNew(u32 bucketNum)
     return handle;
 }
 
-u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
+u32 emulated::ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 /*flags*/)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_HashTable *tbl_, void *node_, u32 bucket_, u32 flags_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_HASH_AddNode, r, {}, nullptr, node_, bucket_, flags_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_HASH_AddNode, tbl_, node_, bucket_, flags_);
-        }, tbl, node, bucket, flags);
-    }
     if (auto fault = detail::injectedFault(detail::Op::ZEP_HASH_AddNode)) {
         return *fault;
     }
@@ -78,16 +62,8 @@ u32 ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
     return 0;
 }
 
-u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
+u32 emulated::ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_HashTable *tbl_, void *node_, u32 bucket_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteNode, r, {}, nullptr, node_, bucket_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_HASH_DeleteNode, tbl_, node_, bucket_);
-        }, tbl, node, bucket);
-    }
     if (const u32 status = checkTable(tbl); status != 0) {
         return status;
     }
@@ -113,7 +89,7 @@ u32 ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
     return 0;
 }
 
-void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
+void *emulated::ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_HashKeyCmp cmp)
 {
     if (checkTable(tbl) != 0 || cmp == nullptr || bucket >= tbl->heads.size()) {
         return nullptr;
@@ -126,16 +102,8 @@ void *ZEP_HASH_FindNode(ZEP_HashTable *tbl, u32 bucket, const void *key, ZEP_Has
     return nullptr;
 }
 
-u32 ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
+u32 emulated::ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_HashTable *tbl_, ZEP_HashFreeFn freeFn_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_HASH_DeleteTable, r, {}, nullptr, reinterpret_cast<const void *>(freeFn_))) {
-                return r;
-            }
-            return detail::emulated(ZEP_HASH_DeleteTable, tbl_, freeFn_);
-        }, tbl, freeFn);
-    }
     if (const u32 status = checkTable(tbl); status != 0) {
         return status;
     }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,6 +14,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -20,7 +23,6 @@
 
 #include "body_buffers.hpp"
 #include "event_queues.hpp"
-#include "record_calls.hpp"
 #include "zep_host.hpp"
 #include "zep_operations.h"
 
@@ -50,12 +52,12 @@ namespace zep::host::detail {
 
 // The fallible rows of the table of operations: the enumeration the emulation
 // checks its rules by, and the names tests and scenarios arm them by.
-#define ZEP_HOST_OP_ENUMERATOR(name, replay, fault, failure, note)                                 \
+#define ZEP_HOST_OP_ENUMERATOR(name, replay, fault, ...)                                           \
     ZEP_OP_WHEN(ZEP_OP_FALLIBLE_##fault, name, )
 enum class Op : u8 { ZEP_OPERATIONS(ZEP_HOST_OP_ENUMERATOR) };
 #undef ZEP_HOST_OP_ENUMERATOR
 
-#define ZEP_HOST_OP_NAME(name, replay, fault, failure, note) ZEP_OP_WHEN(ZEP_OP_FALLIBLE_##fault, #name, )
+#define ZEP_HOST_OP_NAME(name, replay, fault, ...) ZEP_OP_WHEN(ZEP_OP_FALLIBLE_##fault, #name, )
 inline constexpr std::string_view kOpNames[] = {ZEP_OPERATIONS(ZEP_HOST_OP_NAME)};
 #undef ZEP_HOST_OP_NAME
 
@@ -185,9 +187,6 @@ struct Host::Impl {
 
     Profile profile;
     Observer *observer = nullptr;
-    // What a tapped ZEP_UAM_FindStaInfo / ZEP_STA_GetVapBssid hands out.
-    ZEP_UAM_StaInfo tappedStation{};
-    Mac tappedBssid{};
 
     // Application.
     RegEntry entry = nullptr;
@@ -240,7 +239,14 @@ struct Host::Impl {
                         std::chrono::nanoseconds elapsed) const;
 };
 
-namespace calls = ::zep::record::calls;
+// What each entry point made from the table of operations runs: the
+// framework's behaviour, one function per row, named after it.
+namespace emulated {
+#define ZEP_HOST_EMULATED_BODY(name, replay, fault, failure, entry, result, params, outputs, note) \
+    ZEP_OP_WHEN(ZEP_OP_GENERATED_##entry, [[gnu::visibility("hidden")]] result name(ZEP_OP_PARAMS(params));)
+ZEP_OPERATIONS(ZEP_HOST_EMULATED_BODY)
+#undef ZEP_HOST_EMULATED_BODY
+}  // namespace emulated
 
 namespace detail {
 
@@ -262,74 +268,57 @@ inline Host::Impl &state()
 inline std::optional<u32> injectedFault(Op op) { return state().faults.check(op); }
 
 // The live host's tap, mirrored out of Impl so that an entry point finds it
-// with one load: every entry point begins with `if (throughTap())`, and with
-// no tap set that compare and branch is all the tap costs it. Whatever a tap
-// needs happens in tappedPath, out of line, and leaves the entry point at
-// once, so its own body keeps the registers and frame it had without a tap.
-// (Hidden: the entry points reach them without a table of addresses.)
+// with one load: every entry point begins with `if (g_tap != nullptr)`, and
+// with no tap set that compare and branch is all the tap costs it. Whatever a
+// tap needs happens in throughTap, out of line, and leaves the entry point at
+// once, so its own way to the emulated body needs no frame. (Hidden: the
+// entry points reach it without a table of addresses.)
 [[gnu::visibility("hidden")]] inline CallTap *g_tap = nullptr;
-// Set by emulated() just before an entry point enters itself again: that
-// once, it answers as the emulation would, without asking the tap.
-[[gnu::visibility("hidden")]] inline bool g_emulateOnce = false;
 
-inline bool throughTap()
-{
-    if (g_tap == nullptr) [[likely]] {
-        return false;
-    }
-    if (g_emulateOnce) {
-        g_emulateOnce = false;
-        return false;
-    }
-    return true;
-}
-
-// What an entry point does under a tap, kept out of its body: a function
-// of the entry point's own arguments, so that the entry point hands them on
-// in the registers they came in and needs no frame of its own for it. Each
-// entry point passes a lambda without captures whose parameters are its own
-// arguments, named with a trailing _ to keep the two apart.
-template <class R, class... P, class... A>
-[[gnu::noinline, gnu::cold]] R tappedPath(R (*whatTheTapDoes)(P...), A... args)
-{
-    return whatTheTapDoes(args...);
-}
-
-// The entry point again, answered by the emulation: what a tapped call does
-// when the replay leaves it to the emulation. Callbacks it makes into the
-// application reach the tap again as usual.
-template <class R, class... P, class... A>
-R emulated(R (*entryPoint)(P...), A... args)
-{
-    g_emulateOnce = true;
-    return entryPoint(args...);
-}
-
-// The result the tap gives for the call build(args...) describes (its
-// outputs written to `out`), if it gives one. Only inside tappedPath.
-template <class T, class... P, class... A>
-bool tapped(zep::record::Event (*build)(P...), T &result, std::span<u8> out, const void *subject, A... args)
-{
-    const std::optional<u64> answer = g_tap->onCall(build(args...), out, subject);
-    if (!answer) {
-        return false;
-    }
-    result = static_cast<T>(*answer);
-    return true;
-}
-
-// Where a tapped operation writes its outputs: the caller's variable.
 template <class T>
-inline std::span<u8> outBytes(T *p)
+Output output(T *where, std::size_t bytes)
 {
-    return p != nullptr ? std::span<u8>(reinterpret_cast<u8 *>(p), sizeof(T)) : std::span<u8>();
+    return {reinterpret_cast<u8 *>(where), bytes};
 }
 
-// For the operations that return nothing: the tap only sees the call.
-template <class... P, class... A>
-void tapSeen(zep::record::Event (*build)(P...), A... args)
+template <class... O>
+std::array<Output, sizeof...(O)> outputList(O... each)
 {
-    g_tap->onCall(build(args...), {}, nullptr);
+    return {each...};
+}
+
+// The tap's answer as the operation's result.
+template <class R>
+R answerAs(u64 answer)
+{
+    if constexpr (std::is_pointer_v<R>) {
+        return reinterpret_cast<R>(static_cast<std::uintptr_t>(answer));
+    } else if constexpr (!std::is_void_v<R>) {
+        return static_cast<R>(answer);
+    }
+}
+
+// A registration the tap accepted is the host's record too, so that
+// Host::appInfo() names the application as in a play.
+void keepAcceptedApp(u64 status, const ZEP_AppInfo *app);
+
+// A call of op under a tap: shown to it with the outputs outputsOf finds
+// among the arguments, and answered by it or else by body.
+template <Operation op, auto body, auto outputsOf, class... P>
+[[gnu::noinline, gnu::cold]] auto throughTap(P... args)
+{
+    using Result = decltype(body(args...));
+    static_assert(std::is_same_v<std::tuple<P...>, Arguments<op>>, "the entry point's parameters are the row's");
+    const Arguments<op> arguments{args...};
+    const auto outputs = outputsOf(args...);
+    const std::optional<u64> answer = g_tap->onCall(Call{op, &arguments, outputs});
+    if (!answer) {
+        return body(args...);
+    }
+    if constexpr (op == Operation::ZEP_MNG_RegApp) {
+        keepAcceptedApp(*answer, std::get<2>(arguments));
+    }
+    return answerAs<Result>(*answer);
 }
 
 }  // namespace detail

@@ -149,99 +149,47 @@ std::size_t MemoryLedger::poolBlocksInUse(std::string_view poolName) const
 
 using namespace zep::host;
 
-void *UMAC_MallocZero(const char *file, u32 line, u32 size)
+void *emulated::UMAC_MallocZero(const char *file, u32 line, u32 size)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](const char *file_, u32 line_, u32 size_) -> void * {
-            if (u64 r; detail::tapped(calls::UMAC_MallocZero, r, {}, nullptr, line_, size_)) {
-                return nullptr;
-            }
-            return detail::emulated(UMAC_MallocZero, file_, line_, size_);
-        }, file, line, size);
-    }
     if (detail::injectedFault(detail::Op::UMAC_MallocZero)) {
         return nullptr;
     }
     return detail::state().memory.allocate(file, line, size);
 }
 
-void UMAC_Free(const char *file, u32 line, void *block)
+void emulated::UMAC_Free(const char */*file*/, u32 /*line*/, void *block)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](const char *file_, u32 line_, void *block_) {
-            detail::tapSeen(calls::UMAC_Free, line_, block_);
-            detail::emulated(UMAC_Free, file_, line_, block_);
-        }, file, line, block);
-    }
     detail::state().memory.release(block, "UMAC_Free");
 }
 
-void ZEP_Free(void *block)
+void emulated::ZEP_Free(void *block)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](void *block_) {
-            detail::tapSeen(calls::ZEP_Free, block_);
-            detail::emulated(ZEP_Free, block_);
-        }, block);
-    }
     detail::state().memory.release(block, "ZEP_Free");
 }
 
-ZEP_MemPool *ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align,
-                                u32 reserved)
+ZEP_MemPool *emulated::ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 /*flags*/, u32 /*align*/,
+                                u32 /*reserved*/)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 blockSize_, u32 blockCount_, const char *name_, u32 flags_, u32 align_, u32 reserved_) -> ZEP_MemPool * {
-            if (u64 r; detail::tapped(calls::ZEP_MEMPOOL_Create, r, {}, nullptr, blockSize_, blockCount_, flags_, align_, reserved_)) {
-                return nullptr;
-            }
-            return detail::emulated(ZEP_MEMPOOL_Create, blockSize_, blockCount_, name_, flags_, align_, reserved_);
-        }, blockSize, blockCount, name, flags, align, reserved);
-    }
     if (detail::injectedFault(detail::Op::ZEP_MEMPOOL_Create)) {
         return nullptr;
     }
     return detail::state().memory.createPool(blockSize, blockCount, name);
 }
 
-void *ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
+void *emulated::ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_MemPool *pool_) -> void * {
-            if (u64 r; detail::tapped(calls::ZEP_MEMPOOL_Malloc, r, {}, nullptr, pool_)) {
-                return nullptr;
-            }
-            return detail::emulated(ZEP_MEMPOOL_Malloc, pool_);
-        }, pool);
-    }
     if (detail::injectedFault(detail::Op::ZEP_MEMPOOL_Malloc)) {
         return nullptr;
     }
     return detail::state().memory.poolMalloc(pool);
 }
 
-u32 ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
+u32 emulated::ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_MemPool *pool_, void *block_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MEMPOOL_Free, r, {}, nullptr, pool_, block_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MEMPOOL_Free, pool_, block_);
-        }, pool, block);
-    }
     return detail::state().memory.poolFree(pool, block);
 }
 
-u32 ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
+u32 emulated::ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 /*flags*/)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_MemPool *pool_, u32 flags_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MEMPOOL_Destroy, r, {}, nullptr, pool_, flags_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MEMPOOL_Destroy, pool_, flags_);
-        }, pool, flags);
-    }
     return detail::state().memory.destroyPool(pool);
 }

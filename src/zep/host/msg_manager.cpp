@@ -137,17 +137,8 @@ std::optional<u32> Host::rpc(u32 msgId, std::vector<u8> &buffer)
 
 using namespace zep::host;
 
-u32 ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgHandler handler)
+u32 emulated::ZEP_MNG_RegMsg(u32 kind, u32 /*appId*/, u32 msgId, u32 /*reserved*/, ZEP_MsgHandler handler)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 kind_, u32 appId_, u32 msgId_, u32 reserved_, ZEP_MsgHandler handler_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_RegMsg, r, {}, reinterpret_cast<const void *>(handler_), kind_, appId_, msgId_, reserved_,
-                                          reinterpret_cast<const void *>(handler_))) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_RegMsg, kind_, appId_, msgId_, reserved_, handler_);
-        }, kind, appId, msgId, reserved, handler);
-    }
     u32 status = 0;
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegMsg)) {
         status = *fault;
@@ -164,16 +155,8 @@ u32 ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgHandler 
     return status;
 }
 
-u32 ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handler)
+u32 emulated::ZEP_MNG_UnRegMsg(u32 kind, u32 /*appId*/, u32 msgId, ZEP_MsgHandler handler)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 kind_, u32 appId_, u32 msgId_, ZEP_MsgHandler handler_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_UnRegMsg, r, {}, reinterpret_cast<const void *>(handler_), kind_, appId_, msgId_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_UnRegMsg, kind_, appId_, msgId_, handler_);
-        }, kind, appId, msgId, handler);
-    }
     u32 status = 0;
     if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_UnRegMsg)) {
         status = *fault;
@@ -191,44 +174,20 @@ u32 ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handler)
     return status;
 }
 
-u32 ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
+u32 emulated::ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](const void *msg_, u32 len_, u32 minLen_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_CheckMsgValid, r, {}, nullptr, msg_, len_, minLen_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_CheckMsgValid, msg_, len_, minLen_);
-        }, msg, len, minLen);
-    }
     if (msg == nullptr) {
         return kErrNullPtr;
     }
     return len < minLen ? kErrMsgLen : 0;
 }
 
-u32 ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, u32 len)
+u32 emulated::ZEP_MNG_SendMsg(u32 dest, u32 /*reserved*/, u32 msgId, const void *body, u32 len)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 dest_, u32 reserved_, u32 msgId_, const void *body_, u32 len_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_SendMsg, r, {}, nullptr, dest_, reserved_, msgId_, body_, len_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_SendMsg, dest_, reserved_, msgId_, body_, len_);
-        }, dest, reserved, msgId, body, len);
-    }
     return finishSend(detail::Op::ZEP_MNG_SendMsg, dest, msgId, body, len, false);
 }
 
-u32 ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 reserved)
+u32 emulated::ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 /*reserved*/)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](u32 dest_, u32 msgId_, const void *body_, u32 len_, u32 reserved_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_MNG_SendIPCMsg, r, {}, nullptr, dest_, msgId_, body_, len_, reserved_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_MNG_SendIPCMsg, dest_, msgId_, body_, len_, reserved_);
-        }, dest, msgId, body, len, reserved);
-    }
     return finishSend(detail::Op::ZEP_MNG_SendIPCMsg, dest, msgId, body, len, true);
 }

@@ -51,17 +51,9 @@ ZEP_SLL_Node *sortChain(ZEP_SLL_Node *first, std::size_t count, ZEP_SLL_DataCmp 
 
 }  // namespace
 
-u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode,
+u32 emulated::ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode,
                            ZEP_SLL_Node *next)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_Node *prev_, ZEP_SLL_Node *newNode_, ZEP_SLL_Node *next_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_SLL_InsertInMiddle, r, {}, nullptr, head_, newNode_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_SLL_InsertInMiddle, head_, prev_, newNode_, next_);
-        }, head, prev, newNode, next);
-    }
     if (head == nullptr || prev == nullptr || newNode == nullptr || next == nullptr) {
         return kErrNullPtr;
     }
@@ -78,16 +70,8 @@ u32 ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node 
     return 0;
 }
 
-u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
+u32 emulated::ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_Node *element_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_SLL_Delete, r, {}, nullptr, head_, element_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_SLL_Delete, head_, element_);
-        }, head, element);
-    }
     if (head == nullptr || element == nullptr) {
         return kErrNullPtr;
     }
@@ -105,16 +89,8 @@ u32 ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
     return kErrNotFound;
 }
 
-ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
+ZEP_SLL_Node *emulated::ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_SLL_Head *head_, const void *key_, ZEP_SLL_KeyCmp cmp_) -> ZEP_SLL_Node * {
-            if (u64 r; detail::tapped(calls::ZEP_SLL_Find, r, {}, nullptr, head_, key_)) {
-                return nullptr;
-            }
-            return detail::emulated(ZEP_SLL_Find, head_, key_, cmp_);
-        }, head, key, cmp);
-    }
     if (head == nullptr || cmp == nullptr) {
         return nullptr;
     }
@@ -127,16 +103,8 @@ ZEP_SLL_Node *ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp c
     return nullptr;
 }
 
-u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
+u32 emulated::ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_DataCmp cmp_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_SLL_MergeSort, r, {}, nullptr, head_)) {
-                return r;
-            }
-            return detail::emulated(ZEP_SLL_MergeSort, head_, cmp_);
-        }, head, cmp);
-    }
     if (head == nullptr || cmp == nullptr) {
         return kErrNullPtr;
     }
@@ -155,16 +123,8 @@ u32 ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
     return 0;
 }
 
-u32 ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
+u32 emulated::ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 {
-    if (detail::throughTap()) [[unlikely]] {
-        return detail::tappedPath(+[](ZEP_SLL_Head *head_, ZEP_SLL_FreeFn freeFn_) -> u32 {
-            if (u32 r; detail::tapped(calls::ZEP_SLL_FreeAll, r, {}, nullptr, head_, reinterpret_cast<const void *>(freeFn_))) {
-                return r;
-            }
-            return detail::emulated(ZEP_SLL_FreeAll, head_, freeFn_);
-        }, head, freeFn);
-    }
     if (head == nullptr) {
         return kErrNullPtr;
     }

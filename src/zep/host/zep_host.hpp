@@ -14,13 +14,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "zep_framework.h"
-
-namespace zep::record {
-struct Event;
-}
+#include "zep_operations.h"
 
 namespace zep::host {
 
@@ -153,22 +151,60 @@ public:
     virtual void script(std::vector<u32> values) = 0;
 };
 
-// A replay's view of the framework. While one is set, every framework
-// operation the application calls is shown to it first, described as a
-// recording describes it; when it gives a result the operation returns that
-// (its outputs written from `out`) instead of asking the emulation. Queries,
-// registrations, sends and timers are answered this way; what the emulation
-// computes on the application's own memory (heap, pools, hash, lists,
-// bitmaps) is still computed here unless the recording says it failed.
+// Every framework operation, by its row in the table of operations.
+#define ZEP_HOST_OPERATION(name, ...) name,
+enum class Operation : u8 { ZEP_OPERATIONS(ZEP_HOST_OPERATION) count };
+#undef ZEP_HOST_OPERATION
+
+std::string_view operationName(Operation op);
+
+// The arguments of a call of op: its parameters as the table lists them.
+template <Operation op>
+struct Parameters;
+#define ZEP_HOST_PARAMETERS(name, replay, fault, failure, entry, result, params, outputs, note)    \
+    template <>                                                                                    \
+    struct Parameters<Operation::name> {                                                           \
+        using Arguments = std::tuple<ZEP_OP_TYPES(params)>;                                        \
+    };
+ZEP_OPERATIONS(ZEP_HOST_PARAMETERS)
+#undef ZEP_HOST_PARAMETERS
+template <Operation op>
+using Arguments = typename Parameters<op>::Arguments;
+
+// An output parameter of a call: the caller's variable (null where the caller
+// passed none) and the bytes of it that a recording keeps.
+struct Output {
+    u8 *bytes = nullptr;
+    std::size_t size = 0;
+};
+
+// A framework call as the emulation shows it to a tap: which operation, the
+// arguments the application passed, and its output parameters in the order
+// the table lists them.
+struct Call {
+    Operation op = Operation::count;
+    const void *arguments = nullptr;  // an Arguments<op>
+    std::span<const Output> outputs;
+
+    // Only for the operation the call is of.
+    template <Operation of>
+    const Arguments<of> &argumentsOf() const
+    {
+        return *static_cast<const Arguments<of> *>(arguments);
+    }
+};
+
+// A replay's view of the framework. While one is set, every recorded
+// framework operation the application calls is shown to it first; when it
+// gives a result the operation returns that (a pointer result as its
+// address, the outputs written by the tap) instead of asking the emulation.
+// Queries, registrations, sends and timers are answered this way; what the
+// emulation computes on the application's own memory (heap, pools, hash,
+// lists, bitmaps) is still computed here unless the recording says it failed.
 class CallTap {
 public:
     virtual ~CallTap() = default;
-    // subject: the function or record the application handed over (handlers,
-    // the application and timer records), for the operations that take one.
-    virtual std::optional<u64> onCall(const record::Event &call, std::span<u8> out,
-                                      const void *subject) = 0;
-    // ZEP_NB_WalkApVapWithP2: calls fn for each recorded neighbour.
-    virtual u32 walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2) = 0;
+    virtual std::optional<u64> onCall(const Call &call) = 0;
     // ZEP_DBG_Print, every line whatever the threshold: the format and its
     // arguments as the application passed them, so that a line is compared
     // without being formatted.

@@ -51,7 +51,7 @@ enum class Entry : u8 { init = 0, deinit = 1, event = 2, rpc = 3, timer = 4, con
 
 // The recorded rows of the table of operations, in its order: an operation's
 // id is its place among them, which makes that order part of the format.
-#define ZEP_RECORD_OP_ENUMERATOR(name, replay, fault, failure, note)                               \
+#define ZEP_RECORD_OP_ENUMERATOR(name, replay, ...)                               \
     ZEP_OP_WHEN(ZEP_OP_RECORDED_##replay, name, )
 enum class Op : u8 { ZEP_OPERATIONS(ZEP_RECORD_OP_ENUMERATOR) count };
 #undef ZEP_RECORD_OP_ENUMERATOR
@@ -70,7 +70,7 @@ struct OpTraits {
     bool nullFails;  // a null result is its failure, recorded as the pointer given or not
 };
 
-#define ZEP_RECORD_OP_TRAITS(name, replay, fault, failure, note)                                   \
+#define ZEP_RECORD_OP_TRAITS(name, replay, fault, failure, ...)                                 \
     ZEP_OP_WHEN(ZEP_OP_RECORDED_##replay, {#name, ZEP_OP_ANSWERED_##replay != 0,                   \
                                            ZEP_OP_FALLIBLE_##fault != 0, ZEP_OP_NULL_FAILS_##failure != 0}, )
 // By id.

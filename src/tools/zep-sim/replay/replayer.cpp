@@ -5,7 +5,9 @@
 #include "replay/replayer.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <tuple>
 
 #include "record_calls.hpp"
 #include "replay/event_text.hpp"
@@ -17,6 +19,7 @@ namespace {
 using zep::record::Entry;
 using zep::record::Event;
 using zep::record::EventKind;
+using zep::host::Operation;
 using zep::record::Op;
 
 constexpr std::size_t kContextEvents = 4;
@@ -55,6 +58,33 @@ bool sameCall(const Event &a, const Event &b)
            a.in.size() == b.in.size() && (a.in.empty() || std::memcmp(a.in.data(), b.in.data(), a.in.size()) == 0);
 }
 
+// A call as the recording keeps it, built by the recorder's own builder of
+// its operation from the arguments the emulation shows.
+Event recordedShape(const zep::host::Call &call)
+{
+    switch (call.op) {
+#define ZEP_REPLAY_SHAPE(name, replay, fault, failure, entry, ...)                                         \
+    ZEP_OP_WHEN(ZEP_OP_GENERATED_##entry, ZEP_OP_WHEN(ZEP_OP_RECORDED_##replay, case Operation::name:       \
+        return std::apply(zep::record::calls::name, call.argumentsOf<Operation::name>());))
+        ZEP_OPERATIONS(ZEP_REPLAY_SHAPE)
+#undef ZEP_REPLAY_SHAPE
+    default:
+        return zep::record::calls::op(Op::count, {});
+    }
+}
+
+// Writes what the recording kept of a call's outputs to the caller's
+// variables, each output taking its own bytes in turn.
+void writeOutputs(std::span<const zep::host::Output> outputs, std::span<const u8> recorded)
+{
+    std::size_t at = 0;
+    for (const zep::host::Output &output : outputs) {
+        if (output.bytes != nullptr && at < recorded.size()) {
+            std::memcpy(output.bytes, recorded.data() + at, std::min(output.size, recorded.size() - at));
+        }
+        at += output.size;
+    }
+}
 
 }  // namespace
 
@@ -90,7 +120,15 @@ void Replayer::diverge(const std::string &recorded, const std::string &actual)
     outcome_.divergence = std::move(d);
 }
 
-std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const void *subject)
+std::optional<u64> Replayer::onCall(const zep::host::Call &call)
+{
+    if (call.op == Operation::ZEP_NB_WalkApVapWithP2) {
+        return walkNeighbours(call);
+    }
+    return answer(call, recordedShape(call));
+}
+
+std::optional<u64> Replayer::answer(const zep::host::Call &call, const Event &shape)
 {
     if (!checking()) {
         return std::nullopt;  // past the end or the divergence, the emulation answers
@@ -99,22 +137,20 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
     if (recorded == nullptr) {
         return std::nullopt;  // the recording stops inside this handler
     }
-    if (!sameCall(*recorded, call)) {
-        const std::string where = recorded->id == call.id ? firstByteDifference(recorded->in, call.in) : "";
-        diverge(describe(*recorded), describe(call) + where);
+    if (!sameCall(*recorded, shape)) {
+        const std::string where = recorded->id == shape.id ? firstByteDifference(recorded->in, shape.in) : "";
+        diverge(describe(*recorded), describe(shape) + where);
         return std::nullopt;
     }
     if (((kAnswered >> recorded->id) & 1) != 0) {
-        if (!out.empty() && !recorded->out.empty()) {
-            std::memcpy(out.data(), recorded->out.data(), std::min(out.size(), recorded->out.size()));
-        }
-        if (recorded->ret == 0 && subject != nullptr) {
-            keep(*recorded, subject);
+        writeOutputs(call.outputs, recorded->out);
+        if (recorded->ret == 0) {
+            keep(*recorded, call);
         }
         if (watcher_ != nullptr) {
-            watcher_->answered(call, recorded->ret, recorded->out);
+            watcher_->answered(shape, recorded->ret, recorded->out);
         }
-        return recorded->ret;
+        return result(*recorded, call);
     }
     if (((kFailsAsRecorded >> recorded->id) & 1) != 0 && zep::record::calls::failed(*recorded)) {
         return recorded->ret;
@@ -122,41 +158,76 @@ std::optional<u64> Replayer::onCall(const Event &call, std::span<u8> out, const 
     return std::nullopt;
 }
 
+// What an answered call returns: its recorded status, or for a pointer the
+// place the recording says it points to.
+u64 Replayer::result(const Event &recorded, const zep::host::Call &call)
+{
+    const auto address = [](const void *p) { return static_cast<u64>(reinterpret_cast<std::uintptr_t>(p)); };
+    if (recorded.ret == 0) {
+        return 0;
+    }
+    switch (call.op) {
+    case Operation::ZEP_STA_GetVapBssid:
+        std::memcpy(bssid_.data(), recorded.out.data(), std::min(bssid_.size(), recorded.out.size()));
+        return address(bssid_.data());
+    case Operation::ZEP_UAM_FindStaInfo:
+        zep::record::unpackStation(recorded.out, station_);
+        return address(&station_);
+    case Operation::ZEP_CFG_MsgParseSingleTlv:
+        // Recorded as its offset into the message, plus one.
+        return address(static_cast<u8 *>(std::get<0>(call.argumentsOf<Operation::ZEP_CFG_MsgParseSingleTlv>())) +
+                       (recorded.ret - 1));
+    default:
+        return recorded.ret;
+    }
+}
+
 // Registrations the recording says succeeded (they returned 0 and named
 // what they registered): what the replay delivers to.
-void Replayer::keep(const Event &recorded, const void *subject)
+void Replayer::keep(const Event &recorded, const zep::host::Call &call)
 {
-    const auto handler = reinterpret_cast<ZEP_MsgHandler>(const_cast<void *>(subject));
-    switch (static_cast<Op>(recorded.id)) {
-    case Op::ZEP_MNG_RegApp:
-        app_ = static_cast<const ZEP_AppInfo *>(subject);
+    switch (call.op) {
+    case Operation::ZEP_MNG_RegApp:
+        if (const ZEP_AppInfo *app = std::get<2>(call.argumentsOf<Operation::ZEP_MNG_RegApp>())) {
+            app_ = app;
+        }
         break;
-    case Op::ZEP_MNG_RegMsg:
-        handlers_.set(handlerKey(recorded.args[0], recorded.args[2]), handler);
+    case Operation::ZEP_MNG_RegMsg:
+        if (const ZEP_MsgHandler handler = std::get<4>(call.argumentsOf<Operation::ZEP_MNG_RegMsg>())) {
+            handlers_.set(handlerKey(recorded.args[0], recorded.args[2]), handler);
+        }
         break;
-    case Op::ZEP_MNG_UnRegMsg:
-        handlers_.erase(handlerKey(recorded.args[0], recorded.args[2]));
+    case Operation::ZEP_MNG_UnRegMsg:
+        if (std::get<3>(call.argumentsOf<Operation::ZEP_MNG_UnRegMsg>()) != nullptr) {
+            handlers_.erase(handlerKey(recorded.args[0], recorded.args[2]));
+        }
         break;
-    case Op::ZEP_MNG_StartTimer: {
-        const auto *timer = static_cast<const ZEP_TimerInfo *>(subject);
-        timers_.set(timer->msgId, timer->handler);
+    case Operation::ZEP_MNG_StartTimer:
+        if (const ZEP_TimerInfo *timer = std::get<0>(call.argumentsOf<Operation::ZEP_MNG_StartTimer>())) {
+            timers_.set(timer->msgId, timer->handler);
+        }
         break;
-    }
-    case Op::ZEP_CFG_RegRadioSingleCfgMsg:
-        configs_.set(static_cast<u32>(recorded.args[1]), reinterpret_cast<ZEP_CfgMsgHandler>(handler));
+    case Operation::ZEP_CFG_RegRadioSingleCfgMsg:
+        if (const ZEP_CfgMsgHandler handler = std::get<2>(call.argumentsOf<Operation::ZEP_CFG_RegRadioSingleCfgMsg>())) {
+            configs_.set(static_cast<u32>(recorded.args[1]), handler);
+        }
         break;
-    case Op::ZEP_STA_RegAccessPrimHandle:
-        prim_ = reinterpret_cast<ZEP_AccessPrimHandler>(const_cast<void *>(subject));
+    case Operation::ZEP_STA_RegAccessPrimHandle:
+        if (const ZEP_AccessPrimHandler handler = std::get<1>(call.argumentsOf<Operation::ZEP_STA_RegAccessPrimHandle>())) {
+            prim_ = handler;
+        }
         break;
     default:
         break;
     }
 }
 
-u32 Replayer::walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2)
+// The walk is the replay's own, never the emulation's: the recording's
+// neighbours are handed to the callback as they were recorded.
+u32 Replayer::walkNeighbours(const zep::host::Call &call)
 {
-    const auto status = onCall(zep::record::calls::ZEP_NB_WalkApVapWithP2(reinterpret_cast<const void *>(fn)), {},
-                               nullptr);
+    const auto [fn, p1, p2] = call.argumentsOf<Operation::ZEP_NB_WalkApVapWithP2>();
+    const auto status = answer(call, zep::record::calls::ZEP_NB_WalkApVapWithP2(fn, p1, p2));
     while (checking() && fn != nullptr) {
         const Event *next = peek();
         if (next == nullptr || next->kind != EventKind::callback) {

@@ -99,9 +99,7 @@ public:
     const Outcome &outcome() const { return outcome_; }
     void setWatcher(Watcher *watcher) { watcher_ = watcher; }
 
-    std::optional<u64> onCall(const zep::record::Event &call, std::span<u8> out,
-                              const void *subject) override;
-    u32 walkNeighbours(ZEP_NB_WalkFn fn, void *p1, void *p2) override;
+    std::optional<u64> onCall(const zep::host::Call &call) override;
     void onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
                va_list args) override;
 
@@ -135,7 +133,12 @@ private:
     std::optional<u32> callEntry(const zep::record::Event &entry, std::span<u8> body);
     std::optional<u32> callPrim(const zep::record::Event &entry);
     void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
-    void keep(const zep::record::Event &recorded, const void *subject);
+    // The recorded answer of a call whose event is `shape`, or nullopt for
+    // the emulation to answer it.
+    std::optional<u64> answer(const zep::host::Call &call, const zep::record::Event &shape);
+    u32 walkNeighbours(const zep::host::Call &call);
+    void keep(const zep::record::Event &recorded, const zep::host::Call &call);
+    u64 result(const zep::record::Event &recorded, const zep::host::Call &call);
     // Inline: the usual line comes from the address its format was last seen at.
     const zep::record::RecordedText *sameFormat(const zep::record::Event &recorded, const char *format)
     {
@@ -164,6 +167,9 @@ private:
     Registrations<u32, ZEP_CfgMsgHandler> configs_;  // item type
     ZEP_AccessPrimHandler prim_ = nullptr;
     std::vector<u8> body_;  // the entry's bytes as handed to the handler, kept from entry to entry
+    // What an answered ZEP_UAM_FindStaInfo / ZEP_STA_GetVapBssid hands out.
+    ZEP_UAM_StaInfo station_{};
+    zep::host::Mac bssid_{};
 
     // Per recorded format: the address this build last logged it from, and
     // whether this build's text there is the recorded one.

@@ -143,7 +143,7 @@ u32 __wrap_ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgH
     }
     const u32 r = __real_ZEP_MNG_RegMsg(kind, appId, msgId, reserved,
                                         trampolineFor(handler, entryOfKind(kind), msgId));
-    recordCallOutOfLine(calls::ZEP_MNG_RegMsg(kind, appId, msgId, reserved, reinterpret_cast<const void *>(handler)), r);
+    recordCallOutOfLine(calls::ZEP_MNG_RegMsg(kind, appId, msgId, reserved, handler), r);
     return r;
 }
 
@@ -153,7 +153,7 @@ u32 __wrap_ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handl
         return __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, handler);
     }
     const u32 r = __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, trampolineFor(handler, entryOfKind(kind), msgId));
-    recordCallOutOfLine(calls::ZEP_MNG_UnRegMsg(kind, appId, msgId), r);
+    recordCallOutOfLine(calls::ZEP_MNG_UnRegMsg(kind, appId, msgId, handler), r);
     return r;
 }
 
@@ -163,7 +163,7 @@ u32 __wrap_ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler
         return __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, handler, timer);
     }
     const u32 r = __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, trampolineFor(handler, Entry::timer, msgId), timer);
-    recordCallOutOfLine(calls::ZEP_MNG_FillTimerMsgInfo(appId, msgId, reinterpret_cast<const void *>(handler), timer), r);
+    recordCallOutOfLine(calls::ZEP_MNG_FillTimerMsgInfo(appId, msgId, handler, timer), r);
     return r;
 }
 
@@ -173,7 +173,7 @@ u32 __wrap_ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandl
         return __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, handler);
     }
     const u32 r = __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, trampolineFor(handler, Entry::config, itemType));
-    recordCallOutOfLine(calls::ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, reinterpret_cast<const void *>(handler)), r);
+    recordCallOutOfLine(calls::ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, handler), r);
     return r;
 }
 
@@ -182,13 +182,13 @@ u32 __wrap_ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler
     if (zep_record_writer == nullptr || handler == nullptr) {
         const u32 r = __real_ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name);
         if (zep_record_writer != nullptr) {
-            recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, nullptr, priority), r);
+            recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name), r);
         }
         return r;
     }
     g_prim = handler;
     const u32 r = __real_ZEP_STA_RegAccessPrimHandle(primId, recordedPrim, priority, name);
-    recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, reinterpret_cast<const void *>(handler), priority), r);
+    recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name), r);
     return r;
 }
 

@@ -40,21 +40,21 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 [[gnu::noinline]] void *recorded_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 {
     void *r = __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
-    recordCall(calls::UMAC_OBJMNG_GetRadioDataInfo(radioId), calls::given(r));
+    recordCall(calls::UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId), calls::given(r));
     return r;
 }
 
 [[gnu::noinline]] void *recorded_UMAC_MallocZero(const char *file, u32 line, u32 size)
 {
     void *r = __real_UMAC_MallocZero(file, line, size);
-    recordCall(calls::UMAC_MallocZero(line, size), calls::given(r));
+    recordCall(calls::UMAC_MallocZero(file, line, size), calls::given(r));
     return r;
 }
 
 [[gnu::noinline]] ZEP_MemPool *recorded_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
 {
     ZEP_MemPool *r = __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
-    recordCall(calls::ZEP_MEMPOOL_Create(blockSize, blockCount, flags, align, reserved), calls::given(r));
+    recordCall(calls::ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved), calls::given(r));
     return r;
 }
 
@@ -82,7 +82,7 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 [[gnu::noinline]] void recorded_UMAC_Free(const char *file, u32 line, void *block)
 {
     __real_UMAC_Free(file, line, block);
-    recordCall(calls::UMAC_Free(line, block), 0);
+    recordCall(calls::UMAC_Free(file, line, block), 0);
 }
 
 [[gnu::noinline]] void recorded_ZEP_Free(void *block)
@@ -108,21 +108,21 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 [[gnu::noinline]] u32 recorded_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
 {
     u32 r = __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
-    recordCall(calls::ZEP_HASH_AddNode(node, bucket, flags), r);
+    recordCall(calls::ZEP_HASH_AddNode(tbl, node, bucket, flags), r);
     return r;
 }
 
 [[gnu::noinline]] u32 recorded_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
 {
     u32 r = __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
-    recordCall(calls::ZEP_HASH_DeleteNode(node, bucket), r);
+    recordCall(calls::ZEP_HASH_DeleteNode(tbl, node, bucket), r);
     return r;
 }
 
 [[gnu::noinline]] u32 recorded_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
 {
     u32 r = __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
-    recordCall(calls::ZEP_SLL_InsertInMiddle(head, newNode), r);
+    recordCall(calls::ZEP_SLL_InsertInMiddle(head, prev, newNode, next), r);
     return r;
 }
 
@@ -156,25 +156,25 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 
 [[gnu::noinline]] u32 recorded_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
 {
-    recordCall(calls::ZEP_HASH_DeleteTable(reinterpret_cast<const void *>(freeFn)), 0);
+    recordCall(calls::ZEP_HASH_DeleteTable(tbl, freeFn), 0);
     return __real_ZEP_HASH_DeleteTable(tbl, freeFn);
 }
 
 [[gnu::noinline]] ZEP_SLL_Node *recorded_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
 {
-    recordCall(calls::ZEP_SLL_Find(head, key), 0);
+    recordCall(calls::ZEP_SLL_Find(head, key, cmp), 0);
     return __real_ZEP_SLL_Find(head, key, cmp);
 }
 
 [[gnu::noinline]] u32 recorded_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
 {
-    recordCall(calls::ZEP_SLL_MergeSort(head), 0);
+    recordCall(calls::ZEP_SLL_MergeSort(head, cmp), 0);
     return __real_ZEP_SLL_MergeSort(head, cmp);
 }
 
 [[gnu::noinline]] u32 recorded_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
 {
-    recordCall(calls::ZEP_SLL_FreeAll(head, reinterpret_cast<const void *>(freeFn)), 0);
+    recordCall(calls::ZEP_SLL_FreeAll(head, freeFn), 0);
     return __real_ZEP_SLL_FreeAll(head, freeFn);
 }
 

@@ -79,7 +79,7 @@ u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
 [[gnu::noinline]] u32 recorded_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
 {
     u32 r = __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
-    recordCall(calls::ZEP_NB_GetNbScanEirp(nb != nullptr ? nb->bssid : nullptr, channel, selector, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
+    recordCall(calls::ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
     return r;
 }
 
@@ -114,7 +114,7 @@ u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
 [[gnu::noinline]] s32 recorded_ZEP_StrnCmp(const void *a, const void *b, u32 n)
 {
     s32 r = __real_ZEP_StrnCmp(a, b, n);
-    recordCall(calls::ZEP_StrnCmp(n), static_cast<u32>(r));
+    recordCall(calls::ZEP_StrnCmp(a, b, n), static_cast<u32>(r));
     return r;
 }
 
@@ -296,12 +296,12 @@ extern "C" u32 __wrap_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p
     if (zep_record_writer == nullptr || fn == nullptr) {
         const u32 r = __real_ZEP_NB_WalkApVapWithP2(fn, p1, p2);
         if (zep_record_writer != nullptr) {
-            recordCall(calls::ZEP_NB_WalkApVapWithP2(nullptr), r);
+            recordCall(calls::ZEP_NB_WalkApVapWithP2(fn, p1, p2), r);
         }
         return r;
     }
     // Recorded first, like every operation that calls back into the application.
-    recordCall(calls::ZEP_NB_WalkApVapWithP2(reinterpret_cast<const void *>(fn)), 0);
+    recordCall(calls::ZEP_NB_WalkApVapWithP2(fn, p1, p2), 0);
     Walk walk{fn, p1, p2};
     return __real_ZEP_NB_WalkApVapWithP2(recordedNeighbour, &walk, nullptr);
 }
