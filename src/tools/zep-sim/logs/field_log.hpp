@@ -12,6 +12,7 @@
 #include "base/node_shares.hpp"
 #include "logs/flat_index.hpp"
 #include "logs/module_line.hpp"
+#include "out/story.hpp"
 #include "zep_types.h"
 
 namespace zep::sim::logs {
@@ -107,6 +108,8 @@ public:
     void feedText(std::string_view text);
     // The end of the log: the last open neighbour blocks went out.
     void finish();
+    // Lines about story's station go into it too, as they are read.
+    void tell(StoryBuilder &story);
 
     const std::string &name() const { return name_; }
     const std::map<u32, RadioFigures> &radios() const { return radios_; }
@@ -141,6 +144,7 @@ private:
     void commitBlocks();
     bool dispatch(const ModuleLine &m, u64 lineNo);
     bool continuation(std::string_view line);
+    StoryBuilder *storyOf(u64 sta) const { return story_ != nullptr && sta == storySta_ ? story_ : nullptr; }
 
     std::string name_;
     std::map<u32, RadioFigures> radios_;
@@ -170,6 +174,9 @@ private:
     u64 workChannelSends_ = 0;         // co-measurement sends waiting for their radio
     std::optional<u32> scanRadio_;     // radio of the scan being served
     std::optional<u32> startRadio_;    // radio of the measurement start being served
+    std::optional<u32> startHost_;     // host of the measurement start being served
+    StoryBuilder *story_ = nullptr;
+    u64 storySta_ = 0;
     struct Block {
         u64 nb = 0;
         std::vector<u32> radios;

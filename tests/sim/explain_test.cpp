@@ -1,0 +1,160 @@
+// zep-sim explain: a station's story from a play, word for word; the same
+// story read back from the play's log, where a log can tell it; one
+// measurement's story alone; and the refusals of a station never seen.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "explain/explain_cli.hpp"
+#include "logs/story_log.hpp"
+#include "out/syslog_writer.hpp"
+#include "run/runner.hpp"
+#include "run/story_sink.hpp"
+#include "scenario/scenario_reader.hpp"
+#include "sta_meas_msg.h"
+
+namespace zep::sim {
+namespace {
+
+const Mac kStation{0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
+
+struct Told {
+    std::string play;  // the story of the play
+    std::string log;   // the story of the play's log, read back
+};
+
+std::string text(const Story &story, u32 measId = 0)
+{
+    std::ostringstream out;
+    printStory(out, story, measId, "t.yaml");
+    return out.str();
+}
+
+Told tell(const std::string &yaml, u32 measId = 0)
+{
+    const Scenario sc = readScenarioText(yaml, "t.yaml");
+    StorySink sink(kStation);
+    std::ostringstream log;
+    SyslogWriter syslog(log);
+    RunOptions opt;
+    opt.libPath = ZEP_SIM_TEST_LIB;
+    opt.sinks = {&sink, &syslog};
+    Runner runner(sc, opt);
+    sink.useLedger(runner.ledger());
+    runner.run();
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / "explain_test.log";
+    std::ofstream(file) << log.str();
+    return {text(sink.story(), measId), text(logs::storyOfLog(file.string(), kStation).story, measId)};
+}
+
+// Host 1 every second, host 2 (heavier) three times, host 1 stops, host 0
+// measures automatically every 2 s, and the station leaves.
+const char *const kStopAndLeave = R"(
+stations: [{mac: "00:11:22:33:44:01", radio: 0, vap: 1, caps: [lm], reply: {delayMs: 20}}]
+steps:
+  - start
+  - send: {id: 182, host: 1, entries: [{staMac: "00:11:22:33:44:01", measId: lm, measReq: {tokenId: 11}, sched: {isLoop: 1, periodInSec: 1}}]}
+  - advance: 5000
+  - send: {id: 182, host: 2, entries: [{staMac: "00:11:22:33:44:01", measId: lm, measReq: {tokenId: 22}, sched: {isLoop: 0, periodInSec: 1, count: 3}}]}
+  - advance: 5000
+  - send: {id: 183, host: 1, entries: [{staMac: "00:11:22:33:44:01", measId: lm}]}
+  - advance: 2000
+  - send: {id: 182, host: 0, entries: [{staMac: "00:11:22:33:44:01", measId: auto, sched: {isLoop: 1, periodInSec: 2}}]}
+  - advance: 6000
+  - staLeave: "00:11:22:33:44:01"
+  - advance: 2000
+)";
+
+TEST(Explain, APlayTellsHostsRequestsStopAndLeave)
+{
+    const Told told = tell(kStopAndLeave);
+    EXPECT_EQ(told.play, "PLAY");
+}
+
+TEST(Explain, ThePlaysLogTellsTheSameWhereALogCan)
+{
+    const Told told = tell(kStopAndLeave);
+    EXPECT_EQ(told.log, "LOG");
+}
+
+// The station's node is the lightest of a full table when host 0 starts a new one.
+TEST(Explain, AnEvictionNamesTheHostWhoseStartMadeRoom)
+{
+    const Told told = tell(R"(
+stations: [{mac: "00:11:22:33:44:01", radio: 0, vap: 1, caps: [lm], reply: {delayMs: 20}}]
+steps:
+  - start
+  - send: {id: 182, host: 1, entries: [{staMac: "00:11:22:33:44:01", measId: lm, sched: {isLoop: 1, periodInSec: 1}}]}
+  - send: {id: 182, host: 1, entries: [{staMac: "00:11:22:00:00:00", measId: lm, sched: {isLoop: 1, periodInSec: 1}, repeat: 127}]}
+  - advance: 3000
+  - send: {id: 182, host: 0, entries: [{staMac: "00:11:22:00:10:00", measId: lm, sched: {isLoop: 1, periodInSec: 1}}]}
+  - advance: 2000
+)");
+    EXPECT_EQ(told.play, "EVICT");
+    EXPECT_EQ(told.log, told.play);
+}
+
+// A station that answers nothing: automatic measurement gives its link
+// measurement up, moves to TPC, and gives that up too.
+const char *const kSilent = R"(
+stations: [{mac: "00:11:22:33:44:01", radio: 0, vap: 1, caps: [lm, tpc]}]
+steps:
+  - start
+  - send: {id: 182, host: 0, entries: [{staMac: "00:11:22:33:44:01", measId: auto, sched: {isLoop: 1, periodInSec: 1}}]}
+  - advance: 12000
+)";
+
+TEST(Explain, OneMeasurementAloneOrBothLabelled)
+{
+    const Told both = tell(kSilent);
+    EXPECT_EQ(both.play, "BOTH");
+    EXPECT_EQ(tell(kSilent, STAMEAS_MSG_LM_REQ).play, "LM");
+    EXPECT_EQ(tell(kSilent, STAMEAS_MSG_TPC_REQ).play, "TPC");
+}
+
+struct Refusal {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Refusal explain(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "explain");
+    args.push_back(std::string("--lib=") + ZEP_SIM_TEST_LIB);
+    std::vector<char *> argv;
+    for (std::string &a : args) {
+        argv.push_back(a.data());
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    std::streambuf *const oldOut = std::cout.rdbuf(out.rdbuf());
+    std::streambuf *const oldErr = std::cerr.rdbuf(err.rdbuf());
+    const int status = explainMain(static_cast<int>(argv.size()), argv.data());
+    std::cout.rdbuf(oldOut);
+    std::cerr.rdbuf(oldErr);
+    return {status, out.str(), err.str()};
+}
+
+TEST(Explain, AStationNeverSeenOrNotAMacIsRefused)
+{
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / "explain_refusal.yaml";
+    std::ofstream(file) << kSilent;
+    const Refusal unseen = explain({"00:11:22:33:44:99", file.string()});
+    EXPECT_EQ(unseen.status, 2);
+    EXPECT_EQ(unseen.err, "zep-sim explain: station 00:11:22:33:44:99 has no measurement in " + file.string() + "\n");
+    EXPECT_EQ(unseen.out, "");
+    const Refusal malformed = explain({"00:11:22:33:44", file.string()});
+    EXPECT_EQ(malformed.status, 2);
+    EXPECT_EQ(malformed.err,
+              "zep-sim explain: \"00:11:22:33:44\" is not a MAC address; write it as 00:11:22:33:44:01\n");
+    const Refusal seen = explain({"00-11-22-33-44-01", "--meas", "tpc", file.string()});
+    EXPECT_EQ(seen.status, 0) << seen.err;
+    EXPECT_EQ(seen.out, "Station 00:11:22:33:44:01 in " + file.string() + "\n" +
+                            tell(kSilent, STAMEAS_MSG_TPC_REQ).play.substr(sizeof "Station 00:11:22:33:44:01 in t.yaml"));
+}
+
+}  // namespace
+}  // namespace zep::sim
