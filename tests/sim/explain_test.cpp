@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "explain/explain_cli.hpp"
@@ -49,6 +50,23 @@ Told tell(const std::string &yaml, u32 measId = 0)
     return {text(sink.story(), measId), text(logs::storyOfLog(file.string(), kStation).story, measId)};
 }
 
+// The play's story as its log's reader dates it: by the syslog date of each
+// line, which is the play's time to the second.
+std::string inLogTimes(const std::string &play)
+{
+    const std::regex time(R"(( *)(\d+)\.000( s)?(  )?)");
+    std::string out;
+    auto from = play.cbegin();
+    for (std::sregex_iterator it(play.begin(), play.end(), time), end; it != end; ++it) {
+        const std::smatch &m = *it;
+        const bool column = m[4].matched;  // the time before a sentence, right-aligned
+        out.append(from, m[0].first);
+        out += (column ? "  " : m[1].str()) + syslogDate(std::stoull(m[2].str()) * 1000) + (column ? "  " : "");
+        from = m[0].second;
+    }
+    return out.append(from, play.cend());
+}
+
 // Host 1 every second, host 2 (heavier) three times, host 1 stops, host 0
 // measures automatically every 2 s, and the station leaves.
 const char *const kStopAndLeave = R"(
@@ -70,13 +88,34 @@ steps:
 TEST(Explain, APlayTellsHostsRequestsStopAndLeave)
 {
     const Told told = tell(kStopAndLeave);
-    EXPECT_EQ(told.play, "PLAY");
+    // The request at 10 s is answered after the stop took its node: no report counts.
+    EXPECT_EQ(told.play, R"(Station 00:11:22:33:44:01 in t.yaml
+
+Link measurement (request 167)
+     0.000  Host 1 added it: loop every 1s.
+     2.000  From 2.000 s to 5.000 s, 4 requests went out for host 1, 4 answered.
+     5.000  Host 2 added it: 3x every 1s.
+     6.000  From 6.000 s to 8.000 s, 3 requests went out for host 2, 3 answered.
+     8.000  Host 2's count ran out.
+     9.000  From 9.000 s to 10.000 s, 2 requests went out for host 1, 1 answered.
+    10.000  Host 1 stopped it; no host was left, so its node was removed.
+    12.000  Host 0 added it for automatic measurement: loop every 2s.
+    15.000  From 15.000 s to 17.000 s, 2 requests went out for host 0, 2 answered.
+    18.000  The station left.
+  At the end it was not measured: the station left at 18.000 s and no host asked again.
+)");
 }
 
 TEST(Explain, ThePlaysLogTellsTheSameWhereALogCan)
 {
+    // A log says nothing of the host a request served, nor of a count used
+    // up; with every share due each second its reader tells them all the same.
     const Told told = tell(kStopAndLeave);
-    EXPECT_EQ(told.log, "LOG");
+    EXPECT_EQ(told.log, inLogTimes(told.play));
+    EXPECT_NE(told.log.find("\n  Jan  1 00:00:02  From Jan  1 00:00:02 to Jan  1 00:00:05, 4 requests went out "
+                            "for host 1, 4 answered.\n"),
+              std::string::npos)
+        << told.log;
 }
 
 // The station's node is the lightest of a full table when host 0 starts a new one.
@@ -92,8 +131,15 @@ steps:
   - send: {id: 182, host: 0, entries: [{staMac: "00:11:22:00:10:00", measId: lm, sched: {isLoop: 1, periodInSec: 1}}]}
   - advance: 2000
 )");
-    EXPECT_EQ(told.play, "EVICT");
-    EXPECT_EQ(told.log, told.play);
+    EXPECT_EQ(told.play, R"(Station 00:11:22:33:44:01 in t.yaml
+
+Link measurement (request 167)
+     0.000  Host 1 added it: loop every 1s.
+     2.000  From 2.000 s to 3.000 s, 2 requests went out for host 1, 1 answered.
+     3.000  Its node was evicted to make room for host 0's start.
+  At the end it was not measured: its node was evicted at 3.000 s by host 0's start and no host asked again.
+)");
+    EXPECT_EQ(told.log, inLogTimes(told.play));
 }
 
 // A station that answers nothing: automatic measurement gives its link
@@ -108,10 +154,26 @@ steps:
 
 TEST(Explain, OneMeasurementAloneOrBothLabelled)
 {
+    const std::string lm = R"(
+Link measurement (request 167)
+     0.000  Host 0 added it for automatic measurement: loop every 1s.
+     2.000  From 2.000 s to 4.000 s, 3 requests went out for host 0, 0 answered.
+     5.000  Automatic measurement was given up: none of its requests had been answered; it moved to TPC.
+  At the end it was not measured: automatic measurement was given up at 5.000 s (moved to TPC) and no host asked again.
+)";
+    const std::string tpc = R"(
+TPC (request 169)
+     5.000  Host 0's automatic measurement moved here from the link measurement: loop every 1s.
+     6.000  From 6.000 s to 8.000 s, 3 requests went out for host 0, 0 answered.
+     9.000  Automatic measurement was given up: none of its requests had been answered.
+  At the end it was not measured: automatic measurement was given up at 9.000 s and no host asked again.
+)";
+    const std::string header = "Station 00:11:22:33:44:01 in t.yaml\n";
     const Told both = tell(kSilent);
-    EXPECT_EQ(both.play, "BOTH");
-    EXPECT_EQ(tell(kSilent, STAMEAS_MSG_LM_REQ).play, "LM");
-    EXPECT_EQ(tell(kSilent, STAMEAS_MSG_TPC_REQ).play, "TPC");
+    EXPECT_EQ(both.play, header + lm + tpc);
+    EXPECT_EQ(both.log, inLogTimes(both.play));
+    EXPECT_EQ(tell(kSilent, STAMEAS_MSG_LM_REQ).play, header + lm);
+    EXPECT_EQ(tell(kSilent, STAMEAS_MSG_TPC_REQ).play, header + tpc);
 }
 
 struct Refusal {

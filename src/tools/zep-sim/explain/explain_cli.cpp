@@ -30,7 +30,9 @@ struct ExplainOptions {
 
 void addExplainOptions(CLI::App &cli, ExplainOptions &o)
 {
-    cli.add_option("station", o.station, "The station's MAC, written 00:11:22:33:44:01 as zep-sim prints it")
+    cli.add_option("station", o.station,
+                   "The station's MAC, written 00:11:22:33:44:01 as zep-sim prints it ('-' or no separators "
+                   "also do)")
         ->required()
         ->type_name("MAC");
     auto *scenario = cli.add_option("scenario", o.scenario,
@@ -48,9 +50,11 @@ void addExplainOptions(CLI::App &cli, ExplainOptions &o)
     scenario->excludes(replay)->excludes(logs);
     replay->excludes(logs);
     cli.add_option("--lib", o.lib, "The application library a play or a replay loads (default: the one beside "
-                                   "this program)");
+                                   "this program)")
+        ->type_name("LIB.so");
     cli.add_option("--meas", o.meas, "Only this measurement's story: lm (request 167) or tpc (request 169)")
-        ->check(CLI::IsMember({"lm", "tpc"}));
+        ->check(CLI::IsMember({"lm", "tpc"}))
+        ->type_name("lm|tpc");
 }
 
 // A play at the log level of notes: the story is read from them, and the
@@ -109,7 +113,7 @@ std::pair<Story, int> storyOf(const ExplainOptions &o, const Mac &station, std::
 
 std::string measName(u32 measId)
 {
-    return measId == STAMEAS_MSG_LM_REQ ? "link measurement" : measId == STAMEAS_MSG_TPC_REQ ? "TPC" : "measurement";
+    return measId == STAMEAS_MSG_LM_REQ ? "link measurement" : measId == STAMEAS_MSG_TPC_REQ ? "TPC measurement" : "measurement";
 }
 
 }  // namespace
@@ -124,7 +128,15 @@ int explainMain(int argc, char **argv)
     cli.name("zep-sim explain");
     ExplainOptions options;
     addExplainOptions(cli, options);
-    CLI11_PARSE(cli, argc, argv);
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::CallForHelp &) {
+        std::cout << cli.help();
+        return cli::kExitHeld;
+    } catch (const CLI::ParseError &e) {
+        std::cerr << kPrefix << e.what() << "\nTry 'zep-sim explain --help' for more information.\n";
+        return cli::kExitUnreadable;
+    }
 
     const std::optional<Mac> station = host::parseMac(options.station);
     if (!station) {

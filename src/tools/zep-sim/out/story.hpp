@@ -18,11 +18,13 @@
 
 namespace zep::sim {
 
-// When something happened: the virtual time where the source tells it, else
-// the line of the log it was read from.
+// When something happened: the virtual time of a play, or a log's own time
+// as the log spells it (with ms for telling gaps), else the line of the log
+// it was read from.
 struct StoryTime {
     std::optional<u64> ms;
     u64 line = 0;
+    std::string told;  // a log's date, as written; empty for a play's time
 };
 
 enum class StoryKind {

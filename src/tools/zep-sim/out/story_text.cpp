@@ -11,17 +11,22 @@ namespace zep::sim {
 
 namespace {
 
-constexpr std::size_t kTimeColumn = 10;
+constexpr std::size_t kIndent = 2;  // before the times, which line up on the right
 
 std::string timeText(const StoryTime &t)
 {
+    if (!t.told.empty()) {
+        return t.told;
+    }
     return t.ms ? formatSeconds(*t.ms) + " s" : "line " + std::to_string(t.line);
 }
 
 std::string timeColumn(const StoryTime &t)
 {
-    std::string text = t.ms ? formatTime(*t.ms) : "line " + std::to_string(t.line);
-    return std::string(kTimeColumn > text.size() ? kTimeColumn - text.size() : 0, ' ') + text;
+    if (!t.told.empty()) {
+        return t.told;
+    }
+    return t.ms ? formatTime(*t.ms) : "line " + std::to_string(t.line);
 }
 
 std::string hostText(const std::optional<u32> &host)
@@ -114,7 +119,7 @@ std::string whyNotText(const std::vector<const StoryEntry *> &entries)
         case StoryKind::Evicted: return "its node was evicted" + at + " by " + hostText(e.host) + "'s start";
         case StoryKind::Left: return "the station left" + at;
         case StoryKind::GaveUp:
-            return "automatic measurement was given up" + at + (e.movedToTpc ? ", moving to TPC" : "");
+            return "automatic measurement was given up" + at + (e.movedToTpc ? " (moved to TPC)" : "");
         case StoryKind::Removed: return "its node was removed" + at;
         case StoryKind::Stopped:
             if (e.nodeGone) {
@@ -151,11 +156,16 @@ void printSection(std::ostream &out, const Story &story, u32 measId, const Story
 {
     out << '\n' << (measId == STAMEAS_MSG_LM_REQ ? "Link measurement (request 167)" : "TPC (request 169)") << '\n';
     std::vector<const StoryEntry *> entries;
+    std::size_t width = 0;
     for (const StoryEntry &e : story.entries) {
         if (e.measId == measId) {
             entries.push_back(&e);
-            out << timeColumn(e.at) << "  " << sentence(e) << '\n';
+            width = std::max(width, timeColumn(e.at).size());
         }
+    }
+    for (const StoryEntry *e : entries) {
+        const std::string time = timeColumn(e->at);
+        out << std::string(kIndent + width - time.size(), ' ') << time << "  " << sentence(*e) << '\n';
     }
     out << "  " << endText(end, entries) << '\n';
 }

@@ -11,7 +11,7 @@ void StorySink::onEvent(const Event &ev)
     const bool request = ev.id == STAMEAS_MSG_LM_REQ || ev.id == STAMEAS_MSG_TPC_REQ;
     switch (ev.kind) {
     case EventKind::Log:
-        story_.setNow({ev.t, 0});
+        story_.setNow({ev.t, 0, {}});
         lines_.feedText(ev.text);
         return;
     case EventKind::Out:
@@ -25,7 +25,7 @@ void StorySink::onEvent(const Event &ev)
     case EventKind::In:
         // An expiry has used up the counts of every host due at it.
         if (ev.id == STAMEAS_MSG_MEAS_TIMER && ledger_ != nullptr) {
-            story_.setNow({ev.t, 0});
+            story_.setNow({ev.t, 0, {}});
             for (const u32 measId : {STAMEAS_MSG_LM_REQ, STAMEAS_MSG_TPC_REQ}) {
                 const std::optional<NodeShares> node = ledger_->node(story_.station(), measId);
                 story_.sharesNow(measId, node ? node->hosts : std::vector<HostShare>{});
