@@ -58,7 +58,8 @@ void StoryBuilder::shareSet(u32 measId, const HostShare &share)
     const bool moved = movingToTpc_ && measId == STAMEAS_MSG_TPC_REQ && share.automatic;
     Node &n = node(measId);
     const bool again = n.shares[share.host].has_value();
-    const std::optional<std::size_t> giveUp = node(STAMEAS_MSG_LM_REQ).lastGiveUp;
+    const auto lm = nodes_.find(STAMEAS_MSG_LM_REQ);
+    const std::optional<std::size_t> giveUp = lm != nodes_.end() ? lm->second.lastGiveUp : std::nullopt;
     StoryEntry &e = add(moved ? StoryKind::MovedHere : StoryKind::Added, measId);
     e.host = share.host;
     e.sched = share.sched;
