@@ -118,6 +118,31 @@ TEST(Explain, ThePlaysLogTellsTheSameWhereALogCan)
         << told.log;
 }
 
+// Host 2 every other second, host 1 every second: the ledger knows which was
+// served each time; a log cannot tell it.
+TEST(Explain, WhomEachRequestServedOnlyAPlayTells)
+{
+    const Told told = tell(R"(
+stations: [{mac: "00:11:22:33:44:01", radio: 0, vap: 1, caps: [lm], reply: {delayMs: 20}}]
+steps:
+  - start
+  - send: {id: 182, host: 1, entries: [{staMac: "00:11:22:33:44:01", measId: lm, measReq: {tokenId: 11}, sched: {isLoop: 1, periodInSec: 1}}]}
+  - send: {id: 182, host: 2, entries: [{staMac: "00:11:22:33:44:01", measId: lm, measReq: {tokenId: 22}, sched: {isLoop: 1, periodInSec: 2}}]}
+  - advance: 9000
+)");
+    const std::string start = R"(Station 00:11:22:33:44:01 in t.yaml
+
+Link measurement (request 167)
+     0.000  Host 1 added it: loop every 1s.
+     0.000  Host 2 added it: loop every 2s.
+     2.000  From 2.000 s to 9.000 s, 8 requests went out )";
+    const std::string end = R"(, 7 answered.
+  At the end it was measured for host 1 (loop every 1s) and host 2 (loop every 2s).
+)";
+    EXPECT_EQ(told.play, start + "(4 for host 2 and 4 for host 1)" + end);
+    EXPECT_EQ(told.log, inLogTimes(start + "for a host the source does not tell" + end));
+}
+
 // The station's node is the lightest of a full table when host 0 starts a new one.
 TEST(Explain, AnEvictionNamesTheHostWhoseStartMadeRoom)
 {
