@@ -3,6 +3,7 @@
 // measurement's story alone; and the refusals of a station never seen.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -241,6 +242,86 @@ TEST(Explain, AStationNeverSeenOrNotAMacIsRefused)
     EXPECT_EQ(seen.status, 0) << seen.err;
     EXPECT_EQ(seen.out, "Station 00:11:22:33:44:01 in " + file.string() + "\n" +
                             tell(kSilent, STAMEAS_MSG_TPC_REQ).play.substr(sizeof "Station 00:11:22:33:44:01 in t.yaml"));
+}
+
+std::filesystem::path tempFile(const std::string &name, const std::string &content)
+{
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / name;
+    std::ofstream(file) << content;
+    return file;
+}
+
+// Everything after the story's first line, which names its source.
+std::string afterHeader(const std::string &story)
+{
+    return story.substr(story.find('\n'));
+}
+
+TEST(Explain, AReplayOfTheRecordingTellsThePlaysStory)
+{
+    const std::filesystem::path scenario = tempFile("explain_replay.yaml", kStopAndLeave);
+    const std::string rec = (std::filesystem::path(testing::TempDir()) / "explain_replay.rec").string();
+    const std::string record = std::string(ZEP_SIM_TEST_PROGRAM) + " -q --lib " + ZEP_SIM_TEST_REC_LIB +
+                               " --record " + rec + " " + scenario.string() + " > /dev/null";
+    ASSERT_EQ(std::system(record.c_str()), 0) << record;
+    const Refusal replayed = explain({"00:11:22:33:44:01", "--replay", rec});
+    EXPECT_EQ(replayed.status, 0) << replayed.err;
+    EXPECT_EQ(replayed.out.substr(0, replayed.out.find('\n')), "Station 00:11:22:33:44:01 in " + rec);
+    EXPECT_EQ(afterHeader(replayed.out), afterHeader(tell(kStopAndLeave).play));
+}
+
+// A log's own times: an ISO 8601 stamp as written (its gaps read to the
+// millisecond), and the line's number where a line carries no date.
+TEST(Explain, ALogIsDatedAsItsLinesAre)
+{
+    const std::string iso =
+        "2026-12-07T10:00:00.250+00:00 ap zepd[8]: ZEP_STAMEAS_MeasStartProc[481]: Host 1 start measure, number 1 radio 0.\n"
+        "2026-12-07T10:00:00.250+00:00 ap zepd[8]:  [note]ZEP_STAMEAS_AddMeasNode[174][STA_MEAS][0011-2233-4401]: "
+        "Radio 0 measId[167] add into table, total 1.\n"
+        "2026-12-07T10:00:02.250+00:00 ap zepd[8]:  [note]ZEP_STAMEAS_SendMeasureReq[199][STA_MEAS][0011-2233-4401]: "
+        "Send No.0 measure request 167 successful, total 0.\n"
+        "2026-12-07T10:00:03.250+00:00 ap zepd[8]:  [note]ZEP_STAMEAS_SendMeasureReq[199][STA_MEAS][0011-2233-4401]: "
+        "Send No.0 measure request 167 successful, total 1.\n"
+        "2026-12-07T10:00:05.750+00:00 ap zepd[8]:  [note]ZEP_STAMEAS_SendMeasureReq[199][STA_MEAS][0011-2233-4401]: "
+        "Send No.0 measure request 167 successful, total 2.\n";
+    const Story dated = logs::storyOfLog(tempFile("explain_iso.log", iso).string(), kStation).story;
+    // The third request comes 2.5 s after the second, twice their pace: a run of its own.
+    EXPECT_EQ(afterHeader(text(dated)), R"(
+
+Link measurement (request 167)
+  2026-12-07T10:00:02.250+00:00  From 2026-12-07T10:00:02.250+00:00 to 2026-12-07T10:00:03.250+00:00, 2 requests went out for a host the source does not tell, 0 answered.
+  2026-12-07T10:00:05.750+00:00  1 request went out for a host the source does not tell, unanswered.
+  At the end its node was still in the table, for hosts the source does not name.
+)");
+    std::string bare;
+    for (std::size_t at = 0; at < iso.size(); at = iso.find('\n', at) + 1) {
+        bare += iso.substr(iso.find(": ", at) + 2, iso.find('\n', at) + 1 - iso.find(": ", at) - 2);
+    }
+    const Story numbered = logs::storyOfLog(tempFile("explain_bare.log", bare).string(), kStation).story;
+    EXPECT_EQ(afterHeader(text(numbered)), R"(
+
+Link measurement (request 167)
+  line 3  From line 3 to line 5, 3 requests went out for a host the source does not tell, 0 answered.
+  At the end its node was still in the table, for hosts the source does not name.
+)");
+}
+
+TEST(Explain, SyslogDatesReadBackToTheSecond)
+{
+    for (const u64 ms : {u64{0}, u64{59'000}, u64{86'399'000}, u64{31'536'000'000 - 1000}, u64{5'097'600'000}}) {
+        EXPECT_EQ(syslogDateMs(syslogDate(ms) + " ap zep: x"), ms) << syslogDate(ms);
+    }
+    for (const char *line : {"Jan  0 00:00:00 ap", "Foo  1 00:00:00 ap", "Jan  1 00:00:0x ap", "Jan  1 00:00:00", ""}) {
+        EXPECT_EQ(syslogDateMs(line), std::nullopt) << line;
+    }
+}
+
+TEST(Explain, AUsageErrorExitsTwoWithAHint)
+{
+    const Refusal both = explain({"00:11:22:33:44:01", "a.yaml", "--logs", "b.log"});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_EQ(both.err, "zep-sim explain: scenario excludes --logs\nTry 'zep-sim explain --help' for more information.\n");
+    EXPECT_EQ(explain({"00:11:22:33:44:01", "--meas", "nb"}).status, 2);
 }
 
 }  // namespace
