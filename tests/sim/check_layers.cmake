@@ -1,6 +1,6 @@
 # zep-sim's folders are layers, lowest first; a file may include its own layer
 # and those below it, never one above. -DSIM_DIR=<src/tools/zep-sim>
-set(layers base wire findings scenario out logs run compare cli replay)
+set(layers base wire findings scenario out logs run compare cli replay explain)
 file(GLOB_RECURSE sources RELATIVE ${SIM_DIR} ${SIM_DIR}/*.cpp ${SIM_DIR}/*.hpp)
 set(violations "")
 foreach(src ${sources})

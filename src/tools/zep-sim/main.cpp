@@ -7,6 +7,7 @@
 #include "cli/play.hpp"
 #include "cli/subcommands.hpp"
 #include "compare/compare_cli.hpp"
+#include "explain/explain_cli.hpp"
 #include "logs/logs_cli.hpp"
 #include "replay/replay_cli.hpp"
 #include "out/syslog_writer.hpp"
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
     const std::vector<Subcommand> subcommands = {
         {"compare", "Play scenarios on two builds of the library and compare what they did",
          zep::sim::compareMain},
+        {"explain", "Tell one station's story, in sentences and in time order, from a play, a replay or a log",
+         zep::sim::explainMain},
         {"logs", "Read access points' logs and rebuild what the module did", zep::sim::logsMain},
         {"replay", "Play a recording of libsta_meas_rec.so against a build and check it does the same",
          zep::sim::replayMain},

@@ -37,21 +37,6 @@ void catchStopSignals()
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-// Standard input is read only when named "-": a run never depends on what
-// standard input happens to be (a script's file, a terminal, /dev/null).
-std::optional<Scenario> readScenario(const PlayOptions &options)
-{
-    try {
-        if (options.scenarioPath.empty()) {
-            return readScenarioText(std::string(demoScenarioText()), std::string(kDemoScenarioName));
-        }
-        return readScenarioFile(options.scenarioPath);
-    } catch (const ScenarioError &e) {
-        std::cerr << "zep-sim: " << e.what() << '\n';
-        return std::nullopt;
-    }
-}
-
 RunOptions runOptionsFor(const PlayOptions &options)
 {
     RunOptions run;
@@ -214,6 +199,21 @@ int play(const Scenario &scenario, const PlayOptions &options, std::span<const S
 }
 
 }  // namespace
+
+// Standard input is read only when named "-": a run never depends on what
+// standard input happens to be (a script's file, a terminal, /dev/null).
+std::optional<Scenario> readScenario(const PlayOptions &options)
+{
+    try {
+        if (options.scenarioPath.empty()) {
+            return readScenarioText(std::string(demoScenarioText()), std::string(kDemoScenarioName));
+        }
+        return readScenarioFile(options.scenarioPath);
+    } catch (const ScenarioError &e) {
+        std::cerr << "zep-sim: " << e.what() << '\n';
+        return std::nullopt;
+    }
+}
 
 int playMain(int argc, char **argv, std::span<const Subcommand> subcommands,
              std::span<const SinkOption> sinkOptions)

@@ -3,6 +3,7 @@
 // be read.
 #pragma once
 
+#include <optional>
 #include <span>
 
 #include "cli/play_options.hpp"
@@ -14,5 +15,9 @@ namespace zep::sim::cli {
 // the play can write.
 int playMain(int argc, char **argv, std::span<const Subcommand> subcommands,
              std::span<const SinkOption> sinkOptions);
+
+// The scenario options name, the built-in demo when none; nullopt, with why
+// on stderr, when it cannot be read.
+std::optional<Scenario> readScenario(const PlayOptions &options);
 
 }  // namespace zep::sim::cli

@@ -95,6 +95,20 @@ std::string errorKind(std::string_view func, std::string_view text)
     return kind;
 }
 
+StoryBuilder::Why storyWhy(Removal r)
+{
+    switch (r) {
+    case Removal::Stop: return StoryBuilder::Why::Stop;
+    case Removal::Leave: return StoryBuilder::Why::Leave;
+    case Removal::Eviction: return StoryBuilder::Why::Eviction;
+    case Removal::Done: return StoryBuilder::Why::Done;
+    case Removal::GiveUp: return StoryBuilder::Why::GiveUp;
+    case Removal::None:
+    case Removal::Other: break;
+    }
+    return StoryBuilder::Why::Other;
+}
+
 }  // namespace
 
 const char *removalName(Removal r)
@@ -140,6 +154,9 @@ struct Handlers {
                                         f.context_ == Removal::GiveUp && f.contextSta_ == *m.sta);
         ++f.radio(radio).adds;
         f.setTableSize(radio, total);
+        if (StoryBuilder *story = f.storyOf(*m.sta)) {
+            story->nodeAdded(measId);
+        }
         return true;
     }
 
@@ -162,6 +179,9 @@ struct Handlers {
         n.evictions += n.lastRemoval == Removal::Eviction ? 1 : 0;
         ++f.radio(radio).removals;
         f.setTableSize(radio, left);
+        if (StoryBuilder *story = f.storyOf(*m.sta)) {
+            story->nodeRemoved(measId, storyWhy(n.lastRemoval), f.startHost_);
+        }
         return true;
     }
 
@@ -183,6 +203,9 @@ struct Handlers {
         }
         if (n != nullptr) {
             ++(sent ? n->requests : n->failed);
+        }
+        if (StoryBuilder *story = f.storyOf(*m.sta)) {
+            story->requestSent(measId, sent);
         }
         f.context_ = Removal::Done;  // a node deleted after its send had run its count
         f.contextSta_ = *m.sta;
@@ -206,6 +229,9 @@ struct Handlers {
                                          : tpc;
         if (n != nullptr) {
             ++n->reports;
+        }
+        if (StoryBuilder *story = f.storyOf(*m.sta); story != nullptr && n != nullptr) {
+            story->reportCounted(n->measId);
         }
         return true;
     }
@@ -266,6 +292,9 @@ struct Handlers {
         if (NodeFigures *n = f.node(*m.sta, measId)) {
             ++n->giveUps;
         }
+        if (StoryBuilder *story = f.storyOf(*m.sta)) {
+            story->gaveUp(measId);
+        }
         f.context_ = Removal::GiveUp;
         f.contextSta_ = *m.sta;
         return true;
@@ -294,6 +323,13 @@ struct Handlers {
                 n->shares[host] = HostShare{host, sched, isAuto != 0};
             }
         }
+        if (StoryBuilder *story = f.storyOf(*m.sta); story != nullptr && whole) {
+            StaMeasSched sched{};
+            sched.isLoop = static_cast<u8>(isLoop);
+            sched.periodInSec = static_cast<u8>(periodInSec);
+            sched.count = static_cast<u16>(count);
+            story->shareSet(measId, HostShare{host, sched, isAuto != 0});
+        }
         return startEntry(f, m, s);
     }
 
@@ -303,6 +339,33 @@ struct Handlers {
         f.context_ = R;
         f.contextSta_ = 0;
         f.startRadio_.reset();
+        f.startHost_.reset();
+        return true;
+    }
+
+    static bool stationLeft(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        if (StoryBuilder *story = f.storyOf(*m.sta)) {
+            story->left();
+        }
+        return setContext<Removal::Leave>(f, m, s);
+    }
+
+    // Every node of the radio loses the host's share.
+    static bool tableCleaned(FieldLog &f, const ModuleLine &m, Scan &s)
+    {
+        u32 radio = 0;
+        u32 host = 0;
+        setContext<Removal::Stop>(f, m, s);
+        if (!s.num(radio).lit(" host ").num(host).ok) {
+            return false;
+        }
+        for (const u32 measId : {STAMEAS_MSG_LM_REQ, STAMEAS_MSG_TPC_REQ}) {
+            const NodeFigures *n = f.story_ != nullptr ? f.node(f.storySta_, measId) : nullptr;
+            if (n != nullptr && n->present && n->radio == radio) {
+                f.story_->hostStopped(measId, host);
+            }
+        }
         return true;
     }
 
@@ -570,6 +633,13 @@ struct Handlers {
     static bool stationStop(FieldLog &f, const ModuleLine &m, Scan &s)
     {
         if (s.s.find(" stop measure id ") != std::string_view::npos) {
+            u32 host = 0;
+            u32 measId = 0;
+            Scan stop = s;
+            if (StoryBuilder *story = f.storyOf(*m.sta);
+                story != nullptr && stop.num(host).lit(" stop measure id ").num(measId).ok) {
+                story->hostStopped(measId, host);
+            }
             return setContext<Removal::Stop>(f, m, s);
         }
         return s.s.find(" stop co-measure id ") != std::string_view::npos;
@@ -590,6 +660,8 @@ struct Handlers {
         const std::string_view t = s.s;
         if (t.find(" start measure, ") != std::string_view::npos) {
             setContext<Removal::Eviction>(f, m, s);  // room made for the new nodes
+            u32 host = 0;
+            f.startHost_ = Scan{t}.num(host).ok ? std::optional<u32>(host) : std::nullopt;
             u32 radio = 0;
             const std::size_t at = t.rfind(" radio ");
             s.s = t.substr(at == std::string_view::npos ? t.size() : at + 7);
@@ -663,7 +735,7 @@ constexpr Pattern kStationPatterns[] = {
     {"send measure report fail ", Handlers::reportNotSent, Tag::Error},
     {"sta dont support measId ", Handlers::gaveUp, Tag::Note},
     {"Host ", Handlers::stationStop, Tag::Note},
-    {"Sta leave, clean measure node.", Handlers::setContext<Removal::Leave>, Tag::Note},
+    {"Sta leave, clean measure node.", Handlers::stationLeft, Tag::Note},
     {"unsupport measId ", Handlers::startEntry, Tag::Note},
     {"Drop co-meas request as radio ", Handlers::comeasDropped, Tag::Note},
     {"Sta co-measure list reach max number ", Handlers::ignore, Tag::Note},
@@ -679,7 +751,7 @@ constexpr Pattern kPlainPatterns[] = {
     {"radio ", Handlers::plainRadio, Tag::Note},
     {"Host ", Handlers::plainHost, Tag::Note},
     {"msg err ", Handlers::refused, Tag::Error},
-    {"Clean table with radioId ", Handlers::setContext<Removal::Stop>, Tag::Note},
+    {"Clean table with radioId ", Handlers::tableCleaned, Tag::Note},
     {"Clean list with measId ", Handlers::ignore, Tag::Note},
     {"send msg to trig co-scan ", Handlers::trigger, Tag::Note},
     {"send co-measure request success to nb ", Handlers::nbFlushed, Tag::Note},
@@ -930,6 +1002,15 @@ void FieldLog::feedText(std::string_view text)
         if (line.find_first_not_of('\r') != std::string_view::npos) {
             feed(line, lines_ + 1);
         }
+    }
+}
+
+void FieldLog::tell(StoryBuilder &story)
+{
+    story_ = &story;
+    storySta_ = 0;
+    for (const u8 byte : story.station()) {
+        storySta_ = storySta_ << 8 | byte;
     }
 }
 

@@ -13,6 +13,7 @@
 #include "findings/facts.hpp"
 #include "logs/flat_index.hpp"
 #include "logs/module_line.hpp"
+#include "out/story.hpp"
 #include "zep_types.h"
 
 namespace zep::sim::logs {
@@ -112,6 +113,8 @@ public:
     void feedText(std::string_view text);
     // The end of the log: the last open neighbour blocks went out.
     void finish();
+    // Lines about story's station go into it too, as they are read.
+    void tell(StoryBuilder &story);
 
     const std::string &name() const { return name_; }
     const std::map<u32, RadioFigures> &radios() const { return radios_; }
@@ -155,6 +158,7 @@ private:
     void commitBlocks();
     bool dispatch(const ModuleLine &m, u64 lineNo);
     bool continuation(std::string_view line);
+    StoryBuilder *storyOf(u64 sta) const { return story_ != nullptr && sta == storySta_ ? story_ : nullptr; }
 
     std::string name_;
     std::map<u32, RadioFigures> radios_;
@@ -188,6 +192,9 @@ private:
     std::optional<u32> startRadio_;    // radio of the measurement start being served
     std::optional<std::pair<u32, u32>> listing_;  // (radio, channel) of the co-measurement start being served
     std::optional<u64> lineMs_;        // when the line being read was said, where the reader knows
+    std::optional<u32> startHost_;     // host of the measurement start being served
+    StoryBuilder *story_ = nullptr;
+    u64 storySta_ = 0;
     struct Block {
         u64 nb = 0;
         std::vector<u32> radios;

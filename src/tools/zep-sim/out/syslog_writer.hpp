@@ -3,6 +3,7 @@
 // statistics call writes four). What `zep-sim logs` reads back.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -22,5 +23,8 @@ private:
 
 // "Jan  1 00:00:02": the syslog date of a virtual time, counted from 1 January.
 std::string syslogDate(u64 ms);
+// The virtual time a line's leading syslog date stands for, to the second;
+// nullopt when the line does not start with one.
+std::optional<u64> syslogDateMs(std::string_view line);
 
 }  // namespace zep::sim

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <sstream>
 
 #include "base/time_text.hpp"
 #include "cli/outputs.hpp"
@@ -159,7 +160,59 @@ bool wantsOutputs(const ReplayOptions &options)
            !options.outputs.reportPath.empty();
 }
 
+// The recording, read and checked whole, and the host with the library loaded.
+struct Loaded {
+    std::vector<u8> bytes;
+    Verdict verdict{};
+    std::string why;  // empty when loaded
+};
+
+Loaded load(const std::string &file, const std::string &lib, zep::host::Host &host)
+{
+    Loaded loaded;
+    if (!zep::record::readFile(file.c_str(), loaded.bytes, loaded.why)) {
+        return loaded;
+    }
+    loaded.verdict = checkWhole(loaded.bytes);
+    if (loaded.verdict.status == zep::record::Reader::Status::damaged) {
+        loaded.why = file + ": " + loaded.verdict.why;
+        return loaded;
+    }
+    host.setCaptureLogs(false);
+    host.setCaptureSent(false);
+    if (!host.loadSharedApp(cli::libraryToLoad(lib), &loaded.why)) {
+        return loaded;
+    }
+    return loaded;
+}
+
 }  // namespace
+
+int replayIntoStory(const std::string &file, const std::string &lib, StorySink &sink, const std::string &prefix)
+{
+    zep::host::Host host;
+    const Loaded loaded = load(file, lib, host);
+    if (!loaded.why.empty()) {
+        std::cerr << prefix << loaded.why << '\n';
+        return kUnreadable;
+    }
+    replay::ViewOptions view;
+    view.sinks = {&sink};
+    view.radios = loaded.verdict.radios;
+    replay::ReplayView watching(host, view);
+    sink.useLedger(watching.ledger());
+    host.setNowMs(loaded.verdict.startMs);
+    replay::Replayer replayer(loaded.bytes, host);
+    replayer.setWatcher(&watching);
+    const replay::Outcome outcome = replayer.run();
+    watching.finish(outcome.atMs - std::min(outcome.atMs, loaded.verdict.startMs));
+    std::ostringstream verdict;
+    const int status = printVerdict(file, loaded.verdict, outcome, verdict);
+    if (status != kSame) {
+        std::cerr << prefix << verdict.str();
+    }
+    return status;
+}
 
 int replayMain(int argc, char **argv)
 {
@@ -169,30 +222,17 @@ int replayMain(int argc, char **argv)
     addReplayOptions(cli, options);
     CLI11_PARSE(cli, argc, argv);
 
-    std::vector<u8> bytes;
-    std::string why;
-    if (!zep::record::readFile(options.file.c_str(), bytes, why)) {
-        std::cerr << "zep-sim replay: " << why << '\n';
-        return kUnreadable;
-    }
-    const Verdict verdict = checkWhole(bytes);
-    if (verdict.status == zep::record::Reader::Status::damaged) {
-        std::cerr << "zep-sim replay: " << options.file << ": " << verdict.why << '\n';
-        return kUnreadable;
-    }
     zep::host::Host host;
-    host.setCaptureLogs(false);
-    host.setCaptureSent(false);
-    std::string error;
-    if (!host.loadSharedApp(cli::libraryToLoad(options.lib), &error)) {
-        std::cerr << "zep-sim replay: " << error << '\n';
+    const Loaded loaded = load(options.file, options.lib, host);
+    if (!loaded.why.empty()) {
+        std::cerr << "zep-sim replay: " << loaded.why << '\n';
         return kUnreadable;
     }
     if (wantsOutputs(options)) {
-        return replayWithOutputs(options, bytes, verdict, host);
+        return replayWithOutputs(options, loaded.bytes, loaded.verdict, host);
     }
-    replay::Replayer replayer(bytes, host);
-    return printVerdict(options.file, verdict, replayer.run(), std::cout);
+    replay::Replayer replayer(loaded.bytes, host);
+    return printVerdict(options.file, loaded.verdict, replayer.run(), std::cout);
 }
 
 }  // namespace zep::sim

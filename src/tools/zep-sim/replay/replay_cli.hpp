@@ -4,8 +4,15 @@
 
 #include <string>
 
+#include "run/story_sink.hpp"
+
 namespace zep::sim {
 
 int replayMain(int argc, char **argv);
+
+// Replays file on lib, as replayMain checks it, with sink the only listener,
+// handed the replay's ledger before anything plays. The exit status replay's
+// would be; why on stderr, each line behind prefix.
+int replayIntoStory(const std::string &file, const std::string &lib, StorySink &sink, const std::string &prefix);
 
 }  // namespace zep::sim

@@ -44,6 +44,8 @@ public:
     }
     // The stations' figures, read from the module's lines as a play reads them.
     const logs::FieldLog &stationLog() const { return stationLog_; }
+    // What each host asked for, as the replayed entries told it.
+    const HostLedger &ledger() const { return fanout_.ledger(); }
 
     void entering(const zep::record::Event &entry) override;
     void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) override;

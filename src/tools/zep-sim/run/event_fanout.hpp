@@ -48,6 +48,7 @@ public:
     // What each host asked for: fed with the starts and stops delivered here,
     // and by the runner (or the replay) with station facts and leaves.
     HostLedger &ledger() { return ledger_; }
+    const HostLedger &ledger() const { return ledger_; }
 
 private:
     Event make(EventKind kind, const char *ev, u64 t) const;

@@ -376,18 +376,29 @@ std::optional<HostLedger::Match> HostLedger::served(const std::vector<Match> &ma
     return heaviest;
 }
 
+NodeShares HostLedger::sharesOf(const Key &key, const Node &node)
+{
+    NodeShares shares;
+    shares.staMac = key.first;
+    shares.measId = key.second;
+    shares.radioId = node.radioId;
+    for (const auto &[host, share] : node.hosts) {
+        shares.hosts.push_back({host, share.sched, share.automatic});
+    }
+    return shares;
+}
+
+std::optional<NodeShares> HostLedger::node(const host::Mac &mac, u32 measId) const
+{
+    const auto it = nodes_.find({mac, measId});
+    return it == nodes_.end() ? std::nullopt : std::optional(sharesOf(it->first, it->second));
+}
+
 std::vector<NodeShares> HostLedger::nodes() const
 {
     std::vector<NodeShares> out;
     for (const auto &[key, node] : nodes_) {
-        NodeShares shares;
-        shares.staMac = key.first;
-        shares.measId = key.second;
-        shares.radioId = node.radioId;
-        for (const auto &[host, share] : node.hosts) {
-            shares.hosts.push_back({host, share.sched, share.automatic});
-        }
-        out.push_back(std::move(shares));
+        out.push_back(sharesOf(key, node));
     }
     std::sort(out.begin(), out.end(), [](const NodeShares &a, const NodeShares &b) {
         return KeyLess{}({a.staMac, a.measId}, {b.staMac, b.measId});

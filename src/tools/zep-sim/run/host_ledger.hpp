@@ -51,6 +51,8 @@ public:
     int hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs = 0);
     // Every node a host asked for, with each host's share as it asked.
     std::vector<NodeShares> nodes() const;
+    // One of them; nullopt when no host asks for it.
+    std::optional<NodeShares> node(const host::Mac &mac, u32 measId) const;
 
     // What became of each node over the run, kept after the node is gone:
     // what findings read.
@@ -98,6 +100,7 @@ private:
         bool due;
     };
     static std::optional<Match> served(const std::vector<Match> &matches);
+    static NodeShares sharesOf(const Key &key, const Node &node);
 
     void start(std::span<const u8> body);
     void stop(std::span<const u8> body);

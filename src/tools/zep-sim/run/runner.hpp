@@ -80,6 +80,8 @@ public:
     }
     // The module's log lines of the run, read as an access point's: the stations' table.
     const logs::FieldLog &stationLog() const { return stationLog_; }
+    // What each host asked for, as the run's events told it.
+    const HostLedger &ledger() const { return fanout_.ledger(); }
     // Virtual time played, from the scenario's clock start.
     u64 playedMs() const;
 

@@ -7,13 +7,16 @@ _zep_sim()
     prev=${COMP_WORDS[COMP_CWORD-1]}
     local options="--help --version --lib --trace --report --junit --summary-json --seed
                    --verbose --quiet --log-level --strict --log --record -h -v -q"
-    local subcommands="compare logs replay help"
+    local subcommands="compare explain logs replay help"
     # What a word that is no option's value names: a scenario (or - for
     # standard input, read only when named), a log, a recording.
     local files='!*.y*ml' stdin="-"
     if [[ ${COMP_WORDS[1]} == compare ]]; then
         options="--help --lib --trace --seed"
         subcommands="" stdin=""
+    elif [[ ${COMP_WORDS[1]} == explain ]]; then
+        options="--help --replay --logs --lib --meas"
+        subcommands=""
     elif [[ ${COMP_WORDS[1]} == logs ]]; then
         options="--help --json --verbose --ap --scenario --report -v"
         subcommands="" files=""
@@ -25,7 +28,7 @@ _zep_sim()
         --lib)
             COMPREPLY=($(compgen -f -X '!*.so*' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
-        --trace|--report|--junit|--summary-json|--log|--record|--scenario)
+        --trace|--report|--junit|--summary-json|--log|--record|--scenario|--replay|--logs)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
         --seed)
@@ -33,8 +36,11 @@ _zep_sim()
         --log-level)
             COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur"))
             return ;;
+        --meas)
+            COMPREPLY=($(compgen -W "lm tpc" -- "$cur"))
+            return ;;
         help)
-            COMPREPLY=($(compgen -W "compare logs replay" -- "$cur"))
+            COMPREPLY=($(compgen -W "compare explain logs replay" -- "$cur"))
             return ;;
     esac
     if [[ $cur == -* ]]; then
