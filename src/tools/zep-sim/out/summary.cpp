@@ -94,6 +94,16 @@ void Summary::addCost(u32 key, const Event &ev)
     c.min = std::min(c.min, ev.elapsed);
     c.max = std::max(c.max, ev.elapsed);
     c.total += ev.elapsed;
+    c.spread.note(static_cast<u64>(std::chrono::duration_cast<std::chrono::microseconds>(ev.elapsed).count()));
+}
+
+std::map<std::string, HandlerCost> Summary::handlerSpreads() const
+{
+    std::map<std::string, HandlerCost> out;
+    for (const auto &[key, cost] : costs_) {
+        out[handlerName(key)] = cost.spread;
+    }
+    return out;
 }
 
 void Summary::count(const Event &ev)

@@ -42,6 +42,8 @@ public:
     u64 errorLogLines() const { return logs_[2]; }
     // Handlers that returned non-zero at least once, by name, with how often.
     std::vector<std::pair<std::string, u64>> failingHandlers() const;
+    // Each handler's spread of costs, by name: what the cost findings read.
+    std::map<std::string, HandlerCost> handlerSpreads() const;
 
     struct RadioStats {
         std::optional<u32> nodes;
@@ -63,6 +65,7 @@ private:
         std::chrono::nanoseconds min{std::chrono::nanoseconds::max()};
         std::chrono::nanoseconds max{0};
         std::chrono::nanoseconds total{0};
+        HandlerCost spread;  // in microseconds
     };
 
     void count(const Event &ev);

@@ -40,7 +40,7 @@ public:
     const Summary &summary() const { return summary_; }
     std::vector<Finding> findings() const
     {
-        return outputs_.findings->findings(stationLog_, logLevel_ == 0, endMs_);
+        return outputs_.findings->findings(summary_, stationLog_, logLevel_ == 0, endMs_);
     }
     // The stations' figures, read from the module's lines as a play reads them.
     const logs::FieldLog &stationLog() const { return stationLog_; }

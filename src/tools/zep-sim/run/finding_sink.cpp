@@ -18,10 +18,6 @@ void FindingSink::onEvent(const Event &ev)
         break;
     default: break;
     }
-    if (const std::optional<u32> key = handlerKey(ev)) {
-        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(ev.elapsed).count();
-        facts_.costs[handlerName(*key)].note(static_cast<u64>(us));
-    }
 }
 
 void FindingSink::noteError(const Event &ev)
@@ -53,12 +49,13 @@ void FindingSink::addBurst(ErrorBursts &into, const ErrorBursts &run)
     into.lastMs = run.lastMs;
 }
 
-std::vector<Finding> FindingSink::findings(const logs::FieldLog &lines, bool notesKept,
+std::vector<Finding> FindingSink::findings(const Summary &summary, const logs::FieldLog &lines, bool notesKept,
                                            std::optional<u64> endMs) const
 {
     FindingFacts facts = facts_;
     facts.nodes = ledger_.history();
     facts.unmatchedReports = ledger_.unmatchedReports();
+    facts.costs = summary.handlerSpreads();
     logs::addLineFacts(lines, facts, notesKept);
     facts.endMs = endMs ? endMs : facts.endMs;
     if (run_ && isBurst(*run_)) {

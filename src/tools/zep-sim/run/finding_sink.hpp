@@ -1,14 +1,16 @@
 // Gathers what findings are drawn from in a play or a replay: the ledger's
-// history of each node, and from the events the failed sends, the bursts of
-// error lines and the handlers' costs.
+// history of each node, the failed sends and the bursts of error lines from
+// the events; the handlers' costs come from the summary, which keeps them.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <vector>
 
 #include "base/events.hpp"
 #include "findings/finding.hpp"
 #include "logs/field_log.hpp"
+#include "out/summary.hpp"
 #include "run/host_ledger.hpp"
 
 namespace zep::sim {
@@ -22,7 +24,8 @@ public:
     // `lines`) and, where known, when the run ended; the burst still open
     // counts if it is one.
     // notesKept: the run's log level let the module's notes through.
-    std::vector<Finding> findings(const logs::FieldLog &lines, bool notesKept, std::optional<u64> endMs) const;
+    std::vector<Finding> findings(const Summary &summary, const logs::FieldLog &lines, bool notesKept,
+                                  std::optional<u64> endMs) const;
 
 private:
     void noteError(const Event &ev);

@@ -95,42 +95,44 @@ void HostLedger::reported(const host::Mac &mac, u32 measId, u8 tokenId)
 // The expiry has sent all it will. A node with a host due and no request
 // tried was passed over: starved when its radio had sent its most by then
 // (otherwise its first visit only cleared the new node's skip). Where a
-// request was tried, every due host used up one of its count.
+// request was tried, every due host used up one of its count, and a host
+// measured a number of times leaves the node with its last request.
 void HostLedger::endTick()
 {
     for (auto it = nodes_.begin(); it != nodes_.end();) {
-        auto &[key, node] = *it;
-        const bool anyDue = std::any_of(node.hosts.begin(), node.hosts.end(),
-                                        [&](const auto &h) { return due(h.second); });
-        if (anyDue) {
-            NodeHistory &past = history_[key];
-            past.radioId = node.radioId;
-            ++past.dueTicks;
-            for (const auto &[host, share] : node.hosts) {
-                past.hosts[host].due += due(share) ? 1 : 0;
+        Node &node = it->second;
+        const bool attempted = node.attemptedTick == tick_;
+        bool anyDue = false;
+        for (std::size_t host = 0; host < node.hosts.size(); ++host) {
+            std::optional<Share> &share = node.hosts[host];
+            if (!share) {
+                continue;
             }
-            const auto sent = sentThisTick_.find(node.radioId);
-            const bool attempted = node.attemptedTick == tick_;
-            if (!attempted && sent != sentThisTick_.end() && sent->second >= kSendsPerRadio) {
-                past.firstStarvedMs = past.starvedTicks++ == 0 ? nowMs_ : past.firstStarvedMs;
-                past.lastStarvedMs = nowMs_;
-            }
-            if (attempted) {
-                useUpCounts(node);
+            StaMeasSched &sched = share->sched;
+            const bool isDue = due(*share);
+            anyDue = anyDue || isDue;
+            node.past.hosts[host].due += isDue ? 1 : 0;
+            const bool lastOne = attempted && isDue && sched.isLoop == 0 && --sched.count == 0;
+            if (lastOne) {
+                share.reset();
             }
         }
-        it = node.hosts.empty() ? nodes_.erase(it) : std::next(it);
+        if (anyDue && !attempted) {
+            noteStarved(node);
+        }
+        node.past.dueTicks += anyDue ? 1 : 0;
+        it = node.empty() ? retire(it) : std::next(it);
     }
     sentThisTick_.clear();
 }
 
-// A host measured a number of times leaves the node with its last request.
-void HostLedger::useUpCounts(Node &node)
+void HostLedger::noteStarved(Node &node)
 {
-    for (auto it = node.hosts.begin(); it != node.hosts.end();) {
-        StaMeasSched &sched = it->second.sched;
-        const bool lastOne = due(it->second) && sched.isLoop == 0 && --sched.count == 0;
-        it = lastOne ? node.hosts.erase(it) : std::next(it);
+    const auto sent = sentThisTick_.find(node.radioId);
+    if (sent != sentThisTick_.end() && sent->second >= kSendsPerRadio) {
+        NodeHistory &past = node.past;
+        past.firstStarvedMs = past.starvedTicks++ == 0 ? nowMs_ : past.firstStarvedMs;
+        past.lastStarvedMs = nowMs_;
     }
 }
 
@@ -176,39 +178,34 @@ void HostLedger::giveUpSilentStations()
         }
         const Node &node = it->second;
         const bool automatic = std::any_of(node.hosts.begin(), node.hosts.end(),
-                                           [](const auto &h) { return h.second.automatic; });
+                                           [](const std::optional<Share> &s) { return s && s->automatic; });
         return !(automatic && unanswered(node));
     });
     for (const Key &key : silent) {
         Node &node = nodes_[key];
         const bool toTpc = key.second == STAMEAS_MSG_LM_REQ && automaticRequest(key.first).has_value();
-        NodeHistory &past = history_[key];
-        past.radioId = node.radioId;
+        NodeHistory &past = node.past;
         ++past.giveUps;
         past.movedToTpc = past.movedToTpc || toTpc;
         past.lastGiveUpMs = nowMs_;
-        for (auto it = node.hosts.begin(); it != node.hosts.end();) {
-            if (!it->second.automatic) {
-                ++it;
+        for (std::size_t host = 0; host < node.hosts.size(); ++host) {
+            std::optional<Share> &share = node.hosts[host];
+            if (!share || !share->automatic) {
                 continue;
             }
             if (toTpc) {
-                Node &target = nodes_.try_emplace({key.first, STAMEAS_MSG_TPC_REQ}, Node{node.radioId, {}}).first->second;
-                target.hosts[it->first] = it->second;
+                Node &target =
+                    nodes_.try_emplace({key.first, STAMEAS_MSG_TPC_REQ}, Node{node.radioId, {}, 0, 0, ~u64{0}, {}})
+                        .first->second;
+                target.hosts[host] = share;
                 mayBeSilent({key.first, STAMEAS_MSG_TPC_REQ}, target);
             }
-            it = node.hosts.erase(it);
+            share.reset();
         }
-        if (node.hosts.empty()) {
-            nodes_.erase(key);
+        if (node.empty()) {
+            retire(nodes_.find(key));
         }
     }
-}
-
-bool HostLedger::due(const Share &share) const
-{
-    const StaMeasSched &s = share.sched;
-    return s.periodInSec != 0 && tick_ % s.periodInSec == 0 && (s.isLoop != 0 || s.count != 0);
 }
 
 void HostLedger::start(std::span<const u8> body)
@@ -229,7 +226,7 @@ void HostLedger::start(std::span<const u8> body)
             continue;  // the station is not in the database: the module refuses the share
         }
         // One node per station and id, whichever radio: an existing one keeps its radio.
-        const auto [it, added] = nodes_.try_emplace({mac, *measId}, Node{head->radioId, {}});
+        const auto [it, added] = nodes_.try_emplace({mac, *measId}, Node{head->radioId, {}, 0, 0, ~u64{0}, {}});
         it->second.hosts[head->host] = Share{entry.measReq, entry.sched, automatic};
         if (automatic) {
             mayBeSilent(it->first, it->second);
@@ -253,16 +250,18 @@ void HostLedger::stop(std::span<const u8> body)
             Node &node = it->second;
             const bool named = everyStation || (station == mac && (entry.measId == kEveryId || measId == entry.measId));
             if (node.radioId == head->radioId && named) {
-                node.hosts.erase(head->host);
+                node.hosts[head->host].reset();
             }
-            it = node.hosts.empty() ? nodes_.erase(it) : std::next(it);
+            it = node.empty() ? retire(it) : std::next(it);
         }
     }
 }
 
 void HostLedger::stationLeft(const host::Mac &mac)
 {
-    std::erase_if(nodes_, [&](const auto &node) { return node.first.first == mac; });
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        it = it->first.first == mac ? retire(it) : std::next(it);
+    }
 }
 
 std::optional<u32> HostLedger::automaticId(const host::Mac &mac) const
@@ -314,10 +313,11 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
     std::vector<Match> &matches = matches_;
     matches.clear();
     const auto collect = [&](const Key &key, Node &node) {
-        for (const auto &[host, share] : node.hosts) {
-            const std::optional<StaMeasReq> req = requestOf(key.first, share);
+        for (u32 host = 0; host < node.hosts.size(); ++host) {
+            const std::optional<Share> &share = node.hosts[host];
+            const std::optional<StaMeasReq> req = share ? requestOf(key.first, *share) : std::nullopt;
             if (req && std::memcmp(&*req, body.data(), sizeof *req) == 0) {
-                matches.push_back({&node, &key, host, due(share)});
+                matches.push_back({&node, &key, host, due(*share)});
             }
         }
     };
@@ -341,12 +341,51 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
     if (sent && match) {
         ++match->node->requests;
         mayBeSilent(*match->key, *match->node);
-        ++history_[*match->key].hosts[match->host].served;
+        ++match->node->past.hosts[match->host].served;
     }
     if (sent) {
         ++sentThisTick_[match ? match->node->radioId : recordAt<u32>(body, offsetof(StaMeasReq, radioId))];
     }
     return match ? static_cast<int>(match->host) : kUnknownHost;
+}
+
+namespace {
+
+// One node's history over a later life of it added to the earlier ones.
+void addLife(NodeHistory &into, const NodeHistory &life, u32 radioId)
+{
+    into.radioId = radioId;
+    if (life.starvedTicks != 0) {
+        into.firstStarvedMs = into.starvedTicks != 0 ? into.firstStarvedMs : life.firstStarvedMs;
+        into.lastStarvedMs = life.lastStarvedMs;
+    }
+    into.dueTicks += life.dueTicks;
+    into.starvedTicks += life.starvedTicks;
+    for (std::size_t h = 0; h < into.hosts.size(); ++h) {
+        into.hosts[h].due += life.hosts[h].due;
+        into.hosts[h].served += life.hosts[h].served;
+    }
+    into.giveUps += life.giveUps;
+    into.evictions += life.evictions;
+    into.movedToTpc = into.movedToTpc || life.movedToTpc;
+    into.lastGiveUpMs = life.lastGiveUpMs ? life.lastGiveUpMs : into.lastGiveUpMs;
+}
+
+}  // namespace
+
+HostLedger::Nodes::iterator HostLedger::retire(Nodes::iterator it)
+{
+    addLife(history_[it->first], it->second.past, it->second.radioId);
+    return nodes_.erase(it);
+}
+
+std::map<HostLedger::Key, NodeHistory> HostLedger::history() const
+{
+    std::map<Key, NodeHistory> all = history_;
+    for (const auto &[key, node] : nodes_) {
+        addLife(all[key], node.past, node.radioId);
+    }
+    return all;
 }
 
 // One host's request is that host's. When several hosts' are the same bytes,
@@ -382,8 +421,10 @@ NodeShares HostLedger::sharesOf(const Key &key, const Node &node)
     shares.staMac = key.first;
     shares.measId = key.second;
     shares.radioId = node.radioId;
-    for (const auto &[host, share] : node.hosts) {
-        shares.hosts.push_back({host, share.sched, share.automatic});
+    for (u32 host = 0; host < node.hosts.size(); ++host) {
+        if (const std::optional<Share> &share = node.hosts[host]) {
+            shares.hosts.push_back({host, share->sched, share->automatic});
+        }
     }
     return shares;
 }

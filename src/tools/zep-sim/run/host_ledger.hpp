@@ -5,6 +5,7 @@
 // never read.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -57,7 +58,7 @@ public:
     // What became of each node over the run, kept after the node is gone:
     // what findings read.
     using Key = NodeKey;  // station, measurement id: one node each
-    const std::map<Key, NodeHistory> &history() const { return history_; }
+    std::map<Key, NodeHistory> history() const;
     // Reports with the access point's own token and no node to count against, by station.
     const Occurrences &unmatchedReports() const { return unmatched_; }
 
@@ -69,10 +70,15 @@ private:
     };
     struct Node {
         u32 radioId = 0;
-        std::map<u32, Share> hosts;  // by host id
+        std::array<std::optional<Share>, 3> hosts;  // by host id
+        bool empty() const
+        {
+            return std::none_of(hosts.begin(), hosts.end(), [](const auto &s) { return s.has_value(); });
+        }
         u32 requests = 0;  // sent
         u32 reports = 0;   // answering them
         u64 attemptedTick = ~u64{0};  // the last expiry that tried to send its request
+        NodeHistory past;  // since it was added; kept on in history_ when it goes
     };
     // The order of the pair (station bytes, then id), with the station
     // compared as one number: every request sent looks its node up.
@@ -110,16 +116,24 @@ private:
     void reported(const host::Mac &mac, u32 measId, u8 tokenId);
     void beginTick();
     void endTick();
-    void useUpCounts(Node &node);
+    void noteStarved(Node &node);
     void giveUpSilentStations();
-    bool due(const Share &share) const;
+    // Asked for every share at every expiry and every request sent.
+    bool due(const Share &share) const
+    {
+        const StaMeasSched &s = share.sched;
+        return s.periodInSec != 0 && tick_ % s.periodInSec == 0 && (s.isLoop != 0 || s.count != 0);
+    }
 
     struct KeyHash {
         std::size_t operator()(const Key &key) const { return KeyLess::number(key.first) ^ key.second; }
     };
     // Looked up for every request sent and every report; walked in the
     // table's order (KeyLess) wherever the order shows.
-    std::unordered_map<Key, Node, KeyHash> nodes_;
+    using Nodes = std::unordered_map<Key, Node, KeyHash>;
+    Nodes nodes_;
+    // Every removal of a node goes through here, so that its history stays.
+    Nodes::iterator retire(Nodes::iterator it);
     std::vector<Match> matches_;
     // Nodes that may have become silent since the last tick (a request went
     // out, an automatic host came): only they are looked at when one begins.
@@ -129,7 +143,7 @@ private:
     u64 tick_ = 0;             // timer expiries so far: the schedules' count
     u64 nowMs_ = 0;            // when the last message was delivered
     std::map<u32, u32> sentThisTick_;  // by radio
-    std::map<Key, NodeHistory> history_;
+    std::map<Key, NodeHistory> history_;  // of nodes gone, over all their lives
     Occurrences unmatched_;
     bool tickBegun_ = false;   // this expiry's start has been looked at
     std::map<host::Mac, host::StationFacts> stations_;

@@ -76,7 +76,7 @@ public:
     // What a person should look at in the run so far, warnings first.
     std::vector<Finding> findings() const
     {
-        return outputs_.findings->findings(stationLog_, opt_.logLevel.value_or(sc_.logLevel) == 0, host_.nowMs());
+        return outputs_.findings->findings(summary_, stationLog_, opt_.logLevel.value_or(sc_.logLevel) == 0, host_.nowMs());
     }
     // The module's log lines of the run, read as an access point's: the stations' table.
     const logs::FieldLog &stationLog() const { return stationLog_; }
