@@ -108,46 +108,6 @@ TEST(RecordChannels, AnySequenceComesBackAsWritten)
     EXPECT_EQ(pos, bytes.size());
 }
 
-// A log line takes a way of its own (no event built, only its head compared)
-// and must write the very bytes the event it stands for would, on channels
-// it shares with other events: another count, a result left by them.
-TEST(RecordChannels, ALineIsWrittenAsTheEventItStandsFor)
-{
-    Generator gen;
-    gen.fields.reserve(2 * 20000 + 2);
-    std::vector<Channel> asEvents(kChannelCount), asLines(kChannelCount);
-    std::vector<u8> bytesAsEvents(1 << 16), bytesAsLines(1 << 16);
-    // A format whose lines share their channel with the sends of message 1.
-    const auto sendChannel = channelOf(static_cast<u8>(Op::ZEP_MNG_SendMsg), keyArg(static_cast<u8>(Op::ZEP_MNG_SendMsg)), 1);
-    u64 sharedRef = 0;
-    while (lineChannel(sharedRef) != sendChannel) {
-        ++sharedRef;
-    }
-    Event last;
-    u32 lines = 0;
-    for (int i = 0; i < 20000; ++i) {
-        last = gen.next(last);
-        if (last.kind != EventKind::op || last.id != kLineCode) {
-            u8 *const end = encodeEvent(bytesAsEvents.data(), last, asEvents.data());
-            ASSERT_EQ(encodeEvent(bytesAsLines.data(), last, asLines.data()) - bytesAsLines.data(),
-                      end - bytesAsEvents.data());
-            continue;
-        }
-        LineEvent line;
-        std::copy_n(last.args, logFormatRef, line.head);
-        line.formatRef = gen.pick(2) == 0 ? sharedRef : last.args[logFormatRef];
-        line.values = last.in;
-        line.ownFormat = last.out;
-        const u8 *const end = encodeEvent(bytesAsEvents.data(), line.event(), asEvents.data());
-        const u8 *const got = encodeLine(bytesAsLines.data(), line, asLines[lineChannel(line.formatRef)]);
-        ASSERT_TRUE(std::ranges::equal(std::span<const u8>(bytesAsLines.data(), got),
-                                       std::span<const u8>(bytesAsEvents.data(), end)))
-            << "event " << i;
-        ++lines;
-    }
-    EXPECT_GT(lines, 3000u);
-}
-
 // What a channel saves: a send repeated with one byte of its body changed
 // takes its code, its message, a mask, the length, and one word's change; an
 // entry of the same message between the sends keeps a channel of its own, so

@@ -106,12 +106,12 @@ TEST(RecordFormat, EventsComeBackAsWritten)
 TEST(RecordFormat, ALinesStationIsItsMacAsOneNumber)
 {
     constexpr u8 kMac[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0xf5};
-    const LineEvent line = calls::ZEP_DBG_Print(2, 63, 1, kMac, 7, {}, {});
-    EXPECT_EQ(line.head[3], 1u);
-    EXPECT_EQ(line.head[4], 0x0011223344f5ull);
-    const LineEvent none = calls::ZEP_DBG_Print(2, 63, 1, nullptr, 7, {}, {});
-    EXPECT_EQ(none.head[3], 0u);
-    EXPECT_EQ(none.head[4], 0u);
+    const Event line = calls::ZEP_DBG_Print(2, 63, 1, kMac, 7, {}, {});
+    EXPECT_EQ(line.args[logHasStation], 1u);
+    EXPECT_EQ(line.args[logStation], 0x0011223344f5ull);
+    const Event none = calls::ZEP_DBG_Print(2, 63, 1, nullptr, 7, {}, {});
+    EXPECT_EQ(none.args[logHasStation], 0u);
+    EXPECT_EQ(none.args[logStation], 0u);
 }
 
 TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)

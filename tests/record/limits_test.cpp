@@ -7,7 +7,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <functional>
 
 #include "record_calls.hpp"
 #include "record_channels.hpp"
@@ -30,16 +29,9 @@ std::vector<u8> noise(std::size_t size, u32 seed)
     return bytes;
 }
 
-using Put = std::function<void(Writer &, u32, std::span<const u8>)>;
-
-void send(Writer &writer, u32 i, std::span<const u8> body)
-{
-    writer.add(calls::op(Op::ZEP_MNG_SendMsg, {i}, body));
-}
-
-// Writes count events with the given cap through put (sends by default), each
-// carrying size bytes, noise or all alike; the file's bytes.
-std::vector<u8> written(u32 count, std::size_t size, bool random, u64 cap, const Put &put = send)
+// Writes count sends with the given cap, each carrying size bytes, noise or
+// all alike; the file's bytes.
+std::vector<u8> written(u32 count, std::size_t size, bool random, u64 cap)
 {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("record_limits_" + std::to_string(getpid()))).string();
@@ -47,7 +39,7 @@ std::vector<u8> written(u32 count, std::size_t size, bool random, u64 cap, const
     EXPECT_TRUE(writer.open(path.c_str(), cap));
     for (u32 i = 0; i < count; ++i) {
         const std::vector<u8> body = random ? noise(size, i) : std::vector<u8>(size, 0x5a);
-        put(writer, i, body);
+        writer.add(calls::op(Op::ZEP_MNG_SendMsg, {i}, body));
     }
     writer.close(EndReason::closed);
     std::vector<u8> bytes;
@@ -80,23 +72,6 @@ TEST(RecordLimits, TheCapLeavesRoomForTheEndBlockWhereverItFalls)
         ASSERT_EQ(readAll(bytes, why), Status::end) << cap;
         ASSERT_NE(why.find("size cap"), std::string::npos) << cap << ": " << why;
     }
-}
-
-// A log line takes a way of its own into the writer: at the cap and at the end
-// of a block it must stop, or move on, exactly where the event it stands for would.
-TEST(RecordLimits, ALineStopsWhereTheEventItStandsForWould)
-{
-    const auto line = [](u32 i, std::span<const u8> values) {
-        return calls::ZEP_DBG_Print(2, 63, i % 3, nullptr, 2 + i % 5, values, {});  // five formats
-    };
-    const Put asLine = [&](Writer &w, u32 i, std::span<const u8> values) { w.addLine(line(i, values)); };
-    const Put asEvent = [&](Writer &w, u32 i, std::span<const u8> values) { w.add(line(i, values).event()); };
-    for (u64 cap = 200; cap < 700; cap += 3) {
-        ASSERT_EQ(written(20, 100, true, cap, asLine), written(20, 100, true, cap, asEvent)) << cap;
-    }
-    const std::vector<u8> blocks = written(2000, 100, true, 1u << 20, asLine);
-    EXPECT_GT(blocks.size(), 3 * kBlockTarget);
-    EXPECT_EQ(blocks, written(2000, 100, true, 1u << 20, asEvent));
 }
 
 TEST(RecordLimits, ABlockIsStoredCompressedOnlyWhenThatIsSmaller)

@@ -2,9 +2,8 @@
 // into the recording build: each line recorded as its format and raw values
 // must read back as the text the framework's logger printed from the same
 // call, and a replay must tell a changed value, format or buffer apart while
-// comparing lines without formatting them. The values are read from the
-// argument slots the wrapper saved (a line with a real from its va_list):
-// both ways must give the same bytes wherever the registers end.
+// comparing lines. The values are read through the va_list by their
+// conversions, and the line is handed on to the framework's logger as it came.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -13,7 +12,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "line_values.hpp"
+#include "log_lines.hpp"
 #include "record_reader.hpp"
 #include "record_writer.hpp"
 #include "recorded_log.hpp"
@@ -251,74 +250,86 @@ TEST(RecordedLogLine, ReplayComparesARepeatedLineValueByValue)
     }
 }
 
-// The same values through a va_list, as a line with a real is read.
-std::vector<u8> listValues(const recorder::LineFormat *f, ...)
+// The values of the one line of a recording, as its event carries them.
+std::vector<u8> valuesOfOnlyLine(std::span<const u8> bytes)
 {
-    std::vector<u8> out(recorder::kLineValuesRoom);
-    va_list args;
-    va_start(args, f);
-    const u8 *end = recorder::putListValues(out.data(), out.data() + out.size(), *f, args, *zep_record_writer);
-    va_end(args);
-    out.resize(static_cast<std::size_t>(end - out.data()));
-    return out;
+    Reader reader(bytes);
+    Event e;
+    std::vector<u8> values;
+    while (reader.next(e) == Reader::Status::event) {
+        if (e.kind == EventKind::op) {
+            values.assign(e.in.begin(), e.in.end());
+        }
+    }
+    return values;
 }
 
-TEST(LineValuesFromSlots, EachValueIsReadFromItsSlotWhereverTheRegistersEnd)
+// Each value is kept at its class's width, read as the caller passed it: a
+// promoted %hhu as the int it became, a %p null or not, a buffer inline.
+TEST(RecordedLogLine, KeepsEachValueAtItsClassesWidth)
 {
-    record([] {
-        const recorder::LineFormat *f =
-            recorder::lineFormat("%s[%u] %llu %p %s %d %lx %s %hhu %x\r\n", *zep_record_writer);  // text 0
-        ASSERT_NE(f, nullptr);
-        char buffer[] = "buf";
-        const char *literal = "lit";  // read-only: text 1, named by its reference 3
-        // An int32's slot carries junk above its low half, as a register may.
-        const u64 slots[] = {reinterpret_cast<u64>(literal), 0xdead'beef'0000'0007ull, 0x0102'0304'0506'0708ull, 0,
-                             reinterpret_cast<u64>(buffer),  0x1111'1111'ffff'fff4ull, 0x8000'0000'0000'0001ull, 0,
-                             0xffff'ffff'0000'002aull, 0xabcd'0000'0000'0063ull};
-        const std::vector<u8> expected = {3, 0,                                // "lit"
-                                          7, 0, 0, 0,                          // %u
-                                          8, 7, 6, 5, 4, 3, 2, 1,              // %llu
-                                          0, 0, 0, 0, 0, 0, 0, 0,              // %p, null
-                                          1, 0, 3, 0, 'b', 'u', 'f',           // the buffer, inline
-                                          0xf4, 0xff, 0xff, 0xff,              // %d -12
-                                          1, 0, 0, 0, 0, 0, 0, 0x80,           // %lx
-                                          0, 0,                                // a null %s
-                                          0x2a, 0, 0, 0,                       // %hhu: the int it was promoted to
-                                          0x63, 0, 0, 0};
-        for (const u32 inRegisters : {0u, 1u, 3u, 8u}) {
-            std::vector<u8> out(recorder::kLineValuesRoom);
-            const recorder::ArgSlots at{slots, inRegisters, slots + inRegisters};
-            const u8 *end = recorder::putSlotValues(out.data(), out.data() + out.size(), *f, at, *zep_record_writer);
-            out.resize(static_cast<std::size_t>(end - out.data()));
-            EXPECT_EQ(out, expected) << inRegisters << " in registers";
-        }
-        EXPECT_EQ(listValues(f, literal, 7u, 0x0102'0304'0506'0708ull, nullptr, buffer, -12, 0x8000'0000'0000'0001ul,
-                             g_nothing, 0x2a, 0x63u),
-                  expected);
+    char buffer[] = "buf";
+    const Recorded r = record([&buffer] {
+        ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s[%u] %llu %p %s %d %lx %s %hhu %x\r\n", "lit", 7u,
+                      0x0102'0304'0506'0708ull, static_cast<void *>(nullptr), buffer, -12, 0x8000'0000'0000'0001ul,
+                      g_nothing, static_cast<unsigned char>(0x2a), 0x63u);
     });
+    const std::vector<u8> expected = {3, 0,                        // "lit", the second text defined
+                                      7, 0, 0, 0,                  // %u
+                                      8, 7, 6, 5, 4, 3, 2, 1,      // %llu
+                                      0, 0, 0, 0, 0, 0, 0, 0,      // %p, null
+                                      1, 0, 3, 0, 'b', 'u', 'f',   // the buffer, inline
+                                      0xf4, 0xff, 0xff, 0xff,      // %d -12
+                                      1, 0, 0, 0, 0, 0, 0, 0x80,   // %lx
+                                      0, 0,                        // a null %s
+                                      0x2a, 0, 0, 0,               // %hhu: the int it was promoted to
+                                      0x63, 0, 0, 0};
+    EXPECT_EQ(valuesOfOnlyLine(r.bytes), expected);
+    EXPECT_EQ(r.printed, std::vector<std::string>{"lit[7] 72623859790382856 (nil) buf -12 8000000000000001 (null) 42 63\r\n"});
 }
 
 // Strings in writable memory are cut so that the values after them still fit.
-TEST(LineValuesFromSlots, LongBuffersLeaveRoomForTheValuesAfterThem)
+TEST(RecordedLogLine, LongBuffersLeaveRoomForTheValuesAfterThem)
 {
-    record([] {
+    const std::string text(kMaxInlineString + 100, 'x');
+    const Recorded r = record([&text] {
         std::string format = "%s%s%s";
         for (u32 i = 3; i < kMaxLogArgs; ++i) {
             format += "%llu";
         }
-        const recorder::LineFormat *f = recorder::lineFormat(format.c_str(), *zep_record_writer);  // inline
-        ASSERT_NE(f, nullptr);
-        const std::string text(kMaxInlineString + 100, 'x');
-        std::vector<u64> slots(kMaxLogArgs, ~0ull);
-        slots[0] = slots[1] = slots[2] = reinterpret_cast<u64>(text.c_str());
-        std::vector<u8> out(recorder::kLineValuesRoom);
-        const u8 *end = recorder::putSlotValues(out.data(), out.data() + out.size(), *f, {slots.data(), 1, &slots[1]},
-                                                *zep_record_writer);
-        ASSERT_LE(end, out.data() + out.size());
-        const std::size_t numbers = (kMaxLogArgs - 3) * 8;
-        EXPECT_EQ(std::vector<u8>(end - numbers, end), std::vector<u8>(numbers, 0xff));
-        EXPECT_EQ(getLittle(out.data() + 2, 2), kMaxInlineString);  // the first string whole
+        const char *t = text.c_str();
+        constexpr unsigned long long n = ~0ull;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+        ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, format.c_str(), t, t, t, n, n, n, n, n, n, n, n, n, n, n, n, n, n,
+                      n, n, n, n, n, n, n, n, n, n, n, n, n, n, n);
+#pragma GCC diagnostic pop
     });
+    const std::vector<u8> values = valuesOfOnlyLine(r.bytes);
+    ASSERT_GE(values.size(), 4u);
+    const std::size_t numbers = (kMaxLogArgs - 3) * 8;
+    EXPECT_EQ(std::vector<u8>(values.end() - numbers, values.end()), std::vector<u8>(numbers, 0xff));
+    EXPECT_EQ(getLittle(values.data() + 2, 2), kMaxInlineString);  // the first string whole
+    ASSERT_EQ(r.printed.size(), 1u);
+    EXPECT_EQ(r.printed[0].size(), 3 * text.size() + (kMaxLogArgs - 3) * 20);  // passed on whole
+}
+
+// The framework's logger gets the application's own format and values, not a
+// line the recorder made text: it drops a line below its threshold unformatted.
+TEST(RecordedLogLine, TheFrameworkGetsTheFormatAsTheApplicationGaveIt)
+{
+    struct FormatsSeen final : host::CallTap {
+        std::vector<std::string> formats;
+        std::optional<u64> onCall(const host::Call &) override { return std::nullopt; }
+        void onLog(u32, u32, u32, const u8 *, const char *format, va_list) override { formats.emplace_back(format); }
+    } tap;
+    const Recorded r = record([&tap] {
+        host::Host::current().setCallTap(&tap);
+        ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s[%u]: kept %u\r\n", __func__, 1u, 2u);
+        host::Host::current().setCallTap(nullptr);
+    });
+    EXPECT_EQ(tap.formats, std::vector<std::string>{"%s[%u]: kept %u\r\n"});
+    EXPECT_EQ(recordedTexts(r.bytes), std::vector<std::string>{"operator()[1]: kept 2\r\n"});
 }
 
 }  // namespace

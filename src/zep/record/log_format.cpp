@@ -3,6 +3,8 @@
 // line is only made text again when someone has to read it.
 #include "log_format.hpp"
 
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -170,6 +172,33 @@ int logArgClasses(std::string_view format, ArgClass *classes)
         }
     });
     return carried && fits ? static_cast<int>(count) : -1;
+}
+
+void takeLogValues(va_list &args, std::span<const ArgClass> classes, LogValue *values)
+{
+    for (const ArgClass cls : classes) {
+        LogValue &v = *values++;
+        switch (cls) {
+        case ArgClass::int32:
+            v.number = va_arg(args, unsigned);
+            break;
+        case ArgClass::int64:
+            v.number = va_arg(args, unsigned long long);
+            break;
+        case ArgClass::real:
+            v.number = std::bit_cast<u64>(va_arg(args, double));
+            break;
+        case ArgClass::pointer:
+            v.number = reinterpret_cast<std::uintptr_t>(va_arg(args, const void *));
+            break;
+        case ArgClass::string: {
+            const char *text = va_arg(args, const char *);
+            v.isNull = text == nullptr;
+            v.text = text != nullptr ? std::string_view(text) : std::string_view();
+            break;
+        }
+        }
+    }
 }
 
 std::string formatLogLine(std::string_view format, const LogValue *values, std::size_t count)

@@ -3,6 +3,8 @@
 // encoded, and the line made text again from them, only to show it.
 #pragma once
 
+#include <cstdarg>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -72,6 +74,12 @@ struct LogValue {
     std::string_view text;  // a string argument's bytes
     bool isNull = false;    // a null %s
 };
+
+// The values of a line whose conversions are `classes`, taken from args in
+// order, each as its class says the caller passed it: a %s as its text (or
+// null), a %p as its address, a real as its bits, any other as its number.
+// This is how the recorder reads a line and a replay reads this build's.
+void takeLogValues(va_list &args, std::span<const ArgClass> classes, LogValue *values);
 
 // format made text with values (one per class, as logArgClasses gives them):
 // each conversion is formatted alone by snprintf, the rest copied.

@@ -120,10 +120,12 @@ inline u64 mac48(const u8 *mac)
 }
 // A log line: its format by reference (or, for a format in writable memory,
 // its own text in `out`) and its argument values as the recorder encodes them.
-inline LineEvent ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, u64 formatRef,
-                               std::span<const u8> values, std::span<const u8> ownFormat)
+inline Event ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, u64 formatRef,
+                           std::span<const u8> values, std::span<const u8> ownFormat)
 {
-    return {{severity, moduleId, category, given(staMac), mac48(staMac)}, formatRef, values, ownFormat};
+    Event e = op(Op::ZEP_DBG_Print, {severity, moduleId, category, given(staMac), mac48(staMac), formatRef}, values);
+    e.out = ownFormat;
+    return e;
 }
 
 }  // namespace zep::record::calls

@@ -312,50 +312,6 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
     return encodeEvent(at, event, event.ret, event.out, channels);
 }
 
-// A log line's channel: a hash of its code and its format's reference.
-inline constexpr u8 kLineCode = static_cast<u8>(Op::ZEP_DBG_Print);
-static_assert(keyArg(kLineCode) == logFormatRef && logFormatRef == kMaskedArgs,
-              "a line's head is its masked arguments, its format's reference the key after them");
-inline u32 lineChannel(u64 formatRef) { return channelOf(kLineCode, logFormatRef, formatRef); }
-
-// A log line written as encodeEvent writes line.event(), without the event:
-// the code and key are known, and only the head's five arguments are compared.
-inline u8 *encodeLine(u8 *at, const LineEvent &line, Channel &c)
-{
-    *at++ = static_cast<u8>(kLineCode | (line.values.empty() ? 0 : kCodeHasIn));
-    at = putVarint(at, line.formatRef);
-    c.args[logFormatRef] = line.formatRef;
-    u8 *const maskAt = at++;
-    u8 mask = line.ownFormat.empty() ? 0 : kMaskOut;
-    if (c.argCount != logArgCount) [[unlikely]] {
-        // The channel's last event was another key's (keys share channels).
-        mask |= kMaskCount;
-        *at++ = logArgCount;
-        for (u32 i = logArgCount; i < c.argCount; ++i) {
-            c.args[i] = 0;
-        }
-        c.argCount = logArgCount;
-    }
-#pragma GCC unroll 5
-    for (u32 i = 0; i < logFormatRef; ++i) {
-        if (line.head[i] != c.args[i]) {
-            mask |= static_cast<u8>(1u << i);
-            at = putDelta(at, line.head[i], c.args[i]);
-        }
-    }
-    if (c.ret != 0) [[unlikely]] {
-        mask |= kMaskRet;
-        at = putDelta(at, 0, c.ret);
-    }
-    *maskAt = mask;
-    // The values inline: a line nearly always has some, and rarely a format of its own.
-    if (line.ownFormat.empty() && !line.values.empty()) [[likely]] {
-        c.outSize = 0;
-        return putField(at, line.values, c.in, c.inSize, kChannelInBytes);
-    }
-    return putFields(at, line.values, line.ownFormat, c);
-}
-
 // The reader's half: decodes the event at pos against its channel, moving
 // both on; false when the bytes are not an event this version writes. The
 // event's spans point into the channel or into bytes.

@@ -105,31 +105,4 @@ struct Event {
 // What a log line event carries in its arguments.
 enum LogArg : u32 { logSeverity, logModule, logCategory, logHasStation, logStation, logFormatRef, logArgCount };
 
-// A log line (ZEP_DBG_Print) as the recorder hands it to the writer, which
-// writes it exactly as event() would be written but without building that
-// event: its head (severity, module, category, whether a station was given,
-// the station's MAC as a 48-bit number), its format's reference (its
-// channel's key), its values as `in` and, for a format without an id, the
-// format's own text as `out`.
-struct LineEvent {
-    u64 head[logFormatRef] = {};
-    u64 formatRef = 0;
-    std::span<const u8> values;
-    std::span<const u8> ownFormat;
-
-    Event event() const
-    {
-        Event e;
-        e.id = static_cast<u8>(Op::ZEP_DBG_Print);
-        e.argCount = logArgCount;
-        for (u32 i = 0; i < logFormatRef; ++i) {
-            e.args[i] = head[i];
-        }
-        e.args[logFormatRef] = formatRef;
-        e.in = values;
-        e.out = ownFormat;
-        return e;
-    }
-};
-
 }  // namespace zep::record

@@ -42,16 +42,6 @@ public:
         u8 *const at = buf_ + kBlockHeaderBytes + used_;
         commit(static_cast<u32>(encodeEvent(at, call, ret, out, channels_) - at));
     }
-    // Appends a log line, the same bytes as add(line.event()).
-    void addLine(const LineEvent &line)
-    {
-        if (used_ + encodedBound(logArgCount, line.values.size(), line.ownFormat.size()) > room_) [[unlikely]] {
-            addChecked(line.event());
-            return;
-        }
-        u8 *const at = buf_ + kBlockHeaderBytes + used_;
-        commit(static_cast<u32>(encodeLine(at, line, channels_[lineChannel(line.formatRef)]) - at));
-    }
     // Writes the buffered events and the end block, and closes the file.
     void close(EndReason reason);
     // Writes the events buffered so far as a block, leaving the file open.

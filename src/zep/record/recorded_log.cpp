@@ -5,28 +5,6 @@
 
 namespace zep::record {
 
-void RecordedText::setClasses(std::span<const ArgClass> parsed)
-{
-    classes.assign(parsed.begin(), parsed.end());
-    widths.assign(parsed.size(), 0);
-    numbersFrom = 0;
-    hasReal = false;
-    refBytes = 0;
-    numberPlaces.clear();
-    meaningPlaces.clear();
-    for (std::size_t i = 0; i < parsed.size(); ++i) {
-        const bool byMeaning = parsed[i] == ArgClass::string || parsed[i] == ArgClass::pointer;
-        const u32 bytes = valueBytes(parsed[i]);
-        const Place place{bytes == 8 ? ~0ull : (1ull << (8 * bytes)) - 1, static_cast<u16>(refBytes),
-                          static_cast<u8>(i), parsed[i]};
-        (byMeaning ? meaningPlaces : numberPlaces).push_back(place);
-        refBytes += bytes;
-        widths[i] = static_cast<u8>(byMeaning ? 0 : bytes);
-        numbersFrom = byMeaning ? static_cast<u32>(i + 1) : numbersFrom;
-        hasReal = hasReal || parsed[i] == ArgClass::real;
-    }
-}
-
 bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const char *&why)
 {
     if (id != texts_.size()) {
@@ -47,7 +25,7 @@ bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const c
             why = "log format has a conversion no recorded line can carry";
             return false;
         }
-        t.setClasses({classes, static_cast<std::size_t>(count)});
+        t.classes.assign(classes, classes + count);
     }
     texts_.push_back(std::move(t));
     return true;
@@ -125,7 +103,10 @@ bool resolveFormat(const Event &line, const TextTable &texts, DecodedLine &out, 
 
 bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, const char *&why)
 {
-    out = DecodedLine{};
+    // Cleared, not replaced: a replay decodes every line into the same one.
+    out.format = {};
+    out.classes.clear();
+    out.values.clear();
     if (line.argCount != logArgCount) {
         why = "log line without its format reference";
         return false;
@@ -134,7 +115,7 @@ bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, 
         return false;
     }
     u64 pos = 0;
-    out.values.resize(out.classes.size());
+    out.values.assign(out.classes.size(), LogValue{});
     for (std::size_t i = 0; i < out.classes.size(); ++i) {
         const ArgClass cls = out.classes[i];
         const bool ok = cls == ArgClass::string ? readLogString(line.in, pos, texts, out.values[i])

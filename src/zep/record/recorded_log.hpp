@@ -14,29 +14,6 @@ struct RecordedText {
     std::string text;
     bool isFormat = false;
     std::vector<ArgClass> classes;  // a format's, in order
-    // What comparing a line of the format needs, worked out once: each
-    // value's width in the line (0 for a string or a pointer, compared by
-    // what they mean), one past the last of those, and whether a value is a
-    // real (its double does not come in an integer slot).
-    std::vector<u8> widths;
-    u32 numbersFrom = 0;
-    bool hasReal = false;
-    // A line's bytes when each of its strings is a reference (a string kept
-    // inline makes it longer): its values then lie at fixed places, the
-    // numbers' (with the bits each keeps) and the strings' and pointers',
-    // in the order of their arguments.
-    u32 refBytes = 0;
-    struct Place {
-        u64 bits = 0;
-        u16 offset = 0;
-        u8 arg = 0;
-        ArgClass cls = ArgClass::int32;
-    };
-    std::vector<Place> numberPlaces;
-    std::vector<Place> meaningPlaces;
-
-    // Sets classes and what follows from them.
-    void setClasses(std::span<const ArgClass> parsed);
 };
 
 // Every text of a recording, by id (their ids are given in order from 0).

@@ -87,9 +87,6 @@ inline u64 handlerKey(u64 kind, u64 msgId)
     return static_cast<u64>(static_cast<u32>(kind)) << 32 | static_cast<u32>(msgId);
 }
 
-// Per recorded text: the read-only address this build last gave it from.
-using TextsSeen = std::vector<const char *>;
-
 class Replayer final : public zep::host::CallTap {
 public:
     // recording: the whole file, which stays alive while the replay runs.
@@ -139,16 +136,6 @@ private:
     u32 walkNeighbours(const zep::host::Call &call);
     void keep(const zep::record::Event &recorded, const zep::host::Call &call);
     u64 result(const zep::record::Event &recorded, const zep::host::Call &call);
-    // Inline: the usual line comes from the address its format was last seen at.
-    const zep::record::RecordedText *sameFormat(const zep::record::Event &recorded, const char *format)
-    {
-        const u64 id = recorded.args[zep::record::logFormatRef] - zep::record::kStringTextBase;
-        if (id < formatSeen_.size() && formatSeen_[id].address == format) [[likely]] {
-            return formatSeen_[id].same ? recorded.texts->find(id) : nullptr;
-        }
-        return sameFormatFirstSeen(recorded, format);
-    }
-    const zep::record::RecordedText *sameFormatFirstSeen(const zep::record::Event &recorded, const char *format);
     bool sameLine(const zep::record::Event &recorded, const char *format, va_list &args);
 
     std::span<const u8> recording_;
@@ -171,15 +158,9 @@ private:
     ZEP_UAM_StaInfo station_{};
     zep::host::Mac bssid_{};
 
-    // Per recorded format: the address this build last logged it from, and
-    // whether this build's text there is the recorded one.
-    struct FormatSeen {
-        const char *address = nullptr;
-        bool same = false;
-    };
-    std::vector<FormatSeen> formatSeen_;
-    zep::record::RecordedText ownFormat_;  // a line that carried its own format
-    TextsSeen textsSeen_;
+    // The line being compared, recorded and this build's, kept from line to line.
+    zep::record::DecodedLine recordedLine_;
+    std::vector<zep::record::LogValue> thisLine_;
 };
 
 }  // namespace zep::sim::replay

@@ -6,8 +6,7 @@
 #include "record_writer.hpp"
 
 // Null unless STA_MEAS_RECORD named a file when the library was loaded: the
-// only thing a wrapper reads while recording is off. A C name, because the
-// logger's wrapper reads it from assembly.
+// only thing a wrapper reads while recording is off.
 extern "C" zep::record::Writer *zep_record_writer;
 
 namespace zep::record::recorder {
@@ -25,6 +24,10 @@ inline void recordCall(const Event &call, u64 ret, std::span<const u8> out = {})
 // The module registered under appId: the recorder's own lines go under it,
 // and one said before now is said now.
 void moduleRegistered(u32 appId);
+
+// Sends the application's log lines through the recorder's logger, or
+// straight to the framework's again.
+void logThroughRecorder(bool on);
 
 // Virtual milliseconds since recording began, from the framework's ticks.
 u64 elapsedMs();

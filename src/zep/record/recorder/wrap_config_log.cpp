@@ -2,10 +2,17 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 
-#include "line_values.hpp"
+// The pointer the application's lines go through; the recorder itself names
+// the framework's logger and its own by their link names.
+#include "module_logger.h"
+#undef ZEP_DBG_Print
+
+#include "log_lines.hpp"
 #include "recorder.hpp"
 
 using namespace zep::record;
@@ -39,230 +46,118 @@ void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 
     return recorded_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
 }
 
-// A line is recorded as its format's reference and its arguments' raw values,
-// their widths worked out once per format: nothing is formatted here.
+// A line is recorded as its format's reference and its arguments' raw values;
+// nothing is formatted here. It is then handed to the framework's logger with
+// the values it came with, which the framework formats or drops as it would
+// have without the recorder.
 namespace {
-
-// The format of a line to record, null when the line is not recorded.
-const LineFormat *formatToRecord(const char *format)
-{
-    return format != nullptr ? lineFormat(format, *zep_record_writer) : nullptr;
-}
-
-[[gnu::always_inline]] inline void addLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
-             const LineFormat &f, std::span<const u8> values)
-{
-    const std::span<const u8> ownFormat =
-        f.ref == kStringInline ? calls::bytesOf(format, std::strlen(format)) : std::span<const u8>();
-    zep_record_writer->addLine(
-        calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f.ref, values, ownFormat));
-}
 
 // Where a line's values are written: every value at its widest, and the
 // strings cut to fit (putString).
 u8 g_values[kLineValuesRoom];
 
-void recordLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, va_list &args)
+void recordLine(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, const LineFormat &f,
+                const LogValue *values)
 {
-    const LineFormat *f = formatToRecord(format);
-    if (f != nullptr) {
-        const u8 *end = putListValues(g_values, std::end(g_values), *f, args, *zep_record_writer);
-        addLine(severity, moduleId, category, staMac, format, *f, {g_values, end});
+    u8 *at = g_values;
+    for (u32 i = 0; i < f.count; ++i) {
+        const LogValue &v = values[i];
+        at = f.classes[i] == ArgClass::string
+                 ? putString(at, std::end(g_values), v.isNull ? nullptr : v.text.data(), *zep_record_writer)
+                 : putLittle(at, v.number, valueBytes(f.classes[i]));
+    }
+    const std::span<const u8> ownFormat =
+        f.ref == kStringInline ? calls::bytesOf(format, std::strlen(format)) : std::span<const u8>();
+    zep_record_writer->add(
+        calls::ZEP_DBG_Print(severity, moduleId, category, staMac, f.ref, {g_values, at}, ownFormat));
+}
+
+// One argument of the logger as libffi passes it: the place of a value of
+// its class.
+union LoggerArg {
+    u32 word;
+    u64 wide;
+    double real;
+    const void *address;
+};
+
+LoggerArg loggerArg(ArgClass cls, const LogValue &v)
+{
+    switch (cls) {
+    case ArgClass::int32:
+        return {.word = static_cast<u32>(v.number)};
+    case ArgClass::int64:
+        return {.wide = v.number};
+    case ArgClass::real:
+        return {.real = std::bit_cast<double>(v.number)};
+    case ArgClass::pointer:
+        return {.address = reinterpret_cast<const void *>(static_cast<std::uintptr_t>(v.number))};
+    case ArgClass::string:
+        break;
+    }
+    return {.address = v.isNull ? nullptr : v.text.data()};
+}
+
+void passOn(const LineFormat &f, u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
+            const LogValue *values)
+{
+    LoggerArg args[kMaxLogArgs];
+    void *places[kFixedLogArgs + kMaxLogArgs] = {&severity, &moduleId, &category, &staMac, &format};
+    for (u32 i = 0; i < f.count; ++i) {
+        args[i] = loggerArg(f.classes[i], values[i]);
+        places[kFixedLogArgs + i] = &args[i];
+    }
+    ffi_call(const_cast<ffi_cif *>(&f.call), FFI_FN(__real_ZEP_DBG_Print), nullptr, places);
+}
+
+// A line whose format no recorded line can carry goes on formatted, as "%s".
+__attribute__((format(printf, 5, 0))) void passOnFormatted(u32 severity, u32 moduleId, u32 category,
+                                                           const u8 *staMac, const char *format, va_list args)
+{
+    char line[1024];
+    if (format != nullptr && std::vsnprintf(line, sizeof line, format, args) >= 0) {
+        __real_ZEP_DBG_Print(severity, moduleId, category, staMac, "%s", line);
     }
 }
 
 }  // namespace
 
-// Called by the logger's wrapper below with the caller's arguments as they
-// came, when the line cannot be read from its slots (it has a real).
-void zep_record_log(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
+// Where the application's lines go in the recording build (module_logger.h):
+// straight to the framework's logger until a recording starts.
+ZEP_DBG_Logger zep_record_logger = __real_ZEP_DBG_Print;
+
+__attribute__((format(printf, 5, 6))) void __wrap_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category,
+                                                              const u8 *staMac, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    recordLine(severity, moduleId, category, staMac, format, args);
+    const bool recording = zep_record_writer != nullptr && format != nullptr;
+    const LineFormat *f = recording ? lineFormat(format, *zep_record_writer) : nullptr;
+    // Called while nothing records (from outside the module): passed on alike.
+    LineFormat unrecorded;
+    if (!recording && format != nullptr && parseLineFormat(format, std::strlen(format), unrecorded)) {
+        f = &unrecorded;
+    }
+    if (f != nullptr) {
+        LogValue values[kMaxLogArgs];
+        takeLogValues(args, {f->classes, f->count}, values);
+        if (recording) {
+            recordLine(severity, moduleId, category, staMac, format, *f, values);
+        }
+        passOn(*f, severity, moduleId, category, staMac, format, values);
+    } else {
+        passOnFormatted(severity, moduleId, category, staMac, format, args);
+    }
     va_end(args);
 }
-
-// Registers the wrapper keeps across the recording call (the return address,
-// the argument registers, the vector registers), in static memory: the
-// caller's stack arguments must stay exactly where they are. The module logs
-// from one thread, as it does everything.
-alignas(16) u64 zep_record_log_saved[26];
-
-// Called by the logger's wrapper below with the argument registers saved and
-// the address of the caller's stack arguments: records the line from them and
-// returns 1, or returns 0 when the line must be read through its va_list
-// (zep_record_log), its format having a real.
-int zep_record_log_slots(const u64 *stack);
 
 }  // extern "C"
 
-#if defined(__x86_64__) || defined(__aarch64__)
-// The saved registers: x86-64 keeps the return address first, then rdi..r9
-// (the five fixed arguments, then one variadic); aarch64 keeps x0..x7 (the
-// five fixed arguments, then three variadic).
-#if defined(__x86_64__)
-constexpr std::size_t kSavedFixed = 1;
-constexpr u32 kVariadicRegs = 1;
-#else
-constexpr std::size_t kSavedFixed = 0;
-constexpr u32 kVariadicRegs = 3;
-#endif
+namespace zep::record::recorder {
 
-int zep_record_log_slots(const u64 *stack)
+void logThroughRecorder(bool on)
 {
-    const u64 *fixed = zep_record_log_saved + kSavedFixed;
-    const auto *format = reinterpret_cast<const char *>(fixed[4]);
-    const LineFormat *f = formatToRecord(format);
-    if (f == nullptr) {
-        return 1;
-    }
-    if (f->hasReal) {
-        return 0;
-    }
-    const ArgSlots slots{fixed + 5, kVariadicRegs, stack};
-    const u8 *end = putSlotValues(g_values, std::end(g_values), *f, slots, *zep_record_writer);
-    addLine(static_cast<u32>(fixed[0]), static_cast<u32>(fixed[1]), static_cast<u32>(fixed[2]),
-            reinterpret_cast<const u8 *>(fixed[3]), format, *f, {g_values, end});
-    return 1;
+    zep_record_logger = on ? __wrap_ZEP_DBG_Print : __real_ZEP_DBG_Print;
 }
-#endif
 
-// While recording is off the wrapper must cost nothing, and above all must not
-// format a line the framework would drop unformatted: it jumps straight to the
-// framework's logger with the caller's arguments untouched, which C cannot
-// express for a variadic function. Recording, it saves the argument registers
-// and calls zep_record_log_slots with the address of the stack arguments;
-// for a line with a real it puts the arguments back and calls zep_record_log
-// as the caller called it. Then it puts them back and jumps. Other targets
-// format every line.
-#if defined(__x86_64__)
-asm(R"(
-    .text
-    .macro zep_log_load_args
-    movq zep_record_log_saved+56(%rip), %rax
-    testb %al, %al
-    je 4f
-    movaps zep_record_log_saved+64(%rip), %xmm0
-    movaps zep_record_log_saved+80(%rip), %xmm1
-    movaps zep_record_log_saved+96(%rip), %xmm2
-    movaps zep_record_log_saved+112(%rip), %xmm3
-    movaps zep_record_log_saved+128(%rip), %xmm4
-    movaps zep_record_log_saved+144(%rip), %xmm5
-    movaps zep_record_log_saved+160(%rip), %xmm6
-    movaps zep_record_log_saved+176(%rip), %xmm7
-4:  movq zep_record_log_saved+8(%rip), %rdi
-    movq zep_record_log_saved+16(%rip), %rsi
-    movq zep_record_log_saved+24(%rip), %rdx
-    movq zep_record_log_saved+32(%rip), %rcx
-    movq zep_record_log_saved+40(%rip), %r8
-    movq zep_record_log_saved+48(%rip), %r9
-    .endm
-
-    .globl __wrap_ZEP_DBG_Print
-    .hidden __wrap_ZEP_DBG_Print
-    .type __wrap_ZEP_DBG_Print, @function
-__wrap_ZEP_DBG_Print:
-    cmpq $0, zep_record_writer(%rip)
-    jne 1f
-    jmp __real_ZEP_DBG_Print@PLT
-1:  popq %r11
-    movq %r11, zep_record_log_saved(%rip)
-    movq %rdi, zep_record_log_saved+8(%rip)
-    movq %rsi, zep_record_log_saved+16(%rip)
-    movq %rdx, zep_record_log_saved+24(%rip)
-    movq %rcx, zep_record_log_saved+32(%rip)
-    movq %r8, zep_record_log_saved+40(%rip)
-    movq %r9, zep_record_log_saved+48(%rip)
-    movq %rax, zep_record_log_saved+56(%rip)
-    testb %al, %al
-    je 2f
-    movaps %xmm0, zep_record_log_saved+64(%rip)
-    movaps %xmm1, zep_record_log_saved+80(%rip)
-    movaps %xmm2, zep_record_log_saved+96(%rip)
-    movaps %xmm3, zep_record_log_saved+112(%rip)
-    movaps %xmm4, zep_record_log_saved+128(%rip)
-    movaps %xmm5, zep_record_log_saved+144(%rip)
-    movaps %xmm6, zep_record_log_saved+160(%rip)
-    movaps %xmm7, zep_record_log_saved+176(%rip)
-2:  movq %rsp, %rdi
-    call zep_record_log_slots
-    testl %eax, %eax
-    jne 3f
-    zep_log_load_args
-    call zep_record_log
-3:  zep_log_load_args
-    pushq zep_record_log_saved(%rip)
-    jmp __real_ZEP_DBG_Print@PLT
-    .size __wrap_ZEP_DBG_Print, .-__wrap_ZEP_DBG_Print
-    .purgem zep_log_load_args
-)");
-#elif defined(__aarch64__)
-asm(R"(
-    .text
-    .macro zep_log_load_args
-    adrp x16, zep_record_log_saved
-    add x16, x16, :lo12:zep_record_log_saved
-    ldp x0, x1, [x16, #0]
-    ldp x2, x3, [x16, #16]
-    ldp x4, x5, [x16, #32]
-    ldp x6, x7, [x16, #48]
-    ldp q0, q1, [x16, #80]
-    ldp q2, q3, [x16, #112]
-    ldp q4, q5, [x16, #144]
-    ldp q6, q7, [x16, #176]
-    .endm
-
-    .globl __wrap_ZEP_DBG_Print
-    .hidden __wrap_ZEP_DBG_Print
-    .type __wrap_ZEP_DBG_Print, %function
-__wrap_ZEP_DBG_Print:
-    adrp x16, zep_record_writer
-    ldr x16, [x16, :lo12:zep_record_writer]
-    cbnz x16, 1f
-    b __real_ZEP_DBG_Print
-1:  adrp x16, zep_record_log_saved
-    add x16, x16, :lo12:zep_record_log_saved
-    stp x0, x1, [x16, #0]
-    stp x2, x3, [x16, #16]
-    stp x4, x5, [x16, #32]
-    stp x6, x7, [x16, #48]
-    str x30, [x16, #64]
-    stp q0, q1, [x16, #80]
-    stp q2, q3, [x16, #112]
-    stp q4, q5, [x16, #144]
-    stp q6, q7, [x16, #176]
-    mov x0, sp
-    bl zep_record_log_slots
-    cbnz w0, 2f
-    zep_log_load_args
-    bl zep_record_log
-2:  zep_log_load_args
-    adrp x16, zep_record_log_saved
-    add x16, x16, :lo12:zep_record_log_saved
-    ldr x30, [x16, #64]
-    b __real_ZEP_DBG_Print
-    .size __wrap_ZEP_DBG_Print, .-__wrap_ZEP_DBG_Print
-    .purgem zep_log_load_args
-)");
-#else
-// Without the wrapper above the line must be handed over formatted ("%s").
-extern "C" __attribute__((format(printf, 5, 6))) void __wrap_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category,
-                                                                         const u8 *staMac, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    if (zep_record_writer != nullptr) {
-        va_list copy;
-        va_copy(copy, args);
-        recordLine(severity, moduleId, category, staMac, format, copy);
-        va_end(copy);
-    }
-    char line[1024];
-    const int n = format != nullptr ? std::vsnprintf(line, sizeof line, format, args) : -1;
-    va_end(args);
-    if (n >= 0) {
-        __real_ZEP_DBG_Print(severity, moduleId, category, staMac, "%s", line);
-    }
-}
-#endif
+}  // namespace zep::record::recorder
