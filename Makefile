@@ -43,7 +43,7 @@ endef
 
 # The aarch64 cross build: compiler, qemu-user and Debian's :arm64 libraries.
 CROSS_PACKAGES := g++-aarch64-linux-gnu qemu-user libsafec-dev:arm64 \
-	libgtest-dev:arm64 libgmock-dev:arm64 libyaml-cpp0.7:arm64 zlib1g-dev:arm64 libzstd-dev:arm64 libffi-dev:arm64
+	libgtest-dev:arm64 libgmock-dev:arm64 libyaml-cpp0.7:arm64 zlib1g-dev:arm64 libzstd-dev:arm64
 # libyaml-cpp-dev is not multi-arch: its arm64 build is unpacked here instead.
 CROSS_SIDE_DIR := build/aarch64-deps
 CROSS_SIDE_PACKAGES := libyaml-cpp-dev:arm64 libyaml-cpp0.7:arm64

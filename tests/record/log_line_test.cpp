@@ -18,7 +18,6 @@
 #include "recorded_log.hpp"
 #include "replay/replayer.hpp"
 
-extern "C" zep::record::Writer *zep_record_writer;
 
 namespace zep::record {
 namespace {

@@ -94,42 +94,12 @@ Slot &findSlot(const char *key)
     return g_slots[i];
 }
 
-ffi_type *ffiType(ArgClass cls)
-{
-    switch (cls) {
-    case ArgClass::int32:
-        return &ffi_type_uint32;
-    case ArgClass::int64:
-        return &ffi_type_uint64;
-    case ArgClass::real:
-        return &ffi_type_double;
-    case ArgClass::pointer:
-    case ArgClass::string:
-        break;
-    }
-    return &ffi_type_pointer;
-}
-
-}  // namespace
-
-bool parseLineFormat(const char *format, std::size_t length, LineFormat &out)
+bool parse(const char *format, std::size_t length, LineFormat &out)
 {
     const int count = length <= kMaxTextBytes ? logArgClasses({format, length}, out.classes) : -1;
-    if (count < 0) {
-        return false;
-    }
-    out.count = static_cast<u8>(count);
-    ffi_type *const fixed[kFixedLogArgs] = {&ffi_type_uint32, &ffi_type_uint32, &ffi_type_uint32, &ffi_type_pointer,
-                                            &ffi_type_pointer};
-    std::copy(std::begin(fixed), std::end(fixed), out.types);
-    for (u32 i = 0; i < out.count; ++i) {
-        out.types[kFixedLogArgs + i] = ffiType(out.classes[i]);
-    }
-    return ffi_prep_cif_var(&out.call, FFI_DEFAULT_ABI, kFixedLogArgs, kFixedLogArgs + out.count, &ffi_type_void,
-                            out.types) == FFI_OK;
+    out.count = static_cast<u8>(count < 0 ? 0 : count);
+    return count >= 0;
 }
-
-namespace {
 
 u8 *putRef(u8 *at, u64 ref)
 {
@@ -145,7 +115,7 @@ Slot *define(Slot &slot, const char *text, EventKind kind, Writer &writer)
         return nullptr;  // the string goes with the line instead
     }
     if (g_textCount >= kMaxTexts || length > kMaxTextBytes ||
-        (kind == EventKind::format && !parseLineFormat(text, length, g_formats[g_textCount]))) {
+        (kind == EventKind::format && !parse(text, length, g_formats[g_textCount]))) {
         writer.close(EndReason::tooManyTexts);
         return nullptr;
     }
@@ -189,7 +159,7 @@ namespace {
     // In writable memory, or a text first seen as a %s argument: the line
     // carries the format itself.
     g_scratch.ref = kStringInline;
-    return parseLineFormat(format, std::strlen(format), g_scratch) ? &g_scratch : nullptr;
+    return parse(format, std::strlen(format), g_scratch) ? &g_scratch : nullptr;
 }
 
 // A %s not named by address yet: null, a text to define, or bytes to carry.

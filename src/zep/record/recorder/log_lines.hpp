@@ -1,32 +1,18 @@
 // The recorder's log formats and strings, each written once and named by id
-// after: what a recorded line needs to be written as its raw values, and to be
-// handed on to the framework's logger as it came.
+// after: what a recorded line needs to be written as its raw values.
 #pragma once
-
-#include <ffi.h>
 
 #include "log_format.hpp"
 #include "record_writer.hpp"
 
 namespace zep::record::recorder {
 
-// The logger's fixed arguments: severity, module, category, station, format.
-inline constexpr u32 kFixedLogArgs = 5;
-
-// What writing a line of one format and passing it on need, worked out once
-// per format.
+// What writing a line of one format needs, worked out once per format.
 struct LineFormat {
     u64 ref = 0;  // how a line names it: kStringTextBase + id, or kStringInline
     u8 count = 0;
     ArgClass classes[kMaxLogArgs];
-    // The framework logger's call with this format's values, as libffi makes it.
-    ffi_cif call;
-    ffi_type *types[kFixedLogArgs + kMaxLogArgs];
 };
-
-// Works out what a line of format (length bytes) needs; false when no
-// recorded line can carry it.
-bool parseLineFormat(const char *format, std::size_t length, LineFormat &out);
 
 // The format's classes and reference, its definition written the first time;
 // null when it cannot be recorded (the recording has then ended).

@@ -1,24 +1,38 @@
-/* Included ahead of every source of the application in the recording build
- * (-include), and nowhere else: the application's log lines reach the
- * framework's logger through a pointer, which the recorder points at its own
- * logger while it records. A wrapper in C or C++ cannot hand a variadic call
- * on as it came; a call through a pointer reaches whichever logger it names
- * with the caller's arguments untouched, and costs nothing more while
- * recording is off. The application's sources are not changed. */
+// Included ahead of every source of the application in the recording build
+// (-include), and nowhere else: each of the application's log lines goes to
+// the framework's logger as the application wrote the call, and, while a
+// recording runs, to the recorder first with the same values. A wrapper cannot
+// hand a variadic call on as it came; a function template given the call's
+// own arguments passes them to both with their own types, each evaluated once.
+// Recording off, a line costs a load, a compare and a branch more. The
+// application's sources are not changed.
 #pragma once
 
 #include "zep_dbg.h"
 
-#ifdef __cplusplus
+namespace zep::record {
+class Writer;
+}
+
+// The framework's logger (by its link name, the recording build wrapping it)
+// and the recorder's, both given the line as the application passed it. No
+// format attribute: the calls are checked where the application makes them,
+// in the normal build.
 extern "C" {
-#endif
+void __real_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...);
+__attribute__((visibility("hidden"))) void zep_record_line(u32 severity, u32 moduleId, u32 category,
+                                                           const u8 *staMac, const char *format, ...);
+__attribute__((visibility("hidden"))) extern zep::record::Writer *zep_record_writer;
+}
 
-typedef void (*ZEP_DBG_Logger)(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
-    __attribute__((format(printf, 5, 6)));
-extern ZEP_DBG_Logger zep_record_logger __attribute__((visibility("hidden")));
+template <class... Values>
+inline void zep_record_print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
+                             Values... values)
+{
+    if (zep_record_writer != nullptr) [[unlikely]] {
+        zep_record_line(severity, moduleId, category, staMac, format, values...);
+    }
+    __real_ZEP_DBG_Print(severity, moduleId, category, staMac, format, values...);
+}
 
-#ifdef __cplusplus
-} /* extern "C" */
-#endif
-
-#define ZEP_DBG_Print zep_record_logger
+#define ZEP_DBG_Print zep_record_print

@@ -25,10 +25,6 @@ inline void recordCall(const Event &call, u64 ret, std::span<const u8> out = {})
 // and one said before now is said now.
 void moduleRegistered(u32 appId);
 
-// Sends the application's log lines through the recorder's logger, or
-// straight to the framework's again.
-void logThroughRecorder(bool on);
-
 // Virtual milliseconds since recording began, from the framework's ticks.
 u64 elapsedMs();
 

@@ -136,7 +136,6 @@ bool startRecording()
     }
     g_file->onFailure(onWriteFailure);
     zep_record_writer = g_file;
-    logThroughRecorder(true);
     catchFatalSignals();
     return true;
 }
@@ -147,7 +146,6 @@ __attribute__((destructor)) void stopRecording()
 {
     if (zep_record_writer != nullptr) {
         releaseFatalSignals();
-        logThroughRecorder(false);
         g_file->close(EndReason::closed);
         zep_record_writer = nullptr;
     }
