@@ -341,14 +341,14 @@ TEST(Findings, AHandlersLongestRunFarAboveItsNinetyNinthPercentileIsAnOutlier)
     FindingFacts facts;
     HandlerCost &timer = facts.costs["186 timer"];
     for (int i = 0; i < 99; ++i) {
-        timer.note(10);  // the log-2 bucket of 8..15 us
+        timer.add(std::chrono::microseconds(10), false);  // the log-2 bucket of 8.192..16.383 us
     }
-    timer.note(200000);
+    timer.add(std::chrono::milliseconds(200), false);
     const std::vector<Finding> found = findingsOf(facts, FindingLimits{});
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].rule, "cost-outliers");
     EXPECT_EQ(found[0].title, "1 handler's longest run far above its 99th percentile");
-    EXPECT_EQ(found[0].hosts.first, std::vector<std::string>{"186 timer (max 200000 us, 99% under 15 us)"});
+    EXPECT_EQ(found[0].hosts.first, std::vector<std::string>{"186 timer (max 200000 us, 99% under 16 us)"});
     // Below the floor, or over too few calls, a slow run is not a finding.
     FindingLimits highFloor;
     highFloor.costFloorMs = 201;

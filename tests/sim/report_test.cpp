@@ -63,9 +63,9 @@ TEST(ReportCollector, CountsSurviveWideningIntervals)
     EXPECT_EQ(c.events(), 5u);
 }
 
-TEST(ReportCollector, CostPercentilesAreBucketBounds)
+TEST(HandlerCost, PercentilesAreBucketBounds)
 {
-    CostHistogram h;
+    HandlerCost h;
     for (int i = 0; i < 98; ++i) {
         h.add(std::chrono::nanoseconds(700), false);
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
@@ -62,14 +63,23 @@ struct ErrorBursts {
     std::string example;  // the first burst's first line, where known
 };
 
-// One handler's cost: a log-2 histogram of microseconds gives its 99th
-// percentile in bounded memory.
+// One handler's costs: its calls, how many returned non-zero, and a log-2
+// histogram of nanoseconds, which gives percentiles within a factor of two in
+// bounded memory. The summary, the report and the cost findings read it.
 struct HandlerCost {
+    static constexpr std::size_t kBuckets = 40;
+    std::array<u64, kBuckets> counts{};
     u64 calls = 0;
-    u64 maxUs = 0;
-    std::array<u64, 40> byLog2{};
-    void note(u64 us);
-    u64 percentileUs(double p) const;  // the upper bound of the bucket it falls in
+    u64 failed = 0;
+    std::chrono::nanoseconds min{std::chrono::nanoseconds::max()};
+    std::chrono::nanoseconds max{0};
+    std::chrono::nanoseconds total{0};
+
+    void add(std::chrono::nanoseconds cost, bool nonZeroStatus);
+    // The upper bound of the bucket holding the given fraction of the calls,
+    // or the maximum where that is tighter.
+    std::chrono::nanoseconds percentile(double fraction) const;
+    std::chrono::nanoseconds average() const;
 };
 
 // The co-measurement requests listed for one channel of one radio, which wait

@@ -5,25 +5,34 @@
 
 namespace zep::sim {
 
-void HandlerCost::note(u64 us)
+void HandlerCost::add(std::chrono::nanoseconds cost, bool nonZeroStatus)
 {
+    const auto ns = static_cast<u64>(std::max<std::int64_t>(cost.count(), 0));
+    ++counts[std::min<std::size_t>(std::bit_width(ns), kBuckets - 1)];
     ++calls;
-    maxUs = std::max(maxUs, us);
-    const std::size_t bucket = static_cast<std::size_t>(std::bit_width(us));
-    ++byLog2[std::min(bucket, byLog2.size() - 1)];
+    failed += nonZeroStatus ? 1 : 0;
+    min = std::min(min, cost);
+    max = std::max(max, cost);
+    total += cost;
 }
 
-u64 HandlerCost::percentileUs(double p) const
+std::chrono::nanoseconds HandlerCost::percentile(double fraction) const
 {
-    const auto wanted = static_cast<u64>(p * static_cast<double>(calls));
+    const auto wanted = static_cast<u64>(fraction * static_cast<double>(calls) + 0.5);
     u64 seen = 0;
-    for (std::size_t bucket = 0; bucket < byLog2.size(); ++bucket) {
-        seen += byLog2[bucket];
-        if (seen >= wanted && seen != 0) {
-            return bucket == 0 ? 0 : (u64{1} << bucket) - 1;
+    for (std::size_t b = 0; b < kBuckets; ++b) {
+        seen += counts[b];
+        if (seen >= std::max<u64>(wanted, 1)) {
+            // Bucket b holds costs below 2^b ns.
+            return std::min(max, std::chrono::nanoseconds(b == 0 ? 0 : (1LL << b) - 1));
         }
     }
-    return maxUs;
+    return max;
+}
+
+std::chrono::nanoseconds HandlerCost::average() const
+{
+    return calls == 0 ? std::chrono::nanoseconds{0} : total / static_cast<std::int64_t>(calls);
 }
 
 namespace {

@@ -202,14 +202,18 @@ std::optional<Finding> costOutliers(const FindingFacts &facts, const FindingLimi
               "Handlers run one at a time on the framework's dispatching context, so one slow run holds "
               "up every message and expiry queued behind it.");
     for (const auto &[name, cost] : facts.costs) {
-        const u64 p99 = cost.percentileUs(0.99);
-        if (cost.calls < limits.costMinCalls || cost.maxUs < limits.costFloorMs * 1000 ||
-            cost.maxUs < limits.costFactor * std::max<u64>(p99, 1)) {
+        const auto us = [](std::chrono::nanoseconds d) {
+            return static_cast<u64>(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
+        };
+        const u64 p99 = us(cost.percentile(0.99));
+        const u64 maxUs = us(cost.max);
+        if (cost.calls < limits.costMinCalls || maxUs < limits.costFloorMs * 1000 ||
+            maxUs < limits.costFactor * std::max<u64>(p99, 1)) {
             continue;
         }
         ++f.count;
         if (f.hosts.first.size() < kFirstFew) {
-            f.hosts.first.push_back(name + " (max " + std::to_string(cost.maxUs) + " us, 99% under " +
+            f.hosts.first.push_back(name + " (max " + std::to_string(maxUs) + " us, 99% under " +
                                     std::to_string(p99) + " us)");
         }
         f.hosts.inAll = f.count;

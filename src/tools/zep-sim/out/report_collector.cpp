@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sta_meas_msg.h"
+#include "out/summary.hpp"
 #include "wire/msg_catalog.hpp"
 
 namespace zep::sim {
@@ -50,21 +51,6 @@ std::optional<u32> removedFromRadio(const std::string &text)
     return static_cast<u32>(std::strtoul(text.c_str() + at + kRadio.size(), nullptr, 10));
 }
 
-// Configuration and station leaves are keyed after every message id.
-constexpr u32 kConfigKey = ~0u - 1;
-constexpr u32 kLeaveKey = ~0u;
-
-std::optional<u32> handlerKey(const Event &ev)
-{
-    switch (ev.kind) {
-    case EventKind::In:
-    case EventKind::Rpc: return ev.id;
-    case EventKind::Config: return kConfigKey;
-    case EventKind::Leave: return kLeaveKey;
-    default: return std::nullopt;
-    }
-}
-
 // Events after which no handler is running, so the state can be looked at.
 bool handlerReturned(EventKind kind)
 {
@@ -89,25 +75,7 @@ std::string trimmed(std::string text)
     return text;
 }
 
-void keepMax(std::optional<u32> &into, std::optional<u32> value)
-{
-    if (value) {
-        into = std::max(into.value_or(0), *value);
-    }
-}
-
 }  // namespace
-
-void RadioCounts::add(const RadioCounts &o)
-{
-    requests += o.requests;
-    answers += o.answers;
-    reports += o.reports;
-    evictions += o.evictions;
-    comeas += o.comeas;
-    scans += o.scans;
-    keepMax(nodes, o.nodes);
-}
 
 void Interval::add(const Interval &o)
 {
@@ -119,31 +87,6 @@ void Interval::add(const Interval &o)
     }
     nbBlocks += o.nbBlocks;
     nbBytes += o.nbBytes;
-}
-
-void CostHistogram::add(std::chrono::nanoseconds cost, bool nonZeroStatus)
-{
-    const auto ns = static_cast<u64>(std::max<std::int64_t>(cost.count(), 0));
-    ++counts[std::min<std::size_t>(std::bit_width(ns), kBuckets - 1)];
-    ++calls;
-    failed += nonZeroStatus ? 1 : 0;
-    min = std::min(min, cost);
-    max = std::max(max, cost);
-    total += cost;
-}
-
-std::chrono::nanoseconds CostHistogram::percentile(double fraction) const
-{
-    const auto wanted = static_cast<u64>(fraction * static_cast<double>(calls) + 0.5);
-    u64 seen = 0;
-    for (std::size_t b = 0; b < kBuckets; ++b) {
-        seen += counts[b];
-        if (seen >= std::max<u64>(wanted, 1)) {
-            // Bucket b holds costs below 2^b ns; the maximum is a tighter bound.
-            return std::min(max, std::chrono::nanoseconds(b == 0 ? 0 : (1LL << b) - 1));
-        }
-    }
-    return max;
 }
 
 ReportCollector::ReportCollector(u64 startMs, u32 radios)
@@ -173,7 +116,6 @@ void ReportCollector::widen()
     widthMs_ = next;
     ++widthStep_;
     currentTo_ = 0;
-    lastRadioCounts_ = nullptr;
 }
 
 Interval &ReportCollector::at(u64 t)
@@ -188,7 +130,6 @@ Interval &ReportCollector::at(u64 t)
     const std::size_t index = rel / widthMs_;
     if (index >= intervals_.size()) {
         intervals_.resize(index + 1);
-        lastRadioCounts_ = nullptr;  // the intervals may have moved
     }
     currentIndex_ = index;
     currentFrom_ = t > startMs_ ? startMs_ + index * widthMs_ : 0;
@@ -219,7 +160,7 @@ void ReportCollector::sample(Interval &iv)
         return;
     }
     for (u32 radio = 0; radio < radios_; ++radio) {
-        keepMax(iv.radios[radio].nodes, probe_->tableSize(radio));
+        iv.radios[radio].notePeak(probe_->tableSize(radio));
     }
     for (u32 radio = 0; radio < radios_; ++radio) {
         for (const u32 channel : channels_) {
@@ -237,7 +178,7 @@ void ReportCollector::count(const Event &ev, Interval &iv)
     case EventKind::Log:
         ++logs_[std::min<u32>(ev.severity, 2)];
         if (const auto radio = removedFromRadio(ev.text)) {
-            ++iv.radios[*radio].evictions;
+            ++iv.radios[*radio].removals;
         }
         return;
     case EventKind::Ipc:
@@ -262,31 +203,7 @@ void ReportCollector::count(const Event &ev, Interval &iv)
     if (ev.column == Column::None) {
         return;
     }
-    // Bursts of one radio's messages (a radio's expiry, its stations' answers)
-    // skip the lookup.
-    if (lastRadioCounts_ == nullptr || lastRadio_ != ev.radio || lastRadioIn_ != &iv) {
-        lastRadio_ = ev.radio;
-        lastRadioIn_ = &iv;
-        lastRadioCounts_ = &iv.radios[ev.radio];
-    }
-    RadioCounts &r = *lastRadioCounts_;
-    switch (ev.column) {
-    case Column::Requests: ++r.requests; break;
-    case Column::Answers: ++r.answers; break;
-    case Column::Reports: ++r.reports; break;
-    case Column::CoMeas: ++r.comeas; break;
-    case Column::Scans: ++r.scans; break;
-    case Column::None: break;
-    }
-}
-
-std::string ReportCollector::handlerLabel(u32 key)
-{
-    switch (key) {
-    case kConfigKey: return "cfg 32 scan-switch";
-    case kLeaveKey: return "station leaves";
-    default: return msgLabel(key);
-    }
+    iv.radios[ev.radio].count(ev.column);
 }
 
 void ReportCollector::costOf(const Event &ev)
@@ -295,12 +212,7 @@ void ReportCollector::costOf(const Event &ev)
     if (!ev.status || !key) {
         return;
     }
-    // Runs of the same handler (answers, expiries) skip the lookup.
-    if (lastCost_ == nullptr || lastKey_ != *key) {
-        lastKey_ = *key;
-        lastCost_ = &handlers_[*key];
-    }
-    lastCost_->add(ev.elapsed, *ev.status != 0);
+    handlers_[*key].add(ev.elapsed, *ev.status != 0);
 }
 
 void ReportCollector::mark(Mark::Kind kind, u64 t, std::string text)
@@ -345,7 +257,7 @@ void ReportCollector::markOf(const Event &ev)
         const u64 fired = faults_->injectedFailures() - injectedSeen_;
         injectedSeen_ = faults_->injectedFailures();
         const std::optional<u32> key = handlerKey(ev);
-        const std::string where = key ? handlerLabel(*key) : std::string();
+        const std::string where = key ? handlerName(*key) : std::string();
         mark(Mark::Kind::FaultFired, ev.t,
              std::to_string(fired) + " injected failure(s)" +
                  (where.empty() ? "" : " while " + where + " ran"));

@@ -13,46 +13,21 @@
 #include <vector>
 
 #include "base/events.hpp"
+#include "findings/facts.hpp"
+#include "out/radio_figures.hpp"
 #include "scenario/expect.hpp"
 #include "zep_host.hpp"
 
 namespace zep::sim {
 
-struct RadioCounts {
-    u64 requests = 0;   // 167/169 sent by the timer
-    u64 answers = 0;    // 168/170 delivered
-    u64 reports = 0;    // 197 forwarded
-    u64 evictions = 0;  // nodes deleted from the measurement table
-    u64 comeas = 0;     // co-measurement requests sent on scans
-    u64 scans = 0;      // 42 scan triggers
-    std::optional<u32> nodes;  // peak of the table size sampled in the interval
-
-    void add(const RadioCounts &other);
-};
 
 struct Interval {
-    std::map<u32, RadioCounts> radios;
+    std::map<u32, RadioFigures> radios;
     std::map<std::pair<u32, u32>, u32> listed;  // co-measurement records by (radio, channel)
     u64 nbBlocks = 0;
     u64 nbBytes = 0;
 
     void add(const Interval &other);
-};
-
-// Handler costs in power-of-two buckets of nanoseconds: percentiles to within
-// a factor of two, at the price of one counter per call.
-struct CostHistogram {
-    static constexpr std::size_t kBuckets = 40;
-    std::array<u64, kBuckets> counts{};
-    u64 calls = 0;
-    u64 failed = 0;
-    std::chrono::nanoseconds min{std::chrono::nanoseconds::max()};
-    std::chrono::nanoseconds max{0};
-    std::chrono::nanoseconds total{0};
-
-    void add(std::chrono::nanoseconds cost, bool nonZeroStatus);
-    // Upper bound of the bucket holding the given fraction of the calls.
-    std::chrono::nanoseconds percentile(double fraction) const;
 };
 
 struct Mark {
@@ -84,8 +59,7 @@ public:
     u64 events() const { return events_; }
     const std::vector<Interval> &intervals() const { return intervals_; }
     // By handler key: the message id, then configuration and station leaves.
-    const std::map<u32, CostHistogram> &handlers() const { return handlers_; }
-    static std::string handlerLabel(u32 key);
+    const std::map<u32, HandlerCost> &handlers() const { return handlers_; }
     const std::vector<Mark> &marks() const { return marks_; }
     u64 marksLeftOut() const { return marksLeftOut_; }
     const std::array<u64, 3> &logsBySeverity() const { return logs_; }
@@ -109,9 +83,6 @@ private:
     std::size_t currentIndex_ = 0;  // the interval of the last event, [from, to)
     u64 currentFrom_ = 0;
     u64 currentTo_ = 0;
-    u32 lastRadio_ = 0;  // the counts the last message went to
-    const Interval *lastRadioIn_ = nullptr;
-    RadioCounts *lastRadioCounts_ = nullptr;
     std::optional<std::size_t> sampledInterval_;
     std::vector<u32> channels_;  // channels co-measurements were ever asked on
     StateProbe *probe_ = nullptr;
@@ -119,9 +90,7 @@ private:
     u64 injectedSeen_ = 0;
     u64 lastMs_ = 0;
     u64 events_ = 0;
-    std::map<u32, CostHistogram> handlers_;
-    u32 lastKey_ = 0;
-    CostHistogram *lastCost_ = nullptr;
+    std::map<u32, HandlerCost> handlers_;
     std::vector<Mark> marks_;
     u64 marksLeftOut_ = 0;
     std::array<u64, 3> logs_{};

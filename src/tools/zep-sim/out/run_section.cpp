@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "out/report_html.hpp"
+#include "out/summary.hpp"
 #include "sta_meas_msg.h"
 
 namespace zep::sim {
@@ -44,12 +45,11 @@ Json handlerRows(const ReportCollector &c)
 {
     Json rows = Json::array();
     for (const auto &[key, h] : c.handlers()) {
-        const auto avg = h.total / static_cast<std::int64_t>(std::max<u64>(h.calls, 1));
-        rows.push_back({{"name", ReportCollector::handlerLabel(key)},
+        rows.push_back({{"name", handlerName(key)},
                         {"calls", h.calls},
                         {"failed", h.failed},
                         {"minUs", micros(h.calls == 0 ? std::chrono::nanoseconds{0} : h.min)},
-                        {"avgUs", micros(avg)},
+                        {"avgUs", micros(h.average())},
                         {"p50Us", micros(h.percentile(0.50))},
                         {"p90Us", micros(h.percentile(0.90))},
                         {"p99Us", micros(h.percentile(0.99))},
@@ -65,7 +65,7 @@ Json handlerRows(const ReportCollector &c)
             {"rows", std::move(rows)}};
 }
 
-Json radioSeries(const std::vector<Interval> &intervals, u32 radio, RadioCounts &total)
+Json radioSeries(const std::vector<Interval> &intervals, u32 radio, RadioFigures &total)
 {
     Json series = {{"nodes", Json::array()},     {"requests", Json::array()},
                    {"answers", Json::array()},   {"reports", Json::array()},
@@ -73,13 +73,13 @@ Json radioSeries(const std::vector<Interval> &intervals, u32 radio, RadioCounts 
                    {"scans", Json::array()}};
     for (const Interval &iv : intervals) {
         const auto it = iv.radios.find(radio);
-        const RadioCounts r = it == iv.radios.end() ? RadioCounts{} : it->second;
+        const RadioFigures r = it == iv.radios.end() ? RadioFigures{} : it->second;
         total.add(r);
-        series["nodes"].push_back(r.nodes ? Json(*r.nodes) : Json(nullptr));
+        series["nodes"].push_back(r.peakNodes ? Json(*r.peakNodes) : Json(nullptr));
         series["requests"].push_back(r.requests);
         series["answers"].push_back(r.answers);
         series["reports"].push_back(r.reports);
-        series["evictions"].push_back(r.evictions);
+        series["evictions"].push_back(r.removals);
         series["comeas"].push_back(r.comeas);
         series["scans"].push_back(r.scans);
     }
@@ -97,16 +97,16 @@ Json radioRows(const ReportCollector &c, Json &totals)
     Json rows = Json::array();
     for (const auto &entry : radios) {
         const u32 radio = entry.first;
-        RadioCounts total;
+        RadioFigures total;
         Json series = radioSeries(c.intervals(), radio, total);
         const Json counts = {{"requests", total.requests}, {"answers", total.answers},
-                             {"reports", total.reports},   {"evictions", total.evictions},
+                             {"reports", total.reports},   {"evictions", total.removals},
                              {"comeas", total.comeas},     {"scans", total.scans}};
         for (const auto &[key, n] : counts.items()) {
             totals[key] = totals.value(key, u64{0}) + n.get<u64>();
         }
         Json shown = counts;
-        shown["peak"] = total.nodes ? Json(*total.nodes) : Json(nullptr);
+        shown["peak"] = total.peakNodes ? Json(*total.peakNodes) : Json(nullptr);
         rows.push_back({{"radio", radio == STAMEAS_ALL_RADIO ? Json("?") : Json(radio)},
                         {"total", std::move(shown)},
                         {"series", std::move(series)}});

@@ -66,13 +66,8 @@ std::string handlerName(u32 key)
 Summary::Summary(u32 radios)
 {
     for (u32 r = 0; r < radios; ++r) {
-        configured_.push_back(&radios_[r]);  // map nodes stay where they are
+        radios_.try_emplace(r);  // every configured radio has a row, busy or not
     }
-}
-
-Summary::RadioStats &Summary::stats(u32 radio)
-{
-    return radio < configured_.size() ? *configured_[radio] : radios_[radio];
 }
 
 void Summary::onEvent(const Event &ev)
@@ -88,20 +83,14 @@ void Summary::addCost(u32 key, const Event &ev)
     if (!ev.status) {
         return;
     }
-    Cost &c = costs_[key];
-    ++c.calls;
-    c.failed += *ev.status != 0 ? 1 : 0;
-    c.min = std::min(c.min, ev.elapsed);
-    c.max = std::max(c.max, ev.elapsed);
-    c.total += ev.elapsed;
-    c.spread.note(static_cast<u64>(std::chrono::duration_cast<std::chrono::microseconds>(ev.elapsed).count()));
+    costs_[key].add(ev.elapsed, *ev.status != 0);
 }
 
 std::map<std::string, HandlerCost> Summary::handlerSpreads() const
 {
     std::map<std::string, HandlerCost> out;
     for (const auto &[key, cost] : costs_) {
-        out[handlerName(key)] = cost.spread;
+        out[handlerName(key)] = cost;
     }
     return out;
 }
@@ -128,13 +117,8 @@ void Summary::count(const Event &ev)
     default:
         return;
     }
-    switch (ev.column) {
-    case Column::Requests: ++stats(ev.radio).requests; break;
-    case Column::Answers: ++stats(ev.radio).answers; break;
-    case Column::Reports: ++stats(ev.radio).reports; break;
-    case Column::CoMeas: ++stats(ev.radio).comeas; break;
-    case Column::Scans: ++stats(ev.radio).scans; break;
-    case Column::None: break;
+    if (ev.column != Column::None) {
+        radios_[ev.radio].count(ev.column);
     }
 }
 
@@ -152,7 +136,7 @@ void Summary::countBlocks(const Event &ev)
             radios.insert(sta["radioId"].get<u32>());
         }
         for (const u32 r : radios) {
-            ++stats(r).nbBlocks;
+            ++radios_[r].nbBlocks;
         }
     }
 }
@@ -172,17 +156,13 @@ void Summary::print(std::ostream &out, u64 playedMs, std::span<const Finding> fi
                       {"co-meas requests", Align::Right},
                       {"scan triggers", Align::Right},
                       {"blocks to neighbours", Align::Right}});
-    RadioStats total;
+    RadioFigures total;
     for (const auto &[id, r] : radios_) {
         radios.addRow({radioName(id), nodeCount(r.nodes), nodeCount(r.peakNodes),
                        std::to_string(r.requests), std::to_string(r.answers),
                        std::to_string(r.reports), std::to_string(r.comeas), std::to_string(r.scans),
                        std::to_string(r.nbBlocks)});
-        total.requests += r.requests;
-        total.answers += r.answers;
-        total.reports += r.reports;
-        total.comeas += r.comeas;
-        total.scans += r.scans;
+        total.add(r);
     }
     radios.addRow({"all", "", "", std::to_string(total.requests), std::to_string(total.answers),
                    std::to_string(total.reports), std::to_string(total.comeas),
@@ -199,10 +179,8 @@ void Summary::print(std::ostream &out, u64 playedMs, std::span<const Finding> fi
                      {"max", Align::Right}});
     for (const auto &[key, c] : costs_) {
         const std::string name = handlerName(key);
-        const auto avg = c.calls == 0 ? std::chrono::nanoseconds{0}
-                                      : c.total / static_cast<std::int64_t>(c.calls);
         costs.addRow({name, std::to_string(c.calls), std::to_string(c.failed), micros(c.min),
-                      micros(avg), micros(c.max)});
+                      micros(c.average()), micros(c.max)});
     }
     if (costs.empty()) {
         out << "  (no handler ran)\n";

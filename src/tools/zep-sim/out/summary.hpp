@@ -12,6 +12,7 @@
 
 #include "base/events.hpp"
 #include "findings/finding.hpp"
+#include "out/radio_figures.hpp"
 
 namespace zep::sim {
 
@@ -28,12 +29,7 @@ public:
     Needs needs() const override { return Needs().add(Need::Fields, {EventKind::Ipc}); }
     void onEvent(const Event &ev) override;
     // Nodes in a radio's measurement table, as read through RPC 69 after a step.
-    void setNodes(u32 radio, u32 nodes)
-    {
-        RadioStats &r = stats(radio);
-        r.nodes = nodes;
-        r.peakNodes = std::max(r.peakNodes.value_or(0), nodes);
-    }
+    void setNodes(u32 radio, u32 nodes) { radios_[radio].noteSize(nodes); }
     // playedMs: the virtual time the run covered, which may pass its last
     // event. The findings come first, before the tables.
     void print(std::ostream &out, u64 playedMs, std::span<const Finding> findings) const;
@@ -45,37 +41,16 @@ public:
     // Each handler's spread of costs, by name: what the cost findings read.
     std::map<std::string, HandlerCost> handlerSpreads() const;
 
-    struct RadioStats {
-        std::optional<u32> nodes;
-        std::optional<u32> peakNodes;
-        u64 requests = 0;     // 167/169 sent by the timer
-        u64 answers = 0;      // 168/170 received
-        u64 reports = 0;      // 197 forwarded
-        u64 comeas = 0;       // co-measurement requests sent
-        u64 scans = 0;        // 42 scan triggers
-        u64 nbBlocks = 0;     // blocks to neighbours holding a station of the radio
-    };
-    const std::map<u32, RadioStats> &radios() const { return radios_; }
+    const std::map<u32, RadioFigures> &radios() const { return radios_; }
     u64 nbBlocks() const { return nbBlocks_; }
 
 private:
-    struct Cost {
-        u64 calls = 0;
-        u64 failed = 0;
-        std::chrono::nanoseconds min{std::chrono::nanoseconds::max()};
-        std::chrono::nanoseconds max{0};
-        std::chrono::nanoseconds total{0};
-        HandlerCost spread;  // in microseconds
-    };
-
     void count(const Event &ev);
     void countBlocks(const Event &ev);
     void addCost(u32 key, const Event &ev);
-    RadioStats &stats(u32 radio);
 
-    std::map<u32, RadioStats> radios_;
-    std::vector<RadioStats *> configured_;  // radios_ of the host's radios, by index
-    std::map<u32, Cost> costs_;             // by message id, then configuration and leaves
+    std::map<u32, RadioFigures> radios_;
+    std::map<u32, HandlerCost> costs_;             // by message id, then configuration and leaves
     u64 ipcMessages_ = 0;
     u64 failedOut_ = 0;  // sends that returned non-zero, so never went out
     u64 failedIpc_ = 0;
