@@ -490,6 +490,21 @@ TEST(LogReader, FiguresFollowFromTheLinesBefore)
              return s;
          },
          "169:0 167:1 "},
+        // A node added again keeps its row; an id 2^16 above another lands on
+        // the same hash and is a row of its own; a station's answers count on
+        // the radio it was last added on.
+        {"a station's nodes across a removal and a move",
+         {nodeAdded(a, 0, 167), nodeAdded(a, 0, 167 + 65536), nodeDeleted(a, 0, 167),
+          nodeAdded(a, 1, 167), answered},
+         [](const FieldLog &l) {
+             std::string s;
+             for (const NodeFigures &n : l.nodes()) {
+                 s += std::to_string(n.measId) + " on " + std::to_string(n.radio) + ": " +
+                      std::to_string(n.adds) + "/" + std::to_string(n.removals) + ", ";
+             }
+             return s + std::to_string(l.radios().at(1).answers) + " answered on 1";
+         },
+         "167 on 1: 2/1, 65703 on 0: 1/0, 1 answered on 1"},
         {"a co-measure send of a scan round",
          {std::string(kPrefix) + "ZEP_STAMEAS_SendAllCoMeasReq[626]: radio 1 channel 36 trigger co-measure, sendCnt 1.\r\n",
           noteOf("ZEP_STAMEAS_SendAndDelMeasReq", b, "Send No.0 co-measure request 173 successful")},

@@ -70,12 +70,6 @@ struct Scan {
     }
 };
 
-u64 nodeKey(u64 sta, u32 measId)
-{
-    // 48 bits of MAC; the id mixed in above them keeps LM and TPC nodes apart.
-    return sta ^ (static_cast<u64>(measId) * 0x9E3779B97F4A7C15ull);
-}
-
 // The error's kind: its text with every number replaced, so that one fault
 // repeated with other values counts as one row.
 std::string errorKind(std::string_view func, std::string_view text)
@@ -240,7 +234,7 @@ struct Handlers {
     {
         const u32 r = radio.value_or(f.radioOf(sta));
         if (radio) {
-            f.staRadio_.set(sta, *radio);
+            f.staRadio_[sta] = *radio;
         }
         ++f.radio(r).answers;
         ++f.hour(r).answers;
@@ -373,7 +367,7 @@ struct Handlers {
     static bool startEntry(FieldLog &f, const ModuleLine &m, Scan &)
     {
         if (f.startRadio_) {
-            f.staRadio_.tryEmplace(*m.sta, *f.startRadio_);
+            f.staRadio_.try_emplace(*m.sta, *f.startRadio_);
         }
         return true;
     }
@@ -405,7 +399,7 @@ struct Handlers {
         }
         ++f.radio(*f.scanRadio_).comeas;
         ++f.hour(*f.scanRadio_).comeas;
-        f.staRadio_.tryEmplace(*m.sta, *f.scanRadio_);
+        f.staRadio_.try_emplace(*m.sta, *f.scanRadio_);
         return true;
     }
 
@@ -651,7 +645,7 @@ struct Handlers {
         if (!s.num(radio).ok) {
             return false;
         }
-        f.staRadio_.tryEmplace(*m.sta, radio);
+        f.staRadio_.try_emplace(*m.sta, radio);
         return true;
     }
 
@@ -789,21 +783,21 @@ Tag plainSeverity(std::string_view text, Tag fallback)
 
 NodeFigures *FieldLog::node(u64 sta, u32 measId)
 {
-    const auto at = nodeIndex_.find(nodeKey(sta, measId));
-    return at ? &nodes_[*at] : nullptr;
+    const auto at = nodeIndex_.find({sta, measId});
+    return at == nodeIndex_.end() ? nullptr : &nodes_[at->second];
 }
 
 NodeFigures &FieldLog::addNode(u64 sta, u32 measId, u32 radio)
 {
-    staRadio_.set(sta, radio);
-    const auto [at, added] = nodeIndex_.tryEmplace(nodeKey(sta, measId), static_cast<u32>(nodes_.size()));
+    staRadio_[sta] = radio;
+    const auto [at, added] = nodeIndex_.try_emplace({sta, measId}, nodes_.size());
     if (added) {
         NodeFigures n;
         n.sta = sta;
         n.measId = measId;
         nodes_.push_back(n);
     }
-    NodeFigures &n = nodes_[at];
+    NodeFigures &n = nodes_[at->second];
     n.radio = radio;
     return n;
 }
@@ -816,44 +810,18 @@ u64 FieldLog::timerRounds() const
 
 u32 FieldLog::radioOf(u64 sta) const
 {
-    return staRadio_.find(sta).value_or(STAMEAS_ALL_RADIO);
+    const auto at = staRadio_.find(sta);
+    return at == staRadio_.end() ? STAMEAS_ALL_RADIO : at->second;
 }
 
 HourFigures &FieldLog::hour(u32 r)
 {
-    // Most lines count in the hour of the line before: the buckets of the
-    // current hour are kept at hand.
-    const u64 h = clockMs_.value_or(0) / kHourMs;
-    if (h != cachedHour_) {
-        hourCache_.clear();
-        cachedHour_ = h;
-    }
-    if (r < kCachedRadios) {
-        if (hourCache_.size() <= r) {
-            hourCache_.resize(r + 1, nullptr);
-        }
-        HourFigures *&slot = hourCache_[r];
-        if (slot == nullptr) {
-            slot = &hours_[{r, h}];  // map nodes stay where they are
-        }
-        return *slot;
-    }
-    return hours_[{r, h}];
+    return hours_[{r, clockMs_.value_or(0) / kHourMs}];
 }
 
 RadioFigures &FieldLog::radio(u32 r)
 {
-    if (r >= kCachedRadios) {
-        return radios_[r];
-    }
-    if (radioCache_.size() <= r) {
-        radioCache_.resize(r + 1, nullptr);
-    }
-    RadioFigures *&slot = radioCache_[r];
-    if (slot == nullptr) {
-        slot = &radios_[r];
-    }
-    return *slot;
+    return radios_[r];
 }
 
 void FieldLog::setTableSize(u32 r, u32 size)
@@ -885,7 +853,7 @@ void FieldLog::noteError(const ModuleLine &m, u64 lineNo)
     }
     ++e.count;
     e.lastLine = lineNo;
-    if (run_ && lineNo - lastErrorLine_ > kBurstGap) {
+    if (run_ && lineNo - run_->lastLine > kBurstGap) {
         if (run_->errors >= kBurstErrors) {
             bursts_.push_back(*run_);
         }
@@ -896,7 +864,6 @@ void FieldLog::noteError(const ModuleLine &m, u64 lineNo)
     }
     ++run_->errors;
     run_->lastLine = lineNo;
-    lastErrorLine_ = lineNo;
 }
 
 void FieldLog::noteUnparsed(std::string_view line)

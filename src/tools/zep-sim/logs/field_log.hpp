@@ -7,11 +7,11 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/node_shares.hpp"
 #include "findings/facts.hpp"
-#include "logs/flat_index.hpp"
 #include "logs/module_line.hpp"
 #include "out/story.hpp"
 #include "zep_types.h"
@@ -162,14 +162,22 @@ private:
 
     std::string name_;
     std::map<u32, RadioFigures> radios_;
-    std::vector<NodeFigures> nodes_;
-    FlatIndex nodeIndex_;  // (station, measurement) to nodes_
-    FlatIndex staRadio_;   // station to the radio it was last seen on
+    struct NodeKey {
+        u64 sta = 0;
+        u32 measId = 0;
+        bool operator==(const NodeKey &) const = default;
+    };
+    struct NodeKeyHash {
+        // A MAC takes 48 bits: the id above them keeps a station's LM and TPC nodes apart.
+        std::size_t operator()(const NodeKey &k) const
+        {
+            return std::hash<u64>{}(k.sta ^ (u64{k.measId} << 48));
+        }
+    };
+    std::vector<NodeFigures> nodes_;  // in the order first seen
+    std::unordered_map<NodeKey, std::size_t, NodeKeyHash> nodeIndex_;  // into nodes_
+    std::unordered_map<u64, u32> staRadio_;  // station to the radio it was last seen on
     std::map<std::pair<u32, u64>, HourFigures> hours_;  // (radio, hour)
-    static constexpr u32 kCachedRadios = 64;
-    std::vector<RadioFigures *> radioCache_;  // radios_ by id
-    std::vector<HourFigures *> hourCache_;    // hours_ of cachedHour_ by radio
-    u64 cachedHour_ = 0;
     std::vector<StatsLine> stats_;
     std::map<std::string, CostFigures, std::less<>> costs_;
     std::map<std::string, ErrorFigures> errors_;
@@ -201,8 +209,7 @@ private:
     };
     std::vector<Block> openBlocks_;    // neighbour blocks not yet known sent
     std::optional<StatsLine> openStats_;  // statistics line waiting for its continuation
-    u64 lastErrorLine_ = 0;
-    std::optional<Burst> run_;         // errors close together
+    std::optional<Burst> run_;         // errors close together, up to the last error read
 };
 
 }  // namespace zep::sim::logs
