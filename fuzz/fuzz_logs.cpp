@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
     }
     for (const auto &[radio, r] : log.radios()) {
-        if (r.reports > r.answers || (r.tableSize && *r.tableSize > r.peak)) {
+        if (r.reports > r.answers || (r.nodes && *r.nodes > r.peakNodes.value_or(0))) {
             std::abort();
         }
     }

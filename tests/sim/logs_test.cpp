@@ -80,7 +80,7 @@ std::string mixed(const std::string &text, unsigned seed)
     return out;
 }
 
-u64 at(const std::map<u32, logs::RadioFigures> &m, u32 r, u64 logs::RadioFigures::*f)
+u64 at(const std::map<u32, RadioFigures> &m, u32 r, u64 RadioFigures::*f)
 {
     const auto it = m.find(r);
     return it == m.end() ? 0 : it->second.*f;
@@ -97,20 +97,20 @@ void expectSameFigures(const Summary &run, const logs::FieldLog &log, const std:
     }
     // A report too short to read is an answer of the radio its body names; its
     // log line does not name it.
-    const u64 unplaced = at(log.radios(), STAMEAS_ALL_RADIO, &logs::RadioFigures::answers);
+    const u64 unplaced = at(log.radios(), STAMEAS_ALL_RADIO, &RadioFigures::answers);
     u64 answers = 0;
     for (const auto &[r, s] : run.radios()) {
         const std::string where = what + ", radio " + std::to_string(r);
-        EXPECT_EQ(at(log.radios(), r, &logs::RadioFigures::requests), s.requests) << where;
+        EXPECT_EQ(at(log.radios(), r, &RadioFigures::requests), s.requests) << where;
         answers += s.answers;
-        EXPECT_LE(at(log.radios(), r, &logs::RadioFigures::answers), s.answers) << where;
-        EXPECT_GE(at(log.radios(), r, &logs::RadioFigures::answers) + unplaced, s.answers) << where;
-        EXPECT_EQ(at(log.radios(), r, &logs::RadioFigures::reports), s.reports) << where;
-        EXPECT_EQ(at(log.radios(), r, &logs::RadioFigures::comeas), s.comeas) << where;
-        EXPECT_EQ(at(log.radios(), r, &logs::RadioFigures::scans), s.scans) << where;
+        EXPECT_LE(at(log.radios(), r, &RadioFigures::answers), s.answers) << where;
+        EXPECT_GE(at(log.radios(), r, &RadioFigures::answers) + unplaced, s.answers) << where;
+        EXPECT_EQ(at(log.radios(), r, &RadioFigures::reports), s.reports) << where;
+        EXPECT_EQ(at(log.radios(), r, &RadioFigures::comeas), s.comeas) << where;
+        EXPECT_EQ(at(log.radios(), r, &RadioFigures::scans), s.scans) << where;
         // The dump that the run reads its table size from lists at most 64 nodes.
         if (s.nodes && *s.nodes < 64 && log.radios().contains(r)) {
-            EXPECT_EQ(log.radios().at(r).tableSize.value_or(0), *s.nodes) << where;
+            EXPECT_EQ(log.radios().at(r).nodes.value_or(0), *s.nodes) << where;
         }
     }
     u64 logAnswers = 0;

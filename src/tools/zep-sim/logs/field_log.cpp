@@ -272,7 +272,7 @@ struct Handlers {
         const u32 r = f.radioOf(*m.sta);
         RadioFigures &rf = f.radio(r);
         rf.reports -= rf.reports > 0 ? 1 : 0;
-        HourFigures &h = f.hour(r);
+        RadioFigures &h = f.hour(r);
         h.reports -= h.reports > 0 ? 1 : 0;
         return true;
     }
@@ -814,7 +814,7 @@ u32 FieldLog::radioOf(u64 sta) const
     return at == staRadio_.end() ? STAMEAS_ALL_RADIO : at->second;
 }
 
-HourFigures &FieldLog::hour(u32 r)
+RadioFigures &FieldLog::hour(u32 r)
 {
     return hours_[{r, clockMs_.value_or(0) / kHourMs}];
 }
@@ -827,9 +827,8 @@ RadioFigures &FieldLog::radio(u32 r)
 void FieldLog::setTableSize(u32 r, u32 size)
 {
     RadioFigures &rf = radio(r);
-    rf.tableSize = size;
-    rf.peak = std::max(rf.peak, size);
-    hour(r).tableSize = size;
+    rf.noteSize(size);
+    hour(r).noteSize(size);
 }
 
 void FieldLog::commitBlocks()

@@ -13,6 +13,7 @@
 #include "base/node_shares.hpp"
 #include "findings/facts.hpp"
 #include "logs/module_line.hpp"
+#include "out/radio_figures.hpp"
 #include "out/story.hpp"
 #include "zep_types.h"
 
@@ -41,34 +42,6 @@ struct NodeFigures {
     bool movedToTpc = false;
     std::optional<u64> addedAtMs;    // module clock of the last add, when known
     std::optional<u64> removedAtMs;  // module clock of the last removal
-};
-
-struct RadioFigures {
-    u64 requests = 0;
-    u64 failedRequests = 0;
-    u64 answers = 0;
-    u64 reports = 0;
-    u64 comeas = 0;
-    u64 scans = 0;
-    u64 nbBlocks = 0;
-    u64 adds = 0;
-    u64 removals = 0;
-    std::optional<u32> tableSize;
-    u32 peak = 0;
-    u64 switchedOff = 0;      // scan switch set to 0
-    u64 disabledRounds = 0;   // timer rounds skipped as measurement was off
-    u64 refusedAdds = 0;      // stations not added: the table held 128 nodes
-    u64 scanInhibits = 0;     // scan triggers not sent, the last being too recent
-};
-
-
-// One hour of the module's clock on one radio.
-struct HourFigures {
-    u64 requests = 0;
-    u64 answers = 0;
-    u64 reports = 0;
-    u64 comeas = 0;
-    std::optional<u32> tableSize;  // at the last change in the hour
 };
 
 // The module's hourly co-measurement statistics line.
@@ -119,7 +92,7 @@ public:
     const std::string &name() const { return name_; }
     const std::map<u32, RadioFigures> &radios() const { return radios_; }
     const std::vector<NodeFigures> &nodes() const { return nodes_; }
-    const std::map<std::pair<u32, u64>, HourFigures> &hours() const { return hours_; }
+    const std::map<std::pair<u32, u64>, RadioFigures> &hours() const { return hours_; }
     const std::vector<StatsLine> &statsLines() const { return stats_; }
     const std::map<std::string, CostFigures, std::less<>> &costs() const { return costs_; }
     const std::map<std::string, ErrorFigures> &errors() const { return errors_; }
@@ -150,7 +123,7 @@ private:
     NodeFigures *node(u64 sta, u32 measId);
     NodeFigures &addNode(u64 sta, u32 measId, u32 radio);
     RadioFigures &radio(u32 r);
-    HourFigures &hour(u32 r);
+    RadioFigures &hour(u32 r);
     u32 radioOf(u64 sta) const;
     void setTableSize(u32 r, u32 size);
     void noteError(const ModuleLine &m, u64 lineNo);
@@ -177,7 +150,7 @@ private:
     std::vector<NodeFigures> nodes_;  // in the order first seen
     std::unordered_map<NodeKey, std::size_t, NodeKeyHash> nodeIndex_;  // into nodes_
     std::unordered_map<u64, u32> staRadio_;  // station to the radio it was last seen on
-    std::map<std::pair<u32, u64>, HourFigures> hours_;  // (radio, hour)
+    std::map<std::pair<u32, u64>, RadioFigures> hours_;  // (radio, hour)
     std::vector<StatsLine> stats_;
     std::map<std::string, CostFigures, std::less<>> costs_;
     std::map<std::string, ErrorFigures> errors_;

@@ -18,8 +18,8 @@ Json radiosJson(const FieldLog &log)
     Json radios = Json::array();
     for (const auto &[id, r] : log.radios()) {
         radios.push_back({{"radio", radioId(id)},
-                          {"tableSize", r.tableSize ? Json(*r.tableSize) : Json(nullptr)},
-                          {"peak", r.peak},
+                          {"tableSize", r.nodes ? Json(*r.nodes) : Json(nullptr)},
+                          {"peak", r.peakNodes.value_or(0)},
                           {"requests", r.requests},
                           {"failedRequests", r.failedRequests},
                           {"answers", r.answers},

@@ -26,7 +26,7 @@ Json optJson(const std::optional<u32> &v)
 
 Json radioTotal(const RadioFigures &r)
 {
-    return {{"nodes", optJson(r.tableSize)}, {"peak", r.peak},          {"requests", r.requests},
+    return {{"nodes", optJson(r.nodes)}, {"peak", r.peakNodes.value_or(0)},          {"requests", r.requests},
             {"answers", r.answers},          {"reports", r.reports},    {"comeas", r.comeas},
             {"scans", r.scans},              {"nbBlocks", r.nbBlocks}, {"added", r.adds},
             {"removed", r.removals}};
@@ -40,8 +40,8 @@ Json hourSeries(const FieldLog &log, u32 radio, const std::vector<u64> &hours)
                    {"comeas", Json::array()}};
     for (const u64 h : hours) {
         const auto it = log.hours().find({radio, h});
-        const HourFigures f = it == log.hours().end() ? HourFigures{} : it->second;
-        series["nodes"].push_back(optJson(f.tableSize));
+        const RadioFigures f = it == log.hours().end() ? RadioFigures{} : it->second;
+        series["nodes"].push_back(optJson(f.nodes));
         series["requests"].push_back(f.requests);
         series["answers"].push_back(f.answers);
         series["reports"].push_back(f.reports);

@@ -48,15 +48,9 @@ void printRadios(std::ostream &out, const FieldLog &log)
                  {"added", Align::Right}, {"removed", Align::Right}});
     RadioFigures all;
     for (const auto &[id, r] : log.radios()) {
-        t.addRow({radioText(id), optText(r.tableSize), s(r.peak), s(r.requests), s(r.answers),
+        t.addRow({radioText(id), optText(r.nodes), s(r.peakNodes.value_or(0)), s(r.requests), s(r.answers),
                   s(r.reports), s(r.comeas), s(r.scans), s(r.nbBlocks), s(r.adds), s(r.removals)});
-        all.requests += r.requests;
-        all.answers += r.answers;
-        all.reports += r.reports;
-        all.comeas += r.comeas;
-        all.scans += r.scans;
-        all.adds += r.adds;
-        all.removals += r.removals;
+        all.add(r);
     }
     t.addRow({"all", "", "", s(all.requests), s(all.answers), s(all.reports), s(all.comeas),
               s(all.scans), s(log.nbBlocks()), s(all.adds), s(all.removals)});
@@ -88,7 +82,7 @@ void printHours(std::ostream &out, const FieldLog &log)
                  {"co-meas requests", Align::Right}, {"table size", Align::Right}});
     for (const auto &[key, h] : log.hours()) {
         t.addRow({radioText(key.first), s(key.second), s(h.requests), s(h.answers), s(h.reports),
-                  s(h.comeas), optText(h.tableSize)});
+                  s(h.comeas), optText(h.nodes)});
     }
     out << "\n  Per hour of the module's clock\n";
     t.print(out, "  ");
