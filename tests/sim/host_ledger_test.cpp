@@ -4,8 +4,11 @@
 
 #include <cstddef>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include "base/hex.hpp"
 #include "run/host_ledger.hpp"
 #include "sta_meas_msg.h"
 
@@ -164,10 +167,13 @@ TEST(HostLedger, AnAutomaticRequestIsBuiltFromTheStationsFacts)
 
 // A station under automatic measurement that answered none of its first three
 // requests has its automatic hosts moved to its TPC node at the next tick, as
-// the timer moves them; an explicit host stays, and one report keeps them.
+// the timer moves them; an explicit host stays, and one report keeps them,
+// even one the module could not forward (it counts a report before that).
 TEST(HostLedger, ASilentStationsAutomaticHostsMoveToItsTpcNode)
 {
-    for (const bool answered : {false, true}) {
+    const std::optional<u32> kReportStatuses[] = {std::nullopt, 0u, 1u};  // none, forwarded, not forwarded
+    for (const std::optional<u32> &reportStatus : kReportStatuses) {
+        const bool answered = reportStatus.has_value();
         HostLedger ledger;
         ledger.setStation({kSta, 0, 1, true, true, 7});
         ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, kAuto, request(0)), 0);
@@ -178,7 +184,8 @@ TEST(HostLedger, ASilentStationsAutomaticHostsMoveToItsTpcNode)
                 LmReportMsg report{};
                 std::memcpy(report.staMac, kSta.data(), kSta.size());
                 report.tokenId = 7;
-                ledger.delivered(STAMEAS_MSG_LM_REPORT, {reinterpret_cast<const u8 *>(&report), sizeof report}, 0);
+                ledger.delivered(STAMEAS_MSG_LM_REPORT, {reinterpret_cast<const u8 *>(&report), sizeof report},
+                                 *reportStatus);
             }
             ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);
         }
@@ -190,8 +197,46 @@ TEST(HostLedger, ASilentStationsAutomaticHostsMoveToItsTpcNode)
         using Nodes = std::vector<std::pair<u32, std::size_t>>;
         const Nodes expected = answered ? Nodes{{STAMEAS_MSG_LM_REQ, 2}}
                                         : Nodes{{STAMEAS_MSG_LM_REQ, 1}, {STAMEAS_MSG_TPC_REQ, 1}};
-        EXPECT_EQ(nodes, expected) << (answered ? "answered" : "silent");
+        EXPECT_EQ(nodes, expected) << (answered ? "answered, status " + std::to_string(*reportStatus) : "silent");
     }
+}
+
+// What the station table reads: a request counts on its node, sent or failed,
+// whether or not it has a host's bytes; a radio asked for more nodes than its
+// table holds is marked, since the module then evicted or refused some.
+TEST(HostLedger, RequestsCountOnTheirNodeAndAnOverfullRadioIsMarked)
+{
+    HostLedger ledger;
+    ledger.delivered(STAMEAS_MSG_MEAS_START, start(1, kSta, STAMEAS_MSG_LM_REQ, request(7)), 0);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 1);
+    EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(8)), kUnknownHost);
+    EXPECT_EQ(ledger.hostOf(STAMEAS_MSG_LM_REQ, bytesOf(request(7)), false), 1);
+    const NodeHistory node = ledger.history().at({kSta, STAMEAS_MSG_LM_REQ});
+    EXPECT_EQ(node.requests, 2u);
+    EXPECT_EQ(node.failed, 1u);
+    EXPECT_EQ(node.hosts[1].served, 1u);
+    EXPECT_EQ(node.hostsAsked, 0b10u);
+    EXPECT_TRUE(node.inTable);
+
+    std::vector<StaMeasStartEntry> others(127);  // with kSta, a full table of 128
+    for (std::size_t i = 0; i < others.size(); ++i) {
+        const host::Mac mac = macPlus(kOther, i);
+        std::memcpy(others[i].staMac, mac.data(), mac.size());
+        others[i].measId = STAMEAS_MSG_LM_REQ;
+        others[i].sched = {1, 1, 0};
+    }
+    ledger.delivered(STAMEAS_MSG_MEAS_START, message<StaMeasStartEntry>(0, 0, others), 0);
+    EXPECT_FALSE(ledger.overflowed(0));
+    ledger.delivered(STAMEAS_MSG_MEAS_STOP, stop(1, kSta, STAMEAS_MSG_LM_REQ), 0);
+    ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, STAMEAS_MSG_TPC_REQ, request(9)), 0);
+    EXPECT_FALSE(ledger.overflowed(0)) << "a node gone makes room for another";
+    ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, STAMEAS_MSG_LM_REQ, request(9)), 0);
+    EXPECT_TRUE(ledger.overflowed(0));
+    EXPECT_FALSE(ledger.overflowed(1));
+    const NodeHistory again = ledger.history().at({kSta, STAMEAS_MSG_LM_REQ});
+    EXPECT_EQ(again.adds, 2u);
+    EXPECT_EQ(again.removals, 1u);
+    EXPECT_EQ(again.hostsAsked, 0b110u);
 }
 
 // A stop walks the table of its radio only: one station and id, every id of

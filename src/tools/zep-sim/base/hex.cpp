@@ -70,13 +70,18 @@ std::string macText(const u8 (&bytes)[6])
     return macText(macAt(bytes, 0));
 }
 
-std::string macText(u64 sta)
+Mac macOf(u64 sta)
 {
     Mac mac{};
     for (std::size_t i = 0; i < mac.size(); ++i) {
         mac[i] = static_cast<u8>(sta >> (8 * (mac.size() - 1 - i)));
     }
-    return macText(mac);
+    return mac;
+}
+
+std::string macText(u64 sta)
+{
+    return macText(macOf(sta));
 }
 
 }  // namespace zep::sim

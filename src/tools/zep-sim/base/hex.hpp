@@ -47,6 +47,7 @@ inline Mac macPlus(Mac mac, std::size_t n)
 std::string macText(const Mac &mac);
 std::string macText(const u8 (&bytes)[6]);
 std::string macText(u64 sta);  // the low six bytes, the first byte highest, as the log reader keeps it
+Mac macOf(u64 sta);            // the same six bytes
 
 inline constexpr Mac kBroadcastMac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 

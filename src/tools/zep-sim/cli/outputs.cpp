@@ -79,7 +79,6 @@ bool Outputs::open(const PlayOptions &options, RunOptions &run)
         return false;
     }
     reportPath_ = options.reportPath;
-    logLevel_ = options.logLevel.value_or(scenario_.logLevel);
     run.report = report_ != nullptr ? &collected_ : nullptr;
     if (junit_ != nullptr) {
         run.sinks.push_back(&verdicts_);
@@ -112,8 +111,7 @@ bool Outputs::openSinks(const PlayOptions &options, RunOptions &run)
 void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream &human)
 {
     if (report_ != nullptr) {
-        const logs::FieldLog &log = verdict.stationLog != nullptr ? *verdict.stationLog : verdict.runner->stationLog();
-        if (!saveReport(*report_, reportPath_, reportPage(facts, log, verdict.findings), human)) {
+        if (!saveReport(*report_, reportPath_, reportPage(facts, verdict), human)) {
             throw WriteError("cannot write the report to " + reportPath_);
         }
     }
@@ -129,19 +127,11 @@ void Outputs::finish(const RunFacts &facts, const Verdict &verdict, std::ostream
     static_cast<const WriteWatch &>(*watch_).check();
 }
 
-ReportPage Outputs::reportPage(const RunFacts &facts, const logs::FieldLog &log,
-                               std::span<const Finding> findings) const
+ReportPage Outputs::reportPage(const RunFacts &facts, const Verdict &verdict) const
 {
     Json section = runSection(collected_, facts);
-    section["findings"] = findingsJson(findings);
-    if (log.notesSeen() || logLevel_ == 0) {
-        section["stations"] = logs::stationTable(log);
-    } else {
-        section["stations"] = {
-            {"unavailable", "The stations' figures come from the module's notes, which log level " +
-                                std::to_string(logLevel_) +
-                                " left out: play again with --log-level 0 to see them."}};
-    }
+    section["findings"] = findingsJson(verdict.findings);
+    section["stations"] = logs::stationTable(verdict.stations);
     ReportPage page{section["title"].get<std::string>(), {}};
     page.sections.push_back(std::move(section));
     return page;

@@ -31,8 +31,7 @@ struct Verdict {
     const Runner *runner = nullptr;
     std::size_t failures = 0;
     int status = 0;
-    // The stations' log the report shows, when there is no runner (a replay).
-    const logs::FieldLog *stationLog = nullptr;
+    std::vector<logs::StationRow> stations;  // the station table the report shows
     std::vector<Finding> findings;
 };
 
@@ -51,15 +50,13 @@ private:
     std::ofstream *openFile(const std::string &path, const std::string &what);
     bool openSinks(const PlayOptions &options, RunOptions &run);
     void writeSummaryJson(const RunFacts &facts, const Verdict &verdict);
-    ReportPage reportPage(const RunFacts &facts, const logs::FieldLog &log,
-                          std::span<const Finding> findings) const;
+    ReportPage reportPage(const RunFacts &facts, const Verdict &verdict) const;
 
     const Scenario &scenario_;
     std::span<const SinkOption> sinkOptions_;
     std::vector<std::pair<std::unique_ptr<std::ofstream>, std::string>> files_;  // with their names
     std::ofstream *report_ = nullptr;
     std::string reportPath_;
-    u32 logLevel_ = 0;
     ReportCollector collected_;
     std::ofstream *junit_ = nullptr;
     JunitReport verdicts_;

@@ -125,7 +125,8 @@ int playScenario(const Scenario &scenario, const PlayOptions &options, std::span
         facts.seed = runner.seed();
         const int status = printResult(*run.human, scenario, runner, failures, options.strict,
                                        stopSignal);
-        outputs.finish(facts, Verdict{&runner, failures.size(), status, nullptr, runner.findings()}, *run.human);
+        outputs.finish(facts, Verdict{&runner, failures.size(), status, runner.stations(), runner.findings()},
+                       *run.human);
         return status;
     } catch (const LoadError &e) {
         std::cerr << "zep-sim: " << e.what() << '\n';

@@ -33,6 +33,14 @@ struct NodeHistory {
     u64 evictions = 0;  // removed to make room for a heavier host's start
     bool movedToTpc = false;
     std::optional<u64> lastGiveUpMs;  // unknown in a log that does not say the time
+    // What the station table shows of it, from a play's or a replay's events.
+    u32 hostsAsked = 0;  // bitmap of every host whose share it held
+    u64 adds = 0;        // lives: times it was made
+    u64 removals = 0;
+    u64 requests = 0;    // sent for it
+    u64 failed = 0;      // sends for it that failed
+    u64 reports = 0;     // with the access point's own token, counted against it
+    bool inTable = false;  // alive when the history was taken
 };
 using NodeKey = std::pair<host::Mac, u32>;  // station, measurement id
 

@@ -11,15 +11,6 @@ namespace zep::sim::logs {
 
 namespace {
 
-host::Mac macOf(u64 sta)  // the low six bytes, the first byte highest
-{
-    host::Mac mac{};
-    for (std::size_t i = 0; i < mac.size(); ++i) {
-        mac[i] = static_cast<u8>(sta >> (8 * (mac.size() - 1 - i)));
-    }
-    return mac;
-}
-
 // A station's TPC node made by the switch marks its link-measurement node as
 // moved, as the play's ledger keeps it.
 void addNodes(const FieldLog &log, FindingFacts &facts)

@@ -35,23 +35,17 @@ Json radiosJson(const FieldLog &log)
     return radios;
 }
 
+// The station table's cells, each under its column's key.
 Json stationsJson(const FieldLog &log)
 {
     Json stations = Json::array();
-    for (const NodeFigures &n : log.nodes()) {
-        stations.push_back({{"sta", macText(n.sta)},
-                            {"meas", measText(n.measId)},
-                            {"radio", radioId(n.radio)},
-                            {"hosts", hostsText(n.hosts)},
-                            {"added", n.adds},
-                            {"removed", n.removals},
-                            {"lastRemoval", removalName(n.lastRemoval)},
-                            {"requests", n.requests},
-                            {"failed", n.failed},
-                            {"reports", n.reports},
-                            {"giveUps", n.giveUps},
-                            {"movedToTpc", n.movedToTpc},
-                            {"inTable", n.present}});
+    for (const StationRow &row : stationRows(log)) {
+        const Json cells = stationCells(row);
+        Json named = Json::object();
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            named[stationColumns()[i][0].get<std::string>()] = cells[i];
+        }
+        stations.push_back(std::move(named));
     }
     return stations;
 }

@@ -83,7 +83,7 @@ void addRadios(Json &s, const FieldLog &log)
     s["radios"] = std::move(rows);
     s["totals"] = std::move(totals);
     s["notes"] = radioNotes(log);
-    s["stations"] = stationTable(log);
+    s["stations"] = stationTable(stationRows(log));
 }
 
 Json statsTable(const FieldLog &log)
@@ -139,20 +139,20 @@ Json errorMarks(const FieldLog &log)
 
 }  // namespace
 
-Json stationTable(const FieldLog &log)
+Json stationTable(std::span<const StationRow> rows)
 {
-    std::vector<const NodeFigures *> nodes;
-    for (const NodeFigures &n : log.nodes()) {
-        nodes.push_back(&n);
+    std::vector<const StationRow *> heaviest;
+    for (const StationRow &r : rows) {
+        heaviest.push_back(&r);
     }
-    std::sort(nodes.begin(), nodes.end(), [](const NodeFigures *a, const NodeFigures *b) {
+    std::sort(heaviest.begin(), heaviest.end(), [](const StationRow *a, const StationRow *b) {
         return std::tie(b->requests, a->sta, a->measId) < std::tie(a->requests, b->sta, b->measId);
     });
-    Json rows = Json::array();
-    for (const NodeFigures *n : nodes) {
-        rows.push_back(stationCells(*n));
+    Json cells = Json::array();
+    for (const StationRow *r : heaviest) {
+        cells.push_back(stationCells(*r));
     }
-    return {{"columns", stationColumns()}, {"rows", std::move(rows)}, {"shown", kStationsShown}};
+    return {{"columns", stationColumns()}, {"rows", std::move(cells)}, {"shown", kStationsShown}};
 }
 
 Json logSection(const FieldLog &log, const std::string &path)

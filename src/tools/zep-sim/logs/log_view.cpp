@@ -29,9 +29,18 @@ std::string ratioText(u64 part, u64 whole)
     return buf;
 }
 
+// A figure the log cannot tell, in every table: the report's page shows a
+// null cell the same way.
+constexpr const char *kUnknown = "-";
+
 std::string optText(const std::optional<u32> &v)
 {
-    return v ? std::to_string(*v) : "-";
+    return v ? std::to_string(*v) : kUnknown;
+}
+
+std::string cellText(const Json &cell)
+{
+    return cell.is_null() ? kUnknown : cell.is_string() ? cell.get<std::string>() : cell.dump();
 }
 
 std::string s(u64 v)
@@ -60,16 +69,21 @@ void printRadios(std::ostream &out, const FieldLog &log)
     }
 }
 
-std::vector<const NodeFigures *> sortedNodes(const FieldLog &log)
+std::string nowText(const StationRow::Life &life)
 {
-    std::vector<const NodeFigures *> nodes;
-    for (const NodeFigures &n : log.nodes()) {
-        nodes.push_back(&n);
+    return std::string(life.present ? "in table" : "gone") + (life.movedToTpc ? ", moved to TPC" : "");
+}
+
+std::vector<const StationRow *> byRadio(std::span<const StationRow> rows)
+{
+    std::vector<const StationRow *> sorted;
+    for (const StationRow &r : rows) {
+        sorted.push_back(&r);
     }
-    std::sort(nodes.begin(), nodes.end(), [](const NodeFigures *a, const NodeFigures *b) {
+    std::sort(sorted.begin(), sorted.end(), [](const StationRow *a, const StationRow *b) {
         return std::tie(a->radio, a->sta, a->measId) < std::tie(b->radio, b->sta, b->measId);
     });
-    return nodes;
+    return sorted;
 }
 
 void printHours(std::ostream &out, const FieldLog &log)
@@ -141,17 +155,30 @@ const Json &stationColumns()
     return columns;
 }
 
-Json stationCells(const NodeFigures &n)
+std::vector<StationRow> stationRows(const FieldLog &log)
 {
-    return Json::array({macText(n.sta), measText(n.measId),
-                        n.radio == STAMEAS_ALL_RADIO ? Json("?") : Json(n.radio), hostsText(n.hosts),
-                        n.adds, n.removals, removalName(n.lastRemoval), n.requests, n.failed,
-                        n.reports, ratioText(n.reports, n.requests), n.giveUps,
-                        std::string(n.present ? "in table" : "gone") +
-                            (n.movedToTpc ? ", moved to TPC" : "")});
+    std::vector<StationRow> rows;
+    for (const NodeFigures &n : log.nodes()) {
+        rows.push_back({macOf(n.sta), n.measId, n.radio, n.hosts,
+                        StationRow::Life{n.adds, n.removals, n.present, n.movedToTpc},
+                        n.lastRemoval, n.requests, n.failed, n.reports, n.giveUps});
+    }
+    return rows;
 }
 
-void printStationTable(std::ostream &out, const FieldLog &log)
+Json stationCells(const StationRow &n)
+{
+    const Json unknown(nullptr);
+    const std::optional<StationRow::Life> &life = n.life;
+    return Json::array({macText(n.sta), measText(n.measId),
+                        n.radio == STAMEAS_ALL_RADIO ? Json("?") : Json(n.radio), hostsText(n.hosts),
+                        life ? Json(life->adds) : unknown, life ? Json(life->removals) : unknown,
+                        n.lastRemoval ? Json(removalName(*n.lastRemoval)) : unknown, n.requests,
+                        n.failed, n.reports, ratioText(n.reports, n.requests), n.giveUps,
+                        life ? Json(nowText(*life)) : unknown});
+}
+
+void printStationTable(std::ostream &out, std::span<const StationRow> rows)
 {
     std::vector<TextTable::Column> columns;
     for (const Json &c : stationColumns()) {
@@ -161,10 +188,10 @@ void printStationTable(std::ostream &out, const FieldLog &log)
         columns.push_back({c[1].get<std::string>(), text ? Align::Left : Align::Right});
     }
     TextTable t(std::move(columns));
-    for (const NodeFigures *n : sortedNodes(log)) {
+    for (const StationRow *row : byRadio(rows)) {
         std::vector<std::string> cells;
-        for (const Json &cell : stationCells(*n)) {
-            cells.push_back(cell.is_string() ? cell.get<std::string>() : cell.dump());
+        for (const Json &cell : stationCells(*row)) {
+            cells.push_back(cellText(cell));
         }
         t.addRow(std::move(cells));
     }
@@ -231,7 +258,7 @@ void printFieldLog(std::ostream &out, const FieldLog &log, bool verbose)
     out << '\n';
     if (log.notesSeen()) {
         printRadios(out, log);
-        printStationTable(out, log);
+        printStationTable(out, stationRows(log));
         printHours(out, log);
     } else {
         out << "  No note in this log (filtered out on the access point, or the module had nothing\n"

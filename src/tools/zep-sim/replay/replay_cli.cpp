@@ -145,7 +145,7 @@ int replayWithOutputs(const ReplayOptions &options, std::span<const u8> bytes, c
         const int status = printVerdict(options.file, verdict, outcome, *run.human);
         RunFacts facts{options.file, options.file, cli::libraryToLoad(options.lib), 0,
                        std::chrono::steady_clock::now() - begin};
-        outputs.finish(facts, cli::Verdict{nullptr, 0, status, &watching.stationLog(), watching.findings()},
+        outputs.finish(facts, cli::Verdict{nullptr, 0, status, watching.stations(), watching.findings()},
                        *run.human);
         return status;
     } catch (const cli::WriteError &e) {

@@ -64,7 +64,7 @@ void ReplayView::finish(u64 playedMs)
     endMs_ = host_.nowMs();
     if (human_ != nullptr) {
         summary_.print(*human_, playedMs, findings());
-        logs::printStationTable(*human_, stationLog_);
+        logs::printStationTable(*human_, stations());
     }
 }
 

@@ -14,6 +14,7 @@
 #include "run/output_sinks.hpp"
 #include "replay/replayer.hpp"
 #include "run/event_fanout.hpp"
+#include "run/station_rows.hpp"
 
 namespace zep::sim::replay {
 
@@ -42,8 +43,11 @@ public:
     {
         return outputs_.findings->findings(summary_, stationLog_, logLevel_ == 0, endMs_);
     }
-    // The stations' figures, read from the module's lines as a play reads them.
-    const logs::FieldLog &stationLog() const { return stationLog_; }
+    // The station table, from the replayed events as a play builds it.
+    std::vector<logs::StationRow> stations() const
+    {
+        return stationRows(ledger(), logLevel_ == 0 ? &stationLog_ : nullptr);
+    }
     // What each host asked for, as the replayed entries told it.
     const HostLedger &ledger() const { return fanout_.ledger(); }
 

@@ -18,6 +18,7 @@ constexpr u32 kHosts = 3;
 constexpr u32 kTokens = 143;  // an automatic request's token runs 1..143
 constexpr u32 kGiveUpAfter = 3;  // requests without a report
 constexpr u32 kSendsPerRadio = 64;  // the timer's most per radio and expiry
+constexpr u32 kTableNodes = 128;    // the most a radio's table holds
 const host::Mac kEveryStation = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 template <class Rec>
@@ -62,19 +63,16 @@ void HostLedger::delivered(u32 msgId, std::span<const u8> body, u32 status, u64 
         tickBegun_ = false;
         return;
     }
-    if (status != 0) {
-        return;
-    }
-    if (msgId == STAMEAS_MSG_MEAS_START) {
-        start(body);
-    } else if (msgId == STAMEAS_MSG_MEAS_STOP) {
-        stop(body);
-    } else if (msgId == STAMEAS_MSG_LM_REPORT && body.size() >= sizeof(LmReportMsg)) {
+    if (msgId == STAMEAS_MSG_LM_REPORT && body.size() >= sizeof(LmReportMsg)) {
         const auto report = recordAt<LmReportMsg>(body, 0);
         reported(macOf(report.staMac), STAMEAS_MSG_LM_REQ, report.tokenId);
     } else if (msgId == STAMEAS_MSG_TPC_REPORT && body.size() >= sizeof(TpcReportMsg)) {
         const auto report = recordAt<TpcReportMsg>(body, 0);
         reported(macOf(report.staMac), STAMEAS_MSG_TPC_REQ, report.tokenId);
+    } else if (status == 0 && msgId == STAMEAS_MSG_MEAS_START) {
+        start(body);
+    } else if (status == 0 && msgId == STAMEAS_MSG_MEAS_STOP) {
+        stop(body);
     }
 }
 
@@ -86,7 +84,7 @@ void HostLedger::reported(const host::Mac &mac, u32 measId, u8 tokenId)
         return;  // a neighbour's token: not the access point's own request
     }
     if (const auto it = nodes_.find({mac, measId}); it != nodes_.end()) {
-        ++it->second.reports;
+        ++it->second.past.reports;
         return;
     }
     unmatched_.note(nowMs_, macText(mac) + (measId == STAMEAS_MSG_TPC_REQ ? " tpc" : " lm"));
@@ -149,7 +147,7 @@ void HostLedger::beginTick()
 // there, which giveUpSilentStations checks when the tick begins.
 bool HostLedger::unanswered(const Node &node)
 {
-    return node.requests >= kGiveUpAfter && node.reports == 0;
+    return node.past.requests >= kGiveUpAfter && node.past.reports == 0;
 }
 
 void HostLedger::mayBeSilent(const Key &key, const Node &node)
@@ -194,11 +192,10 @@ void HostLedger::giveUpSilentStations()
                 continue;
             }
             if (toTpc) {
-                Node &target =
-                    nodes_.try_emplace({key.first, STAMEAS_MSG_TPC_REQ}, Node{node.radioId, {}, 0, 0, ~u64{0}, {}})
-                        .first->second;
-                target.hosts[host] = share;
-                mayBeSilent({key.first, STAMEAS_MSG_TPC_REQ}, target);
+                const Key tpc{key.first, STAMEAS_MSG_TPC_REQ};
+                Node &target = nodeFor(tpc, node.radioId);
+                setShare(target, static_cast<u32>(host), *share);
+                mayBeSilent(tpc, target);
             }
             share.reset();
         }
@@ -226,12 +223,31 @@ void HostLedger::start(std::span<const u8> body)
             continue;  // the station is not in the database: the module refuses the share
         }
         // One node per station and id, whichever radio: an existing one keeps its radio.
-        const auto [it, added] = nodes_.try_emplace({mac, *measId}, Node{head->radioId, {}, 0, 0, ~u64{0}, {}});
-        it->second.hosts[head->host] = Share{entry.measReq, entry.sched, automatic};
+        const Key key{mac, *measId};
+        Node &node = nodeFor(key, head->radioId);
+        setShare(node, head->host, Share{entry.measReq, entry.sched, automatic});
         if (automatic) {
-            mayBeSilent(it->first, it->second);
+            mayBeSilent(key, node);
         }
     }
+}
+
+HostLedger::Node &HostLedger::nodeFor(const Key &key, u32 radioId)
+{
+    const auto [it, added] = nodes_.try_emplace(key);
+    if (added) {
+        it->second.radioId = radioId;
+        it->second.past.adds = 1;
+        Table &table = tables_[radioId];
+        table.overflowed = table.overflowed || ++table.nodes > kTableNodes;
+    }
+    return it->second;
+}
+
+void HostLedger::setShare(Node &node, u32 host, const Share &share)
+{
+    node.hosts[host] = share;
+    node.past.hostsAsked |= 1u << host;
 }
 
 void HostLedger::stop(std::span<const u8> body)
@@ -324,8 +340,9 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
     // The node the body names (its station, under the id it went out as)
     // first; any node's hosts when none of its requests is the body.
     const Key named{macOf(body.data() + offsetof(StaMeasReq, staMac)), msgId};
-    if (const auto it = nodes_.find(named); it != nodes_.end()) {
-        collect(it->first, it->second);
+    const auto namedNode = nodes_.find(named);
+    if (namedNode != nodes_.end()) {
+        collect(namedNode->first, namedNode->second);
     }
     if (matches.empty()) {
         for (auto &[key, node] : nodes_) {
@@ -338,9 +355,15 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
     if (match) {
         match->node->attemptedTick = tick_;
     }
+    // As the module counts it: on the node that sent it, whichever host it served.
+    Node *sender = match ? match->node : namedNode != nodes_.end() ? &namedNode->second : nullptr;
+    if (sender != nullptr && sent) {
+        ++sender->past.requests;
+        mayBeSilent(match ? *match->key : named, *sender);
+    } else if (sender != nullptr) {
+        ++sender->past.failed;
+    }
     if (sent && match) {
-        ++match->node->requests;
-        mayBeSilent(*match->key, *match->node);
         ++match->node->past.hosts[match->host].served;
     }
     if (sent) {
@@ -369,12 +392,20 @@ void addLife(NodeHistory &into, const NodeHistory &life, u32 radioId)
     into.evictions += life.evictions;
     into.movedToTpc = into.movedToTpc || life.movedToTpc;
     into.lastGiveUpMs = life.lastGiveUpMs ? life.lastGiveUpMs : into.lastGiveUpMs;
+    into.hostsAsked |= life.hostsAsked;
+    into.adds += life.adds;
+    into.removals += life.removals;
+    into.requests += life.requests;
+    into.failed += life.failed;
+    into.reports += life.reports;
 }
 
 }  // namespace
 
 HostLedger::Nodes::iterator HostLedger::retire(Nodes::iterator it)
 {
+    ++it->second.past.removals;
+    --tables_[it->second.radioId].nodes;
     addLife(history_[it->first], it->second.past, it->second.radioId);
     return nodes_.erase(it);
 }
@@ -383,7 +414,9 @@ std::map<HostLedger::Key, NodeHistory> HostLedger::history() const
 {
     std::map<Key, NodeHistory> all = history_;
     for (const auto &[key, node] : nodes_) {
-        addLife(all[key], node.past, node.radioId);
+        NodeHistory &h = all[key];
+        addLife(h, node.past, node.radioId);
+        h.inTable = true;
     }
     return all;
 }

@@ -26,7 +26,8 @@ public:
     // A message the module's handler returned status for: a start (182) or a
     // stop (183) it took changes what the hosts asked for, a report (168, 170)
     // answering the access point's own request confirms its station's
-    // automatic measurement, and each timer expiry (186) ends one tick of the
+    // automatic measurement (whatever its status: the module counts it
+    // before completing it), and each timer expiry (186) ends one tick of the
     // schedules.
     // atMs: the virtual time it was delivered at, which the history keeps.
     void delivered(u32 msgId, std::span<const u8> body, u32 status, u64 atMs = 0);
@@ -47,8 +48,8 @@ public:
     // The host whose request body (sent under msgId by the timer) is, byte for
     // byte; when several hosts' requests are, the one the timer picks among
     // them (due at this tick, the heaviest of one node); kUnknownHost when no
-    // host's is, or no single one of several. A request that went out counts
-    // against its node.
+    // host's is, or no single one of several. A request counts against its
+    // node, sent or failed: the host's node, else the node the body names.
     int hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs = 0);
     // Every node a host asked for, with each host's share as it asked.
     std::vector<NodeShares> nodes() const;
@@ -56,11 +57,19 @@ public:
     std::optional<NodeShares> node(const host::Mac &mac, u32 measId) const;
 
     // What became of each node over the run, kept after the node is gone:
-    // what findings read.
+    // what findings and the station table read.
     using Key = NodeKey;  // station, measurement id: one node each
     std::map<Key, NodeHistory> history() const;
     // Reports with the access point's own token and no node to count against, by station.
     const Occurrences &unmatchedReports() const { return unmatched_; }
+    // Whether the hosts ever asked more nodes of the radio than its table
+    // holds: the module then evicted or refused some, which no event shows,
+    // so which of them it held is no longer known here.
+    bool overflowed(u32 radioId) const
+    {
+        const auto it = tables_.find(radioId);
+        return it != tables_.end() && it->second.overflowed;
+    }
 
 private:
     struct Share {
@@ -75,10 +84,10 @@ private:
         {
             return std::none_of(hosts.begin(), hosts.end(), [](const auto &s) { return s.has_value(); });
         }
-        u32 requests = 0;  // sent
-        u32 reports = 0;   // answering them
         u64 attemptedTick = ~u64{0};  // the last expiry that tried to send its request
-        NodeHistory past;  // since it was added; kept on in history_ when it goes
+        // Since it was added, its requests and reports included; kept on in
+        // history_ when it goes.
+        NodeHistory past;
     };
     // The order of the pair (station bytes, then id), with the station
     // compared as one number: every request sent looks its node up.
@@ -108,6 +117,9 @@ private:
     static std::optional<Match> served(const std::vector<Match> &matches);
     static NodeShares sharesOf(const Key &key, const Node &node);
 
+    // The node of key, made on radioId when there is none.
+    Node &nodeFor(const Key &key, u32 radioId);
+    static void setShare(Node &node, u32 host, const Share &share);
     void start(std::span<const u8> body);
     void stop(std::span<const u8> body);
     std::optional<u32> automaticId(const host::Mac &mac) const;
@@ -148,6 +160,11 @@ private:
     bool tickBegun_ = false;   // this expiry's start has been looked at
     std::map<host::Mac, host::StationFacts> stations_;
     std::map<u32, RadioPower> radios_;
+    struct Table {
+        u32 nodes = 0;
+        bool overflowed = false;
+    };
+    std::map<u32, Table> tables_;  // by radio, changed as nodes come and go
 };
 
 }  // namespace zep::sim

@@ -137,7 +137,7 @@ std::vector<Failure> Runner::run()
     stationLog_.finish();
     if (opt_.human != nullptr) {
         summary_.print(*opt_.human, playedMs(), findings());
-        logs::printStationTable(*opt_.human, stationLog_);
+        logs::printStationTable(*opt_.human, stations());
         printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();
     }

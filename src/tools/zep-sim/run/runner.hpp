@@ -21,6 +21,7 @@
 #include "run/output_sinks.hpp"
 #include "run/event_fanout.hpp"
 #include "run/station_model.hpp"
+#include "run/station_rows.hpp"
 #include "scenario/expect.hpp"
 #include "scenario/scenario.hpp"
 
@@ -76,9 +77,15 @@ public:
     // What a person should look at in the run so far, warnings first.
     std::vector<Finding> findings() const
     {
-        return outputs_.findings->findings(summary_, stationLog_, opt_.logLevel.value_or(sc_.logLevel) == 0, host_.nowMs());
+        return outputs_.findings->findings(summary_, stationLog_, notesKept(), host_.nowMs());
     }
-    // The module's log lines of the run, read as an access point's: the stations' table.
+    // The station table, from the run's events; why a node last left, from
+    // the notes when the log level kept them.
+    std::vector<logs::StationRow> stations() const
+    {
+        return stationRows(ledger(), notesKept() ? &stationLog_ : nullptr);
+    }
+    // The module's log lines of the run, read as an access point's.
     const logs::FieldLog &stationLog() const { return stationLog_; }
     // What each host asked for, as the run's events told it.
     const HostLedger &ledger() const { return fanout_.ledger(); }
@@ -126,6 +133,7 @@ private:
     void printRunFigures(std::chrono::steady_clock::duration wall) const;
     void setStatus(std::optional<u32> status);
     Event runnerEvent(EventKind kind, const char *ev) const;
+    bool notesKept() const { return opt_.logLevel.value_or(sc_.logLevel) == 0; }
 
     const Scenario &sc_;
     RunOptions opt_;
@@ -134,9 +142,9 @@ private:
     EventFanout fanout_;
     StationModel stations_;
     Summary summary_;
-    // The stations' table of the summary, read from the module's own log lines
-    // as from an access point's: at the usual log level of a long run (rare
-    // and errors only) it holds nothing and costs nothing.
+    // The module's own log lines, read as from an access point's: what
+    // findings take from the lines, and why each node last left. At the usual
+    // log level of a long run (rare and errors only) it costs next to nothing.
     logs::FieldLog stationLog_{"run"};
     OutputSinks outputs_;
     Timeline *timeline_ = nullptr;  // outputs_'s, when there is one
