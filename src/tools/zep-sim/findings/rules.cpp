@@ -55,31 +55,46 @@ void span(Finding &f, u64 first, u64 last)
     f.lastMs = f.lastMs ? std::max(*f.lastMs, last) : last;
 }
 
-std::optional<Finding> starvedNodes(const FindingFacts &facts, const FindingLimits &limits)
+// Counts into f the nodes whose figure reaches limit, with their radios and
+// stations; gives the figures' sum, or nullopt when no node reaches it.
+template <class Figure, class OnCounted>
+std::optional<u64> countNodes(const FindingFacts &facts, u64 limit, Finding &f, Figure figure, OnCounted onCounted)
 {
-    Finding f = finding("starved-nodes", Severity::Warning,
-              "The timer sends at most 64 requests per radio at each expiry, to the nodes at the front of "
-              "the radio's list (heaviest first once sorted), so while more than 64 are due the ones "
-              "further down get none.");
     SampleOf radios;
     SampleOf stations;
-    u64 expiries = 0;
+    u64 sum = 0;
     for (const auto &[key, node] : facts.nodes) {
-        if (node.starvedTicks < limits.starvedExpiries) {
+        const u64 n = figure(node);
+        if (n < limit) {
             continue;
         }
         ++f.count;
-        expiries += node.starvedTicks;
+        sum += n;
         radios.add(std::to_string(node.radioId));
         stations.add(nodeName(key));
-        span(f, node.firstStarvedMs, node.lastStarvedMs);
+        onCounted(node);
     }
     if (f.count == 0) {
         return std::nullopt;
     }
     f.radios = radios.take();
     f.stations = stations.take();
-    f.title = plural(f.count, "node", "nodes") + " got no request at " + std::to_string(expiries) +
+    return sum;
+}
+
+std::optional<Finding> starvedNodes(const FindingFacts &facts, const FindingLimits &limits)
+{
+    Finding f = finding("starved-nodes", Severity::Warning,
+              "The timer sends at most 64 requests per radio at each expiry, to the nodes at the front of "
+              "the radio's list (heaviest first once sorted), so while more than 64 are due the ones "
+              "further down get none.");
+    const std::optional<u64> expiries = countNodes(
+        facts, limits.starvedExpiries, f, [](const NodeHistory &node) { return node.starvedTicks; },
+        [&f](const NodeHistory &node) { span(f, node.firstStarvedMs, node.lastStarvedMs); });
+    if (!expiries) {
+        return std::nullopt;
+    }
+    f.title = plural(f.count, "node", "nodes") + " got no request at " + std::to_string(*expiries) +
               " expiries where they were due, their radio's 64 requests having gone to others";
     return f;
 }
@@ -231,25 +246,14 @@ std::optional<Finding> evictionChurn(const FindingFacts &facts, const FindingLim
               "A start that would take a radio past 128 nodes evicts the lightest nodes that weigh less than "
               "its host; a station whose host asks again is added back and skipped at its first expiry "
               "(\"new sta dont measure\"), so it is measured less often than its schedule says.");
-    SampleOf radios;
-    SampleOf stations;
-    u64 evictions = 0;
-    for (const auto &[key, node] : facts.nodes) {
-        if (node.evictions < limits.churnEvictions) {
-            continue;
-        }
-        ++f.count;
-        evictions += node.evictions;
-        radios.add(std::to_string(node.radioId));
-        stations.add(nodeName(key));
-    }
-    if (f.count == 0) {
+    const std::optional<u64> evictions = countNodes(
+        facts, limits.churnEvictions, f, [](const NodeHistory &node) { return node.evictions; },
+        [](const NodeHistory &) {});
+    if (!evictions) {
         return std::nullopt;
     }
-    f.radios = radios.take();
-    f.stations = stations.take();
     f.title = plural(f.count, "node was", "nodes were") + " evicted and added again, " +
-              std::to_string(evictions) + " evictions in all";
+              std::to_string(*evictions) + " evictions in all";
     return f;
 }
 

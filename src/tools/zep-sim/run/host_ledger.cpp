@@ -19,6 +19,7 @@ constexpr u32 kTokens = 143;  // an automatic request's token runs 1..143
 constexpr u32 kGiveUpAfter = 3;  // requests without a report
 constexpr u32 kSendsPerRadio = 64;  // the timer's most per radio and expiry
 constexpr u32 kTableNodes = 128;    // the most a radio's table holds
+constexpr u32 kRadioIds = 256;      // beyond any device: a body naming one is not counted by radio
 const host::Mac kEveryStation = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 template <class Rec>
@@ -121,13 +122,12 @@ void HostLedger::endTick()
         node.past.dueTicks += anyDue ? 1 : 0;
         it = node.empty() ? retire(it) : std::next(it);
     }
-    sentThisTick_.clear();
+    std::ranges::fill(sentThisTick_, 0);
 }
 
 void HostLedger::noteStarved(Node &node)
 {
-    const auto sent = sentThisTick_.find(node.radioId);
-    if (sent != sentThisTick_.end() && sent->second >= kSendsPerRadio) {
+    if (node.radioId < sentThisTick_.size() && sentThisTick_[node.radioId] >= kSendsPerRadio) {
         NodeHistory &past = node.past;
         past.firstStarvedMs = past.starvedTicks++ == 0 ? nowMs_ : past.firstStarvedMs;
         past.lastStarvedMs = nowMs_;
@@ -314,9 +314,10 @@ std::optional<StaMeasReq> HostLedger::automaticRequest(const host::Mac &mac) con
     return req;
 }
 
-std::optional<StaMeasReq> HostLedger::requestOf(const host::Mac &mac, const Share &share) const
+bool HostLedger::askedAutomatically(const host::Mac &mac, std::span<const u8> body) const
 {
-    return share.automatic ? automaticRequest(mac) : std::optional(share.request);
+    const std::optional<StaMeasReq> req = automaticRequest(mac);
+    return req && std::memcmp(&*req, body.data(), sizeof *req) == 0;
 }
 
 int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
@@ -326,50 +327,58 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
     if (body.size() != sizeof(StaMeasReq)) {
         return kUnknownHost;
     }
-    std::vector<Match> &matches = matches_;
-    matches.clear();
-    const auto collect = [&](const Key &key, Node &node) {
-        for (u32 host = 0; host < node.hosts.size(); ++host) {
-            const std::optional<Share> &share = node.hosts[host];
-            const std::optional<StaMeasReq> req = share ? requestOf(key.first, *share) : std::nullopt;
-            if (req && std::memcmp(&*req, body.data(), sizeof *req) == 0) {
-                matches.push_back({&node, &key, host, due(*share)});
-            }
-        }
-    };
+    Choice choice;
     // The node the body names (its station, under the id it went out as)
-    // first; any node's hosts when none of its requests is the body.
+    // first; any node's hosts, in the table's order, when none of its
+    // requests is the body.
     const Key named{macOf(body.data() + offsetof(StaMeasReq, staMac)), msgId};
     const auto namedNode = nodes_.find(named);
     if (namedNode != nodes_.end()) {
-        collect(namedNode->first, namedNode->second);
+        collect(namedNode->first, namedNode->second, body, [&choice](const Match &m) { choice.add(m); });
     }
-    if (matches.empty()) {
+    if (choice.empty()) {
+        std::vector<Match> &matches = matches_;
+        matches.clear();
         for (auto &[key, node] : nodes_) {
-            collect(key, node);
+            collect(key, node, body, [&matches](const Match &m) { matches.push_back(m); });
         }
         std::stable_sort(matches.begin(), matches.end(),
                          [](const Match &a, const Match &b) { return KeyLess{}(*a.key, *b.key); });
+        std::ranges::for_each(matches, [&choice](const Match &m) { choice.add(m); });
     }
-    const std::optional<Match> match = served(matches);
+    const std::optional<Match> match = choice.served();
+    Node *sender = match ? match->node : namedNode != nodes_.end() ? &namedNode->second : nullptr;
+    count(match, sender, match ? *match->key : named, sent ? std::optional(body) : std::nullopt);
+    return match ? static_cast<int>(match->host) : kUnknownHost;
+}
+
+// As the module counts a request: on the node that sent it, whichever host
+// it served; sentBody is the body when it went out.
+void HostLedger::count(const std::optional<Match> &match, Node *sender, const Key &senderKey,
+                       std::optional<std::span<const u8>> sentBody)
+{
     if (match) {
         match->node->attemptedTick = tick_;
     }
-    // As the module counts it: on the node that sent it, whichever host it served.
-    Node *sender = match ? match->node : namedNode != nodes_.end() ? &namedNode->second : nullptr;
-    if (sender != nullptr && sent) {
+    if (sender != nullptr && sentBody) {
         ++sender->past.requests;
-        mayBeSilent(match ? *match->key : named, *sender);
+        mayBeSilent(senderKey, *sender);
     } else if (sender != nullptr) {
         ++sender->past.failed;
     }
-    if (sent && match) {
+    if (!sentBody) {
+        return;
+    }
+    if (match) {
         ++match->node->past.hosts[match->host].served;
     }
-    if (sent) {
-        ++sentThisTick_[match ? match->node->radioId : recordAt<u32>(body, offsetof(StaMeasReq, radioId))];
+    const u32 radio = match ? match->node->radioId : recordAt<u32>(*sentBody, offsetof(StaMeasReq, radioId));
+    if (radio < kRadioIds && radio >= sentThisTick_.size()) {
+        sentThisTick_.resize(radio + 1);
     }
-    return match ? static_cast<int>(match->host) : kUnknownHost;
+    if (radio < sentThisTick_.size()) {
+        ++sentThisTick_[radio];
+    }
 }
 
 namespace {
@@ -423,29 +432,28 @@ std::map<HostLedger::Key, NodeHistory> HostLedger::history() const
 
 // One host's request is that host's. When several hosts' are the same bytes,
 // the timer sent the heaviest host due at this tick, of the one node they share.
-std::optional<HostLedger::Match> HostLedger::served(const std::vector<Match> &matches)
+void HostLedger::Choice::add(const Match &m)
 {
-    if (matches.empty()) {
-        return std::nullopt;
+    if (!first_) {
+        first_ = m;
     }
-    const bool oneHost = std::all_of(matches.begin(), matches.end(),
-                                     [&](const Match &m) { return m.host == matches.front().host; });
-    if (oneHost) {
-        return matches.front();
+    oneHost_ = oneHost_ && m.host == first_->host;
+    if (!m.due || twoNodesDue_) {
+        return;
     }
-    std::optional<Match> heaviest;
-    for (const Match &m : matches) {
-        if (!m.due) {
-            continue;
-        }
-        if (heaviest && heaviest->node != m.node) {
-            return std::nullopt;  // due in two nodes: either could have been sent
-        }
-        if (!heaviest || kHostWeights[m.host] > kHostWeights[heaviest->host]) {
-            heaviest = m;
-        }
+    if (heaviest_ && heaviest_->node != m.node) {
+        twoNodesDue_ = true;  // due in two nodes: either could have been sent
+    } else if (!heaviest_ || kHostWeights[m.host] > kHostWeights[heaviest_->host]) {
+        heaviest_ = m;
     }
-    return heaviest;
+}
+
+std::optional<HostLedger::Match> HostLedger::Choice::served() const
+{
+    if (oneHost_) {
+        return first_;
+    }
+    return twoNodesDue_ ? std::nullopt : heaviest_;
 }
 
 NodeShares HostLedger::sharesOf(const Key &key, const Node &node)

@@ -114,7 +114,34 @@ private:
         u32 host;
         bool due;
     };
-    static std::optional<Match> served(const std::vector<Match> &matches);
+    // Which of the hosts whose request a sent body is the timer sent it for,
+    // the matches taken in the table's order: the host when they are all one
+    // host's, else the heaviest due one when those due are all of one node.
+    class Choice {
+    public:
+        void add(const Match &m);
+        bool empty() const { return !first_; }
+        std::optional<Match> served() const;
+
+    private:
+        std::optional<Match> first_;
+        std::optional<Match> heaviest_;
+        bool oneHost_ = true;
+        bool twoNodesDue_ = false;
+    };
+    // Hands take a match for each host of the node whose request is body.
+    template <class Take>
+    void collect(const Key &key, Node &node, std::span<const u8> body, Take take) const
+    {
+        for (u32 host = 0; host < node.hosts.size(); ++host) {
+            const std::optional<Share> &share = node.hosts[host];
+            if (share && asked(key.first, *share, body)) {
+                take(Match{&node, &key, host, due(*share)});
+            }
+        }
+    }
+    void count(const std::optional<Match> &match, Node *sender, const Key &senderKey,
+               std::optional<std::span<const u8>> sentBody);
     static NodeShares sharesOf(const Key &key, const Node &node);
 
     // The node of key, made on radioId when there is none.
@@ -124,7 +151,13 @@ private:
     void stop(std::span<const u8> body);
     std::optional<u32> automaticId(const host::Mac &mac) const;
     std::optional<StaMeasReq> automaticRequest(const host::Mac &mac) const;
-    std::optional<StaMeasReq> requestOf(const host::Mac &mac, const Share &share) const;
+    // Whether the share's request, as the module sends it, is body.
+    bool asked(const host::Mac &mac, const Share &share, std::span<const u8> body) const
+    {
+        return share.automatic ? askedAutomatically(mac, body)
+                               : std::memcmp(&share.request, body.data(), sizeof share.request) == 0;
+    }
+    bool askedAutomatically(const host::Mac &mac, std::span<const u8> body) const;
     void reported(const host::Mac &mac, u32 measId, u8 tokenId);
     void beginTick();
     void endTick();
@@ -140,9 +173,16 @@ private:
     struct KeyHash {
         std::size_t operator()(const Key &key) const { return KeyLess::number(key.first) ^ key.second; }
     };
+    // As numbers: a MAC compared as its six bytes would call memcmp.
+    struct KeyEqual {
+        bool operator()(const Key &a, const Key &b) const
+        {
+            return a.second == b.second && KeyLess::number(a.first) == KeyLess::number(b.first);
+        }
+    };
     // Looked up for every request sent and every report; walked in the
     // table's order (KeyLess) wherever the order shows.
-    using Nodes = std::unordered_map<Key, Node, KeyHash>;
+    using Nodes = std::unordered_map<Key, Node, KeyHash, KeyEqual>;
     Nodes nodes_;
     // Every removal of a node goes through here, so that its history stays.
     Nodes::iterator retire(Nodes::iterator it);
@@ -154,7 +194,7 @@ private:
     void mayBeSilent(const Key &key, const Node &node);  // hostOf's, kept so that a request allocates nothing
     u64 tick_ = 0;             // timer expiries so far: the schedules' count
     u64 nowMs_ = 0;            // when the last message was delivered
-    std::map<u32, u32> sentThisTick_;  // by radio
+    std::vector<u32> sentThisTick_;  // by radio
     std::map<Key, NodeHistory> history_;  // of nodes gone, over all their lives
     Occurrences unmatched_;
     bool tickBegun_ = false;   // this expiry's start has been looked at
