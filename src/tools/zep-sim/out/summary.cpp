@@ -5,6 +5,7 @@
 
 #include "base/text_table.hpp"
 #include "base/time_text.hpp"
+#include "out/radio_table.hpp"
 #include "out/timeline.hpp"
 #include "sta_meas_msg.h"
 #include "wire/msg_catalog.hpp"
@@ -22,20 +23,6 @@ std::string micros(std::chrono::nanoseconds ns)
     return buf;
 }
 
-// The dump lists at most 64 nodes.
-std::string nodeCount(const std::optional<u32> &n)
-{
-    if (!n) {
-        return "-";
-    }
-    return std::to_string(*n) + (*n >= STAMEAS_RPC_MEAS_ENTRY_MAX ? "+" : "");
-}
-
-std::string radioName(u32 radio)
-{
-    return radio == STAMEAS_ALL_RADIO ? "?" : std::to_string(radio);
-}
-
 }  // namespace
 
 void printSummary(std::ostream &out, const RunFigures &figures, u64 playedMs,
@@ -45,28 +32,8 @@ void printSummary(std::ostream &out, const RunFigures &figures, u64 playedMs,
         << " s of virtual time\n\n";
     printFindings(out, findings);
     out << '\n';
-    TextTable radios({{"radio", Align::Right},
-                      {"nodes", Align::Right},
-                      {"peak", Align::Right},
-                      {"requests sent", Align::Right},
-                      {"answers", Align::Right},
-                      {"reports forwarded", Align::Right},
-                      {"co-meas requests", Align::Right},
-                      {"scan triggers", Align::Right},
-                      {"blocks to neighbours", Align::Right}});
-    RadioFigures total;
-    for (const auto &[id, r] : figures.radios()) {
-        radios.addRow({radioName(id), nodeCount(r.nodes), nodeCount(r.peakNodes),
-                       std::to_string(r.requests), std::to_string(r.answers),
-                       std::to_string(r.reports), std::to_string(r.comeas), std::to_string(r.scans),
-                       std::to_string(r.nbBlocks)});
-        total.add(r);
-    }
-    radios.addRow({"all", "", "", std::to_string(total.requests), std::to_string(total.answers),
-                   std::to_string(total.reports), std::to_string(total.comeas),
-                   std::to_string(total.scans),
-                   std::to_string(figures.nbBlocks()) + " in " + std::to_string(figures.ipcMessages()) + " IPC"});
-    radios.print(out, "  ");
+    printRadioTable(out, figures.radios(), SizeSource::Dump,
+                    std::to_string(figures.nbBlocks()) + " in " + std::to_string(figures.ipcMessages()) + " IPC");
 
     out << "\n  Handlers (wall-clock cost in this process, microseconds)\n";
     TextTable costs({{"handler", Align::Left},
@@ -94,15 +61,9 @@ Json summaryJson(const RunFigures &figures, u64 playedMs)
 {
     Json radios = Json::array();
     for (const auto &[id, r] : figures.radios()) {
-        radios.push_back({{"radio", id},
-                          {"nodes", r.nodes ? Json(*r.nodes) : Json(nullptr)},
-                          {"peakNodes", r.peakNodes ? Json(*r.peakNodes) : Json(nullptr)},
-                          {"requests", r.requests},
-                          {"answers", r.answers},
-                          {"reports", r.reports},
-                          {"comeasRequests", r.comeas},
-                          {"scanTriggers", r.scans},
-                          {"blocksToNeighbours", r.nbBlocks}});
+        Json row = {{"radio", id}};
+        addRadioFields(row, r, &RadioColumn::summaryKey, SizeSource::Dump);
+        radios.push_back(std::move(row));
     }
     Json handlers = Json::array();
     for (const auto &[key, c] : figures.handlers()) {
