@@ -25,7 +25,7 @@ namespace zep::sim {
 namespace {
 
 struct Played {
-    std::unique_ptr<Summary> summary;
+    std::unique_ptr<RunFigures> summary;
     std::string log;
 };
 
@@ -34,7 +34,7 @@ Played playWithLog(const std::filesystem::path &file, std::optional<u32> logLeve
     const Scenario sc = readScenarioFile(file.string());
     std::ostringstream log;
     SyslogWriter syslog(log);
-    Played p{std::make_unique<Summary>(sc.profile.radios), ""};
+    Played p{std::make_unique<RunFigures>(sc.profile.radios), ""};
     RunOptions opt;
     opt.libPath = ZEP_SIM_TEST_LIB;
     opt.logLevel = logLevel;
@@ -86,7 +86,7 @@ u64 at(const std::map<u32, RadioFigures> &m, u32 r, u64 RadioFigures::*f)
     return it == m.end() ? 0 : it->second.*f;
 }
 
-void expectSameFigures(const Summary &run, const logs::FieldLog &log, const std::string &what)
+void expectSameFigures(const RunFigures &run, const logs::FieldLog &log, const std::string &what)
 {
     EXPECT_EQ(log.unparsedLines(), 0u) << what;
     if (!log.notesSeen()) {  // then the run must have had nothing to count

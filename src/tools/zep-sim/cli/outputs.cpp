@@ -38,7 +38,7 @@ private:
 
 Outputs::Outputs(const Scenario &scenario, std::span<const SinkOption> sinkOptions)
     : scenario_(scenario), sinkOptions_(sinkOptions),
-      collected_(scenario.clockStartMs, scenario.profile.radios)
+      collected_(scenario.clockStartMs)
 {
 }
 
@@ -140,7 +140,7 @@ ReportPage Outputs::reportPage(const RunFacts &facts, const Verdict &verdict) co
 void Outputs::writeSummaryJson(const RunFacts &facts, const Verdict &verdict)
 {
     const Runner &runner = *verdict.runner;
-    Json out = runner.summary().toJson(runner.playedMs());
+    Json out = summaryJson(runner.summary(), runner.playedMs());
     out["findings"] = findingsJson(verdict.findings);
     out["scenario"] = facts.scenario;
     out["file"] = facts.file;

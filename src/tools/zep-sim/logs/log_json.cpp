@@ -2,6 +2,7 @@
 #include "logs/log_view.hpp"
 
 #include "logs/log_findings.hpp"
+#include "out/radio_table.hpp"
 #include "sta_meas_msg.h"
 
 namespace zep::sim::logs {
@@ -17,20 +18,9 @@ Json radiosJson(const FieldLog &log)
 {
     Json radios = Json::array();
     for (const auto &[id, r] : log.radios()) {
-        radios.push_back({{"radio", radioId(id)},
-                          {"tableSize", r.nodes ? Json(*r.nodes) : Json(nullptr)},
-                          {"peak", r.peakNodes.value_or(0)},
-                          {"requests", r.requests},
-                          {"failedRequests", r.failedRequests},
-                          {"answers", r.answers},
-                          {"reports", r.reports},
-                          {"comeas", r.comeas},
-                          {"scanTriggers", r.scans},
-                          {"nbBlocks", r.nbBlocks},
-                          {"added", r.adds},
-                          {"removed", r.removals},
-                          {"switchedOff", r.switchedOff},
-                          {"disabledRounds", r.disabledRounds}});
+        Json row = {{"radio", radioId(id)}};
+        addRadioFields(row, r, &RadioColumn::logsKey, SizeSource::Lines);
+        radios.push_back(std::move(row));
     }
     return radios;
 }

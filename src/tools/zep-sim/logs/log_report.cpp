@@ -5,6 +5,7 @@
 
 #include "logs/log_findings.hpp"
 #include "logs/log_view.hpp"
+#include "out/radio_table.hpp"
 #include "out/report_html.hpp"
 #include "sta_meas_msg.h"
 
@@ -22,14 +23,6 @@ Json radioId(u32 r)
 Json optJson(const std::optional<u32> &v)
 {
     return v ? Json(*v) : Json(nullptr);
-}
-
-Json radioTotal(const RadioFigures &r)
-{
-    return {{"nodes", optJson(r.nodes)}, {"peak", r.peakNodes.value_or(0)},          {"requests", r.requests},
-            {"answers", r.answers},          {"reports", r.reports},    {"comeas", r.comeas},
-            {"scans", r.scans},              {"nbBlocks", r.nbBlocks}, {"added", r.adds},
-            {"removed", r.removals}};
 }
 
 // Per radio, one point per hour of the module's clock that any radio saw.
@@ -63,16 +56,13 @@ void addRadios(Json &s, const FieldLog &log)
     }
     s["interval"] = {{"name", "the module's clock"}, {"widthMs", kHourMs}, {"unit", "h"},
                      {"unitMs", kHourMs},          {"starts", std::move(starts)}};
-    s["radioColumns"] = columnList(
-        {{"nodes", "nodes"}, {"peak", "peak"}, {"requests", "requests sent"}, {"answers", "answers"},
-         {"reports", "reports forwarded"}, {"comeas", "co-meas requests"},
-         {"scans", "scan triggers"}, {"nbBlocks", "blocks to neighbours"}, {"added", "added"},
-         {"removed", "removed"}});
+    s["radioColumns"] = radioColumnList();
     Json rows = Json::array();
     Json totals = {{"requests", 0}, {"answers", 0}, {"reports", 0}, {"comeas", 0},
                    {"scans", 0},    {"added", 0},   {"removed", 0}};
     for (const auto &[id, r] : log.radios()) {
-        const Json total = radioTotal(r);
+        Json total = Json::object();
+        addRadioFields(total, r, &RadioColumn::key, SizeSource::Lines);
         for (auto &[key, sum] : totals.items()) {
             sum = sum.get<u64>() + total[key].get<u64>();
         }
@@ -90,10 +80,10 @@ Json statsTable(const FieldLog &log)
 {
     Json rows = Json::array();
     for (const StatsLine &st : log.statsLines()) {
-        rows.push_back({radioId(st.radio), st.timestampMs, st.sent, st.received});
+        rows.push_back(statsCells(st));
     }
     return {{"title", "Hourly co-measurement statistics"},
-            {"columns", {"radio", "logged at (ms)", "co-meas requests to neighbours", "co-meas reports"}},
+            {"columns", statsColumns()},
             {"rows", std::move(rows)}};
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/text_table.hpp"
 #include "logs/log_findings.hpp"
+#include "out/radio_table.hpp"
 #include "out/report_html.hpp"
 #include "sta_meas_msg.h"
 
@@ -13,11 +14,6 @@ namespace zep::sim::logs {
 namespace {
 
 using Align = TextTable::Align;
-
-std::string radioText(u32 r)
-{
-    return r == STAMEAS_ALL_RADIO ? "?" : std::to_string(r);
-}
 
 std::string ratioText(u64 part, u64 whole)
 {
@@ -43,6 +39,15 @@ std::string cellText(const Json &cell)
     return cell.is_null() ? kUnknown : cell.is_string() ? cell.get<std::string>() : cell.dump();
 }
 
+std::vector<std::string> cellTexts(const Json &cells)
+{
+    std::vector<std::string> texts;
+    for (const Json &cell : cells) {
+        texts.push_back(cellText(cell));
+    }
+    return texts;
+}
+
 std::string s(u64 v)
 {
     return std::to_string(v);
@@ -50,20 +55,7 @@ std::string s(u64 v)
 
 void printRadios(std::ostream &out, const FieldLog &log)
 {
-    TextTable t({{"radio", Align::Right}, {"nodes", Align::Right}, {"peak", Align::Right},
-                 {"requests sent", Align::Right}, {"answers", Align::Right},
-                 {"reports forwarded", Align::Right}, {"co-meas requests", Align::Right},
-                 {"scan triggers", Align::Right}, {"blocks to neighbours", Align::Right},
-                 {"added", Align::Right}, {"removed", Align::Right}});
-    RadioFigures all;
-    for (const auto &[id, r] : log.radios()) {
-        t.addRow({radioText(id), optText(r.nodes), s(r.peakNodes.value_or(0)), s(r.requests), s(r.answers),
-                  s(r.reports), s(r.comeas), s(r.scans), s(r.nbBlocks), s(r.adds), s(r.removals)});
-        all.add(r);
-    }
-    t.addRow({"all", "", "", s(all.requests), s(all.answers), s(all.reports), s(all.comeas),
-              s(all.scans), s(log.nbBlocks()), s(all.adds), s(all.removals)});
-    t.print(out, "  ");
+    printRadioTable(out, log.radios(), SizeSource::Lines, s(log.nbBlocks()));
     for (const std::string &note : radioNotes(log)) {
         out << "  " << note << '\n';
     }
@@ -105,11 +97,13 @@ void printHours(std::ostream &out, const FieldLog &log)
 void printStatsAndCosts(std::ostream &out, const FieldLog &log)
 {
     if (!log.statsLines().empty()) {
-        TextTable t({{"radio", Align::Right}, {"logged at (ms)", Align::Right},
-                     {"co-meas requests to neighbours", Align::Right},
-                     {"co-meas reports", Align::Right}});
+        std::vector<TextTable::Column> columns;
+        for (const Json &title : statsColumns()) {
+            columns.push_back({title.get<std::string>(), Align::Right});
+        }
+        TextTable t(std::move(columns));
         for (const StatsLine &st : log.statsLines()) {
-            t.addRow({radioText(st.radio), s(st.timestampMs), s(st.sent), s(st.received)});
+            t.addRow(cellTexts(statsCells(st)));
         }
         out << "\n  Hourly co-measurement statistics\n";
         t.print(out, "  ");
@@ -155,6 +149,18 @@ const Json &stationColumns()
     return columns;
 }
 
+const Json &statsColumns()
+{
+    static const Json columns = {"radio", "logged at (ms)", "co-meas requests to neighbours", "co-meas reports"};
+    return columns;
+}
+
+Json statsCells(const StatsLine &st)
+{
+    return Json::array({st.radio == STAMEAS_ALL_RADIO ? Json("?") : Json(st.radio), st.timestampMs, st.sent,
+                        st.received});
+}
+
 std::vector<StationRow> stationRows(const FieldLog &log)
 {
     std::vector<StationRow> rows;
@@ -189,11 +195,7 @@ void printStationTable(std::ostream &out, std::span<const StationRow> rows)
     }
     TextTable t(std::move(columns));
     for (const StationRow *row : byRadio(rows)) {
-        std::vector<std::string> cells;
-        for (const Json &cell : stationCells(*row)) {
-            cells.push_back(cellText(cell));
-        }
-        t.addRow(std::move(cells));
+        t.addRow(cellTexts(stationCells(*row)));
     }
     if (t.empty()) {
         return;

@@ -51,6 +51,10 @@ std::vector<StationRow> stationRows(const FieldLog &log);
 // report page and `zep-sim logs --json` all show them.
 const Json &stationColumns();
 Json stationCells(const StationRow &row);
+// The module's hourly co-measurement statistics, as a table: the titles, and
+// one line's cells (the radio "?" where none was named), for the text and the report.
+const Json &statsColumns();
+Json statsCells(const StatsLine &st);
 // Per station and measurement: hosts, requests, reports, removals and why.
 // Prints nothing when there is no row.
 void printStationTable(std::ostream &out, std::span<const StationRow> rows);

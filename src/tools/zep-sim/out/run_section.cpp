@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "out/report_html.hpp"
-#include "out/summary.hpp"
 #include "sta_meas_msg.h"
 
 namespace zep::sim {
@@ -44,7 +43,7 @@ std::string fixed(double value, int decimals)
 Json handlerRows(const ReportCollector &c)
 {
     Json rows = Json::array();
-    for (const auto &[key, h] : c.handlers()) {
+    for (const auto &[key, h] : c.figures().handlers()) {
         rows.push_back({{"name", handlerName(key)},
                         {"calls", h.calls},
                         {"failed", h.failed},
@@ -89,7 +88,7 @@ Json radioSeries(const std::vector<Interval> &intervals, u32 radio, RadioFigures
 Json radioRows(const ReportCollector &c, Json &totals)
 {
     std::map<u32, bool> radios;
-    for (const Interval &iv : c.intervals()) {
+    for (const Interval &iv : c.figures().intervals()) {
         for (const auto &entry : iv.radios) {
             radios[entry.first] = true;
         }
@@ -98,7 +97,7 @@ Json radioRows(const ReportCollector &c, Json &totals)
     for (const auto &entry : radios) {
         const u32 radio = entry.first;
         RadioFigures total;
-        Json series = radioSeries(c.intervals(), radio, total);
+        Json series = radioSeries(c.figures().intervals(), radio, total);
         const Json counts = {{"requests", total.requests}, {"answers", total.answers},
                              {"reports", total.reports},   {"evictions", total.removals},
                              {"comeas", total.comeas},     {"scans", total.scans}};
@@ -117,7 +116,7 @@ Json radioRows(const ReportCollector &c, Json &totals)
 Json listedRows(const ReportCollector &c)
 {
     std::map<std::pair<u32, u32>, Json> byPair;
-    const auto &intervals = c.intervals();
+    const auto &intervals = c.figures().intervals();
     for (std::size_t i = 0; i < intervals.size(); ++i) {
         for (const auto &[key, n] : intervals[i].listed) {
             Json &series = byPair[key];
@@ -152,7 +151,7 @@ Json neighbourSeries(const ReportCollector &c, Json &totals)
     Json bytes = Json::array();
     u64 nbBlocks = 0;
     u64 nbBytes = 0;
-    for (const Interval &iv : c.intervals()) {
+    for (const Interval &iv : c.figures().intervals()) {
         blocks.push_back(iv.nbBlocks);
         bytes.push_back(iv.nbBytes);
         nbBlocks += iv.nbBlocks;
@@ -175,8 +174,8 @@ Json factRows(const ReportCollector &c, const RunFacts &facts)
         {"wall time", fixed(wall, 3) + " s"},
         {"events", std::to_string(c.events())},
         {"events per second", fixed(perSecond, 0)},
-        {"interval", fixed(static_cast<double>(c.intervalMs()) / 1000.0, 0) + " s, " +
-                         std::to_string(c.intervals().size()) + " intervals"},
+        {"interval", fixed(static_cast<double>(c.figures().intervalMs()) / 1000.0, 0) + " s, " +
+                         std::to_string(c.figures().intervals().size()) + " intervals"},
     });
 }
 
@@ -204,15 +203,15 @@ Json runSection(const ReportCollector &c, const RunFacts &facts)
 {
     const Unit unit = axisUnit(c.lastMs() - c.startMs());
     Json starts = Json::array();
-    for (std::size_t i = 0; i < c.intervals().size(); ++i) {
-        starts.push_back(i * c.intervalMs());
+    for (std::size_t i = 0; i < c.figures().intervals().size(); ++i) {
+        starts.push_back(i * c.figures().intervalMs());
     }
     Json totals = Json::object();
     Json s;
     s["name"] = facts.scenario;
     s["title"] = "zep-sim report: " + facts.scenario;
     s["facts"] = factRows(c, facts);
-    s["interval"] = {{"name", "virtual time"}, {"widthMs", c.intervalMs()}, {"unit", unit.name},
+    s["interval"] = {{"name", "virtual time"}, {"widthMs", c.figures().intervalMs()}, {"unit", unit.name},
                      {"unitMs", unit.ms},      {"starts", std::move(starts)}};
     s["radioColumns"] = columnList({{"peak", "peak nodes"}, {"requests", "requests sent"},
                                     {"answers", "answers"}, {"reports", "reports forwarded"},
@@ -221,11 +220,12 @@ Json runSection(const ReportCollector &c, const RunFacts &facts)
     s["radios"] = radioRows(c, totals);
     s["listed"] = listedRows(c);
     s["neighbours"] = neighbourSeries(c, totals);
-    totals["ipc"] = c.ipcMessages();
-    totals["failedSends"] = c.failedSends();
-    totals["notes"] = c.logsBySeverity()[0];
-    totals["rare"] = c.logsBySeverity()[1];
-    totals["errors"] = c.logsBySeverity()[2];
+    const RunFigures &f = c.figures();
+    totals["ipc"] = f.ipcMessages();
+    totals["failedSends"] = f.failedOut() + f.failedIpc();
+    totals["notes"] = f.logsBySeverity()[0];
+    totals["rare"] = f.logsBySeverity()[1];
+    totals["errors"] = f.logsBySeverity()[2];
     s["totals"] = std::move(totals);
     s["totalsLine"] = columnList({{"Blocks to neighbours", "nbBlocks"}, {"in IPC", "ipc"},
                                   {"bytes to neighbours", "nbBytes"}, {"note lines", "notes"},

@@ -63,7 +63,7 @@ void ReplayView::finish(u64 playedMs)
     stationLog_.finish();
     endMs_ = host_.nowMs();
     if (human_ != nullptr) {
-        summary_.print(*human_, playedMs, findings());
+        printSummary(*human_, summary_, playedMs, findings());
         logs::printStationTable(*human_, stations());
     }
 }

@@ -38,7 +38,7 @@ public:
 
     // Flushes what the timeline holds back and prints the summary and the stations' table.
     void finish(u64 playedMs);
-    const Summary &summary() const { return summary_; }
+    const RunFigures &summary() const { return summary_; }
     std::vector<Finding> findings() const
     {
         return outputs_.findings->findings(summary_, stationLog_, logLevel_ == 0, endMs_);
@@ -77,7 +77,7 @@ private:
 
     host::Host &host_;
     EventFanout fanout_;
-    Summary summary_;
+    RunFigures summary_;
     OutputSinks outputs_;
     std::ostream *human_;
     u32 logLevel_;

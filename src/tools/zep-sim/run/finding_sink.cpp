@@ -49,7 +49,7 @@ void FindingSink::addBurst(ErrorBursts &into, const ErrorBursts &run)
     into.lastMs = run.lastMs;
 }
 
-std::vector<Finding> FindingSink::findings(const Summary &summary, const logs::FieldLog &lines, bool notesKept,
+std::vector<Finding> FindingSink::findings(const RunFigures &summary, const logs::FieldLog &lines, bool notesKept,
                                            std::optional<u64> endMs) const
 {
     FindingFacts facts = facts_;

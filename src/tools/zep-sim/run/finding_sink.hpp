@@ -10,7 +10,7 @@
 #include "base/events.hpp"
 #include "findings/finding.hpp"
 #include "logs/field_log.hpp"
-#include "out/summary.hpp"
+#include "out/run_figures.hpp"
 #include "run/host_ledger.hpp"
 
 namespace zep::sim {
@@ -24,7 +24,7 @@ public:
     // `lines`) and, where known, when the run ended; the burst still open
     // counts if it is one.
     // notesKept: the run's log level let the module's notes through.
-    std::vector<Finding> findings(const Summary &summary, const logs::FieldLog &lines, bool notesKept,
+    std::vector<Finding> findings(const RunFigures &summary, const logs::FieldLog &lines, bool notesKept,
                                   std::optional<u64> endMs) const;
 
 private:

@@ -2,11 +2,11 @@
 
 namespace zep::sim {
 
-OutputSinks attachOutputs(EventFanout &fanout, Summary &summary, const OutputChoice &choice,
+OutputSinks attachOutputs(EventFanout &fanout, RunFigures &figures, const OutputChoice &choice,
                           StateProbe &probe, const host::Faults &faults)
 {
     OutputSinks out;
-    fanout.addSink(summary);
+    fanout.addSink(figures);
     out.findings = std::make_unique<FindingSink>(fanout.ledger(), choice.findingLimits);
     fanout.addSink(*out.findings);
     if (choice.timeline != nullptr) {
@@ -21,7 +21,7 @@ OutputSinks attachOutputs(EventFanout &fanout, Summary &summary, const OutputCho
         fanout.addSink(*sink);
     }
     if (choice.report != nullptr) {
-        choice.report->attach(probe, faults);
+        choice.report->attach(figures, probe, faults);
         fanout.addSink(*choice.report);
     }
     return out;

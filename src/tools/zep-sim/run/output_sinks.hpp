@@ -9,7 +9,7 @@
 #include <span>
 
 #include "out/report_collector.hpp"
-#include "out/summary.hpp"
+#include "out/run_figures.hpp"
 #include "out/timeline.hpp"
 #include "out/trace_writer.hpp"
 #include "run/event_fanout.hpp"
@@ -32,7 +32,7 @@ struct OutputSinks {
     std::unique_ptr<TraceWriter> trace;
 };
 
-OutputSinks attachOutputs(EventFanout &fanout, Summary &summary, const OutputChoice &choice,
+OutputSinks attachOutputs(EventFanout &fanout, RunFigures &figures, const OutputChoice &choice,
                           StateProbe &probe, const host::Faults &faults);
 
 }  // namespace zep::sim

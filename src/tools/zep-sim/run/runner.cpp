@@ -136,7 +136,7 @@ std::vector<Failure> Runner::run()
     }
     stationLog_.finish();
     if (opt_.human != nullptr) {
-        summary_.print(*opt_.human, playedMs(), findings());
+        printSummary(*opt_.human, summary_, playedMs(), findings());
         logs::printStationTable(*opt_.human, stations());
         printRunFigures(std::chrono::steady_clock::now() - begin);
         opt_.human->flush();

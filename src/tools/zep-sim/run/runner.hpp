@@ -73,7 +73,7 @@ public:
     std::size_t checksPlayed() const { return checksPlayed_; }
     // Whether the stop flag ended the run before its last step.
     bool interrupted() const { return interrupted_; }
-    const Summary &summary() const { return summary_; }
+    const RunFigures &summary() const { return summary_; }
     // What a person should look at in the run so far, warnings first.
     std::vector<Finding> findings() const
     {
@@ -141,7 +141,7 @@ private:
     host::Host host_;
     EventFanout fanout_;
     StationModel stations_;
-    Summary summary_;
+    RunFigures summary_;
     // The module's own log lines, read as from an access point's: what
     // findings take from the lines, and why each node last left. At the usual
     // log level of a long run (rare and errors only) it costs next to nothing.

@@ -1,0 +1,101 @@
+// What a run did, counted once from its events: per radio, per handler, the
+// log lines and the failed sends, and, when a report asks for them, the same
+// per interval of virtual time. The summary, the report and the findings all
+// read these figures, so that a count means the same wherever it shows.
+#pragma once
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/events.hpp"
+#include "findings/facts.hpp"
+#include "out/radio_figures.hpp"
+#include "scenario/expect.hpp"
+
+namespace zep::sim {
+
+// The handler an event reports the cost of, as a key that sorts message
+// handlers by id and the others after them; nullopt for other events.
+std::optional<u32> handlerKey(const Event &ev);
+std::string handlerName(u32 key);
+// Events after which no handler is running, so the state can be looked at.
+bool handlerReturned(EventKind kind);
+
+struct Interval {
+    std::map<u32, RadioFigures> radios;
+    std::map<std::pair<u32, u32>, u32> listed;  // co-measurement records by (radio, channel)
+    u64 nbBlocks = 0;
+    u64 nbBytes = 0;
+
+    void add(const Interval &other);
+};
+
+class RunFigures : public EventSink {
+public:
+    static constexpr std::size_t kMaxIntervals = 360;
+
+    explicit RunFigures(u32 radios);
+
+    // The blocks of an IPC to the neighbours, counted per radio.
+    Needs needs() const override { return Needs().add(Need::Fields, {EventKind::Ipc}); }
+    void onEvent(const Event &ev) override;
+    // Nodes in a radio's measurement table, as read through RPC 69 after a step.
+    void setNodes(u32 radio, u32 nodes) { radios_[radio].noteSize(nodes); }
+    // From now on the figures are kept per interval of virtual time too, from
+    // startMs, the interval widening as the run grows so that a day costs no
+    // more memory than a minute.
+    void keepIntervals(u64 startMs, StateProbe *probe);
+    // After an event at which no handler runs, once per interval: the probe's
+    // table sizes and co-measurement lists. The report asks after its marks,
+    // so that a failure injected while looking shows at the next event.
+    void sample(const Event &ev);
+
+    const std::map<u32, RadioFigures> &radios() const { return radios_; }
+    // By handler key: the message id, then configuration and station leaves.
+    const std::map<u32, HandlerCost> &handlers() const { return costs_; }
+    // Each handler's spread of costs, by name: what the cost findings read.
+    std::map<std::string, HandlerCost> handlerSpreads() const;
+    // Handlers that returned non-zero at least once, by name, with how often.
+    std::vector<std::pair<std::string, u64>> failingHandlers() const;
+    const std::array<u64, 3> &logsBySeverity() const { return logs_; }
+    u64 errorLogLines() const { return logs_[2]; }
+    u64 ipcMessages() const { return ipcMessages_; }
+    u64 failedOut() const { return failedOut_; }  // sends that returned non-zero, so never went out
+    u64 failedIpc() const { return failedIpc_; }
+    u64 nbBlocks() const { return nbBlocks_; }
+    u64 intervalMs() const { return widthMs_; }
+    const std::vector<Interval> &intervals() const { return intervals_; }
+
+private:
+    void count(const Event &ev, Interval *iv);
+    void countBlocks(const Event &ev, Interval *iv);
+    Interval &at(u64 t);
+    void widen();
+
+    u32 radioCount_;
+    std::map<u32, RadioFigures> radios_;
+    std::map<u32, HandlerCost> costs_;
+    std::array<u64, 3> logs_{};
+    u64 ipcMessages_ = 0;
+    u64 failedOut_ = 0;
+    u64 failedIpc_ = 0;
+    u64 nbBlocks_ = 0;
+
+    bool perInterval_ = false;
+    u64 startMs_ = 0;
+    u64 widthMs_;
+    std::size_t widthStep_ = 0;
+    std::vector<Interval> intervals_;
+    std::size_t currentIndex_ = 0;  // the interval of the last event, [from, to)
+    u64 currentFrom_ = 0;
+    u64 currentTo_ = 0;
+    std::optional<std::size_t> sampledInterval_;
+    std::vector<u32> channels_;  // channels co-measurements were ever asked on
+    StateProbe *probe_ = nullptr;
+};
+
+}  // namespace zep::sim
