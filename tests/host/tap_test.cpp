@@ -26,12 +26,12 @@ public:
     std::vector<std::string> seen;
     std::map<std::string, u64> answers;
 
-    std::optional<u64> onCall(const Call &call) override
+    std::optional<Answer> onCall(const Call &call) override
     {
         const std::string name(operationName(call.op));
         seen.push_back(name);
         const auto it = answers.find(name);
-        return it != answers.end() ? std::optional(it->second) : std::nullopt;
+        return it != answers.end() ? std::optional<Answer>(it->second) : std::nullopt;
     }
     void onLog(u32, u32, u32, const u8 *, const char *format, va_list) override { seen.emplace_back(format); }
 };
@@ -91,9 +91,9 @@ TEST(Tap, CallsFromTheApplicationsCallbacksReachTheTapToo)
 // A tap that answers every call with what its function says.
 class FunctionTap final : public CallTap {
 public:
-    std::function<std::optional<u64>(const Call &)> answer;
+    std::function<std::optional<Answer>(const Call &)> answer;
 
-    std::optional<u64> onCall(const Call &call) override { return answer(call); }
+    std::optional<Answer> onCall(const Call &call) override { return answer(call); }
     void onLog(u32, u32, u32, const u8 *, const char *, va_list) override {}
 };
 
@@ -102,7 +102,7 @@ TEST(Tap, SeesTheArgumentsAndWritesTheOutputsTheTableNames)
     Host host;
     host.setScanRadio(36, 1, 2);
     FunctionTap tap;
-    tap.answer = [](const Call &call) -> std::optional<u64> {
+    tap.answer = [](const Call &call) -> std::optional<Answer> {
         if (call.op != Operation::ZEP_NB_GetScanRadioId) {
             return std::nullopt;
         }
@@ -140,7 +140,7 @@ TEST(Tap, APointerAnswerIsTheAddressTheTapGives)
     ZEP_UAM_StaInfo station{};
     station.radioId = 1;
     FunctionTap tap;
-    tap.answer = [&station](const Call &call) -> std::optional<u64> {
+    tap.answer = [&station](const Call &call) -> std::optional<Answer> {
         if (call.op == Operation::ZEP_UAM_FindStaInfo) {
             return reinterpret_cast<std::uintptr_t>(&station);
         }
@@ -157,22 +157,52 @@ TEST(Tap, APointerAnswerIsTheAddressTheTapGives)
     host.setCallTap(nullptr);
 }
 
-TEST(Tap, AnApplicationTheTapAcceptsIsTheHostsToo)
+// What the tap lets the emulation perform is in its tables and reaches the
+// observer, with the tap's result and outputs; a failure it does not is shown
+// to the observer as the emulation's own.
+TEST(Tap, PerformedAnswersAreTheHostsAndUnperformedFailuresAreObserved)
 {
+    struct Seen final : Observer {
+        std::vector<std::string> events;
+        void onRegMsg(bool, u32, u32 id, u32 status) override { note("reg", id, status); }
+        void onSendFailed(const SentMessage &msg, u32 status) override { note("fail", msg.msgId, status); }
+        void note(const char *what, u32 id, u32 status)
+        {
+            events.push_back(what + (" " + std::to_string(id)) + " " + std::to_string(status));
+        }
+    } seen;
     Host host;
+    host.setObserver(&seen);
+    static const u32 tapTimerId = 42;
     FunctionTap tap;
-    u64 status = kErrInjected;
-    tap.answer = [&status](const Call &call) -> std::optional<u64> {
-        return call.op == Operation::ZEP_MNG_RegApp ? std::optional(status) : std::nullopt;
+    tap.answer = [](const Call &call) -> std::optional<Answer> {
+        Answer answer(call.op == Operation::ZEP_MNG_RegApp || call.op == Operation::ZEP_MNG_StartTimer ? 0 : kErrInjected);
+        answer.perform = answer.result == 0;
+        answer.outputs = {reinterpret_cast<const u8 *>(&tapTimerId), sizeof tapTimerId};
+        return answer;
     };
     host.setCallTap(&tap);
     const ZEP_AppInfo app{};
-    EXPECT_EQ(ZEP_MNG_RegApp(1, 2, &app), kErrInjected);
-    EXPECT_EQ(host.appInfo(), nullptr) << "a refused registration is not kept";
-    status = 0;
     EXPECT_EQ(ZEP_MNG_RegApp(1, 2, &app), 0u);
     EXPECT_EQ(host.appInfo(), &app);
+    const ZEP_MsgHandler handler = [](void *body, u32) -> u32 {
+        const auto *record = static_cast<const ZEP_TimerInfo *>(body);
+        return record->handler != nullptr ? record->msgId : 0;
+    };
+    EXPECT_EQ(ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, 1, 9, 0, handler), kErrInjected);
+    EXPECT_FALSE(host.hasHandler(ZEP_MSG_KIND_EVENT, 9));
+    EXPECT_EQ(ZEP_MNG_SendMsg(1, 0, 167, nullptr, 0), kErrInjected);
+    ZEP_TimerInfo timer{1000, 1, 0, 1, 186, 0, handler};
+    u32 timerId = 0;
+    EXPECT_EQ(ZEP_MNG_StartTimer(&timer, &timerId), 0u);
+    EXPECT_EQ(timerId, tapTimerId);
     host.setCallTap(nullptr);
+    EXPECT_THAT(seen.events, ElementsAre("reg 9 7", "fail 167 7"));
+    timer.handler = nullptr;  // as a recording keeps it: the emulation writes the handler back
+    EXPECT_EQ(host.expireTimer(186, {reinterpret_cast<const u8 *>(&timer), sizeof timer}), 186u);
+    EXPECT_EQ(host.activeTimers(), 1u) << "a repeating timer is re-armed";
+    EXPECT_EQ(host.expireTimer(185, {}), std::nullopt);
+    host.setObserver(nullptr);
 }
 
 }  // namespace

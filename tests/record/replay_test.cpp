@@ -69,7 +69,7 @@ replay::Outcome replayOn(std::span<const u8> bytes, const char *lib, const repla
     std::optional<replay::ReplayView> watching;
     replay::Replayer replayer(bytes, host);
     if (view != nullptr) {
-        replayer.setWatcher(&watching.emplace(host, *view));
+        replayer.show(&watching.emplace(host, *view).fanout());
     }
     return replayer.run();
 }
@@ -245,7 +245,7 @@ std::optional<std::vector<Finding>> replayedFindings(std::span<const u8> bytes, 
     EXPECT_TRUE(host.loadSharedApp(ZEP_RECORD_TEST_LIB, &error)) << error;
     replay::ReplayView watching(host, view);
     replay::Replayer replayer(bytes, host);
-    replayer.setWatcher(&watching);
+    replayer.show(&watching.fanout());
     if (replayer.run().divergence) {
         return std::nullopt;
     }

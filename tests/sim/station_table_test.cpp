@@ -238,7 +238,7 @@ Cells replayed(std::span<const u8> bytes, u32 logLevel, u32 radios)
     view.radios = radios;
     replay::ReplayView watching(host, view);
     replay::Replayer replayer(bytes, host);
-    replayer.setWatcher(&watching);
+    replayer.show(&watching.fanout());
     EXPECT_FALSE(replayer.run().divergence);
     return cellsOf(watching.stations());
 }

@@ -139,7 +139,7 @@ int replayWithOutputs(const ReplayOptions &options, std::span<const u8> bytes, c
         replay::ReplayView watching(host, view);
         host.setNowMs(verdict.startMs);
         replay::Replayer replayer(bytes, host);
-        replayer.setWatcher(&watching);
+        replayer.show(&watching.fanout());
         const replay::Outcome outcome = replayer.run();
         watching.finish(outcome.atMs - std::min(outcome.atMs, verdict.startMs));
         const int status = printVerdict(options.file, verdict, outcome, *run.human);
@@ -203,7 +203,7 @@ int replayIntoStory(const std::string &file, const std::string &lib, StorySink &
     sink.useLedger(watching.ledger());
     host.setNowMs(loaded.verdict.startMs);
     replay::Replayer replayer(loaded.bytes, host);
-    replayer.setWatcher(&watching);
+    replayer.show(&watching.fanout());
     const replay::Outcome outcome = replayer.run();
     watching.finish(outcome.atMs - std::min(outcome.atMs, loaded.verdict.startMs));
     std::ostringstream verdict;
