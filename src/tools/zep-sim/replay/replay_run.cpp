@@ -4,11 +4,13 @@
 // one this build returns.
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "record_calls.hpp"
 #include "replay/event_text.hpp"
 #include "replay/replay_view.hpp"
 #include "replay/replayer.hpp"
+#include "run/runner.hpp"
 
 namespace zep::sim::replay {
 
@@ -17,6 +19,24 @@ namespace {
 using zep::record::Entry;
 using zep::record::Event;
 using zep::record::EventKind;
+
+// The one item a play's `config` step encodes (a header and a single TLV of
+// the scan switch), or nothing for any other message.
+std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8> msg)
+{
+    ZEP_CfgMsgHead head{};
+    ZEP_CfgTlvHead tlv{};
+    if (msg.size() < sizeof head + sizeof tlv) {
+        return std::nullopt;
+    }
+    std::memcpy(&head, msg.data(), sizeof head);
+    std::memcpy(&tlv, msg.data() + sizeof head, sizeof tlv);
+    const std::span<const u8> value = msg.subspan(sizeof head + sizeof tlv);
+    if (head.tlvNum != 1 || tlv.type != ZEP_CFG_ITEM_SCAN_SWITCH || tlv.len != value.size()) {
+        return std::nullopt;
+    }
+    return std::pair{head.radioId, value};
+}
 
 u32 entryId(const Event &entry)
 {
@@ -92,7 +112,12 @@ std::optional<u32> Replayer::enter(const Event &entry)
         const auto begin = std::chrono::steady_clock::now();
         const std::optional<u32> status = host_.deliverRawConfig(id, body_);
         if (status && fanout_ != nullptr) {
-            showConfig(*fanout_, host_.nowMs(), body_, *status, std::chrono::steady_clock::now() - begin);
+            // As a play's `config` step shows it: its one item, or the raw bytes.
+            const auto item = singleItem(body_);
+            const auto raw = item ? std::nullopt : std::optional<std::span<const u8>>(body_);
+            fanout_->emit(configEvent(host_.nowMs(), item ? item->first : 0, raw,
+                                      item ? item->second : std::span<const u8>(), status,
+                                      std::chrono::steady_clock::now() - begin));
         }
         return status;
     }
@@ -113,7 +138,14 @@ std::optional<u32> Replayer::enterPrim(const Event &entry)
     const std::optional<u32> status = host_.accessPrim(static_cast<u32>(entry.args[0]), static_cast<u32>(entry.args[1]),
                                                        static_cast<u32>(entry.args[2]), entry.in.empty() ? nullptr : &sta);
     if (status && fanout_ != nullptr) {
-        showLeave(*fanout_, host_.nowMs(), entry.in, *status, std::chrono::steady_clock::now() - begin);
+        std::optional<Mac> mac;
+        if (!entry.in.empty()) {
+            std::memcpy(mac.emplace().data(), sta.staMac, mac->size());
+        }
+        fanout_->emit(leaveEvent(host_.nowMs(), mac, status, std::chrono::steady_clock::now() - begin));
+        if (mac && *status == 0) {
+            fanout_->ledger().stationLeft(*mac);
+        }
     }
     return status;
 }

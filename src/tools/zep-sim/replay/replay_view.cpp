@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/hex.hpp"
 #include "logs/log_view.hpp"
 #include "record_calls.hpp"
 #include "sta_meas_msg.h"
@@ -12,24 +11,6 @@ namespace zep::sim::replay {
 namespace {
 
 using zep::record::Op;
-
-// The one item a play's `config` step encodes (a header and a single TLV of
-// the scan switch), or nothing for any other message.
-std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8> msg)
-{
-    ZEP_CfgMsgHead head{};
-    ZEP_CfgTlvHead tlv{};
-    if (msg.size() < sizeof head + sizeof tlv) {
-        return std::nullopt;
-    }
-    std::memcpy(&head, msg.data(), sizeof head);
-    std::memcpy(&tlv, msg.data() + sizeof head, sizeof tlv);
-    const std::span<const u8> value = msg.subspan(sizeof head + sizeof tlv);
-    if (head.tlvNum != 1 || tlv.type != ZEP_CFG_ITEM_SCAN_SWITCH || tlv.len != value.size()) {
-        return std::nullopt;
-    }
-    return std::pair{head.radioId, value};
-}
 
 }  // namespace
 
@@ -72,65 +53,6 @@ void ReplayView::onEvent(const Event &ev)
     } else if (ev.kind == EventKind::Rpc && ev.status == 0u) {
         noteListSize(ev.id, ev.body);
     }
-}
-
-namespace {
-
-Event runnerEvent(EventKind kind, const char *ev, u64 atMs)
-{
-    Event e;
-    e.kind = kind;
-    e.t = atMs;
-    e.json = {{"ev", ev}, {"t", e.t}};
-    return e;
-}
-
-}  // namespace
-
-// As a play's `config` step shows it: the radio and the switch when the
-// message is the one item such a step encodes, the raw bytes otherwise.
-void showConfig(EventFanout &fanout, u64 atMs, std::span<const u8> msg, u32 status,
-                std::chrono::nanoseconds elapsed)
-{
-    Event e = runnerEvent(EventKind::Config, "config", atMs);
-    e.status = status;
-    e.elapsed = elapsed;
-    const auto item = singleItem(msg);
-    e.json["radio"] = item ? item->first : 0;
-    e.json["status"] = status;
-    if (item) {
-        const u32 value = item->second.empty() ? 0 : item->second.front();
-        e.summary = "radio " + std::to_string(item->first) + " scanSwitch " + std::to_string(value);
-        e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(item->second)}};
-    } else {
-        e.summary = "raw message of " + std::to_string(msg.size()) + " bytes";
-        e.json["fields"] = {{"raw", toHex(msg)}};
-    }
-    fanout.emit(e);
-}
-
-void showLeave(EventFanout &fanout, u64 atMs, std::span<const u8> station, u32 status,
-               std::chrono::nanoseconds elapsed)
-{
-    Event e = runnerEvent(EventKind::Leave, "leave", atMs);
-    e.status = status;
-    e.elapsed = elapsed;
-    if (station.empty()) {
-        e.json["sta"] = nullptr;
-        e.summary = "(null station)";
-    } else {
-        ZEP_UAM_StaInfo sta{};
-        zep::record::unpackStation(station, sta);
-        Mac mac;
-        std::memcpy(mac.data(), sta.staMac, mac.size());
-        e.json["sta"] = macText(mac);
-        e.summary = macText(mac);
-        if (status == 0) {
-            fanout.ledger().stationLeft(mac);
-        }
-    }
-    e.json["status"] = status;
-    fanout.emit(e);
 }
 
 void noteFacts(HostLedger &ledger, const zep::record::Event &call, u64 result, std::span<const u8> out)

@@ -1,13 +1,11 @@
 // What a replay shows beside its verdict: the host's observer is a play's
 // event fan-out, so the replayed entries, sends, log lines and registrations
 // reach the sinks a play's do (timeline, trace, summary, report). Here is
-// only what a replay has and a play does not: the events a play's runner
-// makes of its steps, made of recorded entries; the station and radio facts
-// the recording answered; and the sizes the recorded dumps answered, which
+// only what a replay has and a play does not: the station and radio facts
+// the recording answered, and the sizes the recorded dumps answered, which
 // the report asks for.
 #pragma once
 
-#include <chrono>
 #include <map>
 #include <vector>
 
@@ -82,12 +80,6 @@ private:
     std::map<std::pair<u32, u32>, u32> listSizes_;
 };
 
-// A recorded configuration message or station leave as a play's runner shows
-// its `config` or `leave` step.
-void showConfig(EventFanout &fanout, u64 atMs, std::span<const u8> msg, u32 status,
-                std::chrono::nanoseconds elapsed);
-void showLeave(EventFanout &fanout, u64 atMs, std::span<const u8> station, u32 status,
-               std::chrono::nanoseconds elapsed);
 // The station and radio facts an answered call gave: what the ledger builds
 // the module's automatic requests from, as a play's scenario gives them.
 void noteFacts(HostLedger &ledger, const zep::record::Event &call, u64 result, std::span<const u8> out);

@@ -89,8 +89,8 @@ Event recordedShape(const zep::host::Call &call)
 
 }  // namespace
 
-Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host)
-    : recording_(recording), reader_(recording), host_(host)
+Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host, EventFanout *fanout)
+    : recording_(recording), reader_(recording), host_(host), fanout_(fanout)
 {
 }
 

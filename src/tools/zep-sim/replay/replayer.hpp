@@ -47,15 +47,14 @@ inline bool sameWords(const u64 *recorded, const u64 *actual, u32 n)
 class Replayer final : public zep::host::CallTap {
 public:
     // recording: the whole file, which stays alive while the replay runs.
-    Replayer(std::span<const u8> recording, zep::host::Host &host);
+    // fanout: the one the host's observer feeds, told what a play's runner
+    // tells it around each entry (the handler running, the body offered, the
+    // config and leave events) and the station and radio facts the recording
+    // answered; null for a replay that shows nothing.
+    Replayer(std::span<const u8> recording, zep::host::Host &host, EventFanout *fanout = nullptr);
     Outcome run();
     // What the replay found so far (run returns it at the end).
     const Outcome &outcome() const { return outcome_; }
-    // The fan-out that the host's observer feeds, told what a play's runner
-    // tells it around each entry (the handler running, the body offered, the
-    // config and leave events) and the station and radio facts the recording
-    // answered; null (the default) for a replay that shows nothing.
-    void show(EventFanout *fanout) { fanout_ = fanout; }
 
     std::optional<zep::host::Answer> onCall(const zep::host::Call &call) override;
     void onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
@@ -105,7 +104,7 @@ private:
     bool havePeeked_ = false;
     bool exhausted_ = false;  // the recording has no more events
     Outcome outcome_;
-    EventFanout *fanout_ = nullptr;
+    EventFanout *fanout_;
 
     std::vector<u8> body_;  // the entry's bytes as handed to the handler, kept from entry to entry
     // What an answered ZEP_UAM_FindStaInfo / ZEP_STA_GetVapBssid hands out.
