@@ -26,12 +26,12 @@ public:
     std::vector<std::string> seen;
     std::map<std::string, u64> answers;
 
-    std::optional<u64> onCall(const Call &call) override
+    std::optional<Answer> onCall(const Call &call) override
     {
         const std::string name(operationName(call.op));
         seen.push_back(name);
         const auto it = answers.find(name);
-        return it != answers.end() ? std::optional(it->second) : std::nullopt;
+        return it != answers.end() ? std::optional<Answer>(it->second) : std::nullopt;
     }
     void onLog(u32, u32, u32, const u8 *, const char *format, va_list) override { seen.emplace_back(format); }
 };
@@ -91,9 +91,9 @@ TEST(Tap, CallsFromTheApplicationsCallbacksReachTheTapToo)
 // A tap that answers every call with what its function says.
 class FunctionTap final : public CallTap {
 public:
-    std::function<std::optional<u64>(const Call &)> answer;
+    std::function<std::optional<Answer>(const Call &)> answer;
 
-    std::optional<u64> onCall(const Call &call) override { return answer(call); }
+    std::optional<Answer> onCall(const Call &call) override { return answer(call); }
     void onLog(u32, u32, u32, const u8 *, const char *, va_list) override {}
 };
 
@@ -102,7 +102,7 @@ TEST(Tap, SeesTheArgumentsAndWritesTheOutputsTheTableNames)
     Host host;
     host.setScanRadio(36, 1, 2);
     FunctionTap tap;
-    tap.answer = [](const Call &call) -> std::optional<u64> {
+    tap.answer = [](const Call &call) -> std::optional<Answer> {
         if (call.op != Operation::ZEP_NB_GetScanRadioId) {
             return std::nullopt;
         }
@@ -134,45 +134,49 @@ TEST(Tap, SeesTheArgumentsAndWritesTheOutputsTheTableNames)
     EXPECT_EQ(aux, 0u);
 }
 
-TEST(Tap, APointerAnswerIsTheAddressTheTapGives)
+// What the tap lets the emulation perform is the host's, with the tap's result
+// and outputs; a failure it does not reaches the observer; a pointer is the tap's.
+TEST(Tap, PerformedAnswersAreTheHostsAndUnperformedFailuresAreObserved)
 {
+    struct Seen final : Observer {
+        std::vector<std::pair<u32, u32>> failures;  // (message id, status) of registrations and sends
+        void onRegMsg(bool, u32, u32 msgId, u32 status) override { failures.emplace_back(msgId, status); }
+        void onSendFailed(const SentMessage &msg, u32 status) override { failures.emplace_back(msg.msgId, status); }
+    } seen;
     Host host;
-    ZEP_UAM_StaInfo station{};
-    station.radioId = 1;
+    host.setObserver(&seen);
+    static const u32 tapTimerId = 42;
+    static ZEP_UAM_StaInfo station{};
     FunctionTap tap;
-    tap.answer = [&station](const Call &call) -> std::optional<u64> {
+    tap.answer = [](const Call &call) -> std::optional<Answer> {
         if (call.op == Operation::ZEP_UAM_FindStaInfo) {
             return reinterpret_cast<std::uintptr_t>(&station);
         }
-        if (call.op == Operation::UMAC_MallocZero) {
-            return 0;  // as a replay fails an allocation that failed when recorded
-        }
-        return std::nullopt;
-    };
-    host.setCallTap(&tap);
-    const u8 mac[6] = {0, 0x11, 0x22, 0x33, 0x44, 0x55};
-    EXPECT_EQ(ZEP_UAM_FindStaInfo(mac), &station) << "no such station in the emulation";
-    EXPECT_EQ(UMAC_MallocZero(__FILE__, __LINE__, 8), nullptr);
-    EXPECT_EQ(host.memory().totalAllocations(), 0u);
-    host.setCallTap(nullptr);
-}
-
-TEST(Tap, AnApplicationTheTapAcceptsIsTheHostsToo)
-{
-    Host host;
-    FunctionTap tap;
-    u64 status = kErrInjected;
-    tap.answer = [&status](const Call &call) -> std::optional<u64> {
-        return call.op == Operation::ZEP_MNG_RegApp ? std::optional(status) : std::nullopt;
+        const bool accepted = call.op == Operation::ZEP_MNG_RegApp || call.op == Operation::ZEP_MNG_StartTimer;
+        Answer answer(accepted || call.op == Operation::UMAC_MallocZero ? 0 : kErrInjected);
+        answer.perform = accepted;
+        answer.outputs = {reinterpret_cast<const u8 *>(&tapTimerId), sizeof tapTimerId};
+        return answer;
     };
     host.setCallTap(&tap);
     const ZEP_AppInfo app{};
-    EXPECT_EQ(ZEP_MNG_RegApp(1, 2, &app), kErrInjected);
-    EXPECT_EQ(host.appInfo(), nullptr) << "a refused registration is not kept";
-    status = 0;
     EXPECT_EQ(ZEP_MNG_RegApp(1, 2, &app), 0u);
     EXPECT_EQ(host.appInfo(), &app);
+    EXPECT_EQ(ZEP_UAM_FindStaInfo(station.staMac), &station) << "no such station in the emulation";
+    EXPECT_EQ(UMAC_MallocZero(__FILE__, __LINE__, 8), nullptr) << "as a replay fails what failed when recorded";
+    const ZEP_MsgHandler handler = [](void *body, u32) { return static_cast<ZEP_TimerInfo *>(body)->handler ? 186u : 0u; };
+    EXPECT_EQ(ZEP_MNG_RegMsg(ZEP_MSG_KIND_EVENT, 1, 9, 0, handler), kErrInjected);
+    EXPECT_FALSE(host.hasHandler(ZEP_MSG_KIND_EVENT, 9));
+    EXPECT_EQ(ZEP_MNG_SendMsg(1, 0, 167, nullptr, 0), kErrInjected);
+    ZEP_TimerInfo timer{1000, 1, 0, 1, 186, 0, handler};
+    u32 timerId = 0;
+    EXPECT_EQ(ZEP_MNG_StartTimer(&timer, &timerId), 0u);
+    EXPECT_EQ(timerId, tapTimerId);
     host.setCallTap(nullptr);
+    EXPECT_THAT(seen.failures, ElementsAre(std::pair(9u, kErrInjected), std::pair(167u, kErrInjected)));
+    timer.handler = nullptr;  // as a recording keeps it
+    EXPECT_EQ(host.expireTimer(186, {reinterpret_cast<const u8 *>(&timer), sizeof timer}), 186u);
+    EXPECT_EQ(host.activeTimers(), 1u) << "a repeating timer is re-armed";
 }
 
 }  // namespace

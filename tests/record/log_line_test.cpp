@@ -319,7 +319,7 @@ TEST(RecordedLogLine, TheFrameworkGetsTheFormatAsTheApplicationGaveIt)
 {
     struct FormatsSeen final : host::CallTap {
         std::vector<std::string> formats;
-        std::optional<u64> onCall(const host::Call &) override { return std::nullopt; }
+        std::optional<host::Answer> onCall(const host::Call &) override { return std::nullopt; }
         void onLog(u32, u32, u32, const u8 *, const char *format, va_list) override { formats.emplace_back(format); }
     } tap;
     const Recorded r = record([&tap] {

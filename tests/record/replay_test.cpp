@@ -67,10 +67,7 @@ replay::Outcome replayOn(std::span<const u8> bytes, const char *lib, const repla
     std::string error;
     EXPECT_TRUE(host.loadSharedApp(lib, &error)) << error;
     std::optional<replay::ReplayView> watching;
-    replay::Replayer replayer(bytes, host);
-    if (view != nullptr) {
-        replayer.setWatcher(&watching.emplace(host, *view));
-    }
+    replay::Replayer replayer(bytes, host, view != nullptr ? &watching.emplace(host, *view).fanout() : nullptr);
     return replayer.run();
 }
 
@@ -244,8 +241,7 @@ std::optional<std::vector<Finding>> replayedFindings(std::span<const u8> bytes, 
     std::string error;
     EXPECT_TRUE(host.loadSharedApp(ZEP_RECORD_TEST_LIB, &error)) << error;
     replay::ReplayView watching(host, view);
-    replay::Replayer replayer(bytes, host);
-    replayer.setWatcher(&watching);
+    replay::Replayer replayer(bytes, host, &watching.fanout());
     if (replayer.run().divergence) {
         return std::nullopt;
     }

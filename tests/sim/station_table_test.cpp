@@ -237,8 +237,7 @@ Cells replayed(std::span<const u8> bytes, u32 logLevel, u32 radios)
     view.logLevel = logLevel;
     view.radios = radios;
     replay::ReplayView watching(host, view);
-    replay::Replayer replayer(bytes, host);
-    replayer.setWatcher(&watching);
+    replay::Replayer replayer(bytes, host, &watching.fanout());
     EXPECT_FALSE(replayer.run().divergence);
     return cellsOf(watching.stations());
 }

@@ -100,13 +100,6 @@ void Host::forgetApp()
 
 const ZEP_AppInfo *Host::appInfo() const { return impl_->app; }
 
-void detail::keepAcceptedApp(u64 status, const ZEP_AppInfo *app)
-{
-    if (status == 0) {
-        state().app = app;
-    }
-}
-
 }  // namespace zep::host
 
 using namespace zep::host;

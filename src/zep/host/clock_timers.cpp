@@ -74,6 +74,19 @@ void Host::schedule(u64 atMs, std::function<void()> action)
     impl_->actions.push(atMs, std::move(action));
 }
 
+std::optional<u32> Host::expireTimer(u32 msgId, std::span<const u8> record)
+{
+    const std::optional<ZEP_TimerInfo> timer = impl_->timers.expire(msgId);
+    if (!timer) {
+        return std::nullopt;
+    }
+    std::vector<u8> handedOver(record.begin(), record.end());
+    if (handedOver.size() >= sizeof(ZEP_TimerInfo)) {
+        std::memcpy(handedOver.data() + offsetof(ZEP_TimerInfo, handler), &timer->handler, sizeof timer->handler);
+    }
+    return impl_->callOnCopy(ZEP_MSG_KIND_EVENT, msgId, timer->handler, handedOver);
+}
+
 std::size_t Host::activeTimers() const { return impl_->timers.size(); }
 
 Ticks &Host::ticks() { return impl_->ticks; }

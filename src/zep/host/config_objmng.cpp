@@ -50,21 +50,26 @@ std::optional<u32> Host::deliverRawConfig(u32 itemType, std::span<const u8> msg)
 
 std::optional<u32> Host::staLeave(const Mac *mac)
 {
-    const auto it = impl_->primHandlers.find(ZEP_PRIM_STA_LEAVE);
-    if (it == impl_->primHandlers.end()) {
-        return std::nullopt;
-    }
     if (mac == nullptr) {
-        return it->second(ZEP_PRIM_STA_LEAVE, 0, 0, nullptr);
+        return accessPrim(ZEP_PRIM_STA_LEAVE, 0, 0, nullptr);
     }
     // A known station is handed over as its database record; an unknown one as
     // a record of the same size that carries only the MAC.
     if (const auto known = impl_->stations.find(*mac); known != impl_->stations.end()) {
-        return it->second(ZEP_PRIM_STA_LEAVE, 0, 0, known->second.get());
+        return accessPrim(ZEP_PRIM_STA_LEAVE, 0, 0, known->second.get());
     }
     ZEP_UAM_StaInfo record{};
     std::memcpy(record.staMac, mac->data(), mac->size());
-    return it->second(ZEP_PRIM_STA_LEAVE, 0, 0, &record);
+    return accessPrim(ZEP_PRIM_STA_LEAVE, 0, 0, &record);
+}
+
+std::optional<u32> Host::accessPrim(u32 primId, u32 arg2, u32 arg3, ZEP_UAM_StaInfo *sta)
+{
+    const auto it = impl_->primHandlers.find(primId);
+    if (it == impl_->primHandlers.end()) {
+        return std::nullopt;
+    }
+    return it->second(primId, arg2, arg3, sta);
 }
 
 }  // namespace zep::host

@@ -3,6 +3,9 @@
 // body (emulated::name, beside the state it works on) otherwise or when the
 // tap leaves the call to the emulation. Callbacks the body makes into the
 // application reach the tap again.
+#include <algorithm>
+#include <cstring>
+
 #include "host_impl.hpp"
 
 namespace zep::host {
@@ -21,6 +24,17 @@ std::string_view operationName(Operation op)
 {
     const auto row = static_cast<std::size_t>(op);
     return row < std::size(kOperationNames) ? kOperationNames[row] : std::string_view("unknown operation");
+}
+
+void detail::writeOutputs(std::span<const Output> outputs, std::span<const u8> answered)
+{
+    std::size_t at = 0;
+    for (const Output &output : outputs) {
+        if (output.bytes != nullptr && at < answered.size()) {
+            std::memcpy(output.bytes, answered.data() + at, std::min(output.size, answered.size() - at));
+        }
+        at += output.size;
+    }
 }
 
 // Per recorded row: where the call's output parameters are, as a tap sees them.

@@ -34,13 +34,16 @@ bool TimerQueue::stop(u32 id)
     if (timers_.erase(id) == 0) {
         return false;
     }
-    // Stale entries are dropped at the front; bound them when timers are
-    // started and stopped without ever expiring.
+    boundStale();
+    return true;
+}
+
+void TimerQueue::boundStale()
+{
     if (heap_.size() > 2 * timers_.size() + 64) {
         std::erase_if(heap_, [this](const Entry &e) { return !isCurrent(e); });
         std::make_heap(heap_.begin(), heap_.end(), later);
     }
-    return true;
 }
 
 std::optional<TimerQueue::Due> TimerQueue::front()
@@ -60,11 +63,31 @@ ZEP_TimerInfo TimerQueue::fire()
     std::pop_heap(heap_.begin(), heap_.end(), later);
     const u32 id = heap_.back().id;
     heap_.pop_back();
-    const auto it = timers_.find(id);
+    return rearmOrDrop(timers_.find(id));
+}
+
+std::optional<ZEP_TimerInfo> TimerQueue::expire(u32 msgId)
+{
+    auto due = timers_.end();
+    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        if (it->second.info.msgId == msgId && (due == timers_.end() || it->second.dueMs < due->second.dueMs)) {
+            due = it;
+        }
+    }
+    if (due == timers_.end()) {
+        return std::nullopt;
+    }
+    const ZEP_TimerInfo info = rearmOrDrop(due);
+    boundStale();  // its entry in the heap is stale now
+    return info;
+}
+
+ZEP_TimerInfo TimerQueue::rearmOrDrop(std::map<u32, Timer>::iterator it)
+{
     const ZEP_TimerInfo info = it->second.info;
     if (info.isRepeat != 0) {
         it->second.dueMs += info.periodMs;
-        push(id, it->second);
+        push(it->first, it->second);
     } else {
         timers_.erase(it);
     }

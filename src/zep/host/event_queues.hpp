@@ -38,6 +38,9 @@ public:
     // Takes the front expiry: a repeating timer is re-armed one period on,
     // any other dropped. Gives its record as it was.
     ZEP_TimerInfo fire();
+    // Takes the expiry of the running timer of msgId due first, whenever it
+    // is due, as fire() takes the front one; nullopt when none runs.
+    std::optional<ZEP_TimerInfo> expire(u32 msgId);
 
 private:
     struct Entry {
@@ -46,6 +49,10 @@ private:
         u64 arming = 0;
     };
     void push(u32 id, const Timer &timer);
+    ZEP_TimerInfo rearmOrDrop(std::map<u32, Timer>::iterator it);
+    // Stale entries are dropped at the front; this bounds them when timers
+    // are stopped or expired out of turn, before their entries reach it.
+    void boundStale();
     bool isCurrent(const Entry &entry) const;
 
     std::map<u32, Timer> timers_;

@@ -298,12 +298,17 @@ R answerAs(u64 answer)
     }
 }
 
-// A registration the tap accepted is the host's record too, so that
-// Host::appInfo() names the application as in a play.
-void keepAcceptedApp(u64 status, const ZEP_AppInfo *app);
+// What a tap's answer says a call's outputs hold, written to the caller's
+// variables.
+void writeOutputs(std::span<const Output> outputs, std::span<const u8> answered);
+
+// A failed call the tap answered and the emulation did not perform, shown to
+// the observer as the emulation shows that failure.
+void showUnperformed(Operation op, const void *arguments, u64 status);
 
 // A call of op under a tap: shown to it with the outputs outputsOf finds
-// among the arguments, and answered by it or else by body.
+// among the arguments, and answered by it (performed by body first where the
+// answer says so) or else by body.
 template <Operation op, auto body, auto outputsOf, class... P>
 [[gnu::noinline, gnu::cold]] auto throughTap(P... args)
 {
@@ -311,14 +316,17 @@ template <Operation op, auto body, auto outputsOf, class... P>
     static_assert(std::is_same_v<std::tuple<P...>, Arguments<op>>, "the entry point's parameters are the row's");
     const Arguments<op> arguments{args...};
     const auto outputs = outputsOf(args...);
-    const std::optional<u64> answer = g_tap->onCall(Call{op, &arguments, outputs});
+    const std::optional<Answer> answer = g_tap->onCall(Call{op, &arguments, outputs});
     if (!answer) {
         return body(args...);
     }
-    if constexpr (op == Operation::ZEP_MNG_RegApp) {
-        keepAcceptedApp(*answer, std::get<2>(arguments));
+    if (answer->perform) {
+        static_cast<void>(body(args...));
+    } else if (answer->result != 0) {
+        showUnperformed(op, &arguments, answer->result);
     }
-    return answerAs<Result>(*answer);
+    writeOutputs(outputs, answer->outputs);
+    return answerAs<Result>(answer->result);
 }
 
 }  // namespace detail

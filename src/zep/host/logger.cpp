@@ -56,7 +56,8 @@ __attribute__((format(printf, 6, 0), noinline)) void printLine(Host::Impl &s, u3
 
 // A replay compares every line the application writes, kept or not, as its
 // format and arguments, without formatting it; a replay that writes a trace
-// or a timeline watches its lines too, formatted as a play's are.
+// or a timeline watches the lines at or above the threshold too, formatted
+// as a play's are.
 __attribute__((format(printf, 6, 0), noinline)) void showLineToTap(Host::Impl &s, u32 severity, u32 moduleId,
                                                                    u32 category, const u8 *staMac,
                                                                    const char *format, va_list args)
@@ -65,7 +66,7 @@ __attribute__((format(printf, 6, 0), noinline)) void showLineToTap(Host::Impl &s
     va_copy(again, args);
     detail::g_tap->onLog(severity, moduleId, category, staMac, format, again);
     va_end(again);
-    if (s.observer != nullptr) {
+    if (s.observer != nullptr && severity >= s.logThreshold) {
         printLine(s, severity, moduleId, category, staMac, format, args);
     }
 }
@@ -76,8 +77,8 @@ void ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, c
 {
     Host::Impl &s = detail::state();
     // Dropped lines cost nothing: the threshold is checked before formatting.
-    // (A replay's host keeps every line, so its tap sees them all.)
-    if (severity < s.logThreshold || format == nullptr) {
+    // (A replay's tap sees every line, whatever the threshold.)
+    if ((severity < s.logThreshold && detail::g_tap == nullptr) || format == nullptr) {
         return;
     }
     va_list args;

@@ -103,6 +103,36 @@ u32 Host::Impl::callOnCopy(u32 kind, u32 msgId, ZEP_MsgHandler handler, std::spa
     return status;
 }
 
+void detail::showUnperformed(Operation op, const void *arguments, u64 status)
+{
+    const Call call{op, arguments, {}};
+    const auto failed = static_cast<u32>(status);
+    switch (op) {
+    case Operation::ZEP_MNG_RegMsg: {
+        const auto &args = call.argumentsOf<Operation::ZEP_MNG_RegMsg>();
+        reportRegistration(true, std::get<0>(args), std::get<2>(args), failed);
+        break;
+    }
+    case Operation::ZEP_MNG_UnRegMsg: {
+        const auto &args = call.argumentsOf<Operation::ZEP_MNG_UnRegMsg>();
+        reportRegistration(false, std::get<0>(args), std::get<2>(args), failed);
+        break;
+    }
+    case Operation::ZEP_MNG_SendMsg: {
+        const auto [dest, reserved, msgId, body, len] = call.argumentsOf<Operation::ZEP_MNG_SendMsg>();
+        reportFailedSend(failed, dest, msgId, body, len, false);
+        break;
+    }
+    case Operation::ZEP_MNG_SendIPCMsg: {
+        const auto [dest, msgId, body, len, reserved] = call.argumentsOf<Operation::ZEP_MNG_SendIPCMsg>();
+        reportFailedSend(failed, dest, msgId, body, len, true);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 bool Host::hasHandler(u32 kind, u32 msgId) const
 {
     return impl_->handlers.contains({kind, msgId});

@@ -194,20 +194,34 @@ struct Call {
     }
 };
 
+// A tap's answer to a call: what the operation returns, the bytes its outputs
+// take (each output its own in turn), and whether the emulation performs the
+// call first. A registration, timer or send the emulation performs lands in
+// its tables and reaches the observer as in a play, and the answer's result
+// and outputs still stand; a failure it does not perform is shown to the
+// observer as the emulation shows that failure (onRegMsg, onSendFailed).
+struct Answer {
+    Answer(u64 value = 0) : result(value) {}  // an answer is at least a result
+    u64 result = 0;
+    std::span<const u8> outputs;
+    bool perform = false;
+};
+
 // A replay's view of the framework. While one is set, every recorded
 // framework operation the application calls is shown to it first; when it
-// gives a result the operation returns that (a pointer result as its
-// address, the outputs written by the tap) instead of asking the emulation.
-// Queries, registrations, sends and timers are answered this way; what the
-// emulation computes on the application's own memory (heap, pools, hash,
-// lists, bitmaps) is still computed here unless the recording says it failed.
+// answers, the operation returns that (a pointer result as its address)
+// instead of asking the emulation, unless the answer asks the emulation to
+// perform the call. Queries, registrations, sends and timers are answered
+// this way; what the emulation computes on the application's own memory
+// (heap, pools, hash, lists, bitmaps) is still computed here unless the
+// recording says it failed.
 class CallTap {
 public:
     virtual ~CallTap() = default;
-    virtual std::optional<u64> onCall(const Call &call) = 0;
+    virtual std::optional<Answer> onCall(const Call &call) = 0;
     // ZEP_DBG_Print, every line whatever the threshold: the format and its
     // arguments as the application passed them, so that a line is compared
-    // without being formatted.
+    // without being formatted. The observer sees the lines at or above it.
     virtual void onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format,
                        va_list args) = 0;
 };
@@ -263,6 +277,9 @@ public:
     std::optional<u32> deliverRawConfig(u32 itemType, std::span<const u8> msg);
     // Station-leave primitive; a null mac hands the handler a null station.
     std::optional<u32> staLeave(const Mac *mac);
+    // The handler of access primitive primId, handed it as the framework
+    // does: (primId, arg2, arg3, sta).
+    std::optional<u32> accessPrim(u32 primId, u32 arg2, u32 arg3, ZEP_UAM_StaInfo *sta);
 
     // ---- Virtual time.
     u64 nowMs() const;
@@ -271,6 +288,12 @@ public:
     // in time order (a timer before an action due at the same ms).
     void advance(u64 ms);
     void schedule(u64 atMs, std::function<void()> action);
+    // The expiry of the running timer of msgId, now, whatever its due time
+    // (a replay's clock is the recording's): the handler gets record, a
+    // ZEP_TimerInfo as the framework hands it over, with the timer's own
+    // handler address written in, and the timer is re-armed or dropped as
+    // when it fires. nullopt when no such timer runs.
+    std::optional<u32> expireTimer(u32 msgId, std::span<const u8> record);
     std::size_t activeTimers() const;
     Ticks &ticks();
 

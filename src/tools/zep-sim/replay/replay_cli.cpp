@@ -138,8 +138,7 @@ int replayWithOutputs(const ReplayOptions &options, std::span<const u8> bytes, c
         const auto begin = std::chrono::steady_clock::now();
         replay::ReplayView watching(host, view);
         host.setNowMs(verdict.startMs);
-        replay::Replayer replayer(bytes, host);
-        replayer.setWatcher(&watching);
+        replay::Replayer replayer(bytes, host, &watching.fanout());
         const replay::Outcome outcome = replayer.run();
         watching.finish(outcome.atMs - std::min(outcome.atMs, verdict.startMs));
         const int status = printVerdict(options.file, verdict, outcome, *run.human);
@@ -202,8 +201,7 @@ int replayIntoStory(const std::string &file, const std::string &lib, StorySink &
     replay::ReplayView watching(host, view);
     sink.useLedger(watching.ledger());
     host.setNowMs(loaded.verdict.startMs);
-    replay::Replayer replayer(loaded.bytes, host);
-    replayer.setWatcher(&watching);
+    replay::Replayer replayer(loaded.bytes, host, &watching.fanout());
     const replay::Outcome outcome = replayer.run();
     watching.finish(outcome.atMs - std::min(outcome.atMs, loaded.verdict.startMs));
     std::ostringstream verdict;

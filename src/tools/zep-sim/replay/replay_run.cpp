@@ -1,12 +1,16 @@
 // The replay loop: registration first, as the framework starts the library,
-// then each recorded entry delivered to what the application registered, and
-// its recorded status compared with the one this build returns.
+// then each recorded entry delivered through the emulation to what the
+// application registered there, and its recorded status compared with the
+// one this build returns.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "record_calls.hpp"
 #include "replay/event_text.hpp"
+#include "replay/replay_view.hpp"
 #include "replay/replayer.hpp"
+#include "run/runner.hpp"
 
 namespace zep::sim::replay {
 
@@ -15,6 +19,29 @@ namespace {
 using zep::record::Entry;
 using zep::record::Event;
 using zep::record::EventKind;
+
+// The one item a play's `config` step encodes (a header and a single TLV of
+// the scan switch), or nothing for any other message.
+std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8> msg)
+{
+    ZEP_CfgMsgHead head{};
+    ZEP_CfgTlvHead tlv{};
+    if (msg.size() < sizeof head + sizeof tlv) {
+        return std::nullopt;
+    }
+    std::memcpy(&head, msg.data(), sizeof head);
+    std::memcpy(&tlv, msg.data() + sizeof head, sizeof tlv);
+    const std::span<const u8> value = msg.subspan(sizeof head + sizeof tlv);
+    if (head.tlvNum != 1 || tlv.type != ZEP_CFG_ITEM_SCAN_SWITCH || tlv.len != value.size()) {
+        return std::nullopt;
+    }
+    return std::pair{head.radioId, value};
+}
+
+u32 entryId(const Event &entry)
+{
+    return entry.argCount > 1 ? static_cast<u32>(entry.args[0]) : 0;
+}
 
 }  // namespace
 
@@ -41,67 +68,86 @@ Outcome Replayer::run()
 void Replayer::deliver(const Event &entry)
 {
     outcome_.atMs = entry.argCount > 0 ? entry.args[entry.argCount - 1] : 0;
+    host_.setNowMs(outcome_.atMs);
     body_.assign(entry.in.begin(), entry.in.end());
-    const std::span<u8> body = body_;
-    if (watcher_ != nullptr) {
-        watcher_->entering(entry);
+    const auto kind = static_cast<Entry>(entry.id);
+    if (fanout_ != nullptr) {
+        // As a play's runner: the handler about to run, and what a message
+        // offered before the handler could complete it in place.
+        const bool message = kind == Entry::event || kind == Entry::rpc || kind == Entry::timer;
+        fanout_->setContext(message ? entryId(entry) : 0);
+        if (kind == Entry::event) {
+            fanout_->offering(entryId(entry), body_);  // the host hands the handler a copy
+        }
     }
-    const std::optional<u32> status = callEntry(entry, body);
+    const std::optional<u32> status = enter(entry);
     if (!status) {
         diverge(describe(entry), "no handler registered for it in this build");
         return;
     }
-    if (watcher_ != nullptr) {
-        watcher_->returned(entry, *status, body);
+    if (fanout_ != nullptr) {
+        fanout_->withdrawOffer();
+        fanout_->setContext(0);
     }
-    expectReturn(entry, *status, body);
+    expectReturn(entry, *status, body_);
 }
 
-std::optional<u32> Replayer::callEntry(const Event &entry, std::span<u8> body)
+// The entry, delivered by the emulation to what this build registered there.
+std::optional<u32> Replayer::enter(const Event &entry)
 {
-    const auto id = static_cast<u32>(entry.argCount > 1 ? entry.args[0] : 0);
-    const auto len = static_cast<u32>(body.size());
+    const u32 id = entryId(entry);
+    const ZEP_AppInfo *app = host_.appInfo();
     switch (static_cast<Entry>(entry.id)) {
     case Entry::init:
-        return app_ != nullptr && app_->init != nullptr ? std::optional(app_->init(id)) : std::nullopt;
+        return app != nullptr && app->init != nullptr ? std::optional(host_.initPhase(id)) : std::nullopt;
     case Entry::deinit:
-        return app_ != nullptr && app_->deInit != nullptr ? std::optional(app_->deInit()) : std::nullopt;
+        return app != nullptr && app->deInit != nullptr ? std::optional(host_.deinit()) : std::nullopt;
     case Entry::event:
-    case Entry::rpc: {
-        const u32 kind = entry.id == static_cast<u8>(Entry::rpc) ? ZEP_MSG_KIND_RPC : ZEP_MSG_KIND_EVENT;
-        const ZEP_MsgHandler *handler = handlers_.find(handlerKey(kind, id));
-        return handler != nullptr ? std::optional((*handler)(body.data(), len)) : std::nullopt;
-    }
-    case Entry::timer: {
-        const ZEP_MsgHandler *handler = timers_.find(id);
-        if (handler == nullptr) {
-            return std::nullopt;
-        }
-        if (body.size() >= sizeof(ZEP_TimerInfo)) {
-            // The recording clears the record's code address; this run's goes back in.
-            std::memcpy(body.data() + offsetof(ZEP_TimerInfo, handler), handler, sizeof *handler);
-        }
-        return (*handler)(body.data(), len);
-    }
+        return host_.deliver(id, body_);
+    case Entry::rpc:
+        return host_.rpc(id, body_);
+    case Entry::timer:
+        return host_.expireTimer(id, body_);
     case Entry::config: {
-        const ZEP_CfgMsgHandler *handler = configs_.find(id);
-        return handler != nullptr ? std::optional((*handler)(body.data(), len)) : std::nullopt;
+        const auto begin = std::chrono::steady_clock::now();
+        const std::optional<u32> status = host_.deliverRawConfig(id, body_);
+        if (status && fanout_ != nullptr) {
+            // As a play's `config` step shows it: its one item, or the raw bytes.
+            const auto item = singleItem(body_);
+            const auto raw = item ? std::nullopt : std::optional<std::span<const u8>>(body_);
+            fanout_->emit(configEvent(host_.nowMs(), item ? item->first : 0, raw,
+                                      item ? item->second : std::span<const u8>(), status,
+                                      std::chrono::steady_clock::now() - begin));
+        }
+        return status;
     }
     case Entry::prim:
-        return callPrim(entry);
+        return enterPrim(entry);
     }
     return std::nullopt;
 }
 
-std::optional<u32> Replayer::callPrim(const Event &entry)
+std::optional<u32> Replayer::enterPrim(const Event &entry)
 {
-    if (prim_ == nullptr || entry.argCount < 4) {
+    if (entry.argCount < 4) {
         return std::nullopt;
     }
     ZEP_UAM_StaInfo sta{};
     zep::record::unpackStation(entry.in, sta);
-    return prim_(static_cast<u32>(entry.args[0]), static_cast<u32>(entry.args[1]),
-                 static_cast<u32>(entry.args[2]), entry.in.empty() ? nullptr : &sta);
+    const auto begin = std::chrono::steady_clock::now();
+    const std::optional<u32> status = host_.accessPrim(static_cast<u32>(entry.args[0]), static_cast<u32>(entry.args[1]),
+                                                       static_cast<u32>(entry.args[2]), entry.in.empty() ? nullptr : &sta);
+    if (status && fanout_ != nullptr) {
+        std::optional<Mac> mac;
+        if (!entry.in.empty()) {
+            std::memcpy(mac.emplace().data(), sta.staMac, mac->size());
+        }
+        fanout_->emit(leaveEvent(host_.nowMs(), mac, status, std::chrono::steady_clock::now() - begin));
+        if (mac && *status == 0) {
+            fanout_->ledger().stationLeft(*mac);
+        }
+    }
+    return status;
 }
 
 void Replayer::expectReturn(const Event &entry, u32 status, std::span<const u8> reply)

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/hex.hpp"
 #include "logs/log_view.hpp"
 #include "record_calls.hpp"
 #include "sta_meas_msg.h"
@@ -11,31 +10,7 @@ namespace zep::sim::replay {
 
 namespace {
 
-using zep::record::Entry;
 using zep::record::Op;
-
-u32 entryId(const zep::record::Event &entry)
-{
-    return entry.argCount > 1 ? static_cast<u32>(entry.args[0]) : 0;
-}
-
-// The one item a play's `config` step encodes (a header and a single TLV of
-// the scan switch), or nothing for any other message.
-std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8> msg)
-{
-    ZEP_CfgMsgHead head{};
-    ZEP_CfgTlvHead tlv{};
-    if (msg.size() < sizeof head + sizeof tlv) {
-        return std::nullopt;
-    }
-    std::memcpy(&head, msg.data(), sizeof head);
-    std::memcpy(&tlv, msg.data() + sizeof head, sizeof tlv);
-    const std::span<const u8> value = msg.subspan(sizeof head + sizeof tlv);
-    if (head.tlvNum != 1 || tlv.type != ZEP_CFG_ITEM_SCAN_SWITCH || tlv.len != value.size()) {
-        return std::nullopt;
-    }
-    return std::pair{head.radioId, value};
-}
 
 }  // namespace
 
@@ -46,10 +21,12 @@ ReplayView::ReplayView(host::Host &host, const ViewOptions &options)
     outputs_ = attachOutputs(fanout_, summary_,
                              {human_, options.verbose, options.trace, options.sinks, options.report, {}}, *this,
                              host_.faults());
+    fanout_.addSink(*this);
     if (outputs_.timeline) {
         outputs_.timeline->printHeader();
     }
-    host_.setObserver(this);
+    host_.setLogThreshold(logLevel_);
+    host_.setObserver(&fanout_);
 }
 
 ReplayView::~ReplayView()
@@ -68,151 +45,18 @@ void ReplayView::finish(u64 playedMs)
     }
 }
 
-void ReplayView::entering(const zep::record::Event &entry)
+void ReplayView::onEvent(const Event &ev)
 {
-    host_.setNowMs(entry.argCount > 0 ? entry.args[entry.argCount - 1] : 0);
-    const auto kind = static_cast<Entry>(entry.id);
-    const bool message = kind == Entry::event || kind == Entry::rpc || kind == Entry::timer;
-    fanout_.setContext(message ? entryId(entry) : 0);
-    if (kind == Entry::event) {
-        // Handlers complete some messages in place: the event shows what came in.
-        offered_.assign(entry.in.begin(), entry.in.end());
-        fanout_.offering(entryId(entry), offered_);
-    }
-    began_ = std::chrono::steady_clock::now();
-}
-
-void ReplayView::returned(const zep::record::Event &entry, u32 status, std::span<const u8> body)
-{
-    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began_);
-    const u32 id = entryId(entry);
-    switch (static_cast<Entry>(entry.id)) {
-    case Entry::init:
-        fanout_.onPhase(id, status);
-        break;
-    case Entry::deinit:
-        fanout_.onDeinit(status);
-        break;
-    case Entry::event:
-    case Entry::timer:
-        fanout_.onDelivered(ZEP_MSG_KIND_EVENT, id, body, status, elapsed);
-        break;
-    case Entry::rpc:
-        fanout_.onDelivered(ZEP_MSG_KIND_RPC, id, body, status, elapsed);
-        if (status == 0) {
-            noteListSize(id, body);
-        }
-        break;
-    case Entry::config:
-        emitConfig(body, status, elapsed);
-        break;
-    case Entry::prim:
-        emitLeave(body, status, elapsed);
-        break;
-    }
-    fanout_.withdrawOffer();
-    fanout_.setContext(0);
-}
-
-void ReplayView::answered(const zep::record::Event &call, u64 result, std::span<const u8> out)
-{
-    const auto status = static_cast<u32>(result);
-    const auto arg = [&call](int i) { return static_cast<u32>(call.args[i]); };
-    switch (static_cast<Op>(call.id)) {
-    case Op::ZEP_MNG_SendMsg:
-    case Op::ZEP_MNG_SendIPCMsg: {
-        host::SentMessage msg;
-        msg.ipc = call.id == static_cast<u8>(Op::ZEP_MNG_SendIPCMsg);
-        msg.atMs = host_.nowMs();
-        msg.dest = arg(0);
-        msg.msgId = msg.ipc ? arg(1) : arg(2);
-        msg.body.assign(call.in.begin(), call.in.end());
-        if (status == 0) {
-            fanout_.onSent(msg);
-        } else {
-            fanout_.onSendFailed(msg, status);
-        }
-        break;
-    }
-    case Op::ZEP_UAM_FindStaInfo:
-    case Op::ZEP_STA_GetRadioCurEirp:
-    case Op::ZEP_STA_GetRadioMaxPower:
-        noteFacts(call, result, out);
-        break;
-    case Op::ZEP_MNG_RegMsg:
-    case Op::ZEP_MNG_UnRegMsg:
-        fanout_.onRegMsg(call.id == static_cast<u8>(Op::ZEP_MNG_RegMsg), arg(0), arg(2), status);
-        break;
-    default:
-        break;
+    if (ev.kind == EventKind::Log) {
+        stationLog_.setLineTime(ev.t);
+        stationLog_.feedText(ev.text);
+    } else if (ev.kind == EventKind::Rpc && ev.status == 0u) {
+        noteListSize(ev.id, ev.body);
     }
 }
 
-void ReplayView::onLog(const host::LogLine &line)
+void noteFacts(HostLedger &ledger, const zep::record::Event &call, u64 result, std::span<const u8> out)
 {
-    if (line.severity >= logLevel_) {
-        fanout_.onLog(line);
-        stationLog_.setLineTime(line.atMs);
-        stationLog_.feedText(line.text);
-    }
-}
-
-Event ReplayView::runnerEvent(EventKind kind, const char *ev) const
-{
-    Event e;
-    e.kind = kind;
-    e.t = host_.nowMs();
-    e.json = {{"ev", ev}, {"t", e.t}};
-    return e;
-}
-
-// As a play's `config` step shows it: the radio and the switch when the
-// message is the one item such a step encodes, the raw bytes otherwise.
-void ReplayView::emitConfig(std::span<const u8> msg, u32 status, std::chrono::nanoseconds elapsed)
-{
-    Event e = runnerEvent(EventKind::Config, "config");
-    e.status = status;
-    e.elapsed = elapsed;
-    const auto item = singleItem(msg);
-    e.json["radio"] = item ? item->first : 0;
-    e.json["status"] = status;
-    if (item) {
-        const u32 value = item->second.empty() ? 0 : item->second.front();
-        e.summary = "radio " + std::to_string(item->first) + " scanSwitch " + std::to_string(value);
-        e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(item->second)}};
-    } else {
-        e.summary = "raw message of " + std::to_string(msg.size()) + " bytes";
-        e.json["fields"] = {{"raw", toHex(msg)}};
-    }
-    fanout_.emit(e);
-}
-
-void ReplayView::emitLeave(std::span<const u8> station, u32 status, std::chrono::nanoseconds elapsed)
-{
-    Event e = runnerEvent(EventKind::Leave, "leave");
-    e.status = status;
-    e.elapsed = elapsed;
-    if (station.empty()) {
-        e.json["sta"] = nullptr;
-        e.summary = "(null station)";
-    } else {
-        ZEP_UAM_StaInfo sta{};
-        zep::record::unpackStation(station, sta);
-        Mac mac;
-        std::memcpy(mac.data(), sta.staMac, mac.size());
-        e.json["sta"] = macText(mac);
-        e.summary = macText(mac);
-        if (status == 0) {
-            fanout_.ledger().stationLeft(mac);
-        }
-    }
-    e.json["status"] = status;
-    fanout_.emit(e);
-}
-
-void ReplayView::noteFacts(const zep::record::Event &call, u64 result, std::span<const u8> out)
-{
-    HostLedger &ledger = fanout_.ledger();
     const auto radioId = static_cast<u32>(call.args[0]);
     switch (static_cast<Op>(call.id)) {
     case Op::ZEP_UAM_FindStaInfo: {

@@ -1,19 +1,20 @@
-// What a replay shows beside its verdict: the replayed entries, sends, log
-// lines and registrations become the events a play's sinks take (timeline,
-// trace, summary, report), through the same event fan-out a play uses.
+// What a replay shows beside its verdict: the host's observer is a play's
+// event fan-out, so the replayed entries, sends, log lines and registrations
+// reach the sinks a play's do (timeline, trace, summary, report). Here is
+// only what a replay has and a play does not: the station and radio facts
+// the recording answered, and the sizes the recorded dumps answered, which
+// the report asks for.
 #pragma once
 
-#include <chrono>
 #include <map>
-#include <memory>
 #include <vector>
 
 #include "logs/field_log.hpp"
 #include "out/report_collector.hpp"
 #include "out/summary.hpp"
-#include "run/output_sinks.hpp"
-#include "replay/replayer.hpp"
+#include "record_format.hpp"
 #include "run/event_fanout.hpp"
+#include "run/output_sinks.hpp"
 #include "run/station_rows.hpp"
 
 namespace zep::sim::replay {
@@ -28,14 +29,16 @@ struct ViewOptions {
     u32 radios = 0;                    // as the recording's profile answered
 };
 
-class ReplayView final : public Watcher, public host::Observer, private StateProbe {
+class ReplayView final : private EventSink, private StateProbe {
 public:
-    // The view becomes host's observer until it goes away.
+    // The view's fan-out becomes host's observer until the view goes away.
     ReplayView(host::Host &host, const ViewOptions &options);
     ~ReplayView() override;
     ReplayView(const ReplayView &) = delete;
     ReplayView &operator=(const ReplayView &) = delete;
 
+    // What the replayer tells about each entry.
+    EventFanout &fanout() { return fanout_; }
     // Flushes what the timeline holds back and prints the summary and the stations' table.
     void finish(u64 playedMs);
     const RunFigures &summary() const { return summary_; }
@@ -51,21 +54,11 @@ public:
     // What each host asked for, as the replayed entries told it.
     const HostLedger &ledger() const { return fanout_.ledger(); }
 
-    void entering(const zep::record::Event &entry) override;
-    void returned(const zep::record::Event &entry, u32 status, std::span<const u8> body) override;
-    void answered(const zep::record::Event &call, u64 result, std::span<const u8> out) override;
-
-    void onAppRegistered(u32 status) override { fanout_.onAppRegistered(status); }
-    void onLog(const host::LogLine &line) override;
-
 private:
-    void emitConfig(std::span<const u8> msg, u32 status, std::chrono::nanoseconds elapsed);
-    void emitLeave(std::span<const u8> station, u32 status, std::chrono::nanoseconds elapsed);
+    // EventSink, after every other: the module's lines read as an access
+    // point's, and the sizes the dumps answered.
+    void onEvent(const Event &ev) override;
     void noteListSize(u32 rpcId, std::span<const u8> reply);
-    // The station and radio facts the recording answered: what the ledger
-    // builds the module's automatic requests from, as a play's scenario gives them.
-    void noteFacts(const zep::record::Event &call, u64 result, std::span<const u8> out);
-    Event runnerEvent(EventKind kind, const char *ev) const;
 
     // StateProbe for the report: the sizes the recorded dumps answered, since
     // a replay cannot ask the application anything the recording did not.
@@ -83,10 +76,12 @@ private:
     u32 logLevel_;
     logs::FieldLog stationLog_{"replay"};
     std::optional<u64> endMs_;  // the clock when the replay finished
-    std::vector<u8> offered_;  // the entry's body before the handler could change it
-    std::chrono::steady_clock::time_point began_;
     std::map<u32, u32> tableSizes_;
     std::map<std::pair<u32, u32>, u32> listSizes_;
 };
+
+// The station and radio facts an answered call gave: what the ledger builds
+// the module's automatic requests from, as a play's scenario gives them.
+void noteFacts(HostLedger &ledger, const zep::record::Event &call, u64 result, std::span<const u8> out);
 
 }  // namespace zep::sim::replay

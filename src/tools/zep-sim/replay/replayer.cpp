@@ -11,6 +11,7 @@
 
 #include "record_calls.hpp"
 #include "replay/event_text.hpp"
+#include "replay/replay_view.hpp"
 
 namespace zep::sim::replay {
 
@@ -41,6 +42,19 @@ constexpr u64 kAnswered = opBits([](const zep::record::OpTraits &op) { return op
 // memory, an injected fault): the replay fails them where they failed.
 constexpr u64 kFailsAsRecorded =
     opBits([](const zep::record::OpTraits &op) { return !op.answered && op.fallible; });
+
+constexpr u64 bit(Operation op) { return 1ull << static_cast<u32>(op); }
+static_assert(static_cast<u32>(Operation::count) <= 64);
+// What the emulation performs where the recording says it succeeded: the
+// registrations and timers, so that its tables hold this build's handlers,
+// and the sends, which its observer is shown as in a play.
+constexpr u64 kPerformed = bit(Operation::ZEP_MNG_RegApp) | bit(Operation::ZEP_MNG_RegMsg) |
+                           bit(Operation::ZEP_MNG_UnRegMsg) | bit(Operation::ZEP_MNG_StartTimer) |
+                           bit(Operation::ZEP_MNG_StopTimer) | bit(Operation::ZEP_CFG_RegRadioSingleCfgMsg) |
+                           bit(Operation::ZEP_STA_RegAccessPrimHandle) | bit(Operation::ZEP_MNG_SendMsg) |
+                           bit(Operation::ZEP_MNG_SendIPCMsg);
+constexpr u64 kUnshown = bit(Operation::ZEP_MNG_RegMsg) | bit(Operation::ZEP_MNG_UnRegMsg) |
+                         bit(Operation::ZEP_MNG_SendMsg) | bit(Operation::ZEP_MNG_SendIPCMsg);
 
 // Where two byte strings first differ, for the report; empty when they do not.
 std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
@@ -73,23 +87,10 @@ Event recordedShape(const zep::host::Call &call)
     }
 }
 
-// Writes what the recording kept of a call's outputs to the caller's
-// variables, each output taking its own bytes in turn.
-void writeOutputs(std::span<const zep::host::Output> outputs, std::span<const u8> recorded)
-{
-    std::size_t at = 0;
-    for (const zep::host::Output &output : outputs) {
-        if (output.bytes != nullptr && at < recorded.size()) {
-            std::memcpy(output.bytes, recorded.data() + at, std::min(output.size, recorded.size() - at));
-        }
-        at += output.size;
-    }
-}
-
 }  // namespace
 
-Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host)
-    : recording_(recording), reader_(recording), host_(host)
+Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host, EventFanout *fanout)
+    : recording_(recording), reader_(recording), host_(host), fanout_(fanout)
 {
 }
 
@@ -120,22 +121,24 @@ void Replayer::diverge(const std::string &recorded, const std::string &actual)
     outcome_.divergence = std::move(d);
 }
 
-std::optional<u64> Replayer::onCall(const zep::host::Call &call)
+std::optional<zep::host::Answer> Replayer::onCall(const zep::host::Call &call)
 {
     if (call.op == Operation::ZEP_NB_WalkApVapWithP2) {
-        return walkNeighbours(call);
+        return zep::host::Answer(walkNeighbours(call));
     }
     return answer(call, recordedShape(call));
 }
 
-std::optional<u64> Replayer::answer(const zep::host::Call &call, const Event &shape)
+std::optional<zep::host::Answer> Replayer::answer(const zep::host::Call &call, const Event &shape)
 {
-    if (!checking()) {
-        return std::nullopt;  // past the end or the divergence, the emulation answers
-    }
-    const Event *recorded = take();
+    const Event *recorded = checking() ? take() : nullptr;
     if (recorded == nullptr) {
-        return std::nullopt;  // the recording stops inside this handler
+        // Past the divergence or the recording's end (it may stop inside this
+        // handler) the emulation answers the rest of the handler, except that
+        // its sends and registrations are taken as done and not shown: the
+        // recording has nothing to show them against.
+        return ((kUnshown >> static_cast<u32>(call.op)) & 1) != 0 ? std::optional<zep::host::Answer>(0)
+                                                                    : std::nullopt;
     }
     if (!sameCall(*recorded, shape)) {
         const std::string where = recorded->id == shape.id ? firstByteDifference(recorded->in, shape.in) : "";
@@ -143,17 +146,16 @@ std::optional<u64> Replayer::answer(const zep::host::Call &call, const Event &sh
         return std::nullopt;
     }
     if (((kAnswered >> recorded->id) & 1) != 0) {
-        writeOutputs(call.outputs, recorded->out);
-        if (recorded->ret == 0) {
-            keep(*recorded, call);
+        if (fanout_ != nullptr) {
+            noteFacts(fanout_->ledger(), shape, recorded->ret, recorded->out);
         }
-        if (watcher_ != nullptr) {
-            watcher_->answered(shape, recorded->ret, recorded->out);
-        }
-        return result(*recorded, call);
+        zep::host::Answer answered(result(*recorded, call));
+        answered.outputs = recorded->out;
+        answered.perform = recorded->ret == 0 && ((kPerformed >> static_cast<u32>(call.op)) & 1) != 0;
+        return answered;
     }
     if (((kFailsAsRecorded >> recorded->id) & 1) != 0 && zep::record::calls::failed(*recorded)) {
-        return recorded->ret;
+        return zep::host::Answer(recorded->ret);
     }
     return std::nullopt;
 }
@@ -182,46 +184,6 @@ u64 Replayer::result(const Event &recorded, const zep::host::Call &call)
     }
 }
 
-// Registrations the recording says succeeded (they returned 0 and named
-// what they registered): what the replay delivers to.
-void Replayer::keep(const Event &recorded, const zep::host::Call &call)
-{
-    switch (call.op) {
-    case Operation::ZEP_MNG_RegApp:
-        if (const ZEP_AppInfo *app = std::get<2>(call.argumentsOf<Operation::ZEP_MNG_RegApp>())) {
-            app_ = app;
-        }
-        break;
-    case Operation::ZEP_MNG_RegMsg:
-        if (const ZEP_MsgHandler handler = std::get<4>(call.argumentsOf<Operation::ZEP_MNG_RegMsg>())) {
-            handlers_.set(handlerKey(recorded.args[0], recorded.args[2]), handler);
-        }
-        break;
-    case Operation::ZEP_MNG_UnRegMsg:
-        if (std::get<3>(call.argumentsOf<Operation::ZEP_MNG_UnRegMsg>()) != nullptr) {
-            handlers_.erase(handlerKey(recorded.args[0], recorded.args[2]));
-        }
-        break;
-    case Operation::ZEP_MNG_StartTimer:
-        if (const ZEP_TimerInfo *timer = std::get<0>(call.argumentsOf<Operation::ZEP_MNG_StartTimer>())) {
-            timers_.set(timer->msgId, timer->handler);
-        }
-        break;
-    case Operation::ZEP_CFG_RegRadioSingleCfgMsg:
-        if (const ZEP_CfgMsgHandler handler = std::get<2>(call.argumentsOf<Operation::ZEP_CFG_RegRadioSingleCfgMsg>())) {
-            configs_.set(static_cast<u32>(recorded.args[1]), handler);
-        }
-        break;
-    case Operation::ZEP_STA_RegAccessPrimHandle:
-        if (const ZEP_AccessPrimHandler handler = std::get<1>(call.argumentsOf<Operation::ZEP_STA_RegAccessPrimHandle>())) {
-            prim_ = handler;
-        }
-        break;
-    default:
-        break;
-    }
-}
-
 // The walk is the replay's own, never the emulation's: the recording's
 // neighbours are handed to the callback as they were recorded.
 u32 Replayer::walkNeighbours(const zep::host::Call &call)
@@ -240,7 +202,7 @@ u32 Replayer::walkNeighbours(const zep::host::Call &call)
         }
         fn(&nb, p1, p2);
     }
-    return static_cast<u32>(status.value_or(0));
+    return static_cast<u32>(status ? status->result : 0);
 }
 
 }  // namespace zep::sim::replay

@@ -215,10 +215,46 @@ void Runner::deliverAnswers()
 
 Event Runner::runnerEvent(EventKind kind, const char *ev) const
 {
+    return stepEvent(kind, ev, host_.nowMs());
+}
+
+Event stepEvent(EventKind kind, const char *ev, u64 atMs)
+{
     Event e;
     e.kind = kind;
-    e.t = host_.nowMs();
+    e.t = atMs;
     e.json = {{"ev", ev}, {"t", e.t}};
+    return e;
+}
+
+Event configEvent(u64 atMs, u32 radio, std::optional<std::span<const u8>> raw, std::span<const u8> value,
+                  std::optional<u32> status, std::chrono::nanoseconds elapsed)
+{
+    Event e = stepEvent(EventKind::Config, "config", atMs);
+    e.elapsed = elapsed;
+    e.status = status;
+    e.json["radio"] = radio;
+    e.json["status"] = statusJson(status);
+    if (raw) {
+        e.summary = "raw message of " + std::to_string(raw->size()) + " bytes";
+        e.json["fields"] = {{"raw", toHex(*raw)}};
+    } else {
+        const u32 switchValue = value.empty() ? 0 : value.front();
+        e.summary = "radio " + std::to_string(radio) + " scanSwitch " + std::to_string(switchValue);
+        e.json["fields"] = {{"scanSwitch", switchValue}, {"hex", toHex(value)}};
+    }
+    return e;
+}
+
+Event leaveEvent(u64 atMs, const std::optional<Mac> &sta, std::optional<u32> status,
+                 std::chrono::nanoseconds elapsed)
+{
+    Event e = stepEvent(EventKind::Leave, "leave", atMs);
+    e.elapsed = elapsed;
+    e.status = status;
+    e.json["sta"] = sta ? Json(macText(*sta)) : Json(nullptr);
+    e.json["status"] = statusJson(status);
+    e.summary = sta ? macText(*sta) : "(null station)";
     return e;
 }
 
@@ -311,20 +347,8 @@ void Runner::exec(const step::Config &s)
     const std::optional<u32> status =
         s.raw ? host_.deliverRawConfig(ZEP_CFG_ITEM_SCAN_SWITCH, *s.raw)
               : host_.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, s.radio, s.value);
-    Event e = runnerEvent(EventKind::Config, "config");
-    e.elapsed = std::chrono::steady_clock::now() - begin;
-    e.status = status;
-    e.json["radio"] = s.radio;
-    e.json["status"] = statusJson(status);
-    if (s.raw) {
-        e.summary = "raw message of " + std::to_string(s.raw->size()) + " bytes";
-        e.json["fields"] = {{"raw", toHex(*s.raw)}};
-    } else {
-        const u32 value = s.value.empty() ? 0 : s.value.front();
-        e.summary = "radio " + std::to_string(s.radio) + " scanSwitch " + std::to_string(value);
-        e.json["fields"] = {{"scanSwitch", value}, {"hex", toHex(s.value)}};
-    }
-    fanout_.emit(e);
+    fanout_.emit(configEvent(host_.nowMs(), s.radio, s.raw ? std::optional<std::span<const u8>>(*s.raw) : std::nullopt,
+                             s.value, status, std::chrono::steady_clock::now() - begin));
     setStatus(status);
 }
 
@@ -333,13 +357,10 @@ void Runner::exec(const step::StaLeave &s)
     const auto begin = std::chrono::steady_clock::now();
     const Mac mac = s.sta.value_or(Mac{});
     const std::optional<u32> status = host_.staLeave(s.sta ? &mac : nullptr);
-    Event e = runnerEvent(EventKind::Leave, "leave");
-    e.elapsed = std::chrono::steady_clock::now() - begin;
-    e.status = status;
-    e.json["sta"] = s.sta ? Json(macText(mac)) : Json(nullptr);
-    e.json["status"] = statusJson(status);
-    e.summary = s.sta ? macText(mac) + (s.keep ? " (stays in the station database)" : "")
-                      : "(null station)";
+    Event e = leaveEvent(host_.nowMs(), s.sta, status, std::chrono::steady_clock::now() - begin);
+    if (s.sta && s.keep) {
+        e.summary += " (stays in the station database)";
+    }
     fanout_.emit(e);
     if (s.sta && status == 0u) {
         fanout_.ledger().stationLeft(mac);

@@ -59,6 +59,16 @@ struct Failure {
     std::string what;
 };
 
+// An event a runner makes of a step rather than the host's observer; and the
+// ones it makes of `config` and `leave` steps, which a replay makes of the
+// recorded entries those steps deliver: a one-item configuration message (its
+// radio and scan-switch value) or raw bytes, and a station (or null) leaving.
+Event stepEvent(EventKind kind, const char *ev, u64 atMs);
+Event configEvent(u64 atMs, u32 radio, std::optional<std::span<const u8>> raw, std::span<const u8> value,
+                  std::optional<u32> status, std::chrono::nanoseconds elapsed);
+Event leaveEvent(u64 atMs, const std::optional<Mac> &sta, std::optional<u32> status,
+                 std::chrono::nanoseconds elapsed);
+
 class Runner : private EventSink, private StateProbe {
 public:
     Runner(const Scenario &scenario, RunOptions options);
