@@ -16,6 +16,7 @@
 
 #include "base/sim_json.hpp"
 #include "logs/log_findings.hpp"
+#include "logs/log_view.hpp"
 #include "out/syslog_writer.hpp"
 #include "record_reader.hpp"
 #include "recorded_log.hpp"
@@ -36,16 +37,14 @@ std::string tempPath(const std::string &name)
     return (fs::temp_directory_path() / (name + "." + std::to_string(getpid()) + ".rec")).string();
 }
 
-// Plays the scenario with the recording build, recording to path; trace, if
-// given, gets the play's trace.
-void record(const std::string &scenario, const std::string &path, std::ostream *trace = nullptr)
+// Plays the scenario with the recording build, recording to path.
+void record(const std::string &scenario, const std::string &path)
 {
     setenv("STA_MEAS_RECORD", path.c_str(), 1);
     {
         const Scenario played = readScenarioFile(scenario);
         RunOptions options;
         options.libPath = ZEP_RECORD_TEST_REC_LIB;
-        options.trace = trace;
         Runner runner(played, options);
         runner.run();
     }  // the library is unloaded here, and closes the file
@@ -107,32 +106,6 @@ std::string unexplainedDifference(const std::vector<Json> &played, const std::ve
         }
     }
     return next == expected.size() ? "" : "the replay ends before " + expected[next].dump().substr(0, 300);
-}
-
-TEST(Replay, EveryScenarioRecordedReplaysSame)
-{
-    for (const auto &entry : fs::directory_iterator(ZEP_RECORD_TEST_SCENARIO_DIR)) {
-        const std::string name = entry.path().stem().string();
-        if (name == "load-day" || name == "soak") {
-            continue;  // hours of virtual time: their release targets replay them
-        }
-        const std::string path = tempPath(name);
-        std::ostringstream played;
-        record(entry.path().string(), path, &played);
-        const std::vector<u8> bytes = bytesOf(path);
-        fs::remove(path);
-        std::ostringstream replayed;
-        replay::ViewOptions view;
-        view.trace = &replayed;
-        view.logLevel = readScenarioFile(entry.path().string()).logLevel;
-        const replay::Outcome outcome = replayOn(bytes, ZEP_RECORD_TEST_LIB, &view);
-        EXPECT_EQ(unexplainedDifference(traceLines(played.str()), traceLines(replayed.str())), "") << name;
-        EXPECT_FALSE(outcome.divergence) << name << ": event " << outcome.divergence->event << "\n  "
-                                         << outcome.divergence->recorded << "\n  " << outcome.divergence->actual;
-        EXPECT_GT(outcome.events, 500u) << name;
-        EXPECT_EQ(outcome.ending, "byte " + std::to_string(bytes.size() - 1) + ": the recording was closed normally")
-            << name;
-    }
 }
 
 TEST(Replay, AChangedHostWeightDivergesWhereItFirstShows)
@@ -232,57 +205,25 @@ std::vector<std::string> withoutTimes(const std::vector<Finding> &findings)
     return out;
 }
 
-// The findings a replay of bytes against the normal build draws; none when
-// it diverges.
-std::optional<std::vector<Finding>> replayedFindings(std::span<const u8> bytes, const replay::ViewOptions &view)
+// The play's own log holds the give-ups; it cannot tell when a host was
+// due, nor which reports matched nothing, and says so.
+TEST(Replay, APlaysLogGivesTheFindingsItHoldsAndNamesTheOthers)
 {
-    host::Host host;
-    host.setCaptureLogs(false);
-    std::string error;
-    EXPECT_TRUE(host.loadSharedApp(ZEP_RECORD_TEST_LIB, &error)) << error;
-    replay::ReplayView watching(host, view);
-    replay::Replayer replayer(bytes, host, &watching.fanout());
-    if (replayer.run().divergence) {
-        return std::nullopt;
-    }
-    return watching.findings();
-}
-
-TEST(Replay, APlayItsReplayAndItsLogGiveTheSameFindings)
-{
-    const std::string scenario = std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml";
-    const Scenario sc = readScenarioFile(scenario);
-    std::vector<std::string> played;
-    std::vector<Finding> logged;
-    {
-        RunOptions options;
-        options.libPath = ZEP_RECORD_TEST_LIB;
-        Runner runner(sc, options);
-        runner.run();
-        played = withoutTimes(runner.findings());
-        logged = logs::findingsOf(runner.stationLog());
-    }  // one host at a time
+    const Scenario sc = readScenarioFile(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml");
+    RunOptions options;
+    options.libPath = ZEP_RECORD_TEST_LIB;
+    Runner runner(sc, options);
+    runner.run();
+    const std::vector<std::string> played = withoutTimes(runner.findings());
+    const std::vector<Finding> logged = logs::findingsOf(runner.stationLog());
     ASSERT_EQ(played.size(), 3u);
     EXPECT_TRUE(played[0].starts_with("share-never-sent: ")) << played[0];
-
-    const std::string rec = tempPath("findings");
-    record(scenario, rec);
-    const std::vector<u8> bytes = bytesOf(rec);
-    replay::ViewOptions view;
-    view.radios = sc.profile.radios;
-    const auto replayed = replayedFindings(bytes, view);
-    ASSERT_TRUE(replayed);
-    EXPECT_EQ(withoutTimes(*replayed), played);
-
-    // The log holds the give-ups; it cannot tell when a host was due, nor
-    // which reports matched nothing, and says so.
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_EQ(withoutTimes(logged[0]), played[1]);
     EXPECT_TRUE(played[1].starts_with("automatic-given-up: ")) << played[1];
     EXPECT_EQ(logged[1].rule, "not-checked");
     EXPECT_NE(logged[1].title.find("hosts' shares never sent"), std::string::npos) << logged[1].title;
     EXPECT_NE(logged[1].title.find("reports that match no node"), std::string::npos) << logged[1].title;
-    fs::remove(rec);
 }
 
 // The rules whose facts a log holds as a play does; the others a log draws
@@ -304,37 +245,69 @@ std::map<std::string, std::string> byRule(const std::vector<Finding> &findings, 
     return out;
 }
 
-TEST(Replay, EveryScenarioGivesTheSameFindingsPlayedReplayedAndFromItsLog)
+std::vector<Json> stationCells(const std::vector<logs::StationRow> &rows)
+{
+    std::vector<Json> cells;
+    for (const logs::StationRow &row : rows) {
+        cells.push_back(logs::stationCells(row));
+    }
+    return cells;
+}
+
+// Every scenario recorded once: the replay is "same" to the recording's end,
+// shows the play's trace, findings and station table, and the play's log
+// gives the findings a log can hold.
+TEST(Replay, EveryScenarioReplaysAsItWasPlayed)
 {
     for (const auto &entry : fs::directory_iterator(ZEP_RECORD_TEST_SCENARIO_DIR)) {
         const std::string name = entry.path().stem().string();
         if (name == "load-day" || name == "soak") {
-            continue;  // hours of virtual time
+            continue;  // hours of virtual time: their release targets replay them
         }
         const Scenario sc = readScenarioFile(entry.path().string());
         const std::string rec = tempPath(name);
         std::ostringstream logText;
+        std::ostringstream playedTrace;
         std::vector<Finding> played;
+        std::vector<Json> playedStations;
         setenv("STA_MEAS_RECORD", rec.c_str(), 1);
         {
             SyslogWriter syslog(logText);
             RunOptions options;
             options.libPath = ZEP_RECORD_TEST_REC_LIB;
+            options.trace = &playedTrace;
             options.sinks = {&syslog};
             Runner runner(sc, options);
             runner.run();
             played = runner.findings();
-        }
+            playedStations = stationCells(runner.stations());
+        }  // the library is unloaded here, and closes the file
         unsetenv("STA_MEAS_RECORD");
         const std::vector<u8> bytes = bytesOf(rec);
         fs::remove(rec);
 
+        std::ostringstream replayedTrace;
         replay::ViewOptions view;
+        view.trace = &replayedTrace;
         view.radios = sc.profile.radios;
         view.logLevel = sc.logLevel;
-        const auto replayed = replayedFindings(bytes, view);
-        ASSERT_TRUE(replayed) << name;
-        EXPECT_EQ(withoutTimes(*replayed), withoutTimes(played)) << name;
+        {
+            host::Host host;
+            host.setCaptureLogs(false);
+            std::string error;
+            ASSERT_TRUE(host.loadSharedApp(ZEP_RECORD_TEST_LIB, &error)) << error;
+            replay::ReplayView watching(host, view);
+            const replay::Outcome outcome = replay::Replayer(bytes, host, &watching.fanout()).run();
+            ASSERT_FALSE(outcome.divergence) << name << ": event " << outcome.divergence->event << "\n  "
+                                             << outcome.divergence->recorded << "\n  " << outcome.divergence->actual;
+            EXPECT_GT(outcome.events, 500u) << name;
+            EXPECT_EQ(outcome.ending,
+                      "byte " + std::to_string(bytes.size() - 1) + ": the recording was closed normally")
+                << name;
+            EXPECT_EQ(withoutTimes(watching.findings()), withoutTimes(played)) << name;
+            EXPECT_EQ(stationCells(watching.stations()), playedStations) << name;
+        }  // the view writes out the rest of its trace
+        EXPECT_EQ(unexplainedDifference(traceLines(playedTrace.str()), traceLines(replayedTrace.str())), "") << name;
 
         logs::FieldLog log(name);
         std::istringstream lines(logText.str());

@@ -1,19 +1,15 @@
-// The station table of a play and a replay, built from their events: filled at
+// The station table of a play, built from its events: filled at
 // every log level, counted as the trace shows the sends and reports, summed
 // over a node's lives, and the same as the module's notes tell it wherever
 // notes can tell it; what only notes tell is unknown without them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
 #include "logs/log_view.hpp"
-#include "record_reader.hpp"
-#include "replay/replay_view.hpp"
-#include "replay/replayer.hpp"
 #include "run/runner.hpp"
 #include "scenario/scenario_reader.hpp"
 
@@ -50,11 +46,11 @@ struct Played {
     u64 requestsSent = 0;  // the summary's, all radios
 };
 
-Played play(const Scenario &sc, u32 logLevel, const char *lib = ZEP_SIM_TEST_LIB)
+Played play(const Scenario &sc, u32 logLevel)
 {
     std::ostringstream trace;
     RunOptions opt;
-    opt.libPath = lib;
+    opt.libPath = ZEP_SIM_TEST_LIB;
     opt.logLevel = logLevel;
     opt.trace = &trace;
     Runner runner(sc, opt);
@@ -214,46 +210,6 @@ TEST(StationTable, AFullTablesEvictionsAreUnknownWithoutNotesNotMiscounted)
     // Which nodes the table held is unknown; what was sent for each is not.
     EXPECT_EQ(dropped.table.at("00:11:22:00:00:00 lm")[column("requests")], 12);
     EXPECT_EQ(dropped.table.at("00:11:22:00:02:00 lm")[column("requests")], 3);
-}
-
-std::vector<u8> recorded(const Scenario &sc, u32 logLevel, const fs::path &rec, Cells &table)
-{
-    setenv("STA_MEAS_RECORD", rec.c_str(), 1);
-    table = play(sc, logLevel, ZEP_SIM_TEST_REC_LIB).table;  // the library unloads, closing the file
-    unsetenv("STA_MEAS_RECORD");
-    std::vector<u8> bytes;
-    std::string why;
-    EXPECT_TRUE(zep::record::readFile(rec.c_str(), bytes, why)) << why;
-    return bytes;
-}
-
-Cells replayed(std::span<const u8> bytes, u32 logLevel, u32 radios)
-{
-    host::Host host;
-    host.setCaptureLogs(false);
-    std::string error;
-    EXPECT_TRUE(host.loadSharedApp(ZEP_SIM_TEST_LIB, &error)) << error;
-    replay::ViewOptions view;
-    view.logLevel = logLevel;
-    view.radios = radios;
-    replay::ReplayView watching(host, view);
-    replay::Replayer replayer(bytes, host, &watching.fanout());
-    EXPECT_FALSE(replayer.run().divergence);
-    return cellsOf(watching.stations());
-}
-
-TEST(StationTable, APlayAndItsReplayShowTheSameTable)
-{
-    const fs::path rec = fs::path(testing::TempDir()) / "station_table.rec";
-    for (const fs::path &file : shortScenarios()) {
-        const Scenario sc = readScenarioFile(file.string());
-        for (const u32 level : {0u, 1u}) {
-            Cells table;
-            const std::vector<u8> bytes = recorded(sc, level, rec, table);
-            EXPECT_EQ(replayed(bytes, level, sc.profile.radios), table) << file << " at log level " << level;
-        }
-    }
-    fs::remove(rec);
 }
 
 }  // namespace
