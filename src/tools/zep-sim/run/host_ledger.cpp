@@ -337,8 +337,7 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
         collect(namedNode->first, namedNode->second, body, [&choice](const Match &m) { choice.add(m); });
     }
     if (choice.empty()) {
-        std::vector<Match> &matches = matches_;
-        matches.clear();
+        std::vector<Match> matches;
         for (auto &[key, node] : nodes_) {
             collect(key, node, body, [&matches](const Match &m) { matches.push_back(m); });
         }
@@ -348,31 +347,31 @@ int HostLedger::hostOf(u32 msgId, std::span<const u8> body, bool sent, u64 atMs)
     }
     const std::optional<Match> match = choice.served();
     Node *sender = match ? match->node : namedNode != nodes_.end() ? &namedNode->second : nullptr;
-    count(match, sender, match ? *match->key : named, sent ? std::optional(body) : std::nullopt);
+    count(match, sender, match ? *match->key : named, body, sent);
     return match ? static_cast<int>(match->host) : kUnknownHost;
 }
 
 // As the module counts a request: on the node that sent it, whichever host
-// it served; sentBody is the body when it went out.
+// it served.
 void HostLedger::count(const std::optional<Match> &match, Node *sender, const Key &senderKey,
-                       std::optional<std::span<const u8>> sentBody)
+                       std::span<const u8> body, bool sent)
 {
     if (match) {
         match->node->attemptedTick = tick_;
     }
-    if (sender != nullptr && sentBody) {
+    if (sender != nullptr && sent) {
         ++sender->past.requests;
         mayBeSilent(senderKey, *sender);
     } else if (sender != nullptr) {
         ++sender->past.failed;
     }
-    if (!sentBody) {
+    if (!sent) {
         return;
     }
     if (match) {
         ++match->node->past.hosts[match->host].served;
     }
-    const u32 radio = match ? match->node->radioId : recordAt<u32>(*sentBody, offsetof(StaMeasReq, radioId));
+    const u32 radio = match ? match->node->radioId : recordAt<u32>(body, offsetof(StaMeasReq, radioId));
     if (radio < kRadioIds && radio >= sentThisTick_.size()) {
         sentThisTick_.resize(radio + 1);
     }

@@ -141,7 +141,7 @@ private:
         }
     }
     void count(const std::optional<Match> &match, Node *sender, const Key &senderKey,
-               std::optional<std::span<const u8>> sentBody);
+               std::span<const u8> body, bool sent);
     static NodeShares sharesOf(const Key &key, const Node &node);
 
     // The node of key, made on radioId when there is none.
@@ -186,7 +186,6 @@ private:
     Nodes nodes_;
     // Every removal of a node goes through here, so that its history stays.
     Nodes::iterator retire(Nodes::iterator it);
-    std::vector<Match> matches_;
     // Nodes that may have become silent since the last tick (a request went
     // out, an automatic host came): only they are looked at when one begins.
     std::vector<Key> maybeSilent_;
