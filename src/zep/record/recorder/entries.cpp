@@ -6,16 +6,6 @@
 
 #include "recorder.hpp"
 
-extern "C" {
-u32 __real_ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo);
-u32 __real_ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgHandler handler);
-u32 __real_ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handler);
-u32 __real_ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer);
-u32 __real_ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandler handler);
-u32 __real_ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 priority,
-                                       const char *name);
-}
-
 namespace zep::record::recorder {
 
 namespace {
@@ -136,54 +126,40 @@ u32 __wrap_ZEP_MNG_RegApp(u32 appId, u32 phaseNum, const ZEP_AppInfo *appInfo)
     return r;
 }
 
-u32 __wrap_ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgHandler handler)
+u32 recorded_ZEP_MNG_RegMsg(u32 kind, u32 appId, u32 msgId, u32 reserved, ZEP_MsgHandler handler)
 {
-    if (zep_record_writer == nullptr) {
-        return __real_ZEP_MNG_RegMsg(kind, appId, msgId, reserved, handler);
-    }
     const u32 r = __real_ZEP_MNG_RegMsg(kind, appId, msgId, reserved,
                                         trampolineFor(handler, entryOfKind(kind), msgId));
     recordCallOutOfLine(calls::ZEP_MNG_RegMsg(kind, appId, msgId, reserved, handler), r);
     return r;
 }
 
-u32 __wrap_ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handler)
+u32 recorded_ZEP_MNG_UnRegMsg(u32 kind, u32 appId, u32 msgId, ZEP_MsgHandler handler)
 {
-    if (zep_record_writer == nullptr) {
-        return __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, handler);
-    }
     const u32 r = __real_ZEP_MNG_UnRegMsg(kind, appId, msgId, trampolineFor(handler, entryOfKind(kind), msgId));
     recordCallOutOfLine(calls::ZEP_MNG_UnRegMsg(kind, appId, msgId, handler), r);
     return r;
 }
 
-u32 __wrap_ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
+u32 recorded_ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
 {
-    if (zep_record_writer == nullptr) {
-        return __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, handler, timer);
-    }
     const u32 r = __real_ZEP_MNG_FillTimerMsgInfo(appId, msgId, trampolineFor(handler, Entry::timer, msgId), timer);
     recordCallOutOfLine(calls::ZEP_MNG_FillTimerMsgInfo(appId, msgId, handler, timer), r);
     return r;
 }
 
-u32 __wrap_ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandler handler)
+u32 recorded_ZEP_CFG_RegRadioSingleCfgMsg(u32 appId, u32 itemType, ZEP_CfgMsgHandler handler)
 {
-    if (zep_record_writer == nullptr) {
-        return __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, handler);
-    }
     const u32 r = __real_ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, trampolineFor(handler, Entry::config, itemType));
     recordCallOutOfLine(calls::ZEP_CFG_RegRadioSingleCfgMsg(appId, itemType, handler), r);
     return r;
 }
 
-u32 __wrap_ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 priority, const char *name)
+u32 recorded_ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 priority, const char *name)
 {
-    if (zep_record_writer == nullptr || handler == nullptr) {
+    if (handler == nullptr) {
         const u32 r = __real_ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name);
-        if (zep_record_writer != nullptr) {
-            recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name), r);
-        }
+        recordCallOutOfLine(calls::ZEP_STA_RegAccessPrimHandle(primId, handler, priority, name), r);
         return r;
     }
     g_prim = handler;

@@ -4,6 +4,7 @@
 
 #include "record_calls.hpp"
 #include "record_writer.hpp"
+#include "zep_operations.h"
 
 // Null unless STA_MEAS_RECORD named a file when the library was loaded: the
 // only thing a wrapper reads while recording is off.
@@ -47,6 +48,18 @@ inline void recordRet(u64 status, std::span<const u8> reply = {})
 }
 
 }  // namespace zep::record::recorder
+
+// For each recorded operation with a generated entry point, the framework's
+// own definition (the linker names it __real_ under -Wl,--wrap) and the
+// recording half its wrapper calls while recording is on (wraps.cpp).
+#define ZEP_RECORD_DECLARE(name, replay, fault, failure, entry, result, params, outputs, note) \
+    ZEP_OP_WHEN(ZEP_OP_RECORDED_##replay, ZEP_OP_WHEN(ZEP_OP_GENERATED_##entry,             \
+        result __real_##name(ZEP_OP_PARAMS(params));                                         \
+        result recorded_##name(ZEP_OP_PARAMS(params));))
+extern "C" {
+ZEP_OPERATIONS(ZEP_RECORD_DECLARE)
+}
+#undef ZEP_RECORD_DECLARE
 
 // The linker's names for the framework's own definitions (-Wl,--wrap).
 #define ZEP_REAL(name) __real_##name

@@ -15,8 +15,6 @@
 #include "zep_dbg.h"
 
 extern "C" {
-u32 __real_ZEP_GetTick(void);
-u32 __real_ZEP_TmTickToMillSec(u32 ticks);
 void __real_ZEP_DBG_Print(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, ...)
     __attribute__((format(printf, 5, 6)));
 }

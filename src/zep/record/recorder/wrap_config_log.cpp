@@ -13,7 +13,6 @@ using namespace zep::record::recorder;
 
 extern "C" {
 
-void *__real_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen);
 
 // The value's place is recorded as an offset into the message (plus one, so
 // that 0 stays "not found"): a replay hands back the same place in its copy.
@@ -29,13 +28,6 @@ void *__real_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 
     return r;
 }
 
-void *__wrap_ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
-    }
-    return recorded_ZEP_CFG_MsgParseSingleTlv(cfgMsg, len, radioId, tlvIndex, minValueLen);
-}
 
 // A line is recorded as its format's reference and its arguments' raw values;
 // nothing is formatted here. The application's call itself goes on to the

@@ -12,27 +12,6 @@ using namespace zep::record::recorder;
 
 extern "C" {
 
-u32 __real_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req);
-void *__real_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId);
-void *__real_UMAC_MallocZero(const char *file, u32 line, u32 size);
-void __real_UMAC_Free(const char *file, u32 line, void *block);
-void __real_ZEP_Free(void *block);
-ZEP_MemPool *__real_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved);
-void *__real_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool);
-u32 __real_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block);
-u32 __real_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags);
-ZEP_HashTable *__real_ZEP_HASH_CreateNew(u32 bucketNum);
-u32 __real_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags);
-u32 __real_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket);
-u32 __real_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn);
-u32 __real_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next);
-u32 __real_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element);
-ZEP_SLL_Node *__real_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp);
-u32 __real_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp);
-u32 __real_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn);
-u32 __real_UMAC_BITMAP_SetBit(void *bitmap, u32 bit);
-u32 __real_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit);
-u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
 
 
 // The recording halves, out of line so that the wrappers below need no stack
@@ -178,172 +157,25 @@ u32 __real_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value);
     return __real_ZEP_SLL_FreeAll(head, freeFn);
 }
 
-u32 __wrap_UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
-    }
-    return recorded_UMAC_OBJMNG_MallocDataArea(areaHandle, req);
-}
 
-void *__wrap_UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
-    }
-    return recorded_UMAC_OBJMNG_GetRadioDataInfo(areaHandle, radioId);
-}
 
-void *__wrap_UMAC_MallocZero(const char *file, u32 line, u32 size)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_UMAC_MallocZero(file, line, size);
-    }
-    return recorded_UMAC_MallocZero(file, line, size);
-}
 
-void __wrap_UMAC_Free(const char *file, u32 line, void *block)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_UMAC_Free(file, line, block);
-    }
-    return recorded_UMAC_Free(file, line, block);
-}
 
-void __wrap_ZEP_Free(void *block)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_Free(block);
-    }
-    return recorded_ZEP_Free(block);
-}
 
-ZEP_MemPool *__wrap_ZEP_MEMPOOL_Create(u32 blockSize, u32 blockCount, const char *name, u32 flags, u32 align, u32 reserved)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
-    }
-    return recorded_ZEP_MEMPOOL_Create(blockSize, blockCount, name, flags, align, reserved);
-}
 
-void *__wrap_ZEP_MEMPOOL_Malloc(ZEP_MemPool *pool)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MEMPOOL_Malloc(pool);
-    }
-    return recorded_ZEP_MEMPOOL_Malloc(pool);
-}
 
-u32 __wrap_ZEP_MEMPOOL_Free(ZEP_MemPool *pool, void *block)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MEMPOOL_Free(pool, block);
-    }
-    return recorded_ZEP_MEMPOOL_Free(pool, block);
-}
 
-u32 __wrap_ZEP_MEMPOOL_Destroy(ZEP_MemPool *pool, u32 flags)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MEMPOOL_Destroy(pool, flags);
-    }
-    return recorded_ZEP_MEMPOOL_Destroy(pool, flags);
-}
 
-ZEP_HashTable *__wrap_ZEP_HASH_CreateNew(u32 bucketNum)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_HASH_CreateNew(bucketNum);
-    }
-    return recorded_ZEP_HASH_CreateNew(bucketNum);
-}
 
-u32 __wrap_ZEP_HASH_AddNode(ZEP_HashTable *tbl, void *node, u32 bucket, u32 flags)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_HASH_AddNode(tbl, node, bucket, flags);
-    }
-    return recorded_ZEP_HASH_AddNode(tbl, node, bucket, flags);
-}
 
-u32 __wrap_ZEP_HASH_DeleteNode(ZEP_HashTable *tbl, void *node, u32 bucket)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_HASH_DeleteNode(tbl, node, bucket);
-    }
-    return recorded_ZEP_HASH_DeleteNode(tbl, node, bucket);
-}
 
-u32 __wrap_ZEP_HASH_DeleteTable(ZEP_HashTable *tbl, ZEP_HashFreeFn freeFn)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_HASH_DeleteTable(tbl, freeFn);
-    }
-    return recorded_ZEP_HASH_DeleteTable(tbl, freeFn);
-}
 
-u32 __wrap_ZEP_SLL_InsertInMiddle(ZEP_SLL_Head *head, ZEP_SLL_Node *prev, ZEP_SLL_Node *newNode, ZEP_SLL_Node *next)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
-    }
-    return recorded_ZEP_SLL_InsertInMiddle(head, prev, newNode, next);
-}
 
-u32 __wrap_ZEP_SLL_Delete(ZEP_SLL_Head *head, ZEP_SLL_Node *element)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_SLL_Delete(head, element);
-    }
-    return recorded_ZEP_SLL_Delete(head, element);
-}
 
-ZEP_SLL_Node *__wrap_ZEP_SLL_Find(ZEP_SLL_Head *head, const void *key, ZEP_SLL_KeyCmp cmp)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_SLL_Find(head, key, cmp);
-    }
-    return recorded_ZEP_SLL_Find(head, key, cmp);
-}
 
-u32 __wrap_ZEP_SLL_MergeSort(ZEP_SLL_Head *head, ZEP_SLL_DataCmp cmp)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_SLL_MergeSort(head, cmp);
-    }
-    return recorded_ZEP_SLL_MergeSort(head, cmp);
-}
 
-u32 __wrap_ZEP_SLL_FreeAll(ZEP_SLL_Head *head, ZEP_SLL_FreeFn freeFn)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_SLL_FreeAll(head, freeFn);
-    }
-    return recorded_ZEP_SLL_FreeAll(head, freeFn);
-}
 
-u32 __wrap_UMAC_BITMAP_SetBit(void *bitmap, u32 bit)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_UMAC_BITMAP_SetBit(bitmap, bit);
-    }
-    return recorded_UMAC_BITMAP_SetBit(bitmap, bit);
-}
 
-u32 __wrap_UMAC_BITMAP_ClearBit(void *bitmap, u32 bit)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_UMAC_BITMAP_ClearBit(bitmap, bit);
-    }
-    return recorded_UMAC_BITMAP_ClearBit(bitmap, bit);
-}
 
-u32 __wrap_UMAC_BITMAP_SetBitValue(void *bitmap, u32 bit, u32 value)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
-    }
-    return recorded_UMAC_BITMAP_SetBitValue(bitmap, bit, value);
-}
 
 }  // extern "C"

@@ -7,15 +7,6 @@ using namespace zep::record::recorder;
 
 extern "C" {
 
-u32 __real_ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen);
-u32 __real_ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, u32 len);
-u32 __real_ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 reserved);
-u32 __real_ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer);
-u32 __real_ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId);
-u32 __real_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue);
-u32 __real_ZEP_GetTick(void);
-u32 __real_ZEP_TmTickToMillSec(u32 ticks);
-u32 __real_ZEP_HiPrecisionMsNow64(u64 *nowMs);
 
 
 // The recording halves, out of line so that the wrappers below need no stack
@@ -83,76 +74,13 @@ u32 __real_ZEP_HiPrecisionMsNow64(u64 *nowMs);
     return r;
 }
 
-u32 __wrap_ZEP_MNG_CheckMsgValid(const void *msg, u32 len, u32 minLen)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MNG_CheckMsgValid(msg, len, minLen);
-    }
-    return recorded_ZEP_MNG_CheckMsgValid(msg, len, minLen);
-}
 
-u32 __wrap_ZEP_MNG_SendMsg(u32 dest, u32 reserved, u32 msgId, const void *body, u32 len)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
-    }
-    return recorded_ZEP_MNG_SendMsg(dest, reserved, msgId, body, len);
-}
 
-u32 __wrap_ZEP_MNG_SendIPCMsg(u32 dest, u32 msgId, const void *body, u32 len, u32 reserved)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
-    }
-    return recorded_ZEP_MNG_SendIPCMsg(dest, msgId, body, len, reserved);
-}
 
-u32 __wrap_ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
-    }
-    return recorded_ZEP_MNG_FillTimerRegInfo(periodMs, isRepeat, reserved, timer);
-}
 
-u32 __wrap_ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MNG_StartTimer(timer, timerId);
-    }
-    return recorded_ZEP_MNG_StartTimer(timer, timerId);
-}
 
-u32 __wrap_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_MNG_StopTimer(timerId, timerIdValue);
-    }
-    return recorded_ZEP_MNG_StopTimer(timerId, timerIdValue);
-}
 
-u32 __wrap_ZEP_GetTick(void)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_GetTick();
-    }
-    return recorded_ZEP_GetTick();
-}
 
-u32 __wrap_ZEP_TmTickToMillSec(u32 ticks)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_TmTickToMillSec(ticks);
-    }
-    return recorded_ZEP_TmTickToMillSec(ticks);
-}
 
-u32 __wrap_ZEP_HiPrecisionMsNow64(u64 *nowMs)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_HiPrecisionMsNow64(nowMs);
-    }
-    return recorded_ZEP_HiPrecisionMsNow64(nowMs);
-}
 
 }  // extern "C"

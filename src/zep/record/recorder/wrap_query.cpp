@@ -7,22 +7,6 @@ using namespace zep::record::recorder;
 
 extern "C" {
 
-u32 __real_ZEP_PROFILE_GetMaxRadioNum(void);
-u32 __real_ZEP_PROFILE_GetMaxVapNumPerRadio(void);
-u32 __real_ZEP_PROFILE_IsValidRadioId(u32 radioId);
-s8 __real_ZEP_STA_GetRadioCurEirp(u32 radioId);
-s8 __real_ZEP_STA_GetRadioMaxPower(u32 radioId);
-u32 __real_ZEP_STA_GetRadioFreq(u32 radioId);
-const u8 *__real_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId);
-u32 __real_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp);
-u32 __real_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp);
-u32 __real_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid);
-u32 __real_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp);
-u32 __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp);
-s32 __real_ZEP_StrnCmp(const void *a, const void *b, u32 n);
-const ZEP_UAM_StaInfo *__real_ZEP_UAM_FindStaInfo(const u8 *staMac);
-u32 __real_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux);
-u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
 
 
 // The recording halves, out of line so that the wrappers below need no stack
@@ -147,125 +131,20 @@ u32 __real_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2);
     return r;
 }
 
-u32 __wrap_ZEP_PROFILE_GetMaxRadioNum(void)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_PROFILE_GetMaxRadioNum();
-    }
-    return recorded_ZEP_PROFILE_GetMaxRadioNum();
-}
 
-u32 __wrap_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
-    }
-    return recorded_ZEP_PROFILE_GetMaxVapNumPerRadio();
-}
 
-u32 __wrap_ZEP_PROFILE_IsValidRadioId(u32 radioId)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_PROFILE_IsValidRadioId(radioId);
-    }
-    return recorded_ZEP_PROFILE_IsValidRadioId(radioId);
-}
 
-s8 __wrap_ZEP_STA_GetRadioCurEirp(u32 radioId)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_STA_GetRadioCurEirp(radioId);
-    }
-    return recorded_ZEP_STA_GetRadioCurEirp(radioId);
-}
 
-s8 __wrap_ZEP_STA_GetRadioMaxPower(u32 radioId)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_STA_GetRadioMaxPower(radioId);
-    }
-    return recorded_ZEP_STA_GetRadioMaxPower(radioId);
-}
 
-u32 __wrap_ZEP_STA_GetRadioFreq(u32 radioId)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_STA_GetRadioFreq(radioId);
-    }
-    return recorded_ZEP_STA_GetRadioFreq(radioId);
-}
 
-const u8 *__wrap_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_STA_GetVapBssid(radioId, vapId);
-    }
-    return recorded_ZEP_STA_GetVapBssid(radioId, vapId);
-}
 
-u32 __wrap_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
-    }
-    return recorded_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
-}
 
-u32 __wrap_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
-    }
-    return recorded_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
-}
 
-u32 __wrap_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
-    }
-    return recorded_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
-}
 
-u32 __wrap_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
-    }
-    return recorded_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
-}
 
-u32 __wrap_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
-    }
-    return recorded_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
-}
 
-s32 __wrap_ZEP_StrnCmp(const void *a, const void *b, u32 n)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_StrnCmp(a, b, n);
-    }
-    return recorded_ZEP_StrnCmp(a, b, n);
-}
 
-const ZEP_UAM_StaInfo *__wrap_ZEP_UAM_FindStaInfo(const u8 *staMac)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_UAM_FindStaInfo(staMac);
-    }
-    return recorded_ZEP_UAM_FindStaInfo(staMac);
-}
 
-u32 __wrap_ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
-{
-    if (zep_record_writer == nullptr) [[likely]] {
-        return __real_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
-    }
-    return recorded_ZEP_NB_GetScanRadioId(channel, freqInd, radioId, aux);
-}
 
 }  // extern "C"
 
@@ -291,13 +170,11 @@ u32 recordedNeighbour(const ZEP_NB_ApRecord *nb, void *walk, void * /*unused*/)
 
 }  // namespace
 
-extern "C" u32 __wrap_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
+extern "C" u32 recorded_ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 {
-    if (zep_record_writer == nullptr || fn == nullptr) {
+    if (fn == nullptr) {
         const u32 r = __real_ZEP_NB_WalkApVapWithP2(fn, p1, p2);
-        if (zep_record_writer != nullptr) {
-            recordCall(calls::ZEP_NB_WalkApVapWithP2(fn, p1, p2), r);
-        }
+        recordCall(calls::ZEP_NB_WalkApVapWithP2(fn, p1, p2), r);
         return r;
     }
     // Recorded first, like every operation that calls back into the application.
