@@ -762,7 +762,12 @@ std::map<std::pair<u32, u64>, RadioFigures> FieldLog::hours() const
 
 void FieldLog::count(EventKind kind, u32 id, Column column, u32 radio, bool hourly)
 {
-    const Event ev{.kind = kind, .t = clockMs_.value_or(0), .id = id, .column = column, .radio = radio};
+    Event ev;
+    ev.kind = kind;
+    ev.t = clockMs_.value_or(0);
+    ev.id = id;
+    ev.column = column;
+    ev.radio = radio;
     hourly ? figures_.onEvent(ev) : figures_.countInTotal(ev);
 }
 
@@ -792,7 +797,10 @@ void FieldLog::commitBlocks()
     if (openBlocks_.empty()) {
         return;
     }
-    Event ipc{.kind = EventKind::Ipc, .t = clockMs_.value_or(0), .id = STAMEAS_MSG_COMEAS_TO_NB};
+    Event ipc;
+    ipc.kind = EventKind::Ipc;
+    ipc.t = clockMs_.value_or(0);
+    ipc.id = STAMEAS_MSG_COMEAS_TO_NB;
     Json &blocks = ipc.fields["blocks"] = Json::array();
     for (const Block &b : openBlocks_) {
         Json stations = Json::array();
