@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <span>
 
 #include "sta_meas_msg.h"
@@ -11,8 +10,8 @@ namespace zep::sim::logs {
 
 namespace {
 
-constexpr u64 kHourMs = 3600000;
 constexpr std::size_t kUnparsedKept = 20;
+constexpr std::string_view kReportNotSent = "send measure report fail ";
 // Errors at most this many lines apart belong to one run; a run this long is a burst.
 constexpr u64 kBurstGap = 10;
 constexpr u64 kBurstErrors = 5;
@@ -44,19 +43,6 @@ struct Scan {
         u64 n = 0;
         num(n);
         v = negative ? -static_cast<int>(n) : static_cast<int>(n);
-        return *this;
-    }
-    Scan &hex(u32 &v)
-    {
-        u64 n = 0;
-        std::size_t i = 0;
-        for (; ok && i < s.size() && i < 8 && std::isxdigit(static_cast<unsigned char>(s[i])); ++i) {
-            const char c = s[i];
-            n = n * 16 + static_cast<u64>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-        }
-        ok = ok && i > 0;
-        s.remove_prefix(ok ? i : 0);
-        v = static_cast<u32>(n);
         return *this;
     }
     Scan &mac(u64 &v)
@@ -146,8 +132,6 @@ struct Handlers {
         // A TPC node made right after the LM node was given up is the switch.
         n.movedToTpc = n.movedToTpc || (measId == STAMEAS_MSG_TPC_REQ &&
                                         f.context_ == Removal::GiveUp && f.contextSta_ == *m.sta);
-        ++f.radio(radio).adds;
-        f.setTableSize(radio, total);
         if (StoryBuilder *story = f.storyOf(*m.sta)) {
             story->nodeAdded(measId);
         }
@@ -171,8 +155,6 @@ struct Handlers {
         const bool otherGaveUp = f.context_ == Removal::GiveUp && f.contextSta_ != *m.sta;
         n.lastRemoval = otherGaveUp ? Removal::Done : f.context_;
         n.evictions += n.lastRemoval == Removal::Eviction ? 1 : 0;
-        ++f.radio(radio).removals;
-        f.setTableSize(radio, left);
         if (StoryBuilder *story = f.storyOf(*m.sta)) {
             story->nodeRemoved(measId, storyWhy(n.lastRemoval), f.startHost_);
         }
@@ -189,12 +171,7 @@ struct Handlers {
         const bool sent = s.s.starts_with(" successful");
         NodeFigures *n = f.node(*m.sta, measId);
         const u32 r = n != nullptr ? n->radio : f.radioOf(*m.sta);
-        if (sent) {
-            ++f.radio(r).requests;
-            ++f.hour(r).requests;
-        } else {
-            ++f.radio(r).failedRequests;
-        }
+        f.count(sent ? EventKind::Out : EventKind::OutFail, measId, Column::Requests, r);
         if (n != nullptr) {
             ++(sent ? n->requests : n->failed);
         }
@@ -236,11 +213,9 @@ struct Handlers {
         if (radio) {
             f.staRadio_[sta] = *radio;
         }
-        ++f.radio(r).answers;
-        ++f.hour(r).answers;
+        f.count(EventKind::In, 0, Column::Answers, r);  // which report, the line does not say
         if (forwarded) {
-            ++f.radio(r).reports;
-            ++f.hour(r).reports;
+            f.forwarding_ = r;
         }
     }
 
@@ -266,14 +241,9 @@ struct Handlers {
         return noBssid(f, m, s);
     }
 
-    static bool reportNotSent(FieldLog &f, const ModuleLine &m, Scan &)
+    static bool reportNotSent(FieldLog &f, const ModuleLine &, Scan &)
     {
-        // The extension line before it already counted the report as forwarded.
-        const u32 r = f.radioOf(*m.sta);
-        RadioFigures &rf = f.radio(r);
-        rf.reports -= rf.reports > 0 ? 1 : 0;
-        RadioFigures &h = f.hour(r);
-        h.reports -= h.reports > 0 ? 1 : 0;
+        f.forwardReport(false);  // the report of the extension line just before
         return true;
     }
 
@@ -307,22 +277,19 @@ struct Handlers {
         }
         const bool whole = s.lit(" isLoop:").num(isLoop).lit(" periodInSec:").num(periodInSec)
                                .lit(" count:").num(count).lit(" isAutoMeas:").snum(isAuto).ok;
+        StaMeasSched sched{};
+        sched.isLoop = static_cast<u8>(isLoop);
+        sched.periodInSec = static_cast<u8>(periodInSec);
+        sched.count = static_cast<u16>(count);
+        const HostShare share{host, sched, isAuto != 0};
         if (NodeFigures *n = f.node(*m.sta, measId)) {
             n->hosts |= 1u << host;
             if (host < std::size(n->shares) && whole) {
-                StaMeasSched sched{};
-                sched.isLoop = static_cast<u8>(isLoop);
-                sched.periodInSec = static_cast<u8>(periodInSec);
-                sched.count = static_cast<u16>(count);
-                n->shares[host] = HostShare{host, sched, isAuto != 0};
+                n->shares[host] = share;
             }
         }
         if (StoryBuilder *story = f.storyOf(*m.sta); story != nullptr && whole) {
-            StaMeasSched sched{};
-            sched.isLoop = static_cast<u8>(isLoop);
-            sched.periodInSec = static_cast<u8>(periodInSec);
-            sched.count = static_cast<u16>(count);
-            story->shareSet(measId, HostShare{host, sched, isAuto != 0});
+            story->shareSet(measId, share);
         }
         return startEntry(f, m, s);
     }
@@ -377,7 +344,7 @@ struct Handlers {
         // A report too short to read: an answer all the same, from a radio its
         // line does not say.
         if (m.func.ends_with("ReportMsgProc")) {
-            ++f.radio(STAMEAS_ALL_RADIO).answers;
+            f.count(EventKind::In, 0, Column::Answers, STAMEAS_ALL_RADIO, false);
         }
         return true;
     }
@@ -397,8 +364,7 @@ struct Handlers {
             ++f.workChannelSends_;
             return true;
         }
-        ++f.radio(*f.scanRadio_).comeas;
-        ++f.hour(*f.scanRadio_).comeas;
+        f.count(EventKind::Out, measId, Column::CoMeas, *f.scanRadio_);
         f.staRadio_.try_emplace(*m.sta, *f.scanRadio_);
         return true;
     }
@@ -422,9 +388,10 @@ struct Handlers {
         const bool listing = s.s.starts_with(", channel ") && s.lit(", channel ").num(channel).ok &&
                              s.s.starts_with(", number ");
         f.listing_ = listing ? std::optional(std::pair(radio, channel)) : std::nullopt;
-        f.radio(radio).comeas += f.workChannelSends_;
-        f.hour(radio).comeas += f.workChannelSends_;
-        f.workChannelSends_ = 0;
+        f.count(EventKind::In, STAMEAS_MSG_COMEAS_START, Column::None, radio);
+        for (; f.workChannelSends_ > 0; --f.workChannelSends_) {
+            f.count(EventKind::Out, 0, Column::CoMeas, radio);
+        }
         return true;
     }
 
@@ -490,7 +457,7 @@ struct Handlers {
         if (!s.num(radio).ok) {
             return false;
         }
-        ++f.radio(radio).scans;
+        f.count(EventKind::Out, STAMEAS_MSG_CO_SCAN_TRIG, Column::Scans, radio, false);
         return true;
     }
 
@@ -523,27 +490,6 @@ struct Handlers {
     static bool nbLost(FieldLog &f, const ModuleLine &, Scan &)
     {
         f.openBlocks_.clear();
-        return true;
-    }
-
-    static bool switchSet(FieldLog &f, const ModuleLine &, Scan &s)
-    {
-        u32 radio = 0;
-        u32 value = 0;
-        if (!s.num(radio).lit(" scanSwitch ").num(value).ok) {
-            return false;
-        }
-        f.radio(radio).switchedOff += value == 0 ? 1 : 0;
-        return true;
-    }
-
-    static bool measDisabled(FieldLog &f, const ModuleLine &, Scan &s)
-    {
-        u32 radio = 0;
-        if (!s.num(radio).ok) {
-            return false;
-        }
-        ++f.radio(radio).disabledRounds;
         return true;
     }
 
@@ -608,12 +554,8 @@ struct Handlers {
         if (s.s.find(" delete from table") != std::string_view::npos) {
             return nodeRemoved(f, m, s);
         }
-        if (s.s.find(" sta measure list reach max number ") != std::string_view::npos) {
-            u32 radio = 0;
-            if (s.num(radio).ok) {
-                ++f.radio(radio).refusedAdds;
-            }
-            return s.ok;
+        if (u32 radio = 0; s.s.find(" sta measure list reach max number ") != std::string_view::npos) {
+            return s.num(radio).ok;
         }
         return s.s.find(" sta measure ") != std::string_view::npos ||
                s.s.find(" hash add fail ") != std::string_view::npos;
@@ -671,26 +613,19 @@ struct Handlers {
         return t.find(" stop measure with radioId ") != std::string_view::npos;
     }
 
+    // The log event counts a radio's scan switch, skipped rounds and inhibited
+    // scans; here only the radio of their lines is checked.
     static bool plainRadio(FieldLog &f, const ModuleLine &m, Scan &s)
     {
         const std::string_view t = s.s;
-        if (t.find(" dont send measure request as meas-disabled") != std::string_view::npos) {
-            return measDisabled(f, m, s);
-        }
         if (t.find(" trigger co-measure, ") != std::string_view::npos) {
             return scanServed(f, m, s);
         }
-        if (t.find(" scanSwitch ") != std::string_view::npos) {
-            return switchSet(f, m, s);
-        }
-        if (t.find(" scan inhibit.") != std::string_view::npos) {
-            u32 radio = 0;
-            if (s.num(radio).ok) {
-                ++f.radio(radio).scanInhibits;
-            }
-            return s.ok;
-        }
-        return t.find(" co-measure request as meas-disabled.") != std::string_view::npos;
+        const bool counted = t.find(" dont send measure request as meas-disabled") != std::string_view::npos ||
+                             t.find(" scanSwitch ") != std::string_view::npos ||
+                             t.find(" scan inhibit.") != std::string_view::npos;
+        u32 radio = 0;
+        return counted ? s.num(radio).ok : t.find(" co-measure request as meas-disabled.") != std::string_view::npos;
     }
 
     static bool plainStats(FieldLog &f, const ModuleLine &m, Scan &s)
@@ -726,7 +661,7 @@ constexpr Pattern kStationPatterns[] = {
     {"cant get nb bssid for radio ", Handlers::noNeighbour, Tag::Note},
     {"cant get nb eirp for radio ", Handlers::noNeighbour, Tag::Note},
     {"cant get nb scan eirp for radio ", Handlers::noNeighbour, Tag::Note},
-    {"send measure report fail ", Handlers::reportNotSent, Tag::Error},
+    {kReportNotSent, Handlers::reportNotSent, Tag::Error},
     {"sta dont support measId ", Handlers::gaveUp, Tag::Note},
     {"Host ", Handlers::stationStop, Tag::Note},
     {"Sta leave, clean measure node.", Handlers::stationLeft, Tag::Note},
@@ -814,31 +749,67 @@ u32 FieldLog::radioOf(u64 sta) const
     return at == staRadio_.end() ? STAMEAS_ALL_RADIO : at->second;
 }
 
-RadioFigures &FieldLog::hour(u32 r)
+std::map<std::pair<u32, u64>, RadioFigures> FieldLog::hours() const
 {
-    return hours_[{r, clockMs_.value_or(0) / kHourMs}];
-}
-
-RadioFigures &FieldLog::radio(u32 r)
-{
-    return radios_[r];
-}
-
-void FieldLog::setTableSize(u32 r, u32 size)
-{
-    RadioFigures &rf = radio(r);
-    rf.noteSize(size);
-    hour(r).noteSize(size);
-}
-
-void FieldLog::commitBlocks()
-{
-    nbBlocks_ += openBlocks_.size();
-    for (const Block &b : openBlocks_) {
-        for (const u32 r : b.radios) {
-            ++radio(r).nbBlocks;
+    std::map<std::pair<u32, u64>, RadioFigures> byRadio;
+    for (const auto &[hour, iv] : figures_.hours()) {
+        for (const auto &[radio, figures] : iv.radios) {
+            byRadio[{radio, hour}] = figures;
         }
     }
+    return byRadio;
+}
+
+void FieldLog::count(EventKind kind, u32 id, Column column, u32 radio, bool hourly)
+{
+    Event ev;
+    ev.kind = kind;
+    ev.t = clockMs_.value_or(0);
+    ev.id = id;
+    ev.column = column;
+    ev.radio = radio;
+    hourly ? figures_.onEvent(ev) : figures_.countInTotal(ev);
+}
+
+void FieldLog::countLine(const ModuleLine &m, Tag severity)
+{
+    line_.kind = EventKind::Log;
+    line_.t = clockMs_.value_or(0);
+    line_.severity = severity == Tag::Error ? 2 : 0;
+    // The module's text from its function on, as a play's log event holds it.
+    line_.text.assign(m.func.data(), static_cast<std::size_t>(m.text.data() + m.text.size() - m.func.data()));
+    figures_.onEvent(line_);
+}
+
+// A report the extension line filled goes out unless the next line says it failed.
+void FieldLog::forwardReport(bool sent)
+{
+    if (forwarding_) {
+        count(sent ? EventKind::Out : EventKind::OutFail, STAMEAS_MSG_MEAS_REPORT, Column::Reports, *forwarding_);
+        forwarding_.reset();
+    }
+}
+
+// The blocks of one neighbour walk went out in one IPC: its fields name each
+// block's stations by radio, as the message's decoded fields do.
+void FieldLog::commitBlocks()
+{
+    if (openBlocks_.empty()) {
+        return;
+    }
+    Event ipc;
+    ipc.kind = EventKind::Ipc;
+    ipc.t = clockMs_.value_or(0);
+    ipc.id = STAMEAS_MSG_COMEAS_TO_NB;
+    Json &blocks = ipc.fields["blocks"] = Json::array();
+    for (const Block &b : openBlocks_) {
+        Json stations = Json::array();
+        for (const u32 r : b.radios) {
+            stations.push_back({{"radioId", r}});
+        }
+        blocks.push_back({{"stations", std::move(stations)}});
+    }
+    figures_.onEvent(ipc);
     openBlocks_.clear();
 }
 
@@ -919,6 +890,7 @@ bool FieldLog::dispatch(const ModuleLine &m, u64 lineNo)
         if (sev == Tag::Error) {
             noteError(m, lineNo);
         }
+        countLine(m, sev);
         return parsed;
     }
     const bool knownError = m.tag == Tag::Error ||
@@ -927,6 +899,7 @@ bool FieldLog::dispatch(const ModuleLine &m, u64 lineNo)
     if (knownError) {
         noteError(m, lineNo);
     }
+    countLine(m, knownError ? Tag::Error : m.tag);
     return knownError;
 }
 
@@ -946,6 +919,9 @@ void FieldLog::feed(std::string_view line, u64 lineNo)
     if (!openBlocks_.empty() && m->func != "ZEP_STAMEAS_SendCoMeasToSpecNb" &&
         m->func != "ZEP_STAMEAS_CoMeasReqProc") {
         commitBlocks();
+    }
+    if (!m->text.starts_with(kReportNotSent)) {
+        forwardReport(true);
     }
     if (!dispatch(*m, lineNo)) {
         noteUnparsed(line);
@@ -982,6 +958,7 @@ void FieldLog::tell(StoryBuilder &story)
 
 void FieldLog::finish()
 {
+    forwardReport(true);
     commitBlocks();
     if (run_ && run_->errors >= kBurstErrors) {
         bursts_.push_back(*run_);

@@ -1,7 +1,9 @@
 // What one access point's log says about the module: per station and
 // measurement, per radio (in total and per hour of the module's clock), the
 // handlers' costs and the errors. Fed one line at a time; its memory grows
-// with the stations, radios and hours seen, never with the lines.
+// with the stations, radios and hours seen, never with the lines. The lines
+// become the events a play makes, and the radios' figures are counted from
+// them as a play's are; what no event carries is kept here.
 #pragma once
 
 #include <map>
@@ -13,7 +15,7 @@
 #include "base/node_shares.hpp"
 #include "findings/facts.hpp"
 #include "logs/module_line.hpp"
-#include "out/radio_figures.hpp"
+#include "out/run_figures.hpp"
 #include "out/story.hpp"
 #include "zep_types.h"
 
@@ -74,7 +76,7 @@ struct Burst {
 
 class FieldLog {
 public:
-    explicit FieldLog(std::string name) : name_(std::move(name)) {}
+    explicit FieldLog(std::string name) : name_(std::move(name)) { figures_.keepHours(); }
 
     // One line of the log, as read (line feed removed); lineNo counts from 1.
     void feed(std::string_view line, u64 lineNo);
@@ -90,9 +92,10 @@ public:
     void tell(StoryBuilder &story);
 
     const std::string &name() const { return name_; }
-    const std::map<u32, RadioFigures> &radios() const { return radios_; }
+    const std::map<u32, RadioFigures> &radios() const { return figures_.radios(); }
     const std::vector<NodeFigures> &nodes() const { return nodes_; }
-    const std::map<std::pair<u32, u64>, RadioFigures> &hours() const { return hours_; }
+    // By (radio, hour of the module's clock), for the hours a radio was busy in.
+    std::map<std::pair<u32, u64>, RadioFigures> hours() const;
     const std::vector<StatsLine> &statsLines() const { return stats_; }
     const std::map<std::string, CostFigures, std::less<>> &costs() const { return costs_; }
     const std::map<std::string, ErrorFigures> &errors() const { return errors_; }
@@ -104,7 +107,7 @@ public:
     u64 timerRounds() const;
     u64 unparsedLines() const { return unparsedCount_; }
     // Blocks to neighbours in all; one holding stations of two radios counts once.
-    u64 nbBlocks() const { return nbBlocks_; }
+    u64 nbBlocks() const { return figures_.nbBlocks(); }
     // Notes are the module's everyday lines; an access point that filters
     // them out leaves most figures unknown rather than zero.
     bool notesSeen() const { return notesSeen_; }
@@ -122,10 +125,12 @@ private:
     friend struct Handlers;
     NodeFigures *node(u64 sta, u32 measId);
     NodeFigures &addNode(u64 sta, u32 measId, u32 radio);
-    RadioFigures &radio(u32 r);
-    RadioFigures &hour(u32 r);
     u32 radioOf(u64 sta) const;
-    void setTableSize(u32 r, u32 size);
+    // An event at the module's clock where the lines told it. A scan trigger,
+    // and a report refused before its radio was read, count in no hour.
+    void count(EventKind kind, u32 id, Column column, u32 radio, bool hourly = true);
+    void countLine(const ModuleLine &m, Tag severity);
+    void forwardReport(bool sent);
     void noteError(const ModuleLine &m, u64 lineNo);
     void noteUnparsed(std::string_view line);
     void commitBlocks();
@@ -134,7 +139,8 @@ private:
     StoryBuilder *storyOf(u64 sta) const { return story_ != nullptr && sta == storySta_ ? story_ : nullptr; }
 
     std::string name_;
-    std::map<u32, RadioFigures> radios_;
+    RunFigures figures_{0, SizeSource::Lines};
+    Event line_;  // the log event of the line being read, kept for its text's buffer
     struct NodeKey {
         u64 sta = 0;
         u32 measId = 0;
@@ -150,7 +156,6 @@ private:
     std::vector<NodeFigures> nodes_;  // in the order first seen
     std::unordered_map<NodeKey, std::size_t, NodeKeyHash> nodeIndex_;  // into nodes_
     std::unordered_map<u64, u32> staRadio_;  // station to the radio it was last seen on
-    std::map<std::pair<u32, u64>, RadioFigures> hours_;  // (radio, hour)
     std::vector<StatsLine> stats_;
     std::map<std::string, CostFigures, std::less<>> costs_;
     std::map<std::string, ErrorFigures> errors_;
@@ -159,7 +164,6 @@ private:
     u64 lines_ = 0;
     u64 moduleLines_ = 0;
     u64 unparsedCount_ = 0;
-    u64 nbBlocks_ = 0;
     bool notesSeen_ = false;
     std::map<std::pair<u32, u32>, ChannelWait> channelWaits_;
     std::map<u64, u64> unknownNeighbours_;
@@ -174,6 +178,7 @@ private:
     std::optional<std::pair<u32, u32>> listing_;  // (radio, channel) of the co-measurement start being served
     std::optional<u64> lineMs_;        // when the line being read was said, where the reader knows
     std::optional<u32> startHost_;     // host of the measurement start being served
+    std::optional<u32> forwarding_;    // radio of the report read last, forwarded unless the next line says not
     StoryBuilder *story_ = nullptr;
     u64 storySta_ = 0;
     struct Block {

@@ -26,14 +26,16 @@ Json optJson(const std::optional<u32> &v)
 }
 
 // Per radio, one point per hour of the module's clock that any radio saw.
-Json hourSeries(const FieldLog &log, u32 radio, const std::vector<u64> &hours)
+using Hours = std::map<std::pair<u32, u64>, RadioFigures>;
+
+Json hourSeries(const Hours &byRadio, u32 radio, const std::vector<u64> &hours)
 {
     Json series = {{"nodes", Json::array()},   {"requests", Json::array()},
                    {"answers", Json::array()}, {"reports", Json::array()},
                    {"comeas", Json::array()}};
     for (const u64 h : hours) {
-        const auto it = log.hours().find({radio, h});
-        const RadioFigures f = it == log.hours().end() ? RadioFigures{} : it->second;
+        const auto it = byRadio.find({radio, h});
+        const RadioFigures f = it == byRadio.end() ? RadioFigures{} : it->second;
         series["nodes"].push_back(optJson(f.nodes));
         series["requests"].push_back(f.requests);
         series["answers"].push_back(f.answers);
@@ -45,8 +47,9 @@ Json hourSeries(const FieldLog &log, u32 radio, const std::vector<u64> &hours)
 
 void addRadios(Json &s, const FieldLog &log)
 {
+    const Hours byRadio = log.hours();
     std::set<u64> seen;
-    for (const auto &entry : log.hours()) {
+    for (const auto &entry : byRadio) {
         seen.insert(entry.first.second);
     }
     const std::vector<u64> hours(seen.begin(), seen.end());
@@ -66,7 +69,7 @@ void addRadios(Json &s, const FieldLog &log)
         for (auto &[key, sum] : totals.items()) {
             sum = sum.get<u64>() + total[key].get<u64>();
         }
-        rows.push_back({{"radio", radioId(id)}, {"total", total}, {"series", hourSeries(log, id, hours)}});
+        rows.push_back({{"radio", radioId(id)}, {"total", total}, {"series", hourSeries(byRadio, id, hours)}});
     }
     // A block holding stations of two radios counts on each, once in all.
     totals["nbBlocks"] = log.nbBlocks();

@@ -80,13 +80,14 @@ std::vector<const StationRow *> byRadio(std::span<const StationRow> rows)
 
 void printHours(std::ostream &out, const FieldLog &log)
 {
-    if (log.hours().size() < 2) {
+    const auto hours = log.hours();
+    if (hours.size() < 2) {
         return;  // one hour is the radio table again
     }
     TextTable t({{"radio", Align::Right}, {"hour", Align::Right}, {"requests sent", Align::Right},
                  {"answers", Align::Right}, {"reports forwarded", Align::Right},
                  {"co-meas requests", Align::Right}, {"table size", Align::Right}});
-    for (const auto &[key, h] : log.hours()) {
+    for (const auto &[key, h] : hours) {
         t.addRow({radioText(key.first), s(key.second), s(h.requests), s(h.answers), s(h.reports),
                   s(h.comeas), optText(h.nodes)});
     }

@@ -12,6 +12,11 @@
 
 namespace zep::sim {
 
+// Where the table sizes come from. A play's or a replay's dump lists at most 64
+// nodes, and its peak is unknown until one was read; a log's lines tell the
+// table's size exactly, and a peak it never told is 0.
+enum class SizeSource { Dump, Lines };
+
 struct RadioFigures {
     u64 requests = 0;        // 167/169 sent by the timer
     u64 failedRequests = 0;  // of those, refused by the framework

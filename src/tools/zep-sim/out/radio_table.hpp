@@ -12,11 +12,6 @@
 
 namespace zep::sim {
 
-// Where the table sizes come from. A play's or a replay's dump lists at most 64
-// nodes, and its peak is unknown until one was read; a log's lines tell the
-// table's size exactly, and a peak it never told is 0.
-enum class SizeSource { Dump, Lines };
-
 struct RadioColumn {
     const char *title;       // in the text table and the report; null: in the JSON alone
     const char *key;         // the report's

@@ -1,10 +1,10 @@
 #include "out/run_figures.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <set>
 
+#include "base/text_scan.hpp"
 #include "sta_meas_msg.h"
 #include "wire/msg_catalog.hpp"
 
@@ -32,20 +32,42 @@ std::optional<u32> channelOfStart(std::span<const u8> body)
     return head.channel;
 }
 
-// The table logs "Radio R measId[M] delete from table, left N." for every node
-// it removes, whatever the reason.
-std::optional<u32> removedFromRadio(const std::string &text)
+constexpr u64 kHourMs = 3600000;
+
+// The module's message: what follows the function, and the station on station
+// lines, that head each of its lines.
+std::string_view messageOf(std::string_view text)
 {
-    constexpr std::string_view kRemoved = "delete from table";
-    constexpr std::string_view kRadio = "Radio ";
-    if (text.find(kRemoved) == std::string::npos) {
+    const std::size_t at = text.find("]: ");
+    return at == std::string_view::npos ? text : text.substr(at + 3);
+}
+
+// After "Radio R" (table) or "radio R", the lines that count one of the
+// radio's figures when counted follows; the radio has a row either way.
+struct RadioLine {
+    bool table;
+    std::string_view rest;
+    u64 RadioFigures::*figure;
+    std::string_view counted;
+};
+constexpr RadioLine kRadioLines[] = {
+    {true, " sta measure list reach max number ", &RadioFigures::refusedAdds, ""},
+    {false, " dont send measure request as meas-disabled", &RadioFigures::disabledRounds, ""},
+    {false, " scan inhibit.", &RadioFigures::scanInhibits, ""},
+    {false, " scanSwitch ", &RadioFigures::switchedOff, "0."},
+};
+
+// After "Radio R": "measId[M] add into table, total N." or "measId[M] delete
+// from table, left N.", for every node whatever the reason: whether it was an
+// add, and the table's size after it.
+std::optional<std::pair<bool, u32>> tableChange(std::string_view m)
+{
+    if (!takePrefix(m, " measId[") || !takeNumber(m)) {
         return std::nullopt;
     }
-    const std::size_t at = text.find(kRadio);
-    if (at == std::string::npos) {
-        return std::nullopt;
-    }
-    return static_cast<u32>(std::strtoul(text.c_str() + at + kRadio.size(), nullptr, 10));
+    const bool added = takePrefix(m, "] add into table, total ");
+    const auto size = added || takePrefix(m, "] delete from table, left ") ? takeNumber(m) : std::nullopt;
+    return size ? std::optional(std::pair(added, static_cast<u32>(*size))) : std::nullopt;
 }
 
 }  // namespace
@@ -97,7 +119,7 @@ void Interval::add(const Interval &o)
     nbBytes += o.nbBytes;
 }
 
-RunFigures::RunFigures(u32 radios) : radioCount_(radios), widthMs_(kWidthsMs[0])
+RunFigures::RunFigures(u32 radios, SizeSource sizes) : radioCount_(radios), sizes_(sizes), widthMs_(kWidthsMs[0])
 {
     for (u32 r = 0; r < radios; ++r) {
         radios_.try_emplace(r);  // every configured radio has a row, busy or not
@@ -113,7 +135,7 @@ void RunFigures::keepIntervals(u64 startMs, StateProbe *probe)
 
 void RunFigures::onEvent(const Event &ev)
 {
-    count(ev, perInterval_ ? &at(ev.t) : nullptr);
+    count(ev, intervalOf(ev.t));
     if (const std::optional<u32> key = handlerKey(ev); key && ev.status) {
         costs_[*key].add(ev.elapsed, *ev.status != 0);
     }
@@ -124,18 +146,18 @@ void RunFigures::count(const Event &ev, Interval *iv)
     switch (ev.kind) {
     case EventKind::Log:
         ++logs_[std::min<u32>(ev.severity, 2)];
-        if (const auto radio = removedFromRadio(ev.text)) {
-            ++radios_[*radio].removals;
-            if (iv != nullptr) {
-                ++iv->radios[*radio].removals;
-            }
-        }
+        countLine(messageOf(ev.text), iv);
         return;
     case EventKind::Ipc:
         ++ipcMessages_;
         countBlocks(ev, iv);
         return;
-    case EventKind::OutFail: ++failedOut_; return;
+    case EventKind::OutFail:
+        ++failedOut_;
+        if (ev.column == Column::Requests) {
+            ++radios_[ev.radio].failedRequests;
+        }
+        return;
     case EventKind::IpcFail: ++failedIpc_; return;
     case EventKind::In:
         if (iv != nullptr && ev.id == STAMEAS_MSG_COMEAS_START) {
@@ -149,7 +171,8 @@ void RunFigures::count(const Event &ev, Interval *iv)
     case EventKind::Out: break;
     default: return;
     }
-    if (ev.column != Column::None) {
+    // A log's radios are those its events name, whether they count or not.
+    if (ev.column != Column::None || sizes_ == SizeSource::Lines) {
         radios_[ev.radio].count(ev.column);
         if (iv != nullptr) {
             iv->radios[ev.radio].count(ev.column);
@@ -179,6 +202,47 @@ void RunFigures::countBlocks(const Event &ev, Interval *iv)
             ++radios_[r].nbBlocks;
         }
     }
+}
+
+// The lines that tell what no message shows: each node added to or removed
+// from a table, and the table's size after it; the stations a full table
+// refused; each radio's scan switch, the timer rounds it skipped with
+// measurement off and the scans it inhibited.
+void RunFigures::countLine(std::string_view m, Interval *iv)
+{
+    const bool table = takePrefix(m, "Radio ");
+    const std::optional<u64> number = table || takePrefix(m, "radio ") ? takeNumber(m) : std::nullopt;
+    const auto radio = static_cast<u32>(number.value_or(0));
+    for (const RadioLine &line : kRadioLines) {
+        if (number && line.table == table && takePrefix(m, line.rest)) {
+            if (RadioFigures *r = lineRow(radio)) {
+                r->*line.figure += m.starts_with(line.counted) ? 1 : 0;
+            }
+            return;
+        }
+    }
+    const auto change = number && table ? tableChange(m) : std::nullopt;
+    RadioFigures *r = change ? lineRow(radio) : nullptr;
+    if (r == nullptr) {
+        return;
+    }
+    ++(change->first ? r->adds : r->removals);
+    if (iv != nullptr && !change->first) {
+        ++iv->radios[radio].removals;
+    }
+    if (sizes_ == SizeSource::Lines) {
+        r->noteSize(change->second);
+        if (iv != nullptr) {
+            iv->radios[radio].noteSize(change->second);
+        }
+    }
+}
+
+// A play's radios are those it was given: only a log's lines add one.
+RadioFigures *RunFigures::lineRow(u32 radio)
+{
+    const auto row = radios_.find(radio);
+    return row != radios_.end() ? &row->second : sizes_ == SizeSource::Lines ? &radios_[radio] : nullptr;
 }
 
 std::map<std::string, HandlerCost> RunFigures::handlerSpreads() const
@@ -216,6 +280,11 @@ void RunFigures::widen()
     widthMs_ = next;
     ++widthStep_;
     currentTo_ = 0;
+}
+
+Interval *RunFigures::intervalOf(u64 t)
+{
+    return perInterval_ ? &at(t) : hourly_ ? &hours_[t / kHourMs] : nullptr;
 }
 
 Interval &RunFigures::at(u64 t)

@@ -1,13 +1,15 @@
 // What a run did, counted once from its events: per radio, per handler, the
 // log lines and the failed sends, and, when a report asks for them, the same
-// per interval of virtual time. The summary, the report and the findings all
-// read these figures, so that a count means the same wherever it shows.
+// per interval of virtual time. A play's events and those the log reader makes
+// of a log's lines are counted alike, so that a count means the same wherever
+// it shows.
 #pragma once
 
 #include <array>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,17 +40,24 @@ class RunFigures : public EventSink {
 public:
     static constexpr std::size_t kMaxIntervals = 360;
 
-    explicit RunFigures(u32 radios);
+    // Table sizes come from the dumps a play reads (setNodes), or from the
+    // table's own log lines where those are all a source has.
+    explicit RunFigures(u32 radios, SizeSource sizes = SizeSource::Dump);
 
     // The blocks of an IPC to the neighbours, counted per radio.
     Needs needs() const override { return Needs().add(Need::Fields, {EventKind::Ipc}); }
     void onEvent(const Event &ev) override;
+    // An event counted in the totals alone, in no interval.
+    void countInTotal(const Event &ev) { count(ev, nullptr); }
     // Nodes in a radio's measurement table, as read through RPC 69 after a step.
     void setNodes(u32 radio, u32 nodes) { radios_[radio].noteSize(nodes); }
     // From now on the figures are kept per interval of virtual time too, from
     // startMs, the interval widening as the run grows so that a day costs no
     // more memory than a minute.
     void keepIntervals(u64 startMs, StateProbe *probe);
+    // From now on the figures are kept per hour of the events' clock too, only
+    // for the hours an event falls in: a log's clock may start anywhere.
+    void keepHours() { hourly_ = true; }
     // After an event at which no handler runs, once per interval: the probe's
     // table sizes and co-measurement lists. The report asks after its marks,
     // so that a failure injected while looking shows at the next event.
@@ -69,14 +78,19 @@ public:
     u64 nbBlocks() const { return nbBlocks_; }
     u64 intervalMs() const { return widthMs_; }
     const std::vector<Interval> &intervals() const { return intervals_; }
+    const std::map<u64, Interval> &hours() const { return hours_; }  // by hour from 0
 
 private:
     void count(const Event &ev, Interval *iv);
     void countBlocks(const Event &ev, Interval *iv);
+    void countLine(std::string_view message, Interval *iv);
+    RadioFigures *lineRow(u32 radio);
+    Interval *intervalOf(u64 t);
     Interval &at(u64 t);
     void widen();
 
     u32 radioCount_;
+    SizeSource sizes_;
     std::map<u32, RadioFigures> radios_;
     std::map<u32, HandlerCost> costs_;
     std::array<u64, 3> logs_{};
@@ -96,6 +110,8 @@ private:
     std::optional<std::size_t> sampledInterval_;
     std::vector<u32> channels_;  // channels co-measurements were ever asked on
     StateProbe *probe_ = nullptr;
+    bool hourly_ = false;
+    std::map<u64, Interval> hours_;
 };
 
 }  // namespace zep::sim
