@@ -46,7 +46,9 @@ Told tell(const std::string &yaml, u32 measId = 0)
     Runner runner(sc, opt);
     sink.useLedger(runner.ledger());
     runner.run();
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / "explain_test.log";
+    // Named by the test, as ctest runs the tests of this file side by side.
+    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / ("explain_" + name + ".log");
     std::ofstream(file) << log.str();
     return {text(sink.story(), measId), text(logs::storyOfLog(file.string(), kStation).story, measId)};
 }
