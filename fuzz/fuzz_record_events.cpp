@@ -14,7 +14,7 @@
 
 namespace {
 
-bool same(const zep::record::Event &a, const zep::record::Event &b)
+bool same(const zep::record::RecordedCall &a, const zep::record::RecordedCall &b)
 {
     return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount &&
            std::memcmp(a.args, b.args, a.argCount * sizeof a.args[0]) == 0 && a.ret == b.ret &&
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<u8> again;
     u64 pos = 0;
     volatile unsigned sum = 0;
-    Event event, back;
+    RecordedCall event, back;
     while (pos < size) {
         const u64 start = pos;
         if (!decodeEvent(bytes, pos, event, read.data())) {

@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     zep::record::Reader reader({data, size});
-    zep::record::Event event;
+    zep::record::RecordedCall event;
     volatile unsigned sum = 0;
     while (reader.next(event) == zep::record::Reader::Status::event) {
         if (event.argCount > zep::record::kMaxArgs) {

@@ -13,16 +13,16 @@ namespace zep::record {
 namespace {
 
 // Encodes events one after another into one buffer.
-std::vector<u8> encodeStream(const std::vector<Event> &events)
+std::vector<u8> encodeStream(const std::vector<RecordedCall> &events)
 {
     std::vector<Channel> channels(kChannelCount);
     u64 bound = 0;
-    for (const Event &e : events) {
+    for (const RecordedCall &e : events) {
         bound += 3 + (kMaxArgs + 2) * 10ull + fieldBound(e.in.size()) + fieldBound(e.out.size());
     }
     std::vector<u8> out(bound);
     u8 *at = out.data();
-    for (const Event &e : events) {
+    for (const RecordedCall &e : events) {
         const u8 *const start = at;
         at = encodeEvent(at, e, channels.data());
         EXPECT_LE(static_cast<u64>(at - start), 3 + (kMaxArgs + 2) * 10ull + fieldBound(e.in.size()) + fieldBound(e.out.size()));
@@ -31,7 +31,7 @@ std::vector<u8> encodeStream(const std::vector<Event> &events)
     return out;
 }
 
-void expectSame(const Event &got, const Event &want, std::size_t n)
+void expectSame(const RecordedCall &got, const RecordedCall &want, std::size_t n)
 {
     ASSERT_EQ(got.kind, want.kind) << n;
     ASSERT_EQ(got.id, want.id) << n;
@@ -53,13 +53,13 @@ struct Generator {
 
     u32 pick(u32 n) { return std::uniform_int_distribution<u32>(0, n - 1)(rng); }
 
-    Event next(const Event &last)
+    RecordedCall next(const RecordedCall &last)
     {
         static constexpr u8 kIds[] = {static_cast<u8>(Op::ZEP_MNG_SendMsg), static_cast<u8>(Op::ZEP_DBG_Print),
                                       static_cast<u8>(Op::ZEP_STA_GetVapBssid), static_cast<u8>(Op::ZEP_MEMPOOL_Create)};
-        Event e = pick(4) == 0 ? Event{} : last;
-        e.kind = pick(6) == 0 ? EventKind::in : EventKind::op;
-        e.id = e.kind == EventKind::in ? static_cast<u8>(pick(7)) : kIds[pick(4)];
+        RecordedCall e = pick(4) == 0 ? RecordedCall{} : last;
+        e.kind = pick(6) == 0 ? CallKind::in : CallKind::op;
+        e.id = e.kind == CallKind::in ? static_cast<u8>(pick(7)) : kIds[pick(4)];
         e.argCount = pick(8) == 0 ? static_cast<u8>(pick(kMaxArgs + 1)) : std::max<u8>(e.argCount, 3);
         for (u32 a = 0; a < kMaxArgs; ++a) {
             e.args[a] = a >= e.argCount ? 0 : pick(3) == 0 ? e.args[a] + pick(300) - 150 : pick(20) == 0 ? ~0ull - pick(5) : e.args[a];
@@ -91,8 +91,8 @@ TEST(RecordChannels, AnySequenceComesBackAsWritten)
 {
     Generator gen;
     gen.fields.reserve(2 * 20000 + 2);
-    std::vector<Event> events;
-    Event last;
+    std::vector<RecordedCall> events;
+    RecordedCall last;
     for (int i = 0; i < 20000; ++i) {
         last = gen.next(last);
         events.push_back(last);
@@ -101,7 +101,7 @@ TEST(RecordChannels, AnySequenceComesBackAsWritten)
     std::vector<Channel> channels(kChannelCount);
     u64 pos = 0;
     for (std::size_t n = 0; n < events.size(); ++n) {
-        Event got;
+        RecordedCall got;
         ASSERT_TRUE(decodeEvent(bytes, pos, got, channels.data())) << n;
         expectSame(got, events[n], n);
     }
@@ -116,17 +116,17 @@ TEST(RecordChannels, ARepeatedEventTakesOnlyWhatChanged)
 {
     std::vector<std::vector<u8>> bodies(100, std::vector<u8>(40, 0x5a));
     const std::vector<u8> report(24, 0x11);
-    std::vector<Event> events;
+    std::vector<RecordedCall> events;
     for (std::size_t i = 0; i < bodies.size(); ++i) {
         bodies[i][17] = static_cast<u8>(i);
-        Event send;
+        RecordedCall send;
         send.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
         send.argCount = 4;
         send.args[2] = 167;
         send.args[3] = 40;
         send.in = bodies[i];
-        Event entry;
-        entry.kind = EventKind::in;
+        RecordedCall entry;
+        entry.kind = CallKind::in;
         entry.id = static_cast<u8>(Entry::event);
         entry.argCount = 2;
         entry.args[0] = 167;
@@ -145,7 +145,7 @@ TEST(RecordChannels, ARepeatedEventTakesOnlyWhatChanged)
 // Bytes a writer cannot have produced are refused, never applied.
 TEST(RecordChannels, ChangesTheWriterCannotHaveMadeAreRefused)
 {
-    Event send;
+    RecordedCall send;
     send.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
     send.argCount = 4;
     std::vector<u8> body(12, 1);
@@ -173,7 +173,7 @@ TEST(RecordChannels, ChangesTheWriterCannotHaveMadeAreRefused)
         bytes.insert(bytes.end(), c.next.begin(), c.next.end());
         std::vector<Channel> channels(kChannelCount);
         u64 pos = 0;
-        Event e;
+        RecordedCall e;
         ASSERT_TRUE(decodeEvent(bytes, pos, e, channels.data()));
         const bool ok = decodeEvent(bytes, pos, e, channels.data()) && pos == bytes.size();
         EXPECT_EQ(ok, &c == &cases[0]) << c.what;

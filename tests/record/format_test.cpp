@@ -45,8 +45,8 @@ Written writeEvents(u32 count, bool noise = true, u64 cap = 1ull << 30)
             b = noise ? static_cast<u8>(seed >> 16) : b;
         }
         body[0] = static_cast<u8>(i);
-        Event e;
-        e.kind = EventKind::op;
+        RecordedCall e;
+        e.kind = CallKind::op;
         e.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
         e.argCount = 2;
         e.args[0] = i;
@@ -70,7 +70,7 @@ Written writeEvents(u32 count, bool noise = true, u64 cap = 1ull << 30)
 Status readAll(std::span<const u8> bytes, u64 &events, std::string &why)
 {
     Reader reader(bytes);
-    Event e;
+    RecordedCall e;
     Status s = reader.next(e);
     while (s == Status::event) {
         s = reader.next(e);
@@ -85,7 +85,7 @@ TEST(RecordFormat, EventsComeBackAsWritten)
     const Written w = writeEvents(150, false);
     EXPECT_LT(w.bytes.size(), 150u * 1000 / 10) << "a body written again takes only what changed";
     Reader reader(w.bytes);
-    Event e;
+    RecordedCall e;
     for (u32 i = 0; i < 150; ++i) {
         ASSERT_EQ(reader.next(e), Status::event) << reader.why();
         EXPECT_EQ(e.id, static_cast<u8>(Op::ZEP_MNG_SendMsg));
@@ -106,10 +106,10 @@ TEST(RecordFormat, EventsComeBackAsWritten)
 TEST(RecordFormat, ALinesStationIsItsMacAsOneNumber)
 {
     constexpr u8 kMac[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0xf5};
-    const Event line = calls::ZEP_DBG_Print(2, 63, 1, kMac, 7, {}, {});
+    const RecordedCall line = calls::ZEP_DBG_Print(2, 63, 1, kMac, 7, {}, {});
     EXPECT_EQ(line.args[logHasStation], 1u);
     EXPECT_EQ(line.args[logStation], 0x0011223344f5ull);
-    const Event none = calls::ZEP_DBG_Print(2, 63, 1, nullptr, 7, {}, {});
+    const RecordedCall none = calls::ZEP_DBG_Print(2, 63, 1, nullptr, 7, {}, {});
     EXPECT_EQ(none.args[logHasStation], 0u);
     EXPECT_EQ(none.args[logStation], 0u);
 }
@@ -164,8 +164,8 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
 // byte where the event begins.
 TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
 {
-    const auto text = [](EventKind kind, u64 id, std::string_view bytes) {
-        Event e;
+    const auto text = [](CallKind kind, u64 id, std::string_view bytes) {
+        RecordedCall e;
         e.kind = kind;
         e.argCount = 1;
         e.args[0] = id;
@@ -173,36 +173,36 @@ TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
         return e;
     };
     const auto line = [](u64 formatRef) {
-        Event e;
+        RecordedCall e;
         e.id = static_cast<u8>(Op::ZEP_DBG_Print);
         e.argCount = 6;
         e.args[5] = formatRef;
         return e;
     };
-    const Event good = text(EventKind::format, 0, "radio %u\r\n");
+    const RecordedCall good = text(CallKind::format, 0, "radio %u\r\n");
     // after the good definition: its code, mask, argument count, and its text
     // with the text's length (its id, 0, is the channel's already).
     const u64 second = 36 + 1 + 1 + 1 + 1 + 10;
     const std::string tooLong(kMaxTextBytes + 1, 'x');
-    Event noId = text(EventKind::format, 1, "x");
+    RecordedCall noId = text(CallKind::format, 1, "x");
     noId.argCount = 0;
     const struct {
-        std::vector<Event> events;
+        std::vector<RecordedCall> events;
         std::string why;
     } cases[] = {
-        {{text(EventKind::format, 0, "wrote %n bytes")}, "byte 36: log format has a conversion no recorded line can carry"},
-        {{text(EventKind::format, 0, "%1$u")}, "byte 36: log format has a conversion"},
-        {{good, text(EventKind::string, 2, "lost")}, "byte " + std::to_string(second) + ": text definition out of order"},
-        {{text(EventKind::string, 0, tooLong)}, "byte 36: text definition past"},
+        {{text(CallKind::format, 0, "wrote %n bytes")}, "byte 36: log format has a conversion no recorded line can carry"},
+        {{text(CallKind::format, 0, "%1$u")}, "byte 36: log format has a conversion"},
+        {{good, text(CallKind::string, 2, "lost")}, "byte " + std::to_string(second) + ": text definition out of order"},
+        {{text(CallKind::string, 0, tooLong)}, "byte 36: text definition past"},
         {{good, line(kStringTextBase + 1)}, "byte " + std::to_string(second) + ": log line names a format the"},
-        {{text(EventKind::string, 0, "note"), line(kStringTextBase)}, "log line names a format the recording has not"},
+        {{text(CallKind::string, 0, "note"), line(kStringTextBase)}, "log line names a format the recording has not"},
         {{good, noId}, "text definition without its id"},
     };
     for (const auto &c : cases) {
         const std::string path = tempPath("record_texts_");
         static Writer writer;
         ASSERT_TRUE(writer.open(path.c_str(), 1u << 20));
-        for (const Event &e : c.events) {
+        for (const RecordedCall &e : c.events) {
             writer.add(e);
         }
         writer.close(EndReason::closed);

@@ -52,7 +52,7 @@ std::vector<u8> written(u32 count, std::size_t size, bool random, u64 cap)
 Status readAll(std::span<const u8> bytes, std::string &why)
 {
     Reader reader(bytes);
-    Event e;
+    RecordedCall e;
     Status s = reader.next(e);
     while (s == Status::event) {
         s = reader.next(e);

@@ -115,7 +115,7 @@ std::vector<std::string> recordedTexts(std::span<const u8> bytes)
 {
     std::vector<std::string> texts;
     Reader reader(bytes);
-    Event e;
+    RecordedCall e;
     while (reader.next(e) == Reader::Status::event) {
         texts.push_back(recordedLineText(e));
     }
@@ -215,10 +215,10 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
 std::vector<u8> valuesOfOnlyLine(std::span<const u8> bytes)
 {
     Reader reader(bytes);
-    Event e;
+    RecordedCall e;
     std::vector<u8> values;
     while (reader.next(e) == Reader::Status::event) {
-        if (e.kind == EventKind::op) {
+        if (e.kind == CallKind::op) {
             values.assign(e.in.begin(), e.in.end());
         }
     }

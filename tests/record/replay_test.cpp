@@ -328,21 +328,21 @@ std::vector<u8> withOneByteChanged(std::span<const u8> bytes, zep::record::Op op
     static zep::record::Writer writer;  // its buffers are large: not on the stack
     EXPECT_TRUE(writer.open(path.c_str(), 1ull << 30));
     zep::record::Reader reader(bytes);
-    zep::record::Event e;
+    zep::record::RecordedCall e;
     std::vector<u8> changed;
     number = 0;
     std::size_t textsWritten = 0;
     for (u64 n = 1; reader.next(e) == zep::record::Reader::Status::event; ++n) {
         for (; textsWritten < reader.texts().size(); ++textsWritten) {
             const zep::record::RecordedText &text = *reader.texts().find(textsWritten);
-            zep::record::Event definition;
-            definition.kind = text.isFormat ? zep::record::EventKind::format : zep::record::EventKind::string;
+            zep::record::RecordedCall definition;
+            definition.kind = text.isFormat ? zep::record::CallKind::format : zep::record::CallKind::string;
             definition.argCount = 1;
             definition.args[0] = textsWritten;
             definition.in = {reinterpret_cast<const u8 *>(text.text.data()), text.text.size()};
             writer.add(definition);
         }
-        if (number == 0 && e.kind == zep::record::EventKind::op && e.id == static_cast<u8>(op) && !e.in.empty()) {
+        if (number == 0 && e.kind == zep::record::CallKind::op && e.id == static_cast<u8>(op) && !e.in.empty()) {
             changed.assign(e.in.begin(), e.in.end());
             changed.back() ^= 0x01;
             e.in = changed;
@@ -384,7 +384,7 @@ TEST(Replay, ARecordingCutShortReplaysToItsLastCompleteBlock)
     fs::remove(path);
     const std::span<const u8> half = std::span(bytes).first(bytes.size() / 2);
     zep::record::Reader reader(half);
-    zep::record::Event e;
+    zep::record::RecordedCall e;
     while (reader.next(e) == zep::record::Reader::Status::event) {
     }
     const replay::Outcome outcome = replayOn(half, ZEP_RECORD_TEST_LIB);
@@ -401,8 +401,8 @@ TEST(Replay, AnEventThatDoesNotDecodeInsideSoundBlocksIsDamage)
     const std::string path = tempPath("forged");
     static zep::record::Writer writer;  // its buffer is large: not on the stack
     ASSERT_TRUE(writer.open(path.c_str(), 1u << 20));
-    zep::record::Event forged;
-    forged.kind = static_cast<zep::record::EventKind>(9);
+    zep::record::RecordedCall forged;
+    forged.kind = static_cast<zep::record::CallKind>(9);
     writer.add(forged);
     writer.close(zep::record::EndReason::closed);
     const std::vector<u8> bytes = bytesOf(path);

@@ -116,7 +116,7 @@ inline bool getField(std::span<const u8> bytes, u64 &pos, std::span<const u8> &f
 // What a code is, looked up once per code rather than worked out per event.
 struct CodeInfo {
     bool valid = false;
-    EventKind kind = EventKind::op;
+    CallKind kind = CallKind::op;
     u8 id = 0;
     int key = -1;
 };
@@ -128,12 +128,12 @@ constexpr std::array<CodeInfo, 128> makeCodes()
         CodeInfo &c = codes[code];
         c.key = keyArg(static_cast<u8>(code));
         if (code < static_cast<u32>(Op::count)) {
-            c = {true, EventKind::op, static_cast<u8>(code), c.key};
+            c = {true, CallKind::op, static_cast<u8>(code), c.key};
         } else if (code >= kCodeIn && code <= kCodeIn + static_cast<u32>(Entry::prim)) {
-            c = {true, EventKind::in, static_cast<u8>(code - kCodeIn), c.key};
+            c = {true, CallKind::in, static_cast<u8>(code - kCodeIn), c.key};
         } else if (code >= kCodeOther && code < kCodeEnd) {
-            const auto kind = static_cast<EventKind>(code - kCodeOther);
-            c.valid = kind != EventKind::in && kind != EventKind::op;
+            const auto kind = static_cast<CallKind>(code - kCodeOther);
+            c.valid = kind != CallKind::in && kind != CallKind::op;
             c.kind = kind;
         }
     }
@@ -181,7 +181,7 @@ constexpr std::array<CodeInfo, 128> kCodes = makeCodes();
 }
 
 // The code, key, masks, arguments and ret, from `at` (kMaxHeadBytes readable).
-[[gnu::always_inline]] inline bool takeHead(const u8 *&at, Event &event, Channel *channels, Channel *&channel, u8 &mask)
+[[gnu::always_inline]] inline bool takeHead(const u8 *&at, RecordedCall &event, Channel *channels, Channel *&channel, u8 &mask)
 {
     const u8 code = *at & ~kCodeHasIn;
     ++at;
@@ -228,7 +228,7 @@ namespace {
 // The head of an event near its block's end, copied out first so that it too
 // is read with no check per byte: a short copy ends in zeros, which end any
 // varint. Out of line, so that the usual event's frame has no room for it.
-[[gnu::noinline]] bool takeHeadNearEnd(std::span<const u8> bytes, u64 &pos, Event &event, Channel *channels,
+[[gnu::noinline]] bool takeHeadNearEnd(std::span<const u8> bytes, u64 &pos, RecordedCall &event, Channel *channels,
                                        Channel *&c, u8 &mask)
 {
     u8 tail[kMaxHeadBytes] = {};
@@ -243,7 +243,7 @@ namespace {
 
 }  // namespace
 
-bool decodeEvent(std::span<const u8> bytes, u64 &pos, Event &event, Channel *channels)
+bool decodeEvent(std::span<const u8> bytes, u64 &pos, RecordedCall &event, Channel *channels)
 {
     if (pos >= bytes.size()) {
         return false;

@@ -35,8 +35,8 @@ struct Channel {
 
 // The first byte of an event: its kind and id in one code, and whether an `in` field follows.
 inline constexpr u8 kCodeIn = 64;       // + Entry
-inline constexpr u8 kCodeOther = 80;    // + EventKind, for ret, callback, format and string
-inline constexpr u8 kCodeEnd = kCodeOther + static_cast<u8>(EventKind::string) + 1;
+inline constexpr u8 kCodeOther = 80;    // + CallKind, for ret, callback, format and string
+inline constexpr u8 kCodeEnd = kCodeOther + static_cast<u8>(CallKind::string) + 1;
 inline constexpr u8 kCodeHasIn = 0x80;
 // The second byte: which of the first arguments differ, whether ret does,
 // whether an `out` field follows, whether the count differs.
@@ -44,12 +44,12 @@ inline constexpr u8 kMaskRet = 0x20;
 inline constexpr u8 kMaskOut = 0x40;
 inline constexpr u8 kMaskCount = 0x80;
 
-constexpr u8 eventCode(EventKind kind, u8 id)
+constexpr u8 eventCode(CallKind kind, u8 id)
 {
     switch (kind) {
-    case EventKind::op:
+    case CallKind::op:
         return id;
-    case EventKind::in:
+    case CallKind::in:
         return static_cast<u8>(kCodeIn + id);
     default:
         return static_cast<u8>(kCodeOther + static_cast<u8>(kind));
@@ -259,7 +259,7 @@ inline constexpr std::array<signed char, 128> kKeyArgs = [] {
 // The writer's half: encodes event at `at` against its channel and moves the
 // channel on; returns the end. Its result and `out` are given apart, so that a
 // call built before its result was known is encoded as it is, not copied.
-inline u8 *encodeEvent(u8 *at, const Event &event, u64 ret, std::span<const u8> out, Channel *channels)
+inline u8 *encodeEvent(u8 *at, const RecordedCall &event, u64 ret, std::span<const u8> out, Channel *channels)
 {
     const u8 code = eventCode(event.kind, event.id);
     const int key = kKeyArgs[code & 0x7f];
@@ -307,7 +307,7 @@ inline u8 *encodeEvent(u8 *at, const Event &event, u64 ret, std::span<const u8> 
     return putFields(at, event.in, out, c);
 }
 
-inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
+inline u8 *encodeEvent(u8 *at, const RecordedCall &event, Channel *channels)
 {
     return encodeEvent(at, event, event.ret, event.out, channels);
 }
@@ -315,6 +315,6 @@ inline u8 *encodeEvent(u8 *at, const Event &event, Channel *channels)
 // The reader's half: decodes the event at pos against its channel, moving
 // both on; false when the bytes are not an event this version writes. The
 // event's spans point into the channel or into bytes.
-bool decodeEvent(std::span<const u8> bytes, u64 &pos, Event &event, Channel *channels);
+bool decodeEvent(std::span<const u8> bytes, u64 &pos, RecordedCall &event, Channel *channels);
 
 }  // namespace zep::record

@@ -37,7 +37,7 @@ inline constexpr u32 kTagEnd = 0x444e4542;     // "BEND"
 // Why a recording ends: the last byte of the end block.
 enum class EndReason : u8 { closed = 0, capReached = 1, eventTooLarge = 2, tooManyTexts = 3 };
 
-enum class EventKind : u8 {
+enum class CallKind : u8 {
     in = 1,        // the framework called into the application
     ret = 2,       // that call returned
     op = 3,        // the application called the framework
@@ -89,8 +89,8 @@ class TextTable;
 // operation (op), the entry (in), or unused; `in` carries the bytes the caller
 // handed over (a body, a key, a log line), `out` what came back (a record,
 // an RPC's reply). The spans of a read event live until the next read.
-struct Event {
-    EventKind kind = EventKind::op;
+struct RecordedCall {
+    CallKind kind = CallKind::op;
     u8 id = 0;
     u8 argCount = 0;
     u64 args[kMaxArgs] = {};

@@ -67,12 +67,12 @@ Reader::Status Reader::undecodable(u64 at)
 
 // An event that is a text definition or a log line: the one goes into the
 // table and the reading goes on, the other must name a format defined before.
-Reader::Status Reader::decoded(Event &event, u64 at)
+Reader::Status Reader::decoded(RecordedCall &event, u64 at)
 {
     if (const char *why = take(event); why != nullptr) {
         return fail(Status::damaged, packed_ ? blockStart_ : blockStart_ + at, why);
     }
-    if (event.kind == EventKind::format || event.kind == EventKind::string) {
+    if (event.kind == CallKind::format || event.kind == CallKind::string) {
         return next(event);
     }
     ++eventsRead_;
@@ -80,7 +80,7 @@ Reader::Status Reader::decoded(Event &event, u64 at)
 }
 
 // The first event, a block's first, and the reading past the last.
-Reader::Status Reader::nextSlow(Event &event)
+Reader::Status Reader::nextSlow(RecordedCall &event)
 {
     if (const Status s = advance(); s != Status::event) {
         return s;
@@ -90,19 +90,19 @@ Reader::Status Reader::nextSlow(Event &event)
 
 // A text definition goes into the table; a line must name a format defined
 // before it (its values are checked by whoever decodes them).
-const char *Reader::take(Event &event)
+const char *Reader::take(RecordedCall &event)
 {
-    if (event.kind == EventKind::format || event.kind == EventKind::string) {
+    if (event.kind == CallKind::format || event.kind == CallKind::string) {
         const char *why = "text definition without its id";
         return event.argCount == 1 && texts_->define(event.kind, event.args[0], event.in, why) ? nullptr : why;
     }
-    if (event.kind != EventKind::op || event.id != static_cast<u8>(Op::ZEP_DBG_Print)) {
+    if (event.kind != CallKind::op || event.id != static_cast<u8>(Op::ZEP_DBG_Print)) {
         return nullptr;
     }
     return checkLine(event);
 }
 
-const char *Reader::checkLine(Event &line) const
+const char *Reader::checkLine(RecordedCall &line) const
 {
     if (line.argCount != logArgCount) {
         return "log line without its format reference";

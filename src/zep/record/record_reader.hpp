@@ -32,7 +32,7 @@ public:
 
     // Inline: the usual event (an operation other than a log line) costs its
     // decoding alone.
-    Status next(Event &event)
+    Status next(RecordedCall &event)
     {
         if (blockEvents_ != 0 && !finished_) [[likely]] {
             const u64 at = inBlock_;
@@ -41,7 +41,7 @@ public:
             }
             --blockEvents_;
             event.texts = nullptr;
-            if (event.kind == EventKind::op && (event.id != static_cast<u8>(Op::ZEP_DBG_Print) || namesFormat(event)))
+            if (event.kind == CallKind::op && (event.id != static_cast<u8>(Op::ZEP_DBG_Print) || namesFormat(event)))
                 [[likely]] {
                 ++eventsRead_;
                 return Status::event;
@@ -67,7 +67,7 @@ public:
 private:
     // A log line that names a format defined before it, the usual line: it
     // gets the texts its references name. Any other goes the long way.
-    bool namesFormat(Event &line) const
+    bool namesFormat(RecordedCall &line) const
     {
         if (line.argCount != logArgCount || !texts_->isFormat(line.args[logFormatRef] - kStringTextBase)) {
             return false;
@@ -79,12 +79,12 @@ private:
     Status openBlock(bool unpackEvents = true);
     Status unpack(u64 at);
     Status advance();
-    Status nextSlow(Event &event);
-    Status decoded(Event &event, u64 at);
+    Status nextSlow(RecordedCall &event);
+    Status decoded(RecordedCall &event, u64 at);
     Status undecodable(u64 at);
     Status checkHeader();
-    const char *take(Event &event);
-    const char *checkLine(Event &line) const;
+    const char *take(RecordedCall &event);
+    const char *checkLine(RecordedCall &line) const;
 
     std::span<const u8> bytes_;
     u64 pos_ = 0;           // next block header

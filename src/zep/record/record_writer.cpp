@@ -63,7 +63,7 @@ void Writer::updateRoom()
 
 // The way an event takes when it might not fit: the block is written first,
 // or the recording ends at the cap.
-void Writer::addChecked(const Event &event)
+void Writer::addChecked(const RecordedCall &event)
 {
     if (fd_ < 0) {
         return;

@@ -28,12 +28,12 @@ public:
     int error() const { return error_; }
     // Appends one event; at the cap the recording ends (marked cut short).
     // Inline: while the block has room (the usual case) this is the encoding alone.
-    void add(const Event &event) { add(event, event.ret, event.out); }
+    void add(const RecordedCall &event) { add(event, event.ret, event.out); }
     // The same for a call whose result and `out` came after it was built.
-    void add(const Event &call, u64 ret, std::span<const u8> out)
+    void add(const RecordedCall &call, u64 ret, std::span<const u8> out)
     {
         if (used_ + encodedBound(call.argCount, call.in.size(), out.size()) > room_) [[unlikely]] {
-            Event event = call;
+            RecordedCall event = call;
             event.ret = ret;
             event.out = out;
             addChecked(event);
@@ -58,7 +58,7 @@ public:
     {
         return 3 + (argCount + 2) * 10ull + fieldBound(inSize) + fieldBound(outSize);
     }
-    static u64 encodedBound(const Event &event)
+    static u64 encodedBound(const RecordedCall &event)
     {
         return encodedBound(event.argCount, event.in.size(), event.out.size());
     }
@@ -74,7 +74,7 @@ private:
             flush();
         }
     }
-    void addChecked(const Event &event);
+    void addChecked(const RecordedCall &event);
     void updateRoom();
     bool writeAll(const u8 *bytes, u64 size);
     void giveUp(int error);

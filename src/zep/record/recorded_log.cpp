@@ -5,7 +5,7 @@
 
 namespace zep::record {
 
-bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const char *&why)
+bool TextTable::define(CallKind kind, u64 id, std::span<const u8> text, const char *&why)
 {
     if (id != texts_.size()) {
         why = "text definition out of order (its id is not the next one)";
@@ -17,7 +17,7 @@ bool TextTable::define(EventKind kind, u64 id, std::span<const u8> text, const c
     }
     RecordedText t;
     t.text.assign(text.begin(), text.end());
-    t.isFormat = kind == EventKind::format;
+    t.isFormat = kind == CallKind::format;
     if (t.isFormat) {
         ArgClass classes[kMaxLogArgs];
         const int count = logArgClasses(t.text, classes);
@@ -75,7 +75,7 @@ bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts,
 
 namespace {
 
-bool resolveFormat(const Event &line, const TextTable &texts, DecodedLine &out, const char *&why)
+bool resolveFormat(const RecordedCall &line, const TextTable &texts, DecodedLine &out, const char *&why)
 {
     const u64 ref = line.args[logFormatRef];
     if (ref == kStringInline) {
@@ -101,7 +101,7 @@ bool resolveFormat(const Event &line, const TextTable &texts, DecodedLine &out, 
 
 }  // namespace
 
-bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, const char *&why)
+bool decodeLogLine(const RecordedCall &line, const TextTable &texts, DecodedLine &out, const char *&why)
 {
     // Cleared, not replaced: a replay decodes every line into the same one.
     out.format = {};
@@ -132,7 +132,7 @@ bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, 
     return true;
 }
 
-std::string recordedLineText(const Event &line)
+std::string recordedLineText(const RecordedCall &line)
 {
     static const TextTable kNoTexts;
     DecodedLine decoded;

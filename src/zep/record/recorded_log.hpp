@@ -20,7 +20,7 @@ struct RecordedText {
 class TextTable {
 public:
     // Adds the next text; false with a reason when the definition is wrong.
-    bool define(EventKind kind, u64 id, std::span<const u8> text, const char *&why);
+    bool define(CallKind kind, u64 id, std::span<const u8> text, const char *&why);
     const RecordedText *find(u64 id) const { return id < texts_.size() ? &texts_[id] : nullptr; }
     bool isFormat(u64 id) const { return id < texts_.size() && texts_[id].isFormat; }
     std::size_t size() const { return texts_.size(); }
@@ -38,10 +38,10 @@ struct DecodedLine {
 
 // Decodes a log line event against texts; false with a reason when its
 // references or values do not fit what was recorded.
-bool decodeLogLine(const Event &line, const TextTable &texts, DecodedLine &out, const char *&why);
+bool decodeLogLine(const RecordedCall &line, const TextTable &texts, DecodedLine &out, const char *&why);
 
 // The text of a recorded line (as the framework's logger would have made it).
-std::string recordedLineText(const Event &line);
+std::string recordedLineText(const RecordedCall &line);
 
 // Reads a %s value at pos (null, inline bytes, or a recorded text).
 bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v);

@@ -90,6 +90,9 @@ struct HandlerCost {
     std::chrono::nanoseconds average() const;
 };
 
+// A cost in microseconds, to the tenth: finer than the clock the costs were taken with.
+double costMicros(std::chrono::nanoseconds ns);
+
 // The co-measurement requests listed for one channel of one radio, which wait
 // until the radio reports scanning it.
 struct ChannelWait {

@@ -1,4 +1,5 @@
 #include <bit>
+#include <cmath>
 
 #include "base/time_text.hpp"
 #include "findings/finding.hpp"
@@ -33,6 +34,11 @@ std::chrono::nanoseconds HandlerCost::percentile(double fraction) const
 std::chrono::nanoseconds HandlerCost::average() const
 {
     return calls == 0 ? std::chrono::nanoseconds{0} : total / static_cast<std::int64_t>(calls);
+}
+
+double costMicros(std::chrono::nanoseconds ns)
+{
+    return std::round(static_cast<double>(ns.count()) / 100.0) / 10.0;
 }
 
 namespace {

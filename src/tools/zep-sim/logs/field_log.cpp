@@ -16,8 +16,11 @@ constexpr std::string_view kReportNotSent = "send measure report fail ";
 constexpr u64 kBurstGap = 10;
 constexpr u64 kBurstErrors = 5;
 
+}  // namespace
+
 // Reads the module's formats field by field: lit() for fixed text, num() and
-// friends for a value; the first mismatch makes every later step a no-op.
+// friends for a value; the first mismatch makes every later step a no-op. The
+// parsers, FieldLog's friends, take it as a parameter, so it shares their linkage.
 struct Scan {
     std::string_view s;
     bool ok = true;
@@ -55,6 +58,8 @@ struct Scan {
         return *this;
     }
 };
+
+namespace {
 
 // The error's kind: its text with every number replaced, so that one fault
 // repeated with other values counts as one row.

@@ -27,12 +27,6 @@ Unit axisUnit(u64 spanMs)
     return spanMs <= 5 * kHour ? Unit{"min", kMinute} : Unit{"h", kHour};
 }
 
-// Tenths of a microsecond: finer than the clock the costs were taken with.
-double micros(std::chrono::nanoseconds ns)
-{
-    return std::round(static_cast<double>(ns.count()) / 100.0) / 10.0;
-}
-
 std::string fixed(double value, int decimals)
 {
     char buf[32];
@@ -47,12 +41,12 @@ Json handlerRows(const ReportCollector &c)
         rows.push_back({{"name", handlerName(key)},
                         {"calls", h.calls},
                         {"failed", h.failed},
-                        {"minUs", micros(h.calls == 0 ? std::chrono::nanoseconds{0} : h.min)},
-                        {"avgUs", micros(h.average())},
-                        {"p50Us", micros(h.percentile(0.50))},
-                        {"p90Us", micros(h.percentile(0.90))},
-                        {"p99Us", micros(h.percentile(0.99))},
-                        {"maxUs", micros(h.max)}});
+                        {"minUs", costMicros(h.calls == 0 ? std::chrono::nanoseconds{0} : h.min)},
+                        {"avgUs", costMicros(h.average())},
+                        {"p50Us", costMicros(h.percentile(0.50))},
+                        {"p90Us", costMicros(h.percentile(0.90))},
+                        {"p99Us", costMicros(h.percentile(0.99))},
+                        {"maxUs", costMicros(h.max)}});
     }
     return {{"unit", "µs, percentiles are bucket bounds within 2x"},
             {"columns", columnList({{"calls", "calls"}, {"failed", "non-zero status"},

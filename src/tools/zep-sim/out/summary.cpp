@@ -19,7 +19,7 @@ using Align = TextTable::Align;
 std::string micros(std::chrono::nanoseconds ns)
 {
     char buf[32];
-    std::snprintf(buf, sizeof(buf), "%.1f", static_cast<double>(ns.count()) / 1000.0);
+    std::snprintf(buf, sizeof(buf), "%.1f", costMicros(ns));
     return buf;
 }
 

@@ -10,7 +10,7 @@ namespace zep::sim::replay {
 namespace {
 
 using zep::record::Entry;
-using zep::record::EventKind;
+using zep::record::CallKind;
 
 constexpr std::size_t kShownBytes = 24;
 
@@ -45,7 +45,7 @@ std::string entryName(zep::record::u8 id)
     return id < std::size(kNames) ? kNames[id] : "entry " + std::to_string(id);
 }
 
-std::string argList(const zep::record::Event &e, std::size_t count)
+std::string argList(const zep::record::RecordedCall &e, std::size_t count)
 {
     std::string text;
     for (std::size_t i = 0; i < count && i < e.argCount; ++i) {
@@ -56,23 +56,23 @@ std::string argList(const zep::record::Event &e, std::size_t count)
 
 }  // namespace
 
-std::string describe(const zep::record::Event &e)
+std::string describe(const zep::record::RecordedCall &e)
 {
     switch (e.kind) {
-    case EventKind::in: {
+    case CallKind::in: {
         // The last argument of an entry is the time; the first, the id or phase.
         const std::size_t shown = e.argCount > 0 ? e.argCount - 1u : 0u;
         std::string text = "-> " + entryName(e.id) + "(" + argList(e, shown) + ")";
         return e.in.empty() ? text : text + " body " + hexBytes(e.in);
     }
-    case EventKind::ret:
+    case CallKind::ret:
         return "<- returned " + std::to_string(e.ret) + (e.out.empty() ? "" : " reply " + hexBytes(e.out));
-    case EventKind::callback:
+    case CallKind::callback:
         return "   neighbour record " + hexBytes(e.in);
-    case EventKind::format:
-    case EventKind::string:  // the reader keeps these to itself
+    case CallKind::format:
+    case CallKind::string:  // the reader keeps these to itself
         return "   text " + lineText({reinterpret_cast<const char *>(e.in.data()), e.in.size()});
-    case EventKind::op:
+    case CallKind::op:
         break;
     }
     if (e.id == static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print)) {
@@ -87,7 +87,7 @@ std::string describe(const zep::record::Event &e)
 
 std::string describeLine(const zep::record::u64 *args, std::string_view text)
 {
-    zep::record::Event shown;
+    zep::record::RecordedCall shown;
     shown.argCount = zep::record::logFormatRef;  // the format's reference means nothing to a reader
     std::copy(args, args + shown.argCount, shown.args);
     return "   " + std::string(zep::record::opName(static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print))) +

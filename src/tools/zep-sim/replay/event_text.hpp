@@ -8,7 +8,7 @@
 
 namespace zep::sim::replay {
 
-std::string describe(const zep::record::Event &event);
+std::string describe(const zep::record::RecordedCall &event);
 
 // A log line as describe shows one: its arguments (severity, module,
 // category, station given, station) and its text.

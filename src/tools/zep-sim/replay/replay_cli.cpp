@@ -34,7 +34,7 @@ struct Verdict {
 // then what the outputs need up front, read from the recording's start only.
 Verdict checkWhole(std::span<const u8> bytes)
 {
-    using zep::record::EventKind;
+    using zep::record::CallKind;
     zep::record::Reader blocks(bytes);
     Verdict verdict{};
     verdict.status = blocks.scanBlocks();
@@ -42,14 +42,14 @@ Verdict checkWhole(std::span<const u8> bytes)
     verdict.complete = verdict.status == zep::record::Reader::Status::end &&
                        blocks.endReason() == zep::record::EndReason::closed;
     zep::record::Reader reader(bytes);
-    zep::record::Event event;
+    zep::record::RecordedCall event;
     bool started = false;
     while ((!started || verdict.radios == 0) && reader.next(event) == zep::record::Reader::Status::event) {
-        if (!started && event.kind == EventKind::in && event.argCount > 0) {
+        if (!started && event.kind == CallKind::in && event.argCount > 0) {
             verdict.startMs = event.args[event.argCount - 1];
             started = true;
         }
-        if (verdict.radios == 0 && event.kind == EventKind::op &&
+        if (verdict.radios == 0 && event.kind == CallKind::op &&
             event.id == static_cast<u8>(zep::record::Op::ZEP_PROFILE_GetMaxRadioNum)) {
             verdict.radios = static_cast<u32>(event.ret);
         }

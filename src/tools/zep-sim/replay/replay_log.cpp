@@ -12,7 +12,7 @@ namespace zep::sim::replay {
 namespace {
 
 using zep::record::ArgClass;
-using zep::record::Event;
+using zep::record::RecordedCall;
 using zep::record::LogValue;
 using zep::record::u64;
 
@@ -50,16 +50,16 @@ std::string thisLineText(const char *format, va_list args)
     return zep::record::formatLogLine(format, values, static_cast<std::size_t>(count));
 }
 
-bool sameHeader(const Event &recorded, const u64 (&actual)[zep::record::logFormatRef])
+bool sameHeader(const RecordedCall &recorded, const u64 (&actual)[zep::record::logFormatRef])
 {
-    return recorded.kind == zep::record::EventKind::op &&
+    return recorded.kind == zep::record::CallKind::op &&
            recorded.id == static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print) && recorded.texts != nullptr &&
            sameWords(recorded.args, actual, zep::record::logFormatRef);
 }
 
 }  // namespace
 
-bool Replayer::sameLine(const Event &recorded, const char *format, va_list &args)
+bool Replayer::sameLine(const RecordedCall &recorded, const char *format, va_list &args)
 {
     const char *why = nullptr;
     if (format == nullptr || !zep::record::decodeLogLine(recorded, *recorded.texts, recordedLine_, why) ||
@@ -82,7 +82,7 @@ void Replayer::onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac,
     if (!checking()) {
         return;
     }
-    const Event *recorded = take();
+    const RecordedCall *recorded = take();
     if (recorded == nullptr) {
         return;  // the recording stops inside this handler
     }

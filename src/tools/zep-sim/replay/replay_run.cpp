@@ -17,8 +17,8 @@ namespace zep::sim::replay {
 namespace {
 
 using zep::record::Entry;
-using zep::record::Event;
-using zep::record::EventKind;
+using zep::record::RecordedCall;
+using zep::record::CallKind;
 
 // The one item a play's `config` step encodes (a header and a single TLV of
 // the scan switch), or nothing for any other message.
@@ -38,7 +38,7 @@ std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8
     return std::pair{head.radioId, value};
 }
 
-u32 entryId(const Event &entry)
+u32 entryId(const RecordedCall &entry)
 {
     return entry.argCount > 1 ? static_cast<u32>(entry.args[0]) : 0;
 }
@@ -50,22 +50,22 @@ Outcome Replayer::run()
     host_.setCallTap(this);
     host_.registerApp();
     while (checking()) {
-        const Event *event = take();
+        const RecordedCall *event = take();
         if (event == nullptr) {
             break;
         }
-        if (event->kind != EventKind::in) {
+        if (event->kind != CallKind::in) {
             diverge(describe(*event), "nothing: this build is between handlers here");
             break;
         }
-        const Event entry = *event;
+        const RecordedCall entry = *event;
         deliver(entry);
     }
     host_.setCallTap(nullptr);
     return outcome_;
 }
 
-void Replayer::deliver(const Event &entry)
+void Replayer::deliver(const RecordedCall &entry)
 {
     outcome_.atMs = entry.argCount > 0 ? entry.args[entry.argCount - 1] : 0;
     host_.setNowMs(outcome_.atMs);
@@ -93,7 +93,7 @@ void Replayer::deliver(const Event &entry)
 }
 
 // The entry, delivered by the emulation to what this build registered there.
-std::optional<u32> Replayer::enter(const Event &entry)
+std::optional<u32> Replayer::enter(const RecordedCall &entry)
 {
     const u32 id = entryId(entry);
     const ZEP_AppInfo *app = host_.appInfo();
@@ -127,7 +127,7 @@ std::optional<u32> Replayer::enter(const Event &entry)
     return std::nullopt;
 }
 
-std::optional<u32> Replayer::enterPrim(const Event &entry)
+std::optional<u32> Replayer::enterPrim(const RecordedCall &entry)
 {
     if (entry.argCount < 4) {
         return std::nullopt;
@@ -150,25 +150,25 @@ std::optional<u32> Replayer::enterPrim(const Event &entry)
     return status;
 }
 
-void Replayer::expectReturn(const Event &entry, u32 status, std::span<const u8> reply)
+void Replayer::expectReturn(const RecordedCall &entry, u32 status, std::span<const u8> reply)
 {
     if (!checking()) {
         return;
     }
-    Event actual;
-    actual.kind = EventKind::ret;
+    RecordedCall actual;
+    actual.kind = CallKind::ret;
     actual.ret = status;
     if (entry.id == static_cast<u8>(Entry::rpc)) {
         actual.out = reply;
     }
-    const Event *recorded = take();
+    const RecordedCall *recorded = take();
     if (recorded == nullptr) {
         return;  // the recording stops before this handler's status
     }
-    if (recorded->kind != EventKind::ret || recorded->ret != status ||
+    if (recorded->kind != CallKind::ret || recorded->ret != status ||
         !std::ranges::equal(recorded->out, actual.out)) {
         const auto [r, a] = std::ranges::mismatch(recorded->out, actual.out);
-        const bool bytes = recorded->ret == status && recorded->kind == EventKind::ret;
+        const bool bytes = recorded->ret == status && recorded->kind == CallKind::ret;
         diverge(describe(*recorded), describe(actual) + (bytes ? " (reply differs from byte " +
                                                                      std::to_string(r - recorded->out.begin()) + ")"
                                                                : std::string()));

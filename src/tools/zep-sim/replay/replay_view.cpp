@@ -55,7 +55,7 @@ void ReplayView::onEvent(const Event &ev)
     }
 }
 
-void noteFacts(HostLedger &ledger, const zep::record::Event &call, u64 result, std::span<const u8> out)
+void noteFacts(HostLedger &ledger, const zep::record::RecordedCall &call, u64 result, std::span<const u8> out)
 {
     const auto radioId = static_cast<u32>(call.args[0]);
     switch (static_cast<Op>(call.id)) {

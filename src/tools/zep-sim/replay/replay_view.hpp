@@ -82,6 +82,6 @@ private:
 
 // The station and radio facts an answered call gave: what the ledger builds
 // the module's automatic requests from, as a play's scenario gives them.
-void noteFacts(HostLedger &ledger, const zep::record::Event &call, u64 result, std::span<const u8> out);
+void noteFacts(HostLedger &ledger, const zep::record::RecordedCall &call, u64 result, std::span<const u8> out);
 
 }  // namespace zep::sim::replay

@@ -18,8 +18,8 @@ namespace zep::sim::replay {
 namespace {
 
 using zep::record::Entry;
-using zep::record::Event;
-using zep::record::EventKind;
+using zep::record::RecordedCall;
+using zep::record::CallKind;
 using zep::host::Operation;
 using zep::record::Op;
 
@@ -66,7 +66,7 @@ std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
     return " (bytes differ from offset " + std::to_string(ia - a.begin()) + ")";
 }
 
-bool sameCall(const Event &a, const Event &b)
+bool sameCall(const RecordedCall &a, const RecordedCall &b)
 {
     return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount && sameWords(a.args, b.args, a.argCount) &&
            a.in.size() == b.in.size() && (a.in.empty() || std::memcmp(a.in.data(), b.in.data(), a.in.size()) == 0);
@@ -74,7 +74,7 @@ bool sameCall(const Event &a, const Event &b)
 
 // A call as the recording keeps it, built by the recorder's own builder of
 // its operation from the arguments the emulation shows.
-Event recordedShape(const zep::host::Call &call)
+RecordedCall recordedShape(const zep::host::Call &call)
 {
     switch (call.op) {
 #define ZEP_REPLAY_SHAPE(name, replay, fault, failure, entry, ...)                                         \
@@ -111,7 +111,7 @@ void Replayer::diverge(const std::string &recorded, const std::string &actual)
     // The events before it are read again from the start: describing every
     // event as it goes by would cost the replay more than all the rest.
     zep::record::Reader again(recording_);
-    zep::record::Event e;
+    zep::record::RecordedCall e;
     const u64 first = d.event > kContextEvents ? d.event - kContextEvents : 1;
     for (u64 n = 1; n < d.event && again.next(e) == zep::record::Reader::Status::event; ++n) {
         if (n >= first) {
@@ -129,9 +129,9 @@ std::optional<zep::host::Answer> Replayer::onCall(const zep::host::Call &call)
     return answer(call, recordedShape(call));
 }
 
-std::optional<zep::host::Answer> Replayer::answer(const zep::host::Call &call, const Event &shape)
+std::optional<zep::host::Answer> Replayer::answer(const zep::host::Call &call, const RecordedCall &shape)
 {
-    const Event *recorded = checking() ? take() : nullptr;
+    const RecordedCall *recorded = checking() ? take() : nullptr;
     if (recorded == nullptr) {
         // Past the divergence or the recording's end (it may stop inside this
         // handler) the emulation answers the rest of the handler, except that
@@ -162,7 +162,7 @@ std::optional<zep::host::Answer> Replayer::answer(const zep::host::Call &call, c
 
 // What an answered call returns: its recorded status, or for a pointer the
 // place the recording says it points to.
-u64 Replayer::result(const Event &recorded, const zep::host::Call &call)
+u64 Replayer::result(const RecordedCall &recorded, const zep::host::Call &call)
 {
     const auto address = [](const void *p) { return static_cast<u64>(reinterpret_cast<std::uintptr_t>(p)); };
     if (recorded.ret == 0) {
@@ -191,8 +191,8 @@ u32 Replayer::walkNeighbours(const zep::host::Call &call)
     const auto [fn, p1, p2] = call.argumentsOf<Operation::ZEP_NB_WalkApVapWithP2>();
     const auto status = answer(call, zep::record::calls::ZEP_NB_WalkApVapWithP2(fn, p1, p2));
     while (checking() && fn != nullptr) {
-        const Event *next = peek();
-        if (next == nullptr || next->kind != EventKind::callback) {
+        const RecordedCall *next = peek();
+        if (next == nullptr || next->kind != CallKind::callback) {
             break;
         }
         take();

@@ -62,7 +62,7 @@ public:
 
 private:
     // Inline: every event of the recording passes through them.
-    const zep::record::Event *peek()
+    const zep::record::RecordedCall *peek()
     {
         if (!havePeeked_ && !exhausted_) {
             const auto status = reader_.next(next_);
@@ -74,9 +74,9 @@ private:
         }
         return havePeeked_ ? &next_ : nullptr;
     }
-    const zep::record::Event *take()
+    const zep::record::RecordedCall *take()
     {
-        const zep::record::Event *event = peek();
+        const zep::record::RecordedCall *event = peek();
         if (event != nullptr) {
             havePeeked_ = false;
             ++outcome_.events;
@@ -86,21 +86,21 @@ private:
     void ended(zep::record::Reader::Status status);
     void diverge(const std::string &recorded, const std::string &actual);
     bool checking() const { return !outcome_.divergence && !exhausted_; }
-    void deliver(const zep::record::Event &entry);
-    std::optional<u32> enter(const zep::record::Event &entry);
-    std::optional<u32> enterPrim(const zep::record::Event &entry);
-    void expectReturn(const zep::record::Event &entry, u32 status, std::span<const u8> reply);
+    void deliver(const zep::record::RecordedCall &entry);
+    std::optional<u32> enter(const zep::record::RecordedCall &entry);
+    std::optional<u32> enterPrim(const zep::record::RecordedCall &entry);
+    void expectReturn(const zep::record::RecordedCall &entry, u32 status, std::span<const u8> reply);
     // The recorded answer of a call whose event is `shape`, or nullopt for
     // the emulation to answer it.
-    std::optional<zep::host::Answer> answer(const zep::host::Call &call, const zep::record::Event &shape);
+    std::optional<zep::host::Answer> answer(const zep::host::Call &call, const zep::record::RecordedCall &shape);
     u32 walkNeighbours(const zep::host::Call &call);
-    u64 result(const zep::record::Event &recorded, const zep::host::Call &call);
-    bool sameLine(const zep::record::Event &recorded, const char *format, va_list &args);
+    u64 result(const zep::record::RecordedCall &recorded, const zep::host::Call &call);
+    bool sameLine(const zep::record::RecordedCall &recorded, const char *format, va_list &args);
 
     std::span<const u8> recording_;
     zep::record::Reader reader_;
     zep::host::Host &host_;
-    zep::record::Event next_;
+    zep::record::RecordedCall next_;
     bool havePeeked_ = false;
     bool exhausted_ = false;  // the recording has no more events
     Outcome outcome_;

@@ -13,7 +13,7 @@ const Keywords kFillU32{{"fill", 0xFFFFFFFFu}};
 const Keywords kFillBand{{"fill", 0xFF}};
 const Keywords kFillEirp{{"fill", COMEAS_EIRP_UNKNOWN}};
 
-CoMeasMsgHead readHead(const Fields &f, std::size_t entryCount)
+CoMeasMsgHead readCoMeasHead(const Fields &f, std::size_t entryCount)
 {
     CoMeasMsgHead head{};
     if (entryCount > 255 && !f.has("num")) {
@@ -95,7 +95,7 @@ std::string joined(const std::vector<std::string> &parts)
 std::vector<u8> encodeCoMeasStart(const Fields &f)
 {
     const std::vector<Node> entries = f.list("entries");
-    CoMeasMsgHead head = readHead(f, countEntries(entries));
+    CoMeasMsgHead head = readCoMeasHead(f, countEntries(entries));
     head.flags = f.boolean("isTrigScan", false) ? COMEAS_START_FLAG_TRIG_SCAN : 0;
     head.flags = f.integer<u8>("flags", head.flags);
     std::vector<u8> out;
@@ -117,7 +117,7 @@ std::vector<u8> encodeCoMeasStart(const Fields &f)
 std::vector<u8> encodeCoMeasStop(const Fields &f)
 {
     const std::vector<Node> entries = f.list("entries");
-    const CoMeasMsgHead head = readHead(f, entries.size());
+    const CoMeasMsgHead head = readCoMeasHead(f, entries.size());
     std::vector<u8> out;
     appendRecord(out, head);
     for (const Node &n : entries) {

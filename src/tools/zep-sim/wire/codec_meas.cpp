@@ -94,7 +94,7 @@ Json schedJson(const StaMeasSched &s)
     return {{"isLoop", s.isLoop}, {"periodInSec", s.periodInSec}, {"count", s.count}};
 }
 
-StaMeasMsgHead readHead(const Fields &f, std::size_t entryCount)
+StaMeasMsgHead readMeasHead(const Fields &f, std::size_t entryCount)
 {
     StaMeasMsgHead head{};
     if (entryCount > 255 && !f.has("num")) {
@@ -124,7 +124,7 @@ std::string listSummary(const std::vector<std::string> &parts)
 std::vector<u8> encodeMeasStart(const Fields &f, const EncodeContext &ctx)
 {
     const std::vector<Node> entries = f.list("entries");
-    const StaMeasMsgHead head = readHead(f, countEntries(entries));
+    const StaMeasMsgHead head = readMeasHead(f, countEntries(entries));
     std::vector<u8> out;
     appendRecord(out, head);
     forEachEntry(entries, [&](const Fields &e, u32 index) {
@@ -142,7 +142,7 @@ std::vector<u8> encodeMeasStart(const Fields &f, const EncodeContext &ctx)
 std::vector<u8> encodeMeasStop(const Fields &f)
 {
     const std::vector<Node> entries = f.list("entries");
-    const StaMeasMsgHead head = readHead(f, countEntries(entries));
+    const StaMeasMsgHead head = readMeasHead(f, countEntries(entries));
     std::vector<u8> out;
     appendRecord(out, head);
     forEachEntry(entries, [&](const Fields &e, u32 index) {

@@ -108,18 +108,18 @@ u8 *putRef(u8 *at, u64 ref)
 
 // Writes a text's definition and gives it the next id; null when the table
 // is full or the text cannot be kept (for a format, the recording then ends).
-Slot *define(Slot &slot, const char *text, EventKind kind, Writer &writer)
+Slot *define(Slot &slot, const char *text, CallKind kind, Writer &writer)
 {
     const std::size_t length = std::strlen(text);
-    if (kind == EventKind::string && (g_textCount >= kMaxTexts || length > kMaxTextBytes)) {
+    if (kind == CallKind::string && (g_textCount >= kMaxTexts || length > kMaxTextBytes)) {
         return nullptr;  // the string goes with the line instead
     }
     if (g_textCount >= kMaxTexts || length > kMaxTextBytes ||
-        (kind == EventKind::format && !parse(text, length, g_formats[g_textCount]))) {
+        (kind == CallKind::format && !parse(text, length, g_formats[g_textCount]))) {
         writer.close(EndReason::tooManyTexts);
         return nullptr;
     }
-    Event e;
+    RecordedCall e;
     e.kind = kind;
     e.argCount = 1;
     e.args[0] = g_textCount;
@@ -127,7 +127,7 @@ Slot *define(Slot &slot, const char *text, EventKind kind, Writer &writer)
     writer.add(e);
     slot.key = text;
     slot.id = g_textCount++;
-    slot.isFormat = kind == EventKind::format;
+    slot.isFormat = kind == CallKind::format;
     return &slot;
 }
 
@@ -149,7 +149,7 @@ namespace {
         return &g_formats[slot->id];
     }
     if (slot->key == nullptr && isReadOnly(format)) {
-        slot = define(*slot, format, EventKind::format, writer);
+        slot = define(*slot, format, CallKind::format, writer);
         if (slot == nullptr) {
             return nullptr;
         }
@@ -169,7 +169,7 @@ namespace {
         return putRef(at, kStringNull);
     }
     Slot &slot = findSlot(text);
-    if (isReadOnly(text) && define(slot, text, EventKind::string, writer) != nullptr) {
+    if (isReadOnly(text) && define(slot, text, CallKind::string, writer) != nullptr) {
         return putRef(at, kStringTextBase + slot.id);
     }
     constexpr std::size_t kHeader = kStringRefBytes + kStringLengthBytes;

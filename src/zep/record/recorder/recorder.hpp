@@ -12,7 +12,7 @@ extern "C" zep::record::Writer *zep_record_writer;
 
 namespace zep::record::recorder {
 
-inline void recordCall(const Event &call, u64 ret, std::span<const u8> out = {})
+inline void recordCall(const RecordedCall &call, u64 ret, std::span<const u8> out = {})
 {
     zep_record_writer->add(call, ret, out);
 }
@@ -20,7 +20,7 @@ inline void recordCall(const Event &call, u64 ret, std::span<const u8> out = {})
 // The same, out of line: for a wrapper that records in its own body, so that
 // the encoding inlined there does not grow the frame of its way straight to
 // the framework, which recording off takes.
-[[gnu::noinline]] void recordCallOutOfLine(const Event &call, u64 ret, std::span<const u8> out = {});
+[[gnu::noinline]] void recordCallOutOfLine(const RecordedCall &call, u64 ret, std::span<const u8> out = {});
 
 // The module registered under appId: the recorder's own lines go under it,
 // and one said before now is said now.
@@ -31,8 +31,8 @@ u64 elapsedMs();
 
 inline void recordIn(Entry entry, std::initializer_list<u64> args, std::span<const u8> body)
 {
-    Event e = calls::op(Op::count, args, body);
-    e.kind = EventKind::in;
+    RecordedCall e = calls::op(Op::count, args, body);
+    e.kind = CallKind::in;
     e.id = static_cast<u8>(entry);
     e.args[e.argCount++] = elapsedMs();
     zep_record_writer->add(e);
@@ -40,8 +40,8 @@ inline void recordIn(Entry entry, std::initializer_list<u64> args, std::span<con
 
 inline void recordRet(u64 status, std::span<const u8> reply = {})
 {
-    Event e;
-    e.kind = EventKind::ret;
+    RecordedCall e;
+    e.kind = CallKind::ret;
     e.ret = status;
     e.out = reply;
     zep_record_writer->add(e);

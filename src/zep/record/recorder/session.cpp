@@ -164,7 +164,7 @@ void moduleRegistered(u32 appId)
     }
 }
 
-void recordCallOutOfLine(const Event &call, u64 ret, std::span<const u8> out)
+void recordCallOutOfLine(const RecordedCall &call, u64 ret, std::span<const u8> out)
 {
     recordCall(call, ret, out);
 }

@@ -161,8 +161,8 @@ struct Walk {
 u32 recordedNeighbour(const ZEP_NB_ApRecord *nb, void *walk, void * /*unused*/)
 {
     const Walk &w = *static_cast<const Walk *>(walk);
-    Event e;
-    e.kind = EventKind::callback;
+    RecordedCall e;
+    e.kind = CallKind::callback;
     e.in = neighbourBytes(*nb);
     zep_record_writer->add(e);
     return w.fn(nb, w.p1, w.p2);
