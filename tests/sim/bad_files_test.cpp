@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "logs/log_source.hpp"
+#include "played.hpp"
 
 namespace zep::sim
 {
@@ -27,12 +28,6 @@ struct Ran {
     int status = -1;
     std::string err;
 };
-
-std::string readAll(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 Ran runZepSim(const std::string &args, const fs::path &dir)
 {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/result.hpp"
+#include "played.hpp"
 #include "scenario/scenario_reader.hpp"
 
 namespace zep::sim {
@@ -69,12 +70,6 @@ int shellStatus(const std::string &command)
 {
     const int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-std::string readAll(const std::filesystem::path &file)
-{
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Usage mistakes and outputs that cannot be written exit 2, with the reason;

@@ -2,30 +2,17 @@
 // counts and stations exact, and on a run just short of it.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "run/runner.hpp"
-#include "scenario/scenario_reader.hpp"
+#include "played.hpp"
 
 namespace zep::sim {
 namespace {
 
-struct Played {
-    std::vector<Finding> findings;
-    std::string summary;  // the human output, findings first
-};
-
-Played play(const std::string &text)
+// Without the timeline, so that the human output is the summary, findings first.
+Played quiet(const std::string &text)
 {
-    const Scenario sc = readScenarioText(text, "t.yaml");
-    std::ostringstream human;
     RunOptions opt;
-    opt.libPath = ZEP_SIM_TEST_LIB;
-    opt.human = &human;
     opt.timeline = false;
-    Runner runner(sc, opt);
-    runner.run();
-    return {runner.findings(), human.str()};
+    return play(text, opt);
 }
 
 const Finding *findingOf(const Played &p, const std::string &rule)
@@ -66,9 +53,9 @@ TEST(Findings, NodesPastTheRadiosSixtyFourthSendAreStarved)
 {
     // The first expiry only clears every new node's skip; from the second on,
     // the first 64 nodes of the list get the radio's 64 requests.
-    const Played p = play(busyRadio(70));
+    const Played p = quiet(busyRadio(70));
     const Finding *f = findingOf(p, "starved-nodes");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->severity, Severity::Warning);
     EXPECT_EQ(f->count, 6u);
     EXPECT_EQ(f->title, "6 nodes got no request at 114 expiries where they were due, their radio's 64 "
@@ -81,7 +68,7 @@ TEST(Findings, NodesPastTheRadiosSixtyFourthSendAreStarved)
     EXPECT_EQ(f->firstMs, 2000u);
     EXPECT_EQ(f->lastMs, 20000u);
     EXPECT_EQ(rulesOf(p), std::vector<std::string>{"starved-nodes"});  // the starved hosts lost to no other host
-    EXPECT_EQ(rulesOf(play(busyRadio(64))), std::vector<std::string>{});
+    EXPECT_EQ(rulesOf(quiet(busyRadio(64))), std::vector<std::string>{});
 }
 
 std::string twoHosts(int hostTwoPeriod)
@@ -99,20 +86,20 @@ steps:
 
 TEST(Findings, ALighterHostDueWithAHeavierOneIsNeverSent)
 {
-    const Played same = play(twoHosts(1));
+    const Played same = quiet(twoHosts(1));
     const Finding *f = findingOf(same, "share-never-sent");
-    ASSERT_NE(f, nullptr) << same.summary;
+    ASSERT_NE(f, nullptr) << same.human;
     EXPECT_EQ(f->count, 1u);
     EXPECT_EQ(f->hosts.first, std::vector<std::string>{"2"});
     EXPECT_EQ(f->stations.first, std::vector<std::string>{"00:11:22:33:44:55 lm"});
     // Host 0 every second is heavier still, but host 2 every 3 s is due
     // fewer than ten times in 20 s: not yet a finding.
-    EXPECT_EQ(rulesOf(play(twoHosts(3))), std::vector<std::string>{});
+    EXPECT_EQ(rulesOf(quiet(twoHosts(3))), std::vector<std::string>{});
 }
 
 TEST(Findings, ASilentStationIsGivenUpThenDroppedFromTpc)
 {
-    const Played p = play(R"(
+    const Played p = quiet(R"(
 stations:
   - {mac: "00:11:22:33:44:01", radio: 0, vap: 1, caps: [lm, tpc], reply: {delayMs: 20}}
   - {mac: "00:11:22:33:44:04", radio: 0, vap: 2, caps: [lm, tpc]}
@@ -122,7 +109,7 @@ steps:
   - advance: 12000
 )");
     const Finding *f = findingOf(p, "automatic-given-up");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->severity, Severity::Info);
     EXPECT_EQ(f->title, "Automatic measurement given up at 2 nodes: 1 moved to TPC, 1 dropped");
     EXPECT_EQ(f->radios.first, std::vector<std::string>{"0 (1 of 2 stations)"});
@@ -132,7 +119,7 @@ steps:
 
 TEST(Findings, ReportsCountAgainstNoNodeOnlyWithTheAccessPointsToken)
 {
-    const Played p = play(R"(
+    const Played p = quiet(R"(
 steps:
   - start
   - send: {id: 168, staMac: "00:11:22:33:44:01", tokenId: 5}
@@ -141,7 +128,7 @@ steps:
   - send: {id: 168, staMac: "00:11:22:33:44:03", tokenId: 144}
 )");
     const Finding *f = findingOf(p, "reports-unmatched");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->count, 2u);
     EXPECT_EQ(f->stations.first, (std::vector<std::string>{"00:11:22:33:44:01 lm", "00:11:22:33:44:02 tpc"}));
     EXPECT_EQ(f->firstMs, 0u);
@@ -152,7 +139,7 @@ TEST(Findings, TheAnswerToAHostsLastRequestComesAfterItsNodeIsGone)
 {
     // Two requests (expiries 1 and 2, after the first visit's skip): the
     // node goes with the second, before its answer is back.
-    const Played p = play(R"(
+    const Played p = quiet(R"(
 stations: [{mac: "00:11:22:33:44:55", radio: 0, vap: 1, caps: [lm], reply: {delayMs: 20}}]
 steps:
   - start
@@ -160,14 +147,14 @@ steps:
   - advance: 5000
 )");
     const Finding *f = findingOf(p, "reports-unmatched");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->count, 1u);
     EXPECT_EQ(f->firstMs, 3020u);
 }
 
 TEST(Findings, RefusedSendsAreCountedByMessage)
 {
-    const Played p = play(R"(
+    const Played p = quiet(R"(
 stations: [{mac: "00:11:22:33:44:55", radio: 0, vap: 1, caps: [lm]}]
 faults:
   - {call: ZEP_MNG_SendMsg, nth: 2, count: 2, status: 7}
@@ -177,7 +164,7 @@ steps:
   - advance: 5000
 )");
     const Finding *f = findingOf(p, "failed-sends");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->severity, Severity::Warning);
     EXPECT_EQ(f->title, "2 messages the framework refused to send");
     EXPECT_EQ(f->messages.first, std::vector<std::string>{"167 LM request (2)"});
@@ -200,29 +187,29 @@ steps:
 
 TEST(Findings, ErrorLinesCloseTogetherMakeABurstWithinTheScenariosLimits)
 {
-    const Played p = play(badStarts(""));
+    const Played p = quiet(badStarts(""));
     const Finding *f = findingOf(p, "error-bursts");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->count, 1u);
     EXPECT_EQ(f->firstMs, 0u);
     EXPECT_EQ(f->lastMs, 1100u);
     // Twelve lines are a burst of the default ten, not of thirteen; nor are
     // they when 100 ms apart is too far.
-    EXPECT_EQ(rulesOf(play(badStarts("findings: {burstLines: 13}"))), std::vector<std::string>{});
-    EXPECT_EQ(rulesOf(play(badStarts("findings: {burstWindowMs: 100}"))), std::vector<std::string>{"error-bursts"});
-    EXPECT_EQ(rulesOf(play(badStarts("findings: {burstWindowMs: 99}"))), std::vector<std::string>{});
+    EXPECT_EQ(rulesOf(quiet(badStarts("findings: {burstLines: 13}"))), std::vector<std::string>{});
+    EXPECT_EQ(rulesOf(quiet(badStarts("findings: {burstWindowMs: 100}"))), std::vector<std::string>{"error-bursts"});
+    EXPECT_EQ(rulesOf(quiet(badStarts("findings: {burstWindowMs: 99}"))), std::vector<std::string>{});
 }
 
 TEST(Findings, TheSummaryShowsThemFirstOrSaysThereAreNone)
 {
-    const Played none = play(busyRadio(2));
-    EXPECT_NE(none.summary.find(" s of virtual time\n\n  No findings\n\n  radio "), std::string::npos)
-        << none.summary;
-    const Played starved = play(busyRadio(70));
-    const std::size_t findings = starved.summary.find("  Findings\n    warning  starved-nodes: 6 nodes");
-    ASSERT_NE(findings, std::string::npos) << starved.summary;
-    EXPECT_LT(findings, starved.summary.find("  radio "));
-    EXPECT_NE(starved.summary.find("      stations: 00:11:22:00:00:40 lm, 00:11:22:00:00:41 lm, "
+    const Played none = quiet(busyRadio(2));
+    EXPECT_NE(none.human.find(" s of virtual time\n\n  No findings\n\n  radio "), std::string::npos)
+        << none.human;
+    const Played starved = quiet(busyRadio(70));
+    const std::size_t findings = starved.human.find("  Findings\n    warning  starved-nodes: 6 nodes");
+    ASSERT_NE(findings, std::string::npos) << starved.human;
+    EXPECT_LT(findings, starved.human.find("  radio "));
+    EXPECT_NE(starved.human.find("      stations: 00:11:22:00:00:40 lm, 00:11:22:00:00:41 lm, "
                                    "00:11:22:00:00:42 lm, 00:11:22:00:00:43 lm, 00:11:22:00:00:44 lm, "
                                    "... (6 in all)\n      from 2.000 s to 20.000 s\n      why: The timer"),
               std::string::npos);
@@ -253,19 +240,19 @@ std::string fullTable(int cycles)
 
 TEST(Findings, ANodeEvictedAgainAndAgainChurnsAndAFullTableRefusesTheLightest)
 {
-    const Played p = play(fullTable(3));
+    const Played p = quiet(fullTable(3));
     const Finding *churn = findingOf(p, "eviction-churn");
-    ASSERT_NE(churn, nullptr) << p.summary;
+    ASSERT_NE(churn, nullptr) << p.human;
     EXPECT_EQ(churn->severity, Severity::Warning);
     EXPECT_EQ(churn->title, "1 node was evicted and added again, 3 evictions in all");
     EXPECT_EQ(churn->stations.first, std::vector<std::string>{"00:11:22:00:01:00 lm"});
     EXPECT_EQ(churn->radios.first, std::vector<std::string>{"0"});
     const Finding *refused = findingOf(p, "adds-refused");
-    ASSERT_NE(refused, nullptr) << p.summary;
+    ASSERT_NE(refused, nullptr) << p.human;
     EXPECT_EQ(refused->title, "1 station not added, its radio's table holding 128 nodes");
     EXPECT_EQ(refused->radios.first, std::vector<std::string>{"0 (1)"});
     // Two evictions are not yet churn; the refusal stays.
-    EXPECT_EQ(rulesOf(play(fullTable(2))), std::vector<std::string>{"adds-refused"});
+    EXPECT_EQ(rulesOf(quiet(fullTable(2))), std::vector<std::string>{"adds-refused"});
 }
 
 // Radio 1 knows channels 36 and 40 as scannable; host 1 lists a station for
@@ -295,9 +282,9 @@ steps:
 
 TEST(Findings, RequestsListedForAChannelNotScannedWaitAndATriggerTooSoonIsHeldBack)
 {
-    const Played p = play(listedChannels(11000, false));
+    const Played p = quiet(listedChannels(11000, false));
     const Finding *f = findingOf(p, "comeas-waiting");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->severity, Severity::Warning);
     EXPECT_EQ(f->title, "2 channels' co-measurement requests waited longer than 10.000 s for a scan, at most "
                         "22.000 s");
@@ -307,13 +294,13 @@ TEST(Findings, RequestsListedForAChannelNotScannedWaitAndATriggerTooSoonIsHeldBa
     EXPECT_EQ(f->firstMs, 10000u);
     EXPECT_EQ(f->lastMs, 32000u);
     const Finding *held = findingOf(p, "scan-inhibited");
-    ASSERT_NE(held, nullptr) << p.summary;
+    ASSERT_NE(held, nullptr) << p.human;
     EXPECT_EQ(held->title, "1 scan trigger not sent, within 500 ms of its radio's last");
     EXPECT_EQ(held->radios.first, std::vector<std::string>{"1 (1)"});
     // Exactly the window is not too long.
-    EXPECT_EQ(rulesOf(play(listedChannels(10000, false))),
+    EXPECT_EQ(rulesOf(quiet(listedChannels(10000, false))),
               (std::vector<std::string>{"comeas-waiting", "scan-inhibited"}));  // 40 waits on, 20 s
-    EXPECT_EQ(rulesOf(play(listedChannels(10000, true))), std::vector<std::string>{"scan-inhibited"});
+    EXPECT_EQ(rulesOf(quiet(listedChannels(10000, true))), std::vector<std::string>{"scan-inhibited"});
 }
 
 TEST(Findings, AReportNamingANeighbourNoQueryKnowsIsNotForwarded)
@@ -325,14 +312,14 @@ steps:
   - send: {id: 170, staMac: "00:11:22:33:44:02", tokenId: 150}
   - send: {id: 168, staMac: "00:11:22:33:44:03", tokenId: 143}
 )";
-    const Played p = play(reports);
+    const Played p = quiet(reports);
     const Finding *f = findingOf(p, "neighbour-unknown");
-    ASSERT_NE(f, nullptr) << p.summary;
+    ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->title, "2 reports with a neighbour's token named no neighbour VAP the framework knew");
     EXPECT_EQ(f->stations.first, (std::vector<std::string>{"00:11:22:33:44:01", "00:11:22:33:44:02"}));
-    const Played known = play("nbTokens: [{token: 150, radio: 0, vap: 0, bssid: \"66:77:88:99:aa:10\", eirp: 17, "
+    const Played known = quiet("nbTokens: [{token: 150, radio: 0, vap: 0, bssid: \"66:77:88:99:aa:10\", eirp: 17, "
                               "scanEirp: 12}]\n" + reports);
-    EXPECT_EQ(findingOf(known, "neighbour-unknown"), nullptr) << known.summary;
+    EXPECT_EQ(findingOf(known, "neighbour-unknown"), nullptr) << known.human;
 }
 
 

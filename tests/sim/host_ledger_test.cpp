@@ -16,7 +16,7 @@ namespace zep::sim {
 namespace {
 
 const host::Mac kSta = {0x00, 0x11, 0x22, 0x33, 0x44, 0x01};
-const host::Mac kOther = {0x00, 0x11, 0x22, 0x33, 0x44, 0x02};
+const host::Mac kOtherStation = {0x00, 0x11, 0x22, 0x33, 0x44, 0x02};
 const host::Mac kEvery = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 constexpr u32 kAuto = 0xFFFFFFFFu;
 
@@ -118,7 +118,7 @@ TEST(HostLedger, OfHostsWithTheSameRequestTheHeaviestDueOneWasServed)
     EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_TPC_REQ, request(7)), kUnknownHost) << "none is due";
     // Bytes that name no node, asked for in two nodes whose hosts are both due.
     StaMeasReq elsewhere = request(7);
-    std::memcpy(elsewhere.staMac, kOther.data(), kOther.size());
+    std::memcpy(elsewhere.staMac, kOtherStation.data(), kOtherStation.size());
     HostLedger two;
     two.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_LM_REQ, elsewhere), 0);
     two.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, STAMEAS_MSG_TPC_REQ, elsewhere), 0);
@@ -220,7 +220,7 @@ TEST(HostLedger, RequestsCountOnTheirNodeAndAnOverfullRadioIsMarked)
 
     std::vector<StaMeasStartEntry> others(127);  // with kSta, a full table of 128
     for (std::size_t i = 0; i < others.size(); ++i) {
-        const host::Mac mac = macPlus(kOther, i);
+        const host::Mac mac = macPlus(kOtherStation, i);
         std::memcpy(others[i].staMac, mac.data(), mac.size());
         others[i].measId = STAMEAS_MSG_LM_REQ;
         others[i].sched = {1, 1, 0};
@@ -259,12 +259,12 @@ TEST(HostLedger, StopsAndLeavesTakeHostsOutOfNodes)
         HostLedger ledger;
         ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_LM_REQ, request(1)), 0);
         ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_TPC_REQ, request(2)), 0);
-        ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kOther, STAMEAS_MSG_LM_REQ, request(3)), 0);
+        ledger.delivered(STAMEAS_MSG_MEAS_START, start(0, kOtherStation, STAMEAS_MSG_LM_REQ, request(3)), 0);
         ledger.delivered(STAMEAS_MSG_MEAS_STOP, c.stopBody, 0);
         EXPECT_EQ(ledger.nodes().size(), c.nodesLeft) << c.what;
         ledger.stationLeft(kSta);
         for (const NodeShares &n : ledger.nodes()) {
-            EXPECT_EQ(n.staMac, kOther) << c.what;
+            EXPECT_EQ(n.staMac, kOtherStation) << c.what;
         }
     }
 }

@@ -2,31 +2,10 @@
 // node, as a play shows them: told by the ledger of what the hosts asked for.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "run/runner.hpp"
-#include "scenario/scenario_reader.hpp"
+#include "played.hpp"
 
 namespace zep::sim {
 namespace {
-
-struct Played {
-    std::string timeline;
-    std::string trace;
-};
-
-Played play(const std::string &text)
-{
-    const Scenario sc = readScenarioText(text, "t.yaml");
-    std::ostringstream human;
-    std::ostringstream trace;
-    RunOptions opt;
-    opt.libPath = ZEP_SIM_TEST_LIB;
-    opt.human = &human;
-    opt.trace = &trace;
-    Runner(sc, opt).run();
-    return {human.str(), trace.str()};
-}
 
 // The lines of text from the first one that contains from, count of them.
 std::string linesFrom(const std::string &text, const std::string &from, int count)
@@ -55,7 +34,7 @@ steps:
   - send: {id: 182, host: 0, entries: [{staMac: "00:11:22:33:44:55", measId: lm, measReq: {tokenId: 22}, sched: {isLoop: 1, periodInSec: 2}}]}
   - advance: 4000
 )");
-    EXPECT_EQ(linesFrom(r.timeline, "   2.000  <- 186 timer", 6),
+    EXPECT_EQ(linesFrom(r.human, "   2.000  <- 186 timer", 6),
               "   2.000  <- 186 timer              ok\n"
               "            out 167 LM request                 -> 00:11:22:33:44:55  radio 0 vap 1 "
               "token 11  (host 1's share)\n"
@@ -83,7 +62,7 @@ steps:
   - send: {id: 182, host: 2, entries: [{staMac: "00:11:22:33:44:01", measId: auto, sched: {isLoop: 1, periodInSec: 1}}]}
   - rpc: {id: 69, radioId: 0}
 )");
-    EXPECT_EQ(linesFrom(r.timeline, "      #  station", 5),
+    EXPECT_EQ(linesFrom(r.human, "      #  station", 5),
               "      #  station            meas  radio  vap  weight  hosts  loop  period  count\n"
               "      0  00:11:22:33:44:01  lm        0    1     180  0+1+2     1      5s      0\n"
               "         host 0  weight 100  loop every 5s\n"

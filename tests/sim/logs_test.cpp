@@ -15,8 +15,7 @@
 #include "logs/log_source.hpp"
 #include "logs/log_view.hpp"
 #include "logs/scenario_out.hpp"
-#include "out/syslog_writer.hpp"
-#include "run/runner.hpp"
+#include "played.hpp"
 #include "scenario/demo.hpp"
 #include "scenario/scenario_reader.hpp"
 #include "sta_meas_msg.h"
@@ -24,24 +23,21 @@
 namespace zep::sim {
 namespace {
 
-struct Played {
+// A play's figures, counted from its events, beside its log.
+struct Logged {
     std::unique_ptr<RunFigures> summary;
     std::string log;
 };
 
-Played playWithLog(const std::filesystem::path &file, std::optional<u32> logLevel = std::nullopt)
+Logged playWithLog(const std::filesystem::path &file, std::optional<u32> logLevel = std::nullopt)
 {
     const Scenario sc = readScenarioFile(file.string());
-    std::ostringstream log;
-    SyslogWriter syslog(log);
-    Played p{std::make_unique<RunFigures>(sc.profile.radios), ""};
+    Logged l{std::make_unique<RunFigures>(sc.profile.radios), ""};
     RunOptions opt;
-    opt.libPath = ZEP_SIM_TEST_LIB;
     opt.logLevel = logLevel;
-    opt.sinks = {&syslog, p.summary.get()};
-    Runner(sc, opt).run();
-    p.log = log.str();
-    return p;
+    opt.sinks = {l.summary.get()};
+    l.log = play(sc, opt).log;
+    return l;
 }
 
 logs::FieldLog readBack(const std::string &text)
@@ -137,7 +133,7 @@ TEST(SimLogs, EveryScenarioReadsBackToTheRunsOwnFigures)
 {
     unsigned seed = 1;
     for (const auto &file : scenarios()) {
-        const Played p = playWithLog(file);
+        const Logged p = playWithLog(file);
         const std::string name = file.filename().string();
         expectSameFigures(*p.summary, readBack(p.log), name);
         expectSameFigures(*p.summary, readBack(mixed(p.log, seed++)), name + " (mixed)");
@@ -146,7 +142,7 @@ TEST(SimLogs, EveryScenarioReadsBackToTheRunsOwnFigures)
 
 TEST(SimLogs, FilteredNotesNameTheMissingFiguresInsteadOfZeros)
 {
-    const Played p = playWithLog(std::filesystem::path(ZEP_SIM_SCENARIO_DIR) / "faults.yaml", 1);
+    const Logged p = playWithLog(std::filesystem::path(ZEP_SIM_SCENARIO_DIR) / "faults.yaml", 1);
     const logs::FieldLog log = readBack(p.log);
     ASSERT_GT(log.moduleLines(), 0u);
     EXPECT_FALSE(log.notesSeen());
@@ -205,22 +201,12 @@ TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
     EXPECT_LT(lines, 2000u);
 }
 
-}  // namespace
-}  // namespace zep::sim
-
-namespace zep::sim {
-namespace {
 
 std::string summaryOf(const std::string &scenarioText)
 {
-    const Scenario sc = readScenarioText(scenarioText, "t.yaml");
-    std::ostringstream human;
     RunOptions opt;
-    opt.libPath = ZEP_SIM_TEST_LIB;
     opt.timeline = false;
-    opt.human = &human;
-    Runner(sc, opt).run();
-    return human.str();
+    return play(scenarioText, opt).human;
 }
 
 std::string rowOf(const std::string &summary, const std::string &start)
@@ -260,11 +246,6 @@ steps:
     EXPECT_NE(evicted.find("  eviction "), std::string::npos) << evicted;
 }
 
-}  // namespace
-}  // namespace zep::sim
-
-namespace zep::sim {
-namespace {
 
 std::map<std::string, double> answeredShares(const logs::FieldLog &log)
 {
@@ -278,14 +259,7 @@ std::map<std::string, double> answeredShares(const logs::FieldLog &log)
 
 logs::FieldLog playText(const std::string &text)
 {
-    const Scenario sc = readScenarioText(text, "t.yaml");
-    std::ostringstream log;
-    SyslogWriter syslog(log);
-    RunOptions opt;
-    opt.libPath = ZEP_SIM_TEST_LIB;
-    opt.sinks = {&syslog};
-    Runner(sc, opt).run();
-    return readBack(log.str());
+    return readBack(play(text).log);
 }
 
 // A scenario written from a log plays the same population again: each
@@ -404,11 +378,6 @@ TEST(LogReader, ErrorsGroupByKindAndCloseOnesMakeABurst)
     EXPECT_EQ(log.bursts()[0].errors, 5u);
 }
 
-}  // namespace
-}  // namespace zep::sim::logs
-
-namespace zep::sim::logs {
-namespace {
 
 std::string noteOf(const char *func, const char *mac, const std::string &text)
 {

@@ -16,6 +16,7 @@
 #include "out/run_figures.hpp"
 #include "logs/log_view.hpp"
 #include "out/report_html.hpp"
+#include "played.hpp"
 #include "sta_meas_msg.h"
 #include "wire/msg_catalog.hpp"
 
@@ -91,14 +92,6 @@ std::string chromium()
     return {};
 }
 
-std::string readFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 int shell(const std::string &command)
 {
     const int raw = std::system(command.c_str());
@@ -168,7 +161,7 @@ std::string embeddedText(const std::string &html)
 
 Json embedded(const fs::path &page)
 {
-    return Json::parse(embeddedText(readFile(page)));
+    return Json::parse(embeddedText(readAll(page)));
 }
 
 // The station table of the run's text summary, each row's cells one space apart.
@@ -233,7 +226,7 @@ TEST(ReportData, StationRowsAreTheSummaryTableHeaviestFirst)
     for (const Json &row : rows) {
         page.push_back(joinedCells(row));
     }
-    std::vector<std::string> text = textStationRows(readFile(dir.path() / "run.txt"));
+    std::vector<std::string> text = textStationRows(readAll(dir.path() / "run.txt"));
     std::sort(page.begin(), page.end());
     std::sort(text.begin(), text.end());
     EXPECT_EQ(page, text);
@@ -260,7 +253,7 @@ TEST(ReportData, ARunThatDroppedNotesShowsItsStationsWithWhyTheyLeftUnknown)
         EXPECT_TRUE(row[6].is_null()) << row.dump();
         page.push_back(joinedCells(row));
     }
-    std::vector<std::string> text = textStationRows(readFile(dir.path() / "run.txt"));
+    std::vector<std::string> text = textStationRows(readAll(dir.path() / "run.txt"));
     std::sort(page.begin(), page.end());
     std::sort(text.begin(), text.end());
     EXPECT_EQ(page, text);
@@ -285,9 +278,9 @@ TEST(LogsReport, OneSectionPerAccessPointAndFilteredNotesAreNamedNotZeroed)
                            filtered.string() + "' --report " + page.string() + " > " +
                            (dir.path() / "out.txt").string())),
               0);
-    EXPECT_NE(readFile(dir.path() / "out.txt").find("Report: " + page.string()), std::string::npos);
+    EXPECT_NE(readAll(dir.path() / "out.txt").find("Report: " + page.string()), std::string::npos);
 
-    const std::string html = readFile(page);
+    const std::string html = readAll(page);
     EXPECT_EQ(embeddedText(html).find('<'), std::string::npos);
     const Json data = Json::parse(embeddedText(html));
     EXPECT_EQ(data["title"], "zep-sim logs: east, " + kOddName);
@@ -316,7 +309,7 @@ TEST(LogsReport, OneSectionPerAccessPointAndFilteredNotesAreNamedNotZeroed)
     EXPECT_EQ(shell(zepSim("logs " + full.string() + " --report /nonexistent/r.html > /dev/null 2> " +
                            (dir.path() / "err.txt").string())),
               2);
-    EXPECT_EQ(readFile(dir.path() / "err.txt"), "zep-sim logs: cannot write /nonexistent/r.html: No such file or directory\n");
+    EXPECT_EQ(readAll(dir.path() / "err.txt"), "zep-sim logs: cannot write /nonexistent/r.html: No such file or directory\n");
 }
 
 struct Browsed {
@@ -338,7 +331,7 @@ Browsed browse(const std::string &browser, const TempDir &dir, const fs::path &p
                              page.string() + "#" + fragment + "' > " + dom.string() + " 2> " +
                              log.string());
     EXPECT_EQ(status, 0);
-    return {readFile(dom), readFile(log)};
+    return {readAll(dom), readAll(log)};
 }
 
 // Every chart the page made has drawn, and it made at least the given number.
@@ -376,8 +369,8 @@ TEST(ReportPage, DrawsEveryChartWithoutErrorAndAgreesWithTheSummary)
     ASSERT_EQ(shell(zepSim(libOption() + "--report " + page.string() + " > " +
                            (dir.path() / "run.txt").string())),
               0);
-    const auto totals = summaryTotals(readFile(dir.path() / "run.txt"));
-    ASSERT_FALSE(totals.empty()) << readFile(dir.path() / "run.txt");
+    const auto totals = summaryTotals(readAll(dir.path() / "run.txt"));
+    ASSERT_FALSE(totals.empty()) << readAll(dir.path() / "run.txt");
 
     // Opened filtered as a person would type it: with colons, in capitals.
     const Browsed b = browse(browser, dir, page, "station=44:0B");

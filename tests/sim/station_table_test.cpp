@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "logs/log_view.hpp"
-#include "run/runner.hpp"
+#include "played.hpp"
 #include "scenario/scenario_reader.hpp"
 
 namespace zep::sim {
@@ -39,32 +39,31 @@ std::size_t column(const char *key)
     return static_cast<std::size_t>(it - columns.begin());
 }
 
-struct Played {
+struct Tables {
     Cells table;      // from the events
     Cells notes;      // the module's lines read as an access point's log
     std::string trace;
     u64 requestsSent = 0;  // the summary's, all radios
 };
 
-Played play(const Scenario &sc, u32 logLevel)
+Tables tablesOf(const Scenario &sc, u32 logLevel)
 {
-    std::ostringstream trace;
     RunOptions opt;
-    opt.libPath = ZEP_SIM_TEST_LIB;
     opt.logLevel = logLevel;
-    opt.trace = &trace;
-    Runner runner(sc, opt);
-    runner.run();
-    Played p{cellsOf(runner.stations()), cellsOf(logs::stationRows(runner.stationLog())), trace.str(), 0};
-    for (const auto &[radio, stats] : runner.summary().radios()) {
-        p.requestsSent += stats.requests;
-    }
-    return p;
+    Tables t;
+    t.trace = play(sc, opt, [&](const Runner &runner) {
+                  t.table = cellsOf(runner.stations());
+                  t.notes = cellsOf(logs::stationRows(runner.stationLog()));
+                  for (const auto &[radio, stats] : runner.summary().radios()) {
+                      t.requestsSent += stats.requests;
+                  }
+              }).trace;
+    return t;
 }
 
-Played play(const std::string &yaml, u32 logLevel)
+Tables tablesOf(const std::string &yaml, u32 logLevel)
 {
-    return play(readScenarioText(yaml, "t.yaml"), logLevel);
+    return tablesOf(readScenarioText(yaml, "t.yaml"), logLevel);
 }
 
 // How many trace events of kind ev and message id name the station.
@@ -101,7 +100,7 @@ steps:
 TEST(StationTable, ALoadedRunThatDropsNotesCountsEachStationsSendsAndReports)
 {
     const Scenario sc = readScenarioText(kLoaded, "t.yaml");
-    const Played p = play(sc, sc.logLevel);
+    const Tables p = tablesOf(sc, sc.logLevel);
     EXPECT_TRUE(p.notes.empty()) << "the notes were dropped, and the table does without them";
     ASSERT_EQ(p.table.size(), 8u);
     u64 requests = 0;
@@ -139,8 +138,8 @@ steps:
 
 TEST(StationTable, ANodeThatLeavesAndComesBackAddsUpItsLives)
 {
-    const Played dropped = play(kLeavesAndComesBack, 1);
-    const Played kept = play(kLeavesAndComesBack, 0);
+    const Tables dropped = tablesOf(kLeavesAndComesBack, 1);
+    const Tables kept = tablesOf(kLeavesAndComesBack, 0);
     ASSERT_EQ(dropped.table.size(), 1u);
     // Four requests in each life; the answer to the last of the first comes after the leave.
     const Json expected = {"00:11:22:33:44:01", "lm", 0, "0+1", 2, 1, nullptr, 8, 0, 6, "75%", 0, "in table"};
@@ -170,8 +169,8 @@ TEST(StationTable, EveryScenarioAgreesWithTheNotesAndOnlyWhatNotesTellGoesUnknow
 {
     for (const fs::path &file : shortScenarios()) {
         const Scenario sc = readScenarioFile(file.string());
-        const Played kept = play(sc, 0);
-        const Played dropped = play(sc, 1);
+        const Tables kept = tablesOf(sc, 0);
+        const Tables dropped = tablesOf(sc, 1);
         for (const auto &[name, c] : kept.table) {
             const auto noted = kept.notes.find(name);
             if (noted == kept.notes.end()) {
@@ -199,11 +198,11 @@ TEST(StationTable, AFullTablesEvictionsAreUnknownWithoutNotesNotMiscounted)
 {
     const Scenario sc = readScenarioFile(std::string(ZEP_SIM_SCENARIO_DIR) + "/findings.yaml");
     // Host 0's starts evict host 1's node three times; host 1 asks again each time.
-    const Json evicted = play(sc, 0).table.at("00:11:22:00:01:00 lm");
+    const Json evicted = tablesOf(sc, 0).table.at("00:11:22:00:01:00 lm");
     EXPECT_EQ(evicted[column("added")], 4);
     EXPECT_EQ(evicted[column("removed")], 3);
     EXPECT_EQ(evicted[column("lastRemoval")], "eviction");
-    const Played dropped = play(sc, 1);
+    const Tables dropped = tablesOf(sc, 1);
     for (const char *key : {"added", "removed", "now"}) {
         EXPECT_TRUE(dropped.table.at("00:11:22:00:01:00 lm")[column(key)].is_null()) << key;
     }

@@ -2,23 +2,14 @@
 // that was accepted but left less behind than it asked for.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "run/runner.hpp"
-#include "scenario/scenario_reader.hpp"
+#include "played.hpp"
 
 namespace zep::sim {
 namespace {
 
 std::string timelineOf(const std::string &text)
 {
-    const Scenario sc = readScenarioText(text, "t.yaml");
-    std::ostringstream human;
-    RunOptions opt;
-    opt.libPath = ZEP_SIM_TEST_LIB;
-    opt.human = &human;
-    Runner(sc, opt).run();
-    return human.str();
+    return play(text).human;
 }
 
 TEST(SimTimeline, AcceptedMessagesThatDidNothingSayWhy)

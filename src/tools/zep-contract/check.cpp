@@ -50,4 +50,8 @@ std::vector<Check> allChecks()
     return checks;
 }
 
+std::vector<const void *> g_freed;
+
+void recordFree(void *element) { g_freed.push_back(element); }
+
 }  // namespace zep::contract

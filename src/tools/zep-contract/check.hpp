@@ -58,6 +58,11 @@ void addQueryChecks(std::vector<Check> &checks);
 
 std::vector<Check> allChecks();
 
+// The free callback of the list and table checks: it keeps each element it is
+// handed, in order, so a check can tell which elements were freed and how often.
+extern std::vector<const void *> g_freed;
+void recordFree(void *element);
+
 // The framework operations the module calls, each with the reason it has no
 // check, or an empty reason when checks cover it.
 struct Operation {

@@ -64,10 +64,6 @@ void findAfterAddDelete(Verdict &v)
     ZEP_HASH_DeleteTable(t.table, nullptr);
 }
 
-std::vector<const void *> g_freed;
-
-void recordFree(void *node) { g_freed.push_back(node); }
-
 void deleteTableFrees(Verdict &v)
 {
     TestTable t;

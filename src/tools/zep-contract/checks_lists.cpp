@@ -156,10 +156,6 @@ void stableSort(Verdict &v)
     }
 }
 
-std::vector<const void *> g_freed;
-
-void recordFree(void *element) { g_freed.push_back(element); }
-
 void freeAllEmpties(Verdict &v)
 {
     TestList list(3);

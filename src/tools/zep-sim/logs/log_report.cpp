@@ -15,7 +15,7 @@ namespace {
 
 constexpr u64 kHourMs = 3600000;
 
-Json radioId(u32 r)
+Json reportRadio(u32 r)
 {
     return r == STAMEAS_ALL_RADIO ? Json("?") : Json(r);
 }
@@ -69,7 +69,7 @@ void addRadios(Json &s, const FieldLog &log)
         for (auto &[key, sum] : totals.items()) {
             sum = sum.get<u64>() + total[key].get<u64>();
         }
-        rows.push_back({{"radio", radioId(id)}, {"total", total}, {"series", hourSeries(byRadio, id, hours)}});
+        rows.push_back({{"radio", reportRadio(id)}, {"total", total}, {"series", hourSeries(byRadio, id, hours)}});
     }
     // A block holding stations of two radios counts on each, once in all.
     totals["nbBlocks"] = log.nbBlocks();

@@ -20,7 +20,7 @@ std::string num(const Json &v)
     return v.dump();
 }
 
-std::string shareText(const HostShare &share)
+std::string shareNote(const HostShare &share)
 {
     std::string weight = std::to_string(kHostWeights[share.host % std::size(kHostWeights)]);
     weight.resize(std::max<std::size_t>(weight.size(), 3), ' ');
@@ -53,7 +53,7 @@ void addShareNotes(TextTable &table, const NodeShares *node)
         return;
     }
     for (const HostShare &share : node->hosts) {
-        table.addNote(shareText(share));
+        table.addNote(shareNote(share));
     }
 }
 

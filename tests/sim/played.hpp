@@ -1,0 +1,31 @@
+// One play of a scenario against the module under test, and what the tests
+// read of it; and the files the tests read back.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "run/runner.hpp"
+#include "scenario/scenario.hpp"
+
+namespace zep::sim {
+
+struct Played {
+    std::vector<Failure> failures;
+    std::vector<Finding> findings;
+    std::string human;  // timeline (unless the options turn it off) and summary
+    std::string trace;
+    std::string log;    // the module's lines, as an access point's syslog writes them
+};
+
+// Plays on the test build of the module unless the options name a library;
+// `inspect` sees the runner once the run is over, for what only it holds.
+Played play(const Scenario &sc, RunOptions opt = {}, const std::function<void(const Runner &)> &inspect = {});
+Played play(const std::string &yaml, RunOptions opt = {}, const std::function<void(const Runner &)> &inspect = {});
+
+// A file's bytes, as a program wrote them; empty if it cannot be read.
+std::string readAll(const std::filesystem::path &file);
+
+}  // namespace zep::sim
