@@ -2,7 +2,6 @@
 // read or played, with exit 2 and one line that names the path and the reason.
 // And the log reader's bound on a line.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -15,7 +14,7 @@
 #include <vector>
 
 #include "logs/log_source.hpp"
-#include "played.hpp"
+#include "sim_test.hpp"
 
 namespace zep::sim
 {
@@ -32,9 +31,8 @@ struct Ran {
 Ran runZepSim(const std::string &args, const fs::path &dir)
 {
     const fs::path err = dir / "stderr";
-    const int raw =
-        std::system((ZEP_SIM_TEST_PROGRAM " " + args + " > /dev/null 2> " + err.string()).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readAll(err)};
+    const int status = shell(ZEP_SIM_TEST_PROGRAM " " + args + " > /dev/null 2> " + err.string());
+    return {status, readAll(err)};
 }
 
 class BadFiles : public ::testing::Test

@@ -1,6 +1,5 @@
 // The play's exit status and last lines: what a script or CI job sees of a run.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -9,7 +8,7 @@
 #include <sstream>
 
 #include "cli/result.hpp"
-#include "played.hpp"
+#include "sim_test.hpp"
 #include "scenario/scenario_reader.hpp"
 
 namespace zep::sim {
@@ -66,12 +65,6 @@ TEST(SimCli, ResultStatusTellsHowTheRunEnded)
     }
 }
 
-int shellStatus(const std::string &command)
-{
-    const int raw = std::system(command.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
 // Usage mistakes and outputs that cannot be written exit 2, with the reason;
 // /dev/full accepts the open and fails the write, as a full disk does.
 TEST(SimCli, UnusableCommandLinesAndFailedWritesExitTwo)
@@ -90,7 +83,7 @@ TEST(SimCli, UnusableCommandLinesAndFailedWritesExitTwo)
         {lib + scenario + " > /dev/full", "cannot write to standard output"},
     };
     for (const auto &[args, reason] : kCases) {
-        EXPECT_EQ(shellStatus(ZEP_SIM_TEST_PROGRAM + args + " 2> " + errors), 2) << args;
+        EXPECT_EQ(shell(ZEP_SIM_TEST_PROGRAM + args + " 2> " + errors), 2) << args;
         EXPECT_NE(readAll(errors).find(reason), std::string::npos) << args << "\n" << readAll(errors);
     }
     std::filesystem::remove(scenario);
@@ -123,7 +116,7 @@ TEST(SimCli, ARecordingThatIsNotWholeExitsTwo)
          "zep-sim: " + rec + ": byte 98: the recorder stopped at its size cap (STA_MEAS_RECORD_MAX)\n"},
     };
     for (const Case &c : kCases) {
-        EXPECT_EQ(shellStatus(c.command), c.status) << c.command;
+        EXPECT_EQ(shell(c.command), c.status) << c.command;
         const std::string said = readAll(errors);
         EXPECT_TRUE(c.text.empty() ? said.empty() : said.find(c.text) != std::string::npos) << c.command << "\n" << said;
     }

@@ -2,7 +2,7 @@
 // counts and stations exact, and on a run just short of it.
 #include <gtest/gtest.h>
 
-#include "played.hpp"
+#include "sim_test.hpp"
 
 namespace zep::sim {
 namespace {

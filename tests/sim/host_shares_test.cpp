@@ -2,7 +2,7 @@
 // node, as a play shows them: told by the ledger of what the hosts asked for.
 #include <gtest/gtest.h>
 
-#include "played.hpp"
+#include "sim_test.hpp"
 
 namespace zep::sim {
 namespace {

@@ -15,7 +15,7 @@
 #include "logs/log_source.hpp"
 #include "logs/log_view.hpp"
 #include "logs/scenario_out.hpp"
-#include "played.hpp"
+#include "sim_test.hpp"
 #include "scenario/demo.hpp"
 #include "scenario/scenario_reader.hpp"
 #include "sta_meas_msg.h"

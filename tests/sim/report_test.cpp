@@ -3,7 +3,6 @@
 // in headless Chromium (skipped, not failed, where it is missing).
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,7 +15,7 @@
 #include "out/run_figures.hpp"
 #include "logs/log_view.hpp"
 #include "out/report_html.hpp"
-#include "played.hpp"
+#include "sim_test.hpp"
 #include "sta_meas_msg.h"
 #include "wire/msg_catalog.hpp"
 
@@ -90,12 +89,6 @@ std::string chromium()
         }
     }
     return {};
-}
-
-int shell(const std::string &command)
-{
-    const int raw = std::system(command.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
 class TempDir {

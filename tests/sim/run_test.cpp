@@ -5,7 +5,7 @@
 #include <set>
 #include <sstream>
 
-#include "played.hpp"
+#include "sim_test.hpp"
 #include "run/runner.hpp"
 #include "scenario/demo.hpp"
 #include "scenario/scenario_reader.hpp"

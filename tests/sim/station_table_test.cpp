@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "logs/log_view.hpp"
-#include "played.hpp"
+#include "sim_test.hpp"
 #include "scenario/scenario_reader.hpp"
 
 namespace zep::sim {

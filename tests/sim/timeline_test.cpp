@@ -2,7 +2,7 @@
 // that was accepted but left less behind than it asked for.
 #include <gtest/gtest.h>
 
-#include "played.hpp"
+#include "sim_test.hpp"
 
 namespace zep::sim {
 namespace {

@@ -1,5 +1,8 @@
-#include "played.hpp"
+#include "sim_test.hpp"
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -42,6 +45,12 @@ std::string readAll(const std::filesystem::path &file)
 {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+int shell(const std::string &command)
+{
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
 }  // namespace zep::sim

@@ -1,5 +1,6 @@
-// One play of a scenario against the module under test, and what the tests
-// read of it; and the files the tests read back.
+// What the simulator's tests share: one play of a scenario against the module
+// under test and what they read of it, the files they read back, and the
+// commands they run.
 #pragma once
 
 #include <filesystem>
@@ -27,5 +28,8 @@ Played play(const std::string &yaml, RunOptions opt = {}, const std::function<vo
 
 // A file's bytes, as a program wrote them; empty if it cannot be read.
 std::string readAll(const std::filesystem::path &file);
+
+// A command's exit status through the shell; -1 if it did not exit.
+int shell(const std::string &command);
 
 }  // namespace zep::sim
