@@ -40,6 +40,19 @@ inline std::vector<u8> patched(std::vector<u8> body, std::size_t at, u8 value, s
 
 inline Mac macOf(u8 last) { return Mac{0x00, 0x11, 0x22, 0x33, 0x44, last}; }
 
+// A key, or an entry of a message, of the station and the id; the rest zero.
+template <class Keyed>
+Keyed keyOf(const Mac &mac, u32 measId)
+{
+    Keyed keyed{};
+    std::memcpy(keyed.staMac, mac.data(), mac.size());
+    keyed.measId = measId;
+    return keyed;
+}
+
+// A stop for this MAC ends every station's measurement of its sender.
+inline const Mac kAllStations{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 class AppTest : public ::testing::Test {
 protected:
     explicit AppTest(host::Profile profile = {}) : host_(profile) {}
@@ -73,14 +86,25 @@ protected:
         return host_.deliver(msgId, body);
     }
 
-    // Texts of the captured log lines, in order.
-    std::vector<std::string> logTexts() const
+    // A case of a table starts with nothing captured and, when fault names a
+    // framework call, that call's next use refused.
+    void freshCase(const char *fault = nullptr)
     {
-        std::vector<std::string> out;
-        for (const auto &line : host_.logs()) {
-            out.push_back(line.text);
+        host_.clearCaptures();
+        host_.faults().clear();
+        if (fault != nullptr) {
+            host_.faults().failCall(fault, 1);
         }
-        return out;
+    }
+
+    // The captured lines are line alone, an error, or none when line is "".
+    void expectOnlyError(const std::string &line) const
+    {
+        EXPECT_EQ(linesWithoutSourceLine(),
+                  line.empty() ? std::vector<std::string>{} : std::vector<std::string>{line});
+        if (!line.empty() && !host_.logs().empty()) {
+            EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
+        }
     }
 
     // A line's text after its "function[line]: " or station prefix.

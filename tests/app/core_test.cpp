@@ -30,6 +30,18 @@ protected:
         }
         return n;
     }
+
+    // Bodies (see bodyOf) of the captured error lines, in order.
+    std::vector<std::string> errorBodies() const
+    {
+        std::vector<std::string> out;
+        for (const auto &line : host_.logs()) {
+            if (line.severity == ZEP_DBG_ERROR) {
+                out.push_back(bodyOf(line.text));
+            }
+        }
+        return out;
+    }
 };
 
 struct Phase0Failure {
@@ -65,10 +77,10 @@ TEST_P(Phase0FailureTest, StopsAtTheFailingStepWithBothLines)
     EXPECT_EQ(host_.initPhase(0), c.status);
 
     EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), c.coreLines);
-    const auto lines = logTexts();
+    const auto &lines = host_.logs();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2].rfind("ZEP_STAMEAS_DataInit[", 0), 0u);
-    EXPECT_EQ(lines.back().rfind("ZEP_STAMEAS_AppInit[", 0), 0u);
+    EXPECT_EQ(lines[lines.size() - 2].text.rfind("ZEP_STAMEAS_DataInit[", 0), 0u);
+    EXPECT_EQ(lines.back().text.rfind("ZEP_STAMEAS_AppInit[", 0), 0u);
     // The steps after the failing one did not run.
     EXPECT_EQ(g_staMeasTbl == nullptr, c.step <= 2);
     EXPECT_EQ(g_coMeasRadioState == nullptr, c.step <= 3);
@@ -112,13 +124,7 @@ TEST_P(Phase1FailureTest, KeepsEarlierRegistrationsAndStops)
 
     EXPECT_EQ(host_.initPhase(1), 9u);
 
-    std::vector<std::string> lines;
-    for (const auto &line : host_.logs()) {
-        if (line.severity == ZEP_DBG_ERROR) {
-            lines.push_back(bodyOf(line.text));
-        }
-    }
-    EXPECT_EQ(lines, (std::vector<std::string>{c.stepLine, "app init failed 9\r\n"}));
+    EXPECT_EQ(errorBodies(), (std::vector<std::string>{c.stepLine, "app init failed 9\r\n"}));
     EXPECT_EQ(eventHandlers(), c.eventHandlers);
     EXPECT_EQ(host_.hasHandler(kRpc, 69), c.rpc69);
     EXPECT_EQ(host_.hasHandler(kRpc, 70), c.rpc70);
@@ -204,13 +210,7 @@ TEST_P(DeinitFailureTest, IsLoggedAndTheRestIsStillUndone)
     started_ = false;
     host_.faults().failCall(c.op, c.nth);
     ASSERT_EQ(host_.deinit(), 0u);
-    std::vector<std::string> errors;
-    for (const auto &line : host_.logs()) {
-        if (line.severity == ZEP_DBG_ERROR) {
-            errors.push_back(bodyOf(line.text));
-        }
-    }
-    EXPECT_EQ(errors, std::vector<std::string>{c.line});
+    EXPECT_EQ(errorBodies(), std::vector<std::string>{c.line});
     EXPECT_EQ(eventHandlers(), c.handlersLeft);
     EXPECT_EQ(host_.activeTimers(), c.handlersLeft == 0 ? 1u : 0u);
     EXPECT_EQ(host_.memory().liveBlocks(), 0u);

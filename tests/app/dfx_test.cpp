@@ -25,27 +25,16 @@ protected:
     void expectRefusal(const DfxRefusal &c)
     {
         SCOPED_TRACE(c.what);
-        host_.clearCaptures();
-        host_.faults().clear();
-        if (c.fault != nullptr) {
-            host_.faults().failCall(c.fault, 1);
-        }
+        freshCase(c.fault);
         EXPECT_EQ(c.call(), c.status);
-        EXPECT_EQ(linesWithoutSourceLine(),
-                  c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
-        if (!c.line.empty()) {
-            EXPECT_EQ(lastLog().severity, ZEP_DBG_ERROR);
-        }
+        expectOnlyError(c.line);
     }
 
     // One node on radio with every host's request and schedule distinct, so an
     // entry shows which host it was read from.
     StaMeasInfo *addNode(u32 radio, u8 macLast, u32 measId, u32 hostBitmap, u16 weight)
     {
-        StaMeasKey key = {};
-        const Mac mac = macOf(macLast);
-        std::copy(mac.begin(), mac.end(), key.staMac);
-        key.measId = measId;
+        StaMeasKey key = keyOf<StaMeasKey>(macOf(macLast), measId);
         StaMeasInfo *info = ZEP_STAMEAS_AddMeasInfo(radio, &key);
         if (info == nullptr) {
             ADD_FAILURE() << "node " << unsigned{macLast} << " not added";
@@ -79,10 +68,7 @@ protected:
 
     CoMeasInfo *addCoMeas(u32 radio, u32 channel, u8 macLast, u32 measId)
     {
-        CoMeasKey key = {};
-        const Mac mac = macOf(macLast);
-        std::copy(mac.begin(), mac.end(), key.staMac);
-        key.measId = measId;
+        CoMeasKey key = keyOf<CoMeasKey>(macOf(macLast), measId);
         ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(radio, channel);
         CoMeasInfo *info = ZEP_STAMEAS_AddCoMeasInfo(list, &key);
         if (info == nullptr) {
