@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -130,17 +131,11 @@ protected:
     // what a refusal says and which operation says it, not where it sits.
     std::vector<std::string> linesWithoutSourceLine() const
     {
+        static const std::regex kSourceLine("\\[[0-9]+\\]");
         std::vector<std::string> out;
         for (const auto &line : host_.logs()) {
-            std::string text = line.text;
-            for (std::size_t open = text.find('['); open != std::string::npos; open = text.find('[', open + 1)) {
-                const std::size_t close = text.find_first_not_of("0123456789", open + 1);
-                if (close != open + 1 && close != std::string::npos && text[close] == ']') {
-                    text.erase(open + 1, close - open - 1);
-                    break;
-                }
-            }
-            out.push_back(text);
+            out.push_back(std::regex_replace(line.text, kSourceLine, "[]",
+                                             std::regex_constants::format_first_only));
         }
         return out;
     }
@@ -153,10 +148,8 @@ protected:
         std::string out;
         for (const auto &line : host_.logs()) {
             const std::size_t at = line.text.find(kTag);
-            std::string named;
-            if (at != std::string::npos) {
-                named = line.text.substr(at + kTag.size(), 14);
-            }
+            const std::string named =
+                at == std::string::npos ? "" : line.text.substr(at + kTag.size(), 14);
             std::string passed;
             if (line.sta.has_value()) {
                 const Mac &m = *line.sta;

@@ -13,15 +13,6 @@ constexpr std::array<u32, 9> kEventMsgs = {182, 183, 184, 185, 34, 198, 181, 168
 
 class CoreTest : public AppTest {
 protected:
-    // Registration and phase 0 only; the caller drives phase 1.
-    void registerAndPhase0()
-    {
-        started_ = true;
-        ASSERT_EQ(host_.registerApp(), 0u);
-        ASSERT_EQ(host_.initPhase(0), 0u);
-        host_.clearCaptures();
-    }
-
     std::size_t eventHandlers() const
     {
         std::size_t n = 0;
@@ -119,7 +110,10 @@ class Phase1FailureTest : public CoreTest, public ::testing::WithParamInterface<
 TEST_P(Phase1FailureTest, KeepsEarlierRegistrationsAndStops)
 {
     const Phase1Failure &c = GetParam();
-    registerAndPhase0();
+    started_ = true;
+    ASSERT_EQ(host_.registerApp(), 0u);
+    ASSERT_EQ(host_.initPhase(0), 0u);
+    host_.clearCaptures();
     host_.faults().failCall(c.op, c.nth, 1, 9);
 
     EXPECT_EQ(host_.initPhase(1), 9u);

@@ -167,8 +167,7 @@ const std::vector<Step> &workload()
          }},
         {"scan switch off",
          [](host::Host &h) {
-             const std::vector<u8> off = {0};
-             h.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, kRadio, off);
+             h.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, kRadio, std::vector<u8>{0});
          }},
         {"quiet expiries", [](host::Host &h) { h.advance(2000); }},
     };

@@ -87,33 +87,25 @@ struct Recorded {
 // Runs lines with the recorder on, on a live emulation whose logger keeps them.
 Recorded record(const std::function<void()> &lines)
 {
-    const std::string path = test::tempPath("log_line");
-    static Writer writer;  // its buffer is large: not on the stack
     Recorded r;
-    {
-        host::Host host;
-        EXPECT_TRUE(writer.open(path.c_str(), 1ull << 20));
+    host::Host host;
+    r.bytes = test::writtenFile(1ull << 20, [&](Writer &writer) {
         zep_record_writer = &writer;
         lines();
         zep_record_writer = nullptr;
-        writer.close(EndReason::closed);
-        for (const host::LogLine &line : host.logs()) {
-            r.printed.push_back(line.text);
-        }
+    });
+    for (const host::LogLine &line : host.logs()) {
+        r.printed.push_back(line.text);
     }
-    r.bytes = test::takeFile(path);
     return r;
 }
 
 std::vector<std::string> recordedTexts(std::span<const u8> bytes)
 {
     std::vector<std::string> texts;
-    Reader reader(bytes);
-    RecordedCall e;
-    while (reader.next(e) == Reader::Status::event) {
-        texts.push_back(recordedLineText(e));
-    }
-    EXPECT_EQ(reader.next(e), Reader::Status::end) << reader.why();
+    const auto read =
+        test::readAll(bytes, [&](const RecordedCall &e) { texts.push_back(recordedLineText(e)); });
+    EXPECT_EQ(read.status, Reader::Status::end) << read.why;
     return texts;
 }
 
@@ -196,14 +188,12 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
 // The values of the one line of a recording, as its event carries them.
 std::vector<u8> valuesOfOnlyLine(std::span<const u8> bytes)
 {
-    Reader reader(bytes);
-    RecordedCall e;
     std::vector<u8> values;
-    while (reader.next(e) == Reader::Status::event) {
+    test::readAll(bytes, [&](const RecordedCall &e) {
         if (e.kind == CallKind::op) {
             values.assign(e.in.begin(), e.in.end());
         }
-    }
+    });
     return values;
 }
 

@@ -51,12 +51,17 @@ struct ReadAll {
     std::string why;
 };
 
-inline ReadAll readAll(std::span<const u8> bytes)
+// Reads every event, which each (when given) sees in turn.
+inline ReadAll readAll(std::span<const u8> bytes,
+                       const std::function<void(const RecordedCall &)> &each = {})
 {
     Reader reader(bytes);
     RecordedCall e;
     Reader::Status s = reader.next(e);
     while (s == Reader::Status::event) {
+        if (each) {
+            each(e);
+        }
         s = reader.next(e);
     }
     return {s, reader.eventsRead(), reader.why()};

@@ -186,11 +186,13 @@ std::string withoutTimes(const Finding &f)
     return text;
 }
 
-std::vector<std::string> withoutTimes(const std::vector<Finding> &findings)
+// f of each of the items, in order.
+template <class T, class F>
+auto mapped(const std::vector<T> &items, F f)
 {
-    std::vector<std::string> out;
-    for (const Finding &f : findings) {
-        out.push_back(withoutTimes(f));
+    std::vector<decltype(f(items.front()))> out;
+    for (const T &item : items) {
+        out.push_back(f(item));
     }
     return out;
 }
@@ -204,7 +206,7 @@ TEST(Replay, APlaysLogGivesTheFindingsItHoldsAndNamesTheOthers)
     options.libPath = ZEP_RECORD_TEST_LIB;
     Runner runner(sc, options);
     runner.run();
-    const std::vector<std::string> played = withoutTimes(runner.findings());
+    const std::vector<std::string> played = mapped(runner.findings(), withoutTimes);
     const std::vector<Finding> logged = logs::findingsOf(runner.stationLog());
     ASSERT_EQ(played.size(), 3u);
     EXPECT_TRUE(played[0].starts_with("share-never-sent: ")) << played[0];
@@ -235,15 +237,6 @@ std::map<std::string, std::string> byRule(const std::vector<Finding> &findings, 
     return out;
 }
 
-std::vector<Json> stationCells(const std::vector<logs::StationRow> &rows)
-{
-    std::vector<Json> cells;
-    for (const logs::StationRow &row : rows) {
-        cells.push_back(logs::stationCells(row));
-    }
-    return cells;
-}
-
 // Every scenario recorded once: the replay is "same" to the recording's end,
 // shows the play's trace, findings and station table, and the play's log
 // gives the findings a log can hold.
@@ -266,7 +259,7 @@ TEST(Replay, EveryScenarioReplaysAsItWasPlayed)
         options.sinks = {&syslog};
         record(entry.path().string(), rec, options, [&](const Runner &runner) {
             played = runner.findings();
-            playedStations = stationCells(runner.stations());
+            playedStations = mapped(runner.stations(), logs::stationCells);
         });
         const std::vector<u8> bytes = takeFile(rec);
 
@@ -288,8 +281,9 @@ TEST(Replay, EveryScenarioReplaysAsItWasPlayed)
             EXPECT_EQ(outcome.ending,
                       "byte " + std::to_string(bytes.size() - 1) + ": the recording was closed normally")
                 << name;
-            EXPECT_EQ(withoutTimes(watching.findings()), withoutTimes(played)) << name;
-            EXPECT_EQ(stationCells(watching.stations()), playedStations) << name;
+            EXPECT_EQ(mapped(watching.findings(), withoutTimes), mapped(played, withoutTimes))
+                << name;
+            EXPECT_EQ(mapped(watching.stations(), logs::stationCells), playedStations) << name;
         }  // the view writes out the rest of its trace
         EXPECT_EQ(unexplainedDifference(traceLines(playedTrace.str()), traceLines(replayedTrace.str())), "") << name;
 
@@ -363,13 +357,9 @@ TEST(Replay, ARecordingCutShortReplaysToItsLastCompleteBlock)
     record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path);
     const std::vector<u8> bytes = takeFile(path);
     const std::span<const u8> half = std::span(bytes).first(bytes.size() / 2);
-    zep::record::Reader reader(half);
-    zep::record::RecordedCall e;
-    while (reader.next(e) == zep::record::Reader::Status::event) {
-    }
     const replay::Outcome outcome = replayOn(half, ZEP_RECORD_TEST_LIB);
     EXPECT_FALSE(outcome.divergence);
-    EXPECT_EQ(outcome.events, reader.eventsRead());
+    EXPECT_EQ(outcome.events, zep::record::test::readAll(half).events);
     EXPECT_NE(outcome.ending.find("the recording stops inside a block"), std::string::npos) << outcome.ending;
 }
 
