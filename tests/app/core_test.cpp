@@ -1,5 +1,6 @@
 // Registration, the two start-up phases, de-initialisation, the per-radio
 // measurement switch with configuration item 32.
+#include <algorithm>
 #include <array>
 
 #include "app_fixture.hpp"
@@ -15,11 +16,8 @@ class CoreTest : public AppTest {
 protected:
     std::size_t eventHandlers() const
     {
-        std::size_t n = 0;
-        for (u32 id : kEventMsgs) {
-            n += host_.hasHandler(kEvent, id) ? 1 : 0;
-        }
-        return n;
+        return static_cast<std::size_t>(std::ranges::count_if(
+            kEventMsgs, [this](u32 id) { return host_.hasHandler(kEvent, id); }));
     }
 
     // Bodies (see bodyOf) of the captured error lines, in order.
@@ -195,8 +193,7 @@ TEST_P(DeinitFailureTest, IsLoggedAndTheRestIsStillUndone)
 {
     const DeinitFailure &c = GetParam();
     ASSERT_EQ(startApp(), 0u);
-    StaMeasStartEntry entry{};
-    entry.measId = STAMEAS_MSG_LM_REQ;
+    StaMeasStartEntry entry = keyOf<StaMeasStartEntry>(Mac{}, STAMEAS_MSG_LM_REQ);
     entry.sched = StaMeasSched{1, 1, 0};
     ASSERT_EQ(deliver(STAMEAS_MSG_MEAS_START, messageOf(StaMeasMsgHead{1, 0, {}, 0}, std::vector{entry})), 0u);
     ASSERT_EQ(host_.activeTimers(), 1u);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "comeas_fixture.hpp"
@@ -214,19 +215,20 @@ class Sweep
     // until a run fails none; the k of that run.
     u64 sweep(const Body &body)
     {
-        u64 k = 1;
-        for (; k < kLimit; k++) {
-            k_ = k;
-            if (!run(k, body)) {
-                break;
-            }
+        k_ = 1;
+        while (k_ < kLimit && run(k_, body)) {
+            k_++;
         }
-        return k;
+        return k_;
     }
 
-    void check(const char *when, AppStage stage, host::Host &h)
+    void note(const char *when, const std::vector<std::string> &violations)
     {
-        note(when, tableViolations(h, stage));
+        // The first broken step of a run says enough to reproduce it.
+        if (!violations.empty() && reportedK_ != k_) {
+            reportedK_ = k_;
+            findings_ << "k " << k_ << ", " << when << ":\n" << describe(violations);
+        }
     }
 
     std::string findings() const { return findings_.str(); }
@@ -241,19 +243,10 @@ class Sweep
         h.setCaptureLogs(false);
         setUpWorld(h);
         body(h, [&] { h.faults().failKthFallible(k); });
-        check("after the run", AppStage::Running, h);
+        note("after the run", tableViolations(h, AppStage::Running));
         note("after de-initialisation", deinitViolations(h));
         runs_++;
         return h.faults().injectedFailures() != 0;
-    }
-
-    void note(const char *when, const std::vector<std::string> &violations)
-    {
-        // The first broken step of a run says enough to reproduce it.
-        if (!violations.empty() && reportedK_ != k_) {
-            reportedK_ = k_;
-            findings_ << "k " << k_ << ", " << when << ":\n" << describe(violations);
-        }
     }
 
     u64 k_ = 0;
@@ -270,7 +263,7 @@ TEST(FaultSweep, LifecycleWithEachFallibleCallFailingKeepsEveryStructure)
         h.start();
         for (const Step &step : workload()) {
             step.run(h);
-            sweep.check(step.name, AppStage::Running, h);
+            sweep.note(step.name, tableViolations(h, AppStage::Running));
         }
     });
     RecordProperty("runs", static_cast<int>(sweep.runs()));
@@ -294,11 +287,8 @@ TEST(FaultSweep, TheLifecycleCallsEveryFallibleOperation)
     }
     h.deinit();
     std::vector<std::string_view> uncalled;
-    for (std::string_view op : host::Faults::operations()) {
-        if (h.faults().calls(op) == 0) {
-            uncalled.push_back(op);
-        }
-    }
+    std::ranges::copy_if(host::Faults::operations(), std::back_inserter(uncalled),
+                         [&](std::string_view op) { return h.faults().calls(op) == 0; });
     EXPECT_THAT(uncalled, ::testing::IsEmpty());
 }
 

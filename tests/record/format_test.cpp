@@ -13,8 +13,6 @@ namespace zep::record {
 namespace {
 
 using Status = Reader::Status;
-using test::readAll;
-using test::writtenFile;
 
 struct Written {
     std::vector<u8> bytes;
@@ -26,7 +24,7 @@ struct Written {
 Written writeEvents(u32 count, bool noise = true, u64 cap = 1ull << 30)
 {
     Written w;
-    w.bytes = writtenFile(cap, [&](Writer &writer) {
+    w.bytes = test::writtenFile(cap, [&](Writer &writer) {
         std::vector<u8> body(1000);
         u64 lastSize = writer.bytesWritten();
         u32 seed = 12345;
@@ -89,7 +87,7 @@ TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)
     const u64 perBlock = 66;  // 1000-byte events (1007 bytes written) in 64 KiB blocks
     for (u64 cut : {u64{16}, w.blockEnds[0] - 1, w.blockEnds[0], w.blockEnds[0] + 7, w.blockEnds[0] + 30,
                     w.blockEnds[1], w.bytes.size() - 1}) {
-        const auto read = readAll(std::span(w.bytes).first(cut));
+        const auto read = test::readAll(std::span(w.bytes).first(cut));
         EXPECT_EQ(read.status, Status::cutShort) << cut;
         const auto complete = static_cast<u64>(std::ranges::count_if(w.blockEnds, [&](u64 end) { return end <= cut; }));
         EXPECT_EQ(read.events, std::min<u64>(complete * perBlock, 150)) << cut << ": " << read.why;
@@ -115,13 +113,13 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
     for (const auto &c : cases) {
         std::vector<u8> bytes = w.bytes;
         bytes[c.at] ^= 0x40;
-        const auto read = readAll(bytes);
+        const auto read = test::readAll(bytes);
         EXPECT_EQ(read.status, Status::damaged) << c.at;
         EXPECT_NE(read.why.find(c.why), std::string::npos) << read.why;
     }
     std::vector<u8> longer = w.bytes;
     longer.push_back(0);
-    EXPECT_EQ(readAll(longer).status, Status::damaged) << "bytes after the end block";
+    EXPECT_EQ(test::readAll(longer).status, Status::damaged) << "bytes after the end block";
 }
 
 // Log formats and strings are defined once and named by id after: a table
@@ -160,7 +158,7 @@ TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
         {{good, noId}, "text definition without its id"},
     };
     for (const auto &c : cases) {
-        const auto read = readAll(writtenFile(1u << 20, [&](Writer &writer) {
+        const auto read = test::readAll(test::writtenFile(1u << 20, [&](Writer &writer) {
             for (const RecordedCall &e : c.events) {
                 writer.add(e);
             }
@@ -176,7 +174,7 @@ TEST(RecordFormat, TheCapEndsTheFileMarkedAndWithinIt)
     const Written w = writeEvents(1000, true, cap);
     EXPECT_LE(w.bytes.size(), cap);
     EXPECT_GT(w.bytes.size(), cap - 2 * 65'536);
-    const auto read = readAll(w.bytes);
+    const auto read = test::readAll(w.bytes);
     EXPECT_EQ(read.status, Status::end);
     EXPECT_NE(read.why.find("size cap"), std::string::npos) << read.why;
     EXPECT_GT(read.events, 100u);
