@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,19 @@ inline std::vector<u8> patched(std::vector<u8> body, std::size_t at, u8 value, s
 
 inline Mac macOf(u8 last) { return Mac{0x00, 0x11, 0x22, 0x33, 0x44, last}; }
 
+// A key, or an entry of a message, of the station and the id; the rest zero.
+template <class Keyed>
+Keyed keyOf(const Mac &mac, u32 measId)
+{
+    Keyed keyed{};
+    std::memcpy(keyed.staMac, mac.data(), mac.size());
+    keyed.measId = measId;
+    return keyed;
+}
+
+// A stop for this MAC ends every station's measurement of its sender.
+inline const Mac kAllStations{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 class AppTest : public ::testing::Test {
 protected:
     explicit AppTest(host::Profile profile = {}) : host_(profile) {}
@@ -73,14 +87,25 @@ protected:
         return host_.deliver(msgId, body);
     }
 
-    // Texts of the captured log lines, in order.
-    std::vector<std::string> logTexts() const
+    // A case of a table starts with nothing captured and, when fault names a
+    // framework call, that call's next use refused.
+    void freshCase(const char *fault = nullptr)
     {
-        std::vector<std::string> out;
-        for (const auto &line : host_.logs()) {
-            out.push_back(line.text);
+        host_.clearCaptures();
+        host_.faults().clear();
+        if (fault != nullptr) {
+            host_.faults().failCall(fault, 1);
         }
-        return out;
+    }
+
+    // The captured lines are line alone, an error, or none when line is "".
+    void expectOnlyError(const std::string &line) const
+    {
+        EXPECT_EQ(linesWithoutSourceLine(),
+                  line.empty() ? std::vector<std::string>{} : std::vector<std::string>{line});
+        if (!line.empty() && !host_.logs().empty()) {
+            EXPECT_EQ(host_.logs()[0].severity, ZEP_DBG_ERROR);
+        }
     }
 
     // A line's text after its "function[line]: " or station prefix.
@@ -106,17 +131,11 @@ protected:
     // what a refusal says and which operation says it, not where it sits.
     std::vector<std::string> linesWithoutSourceLine() const
     {
+        static const std::regex kSourceLine("\\[[0-9]+\\]");
         std::vector<std::string> out;
         for (const auto &line : host_.logs()) {
-            std::string text = line.text;
-            for (std::size_t open = text.find('['); open != std::string::npos; open = text.find('[', open + 1)) {
-                const std::size_t close = text.find_first_not_of("0123456789", open + 1);
-                if (close != open + 1 && close != std::string::npos && text[close] == ']') {
-                    text.erase(open + 1, close - open - 1);
-                    break;
-                }
-            }
-            out.push_back(text);
+            out.push_back(std::regex_replace(line.text, kSourceLine, "[]",
+                                             std::regex_constants::format_first_only));
         }
         return out;
     }
@@ -129,10 +148,8 @@ protected:
         std::string out;
         for (const auto &line : host_.logs()) {
             const std::size_t at = line.text.find(kTag);
-            std::string named;
-            if (at != std::string::npos) {
-                named = line.text.substr(at + kTag.size(), 14);
-            }
+            const std::string named =
+                at == std::string::npos ? "" : line.text.substr(at + kTag.size(), 14);
             std::string passed;
             if (line.sta.has_value()) {
                 const Mac &m = *line.sta;

@@ -15,20 +15,15 @@ inline constexpr u16 kChan = 36;
 // no byte at 16, 17 or 19 reads as "to be completed".
 inline CoMeasStartEntry coEntry(u8 staLast, u32 measId, u8 flags = 0, u8 seed = 0x40)
 {
-    CoMeasStartEntry e{};
-    std::memcpy(e.staMac, macOf(staLast).data(), sizeof(e.staMac));
+    CoMeasStartEntry e = keyOf<CoMeasStartEntry>(macOf(staLast), measId);
     e.flags = flags;
-    e.measId = measId;
     for (u32 i = 0; i < COMEAS_REQ_BODY_LEN; i++) e.reqBody[i] = static_cast<u8>(seed + i);
     return e;
 }
 
 inline CoMeasStopEntry coStop(const Mac &mac, u32 measId)
 {
-    CoMeasStopEntry e{};
-    std::memcpy(e.staMac, mac.data(), sizeof(e.staMac));
-    e.measId = measId;
-    return e;
+    return keyOf<CoMeasStopEntry>(mac, measId);
 }
 
 template <class Entry>

@@ -88,8 +88,8 @@ TEST_F(CoMeasStartTest, HeaviestHostsBodyWinsAndHostsWithdraw)
     ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_STOP, coMsg(1, std::vector{coStop(macOf(1), 200)})), 0u);
     EXPECT_TRUE(loggedBody("measId[200] delete from list, left 2.\r\n"));
 
-    const Mac all{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_STOP, coMsg(2, std::vector{coStop(all, 200)})), 0u);
+    ASSERT_EQ(deliver(STAMEAS_MSG_COMEAS_STOP, coMsg(2, std::vector{coStop(kAllStations, 200)})),
+              0u);
     EXPECT_TRUE(loggedBody("Clean list with measId 200 host 2.\r\n"));
     recs = records();
     ASSERT_EQ(recs.size(), 1u);

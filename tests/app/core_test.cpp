@@ -1,5 +1,6 @@
 // Registration, the two start-up phases, de-initialisation, the per-radio
 // measurement switch with configuration item 32.
+#include <algorithm>
 #include <array>
 
 #include "app_fixture.hpp"
@@ -13,22 +14,22 @@ constexpr std::array<u32, 9> kEventMsgs = {182, 183, 184, 185, 34, 198, 181, 168
 
 class CoreTest : public AppTest {
 protected:
-    // Registration and phase 0 only; the caller drives phase 1.
-    void registerAndPhase0()
-    {
-        started_ = true;
-        ASSERT_EQ(host_.registerApp(), 0u);
-        ASSERT_EQ(host_.initPhase(0), 0u);
-        host_.clearCaptures();
-    }
-
     std::size_t eventHandlers() const
     {
-        std::size_t n = 0;
-        for (u32 id : kEventMsgs) {
-            n += host_.hasHandler(kEvent, id) ? 1 : 0;
+        return static_cast<std::size_t>(std::ranges::count_if(
+            kEventMsgs, [this](u32 id) { return host_.hasHandler(kEvent, id); }));
+    }
+
+    // Bodies (see bodyOf) of the captured error lines, in order.
+    std::vector<std::string> errorBodies() const
+    {
+        std::vector<std::string> out;
+        for (const auto &line : host_.logs()) {
+            if (line.severity == ZEP_DBG_ERROR) {
+                out.push_back(bodyOf(line.text));
+            }
         }
-        return n;
+        return out;
     }
 };
 
@@ -65,10 +66,10 @@ TEST_P(Phase0FailureTest, StopsAtTheFailingStepWithBothLines)
     EXPECT_EQ(host_.initPhase(0), c.status);
 
     EXPECT_EQ(logBodies(STAMEAS_CAT_CORE), c.coreLines);
-    const auto lines = logTexts();
+    const auto &lines = host_.logs();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2].rfind("ZEP_STAMEAS_DataInit[", 0), 0u);
-    EXPECT_EQ(lines.back().rfind("ZEP_STAMEAS_AppInit[", 0), 0u);
+    EXPECT_EQ(lines[lines.size() - 2].text.rfind("ZEP_STAMEAS_DataInit[", 0), 0u);
+    EXPECT_EQ(lines.back().text.rfind("ZEP_STAMEAS_AppInit[", 0), 0u);
     // The steps after the failing one did not run.
     EXPECT_EQ(g_staMeasTbl == nullptr, c.step <= 2);
     EXPECT_EQ(g_coMeasRadioState == nullptr, c.step <= 3);
@@ -107,18 +108,15 @@ class Phase1FailureTest : public CoreTest, public ::testing::WithParamInterface<
 TEST_P(Phase1FailureTest, KeepsEarlierRegistrationsAndStops)
 {
     const Phase1Failure &c = GetParam();
-    registerAndPhase0();
+    started_ = true;
+    ASSERT_EQ(host_.registerApp(), 0u);
+    ASSERT_EQ(host_.initPhase(0), 0u);
+    host_.clearCaptures();
     host_.faults().failCall(c.op, c.nth, 1, 9);
 
     EXPECT_EQ(host_.initPhase(1), 9u);
 
-    std::vector<std::string> lines;
-    for (const auto &line : host_.logs()) {
-        if (line.severity == ZEP_DBG_ERROR) {
-            lines.push_back(bodyOf(line.text));
-        }
-    }
-    EXPECT_EQ(lines, (std::vector<std::string>{c.stepLine, "app init failed 9\r\n"}));
+    EXPECT_EQ(errorBodies(), (std::vector<std::string>{c.stepLine, "app init failed 9\r\n"}));
     EXPECT_EQ(eventHandlers(), c.eventHandlers);
     EXPECT_EQ(host_.hasHandler(kRpc, 69), c.rpc69);
     EXPECT_EQ(host_.hasHandler(kRpc, 70), c.rpc70);
@@ -195,8 +193,7 @@ TEST_P(DeinitFailureTest, IsLoggedAndTheRestIsStillUndone)
 {
     const DeinitFailure &c = GetParam();
     ASSERT_EQ(startApp(), 0u);
-    StaMeasStartEntry entry{};
-    entry.measId = STAMEAS_MSG_LM_REQ;
+    StaMeasStartEntry entry = keyOf<StaMeasStartEntry>(Mac{}, STAMEAS_MSG_LM_REQ);
     entry.sched = StaMeasSched{1, 1, 0};
     ASSERT_EQ(deliver(STAMEAS_MSG_MEAS_START, messageOf(StaMeasMsgHead{1, 0, {}, 0}, std::vector{entry})), 0u);
     ASSERT_EQ(host_.activeTimers(), 1u);
@@ -204,13 +201,7 @@ TEST_P(DeinitFailureTest, IsLoggedAndTheRestIsStillUndone)
     started_ = false;
     host_.faults().failCall(c.op, c.nth);
     ASSERT_EQ(host_.deinit(), 0u);
-    std::vector<std::string> errors;
-    for (const auto &line : host_.logs()) {
-        if (line.severity == ZEP_DBG_ERROR) {
-            errors.push_back(bodyOf(line.text));
-        }
-    }
-    EXPECT_EQ(errors, std::vector<std::string>{c.line});
+    EXPECT_EQ(errorBodies(), std::vector<std::string>{c.line});
     EXPECT_EQ(eventHandlers(), c.handlersLeft);
     EXPECT_EQ(host_.activeTimers(), c.handlersLeft == 0 ? 1u : 0u);
     EXPECT_EQ(host_.memory().liveBlocks(), 0u);

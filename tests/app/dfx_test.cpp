@@ -25,27 +25,16 @@ protected:
     void expectRefusal(const DfxRefusal &c)
     {
         SCOPED_TRACE(c.what);
-        host_.clearCaptures();
-        host_.faults().clear();
-        if (c.fault != nullptr) {
-            host_.faults().failCall(c.fault, 1);
-        }
+        freshCase(c.fault);
         EXPECT_EQ(c.call(), c.status);
-        EXPECT_EQ(linesWithoutSourceLine(),
-                  c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
-        if (!c.line.empty()) {
-            EXPECT_EQ(lastLog().severity, ZEP_DBG_ERROR);
-        }
+        expectOnlyError(c.line);
     }
 
     // One node on radio with every host's request and schedule distinct, so an
     // entry shows which host it was read from.
     StaMeasInfo *addNode(u32 radio, u8 macLast, u32 measId, u32 hostBitmap, u16 weight)
     {
-        StaMeasKey key = {};
-        const Mac mac = macOf(macLast);
-        std::copy(mac.begin(), mac.end(), key.staMac);
-        key.measId = measId;
+        StaMeasKey key = keyOf<StaMeasKey>(macOf(macLast), measId);
         StaMeasInfo *info = ZEP_STAMEAS_AddMeasInfo(radio, &key);
         if (info == nullptr) {
             ADD_FAILURE() << "node " << unsigned{macLast} << " not added";
@@ -79,10 +68,7 @@ protected:
 
     CoMeasInfo *addCoMeas(u32 radio, u32 channel, u8 macLast, u32 measId)
     {
-        CoMeasKey key = {};
-        const Mac mac = macOf(macLast);
-        std::copy(mac.begin(), mac.end(), key.staMac);
-        key.measId = measId;
+        CoMeasKey key = keyOf<CoMeasKey>(macOf(macLast), measId);
         ZEP_SLL_Head *list = ZEP_STAMEAS_GetCoMeasStaList(radio, channel);
         CoMeasInfo *info = ZEP_STAMEAS_AddCoMeasInfo(list, &key);
         if (info == nullptr) {
@@ -122,15 +108,13 @@ struct CostRun {
     MeasCostInfo after;
 };
 
-struct CostCase {
-    const char *what;
-    u32 ticksPerMs;
-    std::vector<CostRun> runs;
-};
-
 TEST_F(DfxTest, CostKeepsMinimumHalvingAverageAndMaximum)
 {
-    const CostCase cases[] = {
+    const struct {
+        const char *what;
+        u32 ticksPerMs;
+        std::vector<CostRun> runs;
+    } cases[] = {
         {"10, 20, 40 ms", 1, {{10, {10, 10, 10}}, {20, {10, 15, 20}}, {40, {10, 27, 40}}}},
         {"falling", 1, {{40, {40, 40, 40}}, {10, {10, 25, 40}}}},
         {"a 0 ms run reads as nothing recorded",
@@ -139,7 +123,7 @@ TEST_F(DfxTest, CostKeepsMinimumHalvingAverageAndMaximum)
         {"ticks converted to ms", 10, {{105, {10, 10, 10}}, {300, {10, 20, 30}}}},
     };
     const u32 start = 5000;
-    for (const CostCase &c : cases) {
+    for (const auto &c : cases) {
         host_.ticks().setTicksPerMs(c.ticksPerMs);
         MeasCostInfo cost = {};
         for (const CostRun &run : c.runs) {
@@ -302,19 +286,17 @@ TEST_F(DfxTest, RefusalsGiveTheirStatusAndLine)
     ASSERT_EQ(ZEP_STAMEAS_CoMeasStatsInit(), 0u);
 }
 
-struct MeasDumpCase {
-    u32 nodes;
-    u8 startNum;
-};
-
 TEST_F(DfxTest, MeasListDumpAppendsUpToSixtyFourEntriesInListOrder)
 {
     // Top host of each bitmap in the cycle used below.
     const std::pair<u32, u32> bitmaps[] = {{0b001, 0}, {0b010, 1}, {0b100, 2}, {0b110, 2},
                                            {0b011, 0}, {0b101, 0}, {0b111, 0}};
-    const MeasDumpCase cases[] = {{70, 0}, {5, 62}, {3, 0}, {2, 64}, {2, 200}};
+    const struct {
+        u32 nodes;
+        u8 startNum;
+    } cases[] = {{70, 0}, {5, 62}, {3, 0}, {2, 64}, {2, 200}};
     ASSERT_EQ(startApp(), 0u);
-    for (const MeasDumpCase &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << c.nodes << " nodes from " << unsigned{c.startNum});
         // A fresh table per case.
         ZEP_STAMEAS_MeasTblDeInit();

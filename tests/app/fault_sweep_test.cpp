@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "comeas_fixture.hpp"
@@ -28,8 +29,11 @@ Mac stationMac(u8 i)
     return Mac{0x00, 0x11, 0x22, 0x33, i, 0x01};
 }
 
+// The module linked in afresh, over more stations than fit, neighbours and a token.
 void setUpWorld(host::Host &h)
 {
+    resetAppGlobals();
+    h.useLinkedApp(ZEP_STA_RegStaMeasApp);
     for (u8 i = 0; i < kStations; i++) {
         // Mixed capabilities: either, both or only one of link measurement and TPC.
         h.addStation({stationMac(i), kRadio, i % 4u, i % 3u != 2, i % 2u == 0, i});
@@ -77,26 +81,14 @@ std::vector<u8> coMeasToNeighbours(u8 n)
     CoMeasToNbMsgHead head{};
     head.flags = COMEAS_NB_FLAG_SEND_ON_SCAN;
     head.staNum = n;
+    std::vector<CoMeasStaRec> stas(n);
     for (u8 i = 0; i < n; i++) {
         head.staTag[i] = 0x1000u + i;
+        std::memcpy(stas[i].staMac, stationMac(i).data(), sizeof(stas[i].staMac));
+        stas[i].radioId = kRadio;
+        stas[i].channel = kChannel;
     }
-    std::vector<u8> out = bytesOf(head);
-    for (u8 i = 0; i < n; i++) {
-        CoMeasStaRec sta{};
-        std::memcpy(sta.staMac, stationMac(i).data(), sizeof(sta.staMac));
-        sta.radioId = kRadio;
-        sta.channel = kChannel;
-        appendRecord(out, sta);
-    }
-    return out;
-}
-
-template <class Entry> std::vector<u8> stopAll(u32 measId)
-{
-    Entry all{};
-    std::memset(all.staMac, 0xFF, sizeof(all.staMac));
-    all.measId = measId;
-    return bytesOf(all);
+    return messageOf(head, stas);
 }
 
 std::vector<u8> lmReport(u8 station, u8 token)
@@ -125,22 +117,6 @@ void dumpBoth(host::Host &h)
 void scan(host::Host &h, u32 state)
 {
     h.deliver(STAMEAS_MSG_SCAN_STATE, scanMsg(kRadio, state, kChannel));
-}
-
-std::vector<u8> stopMsg(u8 host, u32 measId)
-{
-    std::vector<u8> out = bytesOf(StaMeasMsgHead{1, host, {}, kRadio});
-    const std::vector<u8> entry = stopAll<StaMeasStopEntry>(measId);
-    out.insert(out.end(), entry.begin(), entry.end());
-    return out;
-}
-
-std::vector<u8> coStopMsg(u32 measId)
-{
-    std::vector<u8> out = bytesOf(CoMeasMsgHead{1, 2, kChannel, kRadio, 0, 0, {}});
-    const std::vector<u8> entry = stopAll<CoMeasStopEntry>(measId);
-    out.insert(out.end(), entry.begin(), entry.end());
-    return out;
 }
 
 // The workload between start-up and de-initialisation, one step at a time.
@@ -176,18 +152,23 @@ const std::vector<Step> &workload()
         {"dumps", dumpBoth},
         {"scan off", [](host::Host &h) { scan(h, 0); }},
         {"co-measurement stop",
-         [](host::Host &h) { h.deliver(STAMEAS_MSG_COMEAS_STOP, coStopMsg(173)); }},
+         [](host::Host &h) {
+             const std::vector stop = {comeas::coStop(kAllStations, 173)};
+             h.deliver(STAMEAS_MSG_COMEAS_STOP, coMsg(2, stop, 0, kRadio, kChannel));
+         }},
         {"station leave",
          [](host::Host &h) {
              const Mac m = stationMac(0);
              h.staLeave(&m);
          }},
         {"measurement stop",
-         [](host::Host &h) { h.deliver(STAMEAS_MSG_MEAS_STOP, stopMsg(0, kAuto)); }},
+         [](host::Host &h) {
+             const std::vector stop = {stopEntry(kAllStations, kAuto)};
+             h.deliver(STAMEAS_MSG_MEAS_STOP, measMsg(0, kRadio, stop));
+         }},
         {"scan switch off",
          [](host::Host &h) {
-             const std::vector<u8> off = {0};
-             h.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, kRadio, off);
+             h.deliverConfig(ZEP_CFG_ITEM_SCAN_SWITCH, kRadio, std::vector<u8>{0});
          }},
         {"quiet expiries", [](host::Host &h) { h.advance(2000); }},
     };
@@ -223,30 +204,22 @@ const std::vector<Step> &steadyOperations()
     return ops;
 }
 
+constexpr u64 kLimit = 20000;  // far above the fallible calls of any run here
+
 class Sweep
 {
   public:
-    // Runs body on a fresh host with the k-th fallible call after arm() failing;
-    // false once no call was failed, which ends the sweep.
-    bool run(u64 k, const std::function<void(host::Host &, const std::function<void()> &)> &body)
-    {
-        resetAppGlobals();
-        host::Host h;
-        h.setCaptureLogs(false);
-        h.useLinkedApp(ZEP_STA_RegStaMeasApp);
-        setUpWorld(h);
-        body(h, [&] { h.faults().failKthFallible(k); });
-        current_ = &h;
-        check("after the run", AppStage::Running);
-        note("after de-initialisation", deinitViolations(h));
-        current_ = nullptr;
-        runs_++;
-        return h.faults().injectedFailures() != 0;
-    }
+    using Body = std::function<void(host::Host &, const std::function<void()> &)>;
 
-    void check(const char *when, AppStage stage, host::Host *h = nullptr)
+    // Runs body with the first, second, ... fallible call after arm() failing,
+    // until a run fails none; the k of that run.
+    u64 sweep(const Body &body)
     {
-        note(when, tableViolations(h != nullptr ? *h : *current_, stage));
+        k_ = 1;
+        while (k_ < kLimit && run(k_, body)) {
+            k_++;
+        }
+        return k_;
     }
 
     void note(const char *when, const std::vector<std::string> &violations)
@@ -258,38 +231,41 @@ class Sweep
         }
     }
 
-    void setK(u64 k) { k_ = k; }
     std::string findings() const { return findings_.str(); }
     u64 runs() const { return runs_; }
 
   private:
-    host::Host *current_ = nullptr;
+    // Runs body on a fresh host with the k-th fallible call after arm() failing;
+    // false once no call was failed, which ends the sweep.
+    bool run(u64 k, const Body &body)
+    {
+        host::Host h;
+        h.setCaptureLogs(false);
+        setUpWorld(h);
+        body(h, [&] { h.faults().failKthFallible(k); });
+        note("after the run", tableViolations(h, AppStage::Running));
+        note("after de-initialisation", deinitViolations(h));
+        runs_++;
+        return h.faults().injectedFailures() != 0;
+    }
+
     u64 k_ = 0;
     u64 reportedK_ = 0;
     u64 runs_ = 0;
     std::ostringstream findings_;
 };
 
-constexpr u64 kLimit = 20000;  // far above the fallible calls of any run here
-
 TEST(FaultSweep, LifecycleWithEachFallibleCallFailingKeepsEveryStructure)
 {
     Sweep sweep;
-    u64 k = 1;
-    for (; k < kLimit; k++) {
-        sweep.setK(k);
-        const bool injected = sweep.run(k, [&](host::Host &h, const std::function<void()> &arm) {
-            arm();
-            h.start();
-            for (const Step &step : workload()) {
-                step.run(h);
-                sweep.check(step.name, AppStage::Running, &h);
-            }
-        });
-        if (!injected) {
-            break;
+    const u64 k = sweep.sweep([&](host::Host &h, const std::function<void()> &arm) {
+        arm();
+        h.start();
+        for (const Step &step : workload()) {
+            step.run(h);
+            sweep.note(step.name, tableViolations(h, AppStage::Running));
         }
-    }
+    });
     RecordProperty("runs", static_cast<int>(sweep.runs()));
     EXPECT_EQ(sweep.findings(), "");
     EXPECT_GT(k, 100u) << "the workload made suspiciously few fallible calls";
@@ -302,10 +278,8 @@ TEST(FaultSweep, LifecycleWithEachFallibleCallFailingKeepsEveryStructure)
 // the sweep above never fails.
 TEST(FaultSweep, TheLifecycleCallsEveryFallibleOperation)
 {
-    resetAppGlobals();
     host::Host h;
     h.setCaptureLogs(false);
-    h.useLinkedApp(ZEP_STA_RegStaMeasApp);
     setUpWorld(h);
     ASSERT_EQ(h.start(), 0u);
     for (const Step &step : workload()) {
@@ -313,11 +287,8 @@ TEST(FaultSweep, TheLifecycleCallsEveryFallibleOperation)
     }
     h.deinit();
     std::vector<std::string_view> uncalled;
-    for (std::string_view op : host::Faults::operations()) {
-        if (h.faults().calls(op) == 0) {
-            uncalled.push_back(op);
-        }
-    }
+    std::ranges::copy_if(host::Faults::operations(), std::back_inserter(uncalled),
+                         [&](std::string_view op) { return h.faults().calls(op) == 0; });
     EXPECT_THAT(uncalled, ::testing::IsEmpty());
 }
 
@@ -329,18 +300,11 @@ TEST_P(SteadyFaultSweep, EachFallibleCallOfTheOperationFailingKeepsEveryStructur
 {
     const Step &op = steadyOperations()[GetParam()];
     Sweep sweep;
-    u64 k = 1;
-    for (; k < kLimit; k++) {
-        sweep.setK(k);
-        const bool injected = sweep.run(k, [&](host::Host &h, const std::function<void()> &arm) {
-            reachSteadyState(h);
-            arm();
-            op.run(h);
-        });
-        if (!injected) {
-            break;
-        }
-    }
+    const u64 k = sweep.sweep([&](host::Host &h, const std::function<void()> &arm) {
+        reachSteadyState(h);
+        arm();
+        op.run(h);
+    });
     RecordProperty("runs", static_cast<int>(sweep.runs()));
     EXPECT_EQ(sweep.findings(), "") << op.name;
     EXPECT_GT(k, 1u) << op.name << " made no fallible call";
@@ -359,9 +323,7 @@ INSTANTIATE_TEST_SUITE_P(Operations, SteadyFaultSweep,
 // the same key would add a second node that the hash does find.
 TEST(FaultSweep, NodeRefusedByTheHashIsGivenBack)
 {
-    resetAppGlobals();
     host::Host h;
-    h.useLinkedApp(ZEP_STA_RegStaMeasApp);
     setUpWorld(h);
     ASSERT_EQ(h.start(), 0u);
     h.faults().failCall("ZEP_HASH_AddNode", 1);

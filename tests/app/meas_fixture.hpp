@@ -18,9 +18,7 @@ inline StaMeasSched countOf(u16 count, u8 period = 1) { return StaMeasSched{0, p
 // A request whose 20 bytes all carry tag, so a sent body shows whose it was.
 inline StaMeasStartEntry startEntry(const Mac &mac, u32 measId, StaMeasSched sched, u8 tag = 0xA0)
 {
-    StaMeasStartEntry e{};
-    std::memcpy(e.staMac, mac.data(), mac.size());
-    e.measId = measId;
+    StaMeasStartEntry e = keyOf<StaMeasStartEntry>(mac, measId);
     std::memset(&e.measReq, tag, sizeof(e.measReq));
     e.sched = sched;
     return e;
@@ -34,10 +32,7 @@ std::vector<u8> measMsg(u8 host, u32 radioId, const std::vector<Entry> &entries)
 
 inline StaMeasStopEntry stopEntry(const Mac &mac, u32 measId)
 {
-    StaMeasStopEntry e{};
-    std::memcpy(e.staMac, mac.data(), mac.size());
-    e.measId = measId;
-    return e;
+    return keyOf<StaMeasStopEntry>(mac, measId);
 }
 
 inline std::vector<u8> reqBytes(u8 tag) { return std::vector<u8>(sizeof(StaMeasReq), tag); }
@@ -62,9 +57,7 @@ protected:
 
     static StaMeasInfo *node(const Mac &mac, u32 measId)
     {
-        StaMeasKey key{};
-        std::memcpy(key.staMac, mac.data(), mac.size());
-        key.measId = measId;
+        StaMeasKey key = keyOf<StaMeasKey>(mac, measId);
         return ZEP_STAMEAS_FindMeasInfo(&key);
     }
 

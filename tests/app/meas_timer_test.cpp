@@ -219,7 +219,7 @@ TEST_F(MeasTimerTest, HotPathsStayOffTheGeneralHeap)
     EXPECT_EQ(deliver(STAMEAS_MSG_LM_REPORT, bytesOf(report)), 0u);
     const Mac leaving = macOf(1);
     EXPECT_EQ(host_.staLeave(&leaving), 0u);
-    EXPECT_EQ(stop(0, 0, {stopEntry(Mac{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 0)}), 0u);
+    EXPECT_EQ(stop(0, 0, {stopEntry(kAllStations, 0)}), 0u);
     EXPECT_EQ(host_.memory().totalAllocations(), before);
     EXPECT_EQ(ZEP_STAMEAS_GetMeasTblSize(0), 0u);
 }

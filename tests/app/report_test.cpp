@@ -114,11 +114,7 @@ TEST_F(ReportTest, IncompleteReportsAreDropped)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);
-        host_.clearCaptures();
-        host_.faults().clear();
-        if (c.fault != nullptr) {
-            host_.faults().failCall(c.fault, 1);
-        }
+        freshCase(c.fault);
         const u32 counted = node(macOf(1), kLm)->reportNum;
         const u32 nb = nbReports();
         EXPECT_EQ(deliver(c.msgId, c.body), c.status);

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "record_calls.hpp"
 #include "record_channels.hpp"
 
 namespace zep::record {
@@ -119,12 +120,7 @@ TEST(RecordChannels, ARepeatedEventTakesOnlyWhatChanged)
     std::vector<RecordedCall> events;
     for (std::size_t i = 0; i < bodies.size(); ++i) {
         bodies[i][17] = static_cast<u8>(i);
-        RecordedCall send;
-        send.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
-        send.argCount = 4;
-        send.args[2] = 167;
-        send.args[3] = 40;
-        send.in = bodies[i];
+        const RecordedCall send = calls::op(Op::ZEP_MNG_SendMsg, {0, 0, 167, 40}, bodies[i]);
         RecordedCall entry;
         entry.kind = CallKind::in;
         entry.id = static_cast<u8>(Entry::event);
@@ -145,12 +141,9 @@ TEST(RecordChannels, ARepeatedEventTakesOnlyWhatChanged)
 // Bytes a writer cannot have produced are refused, never applied.
 TEST(RecordChannels, ChangesTheWriterCannotHaveMadeAreRefused)
 {
-    RecordedCall send;
-    send.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
-    send.argCount = 4;
-    std::vector<u8> body(12, 1);
-    send.in = body;
-    const std::vector<u8> first = encodeStream({send});
+    const std::vector<u8> body(12, 1);
+    const std::vector<u8> first =
+        encodeStream({calls::op(Op::ZEP_MNG_SendMsg, {0, 0, 0, 0}, body)});
     const u8 code = static_cast<u8>(Op::ZEP_MNG_SendMsg) | kCodeHasIn;
     const u8 deltaOf12 = 12 << 1 | 1;
     const struct {

@@ -3,14 +3,10 @@
 // its offset, and the cap ends the file marked.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
 
 #include "record_calls.hpp"
-#include "record_reader.hpp"
-#include "record_writer.hpp"
+#include "record_files.hpp"
 #include "recorded_log.hpp"
 
 namespace zep::record {
@@ -23,61 +19,32 @@ struct Written {
     std::vector<u64> blockEnds;  // file offsets where each events block ends
 };
 
-std::string tempPath(const char *name)
-{
-    return (std::filesystem::temp_directory_path() / (std::string(name) + std::to_string(getpid()))).string();
-}
-
 // count events, each with a 1000-byte body, so that several blocks are written:
 // bodies of noise leave the blocks as they are, repeated bodies get them compressed.
 Written writeEvents(u32 count, bool noise = true, u64 cap = 1ull << 30)
 {
-    const std::string path = tempPath("record_format_");
-    static Writer writer;  // its buffer is large: not on the stack
-    EXPECT_TRUE(writer.open(path.c_str(), cap));
-    std::vector<u8> body(1000);
     Written w;
-    u64 lastSize = writer.bytesWritten();
-    u32 seed = 12345;
-    for (u32 i = 0; i < count; ++i) {
-        for (u8 &b : body) {
-            seed = seed * 1103515245u + 12345u;
-            b = noise ? static_cast<u8>(seed >> 16) : b;
+    w.bytes = test::writtenFile(cap, [&](Writer &writer) {
+        std::vector<u8> body(1000);
+        u64 lastSize = writer.bytesWritten();
+        u32 seed = 12345;
+        for (u32 i = 0; i < count; ++i) {
+            for (u8 &b : body) {
+                seed = seed * 1103515245u + 12345u;
+                b = noise ? static_cast<u8>(seed >> 16) : b;
+            }
+            body[0] = static_cast<u8>(i);
+            RecordedCall e = calls::op(Op::ZEP_MNG_SendMsg, {i, ~0ull}, body);
+            e.ret = i % 3;
+            writer.add(e);
+            if (writer.bytesWritten() != lastSize) {
+                lastSize = writer.bytesWritten();
+                w.blockEnds.push_back(lastSize);
+            }
         }
-        body[0] = static_cast<u8>(i);
-        RecordedCall e;
-        e.kind = CallKind::op;
-        e.id = static_cast<u8>(Op::ZEP_MNG_SendMsg);
-        e.argCount = 2;
-        e.args[0] = i;
-        e.args[1] = ~0ull;
-        e.in = body;
-        e.ret = i % 3;
-        writer.add(e);
-        if (writer.bytesWritten() != lastSize) {
-            lastSize = writer.bytesWritten();
-            w.blockEnds.push_back(lastSize);
-        }
-    }
-    writer.close(EndReason::closed);
-    w.blockEnds.push_back(writer.bytesWritten() - 21);  // the last events block, before the end block
-    std::string why;
-    EXPECT_TRUE(readFile(path.c_str(), w.bytes, why)) << why;
-    std::filesystem::remove(path);
+    });
+    w.blockEnds.push_back(w.bytes.size() - 21);  // the last events block, before the end block
     return w;
-}
-
-Status readAll(std::span<const u8> bytes, u64 &events, std::string &why)
-{
-    Reader reader(bytes);
-    RecordedCall e;
-    Status s = reader.next(e);
-    while (s == Status::event) {
-        s = reader.next(e);
-    }
-    events = reader.eventsRead();
-    why = reader.why();
-    return s;
 }
 
 TEST(RecordFormat, EventsComeBackAsWritten)
@@ -120,12 +87,11 @@ TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)
     const u64 perBlock = 66;  // 1000-byte events (1007 bytes written) in 64 KiB blocks
     for (u64 cut : {u64{16}, w.blockEnds[0] - 1, w.blockEnds[0], w.blockEnds[0] + 7, w.blockEnds[0] + 30,
                     w.blockEnds[1], w.bytes.size() - 1}) {
-        u64 events = 0;
-        std::string why;
-        EXPECT_EQ(readAll(std::span(w.bytes).first(cut), events, why), Status::cutShort) << cut;
+        const auto read = test::readAll(std::span(w.bytes).first(cut));
+        EXPECT_EQ(read.status, Status::cutShort) << cut;
         const auto complete = static_cast<u64>(std::ranges::count_if(w.blockEnds, [&](u64 end) { return end <= cut; }));
-        EXPECT_EQ(events, std::min<u64>(complete * perBlock, 150)) << cut << ": " << why;
-        EXPECT_NE(why.find("byte "), std::string::npos);
+        EXPECT_EQ(read.events, std::min<u64>(complete * perBlock, 150)) << cut << ": " << read.why;
+        EXPECT_NE(read.why.find("byte "), std::string::npos);
     }
 }
 
@@ -147,16 +113,13 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
     for (const auto &c : cases) {
         std::vector<u8> bytes = w.bytes;
         bytes[c.at] ^= 0x40;
-        u64 events = 0;
-        std::string why;
-        EXPECT_EQ(readAll(bytes, events, why), Status::damaged) << c.at;
-        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        const auto read = test::readAll(bytes);
+        EXPECT_EQ(read.status, Status::damaged) << c.at;
+        EXPECT_NE(read.why.find(c.why), std::string::npos) << read.why;
     }
     std::vector<u8> longer = w.bytes;
     longer.push_back(0);
-    u64 events = 0;
-    std::string why;
-    EXPECT_EQ(readAll(longer, events, why), Status::damaged) << "bytes after the end block";
+    EXPECT_EQ(test::readAll(longer).status, Status::damaged) << "bytes after the end block";
 }
 
 // Log formats and strings are defined once and named by id after: a table
@@ -173,11 +136,7 @@ TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
         return e;
     };
     const auto line = [](u64 formatRef) {
-        RecordedCall e;
-        e.id = static_cast<u8>(Op::ZEP_DBG_Print);
-        e.argCount = 6;
-        e.args[5] = formatRef;
-        return e;
+        return calls::op(Op::ZEP_DBG_Print, {0, 0, 0, 0, 0, formatRef});
     };
     const RecordedCall good = text(CallKind::format, 0, "radio %u\r\n");
     // after the good definition: its code, mask, argument count, and its text
@@ -199,20 +158,13 @@ TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
         {{good, noId}, "text definition without its id"},
     };
     for (const auto &c : cases) {
-        const std::string path = tempPath("record_texts_");
-        static Writer writer;
-        ASSERT_TRUE(writer.open(path.c_str(), 1u << 20));
-        for (const RecordedCall &e : c.events) {
-            writer.add(e);
-        }
-        writer.close(EndReason::closed);
-        std::vector<u8> bytes;
-        std::string why;
-        ASSERT_TRUE(readFile(path.c_str(), bytes, why));
-        std::filesystem::remove(path);
-        u64 events = 0;
-        EXPECT_EQ(readAll(bytes, events, why), Status::damaged) << c.why;
-        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        const auto read = test::readAll(test::writtenFile(1u << 20, [&](Writer &writer) {
+            for (const RecordedCall &e : c.events) {
+                writer.add(e);
+            }
+        }));
+        EXPECT_EQ(read.status, Status::damaged) << c.why;
+        EXPECT_NE(read.why.find(c.why), std::string::npos) << read.why;
     }
 }
 
@@ -222,12 +174,11 @@ TEST(RecordFormat, TheCapEndsTheFileMarkedAndWithinIt)
     const Written w = writeEvents(1000, true, cap);
     EXPECT_LE(w.bytes.size(), cap);
     EXPECT_GT(w.bytes.size(), cap - 2 * 65'536);
-    u64 events = 0;
-    std::string why;
-    EXPECT_EQ(readAll(w.bytes, events, why), Status::end);
-    EXPECT_NE(why.find("size cap"), std::string::npos) << why;
-    EXPECT_GT(events, 100u);
-    EXPECT_LT(events, 150u);
+    const auto read = test::readAll(w.bytes);
+    EXPECT_EQ(read.status, Status::end);
+    EXPECT_NE(read.why.find("size cap"), std::string::npos) << read.why;
+    EXPECT_GT(read.events, 100u);
+    EXPECT_LT(read.events, 150u);
 }
 
 }  // namespace

@@ -3,15 +3,11 @@
 // and a byte string inside an event never reaches past its block.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 
 #include "record_calls.hpp"
 #include "record_channels.hpp"
-#include "record_reader.hpp"
-#include "record_writer.hpp"
+#include "record_files.hpp"
 
 namespace zep::record {
 namespace {
@@ -33,32 +29,12 @@ std::vector<u8> noise(std::size_t size, u32 seed)
 // all alike; the file's bytes.
 std::vector<u8> written(u32 count, std::size_t size, bool random, u64 cap)
 {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("record_limits_" + std::to_string(getpid()))).string();
-    static Writer writer;  // its buffers are large: not on the stack
-    EXPECT_TRUE(writer.open(path.c_str(), cap));
-    for (u32 i = 0; i < count; ++i) {
-        const std::vector<u8> body = random ? noise(size, i) : std::vector<u8>(size, 0x5a);
-        writer.add(calls::op(Op::ZEP_MNG_SendMsg, {i}, body));
-    }
-    writer.close(EndReason::closed);
-    std::vector<u8> bytes;
-    std::string why;
-    EXPECT_TRUE(readFile(path.c_str(), bytes, why)) << why;
-    std::filesystem::remove(path);
-    return bytes;
-}
-
-Status readAll(std::span<const u8> bytes, std::string &why)
-{
-    Reader reader(bytes);
-    RecordedCall e;
-    Status s = reader.next(e);
-    while (s == Status::event) {
-        s = reader.next(e);
-    }
-    why = reader.why();
-    return s;
+    return test::writtenFile(cap, [&](Writer &writer) {
+        for (u32 i = 0; i < count; ++i) {
+            const std::vector<u8> body = random ? noise(size, i) : std::vector<u8>(size, 0x5a);
+            writer.add(calls::op(Op::ZEP_MNG_SendMsg, {i}, body));
+        }
+    });
 }
 
 // Every cap across the width of a few events: wherever the last event falls,
@@ -68,9 +44,9 @@ TEST(RecordLimits, TheCapLeavesRoomForTheEndBlockWhereverItFalls)
     for (u64 cap = 200; cap < 700; ++cap) {
         const std::vector<u8> bytes = written(20, 100, true, cap);
         ASSERT_LE(bytes.size(), cap);
-        std::string why;
-        ASSERT_EQ(readAll(bytes, why), Status::end) << cap;
-        ASSERT_NE(why.find("size cap"), std::string::npos) << cap << ": " << why;
+        const auto read = test::readAll(bytes);
+        ASSERT_EQ(read.status, Status::end) << cap;
+        ASSERT_NE(read.why.find("size cap"), std::string::npos) << cap << ": " << read.why;
     }
 }
 
@@ -103,9 +79,10 @@ TEST(RecordLimits, AByteStringLongerThanTheRestOfItsBlockIsDamage)
     const std::size_t end = bytes.size();
     bytes.resize(end + kBlockHeaderBytes + 1);
     putBlockHeader(bytes.data() + end, kTagEnd, {&closed, 1}, 0);
-    std::string why;
-    EXPECT_EQ(readAll(bytes, why), Status::damaged);
-    EXPECT_EQ(why, "byte " + std::to_string(kFileHeaderBytes + kBlockHeaderBytes) + ": event does not decode");
+    const auto read = test::readAll(bytes);
+    EXPECT_EQ(read.status, Status::damaged);
+    EXPECT_EQ(read.why, "byte " + std::to_string(kFileHeaderBytes + kBlockHeaderBytes) +
+                            ": event does not decode");
 }
 
 }  // namespace

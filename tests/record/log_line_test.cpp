@@ -6,15 +6,12 @@
 // conversions, and the line is handed on to the framework's logger as it came.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 
 #include "log_lines.hpp"
-#include "record_reader.hpp"
-#include "record_writer.hpp"
+#include "record_files.hpp"
 #include "recorded_log.hpp"
 #include "replay/replayer.hpp"
 
@@ -90,36 +87,25 @@ struct Recorded {
 // Runs lines with the recorder on, on a live emulation whose logger keeps them.
 Recorded record(const std::function<void()> &lines)
 {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("log_line_" + std::to_string(getpid()))).string();
-    static Writer writer;  // its buffer is large: not on the stack
     Recorded r;
-    {
-        host::Host host;
-        EXPECT_TRUE(writer.open(path.c_str(), 1ull << 20));
+    host::Host host;
+    r.bytes = test::writtenFile(1ull << 20, [&](Writer &writer) {
         zep_record_writer = &writer;
         lines();
         zep_record_writer = nullptr;
-        writer.close(EndReason::closed);
-        for (const host::LogLine &line : host.logs()) {
-            r.printed.push_back(line.text);
-        }
+    });
+    for (const host::LogLine &line : host.logs()) {
+        r.printed.push_back(line.text);
     }
-    std::string why;
-    EXPECT_TRUE(readFile(path.c_str(), r.bytes, why)) << why;
-    std::filesystem::remove(path);
     return r;
 }
 
 std::vector<std::string> recordedTexts(std::span<const u8> bytes)
 {
     std::vector<std::string> texts;
-    Reader reader(bytes);
-    RecordedCall e;
-    while (reader.next(e) == Reader::Status::event) {
-        texts.push_back(recordedLineText(e));
-    }
-    EXPECT_EQ(reader.next(e), Reader::Status::end) << reader.why();
+    const auto read =
+        test::readAll(bytes, [&](const RecordedCall &e) { texts.push_back(recordedLineText(e)); });
+    EXPECT_EQ(read.status, Reader::Status::end) << read.why;
     return texts;
 }
 
@@ -159,52 +145,40 @@ TEST(RecordedLogLine, ReadsBackAsTheTextTheLoggerPrinted)
 
 TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
 {
-    const Recorded r = record([] {
-        logEveryConversion(3, -12, "name");
-        logFromReusedBuffer("first", "second");
-        logLongStringAndReal(0.75);
-        logLiteralTwice(false, "same");
+    const std::function<void()> recorded[] = {
+        [] { logEveryConversion(3, -12, "name"); },
+        [] { logFromReusedBuffer("first", "second"); },
+        [] { logLongStringAndReal(0.75); },
+        [] { logLiteralTwice(false, "same"); },
+    };
+    const Recorded r = record([&] {
+        for (const auto &lines : recorded) {
+            lines();
+        }
     });
+    // Each case replays the first `same` of the recorded calls, then its own lines.
     const struct {
+        std::size_t same;
         std::function<void()> lines;
         std::string recorded;
         std::string actual;
     } cases[] = {
-        {[] { logEveryConversion(3, -13, "name"); }, "count 3 delta -12 mask", "count 3 delta -13 mask"},
-        {[] { logEveryConversion(3, -12, "nome"); }, " name.\"", " nome.\""},
-        {[] {
-             logEveryConversion(3, -12, "name");
-             logFromReusedBuffer("first", "second");
-             logLongStringAndReal(0.5);
-         },
-         "ratio 0.75 of", "ratio 0.50 of"},
-        {[] {
-             logEveryConversion(3, -12, "name");
-             logFromReusedBuffer("first", "second");
-             logLongStringAndReal(0.75, 10);
-         },
-         "x then 9\"", "x then 10\""},
-        {[] {
-             logEveryConversion(3, -12, "name");
-             logFromReusedBuffer("first", "first");
-         },
+        {0, [] { logEveryConversion(3, -13, "name"); }, "count 3 delta -12 mask",
+         "count 3 delta -13 mask"},
+        {0, [] { logEveryConversion(3, -12, "nome"); }, " name.\"", " nome.\""},
+        {2, [] { logLongStringAndReal(0.5); }, "ratio 0.75 of", "ratio 0.50 of"},
+        {2, [] { logLongStringAndReal(0.75, 10); }, "x then 9\"", "x then 10\""},
+        {1, [] { logFromReusedBuffer("first", "first"); },
          "   ZEP_DBG_Print(0, 63, 0, 0, 0) \"buffer holds second\"",
          "   ZEP_DBG_Print(0, 63, 0, 0, 0) \"buffer holds first\""},
-        {[] {
-             logEveryConversion(3, -12, "name");
-             logFromReusedBuffer("first", "second");
-             logLongStringAndReal(0.75);
-             logLiteralTwice(true, "sane");
-         },
-         "\"word same\"", "\"word sane\""},
-        {[] {
-             logEveryConversion(3, -12, "name");
-             logChangedFormat();
-         },
-         "\"buffer holds first\"", "\"buffer has first\""},
+        {3, [] { logLiteralTwice(true, "sane"); }, "\"word same\"", "\"word sane\""},
+        {1, [] { logChangedFormat(); }, "\"buffer holds first\"", "\"buffer has first\""},
     };
     for (const auto &c : cases) {
-        const auto d = replayLines(r.bytes, c.lines);
+        const auto d = replayLines(r.bytes, [&] {
+            std::for_each_n(std::begin(recorded), c.same, [](const auto &lines) { lines(); });
+            c.lines();
+        });
         ASSERT_TRUE(d) << c.actual;
         EXPECT_NE(d->recorded.find(c.recorded), std::string::npos) << d->recorded;
         EXPECT_NE(d->actual.find(c.actual), std::string::npos) << d->actual;
@@ -214,14 +188,12 @@ TEST(RecordedLogLine, ReplayNamesAChangedValueFormatOrBufferAsText)
 // The values of the one line of a recording, as its event carries them.
 std::vector<u8> valuesOfOnlyLine(std::span<const u8> bytes)
 {
-    Reader reader(bytes);
-    RecordedCall e;
     std::vector<u8> values;
-    while (reader.next(e) == Reader::Status::event) {
+    test::readAll(bytes, [&](const RecordedCall &e) {
         if (e.kind == CallKind::op) {
             values.assign(e.in.begin(), e.in.end());
         }
-    }
+    });
     return values;
 }
 

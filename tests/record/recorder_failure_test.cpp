@@ -3,7 +3,6 @@
 // it were not recording at all.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -10,17 +10,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
-#include <optional>
 #include <sstream>
 
 #include "base/sim_json.hpp"
 #include "logs/log_findings.hpp"
 #include "logs/log_view.hpp"
 #include "out/syslog_writer.hpp"
-#include "record_reader.hpp"
+#include "record_files.hpp"
 #include "recorded_log.hpp"
-#include "record_writer.hpp"
 #include "replay/replay_cli.hpp"
 #include "replay/replay_view.hpp"
 #include "replay/replayer.hpp"
@@ -31,43 +30,35 @@ namespace zep::sim {
 namespace {
 
 namespace fs = std::filesystem;
+using zep::record::test::takeFile;
+using zep::record::test::tempPath;
 
-std::string tempPath(const std::string &name)
-{
-    return (fs::temp_directory_path() / (name + "." + std::to_string(getpid()) + ".rec")).string();
-}
-
-// Plays the scenario with the recording build, recording to path.
-void record(const std::string &scenario, const std::string &path)
+// Plays the scenario with the recording build and the given options, recording
+// to path; `after` sees the runner once the run is over, before the library is
+// unloaded (so before the file is closed).
+void record(const std::string &scenario, const std::string &path, RunOptions options = {},
+            const std::function<void(const Runner &)> &after = {})
 {
     setenv("STA_MEAS_RECORD", path.c_str(), 1);
     {
         const Scenario played = readScenarioFile(scenario);
-        RunOptions options;
         options.libPath = ZEP_RECORD_TEST_REC_LIB;
         Runner runner(played, options);
         runner.run();
+        if (after) {
+            after(runner);
+        }
     }  // the library is unloaded here, and closes the file
     unsetenv("STA_MEAS_RECORD");
 }
 
-std::vector<u8> bytesOf(const std::string &path)
-{
-    std::vector<u8> bytes;
-    std::string why;
-    EXPECT_TRUE(zep::record::readFile(path.c_str(), bytes, why)) << why;
-    return bytes;
-}
-
-replay::Outcome replayOn(std::span<const u8> bytes, const char *lib, const replay::ViewOptions *view = nullptr)
+replay::Outcome replayOn(std::span<const u8> bytes, const char *lib)
 {
     host::Host host;
     host.setCaptureLogs(false);
     std::string error;
     EXPECT_TRUE(host.loadSharedApp(lib, &error)) << error;
-    std::optional<replay::ReplayView> watching;
-    replay::Replayer replayer(bytes, host, view != nullptr ? &watching.emplace(host, *view).fanout() : nullptr);
-    return replayer.run();
+    return replay::Replayer(bytes, host).run();
 }
 
 std::vector<Json> traceLines(const std::string &text)
@@ -112,8 +103,7 @@ TEST(Replay, AChangedHostWeightDivergesWhereItFirstShows)
 {
     const std::string path = tempPath("weight");
     record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/station_measurement.yaml", path);
-    const std::vector<u8> bytes = bytesOf(path);
-    fs::remove(path);
+    const std::vector<u8> bytes = takeFile(path);
     const replay::Outcome outcome = replayOn(bytes, ZEP_RECORD_TEST_WEIGHT_LIB);
     ASSERT_TRUE(outcome.divergence);
     const replay::Divergence &d = *outcome.divergence;
@@ -196,11 +186,13 @@ std::string withoutTimes(const Finding &f)
     return text;
 }
 
-std::vector<std::string> withoutTimes(const std::vector<Finding> &findings)
+// f of each of the items, in order.
+template <class T, class F>
+auto mapped(const std::vector<T> &items, F f)
 {
-    std::vector<std::string> out;
-    for (const Finding &f : findings) {
-        out.push_back(withoutTimes(f));
+    std::vector<decltype(f(items.front()))> out;
+    for (const T &item : items) {
+        out.push_back(f(item));
     }
     return out;
 }
@@ -214,7 +206,7 @@ TEST(Replay, APlaysLogGivesTheFindingsItHoldsAndNamesTheOthers)
     options.libPath = ZEP_RECORD_TEST_LIB;
     Runner runner(sc, options);
     runner.run();
-    const std::vector<std::string> played = withoutTimes(runner.findings());
+    const std::vector<std::string> played = mapped(runner.findings(), withoutTimes);
     const std::vector<Finding> logged = logs::findingsOf(runner.stationLog());
     ASSERT_EQ(played.size(), 3u);
     EXPECT_TRUE(played[0].starts_with("share-never-sent: ")) << played[0];
@@ -245,15 +237,6 @@ std::map<std::string, std::string> byRule(const std::vector<Finding> &findings, 
     return out;
 }
 
-std::vector<Json> stationCells(const std::vector<logs::StationRow> &rows)
-{
-    std::vector<Json> cells;
-    for (const logs::StationRow &row : rows) {
-        cells.push_back(logs::stationCells(row));
-    }
-    return cells;
-}
-
 // Every scenario recorded once: the replay is "same" to the recording's end,
 // shows the play's trace, findings and station table, and the play's log
 // gives the findings a log can hold.
@@ -270,21 +253,15 @@ TEST(Replay, EveryScenarioReplaysAsItWasPlayed)
         std::ostringstream playedTrace;
         std::vector<Finding> played;
         std::vector<Json> playedStations;
-        setenv("STA_MEAS_RECORD", rec.c_str(), 1);
-        {
-            SyslogWriter syslog(logText);
-            RunOptions options;
-            options.libPath = ZEP_RECORD_TEST_REC_LIB;
-            options.trace = &playedTrace;
-            options.sinks = {&syslog};
-            Runner runner(sc, options);
-            runner.run();
+        SyslogWriter syslog(logText);
+        RunOptions options;
+        options.trace = &playedTrace;
+        options.sinks = {&syslog};
+        record(entry.path().string(), rec, options, [&](const Runner &runner) {
             played = runner.findings();
-            playedStations = stationCells(runner.stations());
-        }  // the library is unloaded here, and closes the file
-        unsetenv("STA_MEAS_RECORD");
-        const std::vector<u8> bytes = bytesOf(rec);
-        fs::remove(rec);
+            playedStations = mapped(runner.stations(), logs::stationCells);
+        });
+        const std::vector<u8> bytes = takeFile(rec);
 
         std::ostringstream replayedTrace;
         replay::ViewOptions view;
@@ -304,8 +281,9 @@ TEST(Replay, EveryScenarioReplaysAsItWasPlayed)
             EXPECT_EQ(outcome.ending,
                       "byte " + std::to_string(bytes.size() - 1) + ": the recording was closed normally")
                 << name;
-            EXPECT_EQ(withoutTimes(watching.findings()), withoutTimes(played)) << name;
-            EXPECT_EQ(stationCells(watching.stations()), playedStations) << name;
+            EXPECT_EQ(mapped(watching.findings(), withoutTimes), mapped(played, withoutTimes))
+                << name;
+            EXPECT_EQ(mapped(watching.stations(), logs::stationCells), playedStations) << name;
         }  // the view writes out the rest of its trace
         EXPECT_EQ(unexplainedDifference(traceLines(playedTrace.str()), traceLines(replayedTrace.str())), "") << name;
 
@@ -324,34 +302,33 @@ TEST(Replay, EveryScenarioReplaysAsItWasPlayed)
 // sends flipped; number: that event's number, from 1.
 std::vector<u8> withOneByteChanged(std::span<const u8> bytes, zep::record::Op op, u64 &number)
 {
-    const std::string path = tempPath("changed");
-    static zep::record::Writer writer;  // its buffers are large: not on the stack
-    EXPECT_TRUE(writer.open(path.c_str(), 1ull << 30));
-    zep::record::Reader reader(bytes);
-    zep::record::RecordedCall e;
-    std::vector<u8> changed;
     number = 0;
-    std::size_t textsWritten = 0;
-    for (u64 n = 1; reader.next(e) == zep::record::Reader::Status::event; ++n) {
-        for (; textsWritten < reader.texts().size(); ++textsWritten) {
-            const zep::record::RecordedText &text = *reader.texts().find(textsWritten);
-            zep::record::RecordedCall definition;
-            definition.kind = text.isFormat ? zep::record::CallKind::format : zep::record::CallKind::string;
-            definition.argCount = 1;
-            definition.args[0] = textsWritten;
-            definition.in = {reinterpret_cast<const u8 *>(text.text.data()), text.text.size()};
-            writer.add(definition);
+    return zep::record::test::writtenFile(1ull << 30, [&](zep::record::Writer &writer) {
+        zep::record::Reader reader(bytes);
+        zep::record::RecordedCall e;
+        std::vector<u8> changed;
+        std::size_t textsWritten = 0;
+        for (u64 n = 1; reader.next(e) == zep::record::Reader::Status::event; ++n) {
+            for (; textsWritten < reader.texts().size(); ++textsWritten) {
+                const zep::record::RecordedText &text = *reader.texts().find(textsWritten);
+                zep::record::RecordedCall definition;
+                definition.kind =
+                    text.isFormat ? zep::record::CallKind::format : zep::record::CallKind::string;
+                definition.argCount = 1;
+                definition.args[0] = textsWritten;
+                definition.in = {reinterpret_cast<const u8 *>(text.text.data()), text.text.size()};
+                writer.add(definition);
+            }
+            if (number == 0 && e.kind == zep::record::CallKind::op && e.id == static_cast<u8>(op) &&
+                !e.in.empty()) {
+                changed.assign(e.in.begin(), e.in.end());
+                changed.back() ^= 0x01;
+                e.in = changed;
+                number = n;
+            }
+            writer.add(e);
         }
-        if (number == 0 && e.kind == zep::record::CallKind::op && e.id == static_cast<u8>(op) && !e.in.empty()) {
-            changed.assign(e.in.begin(), e.in.end());
-            changed.back() ^= 0x01;
-            e.in = changed;
-            number = n;
-        }
-        writer.add(e);
-    }
-    writer.close(zep::record::EndReason::closed);
-    return bytesOf(path);
+    });
 }
 
 // Ids and lengths are not enough: one changed byte of what the application
@@ -360,12 +337,10 @@ TEST(Replay, ASendWhoseBytesDifferDivergesThere)
 {
     const std::string path = tempPath("sends");
     record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path);
-    const std::vector<u8> bytes = bytesOf(path);
-    fs::remove(path);
+    const std::vector<u8> bytes = takeFile(path);
     for (const auto op : {zep::record::Op::ZEP_MNG_SendMsg, zep::record::Op::ZEP_MNG_SendIPCMsg}) {
         u64 number = 0;
         const std::vector<u8> changed = withOneByteChanged(bytes, op, number);
-        fs::remove(tempPath("changed"));
         ASSERT_GT(number, 0u) << zep::record::opName(static_cast<u8>(op));
         const replay::Outcome outcome = replayOn(changed, ZEP_RECORD_TEST_LIB);
         ASSERT_TRUE(outcome.divergence) << zep::record::opName(static_cast<u8>(op));
@@ -380,16 +355,11 @@ TEST(Replay, ARecordingCutShortReplaysToItsLastCompleteBlock)
 {
     const std::string path = tempPath("cut");
     record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path);
-    const std::vector<u8> bytes = bytesOf(path);
-    fs::remove(path);
+    const std::vector<u8> bytes = takeFile(path);
     const std::span<const u8> half = std::span(bytes).first(bytes.size() / 2);
-    zep::record::Reader reader(half);
-    zep::record::RecordedCall e;
-    while (reader.next(e) == zep::record::Reader::Status::event) {
-    }
     const replay::Outcome outcome = replayOn(half, ZEP_RECORD_TEST_LIB);
     EXPECT_FALSE(outcome.divergence);
-    EXPECT_EQ(outcome.events, reader.eventsRead());
+    EXPECT_EQ(outcome.events, zep::record::test::readAll(half).events);
     EXPECT_NE(outcome.ending.find("the recording stops inside a block"), std::string::npos) << outcome.ending;
 }
 
@@ -398,15 +368,10 @@ TEST(Replay, ARecordingCutShortReplaysToItsLastCompleteBlock)
 // where they are, and they are damage all the same.
 TEST(Replay, AnEventThatDoesNotDecodeInsideSoundBlocksIsDamage)
 {
-    const std::string path = tempPath("forged");
-    static zep::record::Writer writer;  // its buffer is large: not on the stack
-    ASSERT_TRUE(writer.open(path.c_str(), 1u << 20));
     zep::record::RecordedCall forged;
     forged.kind = static_cast<zep::record::CallKind>(9);
-    writer.add(forged);
-    writer.close(zep::record::EndReason::closed);
-    const std::vector<u8> bytes = bytesOf(path);
-    fs::remove(path);
+    const std::vector<u8> bytes = zep::record::test::writtenFile(
+        1u << 20, [&](zep::record::Writer &writer) { writer.add(forged); });
     EXPECT_EQ(zep::record::Reader(bytes).scanBlocks(), zep::record::Reader::Status::end);
     const replay::Outcome outcome = replayOn(bytes, ZEP_RECORD_TEST_LIB);
     EXPECT_TRUE(outcome.damaged);
@@ -421,19 +386,13 @@ TEST(Replay, ACrashLeavesARecordingThatReplaysToTheCrash)
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        setenv("STA_MEAS_RECORD", path.c_str(), 1);
-        const Scenario demo = readScenarioFile(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml");
-        RunOptions options;
-        options.libPath = ZEP_RECORD_TEST_REC_LIB;
-        Runner runner(demo, options);
-        runner.run();
-        std::abort();  // before the library is unloaded, so before the file is closed
+        record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path, {},
+               [](const Runner &) { std::abort(); });
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
-    const std::vector<u8> bytes = bytesOf(path);
-    fs::remove(path);
+    const std::vector<u8> bytes = takeFile(path);
     const replay::Outcome outcome = replayOn(bytes, ZEP_RECORD_TEST_LIB);
     EXPECT_FALSE(outcome.divergence);
     EXPECT_GT(outcome.events, 3500u);  // the whole demo, short of de-initialisation
