@@ -3,13 +3,13 @@
 // And the log reader's bound on a line.
 #include <gtest/gtest.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,16 +23,10 @@ namespace
 
 namespace fs = std::filesystem;
 
-struct Ran {
-    int status = -1;
-    std::string err;
-};
-
-Ran runZepSim(const std::string &args, const fs::path &dir)
+// Its standard error in out.
+Ran runZepSim(const std::string &args)
 {
-    const fs::path err = dir / "stderr";
-    const int status = shell(ZEP_SIM_TEST_PROGRAM " " + args + " > /dev/null 2> " + err.string());
-    return {status, readAll(err)};
+    return shellOutput(ZEP_SIM_TEST_PROGRAM " " + args + " 2>&1 > /dev/null");
 }
 
 class BadFiles : public ::testing::Test
@@ -53,10 +47,22 @@ class BadFiles : public ::testing::Test
     void expectRefused(const std::string &args, const std::string &bad,
                        const std::string &reason) const
     {
-        const Ran ran = runZepSim(args, dir_);
-        EXPECT_EQ(ran.status, 2) << args << "\n" << ran.err;
-        EXPECT_EQ(std::count(ran.err.begin(), ran.err.end(), '\n'), 1) << args << "\n" << ran.err;
-        EXPECT_NE(ran.err.find(bad + ": " + reason), std::string::npos) << args << "\n" << ran.err;
+        const Ran ran = runZepSim(args);
+        EXPECT_EQ(ran.status, 2) << args << "\n" << ran.out;
+        EXPECT_EQ(std::count(ran.out.begin(), ran.out.end(), '\n'), 1) << args << "\n" << ran.out;
+        EXPECT_NE(ran.out.find(bad + ": " + reason), std::string::npos) << args << "\n" << ran.out;
+    }
+    // Each command with each bad path in place of its "{}".
+    void expectEachRefused(std::span<const std::string> commands,
+                           std::span<const std::pair<std::string, const char *>> bad) const
+    {
+        for (const std::string &command : commands) {
+            for (const auto &[path, reason] : bad) {
+                std::string args = command;
+                args.replace(args.find("{}"), 2, path);
+                expectRefused(args, path, reason);
+            }
+        }
     }
 
     fs::path dir_;
@@ -81,13 +87,7 @@ TEST_F(BadFiles, EveryInputIsCheckedBeforeItIsRead)
         {"/dev/zero", "is a device or a socket, not a file"},
         {path("missing"), "cannot be opened: No such file or directory"},
     };
-    for (const std::string &command : commands) {
-        for (const auto &[bad, reason] : kBad) {
-            std::string args = command;
-            args.replace(args.find("{}"), 2, bad);
-            expectRefused(args, bad, reason);
-        }
-    }
+    expectEachRefused(commands, kBad);
 }
 
 TEST_F(BadFiles, EveryOutputIsCheckedBeforeTheRun)
@@ -106,13 +106,7 @@ TEST_F(BadFiles, EveryOutputIsCheckedBeforeTheRun)
         {path("a_directory"), "is a directory"},
         {path("missing/out"), "No such file or directory"},
     };
-    for (const std::string &command : commands) {
-        for (const auto &[bad, reason] : kBad) {
-            std::string args = command;
-            args.replace(args.find("{}"), 2, bad);
-            expectRefused(args, bad, reason);
-        }
-    }
+    expectEachRefused(commands, kBad);
 }
 
 // Standard input is read only when named: a script's redirected file, even one
@@ -121,13 +115,13 @@ TEST_F(BadFiles, StandardInputIsReadOnlyWhenNamed)
 {
     std::ofstream(dir_ / "not_a_scenario") << "just: text\n";
     const std::string lib = std::string("--lib ") + ZEP_SIM_TEST_LIB;
-    EXPECT_EQ(runZepSim(lib + " -q < " + path("not_a_scenario"), dir_).status, 0);
-    EXPECT_EQ(runZepSim(lib + " -q < " + path("empty"), dir_).status, 0);
-    const Ran named = runZepSim(lib + " -q - < " + path("not_a_scenario"), dir_);
+    EXPECT_EQ(runZepSim(lib + " -q < " + path("not_a_scenario")).status, 0);
+    EXPECT_EQ(runZepSim(lib + " -q < " + path("empty")).status, 0);
+    const Ran named = runZepSim(lib + " -q - < " + path("not_a_scenario"));
     EXPECT_EQ(named.status, 2);
-    EXPECT_NE(named.err.find("(standard input)"), std::string::npos) << named.err;
-    const Ran empty = runZepSim(lib + " -q - < /dev/null", dir_);
-    EXPECT_EQ(empty.err, "zep-sim: (standard input): is empty\n");
+    EXPECT_NE(named.out.find("(standard input)"), std::string::npos) << named.out;
+    const Ran empty = runZepSim(lib + " -q - < /dev/null");
+    EXPECT_EQ(empty.out, "zep-sim: (standard input): is empty\n");
 }
 
 struct LongLines {
@@ -160,13 +154,7 @@ TEST(SimLogLines, ALineOverTheCapIsHandedOutByItsStart)
     const std::string huge(20 * cap + 7, 'c'); // across many reads
     const std::string text =
         "first\n" + atCap + "\n" + pastCap + "\nmiddle\n" + huge + "\nlast\n" + pastCap;
-    const fs::path dir = fs::temp_directory_path();
-    const std::string plain = (dir / "zep_sim_long_lines.log").string();
-    const std::string packed = (dir / "zep_sim_long_lines.log.gz").string();
-    std::ofstream(plain, std::ios::binary) << text;
-    gzFile gz = gzopen(packed.c_str(), "wb");
-    gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
-    gzclose(gz);
+    const auto [plain, packed] = plainAndPacked("zep_sim_long_lines", text);
     const std::string start = std::to_string(logs::kLongLineStart);
     const std::vector<std::string> expected = {
         "1:first/5",

@@ -2,12 +2,10 @@
 // is named, and whole comparisons of two builds over the scenarios.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <sstream>
 
 #include "compare/compare.hpp"
+#include "sim_test.hpp"
 
 namespace zep::sim::compare {
 namespace {
@@ -108,33 +106,16 @@ TEST(Compare, TracesOfUnequalLengthOrNotJson)
     EXPECT_EQ(out.str(), "t: line 2 of A is not a trace object\n");
 }
 
-struct ProgramRun {
-    int status = -1;
-    std::string out;
-};
-
-ProgramRun compareBuilds(const std::string &libB, const std::string &scenarios)
+Ran compareBuilds(const std::string &libB, const std::string &scenarios)
 {
-    const std::string command = std::string(ZEP_SIM_TEST_PROGRAM) + " compare --lib " +
-                                ZEP_SIM_TEST_LIB + " --lib " + libB + " " + scenarios + " 2>&1";
-    ProgramRun run;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) {
-        run.out.append(buf, n);
-    }
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return shellOutput(std::string(ZEP_SIM_TEST_PROGRAM) + " compare --lib " + ZEP_SIM_TEST_LIB + " --lib " + libB +
+                       " " + scenarios + " 2>&1");
 }
 
 TEST(CompareBuilds, AChangedHostWeightIsCaughtAtItsFirstEffect)
 {
     const std::string scenario = ZEP_SIM_SCENARIO_DIR "/station_measurement.yaml";
-    const ProgramRun run = compareBuilds(ZEP_SIM_TEST_HOST1_WEIGHT_LIB, scenario);
+    const Ran run = compareBuilds(ZEP_SIM_TEST_HOST1_WEIGHT_LIB, scenario);
     EXPECT_EQ(run.status, kDiffers) << run.out;
     EXPECT_NE(run.out.find(scenario + ": differs at event 56 (t 3.100 s): text is "
                                       "\"...0 hostBitmap:0x2 weight:20.\\r\\n\" in A, "

@@ -88,7 +88,9 @@ steps:
   - advance: 2000
 )";
 
-TEST(Explain, APlayTellsHostsRequestsStopAndLeave)
+// A log says nothing of the host a request served, nor of a count used up;
+// with every share due each second its reader tells them all the same.
+TEST(Explain, APlayTellsHostsRequestsStopAndLeaveAndItsLogTheSame)
 {
     const Told told = tell(kStopAndLeave);
     // The request at 10 s is answered after the stop took its node: no report counts.
@@ -107,13 +109,6 @@ Link measurement (request 167)
     18.000  The station left.
   At the end it was not measured: the station left at 18.000 s and no host asked again.
 )");
-}
-
-TEST(Explain, ThePlaysLogTellsTheSameWhereALogCan)
-{
-    // A log says nothing of the host a request served, nor of a count used
-    // up; with every share due each second its reader tells them all the same.
-    const Told told = tell(kStopAndLeave);
     EXPECT_EQ(told.log, inLogTimes(told.play));
     EXPECT_NE(told.log.find("\n  Jan  1 00:00:02  From Jan  1 00:00:02 to Jan  1 00:00:05, 4 requests went out "
                             "for host 1, 4 answered.\n"),

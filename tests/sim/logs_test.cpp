@@ -2,7 +2,6 @@
 // the figures the run counted from the messages, however the log was mixed
 // with other programs' lines or cut down on the access point.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <functional>
@@ -163,13 +162,7 @@ TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
 {
     const std::string longLine(logs::kMaxLogLine, 'x');
     const std::string text = "first line\r\n" + longLine + "\n\nz";
-    const auto dir = std::filesystem::temp_directory_path();
-    const std::string plain = (dir / "zep_sim_logs_plain.log").string();
-    const std::string packed = (dir / "zep_sim_logs_packed.log.gz").string();
-    std::ofstream(plain, std::ios::binary) << text;
-    gzFile gz = gzopen(packed.c_str(), "wb");
-    gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
-    gzclose(gz);
+    const auto [plain, packed] = plainAndPacked("zep_sim_logs", text);
     for (const std::string &path : {plain, packed}) {
         std::vector<std::string> lines;
         EXPECT_TRUE(logs::readLogLines(path, {[&](std::string_view l, u64 no) {
@@ -179,7 +172,7 @@ TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
         EXPECT_EQ(lines, (std::vector<std::string>{"first line\r", longLine, "", "z"}))
             << path;
     }
-    EXPECT_THROW(logs::readLogLines((dir / "zep_sim_logs_none.log").string(), {[](auto, auto) {}, {}}),
+    EXPECT_THROW(logs::readLogLines(plain + ".none", {[](auto, auto) {}, {}}),
                  logs::LogReadError);
 
     // A compressed log cut short, as an access point that stopped while writing
@@ -188,19 +181,16 @@ TEST(SimLogs, GzipAndPlainFilesGiveTheSameLines)
     for (int i = 0; i < 2000; ++i) {
         many += "line " + std::to_string(i) + "\n";
     }
-    gz = gzopen(packed.c_str(), "wb");
-    gzwrite(gz, many.data(), static_cast<unsigned>(many.size()));
-    gzclose(gz);
-    std::filesystem::resize_file(packed, std::filesystem::file_size(packed) / 2);
+    const std::string cut = plainAndPacked("zep_sim_logs_cut", many).second;
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
     u64 lines = 0;
-    EXPECT_FALSE(logs::readLogLines(packed, {[&](std::string_view l, u64 no) {
+    EXPECT_FALSE(logs::readLogLines(cut, {[&](std::string_view l, u64 no) {
         EXPECT_EQ(l.substr(0, 5), "line ");
         lines = no;
     }, {}}));
     EXPECT_GT(lines, 100u);
     EXPECT_LT(lines, 2000u);
 }
-
 
 std::string summaryOf(const std::string &scenarioText)
 {

@@ -188,6 +188,19 @@ std::string joinedCells(const Json &row)
     return joined;
 }
 
+// The page's station rows and the text summary's show the same cells in the same columns.
+void expectTextShowsRows(const Json &rows, const fs::path &text)
+{
+    std::vector<std::string> page;
+    for (const Json &row : rows) {
+        page.push_back(joinedCells(row));
+    }
+    std::vector<std::string> inText = textStationRows(readAll(text));
+    std::sort(page.begin(), page.end());
+    std::sort(inText.begin(), inText.end());
+    EXPECT_EQ(page, inText);
+}
+
 const Json kHeaviestDemoRow = {"00:11:22:33:44:01", "lm", 0, "0+2", 1, 1, "stop", 29, 0, 28, "97%", 0, "gone"};
 const Json kMovedDemoRow = {"00:11:22:33:44:04", "tpc", 0, "2", 1, 1, "give-up", 3, 0, 0, "0%", 1,
                             "gone, moved to TPC"};
@@ -214,15 +227,7 @@ TEST(ReportData, StationRowsAreTheSummaryTableHeaviestFirst)
     }
     EXPECT_EQ(stations["shown"], 200);
 
-    // The page and the text summary show the same cells in the same columns.
-    std::vector<std::string> page;
-    for (const Json &row : rows) {
-        page.push_back(joinedCells(row));
-    }
-    std::vector<std::string> text = textStationRows(readAll(dir.path() / "run.txt"));
-    std::sort(page.begin(), page.end());
-    std::sort(text.begin(), text.end());
-    EXPECT_EQ(page, text);
+    expectTextShowsRows(rows, dir.path() / "run.txt");
 }
 
 // Without notes the page has every station all the same, the events giving
@@ -241,15 +246,10 @@ TEST(ReportData, ARunThatDroppedNotesShowsItsStationsWithWhyTheyLeftUnknown)
     Json unknownWhy = kHeaviestDemoRow;
     unknownWhy[6] = nullptr;
     EXPECT_EQ(rows[0], unknownWhy);
-    std::vector<std::string> page;
     for (const Json &row : rows) {
         EXPECT_TRUE(row[6].is_null()) << row.dump();
-        page.push_back(joinedCells(row));
     }
-    std::vector<std::string> text = textStationRows(readAll(dir.path() / "run.txt"));
-    std::sort(page.begin(), page.end());
-    std::sort(text.begin(), text.end());
-    EXPECT_EQ(page, text);
+    expectTextShowsRows(rows, dir.path() / "run.txt");
 }
 
 // A name no page should trip on: it ends the script element, opens a comment

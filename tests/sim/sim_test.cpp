@@ -1,7 +1,10 @@
 #include "sim_test.hpp"
 
 #include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -47,10 +50,38 @@ std::string readAll(const std::filesystem::path &file)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::pair<std::string, std::string> plainAndPacked(const std::string &name, const std::string &text)
+{
+    const std::string base = (std::filesystem::temp_directory_path() / (name + "." + std::to_string(getpid()))).string();
+    const std::string plain = base + ".log";
+    const std::string packed = base + ".log.gz";
+    std::ofstream(plain, std::ios::binary) << text;
+    gzFile gz = gzopen(packed.c_str(), "wb");
+    gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
+    gzclose(gz);
+    return {plain, packed};
+}
+
 int shell(const std::string &command)
 {
     const int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+Ran shellOutput(const std::string &command)
+{
+    Ran ran;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return ran;
+    }
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) {
+        ran.out.append(buf, n);
+    }
+    const int raw = pclose(pipe);
+    ran.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return ran;
 }
 
 }  // namespace zep::sim

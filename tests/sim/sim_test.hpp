@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run/runner.hpp"
@@ -29,7 +30,19 @@ Played play(const std::string &yaml, RunOptions opt = {}, const std::function<vo
 // A file's bytes, as a program wrote them; empty if it cannot be read.
 std::string readAll(const std::filesystem::path &file);
 
+// The text written as <name>.log and as <name>.log.gz in the temporary
+// directory, under names of this process; the two paths.
+std::pair<std::string, std::string> plainAndPacked(const std::string &name, const std::string &text);
+
 // A command's exit status through the shell; -1 if it did not exit.
 int shell(const std::string &command);
+
+// The same, with what the command wrote on its standard output (the command
+// redirects standard error where a test wants it).
+struct Ran {
+    int status = -1;
+    std::string out;
+};
+Ran shellOutput(const std::string &command);
 
 }  // namespace zep::sim
