@@ -224,32 +224,15 @@ std::vector<u8> scanState(Input &in)
 // deep states without having to guess MACs and lengths.
 void wellFormedMessage(Host &h, Input &in)
 {
-    switch (in.byte() % 8u) {
-    case 0:
-        h.deliver(STAMEAS_MSG_MEAS_START, measStart(in));
-        break;
-    case 1:
-        h.deliver(STAMEAS_MSG_MEAS_STOP, measStop(in));
-        break;
-    case 2:
-        h.deliver(STAMEAS_MSG_LM_REPORT, report<LmReportMsg>(in));
-        break;
-    case 3:
-        h.deliver(STAMEAS_MSG_TPC_REPORT, report<TpcReportMsg>(in));
-        break;
-    case 4:
-        h.deliver(STAMEAS_MSG_COMEAS_START, coMeasStart(in));
-        break;
-    case 5:
-        h.deliver(STAMEAS_MSG_COMEAS_STOP, coMeasStop(in));
-        break;
-    case 6:
-        h.deliver(STAMEAS_MSG_COMEAS_TO_NB, coMeasToNeighbours(in));
-        break;
-    default:
-        h.deliver(STAMEAS_MSG_SCAN_STATE, scanState(in));
-        break;
-    }
+    using Build = std::vector<u8> (*)(Input &);
+    static const std::pair<u32, Build> kMessages[] = {
+        {STAMEAS_MSG_MEAS_START, measStart},          {STAMEAS_MSG_MEAS_STOP, measStop},
+        {STAMEAS_MSG_LM_REPORT, report<LmReportMsg>}, {STAMEAS_MSG_TPC_REPORT, report<TpcReportMsg>},
+        {STAMEAS_MSG_COMEAS_START, coMeasStart},      {STAMEAS_MSG_COMEAS_STOP, coMeasStop},
+        {STAMEAS_MSG_COMEAS_TO_NB, coMeasToNeighbours}, {STAMEAS_MSG_SCAN_STATE, scanState},
+    };
+    const auto &[msgId, build] = kMessages[in.byte() % std::size(kMessages)];
+    h.deliver(msgId, build(in));
 }
 
 void advanceTime(Host &h, Input &in)
