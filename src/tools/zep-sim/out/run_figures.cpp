@@ -17,10 +17,6 @@ namespace {
 constexpr std::array<u64, 12> kWidthsMs = {1000,    2000,    10000,    20000,    60000,    120000,
                                            600000,  1200000, 3600000, 7200000, 21600000, 43200000};
 
-// Cost keys of the handlers that are not messages, sorted after every message id.
-constexpr u32 kConfigKey = ~0u - 1;
-constexpr u32 kLeaveKey = ~0u;
-
 // The channel a co-measurement start names, straight from its header.
 std::optional<u32> channelOfStart(std::span<const u8> body)
 {
@@ -31,8 +27,6 @@ std::optional<u32> channelOfStart(std::span<const u8> body)
     std::memcpy(&head, body.data(), sizeof(head));
     return head.channel;
 }
-
-constexpr u64 kHourMs = 3600000;
 
 // The module's message: what follows the function, and the station on station
 // lines, that head each of its lines.
@@ -87,17 +81,6 @@ bool handlerReturned(EventKind kind)
     }
 }
 
-std::optional<u32> handlerKey(const Event &ev)
-{
-    switch (ev.kind) {
-    case EventKind::In:
-    case EventKind::Rpc: return ev.id;
-    case EventKind::Config: return kConfigKey;
-    case EventKind::Leave: return kLeaveKey;
-    default: return std::nullopt;
-    }
-}
-
 std::string handlerName(u32 key)
 {
     switch (key) {
@@ -122,7 +105,7 @@ void Interval::add(const Interval &o)
 RunFigures::RunFigures(u32 radios, SizeSource sizes) : radioCount_(radios), sizes_(sizes), widthMs_(kWidthsMs[0])
 {
     for (u32 r = 0; r < radios; ++r) {
-        radios_.try_emplace(r);  // every configured radio has a row, busy or not
+        configured_.push_back(&radios_[r]);  // every configured radio has a row, busy or not
     }
 }
 
@@ -155,7 +138,7 @@ void RunFigures::count(const Event &ev, Interval *iv)
     case EventKind::OutFail:
         ++failedOut_;
         if (ev.column == Column::Requests) {
-            ++radios_[ev.radio].failedRequests;
+            ++row(ev.radio).failedRequests;
         }
         return;
     case EventKind::IpcFail: ++failedIpc_; return;
@@ -173,7 +156,7 @@ void RunFigures::count(const Event &ev, Interval *iv)
     }
     // A log's radios are those its events name, whether they count or not.
     if (ev.column != Column::None || sizes_ == SizeSource::Lines) {
-        radios_[ev.radio].count(ev.column);
+        row(ev.radio).count(ev.column);
         if (iv != nullptr) {
             iv->radios[ev.radio].count(ev.column);
         }
@@ -199,7 +182,7 @@ void RunFigures::countBlocks(const Event &ev, Interval *iv)
             radios.insert(sta["radioId"].get<u32>());
         }
         for (const u32 r : radios) {
-            ++radios_[r].nbBlocks;
+            ++row(r).nbBlocks;
         }
     }
 }
@@ -280,11 +263,6 @@ void RunFigures::widen()
     widthMs_ = next;
     ++widthStep_;
     currentTo_ = 0;
-}
-
-Interval *RunFigures::intervalOf(u64 t)
-{
-    return perInterval_ ? &at(t) : hourly_ ? &hours_[t / kHourMs] : nullptr;
 }
 
 Interval &RunFigures::at(u64 t)

@@ -20,9 +20,22 @@
 
 namespace zep::sim {
 
+// Cost keys of the handlers that are not messages, sorted after every message id.
+constexpr u32 kConfigKey = ~0u - 1;
+constexpr u32 kLeaveKey = ~0u;
+
 // The handler an event reports the cost of, as a key that sorts message
 // handlers by id and the others after them; nullopt for other events.
-std::optional<u32> handlerKey(const Event &ev);
+inline std::optional<u32> handlerKey(const Event &ev)
+{
+    switch (ev.kind) {
+    case EventKind::In:
+    case EventKind::Rpc: return ev.id;
+    case EventKind::Config: return kConfigKey;
+    case EventKind::Leave: return kLeaveKey;
+    default: return std::nullopt;
+    }
+}
 std::string handlerName(u32 key);
 // Events after which no handler is running, so the state can be looked at.
 bool handlerReturned(EventKind kind);
@@ -39,10 +52,16 @@ struct Interval {
 class RunFigures : public EventSink {
 public:
     static constexpr std::size_t kMaxIntervals = 360;
+    static constexpr u64 kHourMs = 3600000;
 
     // Table sizes come from the dumps a play reads (setNodes), or from the
     // table's own log lines where those are all a source has.
     explicit RunFigures(u32 radios, SizeSource sizes = SizeSource::Dump);
+    // A copy's index would point into the original's rows; a move keeps them.
+    RunFigures(const RunFigures &) = delete;
+    RunFigures &operator=(const RunFigures &) = delete;
+    RunFigures(RunFigures &&) = default;
+    RunFigures &operator=(RunFigures &&) = default;
 
     // The blocks of an IPC to the neighbours, counted per radio.
     Needs needs() const override { return Needs().add(Need::Fields, {EventKind::Ipc}); }
@@ -50,7 +69,7 @@ public:
     // An event counted in the totals alone, in no interval.
     void countInTotal(const Event &ev) { count(ev, nullptr); }
     // Nodes in a radio's measurement table, as read through RPC 69 after a step.
-    void setNodes(u32 radio, u32 nodes) { radios_[radio].noteSize(nodes); }
+    void setNodes(u32 radio, u32 nodes) { row(radio).noteSize(nodes); }
     // From now on the figures are kept per interval of virtual time too, from
     // startMs, the interval widening as the run grows so that a day costs no
     // more memory than a minute.
@@ -85,13 +104,19 @@ private:
     void countBlocks(const Event &ev, Interval *iv);
     void countLine(std::string_view message, Interval *iv);
     RadioFigures *lineRow(u32 radio);
-    Interval *intervalOf(u64 t);
+    // Every counted message looks its radio up: the configured ones directly.
+    RadioFigures &row(u32 radio) { return radio < configured_.size() ? *configured_[radio] : radios_[radio]; }
+    Interval *intervalOf(u64 t)
+    {
+        return perInterval_ ? &at(t) : hourly_ ? &hours_[t / kHourMs] : nullptr;
+    }
     Interval &at(u64 t);
     void widen();
 
     u32 radioCount_;
     SizeSource sizes_;
     std::map<u32, RadioFigures> radios_;
+    std::vector<RadioFigures *> configured_;  // radios_'s rows of radios 0 to radioCount_ - 1
     std::map<u32, HandlerCost> costs_;
     std::array<u64, 3> logs_{};
     u64 ipcMessages_ = 0;

@@ -16,7 +16,6 @@ constexpr u32 kAutomaticId = 0xFFFFFFFFu;
 constexpr u32 kEveryId = 0xFFFFFFFFu;
 constexpr u32 kHosts = 3;
 constexpr u32 kTokens = 143;  // an automatic request's token runs 1..143
-constexpr u32 kGiveUpAfter = 3;  // requests without a report
 constexpr u32 kSendsPerRadio = 64;  // the timer's most per radio and expiry
 constexpr u32 kTableNodes = 128;    // the most a radio's table holds
 constexpr u32 kRadioIds = 256;      // beyond any device: a body naming one is not counted by radio
@@ -102,25 +101,26 @@ void HostLedger::endTick()
         Node &node = it->second;
         const bool attempted = node.attemptedTick == tick_;
         bool anyDue = false;
+        bool lastRequest = false;
         for (std::size_t host = 0; host < node.hosts.size(); ++host) {
             std::optional<Share> &share = node.hosts[host];
-            if (!share) {
+            if (!share || !due(*share)) {
                 continue;
             }
+            anyDue = true;
+            ++node.past.hosts[host].due;
             StaMeasSched &sched = share->sched;
-            const bool isDue = due(*share);
-            anyDue = anyDue || isDue;
-            node.past.hosts[host].due += isDue ? 1 : 0;
-            const bool lastOne = attempted && isDue && sched.isLoop == 0 && --sched.count == 0;
-            if (lastOne) {
+            if (attempted && sched.isLoop == 0 && --sched.count == 0) {
                 share.reset();
+                lastRequest = true;
             }
         }
         if (anyDue && !attempted) {
             noteStarved(node);
         }
         node.past.dueTicks += anyDue ? 1 : 0;
-        it = node.empty() ? retire(it) : std::next(it);
+        // Nodes emptied otherwise went when they were.
+        it = lastRequest && node.empty() ? retire(it) : std::next(it);
     }
     std::ranges::fill(sentThisTick_, 0);
 }
@@ -139,21 +139,6 @@ void HostLedger::beginTick()
     if (!tickBegun_) {
         tickBegun_ = true;
         giveUpSilentStations();
-    }
-}
-
-// A station is taken not to answer once three requests went out to its node
-// and none was answered; the timer gives it up only if an automatic host is
-// there, which giveUpSilentStations checks when the tick begins.
-bool HostLedger::unanswered(const Node &node)
-{
-    return node.past.requests >= kGiveUpAfter && node.past.reports == 0;
-}
-
-void HostLedger::mayBeSilent(const Key &key, const Node &node)
-{
-    if (unanswered(node)) {
-        maybeSilent_.push_back(key);
     }
 }
 
@@ -427,32 +412,6 @@ std::map<HostLedger::Key, NodeHistory> HostLedger::history() const
         h.inTable = true;
     }
     return all;
-}
-
-// One host's request is that host's. When several hosts' are the same bytes,
-// the timer sent the heaviest host due at this tick, of the one node they share.
-void HostLedger::Choice::add(const Match &m)
-{
-    if (!first_) {
-        first_ = m;
-    }
-    oneHost_ = oneHost_ && m.host == first_->host;
-    if (!m.due || twoNodesDue_) {
-        return;
-    }
-    if (heaviest_ && heaviest_->node != m.node) {
-        twoNodesDue_ = true;  // due in two nodes: either could have been sent
-    } else if (!heaviest_ || kHostWeights[m.host] > kHostWeights[heaviest_->host]) {
-        heaviest_ = m;
-    }
-}
-
-std::optional<HostLedger::Match> HostLedger::Choice::served() const
-{
-    if (oneHost_) {
-        return first_;
-    }
-    return twoNodesDue_ ? std::nullopt : heaviest_;
 }
 
 NodeShares HostLedger::sharesOf(const Key &key, const Node &node)

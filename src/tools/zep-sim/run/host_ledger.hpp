@@ -117,11 +117,32 @@ private:
     // Which of the hosts whose request a sent body is the timer sent it for,
     // the matches taken in the table's order: the host when they are all one
     // host's, else the heaviest due one when those due are all of one node.
+    // Taken for every host whose request a sent body is, so kept inline.
     class Choice {
     public:
-        void add(const Match &m);
+        void add(const Match &m)
+        {
+            if (!first_) {
+                first_ = m;
+            }
+            oneHost_ = oneHost_ && m.host == first_->host;
+            if (!m.due || twoNodesDue_) {
+                return;
+            }
+            if (heaviest_ && heaviest_->node != m.node) {
+                twoNodesDue_ = true;  // due in two nodes: either could have been sent
+            } else if (!heaviest_ || kHostWeights[m.host] > kHostWeights[heaviest_->host]) {
+                heaviest_ = m;
+            }
+        }
         bool empty() const { return !first_; }
-        std::optional<Match> served() const;
+        std::optional<Match> served() const
+        {
+            if (oneHost_) {
+                return first_;
+            }
+            return twoNodesDue_ ? std::nullopt : heaviest_;
+        }
 
     private:
         std::optional<Match> first_;
@@ -189,8 +210,21 @@ private:
     // Nodes that may have become silent since the last tick (a request went
     // out, an automatic host came): only they are looked at when one begins.
     std::vector<Key> maybeSilent_;
-    static bool unanswered(const Node &node);
-    void mayBeSilent(const Key &key, const Node &node);  // hostOf's, kept so that a request allocates nothing
+    // A station is taken not to answer once three requests went out to its
+    // node and none was answered; the timer gives it up only if an automatic
+    // host is there, which giveUpSilentStations checks when the tick begins.
+    static constexpr u32 kGiveUpAfter = 3;  // requests without a report
+    static bool unanswered(const Node &node)
+    {
+        return node.past.requests >= kGiveUpAfter && node.past.reports == 0;
+    }
+    // Asked at every request sent.
+    void mayBeSilent(const Key &key, const Node &node)
+    {
+        if (unanswered(node)) {
+            maybeSilent_.push_back(key);
+        }
+    }
     u64 tick_ = 0;             // timer expiries so far: the schedules' count
     u64 nowMs_ = 0;            // when the last message was delivered
     std::vector<u32> sentThisTick_;  // by radio
