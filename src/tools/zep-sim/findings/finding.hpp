@@ -51,7 +51,6 @@ struct FindingLimits {
 
 // Every rule over the facts, warnings first, then in the rules' order.
 std::vector<Finding> findingsOf(const FindingFacts &facts, const FindingLimits &limits);
-bool anyWarning(std::span<const Finding> findings);
 
 // "Findings" and one block per finding, or "No findings".
 void printFindings(std::ostream &out, std::span<const Finding> findings);

@@ -394,10 +394,4 @@ std::vector<Finding> findingsOf(const FindingFacts &facts, const FindingLimits &
     return out;
 }
 
-bool anyWarning(std::span<const Finding> findings)
-{
-    return std::any_of(findings.begin(), findings.end(),
-                       [](const Finding &f) { return f.severity == Severity::Warning; });
-}
-
 }  // namespace zep::sim

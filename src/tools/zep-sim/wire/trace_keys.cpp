@@ -51,16 +51,6 @@ std::span<const std::pair<std::string_view, Keys>> traceKinds()
     return kKinds;
 }
 
-std::optional<Keys> traceKeysOf(std::string_view ev)
-{
-    for (const auto &[name, keys] : kKinds) {
-        if (name == ev) {
-            return keys;
-        }
-    }
-    return std::nullopt;
-}
-
 bool isTraceKey(std::string_view key)
 {
     const auto in = [&](Keys keys) { return std::find(keys.begin(), keys.end(), key) != keys.end(); };

@@ -10,9 +10,6 @@
 
 namespace zep::sim {
 
-// The keys of events of kind ev ("in", "log", ...), "ev" and "t" included;
-// nothing when no event is of that kind.
-std::optional<std::span<const std::string_view>> traceKeysOf(std::string_view ev);
 // Every kind of event, with its keys.
 std::span<const std::pair<std::string_view, std::span<const std::string_view>>> traceKinds();
 // Whether some kind of event carries key.
