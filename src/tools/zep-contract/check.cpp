@@ -39,14 +39,10 @@ void Verdict::fail(const char *format, ...)
 std::vector<Check> allChecks()
 {
     std::vector<Check> checks;
-    addMessageChecks(checks);
-    addTimerChecks(checks);
-    addConfigChecks(checks);
-    addMemoryChecks(checks);
-    addListChecks(checks);
-    addHashChecks(checks);
-    addBitmapChecks(checks);
-    addQueryChecks(checks);
+    for (const auto *service : {&kMessageChecks, &kTimerChecks, &kConfigChecks, &kMemoryChecks,
+                                &kListChecks, &kHashChecks, &kBitmapChecks, &kQueryChecks}) {
+        checks.insert(checks.end(), service->begin(), service->end());
+    }
     return checks;
 }
 

@@ -46,15 +46,15 @@ struct Check {
     std::string_view service() const { return id.substr(0, id.find('.')); }
 };
 
-// One function per service adds its checks, in the order they are run.
-void addMessageChecks(std::vector<Check> &checks);
-void addTimerChecks(std::vector<Check> &checks);
-void addConfigChecks(std::vector<Check> &checks);
-void addMemoryChecks(std::vector<Check> &checks);
-void addListChecks(std::vector<Check> &checks);
-void addHashChecks(std::vector<Check> &checks);
-void addBitmapChecks(std::vector<Check> &checks);
-void addQueryChecks(std::vector<Check> &checks);
+// Each service's checks, in the order they are run.
+extern const std::vector<Check> kMessageChecks;
+extern const std::vector<Check> kTimerChecks;
+extern const std::vector<Check> kConfigChecks;
+extern const std::vector<Check> kMemoryChecks;
+extern const std::vector<Check> kListChecks;
+extern const std::vector<Check> kHashChecks;
+extern const std::vector<Check> kBitmapChecks;
+extern const std::vector<Check> kQueryChecks;
 
 std::vector<Check> allChecks();
 

@@ -117,17 +117,15 @@ void dataAreaSlices(Verdict &v)
 
 }  // namespace
 
-void addConfigChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"config.item_reaches_handler",
-                      "Item 32 reaches its handler; the TLV parse gives its radio and value",
-                      {"ZEP_CFG_RegRadioSingleCfgMsg", "ZEP_CFG_MsgParseSingleTlv"}, itemReachesHandler});
-    checks.push_back({"config.parse_refusals",
-                      "ZEP_CFG_MsgParseSingleTlv refuses a short value or a missing TLV",
-                      {"ZEP_CFG_MsgParseSingleTlv"}, parseRefusals});
-    checks.push_back({"config.data_area_slices",
-                      "A data area has a zeroed, separate, stable slice per radio, none past",
-                      {"UMAC_OBJMNG_MallocDataArea", "UMAC_OBJMNG_GetRadioDataInfo"}, dataAreaSlices});
-}
+const std::vector<Check> kConfigChecks = {
+    {"config.item_reaches_handler",
+     "Item 32 reaches its handler; the TLV parse gives its radio and value",
+     {"ZEP_CFG_RegRadioSingleCfgMsg", "ZEP_CFG_MsgParseSingleTlv"}, itemReachesHandler},
+    {"config.parse_refusals", "ZEP_CFG_MsgParseSingleTlv refuses a short value or a missing TLV",
+     {"ZEP_CFG_MsgParseSingleTlv"}, parseRefusals},
+    {"config.data_area_slices",
+     "A data area has a zeroed, separate, stable slice per radio, none past",
+     {"UMAC_OBJMNG_MallocDataArea", "UMAC_OBJMNG_GetRadioDataInfo"}, dataAreaSlices},
+};
 
 }  // namespace zep::contract

@@ -148,9 +148,8 @@ void stableSort(Verdict &v)
     }
     v.expect(misplaced == 0, "%zu element(s) out of key order or before an equal one that preceded them",
              misplaced);
-    std::vector<const Item *> want(seen.begin(), seen.end());
     if (seen.size() == list.items.size()) {
-        expectShape(v, list, want, "the sort");
+        expectShape(v, list, seen, "the sort");
     } else {
         v.fail("the sorted list holds %zu element(s) of %zu", seen.size(), list.items.size());
     }
@@ -172,26 +171,20 @@ void freeAllEmpties(Verdict &v)
 
 }  // namespace
 
-void addListChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"lists.insert_links",
-                      "ZEP_SLL_InsertInMiddle links front, middle and end; count + 1, circular",
-                      {"ZEP_SLL_InsertInMiddle"}, insertLinks});
-    checks.push_back({"lists.insert_refuses_gap",
-                      "ZEP_SLL_InsertInMiddle refuses elements that are not adjacent",
-                      {"ZEP_SLL_InsertInMiddle"}, insertRefusesGap});
-    checks.push_back({"lists.delete_lowers_count",
-                      "ZEP_SLL_Delete unlinks the element and lowers the list's count",
-                      {"ZEP_SLL_Delete"}, deleteLowersCount});
-    checks.push_back({"lists.find_first_match",
-                      "ZEP_SLL_Find returns the first matching element in list order",
-                      {"ZEP_SLL_Find"}, findFirstMatch});
-    checks.push_back({"lists.stable_sort",
-                      "ZEP_SLL_MergeSort sorts ascending and keeps equal elements in order",
-                      {"ZEP_SLL_MergeSort"}, stableSort});
-    checks.push_back({"lists.free_all",
-                      "ZEP_SLL_FreeAll frees each element once and leaves the head empty",
-                      {"ZEP_SLL_FreeAll"}, freeAllEmpties});
-}
+const std::vector<Check> kListChecks = {
+    {"lists.insert_links",
+     "ZEP_SLL_InsertInMiddle links front, middle and end; count + 1, circular",
+     {"ZEP_SLL_InsertInMiddle"}, insertLinks},
+    {"lists.insert_refuses_gap", "ZEP_SLL_InsertInMiddle refuses elements that are not adjacent",
+     {"ZEP_SLL_InsertInMiddle"}, insertRefusesGap},
+    {"lists.delete_lowers_count", "ZEP_SLL_Delete unlinks the element and lowers the list's count",
+     {"ZEP_SLL_Delete"}, deleteLowersCount},
+    {"lists.find_first_match", "ZEP_SLL_Find returns the first matching element in list order",
+     {"ZEP_SLL_Find"}, findFirstMatch},
+    {"lists.stable_sort", "ZEP_SLL_MergeSort sorts ascending and keeps equal elements in order",
+     {"ZEP_SLL_MergeSort"}, stableSort},
+    {"lists.free_all", "ZEP_SLL_FreeAll frees each element once and leaves the head empty",
+     {"ZEP_SLL_FreeAll"}, freeAllEmpties},
+};
 
 }  // namespace zep::contract

@@ -242,39 +242,36 @@ void strnCmp(Verdict &v)
 
 }  // namespace
 
-void addQueryChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"queries.radio_ids",
-                      "Every radio id below ZEP_PROFILE_GetMaxRadioNum is valid, and the next is not",
-                      {"ZEP_PROFILE_GetMaxRadioNum", "ZEP_PROFILE_IsValidRadioId"}, radioIds});
-    checks.push_back({"queries.unknown_radio",
-                      "An unknown radio reads as 0 and has no BSSID; nor has a VAP past the count",
-                      {"ZEP_PROFILE_GetMaxVapNumPerRadio", "ZEP_STA_GetRadioCurEirp",
-                       "ZEP_STA_GetRadioMaxPower", "ZEP_STA_GetRadioFreq", "ZEP_STA_GetVapBssid"},
-                      unknownRadioReadsZero});
-    checks.push_back({"queries.station_records",
-                      "A station's record carries its MAC and a valid radio and VAP",
-                      {"ZEP_UAM_FindStaInfo"}, stationRecords});
-    checks.push_back({"queries.neighbour_walk",
-                      "ZEP_NB_WalkApVapWithP2 calls back once per neighbour, VAP counts that fit",
-                      {"ZEP_NB_WalkApVapWithP2"}, neighbourWalk});
-    checks.push_back({"queries.neighbour_scan_eirp",
-                      "ZEP_NB_GetNbScanEirp answers for walked records only, writes only when known",
-                      {"ZEP_NB_GetNbScanEirp"}, neighbourScanEirp});
-    checks.push_back({"queries.scan_radio_id",
-                      "ZEP_NB_GetScanRadioId names a valid radio, or refuses and writes nothing",
-                      {"ZEP_NB_GetScanRadioId"}, scanRadioIds});
-    checks.push_back({"queries.radio_scan_eirp",
-                      "ZEP_NB_GetRadioScanEirp refuses an unknown radio and writes only when known",
-                      {"ZEP_NB_GetRadioScanEirp"}, radioScanEirp});
-    checks.push_back({"queries.token_lookups",
-                      "A token's BSSID is a walked neighbour's; refusals write nothing",
-                      {"ZEP_NB_GetNbApVapBssidByTokenId", "ZEP_NB_GetNbApVapEirpByTokenId",
-                       "ZEP_NB_GetNbApRadioScanEirpByTokenId"},
-                      tokenLookups});
-    checks.push_back({"queries.strncmp",
-                      "ZEP_StrnCmp compares all n bytes, past a NUL, with memcmp's sign",
-                      {"ZEP_StrnCmp"}, strnCmp});
-}
+const std::vector<Check> kQueryChecks = {
+    {"queries.radio_ids",
+     "Every radio id below ZEP_PROFILE_GetMaxRadioNum is valid, and the next is not",
+     {"ZEP_PROFILE_GetMaxRadioNum", "ZEP_PROFILE_IsValidRadioId"}, radioIds},
+    {"queries.unknown_radio",
+     "An unknown radio reads as 0 and has no BSSID; nor has a VAP past the count",
+     {"ZEP_PROFILE_GetMaxVapNumPerRadio", "ZEP_STA_GetRadioCurEirp", "ZEP_STA_GetRadioMaxPower",
+      "ZEP_STA_GetRadioFreq", "ZEP_STA_GetVapBssid"},
+     unknownRadioReadsZero},
+    {"queries.station_records", "A station's record carries its MAC and a valid radio and VAP",
+     {"ZEP_UAM_FindStaInfo"}, stationRecords},
+    {"queries.neighbour_walk",
+     "ZEP_NB_WalkApVapWithP2 calls back once per neighbour, VAP counts that fit",
+     {"ZEP_NB_WalkApVapWithP2"}, neighbourWalk},
+    {"queries.neighbour_scan_eirp",
+     "ZEP_NB_GetNbScanEirp answers for walked records only, writes only when known",
+     {"ZEP_NB_GetNbScanEirp"}, neighbourScanEirp},
+    {"queries.scan_radio_id",
+     "ZEP_NB_GetScanRadioId names a valid radio, or refuses and writes nothing",
+     {"ZEP_NB_GetScanRadioId"}, scanRadioIds},
+    {"queries.radio_scan_eirp",
+     "ZEP_NB_GetRadioScanEirp refuses an unknown radio and writes only when known",
+     {"ZEP_NB_GetRadioScanEirp"}, radioScanEirp},
+    {"queries.token_lookups",
+     "A token's BSSID is a walked neighbour's; refusals write nothing",
+     {"ZEP_NB_GetNbApVapBssidByTokenId", "ZEP_NB_GetNbApVapEirpByTokenId",
+      "ZEP_NB_GetNbApRadioScanEirpByTokenId"},
+     tokenLookups},
+    {"queries.strncmp", "ZEP_StrnCmp compares all n bytes, past a NUL, with memcmp's sign",
+     {"ZEP_StrnCmp"}, strnCmp},
+};
 
 }  // namespace zep::contract
