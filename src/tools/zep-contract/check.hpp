@@ -15,9 +15,8 @@ namespace zep::contract {
 // Collects what a check saw where the framework did not do what it should.
 class Verdict {
 public:
-    // Records a failure unless ok; the message says what was seen.
+    // Records a failure unless ok, the message saying what was seen; returns ok.
     __attribute__((format(printf, 3, 4))) bool expect(bool ok, const char *format, ...);
-    __attribute__((format(printf, 2, 3))) void fail(const char *format, ...);
     // The check cannot be judged here (the world lacks what it needs); it
     // neither holds nor fails.
     void skip(std::string reason) { skipped_ = std::move(reason); }

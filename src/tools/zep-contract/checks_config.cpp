@@ -71,8 +71,11 @@ void parseRefusals(Verdict &v)
 {
     g_parsed = {};
     const u8 value = 1;
-    if (registerOnce() != 0 || ZEPC_DriverConfigure(ZEP_CFG_ITEM_SCAN_SWITCH, 0, &value, 1) != 0 || g_parsed.calls != 1) {
-        v.fail("no configuration message reached the handler of item %u", ZEP_CFG_ITEM_SCAN_SWITCH);
+    const bool reached = registerOnce() == 0 &&
+                         ZEPC_DriverConfigure(ZEP_CFG_ITEM_SCAN_SWITCH, 0, &value, 1) == 0 &&
+                         g_parsed.calls == 1;
+    if (!v.expect(reached, "no configuration message reached the handler of item %u",
+                  ZEP_CFG_ITEM_SCAN_SWITCH)) {
         return;
     }
     v.expect(g_parsed.tooLongRefused, "a 2-byte read of a 1-byte value was not refused");

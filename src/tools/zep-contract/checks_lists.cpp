@@ -148,10 +148,9 @@ void stableSort(Verdict &v)
     }
     v.expect(misplaced == 0, "%zu element(s) out of key order or before an equal one that preceded them",
              misplaced);
-    if (seen.size() == list.items.size()) {
+    if (v.expect(seen.size() == list.items.size(), "the sorted list holds %zu element(s) of %zu",
+                 seen.size(), list.items.size())) {
         expectShape(v, list, seen, "the sort");
-    } else {
-        v.fail("the sorted list holds %zu element(s) of %zu", seen.size(), list.items.size());
     }
 }
 

@@ -198,10 +198,8 @@ void ipcCopiesBody(Verdict &v)
     if (!v.expect(heapBody != nullptr, "no %u-byte block to send from", kIpcBytes)) {
         return;
     }
-    std::vector<u8> original(kIpcBytes);
-    for (u32 i = 0; i < kIpcBytes; ++i) {
-        original[i] = heapBody[i] = static_cast<u8>(i * 13 + 1);
-    }
+    const auto original = pattern<kIpcBytes>(1);
+    std::memcpy(heapBody, original.data(), kIpcBytes);
     const u32 status = ZEP_MNG_SendIPCMsg(ZEP_DEST_ALL, kIpcId, heapBody, kIpcBytes, 0);
     std::memset(heapBody, 0xEE, kIpcBytes);
     ZEP_FREE(heapBody);

@@ -79,6 +79,7 @@ struct Walked {
     u32 badArguments = 0;  // calls whose p1/p2 were not the walk's
     u32 vapCountTooBig = 0;
     u32 scanEirpMisses = 0;  // scan EIRP refusals that wrote the output
+    u32 status = 0;          // what the walk returned
 };
 Walked g_walked;
 u32 g_callbackResult = 0;
@@ -87,41 +88,39 @@ int g_p2;
 
 u32 recordNeighbour(const ZEP_NB_ApRecord *nb, void *p1, void *p2)
 {
-    Walked &walked = g_walked;
     if (p1 != &g_p1 || p2 != &g_p2 || nb == nullptr) {
-        ++walked.badArguments;
+        ++g_walked.badArguments;
         return g_callbackResult;
     }
     Bssid bssid;
     std::memcpy(bssid.data(), nb->bssid, bssid.size());
-    walked.bssids.push_back(bssid);
-    walked.vapCountTooBig += nb->vapNum > ZEP_NB_MAX_VAP ? 1 : 0;
+    g_walked.bssids.push_back(bssid);
+    g_walked.vapCountTooBig += nb->vapNum > ZEP_NB_MAX_VAP ? 1 : 0;
     // The record is valid only during the callback: the module asks here.
     for (u32 i = 0; i < nb->vapNum && i < ZEP_NB_MAX_VAP; ++i) {
         s8 eirp = kUntouchedEirp;
         if (ZEP_NB_GetNbScanEirp(nb, nb->vap[i].channel, 0, &eirp) != 0 && eirp != kUntouchedEirp) {
-            ++walked.scanEirpMisses;
+            ++g_walked.scanEirpMisses;
         }
     }
     return g_callbackResult;
 }
 
-Walked walkNeighbours(u32 callbackResult, u32 *status)
+Walked walkNeighbours(u32 callbackResult)
 {
     g_walked = {};
     g_callbackResult = callbackResult;
-    *status = ZEP_NB_WalkApVapWithP2(recordNeighbour, &g_p1, &g_p2);
+    g_walked.status = ZEP_NB_WalkApVapWithP2(recordNeighbour, &g_p1, &g_p2);
     return g_walked;
 }
 
 void neighbourWalk(Verdict &v)
 {
-    u32 first = 0;
-    u32 second = 0;
-    const Walked once = walkNeighbours(0, &first);
+    const Walked once = walkNeighbours(0);
     // The callback's result must not stop the walk.
-    const Walked again = walkNeighbours(1, &second);
-    v.expect(first == 0 && second == 0, "the walks returned %u and %u", first, second);
+    const Walked again = walkNeighbours(1);
+    v.expect(once.status == 0 && again.status == 0, "the walks returned %u and %u", once.status,
+             again.status);
     const std::set<Bssid> distinct(once.bssids.begin(), once.bssids.end());
     v.expect(distinct.size() == once.bssids.size(),
              "%zu callback(s) for %zu distinct neighbour(s): one was called back more than once",
@@ -140,8 +139,7 @@ void neighbourWalk(Verdict &v)
 
 void neighbourScanEirp(Verdict &v)
 {
-    u32 status = 0;
-    const Walked walked = walkNeighbours(0, &status);
+    const Walked walked = walkNeighbours(0);
     v.expect(walked.scanEirpMisses == 0, "%u refused ZEP_NB_GetNbScanEirp call(s) wrote the EIRP",
              walked.scanEirpMisses);
     ZEP_NB_ApRecord stranger{};
@@ -185,8 +183,7 @@ void radioScanEirp(Verdict &v)
 // Asks every token on every radio and VAP; what answers must be a neighbour.
 void tokenLookups(Verdict &v)
 {
-    u32 status = 0;
-    const Walked walked = walkNeighbours(0, &status);
+    const Walked walked = walkNeighbours(0);
     const std::set<Bssid> neighbours(walked.bssids.begin(), walked.bssids.end());
     const u32 radios = ZEP_PROFILE_GetMaxRadioNum();
     const u32 vaps = ZEP_PROFILE_GetMaxVapNumPerRadio();

@@ -82,8 +82,7 @@ void stopEndsExpiries(Verdict &v)
 {
     g_expiries = {};
     u32 timerId = 0;
-    if (startTimer(1, &timerId) != 0) {
-        v.fail("the timer could not be started");
+    if (!v.expect(startTimer(1, &timerId) == 0, "the timer could not be started")) {
         return;
     }
     ZEPC_DriverRunFor(kPeriodMs / 2);
