@@ -49,21 +49,18 @@ std::array<u8, N> pattern(u8 seed)
 }
 
 // ---- Lifecycle: the kit loads itself as a module.
-struct Lifecycle {
-    std::vector<u32> phases;
-    u32 deInits = 0;
-};
-Lifecycle g_life;
+std::vector<u32> g_initPhases;
+u32 g_deInits = 0;
 
 u32 kitInit(u32 phase)
 {
-    g_life.phases.push_back(phase);
+    g_initPhases.push_back(phase);
     return ZEP_OK;
 }
 
 u32 kitDeInit()
 {
-    ++g_life.deInits;
+    ++g_deInits;
     return ZEP_OK;
 }
 
@@ -76,15 +73,15 @@ void lifecycle(Verdict &v)
     const u32 loaded = ZEPC_DriverLoadApp(kitRegEntry);
     v.expect(loaded == 0, "loading the module returned %u", loaded);
     std::string phases;
-    for (u32 phase : g_life.phases) {
+    for (u32 phase : g_initPhases) {
         phases += (phases.empty() ? "" : ", ") + std::to_string(phase);
     }
-    v.expect(g_life.phases == std::vector<u32>{0, 1}, "init called with phase(s) [%s], want [0, 1]",
+    v.expect(g_initPhases == std::vector<u32>{0, 1}, "init called with phase(s) [%s], want [0, 1]",
              phases.c_str());
-    v.expect(g_life.deInits == 0, "deInit called %u time(s) while loaded", g_life.deInits);
+    v.expect(g_deInits == 0, "deInit called %u time(s) while loaded", g_deInits);
     const u32 unloaded = ZEPC_DriverUnloadApp();
-    v.expect(unloaded == 0 && g_life.deInits == 1,
-             "unloading returned %u and called deInit %u time(s)", unloaded, g_life.deInits);
+    v.expect(unloaded == 0 && g_deInits == 1, "unloading returned %u and called deInit %u time(s)",
+             unloaded, g_deInits);
 }
 
 // ---- Delivery, withdrawal, RPC.
