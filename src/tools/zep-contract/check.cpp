@@ -6,47 +6,26 @@
 
 namespace zep::contract {
 
-namespace {
-
-__attribute__((format(printf, 1, 0))) std::string formatText(const char *format, va_list args)
-{
-    char text[512];
-    std::vsnprintf(text, sizeof(text), format, args);
-    return text;
-}
-
-}  // namespace
-
 bool Verdict::expect(bool ok, const char *format, ...)
 {
     if (!ok) {
+        char text[512];
         va_list args;
         va_start(args, format);
-        seen_.push_back(formatText(format, args));
+        std::vsnprintf(text, sizeof(text), format, args);
         va_end(args);
+        seen_.emplace_back(text);
     }
     return ok;
-}
-
-void Verdict::fail(const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    seen_.push_back(formatText(format, args));
-    va_end(args);
 }
 
 std::vector<Check> allChecks()
 {
     std::vector<Check> checks;
-    addMessageChecks(checks);
-    addTimerChecks(checks);
-    addConfigChecks(checks);
-    addMemoryChecks(checks);
-    addListChecks(checks);
-    addHashChecks(checks);
-    addBitmapChecks(checks);
-    addQueryChecks(checks);
+    for (const auto *service : {&kMessageChecks, &kTimerChecks, &kConfigChecks, &kMemoryChecks,
+                                &kListChecks, &kHashChecks, &kBitmapChecks, &kQueryChecks}) {
+        checks.insert(checks.end(), service->begin(), service->end());
+    }
     return checks;
 }
 

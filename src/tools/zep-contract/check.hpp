@@ -15,9 +15,8 @@ namespace zep::contract {
 // Collects what a check saw where the framework did not do what it should.
 class Verdict {
 public:
-    // Records a failure unless ok; the message says what was seen.
+    // Records a failure unless ok, the message saying what was seen; returns ok.
     __attribute__((format(printf, 3, 4))) bool expect(bool ok, const char *format, ...);
-    __attribute__((format(printf, 2, 3))) void fail(const char *format, ...);
     // The check cannot be judged here (the world lacks what it needs); it
     // neither holds nor fails.
     void skip(std::string reason) { skipped_ = std::move(reason); }
@@ -46,15 +45,15 @@ struct Check {
     std::string_view service() const { return id.substr(0, id.find('.')); }
 };
 
-// One function per service adds its checks, in the order they are run.
-void addMessageChecks(std::vector<Check> &checks);
-void addTimerChecks(std::vector<Check> &checks);
-void addConfigChecks(std::vector<Check> &checks);
-void addMemoryChecks(std::vector<Check> &checks);
-void addListChecks(std::vector<Check> &checks);
-void addHashChecks(std::vector<Check> &checks);
-void addBitmapChecks(std::vector<Check> &checks);
-void addQueryChecks(std::vector<Check> &checks);
+// Each service's checks, in the order they are run.
+extern const std::vector<Check> kMessageChecks;
+extern const std::vector<Check> kTimerChecks;
+extern const std::vector<Check> kConfigChecks;
+extern const std::vector<Check> kMemoryChecks;
+extern const std::vector<Check> kListChecks;
+extern const std::vector<Check> kHashChecks;
+extern const std::vector<Check> kBitmapChecks;
+extern const std::vector<Check> kQueryChecks;
 
 std::vector<Check> allChecks();
 

@@ -43,11 +43,8 @@ void numbering(Verdict &v)
 void isBitUp(Verdict &v)
 {
     // Capability bits 34 and 35 of a station record, and a host bitmap word.
-    const Bits capabilities = [] {
-        Bits b{};
-        b[4] = 0x0C;
-        return b;
-    }();
+    Bits capabilities{};
+    capabilities[4] = 0x0C;
     for (u32 bit = 0; bit < kBytes * 8; ++bit) {
         const u32 up = UMAC_BITMAP_IsBitUp(capabilities.data(), bit);
         const u32 want = bit == 34 || bit == 35 ? 1 : 0;
@@ -62,15 +59,12 @@ void isBitUp(Verdict &v)
 
 }  // namespace
 
-void addBitmapChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"bitmaps.numbering",
-                      "UMAC_BITMAP_SetBit, ClearBit and SetBitValue change bit n % 8 of byte n / 8",
-                      {"UMAC_BITMAP_SetBit", "UMAC_BITMAP_ClearBit", "UMAC_BITMAP_SetBitValue"},
-                      numbering});
-    checks.push_back({"bitmaps.is_bit_up",
-                      "UMAC_BITMAP_IsBitUp reads bit n % 8 of byte n / 8, 1 when set",
-                      {"UMAC_BITMAP_IsBitUp"}, isBitUp});
-}
+const std::vector<Check> kBitmapChecks = {
+    {"bitmaps.numbering",
+     "UMAC_BITMAP_SetBit, ClearBit and SetBitValue change bit n % 8 of byte n / 8",
+     {"UMAC_BITMAP_SetBit", "UMAC_BITMAP_ClearBit", "UMAC_BITMAP_SetBitValue"}, numbering},
+    {"bitmaps.is_bit_up", "UMAC_BITMAP_IsBitUp reads bit n % 8 of byte n / 8, 1 when set",
+     {"UMAC_BITMAP_IsBitUp"}, isBitUp},
+};
 
 }  // namespace zep::contract

@@ -71,8 +71,11 @@ void parseRefusals(Verdict &v)
 {
     g_parsed = {};
     const u8 value = 1;
-    if (registerOnce() != 0 || ZEPC_DriverConfigure(ZEP_CFG_ITEM_SCAN_SWITCH, 0, &value, 1) != 0 || g_parsed.calls != 1) {
-        v.fail("no configuration message reached the handler of item %u", ZEP_CFG_ITEM_SCAN_SWITCH);
+    const bool reached = registerOnce() == 0 &&
+                         ZEPC_DriverConfigure(ZEP_CFG_ITEM_SCAN_SWITCH, 0, &value, 1) == 0 &&
+                         g_parsed.calls == 1;
+    if (!v.expect(reached, "no configuration message reached the handler of item %u",
+                  ZEP_CFG_ITEM_SCAN_SWITCH)) {
         return;
     }
     v.expect(g_parsed.tooLongRefused, "a 2-byte read of a 1-byte value was not refused");
@@ -117,17 +120,15 @@ void dataAreaSlices(Verdict &v)
 
 }  // namespace
 
-void addConfigChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"config.item_reaches_handler",
-                      "Item 32 reaches its handler; the TLV parse gives its radio and value",
-                      {"ZEP_CFG_RegRadioSingleCfgMsg", "ZEP_CFG_MsgParseSingleTlv"}, itemReachesHandler});
-    checks.push_back({"config.parse_refusals",
-                      "ZEP_CFG_MsgParseSingleTlv refuses a short value or a missing TLV",
-                      {"ZEP_CFG_MsgParseSingleTlv"}, parseRefusals});
-    checks.push_back({"config.data_area_slices",
-                      "A data area has a zeroed, separate, stable slice per radio, none past",
-                      {"UMAC_OBJMNG_MallocDataArea", "UMAC_OBJMNG_GetRadioDataInfo"}, dataAreaSlices});
-}
+const std::vector<Check> kConfigChecks = {
+    {"config.item_reaches_handler",
+     "Item 32 reaches its handler; the TLV parse gives its radio and value",
+     {"ZEP_CFG_RegRadioSingleCfgMsg", "ZEP_CFG_MsgParseSingleTlv"}, itemReachesHandler},
+    {"config.parse_refusals", "ZEP_CFG_MsgParseSingleTlv refuses a short value or a missing TLV",
+     {"ZEP_CFG_MsgParseSingleTlv"}, parseRefusals},
+    {"config.data_area_slices",
+     "A data area has a zeroed, separate, stable slice per radio, none past",
+     {"UMAC_OBJMNG_MallocDataArea", "UMAC_OBJMNG_GetRadioDataInfo"}, dataAreaSlices},
+};
 
 }  // namespace zep::contract

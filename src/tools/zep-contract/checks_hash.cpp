@@ -92,15 +92,13 @@ void deleteTableFrees(Verdict &v)
 
 }  // namespace
 
-void addHashChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"hash.find_after_add_delete",
-                      "ZEP_HASH_FindNode finds each added node, none once ZEP_HASH_DeleteNode ran",
-                      {"ZEP_HASH_CreateNew", "ZEP_HASH_AddNode", "ZEP_HASH_FindNode", "ZEP_HASH_DeleteNode"},
-                      findAfterAddDelete});
-    checks.push_back({"hash.delete_table_frees",
-                      "ZEP_HASH_DeleteTable calls the free function once per node left",
-                      {"ZEP_HASH_DeleteTable"}, deleteTableFrees});
-}
+const std::vector<Check> kHashChecks = {
+    {"hash.find_after_add_delete",
+     "ZEP_HASH_FindNode finds each added node, none once ZEP_HASH_DeleteNode ran",
+     {"ZEP_HASH_CreateNew", "ZEP_HASH_AddNode", "ZEP_HASH_FindNode", "ZEP_HASH_DeleteNode"},
+     findAfterAddDelete},
+    {"hash.delete_table_frees", "ZEP_HASH_DeleteTable calls the free function once per node left",
+     {"ZEP_HASH_DeleteTable"}, deleteTableFrees},
+};
 
 }  // namespace zep::contract

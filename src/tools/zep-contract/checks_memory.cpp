@@ -1,4 +1,5 @@
 // zep-contract: the heap and fixed-size block pools.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -7,16 +8,6 @@
 
 namespace zep::contract {
 namespace {
-
-bool allZero(const u8 *bytes, u32 size)
-{
-    for (u32 i = 0; i < size; ++i) {
-        if (bytes[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Sizes the module allocates, and blocks dirtied and freed before each round,
 // so that a heap handing back used memory without clearing it shows.
@@ -30,7 +21,8 @@ void zeroFilled(Verdict &v)
             if (!v.expect(block != nullptr, "no block of %u bytes", size)) {
                 continue;
             }
-            v.expect(allZero(block, size), "round %d: a %u-byte block is not zero-filled", round, size);
+            v.expect(std::all_of(block, block + size, [](u8 byte) { return byte == 0; }),
+                     "round %d: a %u-byte block is not zero-filled", round, size);
             std::memset(block, 0xC3, size);
             blocks.push_back(block);
         }
@@ -95,18 +87,14 @@ void poolGiveBack(Verdict &v)
 
 }  // namespace
 
-void addMemoryChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"memory.zero_filled",
-                      "UMAC_MallocZero blocks are zero-filled, also after UMAC_Free or ZEP_Free",
-                      {"UMAC_MallocZero", "UMAC_Free", "ZEP_Free"}, zeroFilled});
-    checks.push_back({"memory.pool_capacity",
-                      "A pool gives exactly its count of separate blocks, then null",
-                      {"ZEP_MEMPOOL_Create", "ZEP_MEMPOOL_Malloc", "ZEP_MEMPOOL_Destroy"},
-                      poolCapacity});
-    checks.push_back({"memory.pool_give_back",
-                      "A block given back with ZEP_MEMPOOL_Free can be taken again",
-                      {"ZEP_MEMPOOL_Free", "ZEP_MEMPOOL_Malloc"}, poolGiveBack});
-}
+const std::vector<Check> kMemoryChecks = {
+    {"memory.zero_filled",
+     "UMAC_MallocZero blocks are zero-filled, also after UMAC_Free or ZEP_Free",
+     {"UMAC_MallocZero", "UMAC_Free", "ZEP_Free"}, zeroFilled},
+    {"memory.pool_capacity", "A pool gives exactly its count of separate blocks, then null",
+     {"ZEP_MEMPOOL_Create", "ZEP_MEMPOOL_Malloc", "ZEP_MEMPOOL_Destroy"}, poolCapacity},
+    {"memory.pool_give_back", "A block given back with ZEP_MEMPOOL_Free can be taken again",
+     {"ZEP_MEMPOOL_Free", "ZEP_MEMPOOL_Malloc"}, poolGiveBack},
+};
 
 }  // namespace zep::contract

@@ -1,6 +1,7 @@
 // zep-contract: the message manager. Registration and withdrawal, delivery of
 // body and length, RPC answered in place, sends from caller-owned buffers,
 // IPC, the body check, the module lifecycle and the station-leave primitive.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -48,21 +49,18 @@ std::array<u8, N> pattern(u8 seed)
 }
 
 // ---- Lifecycle: the kit loads itself as a module.
-struct Lifecycle {
-    std::vector<u32> phases;
-    u32 deInits = 0;
-};
-Lifecycle g_life;
+std::vector<u32> g_initPhases;
+u32 g_deInits = 0;
 
 u32 kitInit(u32 phase)
 {
-    g_life.phases.push_back(phase);
+    g_initPhases.push_back(phase);
     return ZEP_OK;
 }
 
 u32 kitDeInit()
 {
-    ++g_life.deInits;
+    ++g_deInits;
     return ZEP_OK;
 }
 
@@ -75,15 +73,15 @@ void lifecycle(Verdict &v)
     const u32 loaded = ZEPC_DriverLoadApp(kitRegEntry);
     v.expect(loaded == 0, "loading the module returned %u", loaded);
     std::string phases;
-    for (u32 phase : g_life.phases) {
+    for (u32 phase : g_initPhases) {
         phases += (phases.empty() ? "" : ", ") + std::to_string(phase);
     }
-    v.expect(g_life.phases == std::vector<u32>{0, 1}, "init called with phase(s) [%s], want [0, 1]",
+    v.expect(g_initPhases == std::vector<u32>{0, 1}, "init called with phase(s) [%s], want [0, 1]",
              phases.c_str());
-    v.expect(g_life.deInits == 0, "deInit called %u time(s) while loaded", g_life.deInits);
+    v.expect(g_deInits == 0, "deInit called %u time(s) while loaded", g_deInits);
     const u32 unloaded = ZEPC_DriverUnloadApp();
-    v.expect(unloaded == 0 && g_life.deInits == 1,
-             "unloading returned %u and called deInit %u time(s)", unloaded, g_life.deInits);
+    v.expect(unloaded == 0 && g_deInits == 1, "unloading returned %u and called deInit %u time(s)",
+             unloaded, g_deInits);
 }
 
 // ---- Delivery, withdrawal, RPC.
@@ -100,9 +98,7 @@ void bodyAndLength(Verdict &v)
              "delivery returned %u, handler called %u time(s)", delivered, g_seen.calls);
     v.expect(g_seen.len == body.size(), "handler got length %u for a %zu-byte body", g_seen.len,
              body.size());
-    v.expect(g_seen.body.size() == body.size() &&
-                 std::memcmp(g_seen.body.data(), body.data(), body.size()) == 0,
-             "handler got different bytes from those sent");
+    v.expect(std::ranges::equal(g_seen.body, body), "handler got different bytes from those sent");
     ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_EVENT, kKitAppId, kDeliveredId, recordBody);
 }
 
@@ -124,10 +120,7 @@ constexpr std::size_t kRpcBytes = 64;
 u32 answerInPlace(void *msg, u32 len)
 {
     ++g_seen.calls;
-    auto *bytes = static_cast<u8 *>(msg);
-    for (u32 i = 0; i < len / 2; ++i) {
-        std::swap(bytes[i], bytes[len - 1 - i]);
-    }
+    std::reverse(static_cast<u8 *>(msg), static_cast<u8 *>(msg) + len);
     return ZEP_OK;
 }
 
@@ -141,13 +134,10 @@ void rpcInPlace(Verdict &v)
     const auto request = pattern<kRpcBytes>(11);
     auto buffer = request;
     const u32 called = ZEPC_DriverCallRpc(kRpcId, buffer.data(), buffer.size());
-    bool reversed = true;
-    for (std::size_t i = 0; i < kRpcBytes; ++i) {
-        reversed = reversed && buffer[i] == request[kRpcBytes - 1 - i];
-    }
     v.expect(called == 0 && g_seen.calls == 1, "the RPC returned %u, handler called %u time(s)",
              called, g_seen.calls);
-    v.expect(reversed, "the caller got back bytes other than those the handler wrote in place");
+    v.expect(std::equal(buffer.begin(), buffer.end(), request.rbegin()),
+             "the caller got back bytes other than those the handler wrote in place");
     ZEP_MNG_UnRegMsg(ZEP_MSG_KIND_RPC, kKitAppId, kRpcId, answerInPlace);
 }
 
@@ -205,10 +195,8 @@ void ipcCopiesBody(Verdict &v)
     if (!v.expect(heapBody != nullptr, "no %u-byte block to send from", kIpcBytes)) {
         return;
     }
-    std::vector<u8> original(kIpcBytes);
-    for (u32 i = 0; i < kIpcBytes; ++i) {
-        original[i] = heapBody[i] = static_cast<u8>(i * 13 + 1);
-    }
+    const auto original = pattern<kIpcBytes>(1);
+    std::memcpy(heapBody, original.data(), kIpcBytes);
     const u32 status = ZEP_MNG_SendIPCMsg(ZEP_DEST_ALL, kIpcId, heapBody, kIpcBytes, 0);
     std::memset(heapBody, 0xEE, kIpcBytes);
     ZEP_FREE(heapBody);
@@ -250,32 +238,27 @@ void stationLeave(Verdict &v)
 
 }  // namespace
 
-void addMessageChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"messages.lifecycle",
-                      "ZEP_MNG_RegApp: init runs phase 0 then phase 1, deInit once at unload",
-                      {"ZEP_MNG_RegApp"}, lifecycle});
-    checks.push_back({"messages.body_and_length",
-                      "A handler registered with ZEP_MNG_RegMsg gets the body and its length once",
-                      {"ZEP_MNG_RegMsg"}, bodyAndLength});
-    checks.push_back({"messages.withdrawal",
-                      "After ZEP_MNG_UnRegMsg the handler is no longer called",
-                      {"ZEP_MNG_RegMsg", "ZEP_MNG_UnRegMsg"}, withdrawal});
-    checks.push_back({"messages.rpc_in_place",
-                      "An RPC handler's reply, written into the body, goes back to the caller",
-                      {"ZEP_MNG_RegMsg"}, rpcInPlace});
-    checks.push_back({"messages.check_valid",
-                      "ZEP_MNG_CheckMsgValid passes a body of at least the minimum, nothing else",
-                      {"ZEP_MNG_CheckMsgValid"}, checkMsgValid});
-    checks.push_back({"messages.send_copies",
-                      "ZEP_MNG_SendMsg copies the body: the caller's buffer is free on return",
-                      {"ZEP_MNG_SendMsg"}, sendCopiesBody});
-    checks.push_back({"messages.ipc_copies",
-                      "ZEP_MNG_SendIPCMsg copies the body: the caller may free it on return",
-                      {"ZEP_MNG_SendIPCMsg"}, ipcCopiesBody});
-    checks.push_back({"messages.station_leave",
-                      "The station-leave handler gets the station's record, its MAC first",
-                      {"ZEP_STA_RegAccessPrimHandle"}, stationLeave});
-}
+const std::vector<Check> kMessageChecks = {
+    {"messages.lifecycle", "ZEP_MNG_RegApp: init runs phase 0 then phase 1, deInit once at unload",
+     {"ZEP_MNG_RegApp"}, lifecycle},
+    {"messages.body_and_length",
+     "A handler registered with ZEP_MNG_RegMsg gets the body and its length once",
+     {"ZEP_MNG_RegMsg"}, bodyAndLength},
+    {"messages.withdrawal", "After ZEP_MNG_UnRegMsg the handler is no longer called",
+     {"ZEP_MNG_RegMsg", "ZEP_MNG_UnRegMsg"}, withdrawal},
+    {"messages.rpc_in_place",
+     "An RPC handler's reply, written into the body, goes back to the caller",
+     {"ZEP_MNG_RegMsg"}, rpcInPlace},
+    {"messages.check_valid",
+     "ZEP_MNG_CheckMsgValid passes a body of at least the minimum, nothing else",
+     {"ZEP_MNG_CheckMsgValid"}, checkMsgValid},
+    {"messages.send_copies",
+     "ZEP_MNG_SendMsg copies the body: the caller's buffer is free on return",
+     {"ZEP_MNG_SendMsg"}, sendCopiesBody},
+    {"messages.ipc_copies", "ZEP_MNG_SendIPCMsg copies the body: the caller may free it on return",
+     {"ZEP_MNG_SendIPCMsg"}, ipcCopiesBody},
+    {"messages.station_leave", "The station-leave handler gets the station's record, its MAC first",
+     {"ZEP_STA_RegAccessPrimHandle"}, stationLeave},
+};
 
 }  // namespace zep::contract

@@ -79,6 +79,7 @@ struct Walked {
     u32 badArguments = 0;  // calls whose p1/p2 were not the walk's
     u32 vapCountTooBig = 0;
     u32 scanEirpMisses = 0;  // scan EIRP refusals that wrote the output
+    u32 status = 0;          // what the walk returned
 };
 Walked g_walked;
 u32 g_callbackResult = 0;
@@ -87,41 +88,39 @@ int g_p2;
 
 u32 recordNeighbour(const ZEP_NB_ApRecord *nb, void *p1, void *p2)
 {
-    Walked &walked = g_walked;
     if (p1 != &g_p1 || p2 != &g_p2 || nb == nullptr) {
-        ++walked.badArguments;
+        ++g_walked.badArguments;
         return g_callbackResult;
     }
     Bssid bssid;
     std::memcpy(bssid.data(), nb->bssid, bssid.size());
-    walked.bssids.push_back(bssid);
-    walked.vapCountTooBig += nb->vapNum > ZEP_NB_MAX_VAP ? 1 : 0;
+    g_walked.bssids.push_back(bssid);
+    g_walked.vapCountTooBig += nb->vapNum > ZEP_NB_MAX_VAP ? 1 : 0;
     // The record is valid only during the callback: the module asks here.
     for (u32 i = 0; i < nb->vapNum && i < ZEP_NB_MAX_VAP; ++i) {
         s8 eirp = kUntouchedEirp;
         if (ZEP_NB_GetNbScanEirp(nb, nb->vap[i].channel, 0, &eirp) != 0 && eirp != kUntouchedEirp) {
-            ++walked.scanEirpMisses;
+            ++g_walked.scanEirpMisses;
         }
     }
     return g_callbackResult;
 }
 
-Walked walkNeighbours(u32 callbackResult, u32 *status)
+Walked walkNeighbours(u32 callbackResult)
 {
     g_walked = {};
     g_callbackResult = callbackResult;
-    *status = ZEP_NB_WalkApVapWithP2(recordNeighbour, &g_p1, &g_p2);
+    g_walked.status = ZEP_NB_WalkApVapWithP2(recordNeighbour, &g_p1, &g_p2);
     return g_walked;
 }
 
 void neighbourWalk(Verdict &v)
 {
-    u32 first = 0;
-    u32 second = 0;
-    const Walked once = walkNeighbours(0, &first);
+    const Walked once = walkNeighbours(0);
     // The callback's result must not stop the walk.
-    const Walked again = walkNeighbours(1, &second);
-    v.expect(first == 0 && second == 0, "the walks returned %u and %u", first, second);
+    const Walked again = walkNeighbours(1);
+    v.expect(once.status == 0 && again.status == 0, "the walks returned %u and %u", once.status,
+             again.status);
     const std::set<Bssid> distinct(once.bssids.begin(), once.bssids.end());
     v.expect(distinct.size() == once.bssids.size(),
              "%zu callback(s) for %zu distinct neighbour(s): one was called back more than once",
@@ -140,8 +139,7 @@ void neighbourWalk(Verdict &v)
 
 void neighbourScanEirp(Verdict &v)
 {
-    u32 status = 0;
-    const Walked walked = walkNeighbours(0, &status);
+    const Walked walked = walkNeighbours(0);
     v.expect(walked.scanEirpMisses == 0, "%u refused ZEP_NB_GetNbScanEirp call(s) wrote the EIRP",
              walked.scanEirpMisses);
     ZEP_NB_ApRecord stranger{};
@@ -185,8 +183,7 @@ void radioScanEirp(Verdict &v)
 // Asks every token on every radio and VAP; what answers must be a neighbour.
 void tokenLookups(Verdict &v)
 {
-    u32 status = 0;
-    const Walked walked = walkNeighbours(0, &status);
+    const Walked walked = walkNeighbours(0);
     const std::set<Bssid> neighbours(walked.bssids.begin(), walked.bssids.end());
     const u32 radios = ZEP_PROFILE_GetMaxRadioNum();
     const u32 vaps = ZEP_PROFILE_GetMaxVapNumPerRadio();
@@ -242,39 +239,36 @@ void strnCmp(Verdict &v)
 
 }  // namespace
 
-void addQueryChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"queries.radio_ids",
-                      "Every radio id below ZEP_PROFILE_GetMaxRadioNum is valid, and the next is not",
-                      {"ZEP_PROFILE_GetMaxRadioNum", "ZEP_PROFILE_IsValidRadioId"}, radioIds});
-    checks.push_back({"queries.unknown_radio",
-                      "An unknown radio reads as 0 and has no BSSID; nor has a VAP past the count",
-                      {"ZEP_PROFILE_GetMaxVapNumPerRadio", "ZEP_STA_GetRadioCurEirp",
-                       "ZEP_STA_GetRadioMaxPower", "ZEP_STA_GetRadioFreq", "ZEP_STA_GetVapBssid"},
-                      unknownRadioReadsZero});
-    checks.push_back({"queries.station_records",
-                      "A station's record carries its MAC and a valid radio and VAP",
-                      {"ZEP_UAM_FindStaInfo"}, stationRecords});
-    checks.push_back({"queries.neighbour_walk",
-                      "ZEP_NB_WalkApVapWithP2 calls back once per neighbour, VAP counts that fit",
-                      {"ZEP_NB_WalkApVapWithP2"}, neighbourWalk});
-    checks.push_back({"queries.neighbour_scan_eirp",
-                      "ZEP_NB_GetNbScanEirp answers for walked records only, writes only when known",
-                      {"ZEP_NB_GetNbScanEirp"}, neighbourScanEirp});
-    checks.push_back({"queries.scan_radio_id",
-                      "ZEP_NB_GetScanRadioId names a valid radio, or refuses and writes nothing",
-                      {"ZEP_NB_GetScanRadioId"}, scanRadioIds});
-    checks.push_back({"queries.radio_scan_eirp",
-                      "ZEP_NB_GetRadioScanEirp refuses an unknown radio and writes only when known",
-                      {"ZEP_NB_GetRadioScanEirp"}, radioScanEirp});
-    checks.push_back({"queries.token_lookups",
-                      "A token's BSSID is a walked neighbour's; refusals write nothing",
-                      {"ZEP_NB_GetNbApVapBssidByTokenId", "ZEP_NB_GetNbApVapEirpByTokenId",
-                       "ZEP_NB_GetNbApRadioScanEirpByTokenId"},
-                      tokenLookups});
-    checks.push_back({"queries.strncmp",
-                      "ZEP_StrnCmp compares all n bytes, past a NUL, with memcmp's sign",
-                      {"ZEP_StrnCmp"}, strnCmp});
-}
+const std::vector<Check> kQueryChecks = {
+    {"queries.radio_ids",
+     "Every radio id below ZEP_PROFILE_GetMaxRadioNum is valid, and the next is not",
+     {"ZEP_PROFILE_GetMaxRadioNum", "ZEP_PROFILE_IsValidRadioId"}, radioIds},
+    {"queries.unknown_radio",
+     "An unknown radio reads as 0 and has no BSSID; nor has a VAP past the count",
+     {"ZEP_PROFILE_GetMaxVapNumPerRadio", "ZEP_STA_GetRadioCurEirp", "ZEP_STA_GetRadioMaxPower",
+      "ZEP_STA_GetRadioFreq", "ZEP_STA_GetVapBssid"},
+     unknownRadioReadsZero},
+    {"queries.station_records", "A station's record carries its MAC and a valid radio and VAP",
+     {"ZEP_UAM_FindStaInfo"}, stationRecords},
+    {"queries.neighbour_walk",
+     "ZEP_NB_WalkApVapWithP2 calls back once per neighbour, VAP counts that fit",
+     {"ZEP_NB_WalkApVapWithP2"}, neighbourWalk},
+    {"queries.neighbour_scan_eirp",
+     "ZEP_NB_GetNbScanEirp answers for walked records only, writes only when known",
+     {"ZEP_NB_GetNbScanEirp"}, neighbourScanEirp},
+    {"queries.scan_radio_id",
+     "ZEP_NB_GetScanRadioId names a valid radio, or refuses and writes nothing",
+     {"ZEP_NB_GetScanRadioId"}, scanRadioIds},
+    {"queries.radio_scan_eirp",
+     "ZEP_NB_GetRadioScanEirp refuses an unknown radio and writes only when known",
+     {"ZEP_NB_GetRadioScanEirp"}, radioScanEirp},
+    {"queries.token_lookups",
+     "A token's BSSID is a walked neighbour's; refusals write nothing",
+     {"ZEP_NB_GetNbApVapBssidByTokenId", "ZEP_NB_GetNbApVapEirpByTokenId",
+      "ZEP_NB_GetNbApRadioScanEirpByTokenId"},
+     tokenLookups},
+    {"queries.strncmp", "ZEP_StrnCmp compares all n bytes, past a NUL, with memcmp's sign",
+     {"ZEP_StrnCmp"}, strnCmp},
+};
 
 }  // namespace zep::contract

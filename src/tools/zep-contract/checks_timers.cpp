@@ -21,11 +21,16 @@ struct Expiries {
 };
 Expiries g_expiries;
 
-u32 onExpiry(void *msg, u32 len)
+u64 nowMs()
 {
     u64 now = 0;
     ZEP_HiPrecisionMsNow64(&now);
-    g_expiries.atMs.push_back(now);
+    return now;
+}
+
+u32 onExpiry(void *msg, u32 len)
+{
+    g_expiries.atMs.push_back(nowMs());
     const auto *record = static_cast<const ZEP_TimerInfo *>(msg);
     if (msg == nullptr || len < sizeof(ZEP_TimerInfo) || record->msgId != kTimerMsgId) {
         ++g_expiries.wrongRecord;
@@ -46,13 +51,6 @@ u32 startTimer(u32 isRepeat, u32 *timerId)
     const u32 status = ZEP_MNG_StartTimer(&timer, timerId);
     timer = ZEP_TimerInfo{};
     return status;
-}
-
-u64 nowMs()
-{
-    u64 now = 0;
-    ZEP_HiPrecisionMsNow64(&now);
-    return now;
 }
 
 void repeatsEveryPeriod(Verdict &v)
@@ -84,8 +82,7 @@ void stopEndsExpiries(Verdict &v)
 {
     g_expiries = {};
     u32 timerId = 0;
-    if (startTimer(1, &timerId) != 0) {
-        v.fail("the timer could not be started");
+    if (!v.expect(startTimer(1, &timerId) == 0, "the timer could not be started")) {
         return;
     }
     ZEPC_DriverRunFor(kPeriodMs / 2);
@@ -165,27 +162,23 @@ void monotonicMs(Verdict &v)
 
 }  // namespace
 
-void addTimerChecks(std::vector<Check> &checks)
-{
-    checks.push_back({"timers.repeat_every_period",
-                      "A repeating timer started from a stack record fires every period with it",
-                      {"ZEP_MNG_FillTimerRegInfo", "ZEP_MNG_FillTimerMsgInfo", "ZEP_MNG_StartTimer"},
-                      repeatsEveryPeriod});
-    checks.push_back({"timers.stop_ends_expiries",
-                      "ZEP_MNG_StopTimer stops the timer, zeroes the caller's id; no expiry follows",
-                      {"ZEP_MNG_StopTimer"}, stopEndsExpiries});
-    checks.push_back({"timers.failed_start_keeps_id",
-                      "A refused ZEP_MNG_StartTimer leaves the caller's id at 0",
-                      {"ZEP_MNG_StartTimer"}, failedStartLeavesId});
-    checks.push_back({"timers.tick_unit",
-                      "ZEP_TmTickToMillSec turns a tick difference into the milliseconds elapsed",
-                      {"ZEP_GetTick", "ZEP_TmTickToMillSec"}, tickMeasuresTime});
-    checks.push_back({"timers.tick_wrap",
-                      "Any 32-bit tick difference, across the wrap too, converts in proportion",
-                      {"ZEP_TmTickToMillSec"}, tickWrap});
-    checks.push_back({"timers.monotonic_ms",
-                      "ZEP_HiPrecisionMsNow64 gives monotonic milliseconds that follow time",
-                      {"ZEP_HiPrecisionMsNow64"}, monotonicMs});
-}
+const std::vector<Check> kTimerChecks = {
+    {"timers.repeat_every_period",
+     "A repeating timer started from a stack record fires every period with it",
+     {"ZEP_MNG_FillTimerRegInfo", "ZEP_MNG_FillTimerMsgInfo", "ZEP_MNG_StartTimer"},
+     repeatsEveryPeriod},
+    {"timers.stop_ends_expiries",
+     "ZEP_MNG_StopTimer stops the timer, zeroes the caller's id; no expiry follows",
+     {"ZEP_MNG_StopTimer"}, stopEndsExpiries},
+    {"timers.failed_start_keeps_id", "A refused ZEP_MNG_StartTimer leaves the caller's id at 0",
+     {"ZEP_MNG_StartTimer"}, failedStartLeavesId},
+    {"timers.tick_unit",
+     "ZEP_TmTickToMillSec turns a tick difference into the milliseconds elapsed",
+     {"ZEP_GetTick", "ZEP_TmTickToMillSec"}, tickMeasuresTime},
+    {"timers.tick_wrap", "Any 32-bit tick difference, across the wrap too, converts in proportion",
+     {"ZEP_TmTickToMillSec"}, tickWrap},
+    {"timers.monotonic_ms", "ZEP_HiPrecisionMsNow64 gives monotonic milliseconds that follow time",
+     {"ZEP_HiPrecisionMsNow64"}, monotonicMs},
+};
 
 }  // namespace zep::contract

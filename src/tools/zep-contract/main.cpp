@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,15 +44,14 @@ void printUsage(std::FILE *to)
                to);
 }
 
-std::set<std::string> splitIds(std::string_view text)
+std::set<std::string> splitIds(const char *text)
 {
     std::set<std::string> ids;
-    while (!text.empty()) {
-        const auto comma = text.find(',');
-        if (comma != 0) {
-            ids.emplace(text.substr(0, comma));
+    std::istringstream in(text);
+    for (std::string id; std::getline(in, id, ',');) {
+        if (!id.empty()) {
+            ids.insert(id);
         }
-        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
     }
     return ids;
 }
@@ -89,34 +89,43 @@ bool selected(const Check &check, const Options &options)
     });
 }
 
+// Prints the service's name above the first of its checks.
+void printServiceOnce(std::string_view &current, const Check &check)
+{
+    if (check.service() != current) {
+        current = check.service();
+        std::printf("%.*s\n", static_cast<int>(current.size()), current.data());
+    }
+}
+
+void printCheck(const char *prefix, const Check &check)
+{
+    std::printf("%s%-34.*s %.*s\n", prefix, static_cast<int>(check.id.size()), check.id.data(),
+                static_cast<int>(check.assumption.size()), check.assumption.data());
+}
+
 void listChecks(const std::vector<Check> &checks)
 {
     std::string_view service;
     for (const Check &check : checks) {
-        if (check.service() != service) {
-            service = check.service();
-            std::printf("%.*s\n", static_cast<int>(service.size()), service.data());
-        }
-        std::printf("  %-34.*s %.*s\n", static_cast<int>(check.id.size()), check.id.data(),
-                    static_cast<int>(check.assumption.size()), check.assumption.data());
+        printServiceOnce(service, check);
+        printCheck("  ", check);
     }
 }
 
 int printCoverage(const std::vector<Check> &checks)
 {
-    std::map<std::string_view, std::vector<std::string_view>> byOperation;
+    std::map<std::string_view, std::string> byOperation;  // the ids of its checks, joined
     for (const Check &check : checks) {
         for (std::string_view op : check.operations) {
-            byOperation[op].push_back(check.id);
+            std::string &ids = byOperation[op];
+            ids += (ids.empty() ? "" : ", ") + std::string(check.id);
         }
     }
     int status = kAllHeld;
     std::printf("%-38s %s\n", "operation", "checks");
     for (const Operation &op : moduleOperations()) {
-        std::string covering;
-        for (std::string_view id : byOperation[op.name]) {
-            covering += (covering.empty() ? "" : ", ") + std::string(id);
-        }
+        std::string covering = byOperation[op.name];
         if (covering.empty()) {
             covering = op.whyUnchecked.empty() ? "NONE, and no reason given"
                                                : "none: " + std::string(op.whyUnchecked);
@@ -132,10 +141,7 @@ bool runOne(const Check &check)
 {
     Verdict verdict;
     check.run(verdict);
-    const char *result = verdict.skipped() ? "skip" : verdict.held() ? "ok" : "FAIL";
-    std::printf("  %-4s %-34.*s %.*s\n", result,
-                static_cast<int>(check.id.size()), check.id.data(),
-                static_cast<int>(check.assumption.size()), check.assumption.data());
+    printCheck(verdict.skipped() ? "  skip " : verdict.held() ? "  ok   " : "  FAIL ", check);
     // The first few say what went wrong; a hundred more like them would not.
     constexpr std::size_t kShown = 4;
     const auto &seen = verdict.seen();
@@ -165,10 +171,7 @@ int runChecks(const std::vector<Check> &checks, const Options &options)
         if (!selected(check, options)) {
             continue;
         }
-        if (check.service() != service) {
-            service = check.service();
-            std::printf("%.*s\n", static_cast<int>(service.size()), service.data());
-        }
+        printServiceOnce(service, check);
         ++ran;
         if (!runOne(check)) {
             failed.emplace(check.id);

@@ -7,18 +7,12 @@
 
 namespace zep::contract {
 
-namespace {
-
 #define ZEP_CONTRACT_OPERATION(name, replay, fault, failure, entry, result, params, outputs, note) {#name, note},
-constexpr Operation kOperations[] = {ZEP_OPERATIONS(ZEP_CONTRACT_OPERATION)};
-#undef ZEP_CONTRACT_OPERATION
-
-}  // namespace
-
 const std::vector<Operation> &moduleOperations()
 {
-    static const std::vector<Operation> operations(std::begin(kOperations), std::end(kOperations));
+    static const std::vector<Operation> operations = {ZEP_OPERATIONS(ZEP_CONTRACT_OPERATION)};
     return operations;
 }
+#undef ZEP_CONTRACT_OPERATION
 
 }  // namespace zep::contract
