@@ -225,7 +225,7 @@ u32 cfgHandler(void *msg, u32 len)
     return value == nullptr ? 100 : radio * 10 + value[0];
 }
 
-TEST_F(MessagingTest, ConfigItemIsEncodedAsHeadAndOneTlv)
+TEST_F(MessagingTest, ConfigItemIsOneTlvAndItsParseIsBoundsChecked)
 {
     EXPECT_EQ(ZEP_CFG_RegRadioSingleCfgMsg(63, 32, cfgHandler), 0u);
     EXPECT_EQ(ZEP_CFG_RegRadioSingleCfgMsg(63, 32, cfgHandler), kErrDuplicate);
@@ -233,10 +233,7 @@ TEST_F(MessagingTest, ConfigItemIsEncodedAsHeadAndOneTlv)
     EXPECT_EQ(host_.deliverConfig(32, 1, value), 13u);
     EXPECT_THAT(g_lastBody, ElementsAre(1, 0, 0, 0, 1, 0, 0, 0, 32, 0, 1, 0, 3));
     EXPECT_EQ(host_.deliverConfig(33, 1, value), std::nullopt);
-}
 
-TEST_F(MessagingTest, ParseSingleTlvIsBoundsChecked)
-{
     // radio 2, two TLVs: {type 1, len 2: AA BB}, {type 2, len 1: CC}
     std::vector<u8> msg{2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 2, 0, 0xAA, 0xBB, 2, 0, 1, 0, 0xCC};
     u32 radio = 0;

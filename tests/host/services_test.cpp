@@ -54,12 +54,7 @@ TEST(Faults, NthCallWindowsAndKthFallibleCallFailWithTheirStatus)
 
 TEST(FaultsDeathTest, UnknownOperationAborts)
 {
-    EXPECT_DEATH(
-        {
-            Host host;
-            host.faults().failCall("ZEP_MNG_SendMsgs", 1);
-        },
-        "ZEP_MNG_SendMsgs");
+    EXPECT_DEATH(Host().faults().failCall("ZEP_MNG_SendMsgs", 1), "ZEP_MNG_SendMsgs");
 }
 
 TEST(Memory, AccountsLiveBlocksBySiteAndCountsBadFrees)
@@ -67,7 +62,7 @@ TEST(Memory, AccountsLiveBlocksBySiteAndCountsBadFrees)
     Host host;
     void *a = UMAC_MallocZero("a.cpp", 10, 16);
     void *b = UMAC_MallocZero("a.cpp", 10, 8);
-    void *c = UMAC_MallocZero("b.cpp", 3, 1);
+    UMAC_MallocZero("b.cpp", 3, 1);  // left for the host to free when it goes away
     EXPECT_EQ(UMAC_MallocZero("b.cpp", 4, 0), nullptr);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(static_cast<u8 *>(a)[15], 0);
@@ -82,22 +77,16 @@ TEST(Memory, AccountsLiveBlocksBySiteAndCountsBadFrees)
     UMAC_Free("a.cpp", 21, nullptr);
     EXPECT_EQ(host.memory().badFrees(), 1u);
     EXPECT_EQ(host.memory().liveBlocks(), 1u);
-    (void)c;  // left for the host to free when it goes away
 }
-
-std::vector<std::string> g_lines;
-
-class LineSink : public Observer {
-public:
-    void onLog(const LogLine &line) override { g_lines.push_back(line.text); }
-};
 
 TEST(Logger, ThresholdDropsLinesBeforeFormattingAndCapturesTheRest)
 {
+    struct LineSink final : Observer {
+        std::vector<std::string> lines;
+        void onLog(const LogLine &line) override { lines.push_back(line.text); }
+    } sink;
     Host host;
-    LineSink sink;
     host.setObserver(&sink);
-    g_lines.clear();
     host.setLogThreshold(ZEP_DBG_RARE);
     const u8 mac[6] = {0, 0x11, 0x22, 0x33, 0x44, 1};
     ZEP_DBG_Print(ZEP_DBG_NOTE, 63, 0, nullptr, "%s[%u]: dropped\r\n", "f", 1u);
@@ -108,7 +97,7 @@ TEST(Logger, ThresholdDropsLinesBeforeFormattingAndCapturesTheRest)
     EXPECT_EQ(std::tuple(line.severity, line.module, line.category, line.sta),
               std::tuple(u32{ZEP_DBG_ERROR}, 63u, 3u, std::optional(Mac{0, 0x11, 0x22, 0x33, 0x44, 1})));
     EXPECT_EQ(line.text, "g[2]: kept " + std::string(300, 'x') + "\r\n");
-    EXPECT_EQ(g_lines, std::vector<std::string>{line.text});
+    EXPECT_EQ(sink.lines, std::vector<std::string>{line.text});
 }
 
 }  // namespace
