@@ -68,8 +68,7 @@ TEST(Pool, ExhaustionGivesNullAndFreeMakesRoom)
     ASSERT_NE(pool, nullptr);
     void *a = ZEP_MEMPOOL_Malloc(pool);
     void *b = ZEP_MEMPOOL_Malloc(pool);
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(a != nullptr && b != nullptr);
     EXPECT_NE(a, b);
     EXPECT_EQ(ZEP_MEMPOOL_Malloc(pool), nullptr);
     EXPECT_EQ(host.memory().poolBlocksInUse("nodes"), 2u);

@@ -61,31 +61,27 @@ TEST(Tap, AnsweredCallsSkipTheEmulationAndDeclinedOnesRunItOnce)
     EXPECT_EQ(ZEP_MNG_SendMsg(1, 0, 167, body, 2), 0u);
     EXPECT_EQ(host.sent().size(), 2u);
     EXPECT_EQ(tap.seen.size(), 5u);
-}
 
-TEST(Tap, CallsFromTheApplicationsCallbacksReachTheTapToo)
-{
-    Host host;
+    // Calls from the application's callbacks reach the tap too.
     ZEP_SLL_Head head{};
     head.first = head.last = ZEP_SLL_HeadAsNode(&head);
     ZEP_SLL_Node node{};
     ASSERT_EQ(ZEP_SLL_InsertInMiddle(&head, ZEP_SLL_HeadAsNode(&head), &node, ZEP_SLL_HeadAsNode(&head)), 0u);
-    ScriptedTap tap;
-    host.setCallTap(&tap);
+    ScriptedTap asked;
+    host.setCallTap(&asked);
     // A compare function that asks the framework something, as the application's may.
     const auto askingCompare = [](const void *key, const ZEP_SLL_Node *candidate) -> u32 {
         ZEP_GetTick();
         return key == candidate ? 0 : 1;
     };
     EXPECT_EQ(ZEP_SLL_Find(&head, &node, askingCompare), &node);
-    EXPECT_EQ(ZEP_SLL_Find(&head, &tap, askingCompare), nullptr);
+    EXPECT_EQ(ZEP_SLL_Find(&head, &asked, askingCompare), nullptr);
     // Bit reads and hash lookups are computed on the application's memory, never asked.
     const u8 bits[1] = {0x02};
     EXPECT_EQ(UMAC_BITMAP_IsBitUp(bits, 1), 1u);
     // A log line reaches the tap as its format, whatever the threshold.
     ZEP_DBG_Print(ZEP_DBG_NOTE, 1, 0, nullptr, "line %u\r\n", 7u);
-    EXPECT_THAT(tap.seen, ElementsAre("ZEP_SLL_Find", "ZEP_GetTick", "ZEP_SLL_Find", "ZEP_GetTick", "line %u\r\n"));
-    host.setCallTap(nullptr);
+    EXPECT_THAT(asked.seen, ElementsAre("ZEP_SLL_Find", "ZEP_GetTick", "ZEP_SLL_Find", "ZEP_GetTick", "line %u\r\n"));
 }
 
 TEST(Tap, SeesTheArgumentsAndWritesTheOutputsTheTableNames)
@@ -98,13 +94,11 @@ TEST(Tap, SeesTheArgumentsAndWritesTheOutputsTheTableNames)
             return std::nullopt;
         }
         const auto [channel, freqInd, radioId, aux] = call.argumentsOf<Operation::ZEP_NB_GetScanRadioId>();
-        EXPECT_EQ(channel, 36u);
-        EXPECT_EQ(freqInd, 1u);
+        EXPECT_EQ(std::pair(channel, freqInd), std::pair(u16{36}, u8{1}));
         EXPECT_EQ(call.outputs.size(), 2u);
-        EXPECT_EQ(call.outputs[0].bytes, reinterpret_cast<u8 *>(radioId));
-        EXPECT_EQ(call.outputs[0].size, 4u);
-        EXPECT_EQ(call.outputs[1].bytes, aux);
-        EXPECT_EQ(call.outputs[1].size, 1u);
+        EXPECT_EQ(std::pair(call.outputs[0].bytes, call.outputs[0].size),
+                  std::pair(reinterpret_cast<u8 *>(radioId), std::size_t{4}));
+        EXPECT_EQ(std::pair(call.outputs[1].bytes, call.outputs[1].size), std::pair(aux, std::size_t{1}));
         const u32 answeredRadio = 7;
         std::memcpy(call.outputs[0].bytes, &answeredRadio, sizeof answeredRadio);
         if (call.outputs[1].bytes != nullptr) {

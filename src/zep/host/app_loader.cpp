@@ -6,13 +6,7 @@
 
 namespace zep::host {
 
-void detail::LibraryHandle::reset(void *handle)
-{
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-    }
-    handle_ = handle;
-}
+void detail::CloseLibrary::operator()(void *handle) const { dlclose(handle); }
 
 void Host::useLinkedApp(RegEntry entry) { impl_->entry = entry; }
 
@@ -106,11 +100,8 @@ using namespace zep::host;
 
 u32 emulated::ZEP_MNG_RegApp(u32 /*appId*/, u32 /*phaseNum*/, const ZEP_AppInfo *appInfo)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_RegApp)) {
-        return *fault;
-    }
-    if (appInfo == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_MNG_RegApp, appInfo)) {
+        return *status;
     }
     Host::Impl &s = detail::state();
     if (s.app != nullptr) {

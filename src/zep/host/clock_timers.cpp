@@ -45,25 +45,20 @@ void Host::advance(u64 ms)
     Impl &s = *impl_;
     const u64 target = s.nowMs + ms;
     for (;;) {
-        auto timer = s.timers.front();
-        auto action = s.actions.frontTime();
-        if (timer && timer->dueMs > target) {
-            timer.reset();
-        }
-        if (action && *action > target) {
-            action.reset();
-        }
-        if (!timer && !action) {
-            break;
-        }
+        const auto timer = s.timers.front();
+        const auto action = s.actions.frontTime();
+        const bool timerDue = timer && timer->dueMs <= target;
+        const bool actionDue = action && *action <= target;
         // A timer goes first at equal times: the action then sees the state
         // the expiry left, as it would on a device where timers fire at once.
-        if (timer && (!action || timer->dueMs <= *action)) {
+        if (timerDue && (!actionDue || timer->dueMs <= *action)) {
             s.nowMs = std::max(s.nowMs, timer->dueMs);
             fireTimer(s);
-        } else {
+        } else if (actionDue) {
             s.nowMs = std::max(s.nowMs, *action);
             s.actions.pop()();
+        } else {
+            break;
         }
     }
     s.nowMs = std::max(s.nowMs, target);
@@ -97,11 +92,8 @@ using namespace zep::host;
 
 u32 emulated::ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved, ZEP_TimerInfo *timer)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerRegInfo)) {
-        return *fault;
-    }
-    if (timer == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_MNG_FillTimerRegInfo, timer)) {
+        return *status;
     }
     timer->periodMs = periodMs;
     timer->isRepeat = isRepeat;
@@ -111,11 +103,8 @@ u32 emulated::ZEP_MNG_FillTimerRegInfo(u32 periodMs, u32 isRepeat, u32 reserved,
 
 u32 emulated::ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler handler, ZEP_TimerInfo *timer)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_FillTimerMsgInfo)) {
-        return *fault;
-    }
-    if (timer == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_MNG_FillTimerMsgInfo, timer)) {
+        return *status;
     }
     timer->appId = appId;
     timer->msgId = msgId;
@@ -125,11 +114,8 @@ u32 emulated::ZEP_MNG_FillTimerMsgInfo(u32 appId, u32 msgId, ZEP_MsgHandler hand
 
 u32 emulated::ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StartTimer)) {
-        return *fault;
-    }
-    if (timer == nullptr || timerId == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_MNG_StartTimer, timer, timerId)) {
+        return *status;
     }
     if (timer->periodMs == 0 || timer->handler == nullptr) {
         return ZEP_ERR;
@@ -143,11 +129,8 @@ u32 emulated::ZEP_MNG_StartTimer(const ZEP_TimerInfo *timer, u32 *timerId)
 
 u32 emulated::ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_MNG_StopTimer)) {
-        return *fault;
-    }
-    if (timerId == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_MNG_StopTimer, timerId)) {
+        return *status;
     }
     if (!detail::state().timers.stop(timerIdValue)) {
         return kErrNotFound;
@@ -171,11 +154,8 @@ u32 emulated::ZEP_TmTickToMillSec(u32 ticks)
 
 u32 emulated::ZEP_HiPrecisionMsNow64(u64 *nowMs)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_HiPrecisionMsNow64)) {
-        return *fault;
-    }
-    if (nowMs == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_HiPrecisionMsNow64, nowMs)) {
+        return *status;
     }
     *nowMs = detail::state().nowMs;
     return 0;

@@ -78,21 +78,16 @@ using namespace zep::host;
 
 u32 emulated::ZEP_CFG_RegRadioSingleCfgMsg(u32 /*appId*/, u32 itemType, ZEP_CfgMsgHandler handler)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_CFG_RegRadioSingleCfgMsg)) {
-        return *fault;
-    }
-    if (handler == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_CFG_RegRadioSingleCfgMsg, handler)) {
+        return *status;
     }
     return detail::state().cfgHandlers.try_emplace(itemType, handler).second ? 0 : kErrDuplicate;
 }
 
 void *emulated::ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u32 tlvIndex, u32 minValueLen)
 {
-    if (detail::injectedFault(detail::Op::ZEP_CFG_MsgParseSingleTlv)) {
-        return nullptr;
-    }
-    if (cfgMsg == nullptr || radioId == nullptr || len < sizeof(ZEP_CfgMsgHead)) {
+    if (detail::refusal(detail::Op::ZEP_CFG_MsgParseSingleTlv, cfgMsg, radioId) ||
+        len < sizeof(ZEP_CfgMsgHead)) {
         return nullptr;
     }
     auto *bytes = static_cast<u8 *>(cfgMsg);
@@ -125,11 +120,8 @@ void *emulated::ZEP_CFG_MsgParseSingleTlv(void *cfgMsg, u32 len, u32 *radioId, u
 
 u32 emulated::UMAC_OBJMNG_MallocDataArea(u64 *areaHandle, const UMAC_OBJMNG_DataAreaReq *req)
 {
-    if (auto fault = detail::injectedFault(detail::Op::UMAC_OBJMNG_MallocDataArea)) {
-        return *fault;
-    }
-    if (areaHandle == nullptr || req == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::UMAC_OBJMNG_MallocDataArea, areaHandle, req)) {
+        return *status;
     }
     if (req->bytesPerRadio == 0 || req->maxRadioNum == 0) {
         return ZEP_ERR;
@@ -165,11 +157,8 @@ void *emulated::UMAC_OBJMNG_GetRadioDataInfo(u64 areaHandle, u32 radioId)
 u32 emulated::ZEP_STA_RegAccessPrimHandle(u32 primId, ZEP_AccessPrimHandler handler, u32 /*priority*/,
                                 const char */*name*/)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_STA_RegAccessPrimHandle)) {
-        return *fault;
-    }
-    if (handler == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_STA_RegAccessPrimHandle, handler)) {
+        return *status;
     }
     return detail::state().primHandlers.try_emplace(primId, handler).second ? 0 : kErrDuplicate;
 }

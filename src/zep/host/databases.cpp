@@ -25,6 +25,18 @@ const RadioFacts *findRadio(u32 radioId)
 
 bool sameBssid(const u8 *a, const u8 *b) { return std::memcmp(a, b, sizeof(Mac)) == 0; }
 
+// Writes what facts hold under key to *out; kErrNotFound when they hold nothing.
+template <class Facts, class Out>
+u32 answerFrom(const Facts &facts, const typename Facts::key_type &key, Out *out)
+{
+    const auto it = facts.find(key);
+    if (it == facts.end()) {
+        return kErrNotFound;
+    }
+    *out = it->second;
+    return 0;
+}
+
 }  // namespace
 
 RadioFacts &Host::radio(u32 radioId) { return impl_->radios[radioId]; }
@@ -124,10 +136,7 @@ const u8 *emulated::ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 
 const ZEP_UAM_StaInfo *emulated::ZEP_UAM_FindStaInfo(const u8 *staMac)
 {
-    if (detail::injectedFault(detail::Op::ZEP_UAM_FindStaInfo)) {
-        return nullptr;
-    }
-    if (staMac == nullptr) {
+    if (detail::refusal(detail::Op::ZEP_UAM_FindStaInfo, staMac)) {
         return nullptr;
     }
     Mac mac;
@@ -153,131 +162,81 @@ u32 emulated::ZEP_NB_WalkApVapWithP2(ZEP_NB_WalkFn fn, void *p1, void *p2)
 
 u32 emulated::ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 /*selector*/, s8 *eirp)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbScanEirp)) {
-        return *fault;
-    }
-    if (nb == nullptr || eirp == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_NB_GetNbScanEirp, nb, eirp)) {
+        return *status;
     }
     for (const auto &known : detail::state().neighbours) {
         if (&known->record != nb && !sameBssid(known->record.bssid, nb->bssid)) {
             continue;
         }
-        const auto it = known->scanEirp.find(channel);
-        if (it == known->scanEirp.end()) {
-            return kErrNotFound;
-        }
-        *eirp = it->second;
-        return 0;
+        return answerFrom(known->scanEirp, channel, eirp);
     }
     return kErrNotFound;
 }
 
 u32 emulated::ZEP_NB_GetScanRadioId(u16 channel, u8 freqInd, u32 *radioId, u8 *aux)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetScanRadioId)) {
-        return *fault;
+    if (auto status = detail::refusal(detail::Op::ZEP_NB_GetScanRadioId, radioId)) {
+        return *status;
     }
-    if (radioId == nullptr) {
-        return kErrNullPtr;
-    }
-    const auto &scanRadios = detail::state().scanRadios;
-    const auto it = scanRadios.find({channel, freqInd});
-    if (it == scanRadios.end()) {
-        return kErrNotFound;
-    }
-    *radioId = it->second;
-    if (aux != nullptr) {
+    const u32 status = answerFrom(detail::state().scanRadios, {channel, freqInd}, radioId);
+    if (status == 0 && aux != nullptr) {
         *aux = 0;
     }
-    return 0;
+    return status;
 }
 
 u32 emulated::ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetRadioScanEirp)) {
-        return *fault;
-    }
-    if (eirp == nullptr) {
-        return kErrNullPtr;
+    if (auto status = detail::refusal(detail::Op::ZEP_NB_GetRadioScanEirp, eirp)) {
+        return *status;
     }
     const RadioFacts *radio = findRadio(radioId);
-    if (radio == nullptr) {
-        return kErrNotFound;
-    }
-    const auto it = radio->scanEirp.find(channel);
-    if (it == radio->scanEirp.end()) {
-        return kErrNotFound;
-    }
-    *eirp = it->second;
-    return 0;
+    return radio != nullptr ? answerFrom(radio->scanEirp, channel, eirp) : kErrNotFound;
 }
 
 namespace {
 
-// The first token fact that matches and carries the field the query wants.
-template <class Match>
-const TokenFacts *findToken(Match match)
+// A by-token query: the first fact of (token, radio), and of the VAP where the
+// query names one, that carries the field it asks for.
+template <class Out, class Field>
+u32 answerByToken(detail::Op op, Out *out, std::optional<Field> TokenFacts::*field, u8 tokenId,
+                  u32 radioId, std::optional<u32> vapId = std::nullopt)
 {
+    if (auto status = detail::refusal(op, out)) {
+        return *status;
+    }
     const auto &tokens = detail::state().tokens;
-    const auto it = std::find_if(tokens.begin(), tokens.end(), match);
-    return it != tokens.end() ? &*it : nullptr;
+    const auto it = std::find_if(tokens.begin(), tokens.end(), [&](const TokenFacts &f) {
+        return f.token == tokenId && f.radioId == radioId && (!vapId || f.vapId == *vapId) &&
+               (f.*field).has_value();
+    });
+    if (it == tokens.end()) {
+        return kErrNotFound;
+    }
+    const Field &answer = *((*it).*field);
+    std::memcpy(out, &answer, sizeof answer);
+    return 0;
 }
 
 }  // namespace
 
 u32 emulated::ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapBssidByTokenId)) {
-        return *fault;
-    }
-    if (bssid == nullptr) {
-        return kErrNullPtr;
-    }
-    const TokenFacts *t = findToken([&](const TokenFacts &f) {
-        return f.token == tokenId && f.radioId == radioId && f.vapId == vapId && f.bssid.has_value();
-    });
-    if (t == nullptr) {
-        return kErrNotFound;
-    }
-    std::memcpy(bssid, t->bssid->data(), t->bssid->size());
-    return 0;
+    return answerByToken(detail::Op::ZEP_NB_GetNbApVapBssidByTokenId, bssid, &TokenFacts::bssid,
+                         tokenId, radioId, vapId);
 }
 
 u32 emulated::ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApVapEirpByTokenId)) {
-        return *fault;
-    }
-    if (eirp == nullptr) {
-        return kErrNullPtr;
-    }
-    const TokenFacts *t = findToken([&](const TokenFacts &f) {
-        return f.token == tokenId && f.radioId == radioId && f.vapId == vapId && f.eirp.has_value();
-    });
-    if (t == nullptr) {
-        return kErrNotFound;
-    }
-    *eirp = *t->eirp;
-    return 0;
+    return answerByToken(detail::Op::ZEP_NB_GetNbApVapEirpByTokenId, eirp, &TokenFacts::eirp,
+                         tokenId, radioId, vapId);
 }
 
 u32 emulated::ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
 {
-    if (auto fault = detail::injectedFault(detail::Op::ZEP_NB_GetNbApRadioScanEirpByTokenId)) {
-        return *fault;
-    }
-    if (scanEirp == nullptr) {
-        return kErrNullPtr;
-    }
-    const TokenFacts *t = findToken([&](const TokenFacts &f) {
-        return f.token == tokenId && f.radioId == radioId && f.scanEirp.has_value();
-    });
-    if (t == nullptr) {
-        return kErrNotFound;
-    }
-    *scanEirp = *t->scanEirp;
-    return 0;
+    return answerByToken(detail::Op::ZEP_NB_GetNbApRadioScanEirpByTokenId, scanEirp,
+                         &TokenFacts::scanEirp, tokenId, radioId);
 }
 
 s32 emulated::ZEP_StrnCmp(const void *a, const void *b, u32 n)

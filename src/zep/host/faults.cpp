@@ -75,9 +75,7 @@ u64 FaultRegistry::calls(std::string_view op) const
 
 void FaultRegistry::clear()
 {
-    for (std::vector<Rule> &rules : rules_) {
-        rules.clear();
-    }
+    rules_.fill({});
     armedRules_ = 0;
     kth_.reset();
 }

@@ -20,10 +20,7 @@ u32 checkTable(const ZEP_HashTable *tbl)
 
 ZEP_HashTable *emulated::ZEP_HASH_CreateNew(u32 bucketNum)
 {
-    if (detail::injectedFault(detail::Op::ZEP_HASH_CreateNew)) {
-        return nullptr;
-    }
-    if (bucketNum == 0) {
+    if (detail::injectedFault(detail::Op::ZEP_HASH_CreateNew) || bucketNum == 0) {
         return nullptr;
     }
     auto table = std::make_unique<ZEP_HashTable>();

@@ -1,5 +1,6 @@
 // The Host object: the one live instance behind the C entry points, its
 // captures and settings, and the MAC text helpers.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
@@ -48,8 +49,6 @@ Host &Host::current()
     return *g_current;
 }
 
-Host *Host::currentOrNull() { return g_current; }
-
 void detail::noLiveHost()
 {
     Host::current();  // aborts with the reason
@@ -96,24 +95,6 @@ std::string formatMac(const Mac &mac)
     return text;
 }
 
-namespace {
-
-std::optional<u8> hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return static_cast<u8>(c - '0');
-    }
-    if (c >= 'a' && c <= 'f') {
-        return static_cast<u8>(c - 'a' + 10);
-    }
-    if (c >= 'A' && c <= 'F') {
-        return static_cast<u8>(c - 'A' + 10);
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 std::optional<Mac> parseMac(std::string_view text)
 {
     std::size_t stride = 2;  // bare digits
@@ -133,12 +114,12 @@ std::optional<Mac> parseMac(std::string_view text)
     }
     Mac mac{};
     for (std::size_t i = 0; i < mac.size(); ++i) {
-        const auto hi = hexDigit(text[i * stride]);
-        const auto lo = hexDigit(text[i * stride + 1]);
-        if (!hi || !lo) {
+        // Two hex digits exactly: from_chars takes no sign or prefix for an unsigned value.
+        const char *digits = text.data() + i * stride;
+        const auto [end, error] = std::from_chars(digits, digits + 2, mac[i], 16);
+        if (error != std::errc{} || end != digits + 2) {
             return std::nullopt;
         }
-        mac[i] = static_cast<u8>(*hi << 4 | *lo);
     }
     return mac;
 }

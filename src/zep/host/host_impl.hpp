@@ -107,9 +107,6 @@ private:
 
 class MemoryLedger final : public Memory {
 public:
-    MemoryLedger() = default;
-    MemoryLedger(const MemoryLedger &) = delete;
-    MemoryLedger &operator=(const MemoryLedger &) = delete;
     ~MemoryLedger() override;  // frees whatever the application left behind
 
     void *allocate(const char *file, u32 line, u32 size);
@@ -156,18 +153,10 @@ private:
 };
 
 // Closes a dlopen'ed application library when the host goes away.
-class LibraryHandle {
-public:
-    LibraryHandle() = default;
-    LibraryHandle(const LibraryHandle &) = delete;
-    LibraryHandle &operator=(const LibraryHandle &) = delete;
-    ~LibraryHandle() { reset(); }
-    void reset(void *handle = nullptr);
-    void *get() const { return handle_; }
-
-private:
-    void *handle_ = nullptr;
+struct CloseLibrary {
+    void operator()(void *handle) const;
 };
+using LibraryHandle = std::unique_ptr<void, CloseLibrary>;
 
 struct DataArea {
     UMAC_OBJMNG_DataAreaReq req{};
@@ -266,6 +255,20 @@ inline Host::Impl &state()
 
 // Entry check of a fallible operation: the status to fail with, if any.
 inline std::optional<u32> injectedFault(Op op) { return state().faults.check(op); }
+
+// What a fallible operation fails with before it does anything: an injected
+// fault, or kErrNullPtr when one of the pointers it requires is null.
+template <class... P>
+std::optional<u32> refusal(Op op, P... required)
+{
+    if (auto fault = injectedFault(op)) {
+        return fault;
+    }
+    if (((required == nullptr) || ...)) {
+        return kErrNullPtr;
+    }
+    return std::nullopt;
+}
 
 // The live host's tap, mirrored out of Impl so that an entry point finds it
 // with one load: every entry point begins with `if (g_tap != nullptr)`, and

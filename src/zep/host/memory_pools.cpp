@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 
 #include "host_impl.hpp"
 
@@ -55,11 +56,10 @@ void MemoryLedger::release(void *block, const char *who)
 
 std::size_t MemoryLedger::liveBytes() const
 {
-    std::size_t total = 0;
-    for (const auto &[block, info] : blocks_) {
-        total += info.size;
-    }
-    return total;
+    return std::accumulate(blocks_.begin(), blocks_.end(), std::size_t{0},
+                           [](std::size_t total, const auto &block) {
+                               return total + block.second.size;
+                           });
 }
 
 std::map<std::string, std::size_t> MemoryLedger::liveBySite() const
@@ -136,13 +136,11 @@ u32 MemoryLedger::destroyPool(ZEP_MemPool *pool)
 
 std::size_t MemoryLedger::poolBlocksInUse(std::string_view poolName) const
 {
-    std::size_t total = 0;
-    for (const auto &[handle, pool] : pools_) {
-        if (pool->name == poolName) {
-            total += pool->inUse.size();
-        }
-    }
-    return total;
+    return std::accumulate(pools_.begin(), pools_.end(), std::size_t{0},
+                           [&](std::size_t total, const auto &pool) {
+                               const bool named = pool.second->name == poolName;
+                               return total + (named ? pool.second->inUse.size() : 0);
+                           });
 }
 
 }  // namespace zep::host::detail

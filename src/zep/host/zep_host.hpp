@@ -235,7 +235,6 @@ public:
 
     // The host behind the framework's C entry points; aborts when there is none.
     static Host &current();
-    static Host *currentOrNull();
 
     // ---- The world the application queries.
     const Profile &profile() const;
