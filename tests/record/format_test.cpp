@@ -12,7 +12,6 @@
 #include "record_calls.hpp"
 #include "record_channels.hpp"
 #include "record_files.hpp"
-#include "recorded_log.hpp"
 
 namespace zep::record {
 namespace {
