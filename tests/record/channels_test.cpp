@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <random>
 #include <vector>
 
 #include "record_calls.hpp"
 #include "record_channels.hpp"
+#include "record_writer.hpp"
 
 namespace zep::record {
 namespace {
@@ -17,16 +19,13 @@ namespace {
 std::vector<u8> encodeStream(const std::vector<RecordedCall> &events)
 {
     std::vector<Channel> channels(kChannelCount);
-    u64 bound = 0;
-    for (const RecordedCall &e : events) {
-        bound += 3 + (kMaxArgs + 2) * 10ull + fieldBound(e.in.size()) + fieldBound(e.out.size());
-    }
-    std::vector<u8> out(bound);
+    const auto bound = [](const RecordedCall &e) { return Writer::encodedBound(e); };
+    std::vector<u8> out(std::transform_reduce(events.begin(), events.end(), u64{0}, std::plus<>(), bound));
     u8 *at = out.data();
     for (const RecordedCall &e : events) {
         const u8 *const start = at;
         at = encodeEvent(at, e, channels.data());
-        EXPECT_LE(static_cast<u64>(at - start), 3 + (kMaxArgs + 2) * 10ull + fieldBound(e.in.size()) + fieldBound(e.out.size()));
+        EXPECT_LE(static_cast<u64>(at - start), bound(e));
     }
     out.resize(static_cast<std::size_t>(at - out.data()));
     return out;
@@ -118,17 +117,12 @@ TEST(RecordChannels, ARepeatedEventTakesOnlyWhatChanged)
     std::vector<std::vector<u8>> bodies(100, std::vector<u8>(40, 0x5a));
     const std::vector<u8> report(24, 0x11);
     std::vector<RecordedCall> events;
+    RecordedCall entry = calls::op(Op::count, {167, 24}, report);
+    entry.kind = CallKind::in;
+    entry.id = static_cast<u8>(Entry::event);
     for (std::size_t i = 0; i < bodies.size(); ++i) {
         bodies[i][17] = static_cast<u8>(i);
-        const RecordedCall send = calls::op(Op::ZEP_MNG_SendMsg, {0, 0, 167, 40}, bodies[i]);
-        RecordedCall entry;
-        entry.kind = CallKind::in;
-        entry.id = static_cast<u8>(Entry::event);
-        entry.argCount = 2;
-        entry.args[0] = 167;
-        entry.args[1] = 24;
-        entry.in = report;
-        events.push_back(send);
+        events.push_back(calls::op(Op::ZEP_MNG_SendMsg, {0, 0, 167, 40}, bodies[i]));
         events.push_back(entry);
     }
     const std::vector<u8> first = encodeStream({events[0], events[1]});
@@ -142,8 +136,7 @@ TEST(RecordChannels, ARepeatedEventTakesOnlyWhatChanged)
 TEST(RecordChannels, ChangesTheWriterCannotHaveMadeAreRefused)
 {
     const std::vector<u8> body(12, 1);
-    const std::vector<u8> first =
-        encodeStream({calls::op(Op::ZEP_MNG_SendMsg, {0, 0, 0, 0}, body)});
+    const std::vector<u8> first = encodeStream({calls::op(Op::ZEP_MNG_SendMsg, {0, 0, 0, 0}, body)});
     const u8 code = static_cast<u8>(Op::ZEP_MNG_SendMsg) | kCodeHasIn;
     const u8 deltaOf12 = 12 << 1 | 1;
     const struct {

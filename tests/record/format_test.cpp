@@ -1,38 +1,49 @@
 // The recording format on its own: what the writer puts down the reader gives
 // back, a file cut anywhere yields its complete blocks, damage is reported with
-// its offset, and the cap ends the file marked.
+// its offset, and the cap ends the file marked. At their edges: the cap always
+// leaves room for the end block, a block is stored compressed only when that
+// makes it smaller, and a byte string inside an event never reaches past its
+// block.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "record_calls.hpp"
+#include "record_channels.hpp"
 #include "record_files.hpp"
-#include "recorded_log.hpp"
 
 namespace zep::record {
 namespace {
 
 using Status = Reader::Status;
 
+// size bytes of noise, which no compression makes smaller; seed picks which.
+std::vector<u8> noise(std::size_t size, u32 seed)
+{
+    std::vector<u8> bytes(size);
+    for (u8 &b : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<u8>(seed >> 16);
+    }
+    return bytes;
+}
+
 struct Written {
     std::vector<u8> bytes;
     std::vector<u64> blockEnds;  // file offsets where each events block ends
 };
 
-// count events, each with a 1000-byte body, so that several blocks are written:
-// bodies of noise leave the blocks as they are, repeated bodies get them compressed.
-Written writeEvents(u32 count, bool noise = true, u64 cap = 1ull << 30)
+// count sends, each with a body of `size` bytes (by default enough for several
+// blocks): bodies of noise leave the blocks as they are, repeated bodies get
+// them compressed.
+Written writeEvents(u32 count, bool noisy = true, u64 cap = 1ull << 30, std::size_t size = 1000)
 {
     Written w;
     w.bytes = test::writtenFile(cap, [&](Writer &writer) {
-        std::vector<u8> body(1000);
         u64 lastSize = writer.bytesWritten();
-        u32 seed = 12345;
         for (u32 i = 0; i < count; ++i) {
-            for (u8 &b : body) {
-                seed = seed * 1103515245u + 12345u;
-                b = noise ? static_cast<u8>(seed >> 16) : b;
-            }
+            std::vector<u8> body = noisy ? noise(size, i) : std::vector<u8>(size);
             body[0] = static_cast<u8>(i);
             RecordedCall e = calls::op(Op::ZEP_MNG_SendMsg, {i, ~0ull}, body);
             e.ret = i % 3;
@@ -98,7 +109,6 @@ TEST(RecordFormat, AFileCutAnywhereGivesItsCompleteBlocks)
 TEST(RecordFormat, DamageIsNamedWithItsOffset)
 {
     const Written w = writeEvents(100);
-    const u64 payload = 16 + 20;
     const struct {
         u64 at;
         const char *why;
@@ -107,7 +117,7 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
         {8, "byte 8: recording format version is not 3"},
         {9, "byte 8: recording format version is not 3"},
         {16 + 4, "byte 16: block header checksum mismatch"},
-        {payload + 500, "byte 36: block payload checksum mismatch"},
+        {16 + 20 + 500, "byte 36: block payload checksum mismatch"},
         {w.bytes.size() - 1, "checksum mismatch"},
     };
     for (const auto &c : cases) {
@@ -127,14 +137,7 @@ TEST(RecordFormat, DamageIsNamedWithItsOffset)
 // byte where the event begins.
 TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
 {
-    const auto text = [](CallKind kind, u64 id, std::string_view bytes) {
-        RecordedCall e;
-        e.kind = kind;
-        e.argCount = 1;
-        e.args[0] = id;
-        e.in = {reinterpret_cast<const u8 *>(bytes.data()), bytes.size()};
-        return e;
-    };
+    const auto text = test::textDefinition;
     const auto line = [](u64 formatRef) {
         return calls::op(Op::ZEP_DBG_Print, {0, 0, 0, 0, 0, formatRef});
     };
@@ -168,17 +171,62 @@ TEST(RecordFormat, AWrongTextDefinitionIsDamageAtItsOffset)
     }
 }
 
+// Wherever the last event falls (every cap across the width of a few events),
+// the end block still fits under the cap and says why the recording stopped.
 TEST(RecordFormat, TheCapEndsTheFileMarkedAndWithinIt)
 {
-    const u64 cap = 150'000;
-    const Written w = writeEvents(1000, true, cap);
-    EXPECT_LE(w.bytes.size(), cap);
-    EXPECT_GT(w.bytes.size(), cap - 2 * 65'536);
+    const Written w = writeEvents(1000, true, 150'000);
+    EXPECT_LE(w.bytes.size(), 150'000u);
+    EXPECT_GT(w.bytes.size(), 150'000u - 2 * 65'536);
     const auto read = test::readAll(w.bytes);
     EXPECT_EQ(read.status, Status::end);
     EXPECT_NE(read.why.find("size cap"), std::string::npos) << read.why;
     EXPECT_GT(read.events, 100u);
     EXPECT_LT(read.events, 150u);
+    for (u64 cap = 200; cap < 700; ++cap) {
+        const std::vector<u8> bytes = writeEvents(20, true, cap, 100).bytes;
+        ASSERT_LE(bytes.size(), cap);
+        const auto small = test::readAll(bytes);
+        ASSERT_EQ(small.status, Status::end) << cap;
+        ASSERT_NE(small.why.find("size cap"), std::string::npos) << cap << ": " << small.why;
+    }
+}
+
+
+
+TEST(RecordFormat, ABlockIsStoredCompressedOnlyWhenThatIsSmaller)
+{
+    const auto firstTag = [](const std::vector<u8> &bytes) { return getWord(bytes.data() + kFileHeaderBytes); };
+    const std::vector<u8> incompressible = writeEvents(1, true, 1u << 20, 3000).bytes;
+    EXPECT_EQ(firstTag(incompressible), kTagEvents);
+    // The event (7 bytes around its body: code, key, mask, count, its second
+    // argument, length), the file header and two block headers: nothing grew.
+    EXPECT_EQ(incompressible.size(), 3000 + 7 + kFileHeaderBytes + 2 * kBlockHeaderBytes + 1);
+    EXPECT_EQ(firstTag(writeEvents(1, false, 1u << 20, 3000).bytes), kTagZstd);
+}
+
+// A file with one block of one event whose last byte string says it is longer
+// than what is left of the block, though not longer than the block: damage,
+// not an event that reads on into the end block.
+TEST(RecordFormat, AByteStringLongerThanTheRestOfItsBlockIsDamage)
+{
+    // SendMsg with an `in` field, its message 0, nothing differs from the
+    // channel, then `in` whole, of 5 bytes, with 2 left.
+    const std::vector<u8> payload = {static_cast<u8>(static_cast<u8>(Op::ZEP_MNG_SendMsg) | kCodeHasIn), 0, 0, 5 << 1,
+                                     0xaa, 0xbb};
+    std::vector<u8> bytes(kFileHeaderBytes + kBlockHeaderBytes);
+    std::memcpy(bytes.data(), kMagic, sizeof kMagic);
+    putWord(bytes.data() + 8, kVersion);
+    putBlockHeader(bytes.data() + kFileHeaderBytes, kTagEvents, payload, 1);
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    const u8 closed = 0;
+    const std::size_t end = bytes.size();
+    bytes.resize(end + kBlockHeaderBytes + 1);
+    putBlockHeader(bytes.data() + end, kTagEnd, {&closed, 1}, 0);
+    const auto read = test::readAll(bytes);
+    EXPECT_EQ(read.status, Status::damaged);
+    EXPECT_EQ(read.why, "byte " + std::to_string(kFileHeaderBytes + kBlockHeaderBytes) +
+                            ": event does not decode");
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <functional>
 
-#include "log_lines.hpp"
 #include "record_files.hpp"
 #include "recorded_log.hpp"
 #include "replay/replayer.hpp"

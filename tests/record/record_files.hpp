@@ -10,6 +10,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "record_reader.hpp"
@@ -44,6 +45,17 @@ inline std::vector<u8> writtenFile(u64 cap, const std::function<void(Writer &)> 
     return takeFile(path);
 }
 
+// The definition of a log format or %s text, as the recorder writes it.
+inline RecordedCall textDefinition(CallKind kind, u64 id, std::string_view text)
+{
+    RecordedCall e;
+    e.kind = kind;
+    e.argCount = 1;
+    e.args[0] = id;
+    e.in = {reinterpret_cast<const u8 *>(text.data()), text.size()};
+    return e;
+}
+
 // How a read of every event of a recording ended, after how many, and why.
 struct ReadAll {
     Reader::Status status;
@@ -57,12 +69,11 @@ inline ReadAll readAll(std::span<const u8> bytes,
 {
     Reader reader(bytes);
     RecordedCall e;
-    Reader::Status s = reader.next(e);
-    while (s == Reader::Status::event) {
+    Reader::Status s;
+    while ((s = reader.next(e)) == Reader::Status::event) {
         if (each) {
             each(e);
         }
-        s = reader.next(e);
     }
     return {s, reader.eventsRead(), reader.why()};
 }

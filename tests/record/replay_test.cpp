@@ -302,25 +302,20 @@ TEST(Replay, EveryScenarioReplaysAsItWasPlayed)
 // sends flipped; number: that event's number, from 1.
 std::vector<u8> withOneByteChanged(std::span<const u8> bytes, zep::record::Op op, u64 &number)
 {
+    using namespace zep::record;
     number = 0;
-    return zep::record::test::writtenFile(1ull << 30, [&](zep::record::Writer &writer) {
-        zep::record::Reader reader(bytes);
-        zep::record::RecordedCall e;
+    return test::writtenFile(1ull << 30, [&](Writer &writer) {
+        Reader reader(bytes);
+        RecordedCall e;
         std::vector<u8> changed;
         std::size_t textsWritten = 0;
-        for (u64 n = 1; reader.next(e) == zep::record::Reader::Status::event; ++n) {
+        for (u64 n = 1; reader.next(e) == Reader::Status::event; ++n) {
             for (; textsWritten < reader.texts().size(); ++textsWritten) {
-                const zep::record::RecordedText &text = *reader.texts().find(textsWritten);
-                zep::record::RecordedCall definition;
-                definition.kind =
-                    text.isFormat ? zep::record::CallKind::format : zep::record::CallKind::string;
-                definition.argCount = 1;
-                definition.args[0] = textsWritten;
-                definition.in = {reinterpret_cast<const u8 *>(text.text.data()), text.text.size()};
-                writer.add(definition);
+                const RecordedText &text = *reader.texts().find(textsWritten);
+                writer.add(test::textDefinition(text.isFormat ? CallKind::format : CallKind::string, textsWritten,
+                                                text.text));
             }
-            if (number == 0 && e.kind == zep::record::CallKind::op && e.id == static_cast<u8>(op) &&
-                !e.in.empty()) {
+            if (number == 0 && e.kind == CallKind::op && e.id == static_cast<u8>(op) && !e.in.empty()) {
                 changed.assign(e.in.begin(), e.in.end());
                 changed.back() ^= 0x01;
                 e.in = changed;
@@ -332,8 +327,9 @@ std::vector<u8> withOneByteChanged(std::span<const u8> bytes, zep::record::Op op
 }
 
 // Ids and lengths are not enough: one changed byte of what the application
-// sent, or of what it sent to the neighbours, is a divergence at that send.
-TEST(Replay, ASendWhoseBytesDifferDivergesThere)
+// sent, or of what it sent to the neighbours, is a divergence at that send. A
+// recording cut short (by a copy) replays to its last complete block.
+TEST(Replay, ASendWhoseBytesDifferDivergesThereAndACutRecordingEndsAtItsLastBlock)
 {
     const std::string path = tempPath("sends");
     record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path);
@@ -349,13 +345,6 @@ TEST(Replay, ASendWhoseBytesDifferDivergesThere)
         EXPECT_NE(outcome.divergence->actual.find("(bytes differ from offset "), std::string::npos)
             << outcome.divergence->actual;
     }
-}
-
-TEST(Replay, ARecordingCutShortReplaysToItsLastCompleteBlock)
-{
-    const std::string path = tempPath("cut");
-    record(std::string(ZEP_RECORD_TEST_SCENARIO_DIR) + "/demo.yaml", path);
-    const std::vector<u8> bytes = takeFile(path);
     const std::span<const u8> half = std::span(bytes).first(bytes.size() / 2);
     const replay::Outcome outcome = replayOn(half, ZEP_RECORD_TEST_LIB);
     EXPECT_FALSE(outcome.divergence);

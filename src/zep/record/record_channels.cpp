@@ -221,9 +221,6 @@ constexpr std::array<CodeInfo, 128> kCodes = makeCodes();
     return true;
 }
 
-}  // namespace
-
-namespace {
 
 // The head of an event near its block's end, copied out first so that it too
 // is read with no check per byte: a short copy ends in zeros, which end any

@@ -30,7 +30,7 @@ bool Writer::open(const char *path, u64 maxBytes)
         return false;
     }
     maxBytes_ = std::max<u64>(maxBytes, kFileHeaderBytes + kEndBlockBytes);
-    written_ = totalEvents_ = 0;
+    written_ = 0;
     used_ = pending_ = 0;
     room_ = 0;
     std::fill(std::begin(channels_), std::end(channels_), Channel{});
@@ -40,8 +40,7 @@ bool Writer::open(const char *path, u64 maxBytes)
     putWord(header + 8, kVersion);
     if (!writeAll(header, sizeof header)) {
         error_ = errno;
-        ::close(fd_);
-        fd_ = -1;
+        release();
         return false;
     }
     // Made once the header is written: a file that cannot be made leaves nothing allocated.
@@ -115,11 +114,7 @@ void Writer::close(EndReason reason)
     }
     const u8 why = static_cast<u8>(reason);
     writeBlock(kTagEnd, &why, 1, 0);
-    ::close(fd_);
-    fd_ = -1;
-    room_ = 0;
-    ZSTD_freeCCtx(zstd_);
-    zstd_ = nullptr;
+    release();
 }
 
 void Writer::writeBlock(u32 tag, const u8 *payload, u32 size, u32 events)
@@ -143,14 +138,20 @@ void Writer::writeBlock(u32 tag, const u8 *payload, u32 size, u32 events)
 void Writer::giveUp(int error)
 {
     error_ = error;
+    release();
+    if (notice_ != nullptr) {
+        notice_(error);
+    }
+}
+
+// Closes the file and frees the compressor: every add from here finds it closed.
+void Writer::release()
+{
     ::close(fd_);
     fd_ = -1;
     room_ = 0;
     ZSTD_freeCCtx(zstd_);
     zstd_ = nullptr;
-    if (notice_ != nullptr) {
-        notice_(error);
-    }
 }
 
 bool Writer::writeAll(const u8 *bytes, u64 size)

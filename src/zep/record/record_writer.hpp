@@ -22,7 +22,6 @@ public:
     // whole file, end block included. Returns false when the file cannot be
     // made; error() then says why.
     bool open(const char *path, u64 maxBytes);
-    bool active() const { return fd_ >= 0; }
     void onFailure(FailureNotice notice) { notice_ = notice; }
     // errno of the open or write that failed; 0 while none has.
     int error() const { return error_; }
@@ -48,7 +47,6 @@ public:
     // Uncompressed, it is only write(2) and arithmetic: safe from a signal handler.
     void flush(bool compress = true);
     u64 bytesWritten() const { return written_; }
-    u64 events() const { return totalEvents_; }
     // How many files this writer has opened: what a file defined once (a
     // recorder's table of texts) must be defined again for.
     u32 opens() const { return opens_; }
@@ -69,7 +67,6 @@ private:
     {
         used_ += size;
         ++pending_;
-        ++totalEvents_;
         if (used_ >= kBlockTarget) [[unlikely]] {
             flush();
         }
@@ -78,13 +75,13 @@ private:
     void updateRoom();
     bool writeAll(const u8 *bytes, u64 size);
     void giveUp(int error);
+    void release();
     void writeBlock(u32 tag, const u8 *payload, u32 size, u32 events);
 
     ZSTD_CCtx *zstd_ = nullptr;  // made once at open, reused by every block
     int fd_ = -1;
     u64 maxBytes_ = 0;
     u64 written_ = 0;
-    u64 totalEvents_ = 0;
     u32 used_ = 0;    // payload bytes of complete events in buf_
     u32 pending_ = 0;  // events in buf_
     // Payload bytes the block may reach with no further check: within the

@@ -3,35 +3,20 @@
 // compares a line never meets a reference to nothing.
 #include "recorded_log.hpp"
 
+#include <algorithm>
+
 namespace zep::record {
 
-bool TextTable::define(CallKind kind, u64 id, std::span<const u8> text, const char *&why)
-{
-    if (id != texts_.size()) {
-        why = "text definition out of order (its id is not the next one)";
-        return false;
-    }
-    if (id >= kMaxTexts || text.size() > kMaxTextBytes) {
-        why = "text definition past the number or length of texts a recorder keeps";
-        return false;
-    }
-    RecordedText t;
-    t.text.assign(text.begin(), text.end());
-    t.isFormat = kind == CallKind::format;
-    if (t.isFormat) {
-        ArgClass classes[kMaxLogArgs];
-        const int count = logArgClasses(t.text, classes);
-        if (count < 0) {
-            why = "log format has a conversion no recorded line can carry";
-            return false;
-        }
-        t.classes.assign(classes, classes + count);
-    }
-    texts_.push_back(std::move(t));
-    return true;
-}
-
 namespace {
+
+// The classes of format's arguments; false when a recorded line cannot carry it.
+bool classesOf(std::string_view format, std::vector<ArgClass> &classes)
+{
+    ArgClass found[kMaxLogArgs];
+    const int count = logArgClasses(format, found);
+    classes.assign(found, found + std::max(count, 0));
+    return count >= 0;
+}
 
 // The next `bytes` bytes at pos as a little-endian number; false past the end.
 bool getFixed(std::span<const u8> values, u64 &pos, u32 bytes, u64 &value)
@@ -44,8 +29,7 @@ bool getFixed(std::span<const u8> values, u64 &pos, u32 bytes, u64 &value)
     return true;
 }
 
-}  // namespace
-
+// Reads a %s value at pos (null, inline bytes, or a recorded text).
 bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v)
 {
     u64 ref = 0;
@@ -73,20 +57,15 @@ bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts,
     return true;
 }
 
-namespace {
-
 bool resolveFormat(const RecordedCall &line, const TextTable &texts, DecodedLine &out, const char *&why)
 {
     const u64 ref = line.args[logFormatRef];
     if (ref == kStringInline) {
         out.format = {reinterpret_cast<const char *>(line.out.data()), line.out.size()};
-        ArgClass classes[kMaxLogArgs];
-        const int count = logArgClasses(out.format, classes);
-        if (count < 0) {
+        if (!classesOf(out.format, out.classes)) {
             why = "log line's own format has a conversion no recorded line can carry";
             return false;
         }
-        out.classes.assign(classes, classes + count);
         return true;
     }
     const RecordedText *t = ref >= kStringTextBase ? texts.find(ref - kStringTextBase) : nullptr;
@@ -100,6 +79,27 @@ bool resolveFormat(const RecordedCall &line, const TextTable &texts, DecodedLine
 }
 
 }  // namespace
+
+bool TextTable::define(CallKind kind, u64 id, std::span<const u8> text, const char *&why)
+{
+    if (id != texts_.size()) {
+        why = "text definition out of order (its id is not the next one)";
+        return false;
+    }
+    if (id >= kMaxTexts || text.size() > kMaxTextBytes) {
+        why = "text definition past the number or length of texts a recorder keeps";
+        return false;
+    }
+    RecordedText t;
+    t.text.assign(text.begin(), text.end());
+    t.isFormat = kind == CallKind::format;
+    if (t.isFormat && !classesOf(t.text, t.classes)) {
+        why = "log format has a conversion no recorded line can carry";
+        return false;
+    }
+    texts_.push_back(std::move(t));
+    return true;
+}
 
 bool decodeLogLine(const RecordedCall &line, const TextTable &texts, DecodedLine &out, const char *&why)
 {

@@ -43,7 +43,4 @@ bool decodeLogLine(const RecordedCall &line, const TextTable &texts, DecodedLine
 // The text of a recorded line (as the framework's logger would have made it).
 std::string recordedLineText(const RecordedCall &line);
 
-// Reads a %s value at pos (null, inline bytes, or a recorded text).
-bool readLogString(std::span<const u8> values, u64 &pos, const TextTable &texts, LogValue &v);
-
 }  // namespace zep::record

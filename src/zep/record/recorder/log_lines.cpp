@@ -111,13 +111,12 @@ u8 *putRef(u8 *at, u64 ref)
 Slot *define(Slot &slot, const char *text, CallKind kind, Writer &writer)
 {
     const std::size_t length = std::strlen(text);
-    if (kind == CallKind::string && (g_textCount >= kMaxTexts || length > kMaxTextBytes)) {
-        return nullptr;  // the string goes with the line instead
-    }
-    if (g_textCount >= kMaxTexts || length > kMaxTextBytes ||
-        (kind == CallKind::format && !parse(text, length, g_formats[g_textCount]))) {
-        writer.close(EndReason::tooManyTexts);
-        return nullptr;
+    const bool kept = g_textCount < kMaxTexts && length <= kMaxTextBytes;
+    if (!kept || (kind == CallKind::format && !parse(text, length, g_formats[g_textCount]))) {
+        if (kind == CallKind::format) {
+            writer.close(EndReason::tooManyTexts);
+        }
+        return nullptr;  // a string goes with the line instead
     }
     RecordedCall e;
     e.kind = kind;
@@ -130,10 +129,6 @@ Slot *define(Slot &slot, const char *text, CallKind kind, Writer &writer)
     slot.isFormat = kind == CallKind::format;
     return &slot;
 }
-
-}  // namespace
-
-namespace {
 
 // A format not seen yet, or one that cannot be named by address.
 [[gnu::noinline]] const LineFormat *newLineFormat(const char *format, Writer &writer)

@@ -1,5 +1,6 @@
-// Recorded profile, radio and neighbour queries: a replay answers these from
-// the recording, so their outputs are kept whole.
+// The recording halves of the operations whose outputs are kept in a shape of
+// their own: a replay answers these from the recording, so their outputs are
+// kept whole. The others are made from the table of operations (wraps.cpp).
 #include "recorder.hpp"
 
 using namespace zep::record;
@@ -7,10 +8,8 @@ using namespace zep::record::recorder;
 
 extern "C" {
 
-
-
-// The recording halves, out of line so that the wrappers below need no stack
-// frame on their way straight to the framework.
+// Out of line, so that the wrappers need no stack frame on their way
+// straight to the framework.
 [[gnu::noinline]] const u8 *recorded_ZEP_STA_GetVapBssid(u32 radioId, u32 vapId)
 {
     const u8 *r = __real_ZEP_STA_GetVapBssid(radioId, vapId);
@@ -18,87 +17,11 @@ extern "C" {
     return r;
 }
 
-[[gnu::noinline]] u32 recorded_ZEP_PROFILE_GetMaxRadioNum(void)
+// The timer's id is kept whether or not the timer stopped.
+[[gnu::noinline]] u32 recorded_ZEP_MNG_StopTimer(u32 *timerId, u32 timerIdValue)
 {
-    u32 r = __real_ZEP_PROFILE_GetMaxRadioNum();
-    recordCall(calls::ZEP_PROFILE_GetMaxRadioNum(), r);
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_PROFILE_GetMaxVapNumPerRadio(void)
-{
-    u32 r = __real_ZEP_PROFILE_GetMaxVapNumPerRadio();
-    recordCall(calls::ZEP_PROFILE_GetMaxVapNumPerRadio(), r);
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_PROFILE_IsValidRadioId(u32 radioId)
-{
-    u32 r = __real_ZEP_PROFILE_IsValidRadioId(radioId);
-    recordCall(calls::ZEP_PROFILE_IsValidRadioId(radioId), r);
-    return r;
-}
-
-[[gnu::noinline]] s8 recorded_ZEP_STA_GetRadioCurEirp(u32 radioId)
-{
-    s8 r = __real_ZEP_STA_GetRadioCurEirp(radioId);
-    recordCall(calls::ZEP_STA_GetRadioCurEirp(radioId), static_cast<u8>(r));
-    return r;
-}
-
-[[gnu::noinline]] s8 recorded_ZEP_STA_GetRadioMaxPower(u32 radioId)
-{
-    s8 r = __real_ZEP_STA_GetRadioMaxPower(radioId);
-    recordCall(calls::ZEP_STA_GetRadioMaxPower(radioId), static_cast<u8>(r));
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_STA_GetRadioFreq(u32 radioId)
-{
-    u32 r = __real_ZEP_STA_GetRadioFreq(radioId);
-    recordCall(calls::ZEP_STA_GetRadioFreq(radioId), r);
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbScanEirp(const ZEP_NB_ApRecord *nb, u8 channel, u8 selector, s8 *eirp)
-{
-    u32 r = __real_ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp);
-    recordCall(calls::ZEP_NB_GetNbScanEirp(nb, channel, selector, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_NB_GetRadioScanEirp(u32 radioId, u32 channel, s8 *eirp)
-{
-    u32 r = __real_ZEP_NB_GetRadioScanEirp(radioId, channel, eirp);
-    recordCall(calls::ZEP_NB_GetRadioScanEirp(radioId, channel, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbApVapBssidByTokenId(u8 tokenId, u32 radioId, u32 vapId, u8 *bssid)
-{
-    u32 r = __real_ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid);
-    recordCall(calls::ZEP_NB_GetNbApVapBssidByTokenId(tokenId, radioId, vapId, bssid), r, r == 0 ? calls::bytesOf(bssid, 6) : std::span<const u8>());
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbApVapEirpByTokenId(u8 tokenId, u32 radioId, u32 vapId, s8 *eirp)
-{
-    u32 r = __real_ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp);
-    recordCall(calls::ZEP_NB_GetNbApVapEirpByTokenId(tokenId, radioId, vapId, eirp), r, r == 0 ? calls::bytesOf(eirp, 1) : std::span<const u8>());
-    return r;
-}
-
-[[gnu::noinline]] u32 recorded_ZEP_NB_GetNbApRadioScanEirpByTokenId(u8 tokenId, u32 radioId, s8 *scanEirp)
-{
-    u32 r = __real_ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp);
-    recordCall(calls::ZEP_NB_GetNbApRadioScanEirpByTokenId(tokenId, radioId, scanEirp), r, r == 0 ? calls::bytesOf(scanEirp, 1) : std::span<const u8>());
-    return r;
-}
-
-[[gnu::noinline]] s32 recorded_ZEP_StrnCmp(const void *a, const void *b, u32 n)
-{
-    s32 r = __real_ZEP_StrnCmp(a, b, n);
-    recordCall(calls::ZEP_StrnCmp(a, b, n), static_cast<u32>(r));
+    u32 r = __real_ZEP_MNG_StopTimer(timerId, timerIdValue);
+    recordCall(calls::ZEP_MNG_StopTimer(timerId, timerIdValue), r, calls::bytesOf(timerId, 4));
     return r;
 }
 
@@ -130,21 +53,6 @@ extern "C" {
     }
     return r;
 }
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
 
 }  // extern "C"
 
