@@ -10,14 +10,7 @@ namespace {
 
 std::string located(const std::string &file, int line, const std::string &reason)
 {
-    std::string text = file;
-    if (line > 0) {
-        text += ':';
-        text += std::to_string(line);
-    }
-    text += ": ";
-    text += reason;
-    return text;
+    return file + (line > 0 ? ":" + std::to_string(line) : "") + ": " + reason;
 }
 
 }  // namespace
@@ -87,13 +80,18 @@ std::int64_t Node::wholeNumber(Keywords words, bool isSigned) const
         fail(expected + ", got \"" + text + "\"");
     }
     if (magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-        if (!negative && magnitude <= std::numeric_limits<std::uint32_t>::max()) {
-            return static_cast<std::int64_t>(magnitude);
-        }
         fail("value " + text + " is too large");
     }
     const auto v = static_cast<std::int64_t>(magnitude);
     return negative ? -v : v;
+}
+
+void Node::checkRange(std::int64_t v, std::int64_t lo, std::uint64_t hi) const
+{
+    if (v < lo || (v > 0 && static_cast<std::uint64_t>(v) > hi)) {
+        fail("value " + scalar() + " out of range " + std::to_string(lo) + ".." +
+             std::to_string(hi));
+    }
 }
 
 double Node::real() const
@@ -179,7 +177,6 @@ Fields::Fields(const Node &map) : node_(map)
         }
         entries_.push_back(Entry{std::move(name), key, Node(kv.second, map.fileRef(), key.line())});
     }
-    used_.assign(entries_.size(), false);
 }
 
 bool Fields::has(std::string_view key) const
@@ -190,10 +187,10 @@ bool Fields::has(std::string_view key) const
 
 std::optional<Node> Fields::get(std::string_view key) const
 {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i].key == key) {
-            used_[i] = true;
-            return entries_[i].value;
+    for (const Entry &e : entries_) {
+        if (e.key == key) {
+            e.used = true;
+            return e.value;
         }
     }
     return std::nullopt;
@@ -208,24 +205,6 @@ Node Fields::at(std::string_view key) const
     return *n;
 }
 
-bool Fields::boolean(std::string_view key, bool fallback) const
-{
-    const auto n = get(key);
-    return n && !n->isNull() ? n->boolean() : fallback;
-}
-
-double Fields::real(std::string_view key, double fallback) const
-{
-    const auto n = get(key);
-    return n && !n->isNull() ? n->real() : fallback;
-}
-
-std::string Fields::text(std::string_view key, std::string fallback) const
-{
-    const auto n = get(key);
-    return n && !n->isNull() ? n->scalar() : fallback;
-}
-
 std::vector<Node> Fields::list(std::string_view key) const
 {
     const auto n = get(key);
@@ -235,18 +214,18 @@ std::vector<Node> Fields::list(std::string_view key) const
 std::vector<std::pair<Node, Node>> Fields::all() const
 {
     std::vector<std::pair<Node, Node>> out;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        used_[i] = true;
-        out.emplace_back(entries_[i].keyNode, entries_[i].value);
+    for (const Entry &e : entries_) {
+        e.used = true;
+        out.emplace_back(e.keyNode, e.value);
     }
     return out;
 }
 
 void Fields::finish() const
 {
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (!used_[i]) {
-            entries_[i].keyNode.fail("unknown key \"" + entries_[i].key + "\"");
+    for (const Entry &e : entries_) {
+        if (!e.used) {
+            e.keyNode.fail("unknown key \"" + e.key + "\"");
         }
     }
 }

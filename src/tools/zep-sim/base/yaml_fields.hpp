@@ -5,6 +5,7 @@
 #include <yaml-cpp/yaml.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -41,7 +43,6 @@ public:
     Node(YAML::Node node, std::shared_ptr<const std::string> file, int fallbackLine);
 
     int line() const;
-    const std::string &file() const { return *file_; }
     const std::shared_ptr<const std::string> &fileRef() const { return file_; }
     [[noreturn]] void fail(const std::string &reason) const;
 
@@ -54,13 +55,9 @@ public:
     template <class T>
     T integer(Keywords words = {}) const
     {
-        const std::int64_t v = wholeNumber(words, std::numeric_limits<T>::is_signed);
-        if (v < static_cast<std::int64_t>(std::numeric_limits<T>::min()) ||
-            (v > 0 && static_cast<std::uint64_t>(v) > std::numeric_limits<T>::max())) {
-            fail("value " + scalar() + " out of range " +
-                 std::to_string(static_cast<std::int64_t>(std::numeric_limits<T>::min())) + ".." +
-                 std::to_string(static_cast<std::uint64_t>(std::numeric_limits<T>::max())));
-        }
+        using Limits = std::numeric_limits<T>;
+        const std::int64_t v = wholeNumber(words, Limits::is_signed);
+        checkRange(v, static_cast<std::int64_t>(Limits::min()), Limits::max());
         return static_cast<T>(v);
     }
     // A whole number the scenario chooses freely but that no run could mean
@@ -69,10 +66,7 @@ public:
     T integerIn(T lo, T hi) const
     {
         const T v = integer<T>();
-        if (v < lo || v > hi) {
-            fail("value " + scalar() + " out of range " + std::to_string(lo) + ".." +
-                 std::to_string(hi));
-        }
+        checkRange(static_cast<std::int64_t>(v), static_cast<std::int64_t>(lo), hi);
         return v;
     }
     double real() const;
@@ -86,6 +80,7 @@ public:
 
 private:
     std::int64_t wholeNumber(Keywords words, bool isSigned) const;
+    void checkRange(std::int64_t v, std::int64_t lo, std::uint64_t hi) const;
 
     YAML::Node node_;
     std::shared_ptr<const std::string> file_;
@@ -106,8 +101,7 @@ public:
     template <class T>
     T integer(std::string_view key, T fallback, Keywords words = {}) const
     {
-        const auto n = get(key);
-        return n && !n->isNull() ? n->integer<T>(words) : fallback;
+        return valueOr(key, fallback, [&](const Node &n) { return n.integer<T>(words); });
     }
     template <class T>
     T integer(std::string_view key, Keywords words = {}) const
@@ -117,12 +111,28 @@ public:
     template <class T>
     T integerIn(std::string_view key, T fallback, T lo, T hi) const
     {
-        const auto n = get(key);
-        return n && !n->isNull() ? n->integerIn<T>(lo, hi) : fallback;
+        return valueOr(key, fallback, [&](const Node &n) { return n.integerIn<T>(lo, hi); });
     }
-    bool boolean(std::string_view key, bool fallback) const;
-    double real(std::string_view key, double fallback) const;
-    std::string text(std::string_view key, std::string fallback) const;
+    bool boolean(std::string_view key, bool fallback) const
+    {
+        return valueOr(key, fallback, &Node::boolean);
+    }
+    double real(std::string_view key, double fallback) const
+    {
+        return valueOr(key, fallback, &Node::real);
+    }
+    std::string text(std::string_view key, std::string fallback) const
+    {
+        return valueOr(key, std::move(fallback), &Node::scalar);
+    }
+    // The value of key as read reads it, if the key is given (null included).
+    template <class Read>
+    auto given(std::string_view key, Read read) const
+        -> std::optional<std::invoke_result_t<Read, const Node &>>
+    {
+        const auto n = get(key);
+        return n ? std::optional(std::invoke(read, *n)) : std::nullopt;
+    }
     std::vector<Node> list(std::string_view key) const;  // missing: empty
     // Every key with its value, in the order written (all count as read).
     std::vector<std::pair<Node, Node>> all() const;
@@ -130,14 +140,22 @@ public:
     void finish() const;
 
 private:
+    // The value of key read by read, or fallback when the key is missing or null.
+    template <class T, class Read>
+    T valueOr(std::string_view key, T fallback, Read read) const
+    {
+        const auto n = get(key);
+        return n && !n->isNull() ? std::invoke(read, *n) : fallback;
+    }
+
     struct Entry {
         std::string key;
         Node keyNode;
         Node value;
+        mutable bool used = false;
     };
     Node node_;
     std::vector<Entry> entries_;
-    mutable std::vector<bool> used_;
 };
 
 }  // namespace zep::sim

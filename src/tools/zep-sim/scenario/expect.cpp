@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
+#include <iterator>
+#include <type_traits>
 
 #include "base/hex.hpp"
 #include "wire/msg_catalog.hpp"
@@ -21,40 +24,31 @@ std::optional<std::uint64_t> wholeNumber(std::string_view text)
     return v;
 }
 
-std::vector<std::string> strings(const std::optional<Node> &node)
+// One value or a list of them, each as read reads it; nothing for a missing key.
+template <class Read>
+auto oneOrMore(const std::optional<Node> &node, Read read)
 {
-    std::vector<std::string> out;
-    if (!node || node->isNull()) {
-        return out;
-    }
-    if (node->isScalar()) {
-        out.push_back(node->scalar());
-        return out;
-    }
-    for (const Node &item : node->items()) {
-        out.push_back(item.scalar());
+    std::vector<std::invoke_result_t<Read, const Node &>> out;
+    if (node && node->isScalar()) {
+        out.push_back(std::invoke(read, *node));
+    } else if (node) {
+        std::ranges::transform(node->items(), std::back_inserter(out), read);
     }
     return out;
 }
 
-std::vector<u32> ids(const Node &node)
+std::vector<u32> ids(const std::optional<Node> &node)
 {
-    std::vector<u32> out;
-    if (node.isScalar()) {
-        out.push_back(node.integer<u32>());
-        return out;
-    }
-    for (const Node &item : node.items()) {
-        out.push_back(item.integer<u32>());
-    }
-    return out;
+    return oneOrMore(node, [](const Node &n) { return n.integer<u32>(); });
 }
 
-std::map<u32, Count> idCounts(const Node &node)
+std::map<u32, Count> idCounts(const std::optional<Node> &node)
 {
     std::map<u32, Count> out;
-    for (const auto &[key, value] : Fields(node).all()) {
-        out[key.integer<u32>()] = Count::parse(value);
+    if (node) {
+        for (const auto &[key, value] : Fields(*node).all()) {
+            out[key.integer<u32>()] = Count::parse(value);
+        }
     }
     return out;
 }
@@ -82,11 +76,6 @@ std::string trimmed(std::string text)
 }
 
 }  // namespace
-
-Count Count::exactly(std::uint64_t n)
-{
-    return Count{n, n, std::to_string(n)};
-}
 
 Count Count::parse(const Node &node)
 {
@@ -125,6 +114,9 @@ Count Count::parse(const Node &node)
     return c;
 }
 
+namespace {
+
+// A YAML value as JSON; unquoted scalars become numbers, booleans or null when they read so.
 Json yamlToJson(const YAML::Node &node)
 {
     if (!node || node.IsNull()) {
@@ -167,6 +159,9 @@ Json yamlToJson(const YAML::Node &node)
     return text;
 }
 
+// Subset match of a pattern against a trace object: keys of a map are looked up,
+// each item of a list must match some item, strings match as substrings, other
+// values must be equal.
 bool matchesPattern(const Json &pattern, const Json &value)
 {
     if (pattern.is_object()) {
@@ -198,8 +193,6 @@ bool matchesPattern(const Json &pattern, const Json &value)
     }
     return pattern == value;
 }
-
-namespace {
 
 // A pattern's "ev" matches as a substring ("fail" is outfail and ipcfail), so
 // its keys may be those of any kind it names.
@@ -257,26 +250,18 @@ void spellMacsAsTheTrace(Json &pattern)
 // The checks on what the window saw: counts, statuses, log texts.
 void parseWindowChecks(const Fields &f, Expect &e)
 {
-    if (const auto n = f.get("sent")) {
-        e.sent = idCounts(*n);
-    }
-    if (const auto n = f.get("in")) {
-        e.in = idCounts(*n);
-    }
-    if (const auto n = f.get("ipc")) {
-        e.ipc = Count::parse(*n);
-    }
-    if (const auto n = f.get("ipcBytes")) {
-        e.ipcBytes = ids(*n);
-    }
+    e.sent = idCounts(f.get("sent"));
+    e.in = idCounts(f.get("in"));
+    e.ipc = f.given("ipc", Count::parse);
+    e.ipcBytes = f.given("ipcBytes", ids);
     if (const auto n = f.get("status")) {
         e.checkStatus = true;
         if (n->scalar() != "none") {
             e.status = n->integer<u32>();
         }
     }
-    e.logContains = strings(f.get("logContains"));
-    e.noLog = strings(f.get("noLog"));
+    e.logContains = oneOrMore(f.get("logContains"), &Node::scalar);
+    e.noLog = oneOrMore(f.get("noLog"), &Node::scalar);
     if (const auto n = f.get("logCount")) {
         for (const auto &[key, value] : Fields(*n).all()) {
             e.logCount.emplace_back(key.scalar(), Count::parse(value));
@@ -306,29 +291,17 @@ EventPattern parsePattern(const Node &item)
 // The checks on the state now: tables, lists, handlers, heap, timers.
 void parseStateChecks(const Fields &f, Expect &e)
 {
-    if (const auto n = f.get("tableSize")) {
-        for (const auto &[key, value] : Fields(*n).all()) {
-            e.tableSize[key.integer<u32>()] = Count::parse(value);
-        }
-    }
+    e.tableSize = idCounts(f.get("tableSize"));
     for (const Node &item : f.list("comeasSize")) {
         const Fields c(item);
         e.comeasSize.push_back(ListSizeCheck{c.integer<u32>("radio"), c.integer<u32>("channel"),
                                              Count::parse(c.at("size"))});
         c.finish();
     }
-    if (const auto n = f.get("handlerRegistered")) {
-        e.registered = ids(*n);
-    }
-    if (const auto n = f.get("handlerNotRegistered")) {
-        e.notRegistered = ids(*n);
-    }
-    if (const auto n = f.get("leaks")) {
-        e.leaks = Count::parse(*n);
-    }
-    if (const auto n = f.get("timers")) {
-        e.timers = Count::parse(*n);
-    }
+    e.registered = ids(f.get("handlerRegistered"));
+    e.notRegistered = ids(f.get("handlerNotRegistered"));
+    e.leaks = f.given("leaks", Count::parse);
+    e.timers = f.given("timers", Count::parse);
 }
 
 }  // namespace

@@ -25,7 +25,6 @@ struct Count {
     std::uint64_t hi = std::numeric_limits<std::uint64_t>::max();
     std::string text;
 
-    static Count exactly(std::uint64_t n);
     static Count parse(const Node &node);
     bool matches(std::uint64_t n) const { return n >= lo && n <= hi; }
 };
@@ -129,13 +128,5 @@ private:
 // One message per failed check; empty when all hold.
 std::vector<std::string> checkExpect(const Expect &expect, const Window &window,
                                      const LastStatus &last, StateProbe &probe);
-
-// Subset match of a pattern against a trace object: keys of a map are looked up,
-// each item of a list must match some item, strings match as substrings, other
-// values must be equal.
-bool matchesPattern(const Json &pattern, const Json &value);
-
-// A YAML value as JSON; unquoted scalars become numbers, booleans or null when they read so.
-Json yamlToJson(const YAML::Node &node);
 
 }  // namespace zep::sim

@@ -1,6 +1,7 @@
 #include "scenario/scenario_limits.hpp"
 
 #include <array>
+#include <string_view>
 #include <vector>
 
 #include "base/yaml_fields.hpp"
@@ -52,18 +53,13 @@ std::size_t skipQuoted(const std::string &text, std::size_t i, int &line)
 // scalar (it's) it is text.
 bool opensNode(const std::string &text, std::size_t i)
 {
-    if (i == 0) {
-        return true;
-    }
-    const char before = text[i - 1];
-    return before == ' ' || before == '\t' || before == '\n' || before == '[' || before == '{' ||
-           before == ',' || before == ':';
+    return i == 0 || std::string_view(" \t\n[{,:").find(text[i - 1]) != std::string_view::npos;
 }
 
 bool startsComment(const std::string &text, std::size_t i)
 {
-    return text[i] == '#' && (i == 0 || text[i - 1] == ' ' || text[i - 1] == '\t' ||
-                              text[i - 1] == '\n');
+    return text[i] == '#' &&
+           (i == 0 || std::string_view(" \t\n").find(text[i - 1]) != std::string_view::npos);
 }
 
 }  // namespace

@@ -43,9 +43,7 @@ public:
         const Fields top(Node(root, file_, 1));
         sc_.name = top.text("name", "");
         sc_.description = top.text("description", "");
-        if (const auto n = top.get("seed")) {
-            sc_.seed = n->integer<u64>();
-        }
+        sc_.seed = top.given("seed", [](const Node &n) { return n.integer<u64>(); });
         readHost(top.get("host"));
         readRadios(top.get("radio"));
         for (const Node &n : top.list("scanRadio")) {
@@ -130,11 +128,7 @@ private:
             return;
         }
         for (const auto &[key, value] : Fields(*node).all()) {
-            const u32 id = key.integer<u32>();
-            if (id >= sc_.profile.radios) {
-                key.fail("radio " + std::to_string(id) + " does not exist: host.radios is " +
-                         std::to_string(sc_.profile.radios));
-            }
+            const u32 id = radioId(key);
             host::RadioFacts &r = sc_.radios[id];
             const Fields f(value);
             r.curEirp = f.integer<s8>("curEirp", r.curEirp);
@@ -182,15 +176,6 @@ private:
             out[i].facts.mac = macPlus(first.facts.mac, i);
         }
         return out;
-    }
-
-    StationEntry readStation(const Node &node)
-    {
-        countStations(node, 1);
-        const Fields f(node);
-        StationEntry s = readStation(f);
-        f.finish();
-        return s;
     }
 
     // Stations are refused beyond the bound as they are read, before any is built.
@@ -298,15 +283,10 @@ private:
         t.token = f.integer<u8>("token");
         t.radioId = f.integer<u32>("radio", 0);
         t.vapId = f.integer<u32>("vap", 0);
-        if (const auto b = f.get("bssid")) {
-            t.bssid = b->mac();
-        }
-        if (const auto e = f.get("eirp")) {
-            t.eirp = e->integer<s8>();
-        }
-        if (const auto e = f.get("scanEirp")) {
-            t.scanEirp = e->integer<s8>();
-        }
+        const auto eirp = [](const Node &n) { return n.integer<s8>(); };
+        t.bssid = f.given("bssid", &Node::mac);
+        t.eirp = f.given("eirp", eirp);
+        t.scanEirp = f.given("scanEirp", eirp);
         f.finish();
         return t;
     }
@@ -487,8 +467,8 @@ private:
     {
         using ReadFn = StepAction (Reader::*)(const Node &);
         static constexpr std::pair<std::string_view, ReadFn> kReaders[] = {
-            {"send", &Reader::readSend},
-            {"rpc", &Reader::readRpc},
+            {"send", &Reader::readMessage<step::Send>},
+            {"rpc", &Reader::readMessage<step::Rpc>},
             {"advance", &Reader::readAdvance},
             {"config", &Reader::readConfig},
             {"staLeave", &Reader::readStaLeave},
@@ -514,18 +494,13 @@ private:
         key.fail("unknown step \"" + op + "\"");
     }
 
-    StepAction readSend(const Node &value)
+    // A send or an rpc: a message id and its body.
+    template <class Message>
+    StepAction readMessage(const Node &value)
     {
         const Fields f(value);
         const u32 id = f.integer<u32>("id");
-        return step::Send{id, readBody(f, id)};
-    }
-
-    StepAction readRpc(const Node &value)
-    {
-        const Fields f(value);
-        const u32 id = f.integer<u32>("id");
-        return step::Rpc{id, readBody(f, id)};
+        return Message{id, readBody(f, id)};
     }
 
     StepAction readAdvance(const Node &value)
@@ -543,9 +518,7 @@ private:
         } else {
             c.value = {f.integer<u8>("scanSwitch", 1)};
         }
-        if (const auto r = f.get("raw")) {
-            c.raw = boundedHex(*r);
-        }
+        c.raw = f.given("raw", [this](const Node &n) { return boundedHex(n); });
         f.finish();
         countBodyBytes(value, c.value.size() + (c.raw ? c.raw->size() : 0));
         return c;
@@ -575,7 +548,10 @@ private:
 
     StepAction readAddStation(const Node &value)
     {
-        step::AddStation a{readStation(value)};
+        countStations(value, 1);
+        const Fields f(value);
+        step::AddStation a{readStation(f)};
+        f.finish();
         known_[a.sta.facts.mac] = a.sta.facts;
         return a;
     }
@@ -616,9 +592,8 @@ private:
         const Fields f(value);
         step::Repeat r;
         r.times = f.at("times").integerIn<u64>(1, kMaxPasses);
-        if (const auto every = f.get("every")) {
-            r.every = every->integerIn<u64>(1, kMaxVirtualMs);
-        }
+        r.every =
+            f.given("every", [](const Node &n) { return n.integerIn<u64>(1, kMaxVirtualMs); });
         const Node steps = f.at("steps");
         if (!steps.isSequence()) {
             steps.fail("steps of a repeat is a list of steps");
