@@ -42,7 +42,6 @@ struct NodeFigures {
     u64 giveUps = 0;   // automatic measurement given up
     u64 evictions = 0; // removed to make room for a heavier host's start
     bool movedToTpc = false;
-    std::optional<u64> addedAtMs;    // module clock of the last add, when known
     std::optional<u64> removedAtMs;  // module clock of the last removal
 };
 
