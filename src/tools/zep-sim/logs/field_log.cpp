@@ -352,8 +352,8 @@ struct Handlers {
             return false;
         }
         u32 channel = 0;
-        const bool listing = s.s.starts_with(", channel ") && s.lit(", channel ").num(channel).ok &&
-                             s.s.starts_with(", number ");
+        const bool listing =
+            takePrefix(s.s, ", channel ") && s.num(channel).ok && s.s.starts_with(", number ");
         f.listing_ = listing ? std::optional(std::pair(radio, channel)) : std::nullopt;
         f.count(EventKind::In, STAMEAS_MSG_COMEAS_START, Column::None, radio);
         for (; f.workChannelSends_ > 0; --f.workChannelSends_) {
@@ -777,6 +777,7 @@ void FieldLog::noteError(const ModuleLine &m, u64 lineNo)
         e.firstLine = lineNo;
     }
     ++e.count;
+    ++errorLines_;
     e.lastLine = lineNo;
     if (run_ && lineNo - run_->lastLine > kBurstGap) {
         if (run_->errors >= kBurstErrors) {

@@ -73,9 +73,7 @@ std::vector<Finding> findingsOf(const FieldLog &log, const FindingLimits &limits
 {
     FindingFacts facts;
     addNodes(log, facts);
-    for (const auto &[kind, errors] : log.errors()) {
-        facts.errorLines += errors.count;
-    }
+    facts.errorLines = log.errorLines();
     for (const Burst &b : log.bursts()) {
         facts.bursts.count += 1;
         facts.bursts.lines += b.errors;

@@ -29,16 +29,11 @@ std::string ratioText(u64 part, u64 whole)
 // null cell the same way.
 constexpr const char *kUnknown = "-";
 
-std::string cellText(const Json &cell)
-{
-    return cell.is_null() ? kUnknown : cell.is_string() ? cell.get<std::string>() : cell.dump();
-}
-
 std::vector<std::string> cellTexts(const Json &cells)
 {
     std::vector<std::string> texts;
     for (const Json &cell : cells) {
-        texts.push_back(cellText(cell));
+        texts.push_back(cell.is_null() ? kUnknown : cell.is_string() ? cell.get<std::string>() : cell.dump());
     }
     return texts;
 }
@@ -105,11 +100,7 @@ void printStatsAndCosts(std::ostream &out, const FieldLog &log)
 
 void printErrors(std::ostream &out, const FieldLog &log)
 {
-    u64 total = 0;
-    for (const auto &[kind, e] : log.errors()) {
-        total += e.count;
-    }
-    out << "\n  Errors: " << total << " line(s) of " << log.errors().size() << " kind(s), "
+    out << "\n  Errors: " << log.errorLines() << " line(s) of " << log.errors().size() << " kind(s), "
         << log.bursts().size() << " burst(s)\n";
     for (const auto &[kind, e] : log.errors()) {
         out << "    " << e.count << " x, lines " << e.firstLine << "-" << e.lastLine << ": "
