@@ -131,7 +131,7 @@ struct LongLines {
 LongLines readLines(const std::string &file)
 {
     LongLines got;
-    logs::readLogLines(
+    EXPECT_TRUE(logs::readLogLines(
         file, {[&](std::string_view l, u64 no) {
                    got.lines.push_back(std::to_string(no) + ":" + std::string(l.substr(0, 8)) +
                                        "/" + std::to_string(l.size()));
@@ -140,12 +140,13 @@ LongLines readLines(const std::string &file)
                    got.lines.push_back(std::to_string(no) + ":" + std::string(start.substr(0, 8)) +
                                        "..." + std::to_string(length) + "/" +
                                        std::to_string(start.size()));
-               }});
+               }})) << file;
     return got;
 }
 
 // A line is whole up to the cap and cut from one byte past it, whether it
-// arrives in one read or across many, and the lines after it keep their numbers.
+// arrives in one read or across many, and the lines after it keep their numbers;
+// a carriage return and an empty line are lines' text, gzip or not.
 TEST(SimLogLines, ALineOverTheCapIsHandedOutByItsStart)
 {
     constexpr std::size_t cap = logs::kMaxLogLine;
@@ -153,20 +154,25 @@ TEST(SimLogLines, ALineOverTheCapIsHandedOutByItsStart)
     const std::string pastCap(cap + 1, 'b');
     const std::string huge(20 * cap + 7, 'c'); // across many reads
     const std::string text =
-        "first\n" + atCap + "\n" + pastCap + "\nmiddle\n" + huge + "\nlast\n" + pastCap;
+        "first\r\n" + atCap + "\n" + pastCap + "\nmiddle\n" + huge + "\n\nlast\n" + pastCap;
     const auto [plain, packed] = plainAndPacked("zep_sim_long_lines", text);
     const std::string start = std::to_string(logs::kLongLineStart);
     const std::vector<std::string> expected = {
-        "1:first/5",
+        "1:first\r/6",
         "2:aaaaaaaa/" + std::to_string(cap),
         "3:bbbbbbbb..." + std::to_string(cap + 1) + "/" + start,
         "4:middle/6",
         "5:cccccccc..." + std::to_string(huge.size()) + "/" + start,
-        "6:last/4",
-        "7:bbbbbbbb..." + std::to_string(cap + 1) + "/" + start, // the last, without its line feed
+        "6:/0",
+        "7:last/4",
+        "8:bbbbbbbb..." + std::to_string(cap + 1) + "/" + start, // the last, without its line feed
     };
     EXPECT_EQ(readLines(plain).lines, expected);
     EXPECT_EQ(readLines(packed).lines, expected);
+    // A last line of one byte, without its line feed.
+    const auto [shortPlain, shortPacked] = plainAndPacked("zep_sim_short_last", "z");
+    EXPECT_EQ(readLines(shortPlain).lines, std::vector<std::string>{"1:z/1"});
+    EXPECT_EQ(readLines(shortPacked).lines, std::vector<std::string>{"1:z/1"});
     fs::remove(plain);
     fs::remove(packed);
 }

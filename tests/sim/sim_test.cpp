@@ -44,6 +44,18 @@ Played play(const std::string &yaml, RunOptions opt, const std::function<void(co
     return play(readScenarioText(yaml, "t.yaml"), std::move(opt), inspect);
 }
 
+std::vector<std::filesystem::path> shortScenarios()
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto &e : std::filesystem::directory_iterator(ZEP_SIM_SCENARIO_DIR)) {
+        const std::string name = e.path().stem().string();
+        if (e.path().extension() == ".yaml" && name != "load-day" && name != "soak") {
+            files.push_back(e.path());
+        }
+    }
+    return files;
+}
+
 std::string readAll(const std::filesystem::path &file)
 {
     std::ifstream in(file, std::ios::binary);

@@ -27,6 +27,10 @@ struct Played {
 Played play(const Scenario &sc, RunOptions opt = {}, const std::function<void(const Runner &)> &inspect = {});
 Played play(const std::string &yaml, RunOptions opt = {}, const std::function<void(const Runner &)> &inspect = {});
 
+// The scenarios that play in seconds: all but the day of full load and the
+// soak, which take minutes under the sanitizers.
+std::vector<std::filesystem::path> shortScenarios();
+
 // A file's bytes, as a program wrote them; empty if it cannot be read.
 std::string readAll(const std::filesystem::path &file);
 

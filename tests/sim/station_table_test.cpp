@@ -150,18 +150,6 @@ TEST(StationTable, ANodeThatLeavesAndComesBackAddsUpItsLives)
     EXPECT_EQ(kept.notes, kept.table);
 }
 
-std::vector<fs::path> shortScenarios()
-{
-    std::vector<fs::path> out;
-    for (const auto &e : fs::directory_iterator(ZEP_SIM_SCENARIO_DIR)) {
-        const std::string name = e.path().stem().string();
-        if (e.path().extension() == ".yaml" && name != "load-day" && name != "soak") {
-            out.push_back(e.path());
-        }
-    }
-    return out;
-}
-
 // Where notes are kept, the events give the table the module's notes give,
 // plus the nodes a host asked for that the module never took; without notes
 // every figure stays but those only notes tell, which become unknown.

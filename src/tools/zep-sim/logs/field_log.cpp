@@ -18,9 +18,9 @@ constexpr u64 kBurstErrors = 5;
 
 }  // namespace
 
-// Reads the module's formats field by field: lit() for fixed text, num() and
-// friends for a value; the first mismatch makes every later step a no-op. The
-// parsers, FieldLog's friends, take it as a parameter, so it shares their linkage.
+// Reads the module's formats field by field: lit() for fixed text, num() for a
+// value; the first mismatch makes every later step a no-op. The parsers,
+// FieldLog's friends, take it as a parameter, so it shares their linkage.
 struct Scan {
     std::string_view s;
     bool ok = true;
@@ -37,23 +37,6 @@ struct Scan {
             const auto n = takeNumber(s);
             ok = n.has_value();
             v = ok ? static_cast<T>(*n) : v;
-        }
-        return *this;
-    }
-    Scan &snum(int &v)
-    {
-        const bool negative = ok && takePrefix(s, "-");
-        u64 n = 0;
-        num(n);
-        v = negative ? -static_cast<int>(n) : static_cast<int>(n);
-        return *this;
-    }
-    Scan &mac(u64 &v)
-    {
-        if (ok) {
-            const auto m = takeMac(s);
-            ok = m.has_value();
-            v = m.value_or(0);
         }
         return *this;
     }
@@ -80,34 +63,23 @@ std::string errorKind(std::string_view func, std::string_view text)
     return kind;
 }
 
-StoryBuilder::Why storyWhy(Removal r)
+bool holds(std::string_view text, std::string_view part)
 {
-    switch (r) {
-    case Removal::Stop: return StoryBuilder::Why::Stop;
-    case Removal::Leave: return StoryBuilder::Why::Leave;
-    case Removal::Eviction: return StoryBuilder::Why::Eviction;
-    case Removal::Done: return StoryBuilder::Why::Done;
-    case Removal::GiveUp: return StoryBuilder::Why::GiveUp;
-    case Removal::None:
-    case Removal::Other: break;
-    }
-    return StoryBuilder::Why::Other;
+    return text.find(part) != std::string_view::npos;
 }
+
+// By Removal: each one's name, and what a station's story says of it.
+constexpr const char *kRemovalNames[] = {"",     "stop",    "leave", "eviction",
+                                         "done", "give-up", "other"};
+using Why = StoryBuilder::Why;
+constexpr Why kRemovalWhy[] = {Why::Other, Why::Stop,   Why::Leave, Why::Eviction,
+                               Why::Done,  Why::GiveUp, Why::Other};
 
 }  // namespace
 
 const char *removalName(Removal r)
 {
-    switch (r) {
-    case Removal::None: return "";
-    case Removal::Stop: return "stop";
-    case Removal::Leave: return "leave";
-    case Removal::Eviction: return "eviction";
-    case Removal::Done: return "done";
-    case Removal::GiveUp: return "give-up";
-    case Removal::Other: return "other";
-    }
-    return "";
+    return kRemovalNames[static_cast<std::size_t>(r)];
 }
 
 // The parsers of each kind of module line. Each returns false when the text
@@ -133,7 +105,6 @@ struct Handlers {
         NodeFigures &n = f.addNode(*m.sta, measId, radio);
         ++n.adds;
         n.present = true;
-        n.addedAtMs = f.clockMs_;
         // A TPC node made right after the LM node was given up is the switch.
         n.movedToTpc = n.movedToTpc || (measId == STAMEAS_MSG_TPC_REQ &&
                                         f.context_ == Removal::GiveUp && f.contextSta_ == *m.sta);
@@ -161,7 +132,8 @@ struct Handlers {
         n.lastRemoval = otherGaveUp ? Removal::Done : f.context_;
         n.evictions += n.lastRemoval == Removal::Eviction ? 1 : 0;
         if (StoryBuilder *story = f.storyOf(*m.sta)) {
-            story->nodeRemoved(measId, storyWhy(n.lastRemoval), f.startHost_);
+            story->nodeRemoved(measId, kRemovalWhy[static_cast<std::size_t>(n.lastRemoval)],
+                               f.startHost_);
         }
         return true;
     }
@@ -273,19 +245,15 @@ struct Handlers {
     {
         u32 measId = 0;
         u32 host = 0;
-        u32 isLoop = 0;
-        u32 periodInSec = 0;
-        u32 count = 0;
-        int isAuto = 0;
+        StaMeasSched sched{};
+        u32 isAuto = 0;
         if (!s.num(measId).lit(" host:").num(host).ok || host >= 32) {
             return false;
         }
-        const bool whole = s.lit(" isLoop:").num(isLoop).lit(" periodInSec:").num(periodInSec)
-                               .lit(" count:").num(count).lit(" isAutoMeas:").snum(isAuto).ok;
-        StaMeasSched sched{};
-        sched.isLoop = static_cast<u8>(isLoop);
-        sched.periodInSec = static_cast<u8>(periodInSec);
-        sched.count = static_cast<u16>(count);
+        s.lit(" isLoop:").num(sched.isLoop).lit(" periodInSec:").num(sched.periodInSec);
+        s.lit(" count:").num(sched.count).lit(" isAutoMeas:");
+        takePrefix(s.s, "-");  // a signed flag: set whatever its sign
+        const bool whole = s.num(isAuto).ok;
         const HostShare share{host, sched, isAuto != 0};
         if (NodeFigures *n = f.node(*m.sta, measId)) {
             n->hosts |= 1u << host;
@@ -378,20 +346,14 @@ struct Handlers {
     {
         u32 host = 0;
         u32 radio = 0;
-        if (!s.num(host).ok) {
-            return false;
-        }
-        s.lit(" start co-measure with radioId ");
-        if (!s.ok) {
-            s = Scan{s.s};
-            s.lit(" cant co-measure with radioId ");
-        }
-        if (!s.num(radio).ok) {
+        const bool named = s.num(host).ok && (takePrefix(s.s, " start co-measure with radioId ") ||
+                                              takePrefix(s.s, " cant co-measure with radioId "));
+        if (!named || !s.num(radio).ok) {
             return false;
         }
         u32 channel = 0;
-        const bool listing = s.s.starts_with(", channel ") && s.lit(", channel ").num(channel).ok &&
-                             s.s.starts_with(", number ");
+        const bool listing =
+            takePrefix(s.s, ", channel ") && s.num(channel).ok && s.s.starts_with(", number ");
         f.listing_ = listing ? std::optional(std::pair(radio, channel)) : std::nullopt;
         f.count(EventKind::In, STAMEAS_MSG_COMEAS_START, Column::None, radio);
         for (; f.workChannelSends_ > 0; --f.workChannelSends_) {
@@ -468,15 +430,15 @@ struct Handlers {
 
     static bool nbSatisfied(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        u64 nb = 0;
-        if (!s.mac(nb).lit("] checkSsid:").ok) {
+        const std::optional<u64> nb = takeMac(s.s);
+        if (!nb || !s.lit("] checkSsid:").ok) {
             return false;
         }
-        if (s.s.find(" not satisfied") != std::string_view::npos) {
+        if (holds(s.s, " not satisfied")) {
             return true;
         }
-        if (f.openBlocks_.empty() || f.openBlocks_.back().nb != nb) {
-            f.openBlocks_.push_back({nb, {}});
+        if (f.openBlocks_.empty() || f.openBlocks_.back().nb != *nb) {
+            f.openBlocks_.push_back({*nb, {}});
         }
         std::vector<u32> &radios = f.openBlocks_.back().radios;
         const u32 r = f.radioOf(*m.sta);
@@ -524,23 +486,16 @@ struct Handlers {
 
     static bool cost(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        s.s = m.text;  // the handler's name is the text's first word
-        const std::size_t space = s.s.find(' ');
-        if (space == std::string_view::npos) {
-            return false;
-        }
-        const std::string_view handler = s.s.substr(0, space);
-        s.s.remove_prefix(space);
+        // The handler's name is the text's first word.
+        const std::string_view handler = m.text.substr(0, m.text.find(' '));
+        s.s = m.text.substr(handler.size());
         CostFigures c;
         if (!s.lit(" cost min/avg/max = ").num(c.min).lit("/").num(c.avg).lit("/").num(c.max).ok) {
             return false;
         }
-        auto it = f.costs_.find(handler);
-        if (it == f.costs_.end()) {
-            it = f.costs_.emplace(std::string(handler), CostFigures{}).first;
-        }
-        c.lines = it->second.lines + 1;
-        it->second = c;
+        CostFigures &kept = f.costs_[std::string(handler)];
+        c.lines = kept.lines + 1;
+        kept = c;
         return true;
     }
 
@@ -553,37 +508,35 @@ struct Handlers {
 
     static bool nodeLine(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        if (s.s.find(" add into table") != std::string_view::npos) {
+        if (holds(s.s, " add into table")) {
             return nodeAdded(f, m, s);
         }
-        if (s.s.find(" delete from table") != std::string_view::npos) {
+        if (holds(s.s, " delete from table")) {
             return nodeRemoved(f, m, s);
         }
-        if (u32 radio = 0; s.s.find(" sta measure list reach max number ") != std::string_view::npos) {
+        if (u32 radio = 0; holds(s.s, " sta measure list reach max number ")) {
             return s.num(radio).ok;
         }
-        return s.s.find(" sta measure ") != std::string_view::npos ||
-               s.s.find(" hash add fail ") != std::string_view::npos;
+        return holds(s.s, " sta measure ") || holds(s.s, " hash add fail ");
     }
 
     static bool hostOrComeasShare(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        return s.s.find(" topHost:") != std::string_view::npos ? comeasListed(f) : hostShare(f, m, s);
+        return holds(s.s, " topHost:") ? comeasListed(f) : hostShare(f, m, s);
     }
 
     static bool stationStop(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        if (s.s.find(" stop measure id ") != std::string_view::npos) {
+        if (holds(s.s, " stop measure id ")) {
             u32 host = 0;
             u32 measId = 0;
-            Scan stop = s;
             if (StoryBuilder *story = f.storyOf(*m.sta);
-                story != nullptr && stop.num(host).lit(" stop measure id ").num(measId).ok) {
+                story != nullptr && s.num(host).lit(" stop measure id ").num(measId).ok) {
                 story->hostStopped(measId, host);
             }
             return setContext<Removal::Stop>(f, m, s);
         }
-        return s.s.find(" stop co-measure id ") != std::string_view::npos;
+        return holds(s.s, " stop co-measure id ");
     }
 
     static bool comeasDropped(FieldLog &f, const ModuleLine &m, Scan &s)
@@ -599,7 +552,7 @@ struct Handlers {
     static bool plainHost(FieldLog &f, const ModuleLine &m, Scan &s)
     {
         const std::string_view t = s.s;
-        if (t.find(" start measure, ") != std::string_view::npos) {
+        if (holds(t, " start measure, ")) {
             setContext<Removal::Eviction>(f, m, s);  // room made for the new nodes
             u32 host = 0;
             f.startHost_ = Scan{t}.num(host).ok ? std::optional<u32>(host) : std::nullopt;
@@ -609,13 +562,13 @@ struct Handlers {
             f.startRadio_ = s.num(radio).ok ? std::optional<u32>(radio) : std::nullopt;
             return true;
         }
-        if (t.find(" stop measure, ") != std::string_view::npos) {
+        if (holds(t, " stop measure, ")) {
             return setContext<Removal::Stop>(f, m, s);
         }
-        if (t.find(" co-measure with radioId ") != std::string_view::npos) {
+        if (holds(t, " co-measure with radioId ")) {
             return comeasStarted(f, m, s);
         }
-        return t.find(" stop measure with radioId ") != std::string_view::npos;
+        return holds(t, " stop measure with radioId ");
     }
 
     // The log event counts a radio's scan switch, skipped rounds and inhibited
@@ -623,23 +576,21 @@ struct Handlers {
     static bool plainRadio(FieldLog &f, const ModuleLine &m, Scan &s)
     {
         const std::string_view t = s.s;
-        if (t.find(" trigger co-measure, ") != std::string_view::npos) {
+        if (holds(t, " trigger co-measure, ")) {
             return scanServed(f, m, s);
         }
-        const bool counted = t.find(" dont send measure request as meas-disabled") != std::string_view::npos ||
-                             t.find(" scanSwitch ") != std::string_view::npos ||
-                             t.find(" scan inhibit.") != std::string_view::npos;
+        const bool counted = holds(t, " dont send measure request as meas-disabled") ||
+                             holds(t, " scanSwitch ") || holds(t, " scan inhibit.");
         u32 radio = 0;
-        return counted ? s.num(radio).ok : t.find(" co-measure request as meas-disabled.") != std::string_view::npos;
+        return counted ? s.num(radio).ok : holds(t, " co-measure request as meas-disabled.");
     }
 
     static bool plainStats(FieldLog &f, const ModuleLine &m, Scan &s)
     {
-        if (s.lit("radio:").ok) {
+        if (takePrefix(s.s, "radio:")) {
             return statsNotYet(f, m, s);
         }
-        s = Scan{s.s};
-        return s.lit("STA Comeas Stats [Radio:").ok ? statsHeader(f, m, s) : true;
+        return takePrefix(s.s, "STA Comeas Stats [Radio:") ? statsHeader(f, m, s) : true;
     }
 
     static bool trigger(FieldLog &f, const ModuleLine &m, Scan &s)
@@ -708,8 +659,7 @@ constexpr std::string_view kPlainErrors[] = {
 // Plain formats whose severity depends on the outcome they report.
 Tag plainSeverity(std::string_view text, Tag fallback)
 {
-    const bool failed = text.find(" fail") != std::string_view::npos ||
-                        text.starts_with("[STA-COMEAS-LOG] invalid") ||
+    const bool failed = holds(text, " fail") || text.starts_with("[STA-COMEAS-LOG] invalid") ||
                         text.starts_with("[STA-COMEAS-LOG] log comeas") ||
                         text.starts_with("[STA-COMEAS-LOG] get time") ||
                         text.starts_with("Invalid endTick");
@@ -827,6 +777,7 @@ void FieldLog::noteError(const ModuleLine &m, u64 lineNo)
         e.firstLine = lineNo;
     }
     ++e.count;
+    ++errorLines_;
     e.lastLine = lineNo;
     if (run_ && lineNo - run_->lastLine > kBurstGap) {
         if (run_->errors >= kBurstErrors) {

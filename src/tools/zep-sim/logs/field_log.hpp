@@ -42,7 +42,6 @@ struct NodeFigures {
     u64 giveUps = 0;   // automatic measurement given up
     u64 evictions = 0; // removed to make room for a heavier host's start
     bool movedToTpc = false;
-    std::optional<u64> addedAtMs;    // module clock of the last add, when known
     std::optional<u64> removedAtMs;  // module clock of the last removal
 };
 
@@ -99,6 +98,7 @@ public:
     const std::vector<StatsLine> &statsLines() const { return stats_; }
     const std::map<std::string, CostFigures, std::less<>> &costs() const { return costs_; }
     const std::map<std::string, ErrorFigures> &errors() const { return errors_; }
+    u64 errorLines() const { return errorLines_; }  // of every kind
     const std::vector<Burst> &bursts() const { return bursts_; }
     const std::vector<std::string> &unparsedExamples() const { return unparsed_; }
     u64 lines() const { return lines_; }
@@ -141,16 +141,12 @@ private:
     std::string name_;
     RunFigures figures_{0, SizeSource::Lines};
     Event line_;  // the log event of the line being read, kept for its text's buffer
-    struct NodeKey {
-        u64 sta = 0;
-        u32 measId = 0;
-        bool operator==(const NodeKey &) const = default;
-    };
+    using NodeKey = std::pair<u64, u32>;  // station, measurement
     struct NodeKeyHash {
         // A MAC takes 48 bits: the id above them keeps a station's LM and TPC nodes apart.
         std::size_t operator()(const NodeKey &k) const
         {
-            return std::hash<u64>{}(k.sta ^ (u64{k.measId} << 48));
+            return std::hash<u64>{}(k.first ^ (u64{k.second} << 48));
         }
     };
     std::vector<NodeFigures> nodes_;  // in the order first seen
@@ -164,6 +160,7 @@ private:
     u64 lines_ = 0;
     u64 moduleLines_ = 0;
     u64 unparsedCount_ = 0;
+    u64 errorLines_ = 0;
     bool notesSeen_ = false;
     std::map<std::pair<u32, u32>, ChannelWait> channelWaits_;
     std::map<u64, u64> unknownNeighbours_;

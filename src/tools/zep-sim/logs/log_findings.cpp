@@ -1,7 +1,6 @@
 #include "logs/log_findings.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include "base/hex.hpp"
 #include "sta_meas_msg.h"
@@ -68,13 +67,13 @@ void addLineFacts(const FieldLog &log, FindingFacts &facts, bool notesKept)
     }
 }
 
-FindingFacts findingFactsOf(const FieldLog &log)
+// Every fact a field log holds: its lines', and what a play's ledger would
+// otherwise give.
+std::vector<Finding> findingsOf(const FieldLog &log, const FindingLimits &limits)
 {
     FindingFacts facts;
     addNodes(log, facts);
-    for (const auto &[kind, errors] : log.errors()) {
-        facts.errorLines += errors.count;
-    }
+    facts.errorLines = log.errorLines();
     for (const Burst &b : log.bursts()) {
         facts.bursts.count += 1;
         facts.bursts.lines += b.errors;
@@ -87,12 +86,7 @@ FindingFacts findingFactsOf(const FieldLog &log)
         facts.unchecked.push_back("automatic measurements given up and failed requests (notes filtered out)");
     }
     addLineFacts(log, facts, log.notesSeen());
-    return facts;
-}
-
-std::vector<Finding> findingsOf(const FieldLog &log, const FindingLimits &limits)
-{
-    return zep::sim::findingsOf(findingFactsOf(log), limits);
+    return zep::sim::findingsOf(facts, limits);
 }
 
 }  // namespace zep::sim::logs

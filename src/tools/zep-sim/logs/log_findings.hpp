@@ -15,9 +15,6 @@ namespace zep::sim::logs {
 // notesKept: whether the source kept the module's everyday lines (notes);
 // without them these facts cannot be told and are listed as not checked.
 void addLineFacts(const FieldLog &log, FindingFacts &facts, bool notesKept);
-// Every fact a field log holds, its lines' and what the play's ledger would
-// otherwise give.
-FindingFacts findingFactsOf(const FieldLog &log);
 std::vector<Finding> findingsOf(const FieldLog &log, const FindingLimits &limits = {});
 
 }  // namespace zep::sim::logs

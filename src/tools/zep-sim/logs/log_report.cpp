@@ -7,7 +7,6 @@
 #include "logs/log_view.hpp"
 #include "out/radio_table.hpp"
 #include "out/report_html.hpp"
-#include "sta_meas_msg.h"
 
 namespace zep::sim::logs {
 
@@ -15,20 +14,10 @@ namespace {
 
 constexpr u64 kHourMs = 3600000;
 
-Json reportRadio(u32 r)
-{
-    return r == STAMEAS_ALL_RADIO ? Json("?") : Json(r);
-}
-
-Json optJson(const std::optional<u32> &v)
-{
-    return v ? Json(*v) : Json(nullptr);
-}
-
 // Per radio, one point per hour of the module's clock that any radio saw.
 using Hours = std::map<std::pair<u32, u64>, RadioFigures>;
 
-Json hourSeries(const Hours &byRadio, u32 radio, const std::vector<u64> &hours)
+Json hourSeries(const Hours &byRadio, u32 radio, const std::set<u64> &hours)
 {
     Json series = {{"nodes", Json::array()},   {"requests", Json::array()},
                    {"answers", Json::array()}, {"reports", Json::array()},
@@ -36,7 +25,7 @@ Json hourSeries(const Hours &byRadio, u32 radio, const std::vector<u64> &hours)
     for (const u64 h : hours) {
         const auto it = byRadio.find({radio, h});
         const RadioFigures f = it == byRadio.end() ? RadioFigures{} : it->second;
-        series["nodes"].push_back(optJson(f.nodes));
+        series["nodes"].push_back(f.nodes ? Json(*f.nodes) : Json(nullptr));
         series["requests"].push_back(f.requests);
         series["answers"].push_back(f.answers);
         series["reports"].push_back(f.reports);
@@ -48,11 +37,10 @@ Json hourSeries(const Hours &byRadio, u32 radio, const std::vector<u64> &hours)
 void addRadios(Json &s, const FieldLog &log)
 {
     const Hours byRadio = log.hours();
-    std::set<u64> seen;
+    std::set<u64> hours;
     for (const auto &entry : byRadio) {
-        seen.insert(entry.first.second);
+        hours.insert(entry.first.second);
     }
-    const std::vector<u64> hours(seen.begin(), seen.end());
     Json starts = Json::array();
     for (const u64 h : hours) {
         starts.push_back(h * kHourMs);
@@ -69,7 +57,9 @@ void addRadios(Json &s, const FieldLog &log)
         for (auto &[key, sum] : totals.items()) {
             sum = sum.get<u64>() + total[key].get<u64>();
         }
-        rows.push_back({{"radio", reportRadio(id)}, {"total", total}, {"series", hourSeries(byRadio, id, hours)}});
+        rows.push_back({{"radio", radioCell(id)},
+                        {"total", total},
+                        {"series", hourSeries(byRadio, id, hours)}});
     }
     // A block holding stations of two radios counts on each, once in all.
     totals["nbBlocks"] = log.nbBlocks();
@@ -134,16 +124,13 @@ Json errorMarks(const FieldLog &log)
 
 Json stationTable(std::span<const StationRow> rows)
 {
-    std::vector<const StationRow *> heaviest;
-    for (const StationRow &r : rows) {
-        heaviest.push_back(&r);
-    }
-    std::sort(heaviest.begin(), heaviest.end(), [](const StationRow *a, const StationRow *b) {
-        return std::tie(b->requests, a->sta, a->measId) < std::tie(a->requests, b->sta, b->measId);
+    std::vector<StationRow> heaviest(rows.begin(), rows.end());
+    std::sort(heaviest.begin(), heaviest.end(), [](const StationRow &a, const StationRow &b) {
+        return std::tie(b.requests, a.sta, a.measId) < std::tie(a.requests, b.sta, b.measId);
     });
     Json cells = Json::array();
-    for (const StationRow *r : heaviest) {
-        cells.push_back(stationCells(*r));
+    for (const StationRow &r : heaviest) {
+        cells.push_back(stationCells(r));
     }
     return {{"columns", stationColumns()}, {"rows", std::move(cells)}, {"shown", kStationsShown}};
 }

@@ -55,12 +55,11 @@ class LineSplitter
     // A line past the cap goes on until a line feed; returns where the next line begins.
     std::size_t finishLongLine(std::size_t filled)
     {
-        const void *nl = std::memchr(buffer_.data(), '\n', filled);
-        if (nl == nullptr) {
+        const std::size_t end = std::string_view(buffer_.data(), filled).find('\n');
+        if (end == std::string_view::npos) {
             skipping_->length += filled;
             return filled;
         }
-        const auto end = static_cast<std::size_t>(static_cast<const char *>(nl) - buffer_.data());
         handlers_.longLine(skipping_->start, skipping_->length + end, ++lineNo_);
         skipping_.reset();
         return end + 1;
@@ -69,14 +68,10 @@ class LineSplitter
     // begins.
     std::size_t splitWhole(std::size_t at, std::size_t filled)
     {
-        while (at < filled) {
-            const void *nl = std::memchr(buffer_.data() + at, '\n', filled - at);
-            if (nl == nullptr) {
-                break;
-            }
-            const auto end =
-                static_cast<std::size_t>(static_cast<const char *>(nl) - buffer_.data());
-            const std::string_view line(buffer_.data() + at, end - at);
+        const std::string_view bytes(buffer_.data(), filled);
+        std::size_t end = 0;
+        while ((end = bytes.find('\n', at)) != std::string_view::npos) {
+            const std::string_view line = bytes.substr(at, end - at);
             if (line.size() > kMaxLogLine) {
                 handlers_.longLine(line.substr(0, kLongLineStart), line.size(), ++lineNo_);
             } else {

@@ -29,21 +29,11 @@ std::string ratioText(u64 part, u64 whole)
 // null cell the same way.
 constexpr const char *kUnknown = "-";
 
-std::string optText(const std::optional<u32> &v)
-{
-    return v ? std::to_string(*v) : kUnknown;
-}
-
-std::string cellText(const Json &cell)
-{
-    return cell.is_null() ? kUnknown : cell.is_string() ? cell.get<std::string>() : cell.dump();
-}
-
 std::vector<std::string> cellTexts(const Json &cells)
 {
     std::vector<std::string> texts;
     for (const Json &cell : cells) {
-        texts.push_back(cellText(cell));
+        texts.push_back(cell.is_null() ? kUnknown : cell.is_string() ? cell.get<std::string>() : cell.dump());
     }
     return texts;
 }
@@ -66,18 +56,6 @@ std::string nowText(const StationRow::Life &life)
     return std::string(life.present ? "in table" : "gone") + (life.movedToTpc ? ", moved to TPC" : "");
 }
 
-std::vector<const StationRow *> byRadio(std::span<const StationRow> rows)
-{
-    std::vector<const StationRow *> sorted;
-    for (const StationRow &r : rows) {
-        sorted.push_back(&r);
-    }
-    std::sort(sorted.begin(), sorted.end(), [](const StationRow *a, const StationRow *b) {
-        return std::tie(a->radio, a->sta, a->measId) < std::tie(b->radio, b->sta, b->measId);
-    });
-    return sorted;
-}
-
 void printHours(std::ostream &out, const FieldLog &log)
 {
     const auto hours = log.hours();
@@ -89,7 +67,7 @@ void printHours(std::ostream &out, const FieldLog &log)
                  {"co-meas requests", Align::Right}, {"table size", Align::Right}});
     for (const auto &[key, h] : hours) {
         t.addRow({radioText(key.first), s(key.second), s(h.requests), s(h.answers), s(h.reports),
-                  s(h.comeas), optText(h.nodes)});
+                  s(h.comeas), h.nodes ? s(*h.nodes) : kUnknown});
     }
     out << "\n  Per hour of the module's clock\n";
     t.print(out, "  ");
@@ -122,11 +100,7 @@ void printStatsAndCosts(std::ostream &out, const FieldLog &log)
 
 void printErrors(std::ostream &out, const FieldLog &log)
 {
-    u64 total = 0;
-    for (const auto &[kind, e] : log.errors()) {
-        total += e.count;
-    }
-    out << "\n  Errors: " << total << " line(s) of " << log.errors().size() << " kind(s), "
+    out << "\n  Errors: " << log.errorLines() << " line(s) of " << log.errors().size() << " kind(s), "
         << log.bursts().size() << " burst(s)\n";
     for (const auto &[kind, e] : log.errors()) {
         out << "    " << e.count << " x, lines " << e.firstLine << "-" << e.lastLine << ": "
@@ -156,10 +130,14 @@ const Json &statsColumns()
     return columns;
 }
 
+Json radioCell(u32 radio)
+{
+    return radio == STAMEAS_ALL_RADIO ? Json("?") : Json(radio);
+}
+
 Json statsCells(const StatsLine &st)
 {
-    return Json::array({st.radio == STAMEAS_ALL_RADIO ? Json("?") : Json(st.radio), st.timestampMs, st.sent,
-                        st.received});
+    return Json::array({radioCell(st.radio), st.timestampMs, st.sent, st.received});
 }
 
 std::vector<StationRow> stationRows(const FieldLog &log)
@@ -177,8 +155,7 @@ Json stationCells(const StationRow &n)
 {
     const Json unknown(nullptr);
     const std::optional<StationRow::Life> &life = n.life;
-    return Json::array({macText(n.sta), measText(n.measId),
-                        n.radio == STAMEAS_ALL_RADIO ? Json("?") : Json(n.radio), hostsText(n.hosts),
+    return Json::array({macText(n.sta), measText(n.measId), radioCell(n.radio), hostsText(n.hosts),
                         life ? Json(life->adds) : unknown, life ? Json(life->removals) : unknown,
                         n.lastRemoval ? Json(removalName(*n.lastRemoval)) : unknown, n.requests,
                         n.failed, n.reports, ratioText(n.reports, n.requests), n.giveUps,
@@ -195,8 +172,12 @@ void printStationTable(std::ostream &out, std::span<const StationRow> rows)
         columns.push_back({c[1].get<std::string>(), text ? Align::Left : Align::Right});
     }
     TextTable t(std::move(columns));
-    for (const StationRow *row : byRadio(rows)) {
-        t.addRow(cellTexts(stationCells(*row)));
+    std::vector<StationRow> byRadio(rows.begin(), rows.end());
+    std::sort(byRadio.begin(), byRadio.end(), [](const StationRow &a, const StationRow &b) {
+        return std::tie(a.radio, a.sta, a.measId) < std::tie(b.radio, b.sta, b.measId);
+    });
+    for (const StationRow &row : byRadio) {
+        t.addRow(cellTexts(stationCells(row)));
     }
     if (t.empty()) {
         return;

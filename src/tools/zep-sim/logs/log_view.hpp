@@ -46,13 +46,15 @@ struct StationRow {
 // The rows of the nodes a log's lines told, in the order they were first seen.
 std::vector<StationRow> stationRows(const FieldLog &log);
 
+// A radio's cell in the tables: "?" where no line named it.
+Json radioCell(u32 radio);
 // The station table's columns, [key, title], and one row's cells in their
 // order (numbers as numbers, an unknown figure null): the text table, the
 // report page and `zep-sim logs --json` all show them.
 const Json &stationColumns();
 Json stationCells(const StationRow &row);
 // The module's hourly co-measurement statistics, as a table: the titles, and
-// one line's cells (the radio "?" where none was named), for the text and the report.
+// one line's cells, for the text and the report.
 const Json &statsColumns();
 Json statsCells(const StatsLine &st);
 // Per station and measurement: hosts, requests, reports, removals and why.

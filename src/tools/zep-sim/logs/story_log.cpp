@@ -1,5 +1,6 @@
 #include "logs/story_log.hpp"
 
+#include <charconv>
 #include <chrono>
 
 #include "logs/field_log.hpp"
@@ -10,39 +11,33 @@ namespace zep::sim::logs {
 
 namespace {
 
-std::optional<unsigned> digitsAt(std::string_view text, std::size_t at, std::size_t count)
-{
-    unsigned value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<unsigned>(text[i] - '0');
-    }
-    return value;
-}
-
 // "2026-12-07T10:00:03.250+00:00", a syslog's ISO 8601 stamp, up to the
 // first space: its ms since 1970 (the zone left aside: only gaps are read of it).
 std::optional<u64> isoStampMs(std::string_view stamp)
 {
     using namespace std::chrono;
-    const auto y = digitsAt(stamp, 0, 4);
-    const auto mo = digitsAt(stamp, 5, 2);
-    const auto d = digitsAt(stamp, 8, 2);
-    const auto h = digitsAt(stamp, 11, 2);
-    const auto mi = digitsAt(stamp, 14, 2);
-    const auto s = digitsAt(stamp, 17, 2);
-    if (!y || !mo || !d || !h || !mi || !s || stamp[4] != '-' || stamp[7] != '-' || stamp[10] != 'T' ||
-        stamp[13] != ':' || stamp[16] != ':') {
+    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd";  // d: a digit
+    if (stamp.size() < kShape.size()) {
         return std::nullopt;
     }
-    const year_month_day date{year{static_cast<int>(*y)}, month{*mo}, day{*d}};
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const bool digit = stamp[i] >= '0' && stamp[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : stamp[i] != kShape[i]) {
+            return std::nullopt;
+        }
+    }
+    const auto field = [stamp](std::size_t at, std::size_t count) {
+        unsigned value = 0;
+        std::from_chars(stamp.data() + at, stamp.data() + at + count, value);
+        return value;
+    };
+    const year_month_day date{year{static_cast<int>(field(0, 4))}, month{field(5, 2)},
+                              day{field(8, 2)}};
     if (!date.ok() || sys_days{date} < sys_days{}) {
         return std::nullopt;
     }
     u64 ms = static_cast<u64>(duration_cast<milliseconds>(sys_days{date}.time_since_epoch()).count());
-    ms += ((u64{*h} * 60 + *mi) * 60 + *s) * 1000;
+    ms += ((u64{field(11, 2)} * 60 + field(14, 2)) * 60 + field(17, 2)) * 1000;
     if (stamp.size() > 20 && stamp[19] == '.') {
         u64 scale = 100;
         for (std::size_t i = 20; i < stamp.size() && scale != 0 && stamp[i] >= '0' && stamp[i] <= '9'; ++i) {
@@ -61,10 +56,8 @@ StoryTime timeOfLine(std::string_view line, u64 no)
         return {ms, no, std::string(line.substr(0, 15))};
     }
     const std::string_view stamp = line.substr(0, line.find(' '));
-    if (stamp.size() >= 19) {
-        if (const std::optional<u64> ms = isoStampMs(stamp)) {
-            return {ms, no, std::string(stamp)};
-        }
+    if (const std::optional<u64> ms = isoStampMs(stamp)) {
+        return {ms, no, std::string(stamp)};
     }
     return {std::nullopt, no, {}};
 }
