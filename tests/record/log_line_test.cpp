@@ -6,8 +6,6 @@
 // conversions, and the line is handed on to the framework's logger as it came.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
 
 #include "record_files.hpp"
