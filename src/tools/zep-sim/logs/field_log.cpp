@@ -74,6 +74,9 @@ constexpr const char *kRemovalNames[] = {"",     "stop",    "leave", "eviction",
 using Why = StoryBuilder::Why;
 constexpr Why kRemovalWhy[] = {Why::Other, Why::Stop,   Why::Leave, Why::Eviction,
                                Why::Done,  Why::GiveUp, Why::Other};
+constexpr std::size_t kRemovals = static_cast<std::size_t>(Removal::Other) + 1;
+static_assert(std::size(kRemovalNames) == kRemovals && std::size(kRemovalWhy) == kRemovals,
+              "one entry per Removal, in its order");
 
 }  // namespace
 
