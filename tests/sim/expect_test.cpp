@@ -25,7 +25,7 @@ Event out(u32 id, std::size_t len, Json fields = Json::object())
     e.kind = EventKind::Out;
     e.id = id;
     e.body = std::span(kZeros).first(len);
-    e.json = {{"ev", "out"}, {"t", 0}, {"id", id}, {"fields", std::move(fields)}};
+    e.json = Json{{"ev", "out"}, {"t", 0}, {"id", id}, {"fields", std::move(fields)}};
     return e;
 }
 
@@ -33,7 +33,7 @@ Event ipc(std::size_t len)
 {
     Event e = out(91, len);
     e.kind = EventKind::Ipc;
-    e.json["ev"] = "ipc";
+    (*e.json)["ev"] = "ipc";
     return e;
 }
 
@@ -42,7 +42,7 @@ Event log(const std::string &text)
     Event e;
     e.kind = EventKind::Log;
     e.text = text;
-    e.json = {{"ev", "log"}, {"t", 0}, {"sev", 0}, {"text", text}};
+    e.json = Json{{"ev", "log"}, {"t", 0}, {"sev", 0}, {"text", text}};
     return e;
 }
 

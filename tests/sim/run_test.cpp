@@ -199,8 +199,8 @@ public:
     {
         if (ev.kind == EventKind::In || ev.kind == EventKind::Ipc) {
             seen.push_back(std::to_string(ev.id) + (ev.summary.empty() ? "" : " text") +
-                           (ev.fields.is_null() ? "" : " fields") +
-                           (ev.json.is_null() ? "" : " object"));
+                           (ev.fields ? " fields" : "") +
+                           (ev.json ? " object" : ""));
         }
     }
     std::vector<std::string> seen;

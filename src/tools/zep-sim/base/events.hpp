@@ -68,8 +68,8 @@ struct Event {
     std::string text;             // Log: as formatted; Note: the note
     std::string summary;          // decoded one-liner, when a sink wants text
     std::chrono::nanoseconds elapsed{0};
-    Json fields;                  // the body decoded into named fields, when wanted
-    Json json;                    // the trace object, when one is wanted
+    std::optional<Json> fields;   // the body decoded into named fields, when wanted
+    std::optional<Json> json;     // the trace object, when one is wanted
     // Out, OutFail of a measurement request sent by the timer, when wanted: the
     // host whose share it served, or kUnknownHost.
     std::optional<int> servedHost;

@@ -37,9 +37,9 @@ void JunitReport::onEvent(const Event &ev)
         return;
     }
     Case c;
-    c.line = ev.json.value("line", 0);
+    c.line = ev.json->value("line", 0);
     c.t = ev.t;
-    for (const Json &what : ev.json.value("failures", Json::array())) {
+    for (const Json &what : ev.json->value("failures", Json::array())) {
         c.failures.push_back(what.get<std::string>());
     }
     cases_.push_back(std::move(c));

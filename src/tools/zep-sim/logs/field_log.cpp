@@ -759,7 +759,7 @@ void FieldLog::commitBlocks()
     ipc.kind = EventKind::Ipc;
     ipc.t = clockMs_.value_or(0);
     ipc.id = STAMEAS_MSG_COMEAS_TO_NB;
-    Json &blocks = ipc.fields["blocks"] = Json::array();
+    Json &blocks = ipc.fields.emplace()["blocks"] = Json::array();
     for (const Block &b : openBlocks_) {
         Json stations = Json::array();
         for (const u32 r : b.radios) {

@@ -58,10 +58,10 @@ void ReportCollector::markOf(const Event &ev)
         }
         break;
     case EventKind::Expect: {
-        const bool ok = ev.json.value("ok", false);
-        std::string text = "expect at line " + std::to_string(ev.json.value("line", 0)) +
+        const bool ok = ev.json->value("ok", false);
+        std::string text = "expect at line " + std::to_string(ev.json->value("line", 0)) +
                            (ok ? " held" : " failed");
-        for (const auto &failure : ev.json.value("failures", Json::array())) {
+        for (const auto &failure : ev.json->value("failures", Json::array())) {
             text += "; " + failure.get<std::string>();
         }
         mark(ok ? Mark::Kind::ExpectHeld : Mark::Kind::ExpectFailed, ev.t, std::move(text));

@@ -167,12 +167,14 @@ void RunFigures::count(const Event &ev, Interval *iv)
 // counted from the decoded fields rather than from the wire.
 void RunFigures::countBlocks(const Event &ev, Interval *iv)
 {
-    const auto blocks = ev.fields.find("blocks");
+    static const Json kUndecoded = Json::object();
+    const Json &fields = ev.fields ? *ev.fields : kUndecoded;
+    const auto blocks = fields.find("blocks");
     if (iv != nullptr) {
         iv->nbBytes += ev.body.size();
-        iv->nbBlocks += blocks == ev.fields.end() ? 0 : blocks->size();
+        iv->nbBlocks += blocks == fields.end() ? 0 : blocks->size();
     }
-    if (blocks == ev.fields.end()) {
+    if (blocks == fields.end()) {
         return;
     }
     for (const auto &block : *blocks) {

@@ -134,7 +134,7 @@ void Timeline::unmute()
 void Timeline::onEvent(const Event &ev)
 {
     if (muted_) {
-        if (ev.kind == EventKind::Expect && !ev.json["failures"].empty()) {
+        if (ev.kind == EventKind::Expect && !(*ev.json)["failures"].empty()) {
             printParent(ev);
         }
         return;
@@ -319,9 +319,9 @@ void Timeline::printWhy(const Event &ev)
 
 void Timeline::printExpect(const Event &ev)
 {
-    const auto &failures = ev.json["failures"];
+    const auto &failures = (*ev.json)["failures"];
     emitLine(formatTime(ev.t) + "  ?? " +
-             padded("expect (line " + std::to_string(ev.json["line"].get<int>()) + ")",
+             padded("expect (line " + std::to_string((*ev.json)["line"].get<int>()) + ")",
                     kLabelWidth - 3) +
              (failures.empty() ? "ok" : "FAILED"));
     for (const auto &f : failures) {

@@ -34,9 +34,9 @@ bool writtenFromEvent(EventKind kind)
 // when another sink has had the event decoded already.
 void writeFields(JsonLine &line, const Event &ev)
 {
-    if (!ev.fields.is_null()) {
-        if (!ev.fields.empty()) {
-            line.json("fields", ev.fields);
+    if (ev.fields) {
+        if (!ev.fields->empty()) {
+            line.json("fields", *ev.fields);
         }
         return;
     }
@@ -106,12 +106,12 @@ TraceWriter::~TraceWriter()
 
 void TraceWriter::onEvent(const Event &ev)
 {
-    if (ev.json.is_null() && writtenFromEvent(ev.kind)) {
+    if (!ev.json && writtenFromEvent(ev.kind)) {
         writeFromEvent(ev);
     } else {
         // Log texts and SSIDs may hold bytes that are not UTF-8; they are
         // written replaced rather than failing the whole trace.
-        pending_ += ev.json.dump(-1, ' ', false, Json::error_handler_t::replace);
+        pending_ += ev.json->dump(-1, ' ', false, Json::error_handler_t::replace);
     }
     pending_.push_back('\n');
     if (pending_.size() >= kWriteSize) {

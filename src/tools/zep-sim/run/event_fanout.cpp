@@ -16,7 +16,7 @@ Event EventFanout::make(EventKind kind, const char *ev, u64 t) const
     e.t = t;
     e.context = context_;
     if (needs_.has(kind, Need::Object)) {
-        e.json = {{"ev", ev}, {"t", t}};
+        e.json = Json{{"ev", ev}, {"t", t}};
     }
     return e;
 }
@@ -65,14 +65,14 @@ void EventFanout::onAppRegistered(u32 status)
 {
     Event e = make(EventKind::Reg, "reg", host_.nowMs());
     e.status = status;
-    if (!e.json.is_null()) {
-        e.json["status"] = status;
+    if (e.json) {
+        (*e.json)["status"] = status;
     }
     if (const ZEP_AppInfo *info = host_.appInfo()) {
         const std::string name(info->name, strnlen(info->name, sizeof(info->name)));
         e.summary = "application \"" + name + "\", " + std::to_string(info->phaseNum) + " phases";
-        if (!e.json.is_null()) {
-            e.json["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
+        if (e.json) {
+            (*e.json)["fields"] = {{"name", name}, {"phaseNum", info->phaseNum}};
         }
     }
     emit(e);
@@ -83,9 +83,9 @@ void EventFanout::onPhase(u32 phase, u32 status)
     Event e = make(EventKind::Phase, "phase", host_.nowMs());
     e.id = phase;
     e.status = status;
-    if (!e.json.is_null()) {
-        e.json["phase"] = phase;
-        e.json["status"] = status;
+    if (e.json) {
+        (*e.json)["phase"] = phase;
+        (*e.json)["status"] = status;
     }
     emit(e);
 }
@@ -94,8 +94,8 @@ void EventFanout::onDeinit(u32 status)
 {
     Event e = make(EventKind::Deinit, "deinit", host_.nowMs());
     e.status = status;
-    if (!e.json.is_null()) {
-        e.json["status"] = status;
+    if (e.json) {
+        (*e.json)["status"] = status;
     }
     emit(e);
 }
@@ -106,10 +106,10 @@ void EventFanout::onRegMsg(bool reg, u32 kind, u32 msgId, u32 status)
                    host_.nowMs());
     e.id = msgId;
     e.status = status;
-    if (!e.json.is_null()) {
-        e.json["kind"] = kind;
-        e.json["id"] = msgId;
-        e.json["status"] = status;
+    if (e.json) {
+        (*e.json)["kind"] = kind;
+        (*e.json)["id"] = msgId;
+        (*e.json)["status"] = status;
     }
     emit(e);
 }
@@ -137,14 +137,14 @@ void EventFanout::onDelivered(u32 kind, u32 msgId, std::span<const u8> body, u32
         e.column = e.msg->column;
         e.radio = e.msg->radio(e.body);
     }
-    if (!e.json.is_null()) {
-        e.json["id"] = msgId;
+    if (e.json) {
+        (*e.json)["id"] = msgId;
         if (rpc) {
-            e.json["status"] = status;
-            e.json["hex"] = toHex(body);
+            (*e.json)["status"] = status;
+            (*e.json)["hex"] = toHex(body);
         } else {
-            e.json["len"] = body.size();
-            e.json["status"] = status;
+            (*e.json)["len"] = body.size();
+            (*e.json)["status"] = status;
         }
     }
     if (needs_.anyBut(e.kind, Need::Shares)) {  // each need but the shares takes the decode
@@ -178,24 +178,24 @@ void EventFanout::emitSend(const host::SentMessage &msg, std::optional<u32> stat
         e.column = e.msg->column;
         e.radio = e.msg->radio != nullptr ? e.msg->radio(e.body) : STAMEAS_ALL_RADIO;
     }
-    if (!e.json.is_null()) {
-        e.json["dest"] = msg.dest;
-        e.json["id"] = msg.msgId;
+    if (e.json) {
+        (*e.json)["dest"] = msg.dest;
+        (*e.json)["id"] = msg.msgId;
         if (status) {
-            e.json["status"] = *status;
+            (*e.json)["status"] = *status;
         }
-        e.json["hex"] = toHex(e.body);
+        (*e.json)["hex"] = toHex(e.body);
     }
     // Every request the timer sends goes through the ledger, which counts it
     // against its node; the host it served is shown only where a sink wants it.
-    const bool wanted = needs_.has(e.kind, Need::Shares) || !e.json.is_null();
+    const bool wanted = needs_.has(e.kind, Need::Shares) || e.json;
     if (context_ == STAMEAS_MSG_MEAS_TIMER && e.msg != nullptr && e.msg->column == Column::Requests) {
         const int served = ledger_.hostOf(msg.msgId, msg.body, !status, msg.atMs);
         if (wanted) {
             e.servedHost = served;
         }
-        if (wanted && !e.json.is_null()) {
-            e.json["host"] = *e.servedHost == kUnknownHost ? Json(nullptr) : Json(*e.servedHost);
+        if (wanted && e.json) {
+            (*e.json)["host"] = *e.servedHost == kUnknownHost ? Json(nullptr) : Json(*e.servedHost);
         }
     }
     if (needs_.anyBut(e.kind, Need::Shares)) {  // each need but the shares takes the decode
@@ -209,12 +209,12 @@ void EventFanout::describe(Event &e, Decoded &&d) const
     if (needs_.has(e.kind, Need::Text)) {
         e.summary = std::move(d.summary);
     }
-    const bool intoObject = !e.json.is_null() && !d.fields.empty();
+    const bool intoObject = e.json && !d.fields.empty();
     if (needs_.has(e.kind, Need::Fields)) {
         e.fields = intoObject ? d.fields : std::move(d.fields);
     }
     if (intoObject) {
-        e.json["fields"] = std::move(d.fields);
+        (*e.json)["fields"] = std::move(d.fields);
     }
 }
 
@@ -224,12 +224,12 @@ void EventFanout::onLog(const host::LogLine &line)
     e.severity = line.severity;
     e.category = line.category;
     e.text = line.text;
-    if (!e.json.is_null()) {
-        e.json["sev"] = line.severity;
-        e.json["mod"] = line.module;
-        e.json["cat"] = line.category;
-        e.json["sta"] = line.sta ? Json(macText(*line.sta)) : Json(nullptr);
-        e.json["text"] = line.text;
+    if (e.json) {
+        (*e.json)["sev"] = line.severity;
+        (*e.json)["mod"] = line.module;
+        (*e.json)["cat"] = line.category;
+        (*e.json)["sta"] = line.sta ? Json(macText(*line.sta)) : Json(nullptr);
+        (*e.json)["text"] = line.text;
     }
     emit(e);
 }

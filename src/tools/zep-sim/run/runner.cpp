@@ -223,7 +223,7 @@ Event stepEvent(EventKind kind, const char *ev, u64 atMs)
     Event e;
     e.kind = kind;
     e.t = atMs;
-    e.json = {{"ev", ev}, {"t", e.t}};
+    e.json = Json{{"ev", ev}, {"t", e.t}};
     return e;
 }
 
@@ -233,15 +233,15 @@ Event configEvent(u64 atMs, u32 radio, std::optional<std::span<const u8>> raw, s
     Event e = stepEvent(EventKind::Config, "config", atMs);
     e.elapsed = elapsed;
     e.status = status;
-    e.json["radio"] = radio;
-    e.json["status"] = statusJson(status);
+    (*e.json)["radio"] = radio;
+    (*e.json)["status"] = statusJson(status);
     if (raw) {
         e.summary = "raw message of " + std::to_string(raw->size()) + " bytes";
-        e.json["fields"] = {{"raw", toHex(*raw)}};
+        (*e.json)["fields"] = {{"raw", toHex(*raw)}};
     } else {
         const u32 switchValue = value.empty() ? 0 : value.front();
         e.summary = "radio " + std::to_string(radio) + " scanSwitch " + std::to_string(switchValue);
-        e.json["fields"] = {{"scanSwitch", switchValue}, {"hex", toHex(value)}};
+        (*e.json)["fields"] = {{"scanSwitch", switchValue}, {"hex", toHex(value)}};
     }
     return e;
 }
@@ -252,8 +252,8 @@ Event leaveEvent(u64 atMs, const std::optional<Mac> &sta, std::optional<u32> sta
     Event e = stepEvent(EventKind::Leave, "leave", atMs);
     e.elapsed = elapsed;
     e.status = status;
-    e.json["sta"] = sta ? Json(macText(*sta)) : Json(nullptr);
-    e.json["status"] = statusJson(status);
+    (*e.json)["sta"] = sta ? Json(macText(*sta)) : Json(nullptr);
+    (*e.json)["status"] = statusJson(status);
     e.summary = sta ? macText(*sta) : "(null station)";
     return e;
 }
@@ -277,12 +277,12 @@ std::optional<u32> Runner::deliver(u32 msgId, std::span<const u8> body)
         Event e = runnerEvent(EventKind::Unhandled, "unhandled");
         e.id = msgId;
         e.body = body;
-        e.json["id"] = msgId;
-        e.json["len"] = body.size();
+        (*e.json)["id"] = msgId;
+        (*e.json)["len"] = body.size();
         Decoded d = decodeInbound(msgId, body);
         e.summary = std::move(d.summary);
         if (!d.fields.empty()) {
-            e.json["fields"] = std::move(d.fields);
+            (*e.json)["fields"] = std::move(d.fields);
         }
         fanout_.emit(e);
     }
@@ -316,8 +316,8 @@ void Runner::exec(const step::Rpc &s)
     if (!status) {
         Event e = runnerEvent(EventKind::Unhandled, "unhandled");
         e.id = s.id;
-        e.json["id"] = s.id;
-        e.json["len"] = s.body.size();
+        (*e.json)["id"] = s.id;
+        (*e.json)["len"] = s.body.size();
         fanout_.emit(e);
     }
     setStatus(status);
@@ -377,7 +377,7 @@ void Runner::exec(const step::Note &s)
 {
     Event e = runnerEvent(EventKind::Note, "note");
     e.text = s.text;
-    e.json["text"] = s.text;
+    (*e.json)["text"] = s.text;
     fanout_.emit(e);
 }
 
@@ -442,9 +442,9 @@ void Runner::exec(const step::Check &s)
     const std::vector<std::string> failed = checkExpect(s.expect, window_, last_, *this);
     ++checksPlayed_;
     Event e = runnerEvent(EventKind::Expect, "expect");
-    e.json["line"] = stepLine_;
-    e.json["ok"] = failed.empty();
-    e.json["failures"] = failed;
+    (*e.json)["line"] = stepLine_;
+    (*e.json)["ok"] = failed.empty();
+    (*e.json)["failures"] = failed;
     fanout_.emit(e);
     window_.clear();
     last_ = {};

@@ -51,7 +51,6 @@ std::optional<u64> StationModel::request(u64 nowMs, u32 msgId, std::span<const u
     }
     Answer a;
     a.dueMs = nowMs + sta.reply->delayMs;
-    a.order = requests_++;
     a.sta = sta.facts.mac;
     if (lm) {
         a.reportId = STAMEAS_MSG_LM_REPORT;
@@ -60,7 +59,7 @@ std::optional<u64> StationModel::request(u64 nowMs, u32 msgId, std::span<const u
         a.reportId = STAMEAS_MSG_TPC_REPORT;
         a.len = putReport<TpcReportMsg>(a, *req, sta.reply->tpcValues);
     }
-    due_.push(a);
+    due_[a.dueMs].push_back(a);
     if (std::find(wakes_.begin(), wakes_.end(), a.dueMs) != wakes_.end()) {
         return std::nullopt;
     }
@@ -70,11 +69,15 @@ std::optional<u64> StationModel::request(u64 nowMs, u32 msgId, std::span<const u
 
 std::optional<StationModel::Answer> StationModel::takeDue(u64 nowMs)
 {
-    if (due_.empty() || due_.top().dueMs > nowMs) {
+    const auto first = due_.begin();
+    if (first == due_.end() || first->first > nowMs) {
         return std::nullopt;
     }
-    Answer a = due_.top();
-    due_.pop();
+    Answer a = first->second.front();
+    first->second.pop_front();
+    if (first->second.empty()) {
+        due_.erase(first);
+    }
     return a;
 }
 

@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <optional>
-#include <queue>
 #include <random>
 #include <span>
 #include <unordered_map>
@@ -29,7 +30,6 @@ public:
 
     struct Answer {
         u64 dueMs = 0;
-        u64 order = 0;  // among answers due at the same ms, the order of their requests
         Mac sta{};
         u32 reportId = 0;
         std::array<u8, std::max(sizeof(LmReportMsg), sizeof(TpcReportMsg))> bytes{};
@@ -48,13 +48,6 @@ public:
 
 private:
     double draw();  // uniform in [0, 1), the same sequence for the same seed
-
-    struct Later {
-        bool operator()(const Answer &a, const Answer &b) const
-        {
-            return a.dueMs != b.dueMs ? a.dueMs > b.dueMs : a.order > b.order;
-        }
-    };
 
     // A MAC as one integer: hashed and compared without a call to memcmp.
     static u64 macBits(const Mac &mac)
@@ -75,9 +68,9 @@ private:
 
     std::unordered_map<Mac, StationEntry, MacHash, MacEqual> stations_;
     std::mt19937_64 rng_;
-    // Its storage grows to the most answers ever in flight, then stays.
-    std::priority_queue<Answer, std::vector<Answer>, Later> due_;
-    u64 requests_ = 0;
+    // By the ms they are due; requests go out in time order, so each ms's
+    // answers queue in the order their requests were sent.
+    std::map<u64, std::deque<Answer>> due_;
     std::vector<u64> wakes_;  // the ms wake-ups are set for; a handful at most
 };
 

@@ -321,6 +321,12 @@ Expect parseExpect(const Node &node)
 
 void Window::watch(const Expect &expect)
 {
+    for (const auto &[id, count] : expect.in) {
+        tallies_.try_emplace(tallyKey(EventKind::In, id), 0);
+    }
+    for (const auto &[id, count] : expect.sent) {
+        tallies_.try_emplace(tallyKey(EventKind::Out, id), 0);
+    }
     if (expect.ipcBytes) {
         ipcSizesKept_ = std::max(ipcSizesKept_, expect.ipcBytes->size() + 1);
     }
@@ -341,17 +347,11 @@ void Window::add(const Event &ev)
 {
     switch (ev.kind) {
     case EventKind::In:
-    case EventKind::Out: {
-        const auto it = std::find_if(tallies_.begin(), tallies_.end(), [&](const Tally &t) {
-            return t.kind == ev.kind && t.id == ev.id;
-        });
-        if (it == tallies_.end()) {
-            tallies_.push_back({ev.kind, ev.id, 1});
-        } else {
-            ++it->n;
+    case EventKind::Out:
+        if (const auto it = tallies_.find(tallyKey(ev.kind, ev.id)); it != tallies_.end()) {
+            ++it->second;
         }
         break;
-    }
     case EventKind::Ipc:
         if (ipcSizes_.size() < ipcSizesKept_) {
             ipcSizes_.push_back(static_cast<u32>(ev.body.size()));
@@ -369,13 +369,15 @@ void Window::add(const Event &ev)
         break;
     }
     for (auto &[text, hits] : patterns_) {
-        hits.n += matchesPattern(hits.pattern, ev.json) ? 1 : 0;
+        hits.n += ev.json && matchesPattern(hits.pattern, *ev.json) ? 1 : 0;
     }
 }
 
 void Window::clear()
 {
-    tallies_.clear();
+    for (auto &[key, n] : tallies_) {
+        n = 0;
+    }
     ipcCount_ = 0;
     ipcSizes_.clear();
     for (auto &[text, hits] : logs_) {
@@ -401,9 +403,8 @@ std::uint64_t Window::patternHits(const std::string &patternText) const
 
 std::uint64_t Window::count(EventKind kind, u32 id) const
 {
-    const auto it = std::find_if(tallies_.begin(), tallies_.end(),
-                                 [&](const Tally &t) { return t.kind == kind && t.id == id; });
-    return it == tallies_.end() ? 0 : it->n;
+    const auto it = tallies_.find(tallyKey(kind, id));
+    return it == tallies_.end() ? 0 : it->second;
 }
 
 namespace {

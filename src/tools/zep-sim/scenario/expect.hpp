@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -108,16 +109,17 @@ public:
     std::uint64_t patternHits(const std::string &patternText) const;
 
 private:
-    struct Tally {
-        EventKind kind;
-        u32 id;
-        std::uint64_t n;
-    };
     struct PatternHits {
         Json pattern;
         std::uint64_t n = 0;
     };
-    std::vector<Tally> tallies_;  // a handful of ids per window: a scan beats a tree
+    // The deliveries and sends the expects count, by kind and message id:
+    // every event a run makes is looked up here.
+    static std::uint64_t tallyKey(EventKind kind, u32 id)
+    {
+        return std::uint64_t{static_cast<u32>(kind)} << 32 | id;
+    }
+    std::unordered_map<std::uint64_t, std::uint64_t> tallies_;
     std::uint64_t ipcCount_ = 0;
     std::size_t ipcSizesKept_ = 0;
     std::vector<u32> ipcSizes_;
