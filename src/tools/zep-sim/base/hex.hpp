@@ -29,6 +29,18 @@ inline Mac macAt(std::span<const u8> bytes, std::size_t offset)
     return mac;
 }
 
+// A MAC as one number, its first byte highest: ordered as its bytes are,
+// and hashed and compared without a call to memcmp. Built byte by byte, not
+// copied into a wider integer, so that a lookup never waits on a store.
+constexpr u64 macNumber(const Mac &mac)
+{
+    u64 number = 0;
+    for (const u8 byte : mac) {
+        number = number << 8 | byte;
+    }
+    return number;
+}
+
 // The n-th MAC after mac, counting its six bytes as one number.
 inline Mac macPlus(Mac mac, std::size_t n)
 {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -15,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/hex.hpp"
 #include "base/node_shares.hpp"
 #include "findings/facts.hpp"
 #include "zep_host.hpp"
@@ -92,19 +92,10 @@ private:
     // The order of the pair (station bytes, then id), with the station
     // compared as one number: every request sent looks its node up.
     struct KeyLess {
-        static u64 number(const host::Mac &mac)  // first byte highest: ordered as the bytes are
-        {
-            u64 bytes = 0;
-            std::memcpy(&bytes, mac.data(), mac.size());
-            if constexpr (std::endian::native == std::endian::little) {
-                bytes = __builtin_bswap64(bytes);
-            }
-            return bytes;
-        }
         bool operator()(const Key &a, const Key &b) const
         {
-            const u64 first = number(a.first);
-            const u64 second = number(b.first);
+            const u64 first = macNumber(a.first);
+            const u64 second = macNumber(b.first);
             return first != second ? first < second : a.second < b.second;
         }
     };
@@ -192,13 +183,13 @@ private:
     }
 
     struct KeyHash {
-        std::size_t operator()(const Key &key) const { return KeyLess::number(key.first) ^ key.second; }
+        std::size_t operator()(const Key &key) const { return macNumber(key.first) ^ key.second; }
     };
     // As numbers: a MAC compared as its six bytes would call memcmp.
     struct KeyEqual {
         bool operator()(const Key &a, const Key &b) const
         {
-            return a.second == b.second && KeyLess::number(a.first) == KeyLess::number(b.first);
+            return a.second == b.second && macNumber(a.first) == macNumber(b.first);
         }
     };
     // Looked up for every request sent and every report; walked in the

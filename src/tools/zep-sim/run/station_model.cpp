@@ -1,5 +1,7 @@
 #include "run/station_model.hpp"
 
+#include <cstring>
+
 #include "wire/codec_util.hpp"
 
 namespace zep::sim {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <optional>
@@ -15,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/hex.hpp"
 #include "scenario/scenario.hpp"
 #include "sta_meas_msg.h"
 
@@ -49,21 +49,14 @@ public:
 private:
     double draw();  // uniform in [0, 1), the same sequence for the same seed
 
-    // A MAC as one integer: hashed and compared without a call to memcmp.
-    static u64 macBits(const Mac &mac)
-    {
-        u64 v = 0;
-        std::memcpy(&v, mac.data(), mac.size());
-        return v;
-    }
     struct MacHash {
         std::size_t operator()(const Mac &mac) const
         {
-            return static_cast<std::size_t>(macBits(mac) * 0x9E3779B97F4A7C15ull >> 16);
+            return static_cast<std::size_t>(macNumber(mac) * 0x9E3779B97F4A7C15ull >> 16);
         }
     };
     struct MacEqual {
-        bool operator()(const Mac &a, const Mac &b) const { return macBits(a) == macBits(b); }
+        bool operator()(const Mac &a, const Mac &b) const { return macNumber(a) == macNumber(b); }
     };
 
     std::unordered_map<Mac, StationEntry, MacHash, MacEqual> stations_;
