@@ -10,10 +10,25 @@
 
 namespace zep::sim {
 
+// Whether s starts with prefix, compared byte by byte in place: the
+// prefixes are a few bytes, and a call to memcmp costs more than comparing them.
+inline bool startsWith(std::string_view s, std::string_view prefix)
+{
+    if (s.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (s[i] != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Advances past prefix when s starts with it.
 inline bool takePrefix(std::string_view &s, std::string_view prefix)
 {
-    if (!s.starts_with(prefix)) {
+    if (!startsWith(s, prefix)) {
         return false;
     }
     s.remove_prefix(prefix.size());

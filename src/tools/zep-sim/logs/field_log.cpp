@@ -838,7 +838,7 @@ bool FieldLog::dispatch(const ModuleLine &m, u64 lineNo)
                                                       : std::span<const Pattern>(kPlainPatterns);
     const char first = m.text.empty() ? '\0' : m.text.front();
     for (const Pattern &p : patterns) {
-        if (p.prefix.front() != first || !m.text.starts_with(p.prefix)) {
+        if (p.prefix.front() != first || !startsWith(m.text, p.prefix)) {
             continue;
         }
         Scan s{m.text.substr(p.prefix.size())};
@@ -879,7 +879,7 @@ void FieldLog::feed(std::string_view line, u64 lineNo)
         m->func != "ZEP_STAMEAS_CoMeasReqProc") {
         commitBlocks();
     }
-    if (!m->text.starts_with(kReportNotSent)) {
+    if (!startsWith(m->text, kReportNotSent)) {
         forwardReport(true);
     }
     if (!dispatch(*m, lineNo)) {

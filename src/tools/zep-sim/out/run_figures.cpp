@@ -32,8 +32,15 @@ std::optional<u32> channelOfStart(std::span<const u8> body)
 // lines, that head each of its lines.
 std::string_view messageOf(std::string_view text)
 {
-    const std::size_t at = text.find("]: ");
-    return at == std::string_view::npos ? text : text.substr(at + 3);
+    // The first "]: ", found by its colon: a search for the three bytes
+    // would stop at each bracket of the header, and every line of a field
+    // log comes here.
+    for (std::size_t at = text.find(':'); at != std::string_view::npos; at = text.find(':', at + 1)) {
+        if (at > 0 && text[at - 1] == ']' && at + 1 < text.size() && text[at + 1] == ' ') {
+            return text.substr(at + 2);
+        }
+    }
+    return text;
 }
 
 // After "Radio R" (table) or "radio R", the lines that count one of the
