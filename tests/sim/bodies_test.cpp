@@ -2,29 +2,21 @@
 // safe on bodies cut short.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "scenario/scenario_reader.hpp"
 #include "sta_meas_msg.h"
 #include "wire/codec.hpp"
+#include "wire/codec_util.hpp"
 
 namespace zep::sim {
 namespace {
+
+using codec::readRecord;
 
 // The body of the only send step of a scenario.
 std::vector<u8> bodyOf(const std::string &text)
 {
     const Scenario sc = readScenarioText(text, "t.yaml");
     return std::get<step::Send>(sc.steps.at(0).action).body;
-}
-
-template <class T>
-T recordAt(const std::vector<u8> &body, std::size_t offset)
-{
-    T rec;
-    EXPECT_LE(offset + sizeof(T), body.size());
-    std::memcpy(&rec, body.data() + offset, sizeof(T));
-    return rec;
 }
 
 TEST(Bodies, MeasStartRequestDefaultsComeFromTheStationAndItsRadio)
@@ -43,10 +35,10 @@ steps:
         - {staMac: "00:11:22:33:44:09", measId: tpc, measReq: {tokenId: 200}, sched: {isLoop: 0, count: 3}}
 )");
     ASSERT_EQ(body.size(), sizeof(StaMeasMsgHead) + 3 * sizeof(StaMeasStartEntry));
-    const auto head = recordAt<StaMeasMsgHead>(body, 0);
+    const auto head = readRecord<StaMeasMsgHead>(body).value();
     EXPECT_EQ(head.num, 3);
     EXPECT_EQ(head.host, 2);
-    const auto e0 = recordAt<StaMeasStartEntry>(body, 8);
+    const auto e0 = readRecord<StaMeasStartEntry>(body, 8).value();
     EXPECT_EQ(e0.measId, STAMEAS_MSG_LM_REQ);
     EXPECT_EQ(e0.measReq.radioId, 1u);
     EXPECT_EQ(e0.measReq.vapId, 3u);
@@ -55,11 +47,11 @@ steps:
     EXPECT_EQ(e0.measReq.maxPower, 21);
     EXPECT_EQ(e0.sched.isLoop, 1);
     EXPECT_EQ(e0.sched.periodInSec, 1);
-    const auto e1 = recordAt<StaMeasStartEntry>(body, 8 + 36);
+    const auto e1 = readRecord<StaMeasStartEntry>(body, 8 + 36).value();
     EXPECT_EQ(e1.staMac[5], 0x02);  // repeated with the next MAC...
     EXPECT_EQ(e1.measReq.tokenId, 1);  // ...and that station's own request: 144 wraps to 1
     EXPECT_EQ(e1.measReq.vapId, 2u);
-    const auto e2 = recordAt<StaMeasStartEntry>(body, 8 + 72);
+    const auto e2 = readRecord<StaMeasStartEntry>(body, 8 + 72).value();
     EXPECT_EQ(e2.measReq.tokenId, 200);
     EXPECT_EQ(e2.measReq.radioId, 0u);  // unknown station: the message's radio
     EXPECT_EQ(e2.sched.isLoop, 0);
@@ -79,20 +71,18 @@ steps:
         - {staMac: "00:11:22:33:44:06", isRepeatSend: true}
         - {staMac: "00:11:22:33:44:07", isOnWorkChannel: true, measId: 9, reqBody: {eirp: -3, band: 0}}
 )");
-    const auto head = recordAt<CoMeasMsgHead>(body, 0);
+    const auto head = readRecord<CoMeasMsgHead>(body).value();
     EXPECT_EQ(head.radioId, STAMEAS_ALL_RADIO);
     EXPECT_EQ(head.flags, COMEAS_START_FLAG_TRIG_SCAN);
-    const auto e0 = recordAt<CoMeasStartEntry>(body, 12);
+    const auto e0 = readRecord<CoMeasStartEntry>(body, 12).value();
     EXPECT_EQ(e0.flags, COMEAS_ENTRY_FLAG_REPEAT_SEND);
     EXPECT_EQ(e0.measId, 173u);
-    u32 radio = 0;
-    std::memcpy(&radio, e0.reqBody, sizeof(radio));
-    EXPECT_EQ(radio, 0xFFFFFFFFu);
+    EXPECT_EQ(readRecord<u32>(e0.reqBody).value(), 0xFFFFFFFFu);
     EXPECT_EQ(e0.reqBody[COMEAS_REQ_ADDR_OFFSET + 5], 0x06);
     EXPECT_EQ(e0.reqBody[COMEAS_REQ_BAND_OFFSET], 0xFF);
     EXPECT_EQ(e0.reqBody[COMEAS_REQ_EIRP_OFFSET], COMEAS_EIRP_UNKNOWN);
     EXPECT_EQ(e0.reqBody[COMEAS_REQ_EIRP2_OFFSET], COMEAS_EIRP_UNKNOWN);
-    const auto e1 = recordAt<CoMeasStartEntry>(body, 12 + 36);
+    const auto e1 = readRecord<CoMeasStartEntry>(body, 12 + 36).value();
     EXPECT_EQ(e1.flags, COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL);
     EXPECT_EQ(static_cast<s8>(e1.reqBody[COMEAS_REQ_EIRP_OFFSET]), -3);
     EXPECT_EQ(e1.reqBody[COMEAS_REQ_BAND_OFFSET], 0);
@@ -108,11 +98,11 @@ steps:
       stations: [{staMac: "00:11:22:33:44:ff", ssid: office, radioId: 1, channel: 36, staTag: 50, repeat: 17}]
 )");
     ASSERT_EQ(body.size(), sizeof(CoMeasToNbMsgHead) + 17 * sizeof(CoMeasStaRec));
-    const auto head = recordAt<CoMeasToNbMsgHead>(body, 0);
+    const auto head = readRecord<CoMeasToNbMsgHead>(body).value();
     EXPECT_EQ(head.staNum, 17);
     EXPECT_EQ(head.flags, COMEAS_NB_FLAG_CHECK_SSID);
     EXPECT_EQ(head.staTag[15], 65u);  // the header holds 16 tags; the 17th has no slot
-    const auto second = recordAt<CoMeasStaRec>(body, sizeof(head) + sizeof(CoMeasStaRec));
+    const auto second = readRecord<CoMeasStaRec>(body, sizeof(head) + sizeof(CoMeasStaRec)).value();
     EXPECT_EQ(second.staMac[4], 0x45);  // ...44:ff + 1 carries into the fifth byte
     EXPECT_EQ(second.staMac[5], 0x00);
     EXPECT_STREQ(reinterpret_cast<const char *>(second.ssid), "office");

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "base/hex.hpp"
 #include "run/host_ledger.hpp"
 #include "sta_meas_msg.h"
+#include "wire/codec_util.hpp"
 
 namespace zep::sim {
 namespace {
@@ -22,50 +22,39 @@ constexpr u32 kAuto = 0xFFFFFFFFu;
 
 StaMeasReq request(u8 token)
 {
-    StaMeasReq req{};
-    req.radioId = 0;
-    req.vapId = 1;
-    std::memcpy(req.staMac, kSta.data(), kSta.size());
-    req.tokenId = token;
+    StaMeasReq req{0, 1, {}, token, 0, 0, {}};  // radio 0, VAP 1
+    codec::putMac(req.staMac, kSta);
     return req;
 }
 
 template <class Entry>
 std::vector<u8> message(u8 host, u32 radioId, const std::vector<Entry> &entries)
 {
-    StaMeasMsgHead head{};
-    head.num = static_cast<u8>(entries.size());
-    head.host = host;
-    head.radioId = radioId;
-    std::vector<u8> body(sizeof head + entries.size() * sizeof(Entry));
-    std::memcpy(body.data(), &head, sizeof head);
-    std::memcpy(body.data() + sizeof head, entries.data(), entries.size() * sizeof(Entry));
+    const StaMeasMsgHead head{static_cast<u8>(entries.size()), host, {}, radioId};
+    std::vector<u8> body = codec::bytesOf(head);
+    for (const Entry &e : entries) {
+        codec::appendRecord(body, e);
+    }
     return body;
 }
 
 std::vector<u8> start(u8 host, const host::Mac &mac, u32 measId, const StaMeasReq &req, u32 radioId = 0)
 {
-    StaMeasStartEntry e{};
-    std::memcpy(e.staMac, mac.data(), mac.size());
-    e.measId = measId;
-    e.measReq = req;
-    e.sched = {1, 1, 0};
+    StaMeasStartEntry e{{}, {}, measId, req, {1, 1, 0}};  // every second
+    codec::putMac(e.staMac, mac);
     return message<StaMeasStartEntry>(host, radioId, {e});
 }
 
 std::vector<u8> stop(u8 host, const host::Mac &mac, u32 measId, u32 radioId = 0)
 {
-    StaMeasStopEntry e{};
-    std::memcpy(e.staMac, mac.data(), mac.size());
-    e.measId = measId;
+    StaMeasStopEntry e{{}, {}, measId};
+    codec::putMac(e.staMac, mac);
     return message<StaMeasStopEntry>(host, radioId, {e});
 }
 
-std::span<const u8> bytesOf(const StaMeasReq &req) { return {reinterpret_cast<const u8 *>(&req), sizeof req}; }
-
 int hostOf(HostLedger &ledger, u32 measId, const StaMeasReq &req)
 {
-    return ledger.hostOf(measId, bytesOf(req), true);
+    return ledger.hostOf(measId, codec::bytesOf(req), true);
 }
 
 TEST(HostLedger, ARequestIsTheOneHostsWhoseBytesItHas)
@@ -118,7 +107,7 @@ TEST(HostLedger, OfHostsWithTheSameRequestTheHeaviestDueOneWasServed)
     EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_TPC_REQ, request(7)), kUnknownHost) << "none is due";
     // Bytes that name no node, asked for in two nodes whose hosts are both due.
     StaMeasReq elsewhere = request(7);
-    std::memcpy(elsewhere.staMac, kOtherStation.data(), kOtherStation.size());
+    codec::putMac(elsewhere.staMac, kOtherStation);
     HostLedger two;
     two.delivered(STAMEAS_MSG_MEAS_START, start(0, kSta, STAMEAS_MSG_LM_REQ, elsewhere), 0);
     two.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, STAMEAS_MSG_TPC_REQ, elsewhere), 0);
@@ -147,7 +136,7 @@ TEST(HostLedger, AnAutomaticRequestIsBuiltFromTheStationsFacts)
         ledger.setRadio(1, -3, 23);
         ledger.delivered(STAMEAS_MSG_MEAS_START, start(2, kSta, kAuto, request(99)), 0);
         StaMeasReq built{1, 2, {}, c.token, -3, 23, {}};
-        std::memcpy(built.staMac, kSta.data(), kSta.size());
+        codec::putMac(built.staMac, kSta);
         const std::vector<NodeShares> nodes = ledger.nodes();
         if (c.measId == 0) {
             EXPECT_TRUE(nodes.empty()) << "a station that can do neither is skipped";
@@ -181,11 +170,9 @@ TEST(HostLedger, ASilentStationsAutomaticHostsMoveToItsTpcNode)
         for (int tick = 0; tick < 3; ++tick) {
             EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 2);
             if (answered && tick == 2) {
-                LmReportMsg report{};
-                std::memcpy(report.staMac, kSta.data(), kSta.size());
-                report.tokenId = 7;
-                ledger.delivered(STAMEAS_MSG_LM_REPORT, {reinterpret_cast<const u8 *>(&report), sizeof report},
-                                 *reportStatus);
+                LmReportMsg report{0, 0, {}, 0, 7, {}};  // token 7
+                codec::putMac(report.staMac, kSta);
+                ledger.delivered(STAMEAS_MSG_LM_REPORT, codec::bytesOf(report), *reportStatus);
             }
             ledger.delivered(STAMEAS_MSG_MEAS_TIMER, {}, 0);
         }
@@ -210,7 +197,7 @@ TEST(HostLedger, RequestsCountOnTheirNodeAndAnOverfullRadioIsMarked)
     ledger.delivered(STAMEAS_MSG_MEAS_START, start(1, kSta, STAMEAS_MSG_LM_REQ, request(7)), 0);
     EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(7)), 1);
     EXPECT_EQ(hostOf(ledger, STAMEAS_MSG_LM_REQ, request(8)), kUnknownHost);
-    EXPECT_EQ(ledger.hostOf(STAMEAS_MSG_LM_REQ, bytesOf(request(7)), false), 1);
+    EXPECT_EQ(ledger.hostOf(STAMEAS_MSG_LM_REQ, codec::bytesOf(request(7)), false), 1);
     const NodeHistory node = ledger.history().at({kSta, STAMEAS_MSG_LM_REQ});
     EXPECT_EQ(node.requests, 2u);
     EXPECT_EQ(node.failed, 1u);
@@ -220,8 +207,7 @@ TEST(HostLedger, RequestsCountOnTheirNodeAndAnOverfullRadioIsMarked)
 
     std::vector<StaMeasStartEntry> others(127);  // with kSta, a full table of 128
     for (std::size_t i = 0; i < others.size(); ++i) {
-        const host::Mac mac = macPlus(kOtherStation, i);
-        std::memcpy(others[i].staMac, mac.data(), mac.size());
+        codec::putMac(others[i].staMac, macPlus(kOtherStation, i));
         others[i].measId = STAMEAS_MSG_LM_REQ;
         others[i].sched = {1, 1, 0};
     }

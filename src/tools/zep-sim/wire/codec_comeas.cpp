@@ -62,32 +62,22 @@ void buildReqBody(u8 (&body)[COMEAS_REQ_BODY_LEN], const Mac &sta, const std::op
     f.finish();
 }
 
-Json headJson(const CoMeasMsgHead &h)
+// The head of a 184 or a 185; only a start says whether it triggers a scan.
+std::pair<Json, std::string> describeCoMeasHead(const CoMeasMsgHead &h, bool isStart)
 {
-    return {{"num", h.num},         {"host", h.host},       {"channel", h.channel},
-            {"radioId", h.radioId}, {"freqInd", h.freqInd}, {"isTrigScan", (h.flags & 1u) != 0}};
-}
-
-std::string headSummary(const CoMeasMsgHead &h)
-{
+    Json json{{"num", h.num},         {"host", h.host},         {"channel", h.channel},
+              {"radioId", h.radioId}, {"freqInd", h.freqInd}};
     const std::string radio =
         h.radioId == STAMEAS_ALL_RADIO ? "scan radio (freqInd " + std::to_string(h.freqInd) + ")"
                                        : "radio " + std::to_string(h.radioId);
-    return "host " + std::to_string(h.host) + " " + radio + " ch " + std::to_string(h.channel) +
-           ", " + plural(h.num, "entry", "entries");
-}
-
-std::string joined(const std::vector<std::string> &parts)
-{
-    std::string out;
-    const std::size_t shown = parts.size() > 4 ? 3 : parts.size();
-    for (std::size_t i = 0; i < shown; ++i) {
-        out += (i == 0 ? ": " : "; ") + parts[i];
+    std::string text = "host " + std::to_string(h.host) + " " + radio + " ch " +
+                       std::to_string(h.channel) + ", " + plural(h.num, "entry", "entries");
+    if (isStart) {
+        const bool trigScan = (h.flags & 1u) != 0;
+        json["isTrigScan"] = trigScan;
+        text += trigScan ? ", trigger scan" : "";
     }
-    if (shown < parts.size()) {
-        out += "; +" + std::to_string(parts.size() - shown) + " more";
-    }
-    return out;
+    return {std::move(json), std::move(text)};
 }
 
 }  // namespace
@@ -98,8 +88,7 @@ std::vector<u8> encodeCoMeasStart(const Fields &f)
     CoMeasMsgHead head = readCoMeasHead(f, countEntries(entries));
     head.flags = f.boolean("isTrigScan", false) ? COMEAS_START_FLAG_TRIG_SCAN : 0;
     head.flags = f.integer<u8>("flags", head.flags);
-    std::vector<u8> out;
-    appendRecord(out, head);
+    std::vector<u8> out = bytesOf(head);
     forEachEntry(entries, [&](const Fields &e, u32 index) {
         CoMeasStartEntry entry{};
         const Mac mac = macPlus(e.at("staMac").mac(), index);
@@ -118,8 +107,7 @@ std::vector<u8> encodeCoMeasStop(const Fields &f)
 {
     const std::vector<Node> entries = f.list("entries");
     const CoMeasMsgHead head = readCoMeasHead(f, entries.size());
-    std::vector<u8> out;
-    appendRecord(out, head);
+    std::vector<u8> out = bytesOf(head);
     for (const Node &n : entries) {
         const Fields e(n);
         CoMeasStopEntry entry{};
@@ -137,28 +125,21 @@ std::vector<u8> encodeScanState(const Fields &f)
     m.radioId = f.integer<u32>("radioId", 0);
     m.scanState = f.integer<u32>("scanState", STAMEAS_SCAN_STATE_ON);
     m.channel = f.integer<u32>("channel");
-    std::vector<u8> out;
-    appendRecord(out, m);
-    return out;
+    return bytesOf(m);
 }
 
 std::vector<u8> encodeScanChanSet(const Fields &f)
 {
     ScanChanSetMsg m{};
     m.radioId = f.integer<u32>("radioId", 0);
-    std::vector<u8> out;
-    appendRecord(out, m);
-    return out;
+    return bytesOf(m);
 }
 
 Decoded decodeCoMeasStart(std::span<const u8> body)
 {
-    const auto head = readRecord<CoMeasMsgHead>(body);
-    if (!head) {
-        return tooShort(body);
-    }
-    DecodedEntries entries = decodeEntries<CoMeasMsgHead, CoMeasStartEntry>(
-        body, head->num, [](const CoMeasStartEntry &e) {
+    return decodeHeadAndEntries<CoMeasMsgHead, CoMeasStartEntry>(
+        body, [](const CoMeasMsgHead &h) { return describeCoMeasHead(h, true); },
+        [](const CoMeasStartEntry &e) {
             const bool work = (e.flags & COMEAS_ENTRY_FLAG_ON_WORK_CHANNEL) != 0;
             const bool repeat = (e.flags & COMEAS_ENTRY_FLAG_REPEAT_SEND) != 0;
             return std::pair{Json{{"staMac", macText(e.staMac)},
@@ -169,35 +150,18 @@ Decoded decodeCoMeasStart(std::span<const u8> body)
                              macText(e.staMac) + " " + std::to_string(e.measId) +
                                  (work ? " work-channel" : "") + (repeat ? " repeat" : "")};
         });
-    Decoded d;
-    d.fields = headJson(*head);
-    const std::vector<std::string> parts = entries.texts;
-    const std::string truncated = putEntries(d, std::move(entries));
-    d.summary = headSummary(*head) + ((head->flags & 1u) != 0 ? ", trigger scan" : "") +
-                truncated + joined(parts);
-    return d;
 }
 
 Decoded decodeCoMeasStop(std::span<const u8> body)
 {
-    const auto head = readRecord<CoMeasMsgHead>(body);
-    if (!head) {
-        return tooShort(body);
-    }
-    DecodedEntries entries = decodeEntries<CoMeasMsgHead, CoMeasStopEntry>(
-        body, head->num, [](const CoMeasStopEntry &e) {
+    return decodeHeadAndEntries<CoMeasMsgHead, CoMeasStopEntry>(
+        body, [](const CoMeasMsgHead &h) { return describeCoMeasHead(h, false); },
+        [](const CoMeasStopEntry &e) {
             const bool all = macOf(e.staMac) == kBroadcastMac;
             return std::pair{Json{{"staMac", macText(e.staMac)}, {"measId", e.measId}},
                              (all ? std::string("every station") : macText(e.staMac)) + " " +
                                  std::to_string(e.measId)};
         });
-    Decoded d;
-    d.fields = headJson(*head);
-    d.fields.erase("isTrigScan");
-    const std::vector<std::string> parts = entries.texts;
-    const std::string truncated = putEntries(d, std::move(entries));
-    d.summary = headSummary(*head) + truncated + joined(parts);
-    return d;
 }
 
 Decoded decodeCoMeasReqBody(std::span<const u8> body)
@@ -205,8 +169,7 @@ Decoded decodeCoMeasReqBody(std::span<const u8> body)
     if (body.size() < COMEAS_REQ_BODY_LEN) {
         return tooShort(body);
     }
-    u32 radio = 0;
-    std::memcpy(&radio, body.data() + COMEAS_REQ_RADIO_OFFSET, sizeof(radio));
+    const u32 radio = *readRecord<u32>(body, COMEAS_REQ_RADIO_OFFSET);
     const Mac addr = macAt(body, COMEAS_REQ_ADDR_OFFSET);
     const auto eirp = static_cast<s8>(body[COMEAS_REQ_EIRP_OFFSET]);
     const auto eirp2 = static_cast<s8>(body[COMEAS_REQ_EIRP2_OFFSET]);
@@ -227,36 +190,30 @@ Decoded decodeCoMeasReqBody(std::span<const u8> body)
 
 Decoded decodeScanTrig(std::span<const u8> body)
 {
-    const auto m = readRecord<CoScanTrigMsg>(body);
-    if (!m) {
-        return tooShort(body);
-    }
-    return Decoded{{{"radioId", m->radioId}, {"channel", m->channel}},
-                   "radio " + std::to_string(m->radioId) + " ch " + std::to_string(m->channel),
-                   {}};
+    return decodeRecord<CoScanTrigMsg>(body, [](const CoScanTrigMsg &m) {
+        return Decoded{{{"radioId", m.radioId}, {"channel", m.channel}},
+                       "radio " + std::to_string(m.radioId) + " ch " + std::to_string(m.channel),
+                       {}};
+    });
 }
 
 Decoded decodeScanState(std::span<const u8> body)
 {
-    const auto m = readRecord<ScanStateMsg>(body);
-    if (!m) {
-        return tooShort(body);
-    }
-    const bool on = m->scanState == STAMEAS_SCAN_STATE_ON;
-    return Decoded{{{"radioId", m->radioId}, {"scanState", m->scanState}, {"channel", m->channel}},
-                   "radio " + std::to_string(m->radioId) + (on ? " scanning" : " not scanning") +
-                       " ch " + std::to_string(m->channel),
-                   {}};
+    return decodeRecord<ScanStateMsg>(body, [](const ScanStateMsg &m) {
+        const bool on = m.scanState == STAMEAS_SCAN_STATE_ON;
+        return Decoded{{{"radioId", m.radioId}, {"scanState", m.scanState}, {"channel", m.channel}},
+                       "radio " + std::to_string(m.radioId) + (on ? " scanning" : " not scanning") +
+                           " ch " + std::to_string(m.channel),
+                       {}};
+    });
 }
 
 Decoded decodeScanChanSet(std::span<const u8> body)
 {
-    u32 radio = 0;
-    if (body.size() < sizeof(radio)) {
-        return tooShort(body);
-    }
-    std::memcpy(&radio, body.data(), sizeof(radio));
-    return Decoded{{{"radioId", radio}}, "radio " + std::to_string(radio), {}};
+    // The radio alone: the rest of the record is reserved.
+    return decodeRecord<u32>(body, [](u32 radio) {
+        return Decoded{{{"radioId", radio}}, "radio " + std::to_string(radio), {}};
+    });
 }
 
 }  // namespace zep::sim::codec

@@ -31,15 +31,7 @@ StaMeasReq buildReq(const Mac &mac, u32 msgRadio, const std::optional<Node> &giv
                     const EncodeContext &ctx)
 {
     StaMeasReq req{};
-    putMac(req.staMac, mac);
-    req.radioId = msgRadio;
-    req.tokenId = 1;
-    if (const host::StationFacts *sta = ctx.station(mac)) {
-        req.radioId = sta->radioId;
-        req.vapId = sta->vapId;
-        const u32 rem = sta->tokenCounter % 143u;
-        req.tokenId = static_cast<u8>(rem == 0 ? 143u : rem);
-    }
+    fillStation(req, mac, msgRadio, ctx);
     const host::RadioFacts radio = ctx.radio(req.radioId);
     req.curEirp = radio.curEirp;
     req.maxPower = static_cast<u8>(radio.maxPower);
@@ -84,11 +76,6 @@ constexpr auto kReqFields = [](auto &out, const StaMeasReq &r) {
     out.field("maxPower", r.maxPower);
 };
 
-Json reqJson(const StaMeasReq &r)
-{
-    return recordJson(r, kReqFields);
-}
-
 Json schedJson(const StaMeasSched &s)
 {
     return {{"isLoop", s.isLoop}, {"periodInSec", s.periodInSec}, {"count", s.count}};
@@ -106,17 +93,12 @@ StaMeasMsgHead readMeasHead(const Fields &f, std::size_t entryCount)
     return head;
 }
 
-std::string listSummary(const std::vector<std::string> &parts)
+// The head of a 182 or a 183: "host 0 radio 1, 2 entries".
+std::pair<Json, std::string> describeMeasHead(const StaMeasMsgHead &h)
 {
-    std::string out;
-    const std::size_t shown = parts.size() > 4 ? 3 : parts.size();
-    for (std::size_t i = 0; i < shown; ++i) {
-        out += (i == 0 ? "" : "; ") + parts[i];
-    }
-    if (shown < parts.size()) {
-        out += "; +" + std::to_string(parts.size() - shown) + " more";
-    }
-    return out;
+    return {Json{{"num", h.num}, {"host", h.host}, {"radioId", h.radioId}},
+            "host " + std::to_string(h.host) + " radio " + std::to_string(h.radioId) + ", " +
+                plural(h.num, "entry", "entries")};
 }
 
 }  // namespace
@@ -125,8 +107,7 @@ std::vector<u8> encodeMeasStart(const Fields &f, const EncodeContext &ctx)
 {
     const std::vector<Node> entries = f.list("entries");
     const StaMeasMsgHead head = readMeasHead(f, countEntries(entries));
-    std::vector<u8> out;
-    appendRecord(out, head);
+    std::vector<u8> out = bytesOf(head);
     forEachEntry(entries, [&](const Fields &e, u32 index) {
         StaMeasStartEntry entry{};
         const Mac mac = macPlus(e.at("staMac").mac(), index);
@@ -143,8 +124,7 @@ std::vector<u8> encodeMeasStop(const Fields &f)
 {
     const std::vector<Node> entries = f.list("entries");
     const StaMeasMsgHead head = readMeasHead(f, countEntries(entries));
-    std::vector<u8> out;
-    appendRecord(out, head);
+    std::vector<u8> out = bytesOf(head);
     forEachEntry(entries, [&](const Fields &e, u32 index) {
         StaMeasStopEntry entry{};
         const Mac mac = e.at("staMac").mac();
@@ -155,45 +135,23 @@ std::vector<u8> encodeMeasStop(const Fields &f)
     return out;
 }
 
-// "host 0 radio 1, 2 entries (truncated): ..."
-static std::string measSummary(const StaMeasMsgHead &head, const std::string &truncated,
-                               const std::vector<std::string> &parts)
-{
-    return "host " + std::to_string(head.host) + " radio " + std::to_string(head.radioId) + ", " +
-           plural(head.num, "entry", "entries") + truncated +
-           (parts.empty() ? "" : ": " + listSummary(parts));
-}
-
 Decoded decodeMeasStart(std::span<const u8> body)
 {
-    const auto head = readRecord<StaMeasMsgHead>(body);
-    if (!head) {
-        return tooShort(body);
-    }
-    DecodedEntries entries = decodeEntries<StaMeasMsgHead, StaMeasStartEntry>(
-        body, head->num, [](const StaMeasStartEntry &e) {
+    return decodeHeadAndEntries<StaMeasMsgHead, StaMeasStartEntry>(
+        body, describeMeasHead, [](const StaMeasStartEntry &e) {
             return std::pair{Json{{"staMac", macText(e.staMac)},
                                   {"measId", e.measId},
-                                  {"measReq", reqJson(e.measReq)},
+                                  {"measReq", recordJson(e.measReq, kReqFields)},
                                   {"sched", schedJson(e.sched)}},
                              macText(e.staMac) + " " + measIdText(e.measId) + " " +
                                  scheduleText(e.sched)};
         });
-    Decoded d;
-    d.fields = {{"num", head->num}, {"host", head->host}, {"radioId", head->radioId}};
-    const std::vector<std::string> parts = entries.texts;
-    d.summary = measSummary(*head, putEntries(d, std::move(entries)), parts);
-    return d;
 }
 
 Decoded decodeMeasStop(std::span<const u8> body)
 {
-    const auto head = readRecord<StaMeasMsgHead>(body);
-    if (!head) {
-        return tooShort(body);
-    }
-    DecodedEntries entries = decodeEntries<StaMeasMsgHead, StaMeasStopEntry>(
-        body, head->num, [](const StaMeasStopEntry &e) {
+    return decodeHeadAndEntries<StaMeasMsgHead, StaMeasStopEntry>(
+        body, describeMeasHead, [](const StaMeasStopEntry &e) {
             const bool allSta = macOf(e.staMac) == kBroadcastMac;
             const std::string what =
                 e.measId == STAMEAS_AUTO_MEAS_ID ? "all" : measIdText(e.measId);
@@ -201,24 +159,17 @@ Decoded decodeMeasStop(std::span<const u8> body)
                              allSta ? std::string("every station")
                                     : macText(e.staMac) + " " + what};
         });
-    Decoded d;
-    d.fields = {{"num", head->num}, {"host", head->host}, {"radioId", head->radioId}};
-    const std::vector<std::string> parts = entries.texts;
-    d.summary = measSummary(*head, putEntries(d, std::move(entries)), parts);
-    return d;
 }
 
 Decoded decodeMeasReq(std::span<const u8> body)
 {
-    const auto req = readRecord<StaMeasReq>(body);
-    if (!req) {
-        return tooShort(body);
-    }
-    Decoded d;
-    d.fields = reqJson(*req);
-    d.summary = "-> " + macText(req->staMac) + "  radio " + std::to_string(req->radioId) + " vap " +
-                std::to_string(req->vapId) + " token " + std::to_string(req->tokenId);
-    return d;
+    return decodeRecord<StaMeasReq>(body, [](const StaMeasReq &r) {
+        return Decoded{recordJson(r, kReqFields),
+                       "-> " + macText(r.staMac) + "  radio " + std::to_string(r.radioId) +
+                           " vap " + std::to_string(r.vapId) + " token " +
+                           std::to_string(r.tokenId),
+                       {}};
+    });
 }
 
 bool writeMeasReq(JsonLine &line, std::span<const u8> body)

@@ -69,8 +69,7 @@ std::vector<u8> encodeCoMeasToNb(const Fields &f)
     for (std::size_t i = 0; i < tags.size() && i < STAMEAS_COMEAS_MAX_NUM; ++i) {
         head.staTag[i] = tags[i];
     }
-    std::vector<u8> out;
-    appendRecord(out, head);
+    std::vector<u8> out = bytesOf(head);
     for (const CoMeasStaRec &r : recs) {
         appendRecord(out, r);
     }
@@ -79,20 +78,20 @@ std::vector<u8> encodeCoMeasToNb(const Fields &f)
 
 Decoded decodeCoMeasToNb(std::span<const u8> body)
 {
-    const auto head = readRecord<CoMeasToNbMsgHead>(body);
-    if (!head) {
+    const auto t = readTable<CoMeasStaRec>(body, &CoMeasToNbMsgHead::staNum);
+    if (!t.head) {
         return tooShort(body);
     }
-    const auto t = readTable<CoMeasToNbMsgHead, CoMeasStaRec>(body, head->staNum);
-    const bool checkSsid = (head->flags & COMEAS_NB_FLAG_CHECK_SSID) != 0;
-    const bool onScan = (head->flags & COMEAS_NB_FLAG_SEND_ON_SCAN) != 0;
+    const CoMeasToNbMsgHead &head = *t.head;
+    const bool checkSsid = (head.flags & COMEAS_NB_FLAG_CHECK_SSID) != 0;
+    const bool onScan = (head.flags & COMEAS_NB_FLAG_SEND_ON_SCAN) != 0;
     Decoded d;
-    d.fields = {{"checkSsid", checkSsid}, {"isSendOnScan", onScan}, {"staNum", head->staNum}};
+    d.fields = {{"checkSsid", checkSsid}, {"isSendOnScan", onScan}, {"staNum", head.staNum}};
     Json stations = Json::array();
     for (std::size_t i = 0; i < t.entries.size(); ++i) {
         Json s = staJson(t.entries[i]);
         if (i < STAMEAS_COMEAS_MAX_NUM) {
-            s["staTag"] = head->staTag[i];
+            s["staTag"] = head.staTag[i];
         }
         stations.push_back(std::move(s));
     }
@@ -100,7 +99,7 @@ Decoded decodeCoMeasToNb(std::span<const u8> body)
     if (t.truncated) {
         d.fields["truncated"] = true;
     }
-    d.summary = plural(head->staNum, "station", "stations") + (checkSsid ? ", check SSID" : "") +
+    d.summary = plural(head.staNum, "station", "stations") + (checkSsid ? ", check SSID" : "") +
                 (onScan ? ", send on scan" : "") + (t.truncated ? " (truncated)" : "");
     if (!t.entries.empty()) {
         d.summary += ": ";

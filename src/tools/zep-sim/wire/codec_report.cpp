@@ -10,20 +10,10 @@ namespace {
 template <class Report>
 void fillCommon(Report &r, const Fields &f, const EncodeContext &ctx)
 {
-    const Mac mac = f.at("staMac").mac();
-    putMac(r.staMac, mac);
-    u32 radio = 0;
-    u32 vap = 0;
-    u8 token = 1;
-    if (const host::StationFacts *sta = ctx.station(mac)) {
-        radio = sta->radioId;
-        vap = sta->vapId;
-        const u32 rem = sta->tokenCounter % 143u;
-        token = static_cast<u8>(rem == 0 ? 143u : rem);
-    }
-    r.radioId = f.integer<u32>("radioId", radio);
-    r.vapId = f.integer<u32>("vapId", vap);
-    r.tokenId = f.integer<u8>("tokenId", token);
+    fillStation(r, f.at("staMac").mac(), 0, ctx);
+    r.radioId = f.integer<u32>("radioId", r.radioId);
+    r.vapId = f.integer<u32>("vapId", r.vapId);
+    r.tokenId = f.integer<u8>("tokenId", r.tokenId);
 }
 
 template <std::size_t N>
@@ -39,12 +29,6 @@ constexpr auto kCommonFields = [](auto &out, const auto &r) {
     kStationFields(out, r);
     out.hex("values", r.values);
 };
-
-template <class Report>
-Json commonJson(const Report &r)
-{
-    return recordJson(r, kCommonFields);
-}
 
 static_assert(sizeof(LmReportMsg) <= sizeof(StaMeasReportMsg::report));
 static_assert(sizeof(TpcReportMsg) <= sizeof(StaMeasReportMsg::report));
@@ -69,11 +53,16 @@ constexpr auto kMeasReportFields = [](auto &out, const StaMeasReportMsg &m) {
     out.field("tokenClass", static_cast<u8>(m.tokenClass & 0x03u));
 };
 
+// An LM or a TPC report: its station, with the values as hex.
 template <class Report>
-std::string commonSummary(const Report &r)
+Decoded decodeReport(std::span<const u8> body)
 {
-    return macText(r.staMac) + "  radio " + std::to_string(r.radioId) + " vap " +
-           std::to_string(r.vapId) + " token " + std::to_string(r.tokenId);
+    return decodeRecord<Report>(body, [](const Report &r) {
+        return Decoded{recordJson(r, kCommonFields),
+                       macText(r.staMac) + "  radio " + std::to_string(r.radioId) + " vap " +
+                           std::to_string(r.vapId) + " token " + std::to_string(r.tokenId),
+                       {}};
+    });
 }
 
 }  // namespace
@@ -84,9 +73,7 @@ std::vector<u8> encodeLmReport(const Fields &f, const EncodeContext &ctx)
     fillCommon(r, f, ctx);
     r.rsv = f.integer<u8>("byte14", 0);
     fillValues(r.values, f);
-    std::vector<u8> out;
-    appendRecord(out, r);
-    return out;
+    return bytesOf(r);
 }
 
 std::vector<u8> encodeTpcReport(const Fields &f, const EncodeContext &ctx)
@@ -94,45 +81,32 @@ std::vector<u8> encodeTpcReport(const Fields &f, const EncodeContext &ctx)
     TpcReportMsg r{};
     fillCommon(r, f, ctx);
     fillValues(r.values, f);
-    std::vector<u8> out;
-    appendRecord(out, r);
-    return out;
+    return bytesOf(r);
 }
 
 Decoded decodeLmReport(std::span<const u8> body)
 {
-    const auto r = readRecord<LmReportMsg>(body);
-    if (!r) {
-        return tooShort(body);
-    }
-    return Decoded{commonJson(*r), commonSummary(*r), {}};
+    return decodeReport<LmReportMsg>(body);
 }
 
 Decoded decodeTpcReport(std::span<const u8> body)
 {
-    const auto r = readRecord<TpcReportMsg>(body);
-    if (!r) {
-        return tooShort(body);
-    }
-    return Decoded{commonJson(*r), commonSummary(*r), {}};
+    return decodeReport<TpcReportMsg>(body);
 }
 
 Decoded decodeMeasReport(std::span<const u8> body)
 {
-    const auto m = readRecord<StaMeasReportMsg>(body);
-    if (!m) {
-        return tooShort(body);
-    }
-    const bool lm = m->reportMsgId == STAMEAS_MSG_LM_REPORT;
-    const Decoded inner = lm ? decodeLmReport(m->report)
-                             : decodeTpcReport(std::span<const u8>(m->report, sizeof(TpcReportMsg)));
-    Decoded d;
-    d.fields = recordJson(*m, kMeasReportFields);
-    const char *origin = (m->tokenClass & 0x03u) == 0 ? "own AP" : "neighbour";
-    d.summary = std::string(lm ? "LM " : "TPC ") + inner.summary + " (" + origin + ")  bssid " +
-                macText(m->ext.bssid) + " eirp " + std::to_string(m->ext.eirp) + " scan " +
-                std::to_string(m->ext.scanErip);
-    return d;
+    return decodeRecord<StaMeasReportMsg>(body, [](const StaMeasReportMsg &m) {
+        const bool lm = m.reportMsgId == STAMEAS_MSG_LM_REPORT;
+        const Decoded inner = lm ? decodeReport<LmReportMsg>(m.report)
+                                 : decodeReport<TpcReportMsg>(m.report);
+        const char *origin = (m.tokenClass & 0x03u) == 0 ? "own AP" : "neighbour";
+        return Decoded{recordJson(m, kMeasReportFields),
+                       std::string(lm ? "LM " : "TPC ") + inner.summary + " (" + origin +
+                           ")  bssid " + macText(m.ext.bssid) + " eirp " +
+                           std::to_string(m.ext.eirp) + " scan " + std::to_string(m.ext.scanErip),
+                       {}};
+    });
 }
 
 bool writeLmReport(JsonLine &line, std::span<const u8> body)

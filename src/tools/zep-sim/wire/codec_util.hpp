@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/hex.hpp"
@@ -32,6 +33,15 @@ void appendRecord(std::vector<u8> &out, const T &record)
     std::memcpy(out.data() + at, &record, sizeof(T));
 }
 
+// A body made of one record.
+template <class T>
+std::vector<u8> bytesOf(const T &record)
+{
+    std::vector<u8> out;
+    appendRecord(out, record);
+    return out;
+}
+
 inline void putMac(u8 (&dst)[6], const Mac &mac)
 {
     std::memcpy(dst, mac.data(), mac.size());
@@ -44,8 +54,26 @@ inline Mac macOf(const u8 (&src)[6])
     return mac;
 }
 
-// Header and entry count of a message made of a header and records, with the
-// entries that are wholly present.
+// A request or report names its station as the host's own request to it would:
+// the station's radio and VAP, and its token counter brought into 1..143; a
+// station the scenario does not list gets the given radio, VAP 0 and token 1.
+template <class Record>
+void fillStation(Record &r, const Mac &mac, u32 radio, const EncodeContext &ctx)
+{
+    putMac(r.staMac, mac);
+    r.radioId = radio;
+    r.vapId = 0;
+    r.tokenId = 1;
+    if (const host::StationFacts *sta = ctx.station(mac)) {
+        r.radioId = sta->radioId;
+        r.vapId = sta->vapId;
+        const u32 rem = sta->tokenCounter % 143u;
+        r.tokenId = static_cast<u8>(rem == 0 ? 143u : rem);
+    }
+}
+
+// A message made of a header and records: the header, and as many entries as
+// its count field declares of those wholly present.
 template <class Head, class Entry>
 struct Table {
     std::optional<Head> head;
@@ -53,16 +81,13 @@ struct Table {
     bool truncated = false;
 };
 
-template <class Head, class Entry>
-Table<Head, Entry> readTable(std::span<const u8> body, std::size_t declared)
+template <class Entry, class Head, class Count>
+Table<Head, Entry> readTable(std::span<const u8> body, Count Head::*count)
 {
     Table<Head, Entry> t;
     t.head = readRecord<Head>(body);
-    if (!t.head) {
-        t.truncated = true;
-        return t;
-    }
-    for (std::size_t i = 0; i < declared; ++i) {
+    t.truncated = !t.head;
+    for (std::size_t i = 0; t.head && i < (*t.head).*count; ++i) {
         auto e = readRecord<Entry>(body, sizeof(Head) + i * sizeof(Entry));
         if (!e) {
             t.truncated = true;
@@ -135,39 +160,47 @@ bool writeRecordFields(JsonLine &line, std::span<const u8> body, List list)
     return true;
 }
 
-// The entries of a header-and-records message as the trace and the timeline show
-// them: one JSON object and one short text per entry wholly present.
-struct DecodedEntries {
-    Json json = Json::array();
-    std::vector<std::string> texts;
-    bool truncated = false;
-};
-
-// describe(entry) gives the entry's {JSON, text}.
-template <class Head, class Entry, class Describe>
-DecodedEntries decodeEntries(std::span<const u8> body, std::size_t declared, Describe describe)
+// A body made of one record: describe(record) gives its Decoded; a body too
+// short for the record decodes to its length alone.
+template <class Record, class Describe>
+Decoded decodeRecord(std::span<const u8> body, Describe describe)
 {
-    const auto t = readTable<Head, Entry>(body, declared);
-    DecodedEntries out;
-    out.truncated = t.truncated;
-    for (const Entry &e : t.entries) {
-        auto [json, text] = describe(e);
-        out.json.push_back(std::move(json));
-        out.texts.push_back(std::move(text));
-    }
-    return out;
+    const auto record = readRecord<Record>(body);
+    return record ? describe(*record) : tooShort(body);
 }
 
-// Files the entries under "entries" with the truncation mark; gives the summary's
-// " (truncated)" or nothing.
-inline std::string putEntries(Decoded &d, DecodedEntries &&entries)
+// ": a; b; c; d" for the timeline: up to four texts in full; of more, the
+// first three and "+n more", so that a long list keeps the line short.
+std::string joinedTexts(const std::vector<std::string> &texts);
+
+// A header-and-records message as the trace and the timeline show it: the head's
+// fields, one object per entry wholly present under "entries", and the head's
+// text with the first entries' texts. describeHead(head) and describeEntry(entry)
+// each give a {JSON, text}.
+template <class Head, class Entry, class DescribeHead, class DescribeEntry>
+Decoded decodeHeadAndEntries(std::span<const u8> body, DescribeHead describeHead,
+                             DescribeEntry describeEntry)
 {
-    d.fields["entries"] = std::move(entries.json);
-    if (!entries.truncated) {
-        return "";
+    const auto table = readTable<Entry>(body, &Head::num);
+    if (!table.head) {
+        return tooShort(body);
     }
-    d.fields["truncated"] = true;
-    return " (truncated)";
+    Decoded d;
+    std::tie(d.fields, d.summary) = describeHead(*table.head);
+    Json entries = Json::array();
+    std::vector<std::string> texts;
+    for (const Entry &e : table.entries) {
+        auto [json, text] = describeEntry(e);
+        entries.push_back(std::move(json));
+        texts.push_back(std::move(text));
+    }
+    d.fields["entries"] = std::move(entries);
+    if (table.truncated) {
+        d.fields["truncated"] = true;
+        d.summary += " (truncated)";
+    }
+    d.summary += joinedTexts(texts);
+    return d;
 }
 
 // "1 entry" / "3 entries".

@@ -31,12 +31,8 @@ u32 reportRadio(std::span<const u8> body)
 
 u32 coMeasRequestRadio(std::span<const u8> body)
 {
-    if (body.size() < COMEAS_REQ_BODY_LEN) {
-        return STAMEAS_ALL_RADIO;
-    }
-    u32 radio = 0;
-    std::memcpy(&radio, body.data() + COMEAS_REQ_RADIO_OFFSET, sizeof(radio));
-    return radio;
+    return body.size() < COMEAS_REQ_BODY_LEN ? STAMEAS_ALL_RADIO
+                                              : *readRecord<u32>(body, COMEAS_REQ_RADIO_OFFSET);
 }
 
 template <std::vector<u8> (*Fn)(const Fields &)>
