@@ -199,6 +199,13 @@ TPC (request 169)
     EXPECT_EQ(tell(kSilent, STAMEAS_MSG_TPC_REQ).play, header + tpc);
 }
 
+std::filesystem::path tempFile(const std::string &name, const std::string &content)
+{
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / name;
+    std::ofstream(file) << content;
+    return file;
+}
+
 struct Refusal {
     int status;
     std::string out;
@@ -225,8 +232,7 @@ Refusal explain(std::vector<std::string> args)
 
 TEST(Explain, AStationNeverSeenOrNotAMacIsRefused)
 {
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / "explain_refusal.yaml";
-    std::ofstream(file) << kSilent;
+    const std::filesystem::path file = tempFile("explain_refusal.yaml", kSilent);
     const Refusal unseen = explain({"00:11:22:33:44:99", file.string()});
     EXPECT_EQ(unseen.status, 2);
     EXPECT_EQ(unseen.err, "zep-sim explain: station 00:11:22:33:44:99 has no measurement in " + file.string() + "\n");
@@ -239,13 +245,6 @@ TEST(Explain, AStationNeverSeenOrNotAMacIsRefused)
     EXPECT_EQ(seen.status, 0) << seen.err;
     EXPECT_EQ(seen.out, "Station 00:11:22:33:44:01 in " + file.string() + "\n" +
                             tell(kSilent, STAMEAS_MSG_TPC_REQ).play.substr(sizeof "Station 00:11:22:33:44:01 in t.yaml"));
-}
-
-std::filesystem::path tempFile(const std::string &name, const std::string &content)
-{
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / name;
-    std::ofstream(file) << content;
-    return file;
 }
 
 // Everything after the story's first line, which names its source.

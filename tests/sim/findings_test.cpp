@@ -2,6 +2,9 @@
 // counts and stations exact, and on a run just short of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "sim_test.hpp"
 
 namespace zep::sim {
@@ -17,20 +20,17 @@ Played quiet(const std::string &text)
 
 const Finding *findingOf(const Played &p, const std::string &rule)
 {
-    for (const Finding &f : p.findings) {
-        if (f.rule == rule) {
-            return &f;
-        }
-    }
-    return nullptr;
+    const auto f = std::ranges::find(p.findings, rule, &Finding::rule);
+    return f == p.findings.end() ? nullptr : &*f;
 }
+
+// A finding's first and last time, in ms of virtual time.
+using Span = std::pair<std::optional<u64>, std::optional<u64>>;
 
 std::vector<std::string> rulesOf(const Played &p)
 {
     std::vector<std::string> rules;
-    for (const Finding &f : p.findings) {
-        rules.push_back(f.rule);
-    }
+    std::ranges::transform(p.findings, std::back_inserter(rules), &Finding::rule);
     return rules;
 }
 
@@ -65,8 +65,7 @@ TEST(Findings, NodesPastTheRadiosSixtyFourthSendAreStarved)
                                                             "00:11:22:00:00:44 lm"}));
     EXPECT_EQ(f->stations.inAll, 6u);
     EXPECT_EQ(f->radios.first, std::vector<std::string>{"0"});
-    EXPECT_EQ(f->firstMs, 2000u);
-    EXPECT_EQ(f->lastMs, 20000u);
+    EXPECT_EQ(Span(f->firstMs, f->lastMs), Span(2000, 20000));
     EXPECT_EQ(rulesOf(p), std::vector<std::string>{"starved-nodes"});  // the starved hosts lost to no other host
     EXPECT_EQ(rulesOf(quiet(busyRadio(64))), std::vector<std::string>{});
 }
@@ -131,8 +130,7 @@ steps:
     ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->count, 2u);
     EXPECT_EQ(f->stations.first, (std::vector<std::string>{"00:11:22:33:44:01 lm", "00:11:22:33:44:02 tpc"}));
-    EXPECT_EQ(f->firstMs, 0u);
-    EXPECT_EQ(f->lastMs, 1000u);
+    EXPECT_EQ(Span(f->firstMs, f->lastMs), Span(0, 1000));
 }
 
 TEST(Findings, TheAnswerToAHostsLastRequestComesAfterItsNodeIsGone)
@@ -168,8 +166,7 @@ steps:
     EXPECT_EQ(f->severity, Severity::Warning);
     EXPECT_EQ(f->title, "2 messages the framework refused to send");
     EXPECT_EQ(f->messages.first, std::vector<std::string>{"167 LM request (2)"});
-    EXPECT_EQ(f->firstMs, 3000u);
-    EXPECT_EQ(f->lastMs, 4000u);
+    EXPECT_EQ(Span(f->firstMs, f->lastMs), Span(3000, 4000));
 }
 
 std::string badStarts(const std::string &limits)
@@ -191,8 +188,7 @@ TEST(Findings, ErrorLinesCloseTogetherMakeABurstWithinTheScenariosLimits)
     const Finding *f = findingOf(p, "error-bursts");
     ASSERT_NE(f, nullptr) << p.human;
     EXPECT_EQ(f->count, 1u);
-    EXPECT_EQ(f->firstMs, 0u);
-    EXPECT_EQ(f->lastMs, 1100u);
+    EXPECT_EQ(Span(f->firstMs, f->lastMs), Span(0, 1100));
     // Twelve lines are a burst of the default ten, not of thirteen; nor are
     // they when 100 ms apart is too far.
     EXPECT_EQ(rulesOf(quiet(badStarts("findings: {burstLines: 13}"))), std::vector<std::string>{});
@@ -291,8 +287,7 @@ TEST(Findings, RequestsListedForAChannelNotScannedWaitAndATriggerTooSoonIsHeldBa
     EXPECT_EQ(f->messages.first,
               (std::vector<std::string>{"radio 1 channel 36", "radio 1 channel 40 (still waiting)"}));
     EXPECT_EQ(f->radios.first, std::vector<std::string>{"1"});
-    EXPECT_EQ(f->firstMs, 10000u);
-    EXPECT_EQ(f->lastMs, 32000u);
+    EXPECT_EQ(Span(f->firstMs, f->lastMs), Span(10000, 32000));
     const Finding *held = findingOf(p, "scan-inhibited");
     ASSERT_NE(held, nullptr) << p.human;
     EXPECT_EQ(held->title, "1 scan trigger not sent, within 500 ms of its radio's last");

@@ -28,19 +28,14 @@ steps:
   - config: {radio: 1, scanSwitch: 1}
   - send: {id: 182, host: 1, radioId: 1, entries: [{staMac: "00:11:22:33:44:01", measId: lm}]}
 )");
-    const std::string comeas = "184 comeas-start       ok";
-    const std::string start = "182 meas-start         ok         host 0";
-    const std::string again = "182 meas-start         ok         host 1";
-    const std::size_t at184 = out.find(comeas);
-    const std::size_t atOff = out.find(start);
-    const std::size_t atOn = out.find(again);
+    const std::size_t at184 = out.find("184 comeas-start       ok");
+    const std::size_t atOff = out.find("182 meas-start         ok         host 0");
+    const std::size_t atOn = out.find("182 meas-start         ok         host 1");
     ASSERT_TRUE(at184 != std::string::npos && atOff != std::string::npos && atOn != std::string::npos)
         << out;
-    EXPECT_NE(out.find("\n            why nothing listed: the radio was never seen scanning this "
-                       "channel\n",
-                       at184),
-              std::string::npos)
-        << out;
+    const std::string unseen =
+        "\n            why nothing listed: the radio was never seen scanning this channel\n";
+    EXPECT_NE(out.find(unseen, at184), std::string::npos) << out;
     const std::string off = "\n            why no request will go out: measurement is off on radio 1\n";
     EXPECT_NE(out.find(off, atOff), std::string::npos) << out;
     // Once switched on again, a start says nothing more.

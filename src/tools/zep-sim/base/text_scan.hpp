@@ -52,4 +52,22 @@ inline std::optional<u64> takeNumber(std::string_view &s)
     return value;
 }
 
+// Calls each with every line of text that is not empty once the '\r' of a
+// CRLF ending is dropped: a log event's text as the module logged it.
+template <typename Each>
+void forEachLine(std::string_view text, Each each)
+{
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        while (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (!line.empty()) {
+            each(line);
+        }
+    }
+}
+
 }  // namespace zep::sim

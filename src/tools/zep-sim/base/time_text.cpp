@@ -12,6 +12,13 @@ std::string formatTime(u64 ms)
     return buf;
 }
 
+std::string formatFixed(double value, int decimals)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof(buf), "%.*f", decimals, value);
+    return buf;
+}
+
 std::string formatSeconds(u64 ms)
 {
     const std::string t = formatTime(ms);

@@ -1,5 +1,6 @@
-// Virtual time as the simulator prints it, in one place so that the timeline,
-// the summary, the progress line and the run's last line agree.
+// Virtual time and figures as the simulator prints them, in one place so that
+// the timeline, the summary, the report, the progress line and the run's last
+// line agree.
 #pragma once
 
 #include <string>
@@ -14,5 +15,7 @@ std::string formatTime(u64 ms);
 std::string formatSeconds(u64 ms);
 // "01:02:03", or "3 d 01:02:03" from a day on: a long run's clock.
 std::string formatClock(u64 ms);
+// "3.142" for (3.14159, 3): a figure rounded to the given decimals.
+std::string formatFixed(double value, int decimals);
 
 }  // namespace zep::sim

@@ -1,7 +1,5 @@
 #include "out/progress.hpp"
 
-#include <cstdio>
-
 #include "base/time_text.hpp"
 
 namespace zep::sim {
@@ -36,14 +34,11 @@ void Progress::look(u64 nowMs, u64 events)
     if (durationMs_ > 0) {
         line += " of " + formatClock(durationMs_);
     }
-    char buf[96];
-    std::snprintf(buf, sizeof(buf), "  %.2f M events/s", rate / 1e6);
-    line += buf;
+    line += "  " + formatFixed(rate / 1e6, 2) + " M events/s";
     if (durationMs_ > 0 && done > 0 && done < durationMs_) {
         const double wall = seconds(now - begin_);
         const double left = wall * static_cast<double>(durationMs_ - done) / static_cast<double>(done);
-        std::snprintf(buf, sizeof(buf), "  about %.0f s left", left);
-        line += buf;
+        line += "  about " + formatFixed(left, 0) + " s left";
     }
     out_ << '\r' << line << "\x1b[K" << std::flush;
     shown_ = true;

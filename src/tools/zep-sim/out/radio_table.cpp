@@ -89,26 +89,27 @@ void printRadioTable(std::ostream &out, const std::map<u32, RadioFigures> &radio
         }
     }
     TextTable t(std::move(titles));
-    RadioFigures all;
-    for (const auto &[id, r] : radios) {
-        std::vector<std::string> cells{radioText(id)};
+    const auto addRow = [&](std::string radio, const auto &cellOf) {
+        std::vector<std::string> cells{std::move(radio)};
         for (const RadioColumn &c : kColumns) {
             if (shown(c, source)) {
-                cells.push_back(cellText(c, cell(c, r, source), source));
+                cells.push_back(cellOf(c));
             }
         }
         t.addRow(std::move(cells));
+    };
+    RadioFigures all;
+    for (const auto &radio : radios) {
+        const RadioFigures &r = radio.second;
+        addRow(radioText(radio.first),
+               [&](const RadioColumn &c) { return cellText(c, cell(c, r, source), source); });
         all.add(r);
     }
-    std::vector<std::string> cells{"all"};
-    for (const RadioColumn &c : kColumns) {
-        if (shown(c, source)) {
-            cells.push_back(c.count == &F::nbBlocks ? allBlocks
-                            : c.count != nullptr    ? std::to_string(all.*c.count)
-                                                    : "");
-        }
-    }
-    t.addRow(std::move(cells));
+    addRow("all", [&](const RadioColumn &c) {
+        return c.count == &F::nbBlocks ? allBlocks
+               : c.count != nullptr    ? std::to_string(all.*c.count)
+                                       : std::string();
+    });
     t.print(out, "  ");
 }
 

@@ -6,18 +6,6 @@
 
 namespace zep::sim {
 
-namespace {
-
-std::string trimmed(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-}  // namespace
-
 void ReportCollector::attach(RunFigures &figures, StateProbe &probe, const host::Faults &faults)
 {
     figures_ = &figures;
@@ -54,7 +42,8 @@ void ReportCollector::markOf(const Event &ev)
         break;
     case EventKind::Log:
         if (ev.severity >= 2) {
-            mark(Mark::Kind::ErrorLog, ev.t, trimmed(ev.text));
+            const std::size_t end = ev.text.find_last_not_of("\r\n") + 1;  // 0 when all line ends
+            mark(Mark::Kind::ErrorLog, ev.t, ev.text.substr(0, end));
         }
         break;
     case EventKind::Expect: {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "base/time_text.hpp"
 #include "out/report_html.hpp"
 #include "sta_meas_msg.h"
 
@@ -25,13 +25,6 @@ Unit axisUnit(u64 spanMs)
         return {"s", 1000};
     }
     return spanMs <= 5 * kHour ? Unit{"min", kMinute} : Unit{"h", kHour};
-}
-
-std::string fixed(double value, int decimals)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof(buf), "%.*f", decimals, value);
-    return buf;
 }
 
 Json handlerRows(const ReportCollector &c)
@@ -113,10 +106,7 @@ Json listedRows(const ReportCollector &c)
     const auto &intervals = c.figures().intervals();
     for (std::size_t i = 0; i < intervals.size(); ++i) {
         for (const auto &[key, n] : intervals[i].listed) {
-            Json &series = byPair[key];
-            if (series.is_null()) {
-                series = Json::array();
-            }
+            Json &series = byPair[key];  // a null that the first push_back makes an array
             while (series.size() < i) {
                 series.push_back(nullptr);
             }
@@ -164,12 +154,13 @@ Json factRows(const ReportCollector &c, const RunFacts &facts)
         {"scenario file", facts.file},
         {"library", facts.library},
         {"seed", std::to_string(facts.seed)},
-        {"virtual time", fixed(static_cast<double>(c.lastMs() - c.startMs()) / 1000.0, 3) + " s"},
-        {"wall time", fixed(wall, 3) + " s"},
+        {"virtual time",
+         formatFixed(static_cast<double>(c.lastMs() - c.startMs()) / 1000.0, 3) + " s"},
+        {"wall time", formatFixed(wall, 3) + " s"},
         {"events", std::to_string(c.events())},
-        {"events per second", fixed(perSecond, 0)},
-        {"interval", fixed(static_cast<double>(c.figures().intervalMs()) / 1000.0, 0) + " s, " +
-                         std::to_string(c.figures().intervals().size()) + " intervals"},
+        {"events per second", formatFixed(perSecond, 0)},
+        {"interval", formatFixed(static_cast<double>(c.figures().intervalMs()) / 1000.0, 0) +
+                         " s, " + std::to_string(c.figures().intervals().size()) + " intervals"},
     });
 }
 
@@ -179,7 +170,7 @@ Json markRows(const ReportCollector &c, const Unit &unit)
     for (const Mark &m : c.marks()) {
         const u64 rel = m.t - c.startMs();
         rows.push_back({{"x", static_cast<double>(rel) / static_cast<double>(unit.ms)},
-                        {"at", fixed(static_cast<double>(rel) / 1000.0, 3)},
+                        {"at", formatFixed(static_cast<double>(rel) / 1000.0, 3)},
                         {"kind", static_cast<int>(m.kind)},
                         {"text", m.text}});
     }

@@ -1,7 +1,6 @@
 #include "out/summary.hpp"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "base/text_table.hpp"
 #include "base/time_text.hpp"
@@ -18,9 +17,7 @@ using Align = TextTable::Align;
 
 std::string micros(std::chrono::nanoseconds ns)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof(buf), "%.1f", costMicros(ns));
-    return buf;
+    return formatFixed(costMicros(ns), 1);
 }
 
 }  // namespace
@@ -36,23 +33,20 @@ void printSummary(std::ostream &out, const RunFigures &figures, u64 playedMs,
                     std::to_string(figures.nbBlocks()) + " in " + std::to_string(figures.ipcMessages()) + " IPC");
 
     out << "\n  Handlers (wall-clock cost in this process, microseconds)\n";
-    TextTable costs({{"handler", Align::Left},
-                     {"calls", Align::Right},
-                     {"non-zero status", Align::Right},
-                     {"min", Align::Right},
-                     {"avg", Align::Right},
-                     {"max", Align::Right}});
+    TextTable costs({{"handler", Align::Left}, {"calls", Align::Right},
+                     {"non-zero status", Align::Right}, {"min", Align::Right},
+                     {"avg", Align::Right}, {"max", Align::Right}});
     for (const auto &[key, c] : figures.handlers()) {
-        const std::string name = handlerName(key);
-        costs.addRow({name, std::to_string(c.calls), std::to_string(c.failed), micros(c.min),
-                      micros(c.average()), micros(c.max)});
+        costs.addRow({handlerName(key), std::to_string(c.calls), std::to_string(c.failed),
+                      micros(c.min), micros(c.average()), micros(c.max)});
     }
     if (costs.empty()) {
         out << "  (no handler ran)\n";
     } else {
         costs.print(out, "  ");
     }
-    out << "\n  Log lines: " << figures.logsBySeverity()[0] << " note, " << figures.logsBySeverity()[1] << " rare, " << figures.logsBySeverity()[2]
+    const auto &logs = figures.logsBySeverity();
+    out << "\n  Log lines: " << logs[0] << " note, " << logs[1] << " rare, " << logs[2]
         << " error\n";
     out << "  Failed sends: " << figures.failedOut() << " message, " << figures.failedIpc() << " IPC\n";
 }
@@ -66,6 +60,7 @@ Json summaryJson(const RunFigures &figures, u64 playedMs)
         radios.push_back(std::move(row));
     }
     Json handlers = Json::array();
+    const auto &logs = figures.logsBySeverity();
     for (const auto &[key, c] : figures.handlers()) {
         handlers.push_back({{"handler", handlerName(key)}, {"calls", c.calls}, {"nonZero", c.failed}});
     }
@@ -73,7 +68,7 @@ Json summaryJson(const RunFigures &figures, u64 playedMs)
             {"radios", std::move(radios)},
             {"handlers", std::move(handlers)},
             {"ipcMessages", figures.ipcMessages()},
-            {"logLines", {{"note", figures.logsBySeverity()[0]}, {"rare", figures.logsBySeverity()[1]}, {"error", figures.logsBySeverity()[2]}}},
+            {"logLines", {{"note", logs[0]}, {"rare", logs[1]}, {"error", logs[2]}}},
             {"failedSends", {{"message", figures.failedOut()}, {"ipc", figures.failedIpc()}}}};
 }
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <numeric>
+
+#include "base/text_scan.hpp"
 
 namespace zep::sim {
 
@@ -46,10 +49,8 @@ std::optional<u64> syslogDateMs(std::string_view line)
     if (month == kMonths.end() || !day || !hours || !minutes || !seconds || *day == 0) {
         return std::nullopt;
     }
-    u64 days = *day - 1;
-    for (auto m = kMonths.begin(); m != month; ++m) {
-        days += kDays[static_cast<std::size_t>(m - kMonths.begin())];
-    }
+    const auto monthsBefore = kDays.begin() + (month - kMonths.begin());
+    const u64 days = std::accumulate(kDays.begin(), monthsBefore, *day - 1);
     return (((days * 24 + *hours) * 60 + *minutes) * 60 + *seconds) * 1000;
 }
 
@@ -75,18 +76,7 @@ void SyslogWriter::onEvent(const Event &ev)
         return;
     }
     const std::string prefix = syslogDate(ev.t) + ' ' + host_ + " zep: ";
-    std::string_view text = ev.text;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        while (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (!line.empty()) {
-            out_ << prefix << line << '\n';
-        }
-    }
+    forEachLine(ev.text, [&](std::string_view line) { out_ << prefix << line << '\n'; });
 }
 
 }  // namespace zep::sim

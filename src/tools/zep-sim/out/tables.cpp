@@ -57,6 +57,16 @@ void addShareNotes(TextTable &table, const NodeShares *node)
     }
 }
 
+// A dump cut short says so instead of a table.
+bool shortBuffer(std::ostream &out, const Decoded &d, const char *what)
+{
+    if (d.fields.contains("truncated")) {
+        out << "    (buffer too short for " << what << ")\n";
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string hostsOfWeight(u32 weight)
@@ -82,23 +92,16 @@ void printMeasTable(std::ostream &out, std::span<const u8> buffer,
                     std::span<const NodeShares> nodes)
 {
     const Decoded d = decodeInbound(STAMEAS_RPC_GET_MEAS_LIST, buffer);
-    if (d.fields.contains("truncated")) {
-        out << "    (buffer too short for a measurement table)\n";
+    if (shortBuffer(out, d, "a measurement table")) {
         return;
     }
-    out << "    measurement table of radio " << d.fields["radioId"].get<u32>() << ": "
-        << d.fields["num"].get<u32>() << " node(s) listed\n";
-    TextTable t({{"#", Align::Right},
-                 {"station", Align::Left},
-                 {"meas", Align::Left},
-                 {"radio", Align::Right},
-                 {"vap", Align::Right},
-                 {"weight", Align::Right},
-                 {"hosts", Align::Left},
-                 {"loop", Align::Right},
-                 {"period", Align::Right},
-                 {"count", Align::Right}});
     const u32 radioId = d.fields["radioId"].get<u32>();
+    out << "    measurement table of radio " << radioId << ": " << d.fields["num"].get<u32>()
+        << " node(s) listed\n";
+    TextTable t({{"#", Align::Right}, {"station", Align::Left}, {"meas", Align::Left},
+                 {"radio", Align::Right}, {"vap", Align::Right}, {"weight", Align::Right},
+                 {"hosts", Align::Left}, {"loop", Align::Right}, {"period", Align::Right},
+                 {"count", Align::Right}});
     std::size_t i = 0;
     for (const auto &e : d.fields["entries"]) {
         t.addRow({std::to_string(i++), e["staMac"].get<std::string>(),
@@ -115,21 +118,15 @@ void printMeasTable(std::ostream &out, std::span<const u8> buffer,
 void printCoMeasList(std::ostream &out, std::span<const u8> buffer)
 {
     const Decoded d = decodeInbound(STAMEAS_RPC_GET_COMEAS_LIST, buffer);
-    if (d.fields.contains("truncated")) {
-        out << "    (buffer too short for a co-measurement list)\n";
+    if (shortBuffer(out, d, "a co-measurement list")) {
         return;
     }
     out << "    co-measurement list of radio " << d.fields["radioId"].get<u32>() << " channel "
         << d.fields["channel"].get<u32>() << ": " << d.fields["num"].get<u32>()
         << " request(s) pending\n";
-    TextTable t({{"#", Align::Right},
-                 {"station", Align::Left},
-                 {"meas", Align::Left},
-                 {"address", Align::Left},
-                 {"weight", Align::Right},
-                 {"hosts", Align::Left},
-                 {"byte18", Align::Right},
-                 {"eirp", Align::Right}});
+    TextTable t({{"#", Align::Right}, {"station", Align::Left}, {"meas", Align::Left},
+                 {"address", Align::Left}, {"weight", Align::Right}, {"hosts", Align::Left},
+                 {"byte18", Align::Right}, {"eirp", Align::Right}});
     std::size_t i = 0;
     for (const auto &e : d.fields["entries"]) {
         t.addRow({std::to_string(i++), e["staMac"].get<std::string>(),

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/text_scan.hpp"
 #include "base/time_text.hpp"
 #include "out/tables.hpp"
 #include "sta_meas_msg.h"
@@ -19,13 +20,10 @@ constexpr std::size_t kLabelWidth = 26;
 constexpr std::size_t kStatusWidth = 11;
 const std::string kNoTime(8, ' ');
 
+// Filled out to width, and at least one space after the text in any case.
 std::string padded(std::string text, std::size_t width)
 {
-    if (text.size() < width) {
-        text.append(width - text.size(), ' ');
-    } else {
-        text += ' ';
-    }
+    text.resize(std::max(text.size() + 1, width), ' ');
     return text;
 }
 
@@ -48,21 +46,9 @@ std::string label(const Event &ev)
 std::string trimmedLines(const std::string &text, const std::string &continuation)
 {
     std::string out;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(at, end - at);
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
-            line.pop_back();
-        }
-        if (!line.empty()) {
-            out += (out.empty() ? "" : "\n" + continuation) + line;
-        }
-        at = end + 1;
-    }
+    forEachLine(text, [&](std::string_view line) {
+        out += (out.empty() ? "" : "\n" + continuation) + std::string(line);
+    });
     return out;
 }
 
@@ -82,18 +68,10 @@ std::string servedHostText(const Event &ev)
 
 bool Timeline::isParent(const Event &ev) const
 {
-    switch (ev.kind) {
-    case EventKind::Out:
-    case EventKind::Ipc:
-    case EventKind::OutFail:
-    case EventKind::IpcFail:
-    case EventKind::Log:
-    case EventKind::RegMsg:
-    case EventKind::UnregMsg:
-        return false;
-    default:
-        return true;
-    }
+    constexpr EventKind kChildren[] = {EventKind::Out,     EventKind::Ipc, EventKind::OutFail,
+                                       EventKind::IpcFail, EventKind::Log, EventKind::RegMsg,
+                                       EventKind::UnregMsg};
+    return std::find(std::begin(kChildren), std::end(kChildren), ev.kind) == std::end(kChildren);
 }
 
 bool Timeline::shows(const Event &ev, bool parentFailed) const
@@ -186,13 +164,10 @@ void Timeline::flushIdle()
     if (idle_.count == 0) {
         return;
     }
-    std::string what = "nothing to send";
-    if (idle_.count > 1) {
-        what = "x";
-        what += std::to_string(idle_.count);
-        what += ", nothing to send, until ";
-        what += formatSeconds(idle_.last);
-    }
+    const std::string what = idle_.count == 1 ? "nothing to send"
+                                              : "x" + std::to_string(idle_.count) +
+                                                    ", nothing to send, until " +
+                                                    formatSeconds(idle_.last);
     emitLine(formatTime(idle_.first) + "  <- " + padded(msgLabel(STAMEAS_MSG_MEAS_TIMER), kLabelWidth - 3) +
              padded("ok", kStatusWidth) + what);
     idle_ = {};
@@ -245,12 +220,9 @@ constexpr QuietReason kQuietReasons[] = {
 
 const ParentKind *parentKind(EventKind kind)
 {
-    for (const ParentKind &k : kParentKinds) {
-        if (k.kind == kind) {
-            return &k;
-        }
-    }
-    return nullptr;
+    const ParentKind *k = std::find_if(std::begin(kParentKinds), std::end(kParentKinds),
+                                       [&](const ParentKind &p) { return p.kind == kind; });
+    return k == std::end(kParentKinds) ? nullptr : k;
 }
 
 }  // namespace
@@ -386,9 +358,7 @@ void Timeline::printHeader()
 
 void Timeline::emitLine(std::string line)
 {
-    while (!line.empty() && line.back() == ' ') {
-        line.pop_back();
-    }
+    line.erase(line.find_last_not_of(' ') + 1);
     out_ << line << '\n';
 }
 

@@ -26,8 +26,7 @@ constexpr std::initializer_list<EventKind> kWrittenFromEvent = {
 
 bool writtenFromEvent(EventKind kind)
 {
-    return std::find(kWrittenFromEvent.begin(), kWrittenFromEvent.end(), kind) !=
-           kWrittenFromEvent.end();
+    return std::ranges::find(kWrittenFromEvent, kind) != kWrittenFromEvent.end();
 }
 
 // The decoded body, when the catalog has a decoder for it; decoded once only
