@@ -2,6 +2,8 @@
 // counts and stations exact, and on a run just short of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim_test.hpp"
 
 namespace zep::sim {
@@ -17,12 +19,8 @@ Played quiet(const std::string &text)
 
 const Finding *findingOf(const Played &p, const std::string &rule)
 {
-    for (const Finding &f : p.findings) {
-        if (f.rule == rule) {
-            return &f;
-        }
-    }
-    return nullptr;
+    const auto it = std::ranges::find(p.findings, rule, &Finding::rule);
+    return it == p.findings.end() ? nullptr : &*it;
 }
 
 std::vector<std::string> rulesOf(const Played &p)
