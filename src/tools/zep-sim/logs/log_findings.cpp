@@ -1,6 +1,7 @@
 #include "logs/log_findings.hpp"
 
 #include <algorithm>
+#include <numeric>
 
 #include "base/hex.hpp"
 #include "sta_meas_msg.h"
@@ -74,10 +75,9 @@ std::vector<Finding> findingsOf(const FieldLog &log, const FindingLimits &limits
     FindingFacts facts;
     addNodes(log, facts);
     facts.errorLines = log.errorLines();
-    for (const Burst &b : log.bursts()) {
-        facts.bursts.count += 1;
-        facts.bursts.lines += b.errors;
-    }
+    facts.bursts.count = log.bursts().size();
+    facts.bursts.lines = std::accumulate(log.bursts().begin(), log.bursts().end(), u64{0},
+                                         [](u64 lines, const Burst &b) { return lines + b.errors; });
     facts.unchecked = {"starved nodes and hosts' shares never sent (a log does not say when a host was due)",
                        "reports that match no node (the module logs only those that match)",
                        "cost outliers (the module logs each handler's minimum, average and maximum, not its "

@@ -42,28 +42,24 @@ Json stationsJson(const FieldLog &log)
 
 Json restJson(const FieldLog &log, Json ap)
 {
-    Json stats = Json::array();
+    ap["stats"] = Json::array();
     for (const StatsLine &st : log.statsLines()) {
-        stats.push_back({{"radio", radioId(st.radio)}, {"timestampMs", st.timestampMs},
-                         {"sent", st.sent}, {"received", st.received}});
+        ap["stats"].push_back({{"radio", radioId(st.radio)}, {"timestampMs", st.timestampMs},
+                               {"sent", st.sent}, {"received", st.received}});
     }
-    Json costs = Json::object();
+    ap["costs"] = Json::object();
     for (const auto &[name, c] : log.costs()) {
-        costs[name] = {{"lines", c.lines}, {"min", c.min}, {"avg", c.avg}, {"max", c.max}};
+        ap["costs"][name] = {{"lines", c.lines}, {"min", c.min}, {"avg", c.avg}, {"max", c.max}};
     }
-    Json errors = Json::array();
+    ap["errors"] = Json::array();
     for (const auto &[kind, e] : log.errors()) {
-        errors.push_back({{"kind", kind}, {"example", e.example}, {"count", e.count},
-                          {"firstLine", e.firstLine}, {"lastLine", e.lastLine}});
+        ap["errors"].push_back({{"kind", kind}, {"example", e.example}, {"count", e.count},
+                                {"firstLine", e.firstLine}, {"lastLine", e.lastLine}});
     }
-    Json bursts = Json::array();
+    ap["bursts"] = Json::array();
     for (const Burst &b : log.bursts()) {
-        bursts.push_back({{"firstLine", b.firstLine}, {"lastLine", b.lastLine}, {"errors", b.errors}});
+        ap["bursts"].push_back({{"firstLine", b.firstLine}, {"lastLine", b.lastLine}, {"errors", b.errors}});
     }
-    ap["stats"] = std::move(stats);
-    ap["costs"] = std::move(costs);
-    ap["errors"] = std::move(errors);
-    ap["bursts"] = std::move(bursts);
     return ap;
 }
 

@@ -49,22 +49,19 @@ void addRadios(Json &s, const FieldLog &log)
                      {"unitMs", kHourMs},          {"starts", std::move(starts)}};
     s["radioColumns"] = radioColumnList();
     Json rows = Json::array();
-    Json totals = {{"requests", 0}, {"answers", 0}, {"reports", 0}, {"comeas", 0},
-                   {"scans", 0},    {"added", 0},   {"removed", 0}};
+    RadioFigures all;
     for (const auto &[id, r] : log.radios()) {
         Json total = Json::object();
         addRadioFields(total, r, &RadioColumn::key, SizeSource::Lines);
-        for (auto &[key, sum] : totals.items()) {
-            sum = sum.get<u64>() + total[key].get<u64>();
-        }
-        rows.push_back({{"radio", radioCell(id)},
-                        {"total", total},
-                        {"series", hourSeries(byRadio, id, hours)}});
+        rows.push_back(
+            {{"radio", radioCell(id)}, {"total", total}, {"series", hourSeries(byRadio, id, hours)}});
+        all.add(r);
     }
-    // A block holding stations of two radios counts on each, once in all.
-    totals["nbBlocks"] = log.nbBlocks();
     s["radios"] = std::move(rows);
-    s["totals"] = std::move(totals);
+    // A block holding stations of two radios counts on each, once in all.
+    s["totals"] = {{"requests", all.requests}, {"answers", all.answers}, {"reports", all.reports},
+                   {"comeas", all.comeas},     {"scans", all.scans},     {"added", all.adds},
+                   {"removed", all.removals},  {"nbBlocks", log.nbBlocks()}};
     s["notes"] = radioNotes(log);
     s["stations"] = stationTable(stationRows(log));
 }
@@ -104,17 +101,14 @@ std::string lineRange(u64 first, u64 last)
 Json errorMarks(const FieldLog &log)
 {
     Json rows = Json::array();
+    const auto mark = [&rows](u64 first, u64 last, int kind, const std::string &text) {
+        rows.push_back({{"x", first}, {"at", lineRange(first, last)}, {"kind", kind}, {"text", text}});
+    };
     for (const auto &[kind, e] : log.errors()) {
-        rows.push_back({{"x", e.firstLine},
-                        {"at", lineRange(e.firstLine, e.lastLine)},
-                        {"kind", 0},
-                        {"text", std::to_string(e.count) + " x " + e.example}});
+        mark(e.firstLine, e.lastLine, 0, std::to_string(e.count) + " x " + e.example);
     }
     for (const Burst &b : log.bursts()) {
-        rows.push_back({{"x", b.firstLine},
-                        {"at", lineRange(b.firstLine, b.lastLine)},
-                        {"kind", 1},
-                        {"text", std::to_string(b.errors) + " errors close together"}});
+        mark(b.firstLine, b.lastLine, 1, std::to_string(b.errors) + " errors close together");
     }
     return {{"kinds", {"error", "burst"}}, {"axis", "log line"}, {"atTitle", "lines"},
             {"failedKind", 1},            {"rows", std::move(rows)}, {"leftOut", 0}};

@@ -43,6 +43,23 @@ std::string s(u64 v)
     return std::to_string(v);
 }
 
+// A table of counts, read from the right; its first `textColumns` columns read from the left.
+TextTable countTable(const std::vector<std::string> &titles, std::size_t textColumns = 0)
+{
+    std::vector<TextTable::Column> columns;
+    for (const std::string &title : titles) {
+        columns.push_back({title, columns.size() < textColumns ? Align::Left : Align::Right});
+    }
+    return TextTable(std::move(columns));
+}
+
+// Every table of the view: its title, then its rows indented under it.
+void printTitled(std::ostream &out, const char *title, const TextTable &t)
+{
+    out << "\n  " << title << '\n';
+    t.print(out, "  ");
+}
+
 void printRadios(std::ostream &out, const FieldLog &log)
 {
     printRadioTable(out, log.radios(), SizeSource::Lines, s(log.nbBlocks()));
@@ -62,39 +79,30 @@ void printHours(std::ostream &out, const FieldLog &log)
     if (hours.size() < 2) {
         return;  // one hour is the radio table again
     }
-    TextTable t({{"radio", Align::Right}, {"hour", Align::Right}, {"requests sent", Align::Right},
-                 {"answers", Align::Right}, {"reports forwarded", Align::Right},
-                 {"co-meas requests", Align::Right}, {"table size", Align::Right}});
+    TextTable t = countTable({"radio", "hour", "requests sent", "answers", "reports forwarded",
+                              "co-meas requests", "table size"});
     for (const auto &[key, h] : hours) {
         t.addRow({radioText(key.first), s(key.second), s(h.requests), s(h.answers), s(h.reports),
                   s(h.comeas), h.nodes ? s(*h.nodes) : kUnknown});
     }
-    out << "\n  Per hour of the module's clock\n";
-    t.print(out, "  ");
+    printTitled(out, "Per hour of the module's clock", t);
 }
 
 void printStatsAndCosts(std::ostream &out, const FieldLog &log)
 {
     if (!log.statsLines().empty()) {
-        std::vector<TextTable::Column> columns;
-        for (const Json &title : statsColumns()) {
-            columns.push_back({title.get<std::string>(), Align::Right});
-        }
-        TextTable t(std::move(columns));
+        TextTable t = countTable(statsColumns().get<std::vector<std::string>>());
         for (const StatsLine &st : log.statsLines()) {
             t.addRow(cellTexts(statsCells(st)));
         }
-        out << "\n  Hourly co-measurement statistics\n";
-        t.print(out, "  ");
+        printTitled(out, "Hourly co-measurement statistics", t);
     }
     if (!log.costs().empty()) {
-        TextTable t({{"handler", Align::Left}, {"cost lines", Align::Right}, {"min", Align::Right},
-                     {"avg", Align::Right}, {"max", Align::Right}});
+        TextTable t = countTable({"handler", "cost lines", "min", "avg", "max"}, 1);
         for (const auto &[name, c] : log.costs()) {
             t.addRow({name, s(c.lines), s(c.min), s(c.avg), s(c.max)});
         }
-        out << "\n  Handler costs (the module's own figures, ms, as last logged)\n";
-        t.print(out, "  ");
+        printTitled(out, "Handler costs (the module's own figures, ms, as last logged)", t);
     }
 }
 
@@ -179,11 +187,9 @@ void printStationTable(std::ostream &out, std::span<const StationRow> rows)
     for (const StationRow &row : byRadio) {
         t.addRow(cellTexts(stationCells(row)));
     }
-    if (t.empty()) {
-        return;
+    if (!t.empty()) {
+        printTitled(out, "Stations (per measurement)", t);
     }
-    out << "\n  Stations (per measurement)\n";
-    t.print(out, "  ");
 }
 
 std::vector<std::string> radioNotes(const FieldLog &log)

@@ -1,5 +1,6 @@
 #include "logs/story_log.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 
@@ -17,14 +18,9 @@ std::optional<u64> isoStampMs(std::string_view stamp)
 {
     using namespace std::chrono;
     constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd";  // d: a digit
-    if (stamp.size() < kShape.size()) {
+    const auto fits = [](char shape, char c) { return shape == 'd' ? c >= '0' && c <= '9' : c == shape; };
+    if (stamp.size() < kShape.size() || !std::equal(kShape.begin(), kShape.end(), stamp.begin(), fits)) {
         return std::nullopt;
-    }
-    for (std::size_t i = 0; i < kShape.size(); ++i) {
-        const bool digit = stamp[i] >= '0' && stamp[i] <= '9';
-        if (kShape[i] == 'd' ? !digit : stamp[i] != kShape[i]) {
-            return std::nullopt;
-        }
     }
     const auto field = [stamp](std::size_t at, std::size_t count) {
         unsigned value = 0;
