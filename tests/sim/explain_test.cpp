@@ -34,6 +34,13 @@ std::string text(const Story &story, u32 measId = 0)
     return out.str();
 }
 
+std::filesystem::path tempFile(const std::string &name, const std::string &content)
+{
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / name;
+    std::ofstream(file) << content;
+    return file;
+}
+
 Told tell(const std::string &yaml, u32 measId = 0)
 {
     const Scenario sc = readScenarioText(yaml, "t.yaml");
@@ -48,8 +55,7 @@ Told tell(const std::string &yaml, u32 measId = 0)
     runner.run();
     // Named by the test, as ctest runs the tests of this file side by side.
     const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / ("explain_" + name + ".log");
-    std::ofstream(file) << log.str();
+    const std::filesystem::path file = tempFile("explain_" + name + ".log", log.str());
     return {text(sink.story(), measId), text(logs::storyOfLog(file.string(), kStation).story, measId)};
 }
 
@@ -225,8 +231,7 @@ Refusal explain(std::vector<std::string> args)
 
 TEST(Explain, AStationNeverSeenOrNotAMacIsRefused)
 {
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / "explain_refusal.yaml";
-    std::ofstream(file) << kSilent;
+    const std::filesystem::path file = tempFile("explain_refusal.yaml", kSilent);
     const Refusal unseen = explain({"00:11:22:33:44:99", file.string()});
     EXPECT_EQ(unseen.status, 2);
     EXPECT_EQ(unseen.err, "zep-sim explain: station 00:11:22:33:44:99 has no measurement in " + file.string() + "\n");
@@ -239,13 +244,6 @@ TEST(Explain, AStationNeverSeenOrNotAMacIsRefused)
     EXPECT_EQ(seen.status, 0) << seen.err;
     EXPECT_EQ(seen.out, "Station 00:11:22:33:44:01 in " + file.string() + "\n" +
                             tell(kSilent, STAMEAS_MSG_TPC_REQ).play.substr(sizeof "Station 00:11:22:33:44:01 in t.yaml"));
-}
-
-std::filesystem::path tempFile(const std::string &name, const std::string &content)
-{
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / name;
-    std::ofstream(file) << content;
-    return file;
 }
 
 // Everything after the story's first line, which names its source.
