@@ -34,6 +34,13 @@ std::string text(const Story &story, u32 measId = 0)
     return out.str();
 }
 
+std::filesystem::path tempFile(const std::string &name, const std::string &content)
+{
+    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / name;
+    std::ofstream(file) << content;
+    return file;
+}
+
 Told tell(const std::string &yaml, u32 measId = 0)
 {
     const Scenario sc = readScenarioText(yaml, "t.yaml");
@@ -48,8 +55,7 @@ Told tell(const std::string &yaml, u32 measId = 0)
     runner.run();
     // Named by the test, as ctest runs the tests of this file side by side.
     const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / ("explain_" + name + ".log");
-    std::ofstream(file) << log.str();
+    const std::filesystem::path file = tempFile("explain_" + name + ".log", log.str());
     return {text(sink.story(), measId), text(logs::storyOfLog(file.string(), kStation).story, measId)};
 }
 

@@ -1,15 +1,12 @@
 #include "replay/event_text.hpp"
 
-#include <algorithm>
-#include <cstdio>
-
+#include "base/hex.hpp"
 #include "recorded_log.hpp"
 
 namespace zep::sim::replay {
 
 namespace {
 
-using zep::record::Entry;
 using zep::record::CallKind;
 
 constexpr std::size_t kShownBytes = 24;
@@ -17,10 +14,8 @@ constexpr std::size_t kShownBytes = 24;
 std::string hexBytes(std::span<const zep::record::u8> bytes)
 {
     std::string text;
-    char hex[4];
     for (std::size_t i = 0; i < bytes.size() && i < kShownBytes; ++i) {
-        std::snprintf(hex, sizeof hex, "%s%02x", i == 0 ? "" : " ", bytes[i]);
-        text += hex;
+        text += (i == 0 ? "" : " ") + toHex(bytes.subspan(i, 1));
     }
     if (bytes.size() > kShownBytes) {
         text += " ...";
@@ -31,11 +26,7 @@ std::string hexBytes(std::span<const zep::record::u8> bytes)
 // A log line reads better as its text, without the line end.
 std::string lineText(std::string_view bytes)
 {
-    std::string text(bytes);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return "\"" + text + "\"";
+    return "\"" + std::string(bytes.substr(0, bytes.find_last_not_of("\r\n") + 1)) + "\"";
 }
 
 std::string entryName(zep::record::u8 id)
@@ -45,13 +36,19 @@ std::string entryName(zep::record::u8 id)
     return id < std::size(kNames) ? kNames[id] : "entry " + std::to_string(id);
 }
 
-std::string argList(const zep::record::RecordedCall &e, std::size_t count)
+std::string argList(const zep::record::u64 *args, std::size_t count)
 {
     std::string text;
-    for (std::size_t i = 0; i < count && i < e.argCount; ++i) {
-        text += (i == 0 ? "" : ", ") + std::to_string(e.args[i]);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(args[i]);
     }
     return text;
+}
+
+// "   name(1, 2)": an operation by its name and arguments.
+std::string opCall(zep::record::u8 id, const zep::record::u64 *args, std::size_t count)
+{
+    return "   " + std::string(zep::record::opName(id)) + "(" + argList(args, count) + ")";
 }
 
 }  // namespace
@@ -62,7 +59,7 @@ std::string describe(const zep::record::RecordedCall &e)
     case CallKind::in: {
         // The last argument of an entry is the time; the first, the id or phase.
         const std::size_t shown = e.argCount > 0 ? e.argCount - 1u : 0u;
-        std::string text = "-> " + entryName(e.id) + "(" + argList(e, shown) + ")";
+        std::string text = "-> " + entryName(e.id) + "(" + argList(e.args, shown) + ")";
         return e.in.empty() ? text : text + " body " + hexBytes(e.in);
     }
     case CallKind::ret:
@@ -78,20 +75,14 @@ std::string describe(const zep::record::RecordedCall &e)
     if (e.id == static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print)) {
         return describeLine(e.args, zep::record::recordedLineText(e));
     }
-    std::string text = "   " + std::string(zep::record::opName(e.id)) + "(" + argList(e, e.argCount) + ")";
-    if (!e.in.empty()) {
-        text += " in " + hexBytes(e.in);
-    }
-    return text;
+    return opCall(e.id, e.args, e.argCount) + (e.in.empty() ? "" : " in " + hexBytes(e.in));
 }
 
+// Its arguments up to the format's reference, which means nothing to a reader.
 std::string describeLine(const zep::record::u64 *args, std::string_view text)
 {
-    zep::record::RecordedCall shown;
-    shown.argCount = zep::record::logFormatRef;  // the format's reference means nothing to a reader
-    std::copy(args, args + shown.argCount, shown.args);
-    return "   " + std::string(zep::record::opName(static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print))) +
-           "(" + argList(shown, shown.argCount) + ") " + lineText(text);
+    return opCall(static_cast<zep::record::u8>(zep::record::Op::ZEP_DBG_Print), args, zep::record::logFormatRef) +
+           " " + lineText(text);
 }
 
 }  // namespace zep::sim::replay

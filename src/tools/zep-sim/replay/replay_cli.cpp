@@ -116,49 +116,6 @@ int printVerdict(const std::string &file, const Verdict &verdict, const replay::
     return kSame;
 }
 
-// Replays with the outputs a play would write; they are opened before
-// anything is played, so that a path that cannot be written costs no replay.
-int replayWithOutputs(const ReplayOptions &options, std::span<const u8> bytes, const Verdict &verdict,
-                      zep::host::Host &host)
-{
-    Scenario named;
-    named.file = named.name = options.file;
-    named.profile.radios = verdict.radios;
-    named.clockStartMs = verdict.startMs;
-    cli::Outputs outputs(named, {});
-    RunOptions run;
-    run.human = &std::cout;
-    if (!outputs.open(options.outputs, run)) {
-        return kUnreadable;
-    }
-    replay::ViewOptions view{options.timeline || options.outputs.verbose ? run.human : nullptr,
-                             options.outputs.verbose, run.trace, run.sinks, run.report,
-                             options.outputs.logLevel.value_or(0), verdict.radios};
-    try {
-        const auto begin = std::chrono::steady_clock::now();
-        replay::ReplayView watching(host, view);
-        host.setNowMs(verdict.startMs);
-        replay::Replayer replayer(bytes, host, &watching.fanout());
-        const replay::Outcome outcome = replayer.run();
-        watching.finish(outcome.atMs - std::min(outcome.atMs, verdict.startMs));
-        const int status = printVerdict(options.file, verdict, outcome, *run.human);
-        RunFacts facts{options.file, options.file, cli::libraryToLoad(options.lib), 0,
-                       std::chrono::steady_clock::now() - begin};
-        outputs.finish(facts, cli::Verdict{nullptr, 0, status, watching.stations(), watching.findings()},
-                       *run.human);
-        return status;
-    } catch (const cli::WriteError &e) {
-        std::cerr << "zep-sim: " << e.what() << '\n';
-        return kUnreadable;
-    }
-}
-
-bool wantsOutputs(const ReplayOptions &options)
-{
-    return options.timeline || options.outputs.verbose || !options.outputs.tracePath.empty() ||
-           !options.outputs.reportPath.empty();
-}
-
 // The recording, read and checked whole, and the host with the library loaded.
 struct Loaded {
     std::vector<u8> bytes;
@@ -179,10 +136,59 @@ Loaded load(const std::string &file, const std::string &lib, zep::host::Host &ho
     }
     host.setCaptureLogs(false);
     host.setCaptureSent(false);
-    if (!host.loadSharedApp(cli::libraryToLoad(lib), &loaded.why)) {
-        return loaded;
-    }
+    host.loadSharedApp(cli::libraryToLoad(lib), &loaded.why);  // why says when it fails
     return loaded;
+}
+
+// The replay, watching told of each entry, on the clock the recording starts
+// at; the verdict goes to out.
+int replayWatched(const std::string &file, const Loaded &loaded, zep::host::Host &host, replay::ReplayView &watching,
+                  std::ostream &out)
+{
+    host.setNowMs(loaded.verdict.startMs);
+    replay::Replayer replayer(loaded.bytes, host, &watching.fanout());
+    const replay::Outcome outcome = replayer.run();
+    watching.finish(outcome.atMs - std::min(outcome.atMs, loaded.verdict.startMs));
+    return printVerdict(file, loaded.verdict, outcome, out);
+}
+
+// Replays with the outputs a play would write; they are opened before
+// anything is played, so that a path that cannot be written costs no replay.
+int replayWithOutputs(const ReplayOptions &options, const Loaded &loaded, zep::host::Host &host)
+{
+    const Verdict &verdict = loaded.verdict;
+    Scenario named;
+    named.file = named.name = options.file;
+    named.profile.radios = verdict.radios;
+    named.clockStartMs = verdict.startMs;
+    cli::Outputs outputs(named, {});
+    RunOptions run;
+    run.human = &std::cout;
+    if (!outputs.open(options.outputs, run)) {
+        return kUnreadable;
+    }
+    replay::ViewOptions view{options.timeline || options.outputs.verbose ? run.human : nullptr,
+                             options.outputs.verbose, run.trace, run.sinks, run.report,
+                             options.outputs.logLevel.value_or(0), verdict.radios};
+    try {
+        const auto begin = std::chrono::steady_clock::now();
+        replay::ReplayView watching(host, view);
+        const int status = replayWatched(options.file, loaded, host, watching, *run.human);
+        RunFacts facts{options.file, options.file, cli::libraryToLoad(options.lib), 0,
+                       std::chrono::steady_clock::now() - begin};
+        outputs.finish(facts, cli::Verdict{nullptr, 0, status, watching.stations(), watching.findings()},
+                       *run.human);
+        return status;
+    } catch (const cli::WriteError &e) {
+        std::cerr << "zep-sim: " << e.what() << '\n';
+        return kUnreadable;
+    }
+}
+
+bool wantsOutputs(const ReplayOptions &options)
+{
+    return options.timeline || options.outputs.verbose || !options.outputs.tracePath.empty() ||
+           !options.outputs.reportPath.empty();
 }
 
 }  // namespace
@@ -200,12 +206,8 @@ int replayIntoStory(const std::string &file, const std::string &lib, StorySink &
     view.radios = loaded.verdict.radios;
     replay::ReplayView watching(host, view);
     sink.useLedger(watching.ledger());
-    host.setNowMs(loaded.verdict.startMs);
-    replay::Replayer replayer(loaded.bytes, host, &watching.fanout());
-    const replay::Outcome outcome = replayer.run();
-    watching.finish(outcome.atMs - std::min(outcome.atMs, loaded.verdict.startMs));
     std::ostringstream verdict;
-    const int status = printVerdict(file, loaded.verdict, outcome, verdict);
+    const int status = replayWatched(file, loaded, host, watching, verdict);
     if (status != kSame) {
         std::cerr << prefix << verdict.str();
     }
@@ -227,7 +229,7 @@ int replayMain(int argc, char **argv)
         return kUnreadable;
     }
     if (wantsOutputs(options)) {
-        return replayWithOutputs(options, loaded.bytes, loaded.verdict, host);
+        return replayWithOutputs(options, loaded, host);
     }
     replay::Replayer replayer(loaded.bytes, host);
     return printVerdict(options.file, loaded.verdict, replayer.run(), std::cout);

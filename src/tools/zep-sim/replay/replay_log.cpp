@@ -12,7 +12,6 @@ namespace zep::sim::replay {
 namespace {
 
 using zep::record::ArgClass;
-using zep::record::RecordedCall;
 using zep::record::LogValue;
 using zep::record::u64;
 
@@ -79,12 +78,9 @@ bool Replayer::sameLine(const RecordedCall &recorded, const char *format, va_lis
 
 void Replayer::onLog(u32 severity, u32 moduleId, u32 category, const u8 *staMac, const char *format, va_list args)
 {
-    if (!checking()) {
-        return;
-    }
-    const RecordedCall *recorded = take();
+    const RecordedCall *recorded = nextToCheck();
     if (recorded == nullptr) {
-        return;  // the recording stops inside this handler
+        return;  // past a divergence, or the recording stops inside this handler
     }
     const u64 header[zep::record::logFormatRef] = {severity, moduleId, category, zep::record::calls::given(staMac),
                                                    zep::record::calls::mac48(staMac)};

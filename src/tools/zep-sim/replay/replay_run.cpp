@@ -4,38 +4,31 @@
 // one this build returns.
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 #include "record_calls.hpp"
 #include "replay/event_text.hpp"
 #include "replay/replay_view.hpp"
 #include "replay/replayer.hpp"
 #include "run/runner.hpp"
+#include "wire/codec_util.hpp"
 
 namespace zep::sim::replay {
 
 namespace {
 
 using zep::record::Entry;
-using zep::record::RecordedCall;
-using zep::record::CallKind;
 
 // The one item a play's `config` step encodes (a header and a single TLV of
 // the scan switch), or nothing for any other message.
 std::optional<std::pair<u32, std::span<const u8>>> singleItem(std::span<const u8> msg)
 {
-    ZEP_CfgMsgHead head{};
-    ZEP_CfgTlvHead tlv{};
-    if (msg.size() < sizeof head + sizeof tlv) {
+    const auto head = codec::readRecord<ZEP_CfgMsgHead>(msg);
+    const auto tlv = codec::readRecord<ZEP_CfgTlvHead>(msg, sizeof(ZEP_CfgMsgHead));
+    if (!head || !tlv || head->tlvNum != 1 || tlv->type != ZEP_CFG_ITEM_SCAN_SWITCH) {
         return std::nullopt;
     }
-    std::memcpy(&head, msg.data(), sizeof head);
-    std::memcpy(&tlv, msg.data() + sizeof head, sizeof tlv);
-    const std::span<const u8> value = msg.subspan(sizeof head + sizeof tlv);
-    if (head.tlvNum != 1 || tlv.type != ZEP_CFG_ITEM_SCAN_SWITCH || tlv.len != value.size()) {
-        return std::nullopt;
-    }
-    return std::pair{head.radioId, value};
+    const std::span<const u8> value = msg.subspan(sizeof *head + sizeof *tlv);
+    return tlv->len == value.size() ? std::optional(std::pair{head->radioId, value}) : std::nullopt;
 }
 
 u32 entryId(const RecordedCall &entry)
@@ -49,17 +42,12 @@ Outcome Replayer::run()
 {
     host_.setCallTap(this);
     host_.registerApp();
-    while (checking()) {
-        const RecordedCall *event = take();
-        if (event == nullptr) {
-            break;
-        }
+    while (const RecordedCall *event = nextToCheck()) {
         if (event->kind != CallKind::in) {
             diverge(describe(*event), "nothing: this build is between handlers here");
             break;
         }
-        const RecordedCall entry = *event;
-        deliver(entry);
+        deliver(RecordedCall(*event));  // a copy: the handler's own calls read the next events into *event
     }
     host_.setCallTap(nullptr);
     return outcome_;
@@ -138,10 +126,7 @@ std::optional<u32> Replayer::enterPrim(const RecordedCall &entry)
     const std::optional<u32> status = host_.accessPrim(static_cast<u32>(entry.args[0]), static_cast<u32>(entry.args[1]),
                                                        static_cast<u32>(entry.args[2]), entry.in.empty() ? nullptr : &sta);
     if (status && fanout_ != nullptr) {
-        std::optional<Mac> mac;
-        if (!entry.in.empty()) {
-            std::memcpy(mac.emplace().data(), sta.staMac, mac->size());
-        }
+        const auto mac = entry.in.empty() ? std::nullopt : std::optional(codec::macOf(sta.staMac));
         fanout_->emit(leaveEvent(host_.nowMs(), mac, status, std::chrono::steady_clock::now() - begin));
         if (mac && *status == 0) {
             fanout_->ledger().stationLeft(*mac);
@@ -152,8 +137,9 @@ std::optional<u32> Replayer::enterPrim(const RecordedCall &entry)
 
 void Replayer::expectReturn(const RecordedCall &entry, u32 status, std::span<const u8> reply)
 {
-    if (!checking()) {
-        return;
+    const RecordedCall *recorded = nextToCheck();
+    if (recorded == nullptr) {
+        return;  // past a divergence, or the recording stops before this handler's status
     }
     RecordedCall actual;
     actual.kind = CallKind::ret;
@@ -161,17 +147,11 @@ void Replayer::expectReturn(const RecordedCall &entry, u32 status, std::span<con
     if (entry.id == static_cast<u8>(Entry::rpc)) {
         actual.out = reply;
     }
-    const RecordedCall *recorded = take();
-    if (recorded == nullptr) {
-        return;  // the recording stops before this handler's status
-    }
-    if (recorded->kind != CallKind::ret || recorded->ret != status ||
-        !std::ranges::equal(recorded->out, actual.out)) {
-        const auto [r, a] = std::ranges::mismatch(recorded->out, actual.out);
-        const bool bytes = recorded->ret == status && recorded->kind == CallKind::ret;
-        diverge(describe(*recorded), describe(actual) + (bytes ? " (reply differs from byte " +
-                                                                     std::to_string(r - recorded->out.begin()) + ")"
-                                                               : std::string()));
+    const bool sameStatus = recorded->kind == CallKind::ret && recorded->ret == status;
+    const auto [r, a] = std::ranges::mismatch(recorded->out, actual.out);
+    if (!sameStatus || r != recorded->out.end() || a != actual.out.end()) {
+        const std::string where = " (reply differs from byte " + std::to_string(r - recorded->out.begin()) + ")";
+        diverge(describe(*recorded), describe(actual) + (sameStatus ? where : ""));
     }
 }
 

@@ -1,18 +1,16 @@
 #include "replay/replay_view.hpp"
 
-#include <cstring>
+#include <cstddef>
 
+#include "base/hex.hpp"
 #include "logs/log_view.hpp"
 #include "record_calls.hpp"
 #include "sta_meas_msg.h"
+#include "wire/codec_util.hpp"
 
 namespace zep::sim::replay {
 
-namespace {
-
 using zep::record::Op;
-
-}  // namespace
 
 ReplayView::ReplayView(host::Host &host, const ViewOptions &options)
     : host_(host), fanout_(host), summary_(options.radios), human_(options.timeline),
@@ -64,22 +62,15 @@ void noteFacts(HostLedger &ledger, const zep::record::RecordedCall &call, u64 re
             break;
         }
         if (result == 0) {  // not in the database: the module builds no request for it
-            host::Mac mac;
-            std::memcpy(mac.data(), call.in.data(), mac.size());
-            ledger.forgetStation(mac);
+            ledger.forgetStation(macAt(call.in, 0));
             break;
         }
         ZEP_UAM_StaInfo sta{};
         zep::record::unpackStation(out, sta);
         const auto capable = [&sta](u32 bit) { return ((sta.capBitmap[bit / 8] >> (bit % 8)) & 1u) != 0; };
-        host::StationFacts facts;
-        std::memcpy(facts.mac.data(), call.in.data(), facts.mac.size());
-        facts.radioId = sta.radioId;
-        facts.vapId = sta.vapId;
-        facts.linkMeas = capable(ZEP_STA_CAP_LINK_MEAS);
-        facts.tpc = capable(ZEP_STA_CAP_TPC_REQ);
-        facts.tokenCounter = sta.tokenCounter;
-        ledger.setStation(facts);
+        ledger.setStation({.mac = macAt(call.in, 0), .radioId = sta.radioId, .vapId = sta.vapId,
+                           .linkMeas = capable(ZEP_STA_CAP_LINK_MEAS), .tpc = capable(ZEP_STA_CAP_TPC_REQ),
+                           .tokenCounter = sta.tokenCounter});
         break;
     }
     case Op::ZEP_STA_GetRadioCurEirp:
@@ -97,17 +88,15 @@ void noteFacts(HostLedger &ledger, const zep::record::RecordedCall &call, u64 re
 // holds: the figure a play reads after every step to fill its summary.
 void ReplayView::noteListSize(u32 rpcId, std::span<const u8> reply)
 {
+    const auto field = [reply](std::size_t offset) { return codec::readRecord<u32>(reply, offset).value_or(0); };
     if (rpcId == STAMEAS_RPC_GET_MEAS_LIST && reply.size() > offsetof(StaMeasListRpcMsg, num)) {
-        u32 radio = 0;
-        std::memcpy(&radio, reply.data() + offsetof(StaMeasListRpcMsg, radioId), sizeof radio);
+        const u32 radio = field(offsetof(StaMeasListRpcMsg, radioId));
         tableSizes_[radio] = reply[offsetof(StaMeasListRpcMsg, num)];
         summary_.setNodes(radio, tableSizes_[radio]);
     } else if (rpcId == STAMEAS_RPC_GET_COMEAS_LIST && reply.size() > offsetof(StaCoMeasListRpcMsg, num)) {
-        u32 radio = 0;
-        u32 channel = 0;
-        std::memcpy(&radio, reply.data() + offsetof(StaCoMeasListRpcMsg, radioId), sizeof radio);
-        std::memcpy(&channel, reply.data() + offsetof(StaCoMeasListRpcMsg, channel), sizeof channel);
-        listSizes_[{radio, channel}] = reply[offsetof(StaCoMeasListRpcMsg, num)];
+        const std::pair<u32, u32> list{field(offsetof(StaCoMeasListRpcMsg, radioId)),
+                                       field(offsetof(StaCoMeasListRpcMsg, channel))};
+        listSizes_[list] = reply[offsetof(StaCoMeasListRpcMsg, num)];
     }
 }
 

@@ -17,9 +17,6 @@ namespace zep::sim::replay {
 
 namespace {
 
-using zep::record::Entry;
-using zep::record::RecordedCall;
-using zep::record::CallKind;
 using zep::host::Operation;
 using zep::record::Op;
 
@@ -44,6 +41,8 @@ constexpr u64 kFailsAsRecorded =
     opBits([](const zep::record::OpTraits &op) { return !op.answered && op.fallible; });
 
 constexpr u64 bit(Operation op) { return 1ull << static_cast<u32>(op); }
+template <class Id>
+constexpr bool inSet(u64 bits, Id id) { return ((bits >> static_cast<u32>(id)) & 1) != 0; }
 static_assert(static_cast<u32>(Operation::count) <= 64);
 // What the emulation performs where the recording says it succeeded: the
 // registrations and timers, so that its tables hold this build's handlers,
@@ -69,7 +68,7 @@ std::string firstByteDifference(std::span<const u8> a, std::span<const u8> b)
 bool sameCall(const RecordedCall &a, const RecordedCall &b)
 {
     return a.kind == b.kind && a.id == b.id && a.argCount == b.argCount && sameWords(a.args, b.args, a.argCount) &&
-           a.in.size() == b.in.size() && (a.in.empty() || std::memcmp(a.in.data(), b.in.data(), a.in.size()) == 0);
+           std::ranges::equal(a.in, b.in);
 }
 
 // A call as the recording keeps it, built by the recorder's own builder of
@@ -89,11 +88,6 @@ RecordedCall recordedShape(const zep::host::Call &call)
 
 }  // namespace
 
-Replayer::Replayer(std::span<const u8> recording, zep::host::Host &host, EventFanout *fanout)
-    : recording_(recording), reader_(recording), host_(host), fanout_(fanout)
-{
-}
-
 void Replayer::ended(zep::record::Reader::Status status)
 {
     exhausted_ = true;
@@ -103,15 +97,11 @@ void Replayer::ended(zep::record::Reader::Status status)
 
 void Replayer::diverge(const std::string &recorded, const std::string &actual)
 {
-    Divergence d;
-    d.event = outcome_.events;
-    d.atMs = outcome_.atMs;
-    d.recorded = recorded;
-    d.actual = actual;
+    Divergence d{outcome_.events, outcome_.atMs, recorded, actual, {}};
     // The events before it are read again from the start: describing every
     // event as it goes by would cost the replay more than all the rest.
     zep::record::Reader again(recording_);
-    zep::record::RecordedCall e;
+    RecordedCall e;
     const u64 first = d.event > kContextEvents ? d.event - kContextEvents : 1;
     for (u64 n = 1; n < d.event && again.next(e) == zep::record::Reader::Status::event; ++n) {
         if (n >= first) {
@@ -131,30 +121,29 @@ std::optional<zep::host::Answer> Replayer::onCall(const zep::host::Call &call)
 
 std::optional<zep::host::Answer> Replayer::answer(const zep::host::Call &call, const RecordedCall &shape)
 {
-    const RecordedCall *recorded = checking() ? take() : nullptr;
+    const RecordedCall *recorded = nextToCheck();
     if (recorded == nullptr) {
         // Past the divergence or the recording's end (it may stop inside this
         // handler) the emulation answers the rest of the handler, except that
         // its sends and registrations are taken as done and not shown: the
         // recording has nothing to show them against.
-        return ((kUnshown >> static_cast<u32>(call.op)) & 1) != 0 ? std::optional<zep::host::Answer>(0)
-                                                                    : std::nullopt;
+        return inSet(kUnshown, call.op) ? std::optional<zep::host::Answer>(0) : std::nullopt;
     }
     if (!sameCall(*recorded, shape)) {
         const std::string where = recorded->id == shape.id ? firstByteDifference(recorded->in, shape.in) : "";
         diverge(describe(*recorded), describe(shape) + where);
         return std::nullopt;
     }
-    if (((kAnswered >> recorded->id) & 1) != 0) {
+    if (inSet(kAnswered, recorded->id)) {
         if (fanout_ != nullptr) {
             noteFacts(fanout_->ledger(), shape, recorded->ret, recorded->out);
         }
         zep::host::Answer answered(result(*recorded, call));
         answered.outputs = recorded->out;
-        answered.perform = recorded->ret == 0 && ((kPerformed >> static_cast<u32>(call.op)) & 1) != 0;
+        answered.perform = recorded->ret == 0 && inSet(kPerformed, call.op);
         return answered;
     }
-    if (((kFailsAsRecorded >> recorded->id) & 1) != 0 && zep::record::calls::failed(*recorded)) {
+    if (inSet(kFailsAsRecorded, recorded->id) && zep::record::calls::failed(*recorded)) {
         return zep::host::Answer(recorded->ret);
     }
     return std::nullopt;
@@ -197,9 +186,7 @@ u32 Replayer::walkNeighbours(const zep::host::Call &call)
         }
         take();
         ZEP_NB_ApRecord nb{};
-        if (!next->in.empty()) {
-            std::memcpy(&nb, next->in.data(), std::min(sizeof nb, next->in.size()));
-        }
+        std::copy_n(next->in.begin(), std::min(sizeof nb, next->in.size()), reinterpret_cast<u8 *>(&nb));
         fn(&nb, p1, p2);
     }
     return static_cast<u32>(status ? status->result : 0);

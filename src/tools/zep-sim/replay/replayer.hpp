@@ -17,6 +17,9 @@
 
 namespace zep::sim::replay {
 
+using zep::record::CallKind;
+using zep::record::RecordedCall;
+
 struct Divergence {
     u64 event = 0;   // 1-based number of the recorded event that differs
     u64 atMs = 0;    // virtual time of the entry it belongs to
@@ -51,7 +54,10 @@ public:
     // tells it around each entry (the handler running, the body offered, the
     // config and leave events) and the station and radio facts the recording
     // answered; null for a replay that shows nothing.
-    Replayer(std::span<const u8> recording, zep::host::Host &host, EventFanout *fanout = nullptr);
+    Replayer(std::span<const u8> recording, zep::host::Host &host, EventFanout *fanout = nullptr)
+        : recording_(recording), reader_(recording), host_(host), fanout_(fanout)
+    {
+    }
     Outcome run();
     // What the replay found so far (run returns it at the end).
     const Outcome &outcome() const { return outcome_; }
@@ -62,7 +68,7 @@ public:
 
 private:
     // Inline: every event of the recording passes through them.
-    const zep::record::RecordedCall *peek()
+    const RecordedCall *peek()
     {
         if (!havePeeked_ && !exhausted_) {
             const auto status = reader_.next(next_);
@@ -74,33 +80,36 @@ private:
         }
         return havePeeked_ ? &next_ : nullptr;
     }
-    const zep::record::RecordedCall *take()
+    const RecordedCall *take()
     {
-        const zep::record::RecordedCall *event = peek();
+        const RecordedCall *event = peek();
         if (event != nullptr) {
             havePeeked_ = false;
             ++outcome_.events;
         }
         return event;
     }
+    // The next recorded event to compare this build's against; null past a
+    // divergence or the recording's end.
+    const RecordedCall *nextToCheck() { return checking() ? take() : nullptr; }
     void ended(zep::record::Reader::Status status);
     void diverge(const std::string &recorded, const std::string &actual);
     bool checking() const { return !outcome_.divergence && !exhausted_; }
-    void deliver(const zep::record::RecordedCall &entry);
-    std::optional<u32> enter(const zep::record::RecordedCall &entry);
-    std::optional<u32> enterPrim(const zep::record::RecordedCall &entry);
-    void expectReturn(const zep::record::RecordedCall &entry, u32 status, std::span<const u8> reply);
+    void deliver(const RecordedCall &entry);
+    std::optional<u32> enter(const RecordedCall &entry);
+    std::optional<u32> enterPrim(const RecordedCall &entry);
+    void expectReturn(const RecordedCall &entry, u32 status, std::span<const u8> reply);
     // The recorded answer of a call whose event is `shape`, or nullopt for
     // the emulation to answer it.
-    std::optional<zep::host::Answer> answer(const zep::host::Call &call, const zep::record::RecordedCall &shape);
+    std::optional<zep::host::Answer> answer(const zep::host::Call &call, const RecordedCall &shape);
     u32 walkNeighbours(const zep::host::Call &call);
-    u64 result(const zep::record::RecordedCall &recorded, const zep::host::Call &call);
-    bool sameLine(const zep::record::RecordedCall &recorded, const char *format, va_list &args);
+    u64 result(const RecordedCall &recorded, const zep::host::Call &call);
+    bool sameLine(const RecordedCall &recorded, const char *format, va_list &args);
 
     std::span<const u8> recording_;
     zep::record::Reader reader_;
     zep::host::Host &host_;
-    zep::record::RecordedCall next_;
+    RecordedCall next_;
     bool havePeeked_ = false;
     bool exhausted_ = false;  // the recording has no more events
     Outcome outcome_;
