@@ -205,13 +205,6 @@ TPC (request 169)
     EXPECT_EQ(tell(kSilent, STAMEAS_MSG_TPC_REQ).play, header + tpc);
 }
 
-std::filesystem::path tempFile(const std::string &name, const std::string &content)
-{
-    const std::filesystem::path file = std::filesystem::path(testing::TempDir()) / name;
-    std::ofstream(file) << content;
-    return file;
-}
-
 struct Refusal {
     int status;
     std::string out;
